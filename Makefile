@@ -1,0 +1,28 @@
+# Quick start: `make run` starts the simulator, `make test` runs every test.
+# Both first install the Debian packages the project needs (only the missing ones).
+
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/app/hybridsim-batch --report
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD)/bench/hybridsim-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+
+clean:
+	rm -rf $(BUILD)

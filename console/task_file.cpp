@@ -1,0 +1,299 @@
+#include "console/task_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "console/text_format.h"
+
+namespace hybridsim {
+namespace {
+
+// A token longer than this cannot be a number or a selector; reading stops.
+constexpr size_t maxTokenLength = 256;
+
+bool isBlank(int c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Reads the tokens of a file one at a time.
+class TokenSource {
+public:
+    virtual ~TokenSource() = default;
+    // false at the end of the input
+    virtual bool next(std::string& token) = 0;
+};
+
+class TextTokens : public TokenSource {
+public:
+    explicit TextTokens(const std::string& text) : text_(text) {}
+    bool next(std::string& token) override
+    {
+        while (pos_ < text_.size() && isBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+        if (pos_ >= text_.size()) return false;
+        const size_t start = pos_;
+        while (pos_ < text_.size() && !isBlank(static_cast<unsigned char>(text_[pos_])) &&
+               pos_ - start < maxTokenLength)
+            ++pos_;
+        token = text_.substr(start, pos_ - start);
+        return true;
+    }
+
+private:
+    const std::string& text_;
+    size_t pos_ = 0;
+};
+
+class FileTokens : public TokenSource {
+public:
+    explicit FileTokens(std::FILE* f) : f_(f) {}
+    bool next(std::string& token) override
+    {
+        int c = std::getc(f_);
+        while (c != EOF && isBlank(c)) c = std::getc(f_);
+        if (c == EOF) return false;
+        token.clear();
+        while (c != EOF && !isBlank(c) && token.size() < maxTokenLength) {
+            token.push_back(static_cast<char>(c));
+            c = std::getc(f_);
+        }
+        return true;
+    }
+
+private:
+    std::FILE* f_;
+};
+
+// Shows a token in a message: printable ASCII as it is, other bytes escaped,
+// long tokens cut short.
+std::string quoteToken(const std::string& token)
+{
+    std::string out;
+    for (unsigned char c : token) {
+        if (out.size() > 40) {
+            out += "...";
+            break;
+        }
+        if (c >= 0x20 && c < 0x7f) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += format("\\x%02x", c);
+        }
+    }
+    return "'" + out + "'";
+}
+
+// The reader: takes the tokens in their order and checks each one.
+class Reader {
+public:
+    Reader(TokenSource& src, const std::string& name) : src_(src), name_(name) {}
+
+    // A one-character selector.
+    bool selector(const char* what, char& out)
+    {
+        std::string tok;
+        if (!take(what, tok)) return false;
+        if (tok.size() != 1) {
+            return fail(format("token %d %s: expected one character for %s", index_,
+                               quoteToken(tok).c_str(), what));
+        }
+        out = tok[0];
+        return true;
+    }
+
+    // A finite number.
+    bool number(const char* what, double& out)
+    {
+        std::string tok;
+        if (!take(what, tok)) return false;
+        double v = 0.0;
+        if (!parseDouble(tok, v)) {
+            return fail(format("token %d %s: expected a number for %s", index_,
+                               quoteToken(tok).c_str(), what));
+        }
+        if (!std::isfinite(v)) {
+            return fail(format("token %d %s: %s must be a finite number", index_,
+                               quoteToken(tok).c_str(), what));
+        }
+        out = v;
+        last_ = tok;
+        return true;
+    }
+
+    // A finite number greater than zero.
+    bool positive(const char* what, double& out)
+    {
+        if (!number(what, out)) return false;
+        if (!(out > 0.0)) {
+            return fail(format("token %d %s: %s must be greater than 0", index_,
+                               quoteToken(last_).c_str(), what));
+        }
+        return true;
+    }
+
+    // A refusal about the tokens read so far.
+    bool refuse(const std::string& why) { return fail(format("token %d: ", index_) + why); }
+
+    const std::string& error() const { return error_; }
+
+private:
+    bool take(const char* what, std::string& tok)
+    {
+        if (!src_.next(tok)) {
+            return fail(format("the file ends after %d tokens; expected %s as token %d", index_,
+                               what, index_ + 1));
+        }
+        ++index_;
+        return true;
+    }
+
+    bool fail(const std::string& why)
+    {
+        error_ = name_ + ": " + why;
+        return false;
+    }
+
+    TokenSource& src_;
+    const std::string& name_;
+    std::string error_;
+    std::string last_;
+    int index_ = 0;
+};
+
+// fn and alpha of a system that would make its velocity gain Kv = 2 wn + alpha
+// zero: the closed-loop model divides by it.
+bool velocityGainVanishes(double wn, double alpha)
+{
+    return 2.0 * 1.0 * wn + alpha == 0.0;
+}
+
+TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings& s)
+{
+    SimSettings c = s;  // the file fills a copy; it replaces s only when complete
+    Reader r(src, name);
+    TaskFileResult result;
+    auto failed = [&]() {
+        result.error = r.error();
+        return result;
+    };
+
+    // robot and its lengths
+    if (!r.selector("the robot type (a or b)", c.type)) return failed();
+    if (c.type == 'a') {
+        if (!r.positive("the arm length l [m]", c.l)) return failed();
+    } else if (c.type == 'b') {
+        double l2WithProbe = 0.0;
+        if (!r.positive("the first link length l1 [m]", c.l1)) return failed();
+        if (!r.positive("the second link length l2 + wp [m]", l2WithProbe)) return failed();
+        c.l2 = l2WithProbe - c.wp;
+    }
+    // hand springs
+    if (!r.positive("the spring constant KH1 [N/m]", c.KH1)) return failed();
+    if (!r.positive("the spring constant KH2 [N/m]", c.KH2)) return failed();
+    // method and its control characteristics (frequencies in hertz)
+    if (!r.selector("the hybrid control method (7 or 8)", c.hybrid)) return failed();
+    double fn1 = 0.0, fn2 = 0.0;
+    if (!r.number("fn1 [Hz]", fn1)) return failed();
+    if (!r.number("alpha1 [1/s]", c.alpha1)) return failed();
+    c.wn1 = twoPi * fn1;
+    if (velocityGainVanishes(c.wn1, c.alpha1)) {
+        r.refuse("fn1 and alpha1 make the velocity gain Kv1 zero");
+        return failed();
+    }
+    if (!r.number("fn2 [Hz]", fn2)) return failed();
+    if (!r.number("alpha2 [1/s]", c.alpha2)) return failed();
+    c.wn2 = twoPi * fn2;
+    if (velocityGainVanishes(c.wn2, c.alpha2)) {
+        r.refuse("fn2 and alpha2 make the velocity gain Kv2 zero");
+        return failed();
+    }
+    if (c.hybrid == '7') {
+        c.wn1Hybrid7 = c.wn1;
+        c.wn2Hybrid7 = c.wn2;
+        c.alpha1Hybrid7 = c.alpha1;
+        c.alpha2Hybrid7 = c.alpha2;
+    } else if (c.hybrid == '8') {
+        c.wn1Hybrid8 = c.wn1;
+        c.wn2Hybrid8 = c.wn2;
+        c.alpha1Hybrid8 = c.alpha1;
+        c.alpha2Hybrid8 = c.alpha2;
+    }
+    // contour
+    if (!r.selector("the contour (L, C or S)", c.curve)) return failed();
+    if (c.curve == 'L') {
+        if (!r.number("the line start x0 [m]", c.lineX0) || !r.number("the line start y0 [m]", c.lineY0) ||
+            !r.number("the line end xf [m]", c.lineXf) || !r.number("the line end yf [m]", c.lineYf) ||
+            !r.positive("the positioning time tf [s]", c.lineTf))
+            return failed();
+    } else if (c.curve == 'C') {
+        if (!r.number("the circle centre Ox [m]", c.circleOx) ||
+            !r.number("the circle centre Oy [m]", c.circleOy) ||
+            !r.positive("the circle radius r [m]", c.circleR) ||
+            !r.positive("the positioning time tf [s]", c.circleTf))
+            return failed();
+        c.circleX0 = c.circleOx + c.circleR;
+        c.circleY0 = c.circleOy;
+        c.startX = c.circleX0;
+        c.startY = c.circleY0;
+        c.circleXf = c.startX;
+        c.circleYf = c.startY;
+        c.endX = c.startX;
+        c.endY = c.startY;
+    } else if (c.curve == 'S') {
+        if (!r.number("the sine start x0 [m]", c.sineX0) || !r.number("the sine start y0 [m]", c.sineY0) ||
+            !r.positive("the wavelength L [m]", c.sineL) || !r.number("the amplitude A [m]", c.sineA) ||
+            !r.positive("the positioning time tf [s]", c.sineTf))
+            return failed();
+        c.startX = c.sineX0;
+        c.startY = c.sineY0;
+        c.sineXf = c.startX + c.sineL;
+        c.sineYf = c.startY;
+        c.endX = c.sineXf;
+        c.endY = c.sineYf;
+    }
+    // setting error (metres in the file) and contact force; later tokens are ignored
+    if (!r.number("the setting error [m]", c.seterror)) return failed();
+    if (!r.number("the contact force Fn [N]", c.Fn)) return failed();
+
+    s = c;
+    result.ok = true;
+    return result;
+}
+
+}  // namespace
+
+TaskFileResult parseRobotData(const std::string& text, const std::string& name, SimSettings& s)
+{
+    TextTokens tokens(text);
+    return readTokens(tokens, name, s);
+}
+
+TaskFileResult loadRobotDataFile(const std::string& path, SimSettings& s)
+{
+    TaskFileResult result;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        result.error = path + ": is a directory, not a robot data file";
+        return result;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) {
+        result.error = path + ": cannot open: " + std::strerror(errno);
+        return result;
+    }
+    FileTokens tokens(f);
+    result = readTokens(tokens, path, s);
+    if (result.ok && std::ferror(f)) {
+        result.ok = false;
+        result.error = path + ": read error";
+    }
+    std::fclose(f);
+    return result;
+}
+
+}  // namespace hybridsim

@@ -1,0 +1,77 @@
+#include "console/text_format.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+namespace hybridsim {
+namespace {
+
+// The "C" locale, made once; numbers are always written and read with it.
+locale_t cLocale()
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
+// Switches this thread to the "C" locale for as long as it lives.
+class CLocaleScope {
+public:
+    CLocaleScope() : previous_(cLocale() ? uselocale(cLocale()) : locale_t(0)) {}
+    ~CLocaleScope()
+    {
+        if (previous_) uselocale(previous_);
+    }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    locale_t previous_;
+};
+
+}  // namespace
+
+std::string format(const char* fmt, ...)
+{
+    CLocaleScope scope;
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    char buf[256];
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    std::string out;
+    if (n < 0) {
+        va_end(again);
+        return out;
+    }
+    if (static_cast<size_t>(n) < sizeof buf) {
+        out.assign(buf, static_cast<size_t>(n));
+    } else {
+        out.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(&out[0], out.size(), fmt, again);
+        out.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return out;
+}
+
+bool parseDouble(const std::string& token, double& value)
+{
+    if (token.empty() || !cLocale()) return false;
+    const char* begin = token.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double v = strtod_l(begin, &end, cLocale());
+    // the whole token must be the number (leading blanks are not a number)
+    if (end == begin || *end != '\0' || token.find_first_of(" \t\n\r\v\f") != std::string::npos)
+        return false;
+    value = v;
+    return true;
+}
+
+}  // namespace hybridsim

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs the Debian packages the project needs, and only those missing.
+set -eu
+
+packages="
+cmake
+make
+g++
+pkg-config
+libgtest-dev
+libgmock-dev
+libbenchmark-dev
+"
+
+missing=""
+for p in $packages; do
+    if ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed'; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "install-deps: installing$missing"
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+        SUDO=sudo
+    else
+        echo "install-deps: these packages are missing and installing them needs root:$missing" >&2
+        exit 1
+    fi
+else
+    SUDO=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+# shellcheck disable=SC2086
+$SUDO apt-get install -y --no-install-recommends $missing

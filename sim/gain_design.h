@@ -1,0 +1,17 @@
+// Gain design of the two control systems.
+//
+// Each closed loop has the characteristic polynomial
+//   s^3 + Kv s^2 + Kp s + Ki = (s^2 + 2 zeta wn s + wn^2)(s + alpha),
+// so Kp = 2 zeta wn alpha + wn^2, Kv = 2 zeta wn + alpha, Ki = alpha wn^2.
+// alpha = 0 makes it a PD control.
+#pragma once
+
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// Copies the selected method's stored wn and alpha into the active values
+// (nothing for a method other than '7' and '8') and computes the six gains.
+void designGains(SimSettings& s);
+
+}  // namespace hybridsim

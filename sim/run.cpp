@@ -1,0 +1,146 @@
+#include "sim/run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "sim/hybrid_control.h"
+#include "sim/integrator.h"
+#include "sim/kinematics.h"
+#include "sim/trajectory.h"
+
+namespace hybridsim {
+namespace {
+
+// tolerance of the switching-time test [s]
+constexpr double switchTolerance = 0.00001;
+// sub-steps of a period far from and near a switching time
+constexpr int coarseSubSteps = 10;
+constexpr int fineSubSteps = 100;
+
+// The last abscissa computed for each of the two sine integrations of a
+// sample; after the end of the path s_r repeats from sample to sample.
+struct AbscissaMemo {
+    double refArc = std::numeric_limits<double>::quiet_NaN();
+    double refX = 0.0;
+    double contactArc = std::numeric_limits<double>::quiet_NaN();
+    double contactX = 0.0;
+};
+
+// The reference at t and the contact point at arc length `arc`.  For the sine
+// contour both need a 200-step integration; they run side by side and the
+// results are the same as referenceAt(t) and contourPoint(arc).
+void referenceAndContact(const SimSettings& s, double t, double arc, AbscissaMemo* memo,
+                         Reference& ref, Vec2& contact)
+{
+    const ReferenceMotion m = referenceMotion(s, t);
+    ref.s = m.s;
+    ref.sdot = m.sdot;
+    const bool sineReference = s.curve == 'S' && (s.hybrid == '7' || s.hybrid == '8');
+    if (s.curve != 'S' || !sineReference) {
+        ref.point = referencePoint(s, m.s);
+        contact = contourPoint(s, arc);
+        return;
+    }
+    double xr = 0.0;
+    double xc = 0.0;
+    const bool refKnown = memo && memo->refArc == m.s;
+    const bool contactKnown = memo && memo->contactArc == arc;
+    if (refKnown) xr = memo->refX;
+    if (contactKnown) xc = memo->contactX;
+    if (!refKnown && !contactKnown) {
+        sineAbscissaPair(s, sineSteps, m.s, arc, xr, xc);
+    } else if (!refKnown) {
+        xr = sineAbscissa(s, sineSteps, m.s);
+    } else if (!contactKnown) {
+        xc = sineAbscissa(s, sineSteps, arc);
+    }
+    if (memo) {
+        *memo = {m.s, xr, arc, xc};
+    }
+    // method 7 commands the shifted curve, method 8 the workpiece itself
+    ref.point = sinePointAt(s, xr, s.hybrid == '7');
+    contact = sinePointAt(s, xc, false);
+}
+
+void recordSampleWith(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
+                      ReachReporter* report, AbscissaMemo* memo)
+{
+    Reference ref;
+    Vec2 P;
+    referenceAndContact(s, t, y[0], memo, ref, P);
+    // joints of the reference point, continuous from the previous sample
+    if (t == 0.0) run.refJointPos = Joints{0.0, 0.0};
+    run.refJointPos = inverseKinematics(s, ref.point.x, ref.point.y, run.refJointPos, report);
+    // posture commanded for the contact point and the force
+    const Joints q = computeJointCommand(s, t, P, y[1], run.contactJoints, report);
+
+    SeriesSet& set = currentSeries(run, s.type);
+    set.time[i] = t;
+    set.jointPos[i] = q;
+    set.contactForce[i] = y[1];
+    set.forceErr[i] = y[1] - s.Fn;
+    set.handDeflection[i] = evaluateContact(s, q);
+    set.tipPos[i] = deflectedTipPosition(s, q, set.handDeflection[i]);
+    set.refPos[i] = ref.point;
+    set.posErr[i] = {set.tipPos[i].x - ref.point.x, set.tipPos[i].y - ref.point.y};
+    set.sErr[i] = (i == 0) ? 0.0 : y[0] - ref.s;
+}
+
+}  // namespace
+
+SeriesSet& currentSeries(RunSeries& run, char type)
+{
+    return type == 'b' ? run.B : run.A;
+}
+
+const SeriesSet& currentSeries(const RunSeries& run, char type)
+{
+    return type == 'b' ? run.B : run.A;
+}
+
+int subStepsFor(const SimSettings& s, double tau)
+{
+    // the three switching times of the profile: ta, tf - ta and tf
+    const double eps = switchTolerance;
+    const double ta = s.accelTime;
+    const double tf = s.tf;
+    const double dt = s.dt;
+    const bool nearAccelEnd = tau > ta - dt - eps && tau < ta + dt + eps;
+    const bool nearDecelStart = tau > tf - ta - dt - eps && tau < tf - ta + dt + eps;
+    const bool nearEnd = tau > tf - dt - eps && tau < tf + dt + eps;
+    return (nearAccelEnd || nearDecelStart || nearEnd) ? fineSubSteps : coarseSubSteps;
+}
+
+void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
+                  ReachReporter* report)
+{
+    recordSampleWith(s, run, i, t, y, report, nullptr);
+}
+
+void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
+{
+    AbscissaMemo memo;
+    double t = 0.0;
+    double tau = 0.0;
+    double y[stateSize] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    double next[stateSize];
+    recordSampleWith(s, run, 0, t, y, report, &memo);
+    // the series hold seriesCapacity samples: never write past them
+    const int last = std::min(s.nsteps, seriesCapacity - 1);
+    for (int i = 1; i <= last; ++i) {
+        // the test uses tau as the previous period left it: this period's start
+        const int nsub = subStepsFor(s, tau);
+        const double h = s.dt / nsub;
+        tau = t;
+        for (int k = 0; k < nsub; ++k) {
+            rungeKuttaGill(s, tau, h, y, next);
+            std::copy(next, next + stateSize, y);
+            tau = tau + h;
+        }
+        t = t + s.dt;
+        recordSampleWith(s, run, i, t, y, report, &memo);
+    }
+}
+
+}  // namespace hybridsim

@@ -1,0 +1,51 @@
+// The simulation run: the whole motion computed in advance and recorded as
+// time series sampled every dt.
+#pragma once
+
+#include <array>
+
+#include "sim/reach_reporter.h"
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// Samples held by every series.
+constexpr int seriesCapacity = 500;
+
+// The recorded series of one robot type, indexed by sample number.
+struct SeriesSet {
+    std::array<double, seriesCapacity> time{};        // sample time, accumulated [s]
+    std::array<Vec2, seriesCapacity> tipPos{};        // deflected probe tip [m]
+    std::array<Vec2, seriesCapacity> refPos{};        // reference (command) point [m]
+    std::array<Vec2, seriesCapacity> posErr{};        // tipPos - refPos [m]
+    std::array<Joints, seriesCapacity> jointPos{};    // commanded posture [rad, m]
+    std::array<Vec2, seriesCapacity> handDeflection{};  // hand frame deflection [m]
+    std::array<double, seriesCapacity> contactForce{};  // F [N]
+    std::array<double, seriesCapacity> forceErr{};      // F - Fn [N]
+    std::array<double, seriesCapacity> sErr{};          // s - s_r [m]
+};
+
+// Both robots' series and the continuity state kept across samples and runs.
+struct RunSeries {
+    SeriesSet A;                // robot a
+    SeriesSet B;                // robot b
+    Joints refJointPos;         // joints of the latest reference point
+    Joints contactJoints;       // joints of the latest contact point
+};
+
+// The set of the current robot type ('b' set B, anything else set A).
+SeriesSet& currentSeries(RunSeries& run, char type);
+const SeriesSet& currentSeries(const RunSeries& run, char type);
+
+// Number of sub-steps of the period that starts at tau: 100 near the
+// switching times ta, tf - ta and tf of the velocity profile, otherwise 10.
+int subStepsFor(const SimSettings& s, double tau);
+
+// Turns the model state y at time t into sample i of the current set.
+void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
+                  ReachReporter* report = nullptr);
+
+// The whole run: samples 0..nsteps of the current robot type's set.
+void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);
+
+}  // namespace hybridsim
