@@ -113,7 +113,7 @@ void updateSeterrorLabel(SimSettings& s)
         return;
     }
     // outside the two-digit range: the truncated millimetres with their sign
-    const double mm = std::trunc(1000.0 * e);
+    const double mm = std::trunc(1000.0 * e) + 0.0;  // + 0.0 turns -0 into 0
     if (!std::isfinite(mm)) {
         s.seterrorLabel = std::string(std::isnan(mm) ? "nan" : (mm < 0 ? "-inf" : "inf")) + "[mm]\n";
         return;

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "console/report.h"
+#include "tests/test_support.h"
+
+namespace hybridsim {
+namespace {
+
+std::string report(const SimSettings& s)
+{
+    std::ostringstream out;
+    printSettings(s, out);
+    return out.str();
+}
+
+// U+3000, the ideographic space, spelled out so that it cannot hide.
+#define IDSP "\u3000"
+
+TEST(Report, DefaultTaskReadsExactly)
+{
+    const std::string expected =
+        "\n\n******位置制御型ドライバーを持つロボットによるなぞり動作******"
+        "\n現在設定している値"
+        "\n(1-1) ロボットタイプ   SCARAロボット"
+        "\n(1-2) 第1,2アーム長 (l1,l2)=( 0.500, 0.500)[m]"
+        "\n      アーム先端・接触子先端位置間距離    wp=  0.200[m]"
+        "\n(1-6) ハンドのばね定数" IDSP "          (KH1, KH2)=( 0.051  0.051)[kgf/mm]"
+        "\n(2-1) hybrid8:未知物体に対し関節空間で力(Fn,0)を制御"
+        "\n(2-2) 接線位置制御系特性 (ωn,ζ,α) =(  5.000[Hz]   1.000   0.000[1/s])"
+        "\n      →ゲイン (Kp,Kv,Ki)=(986.9604     62.8319  0.0000)"
+        "\n      法線力制御系特性   (ωn,ζ,α) =( 20.000[Hz]   1.000   2.000[1/s])"
+        "\n      →ゲイン (Kp,Kv,Ki)=(16294.0219     253.3274 31582.7341)"
+        "\n      →先端サーボ剛性 (接線, 法線)=(986.96 16294.02)[N/m]"
+        "\n(1-6) ハンドのばね定数 (KH1,  KH2) =(500.00 500.00)[N/m]"
+        "\n(3-2) 接触力" IDSP "       Fn=10.000[N]"
+        "\n(3-3-4) 正弦波曲線輪郭  移動時間 tf=  4.000[s]"
+        "\n       (台形速度運動)   移動速度 vs=  0.259[m/s]"
+        "\n                    波長・振幅(L,A)=( 0.600, 0.200)[m]"
+        "\n(3-4) ロボット初期位置    (x0,y0) =( 0.200  0.300)[m]"
+        "\n(3-5) ロボット終端位置    (xf,yf) =( 0.800  0.300)[m]"
+        "\n(3-6) 物体設置誤差(X正方向ずれ) e =   5.00[mm]"
+        "\n";
+    EXPECT_EQ(report(testing::defaultSettings()), expected);
+}
+
+TEST(Report, CylindricalRobotMethod7LineAndCircleLines)
+{
+    SimSettings s = testing::settingsFor('a', '7', 'L');
+    const std::string line = report(s);
+    EXPECT_NE(line.find("\n(1-1) ロボットタイプ        円筒座標ロボット"
+                        "\n(1-2) アーム長     l =  0.700[m]"),
+              std::string::npos);
+    EXPECT_NE(line.find("\n(2-1) hybrid7:作業空間で接線方向位置s，法線力Fnを制御"), std::string::npos);
+    EXPECT_NE(line.find("\n      法線力制御系特性   (ωn,ζ,α) =( 10.000[Hz]   1.000   5.000[1/s])"
+                        "\n      →ゲイン (Kp,Kv,Ki)=(4576.1603     130.6637 19739.2088)"),
+              std::string::npos);
+    EXPECT_NE(line.find("\n(3-3-1) 直線輪郭    " IDSP "移動時間 tf=  4.000[s]"
+                        "\n       (台形速度運動) 移動速度 vs=  0.083[m/s]"
+                        "\n(3-4) ロボット初期位置    (x0,y0) =( 0.300  0.000)[m]"
+                        "\n(3-5) ロボット終端位置    (xf,yf) =( 0.300  0.300)[m]"),
+              std::string::npos);
+    EXPECT_EQ(line.find("SCARA"), std::string::npos);
+
+    s.curve = 'C';
+    deriveSettings(s);
+    const std::string circle = report(s);
+    EXPECT_NE(circle.find("\n(3-3-2) 円輪郭" IDSP "    " IDSP " 移動時間 tf=  6.000[s]"
+                          "\n       (台形速度運動)  移動速度 vs=  0.291[m/s]"
+                          "\n              " IDSP "    " IDSP " 中心位置   =( 0.400  0.000)[m] 半径= 0.250[m]"),
+              std::string::npos);
+}
+
+TEST(Report, UnknownSelectorsPrintNoneOfTheirLines)
+{
+    SimSettings s = testing::defaultSettings();
+    s.type = 'x';
+    s.hybrid = '9';
+    s.curve = 'Q';
+    const std::string text = report(s);
+    EXPECT_EQ(text.find("(1-1)"), std::string::npos);
+    EXPECT_EQ(text.find("(1-2)"), std::string::npos);
+    EXPECT_EQ(text.find("(2-1)"), std::string::npos);
+    EXPECT_EQ(text.find("(3-3-"), std::string::npos);
+    EXPECT_NE(text.find("(3-6)"), std::string::npos);
+    EXPECT_NE(text.find("      アーム先端"), std::string::npos);
+}
+
+TEST(Report, SettingErrorOf12mmAndNegativeValues)
+{
+    SimSettings s = testing::defaultSettings();
+    s.seterror = 0.012;
+    s.Fn = -2.5;
+    const std::string text = report(s);
+    EXPECT_NE(text.find("e =  12.00[mm]"), std::string::npos);
+    EXPECT_NE(text.find("Fn=-2.500[N]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace hybridsim
