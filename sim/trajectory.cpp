@@ -157,8 +157,8 @@ double sineArcLength(const SimSettings& s, int n, double X)
     const int m = n / 2;
     double sum = 0.0;
     for (int i = 0; i < m; ++i) {
-        sum = sum + arcDensity(k, s.sineA, 2 * i * w) + 4.0 * arcDensity(k, s.sineA, 2 * i * w + w)
-              + arcDensity(k, s.sineA, 2 * i * w + 2.0 * w);
+        sum += arcDensity(k, s.sineA, 2 * i * w) + 4.0 * arcDensity(k, s.sineA, 2 * i * w + w) +
+               arcDensity(k, s.sineA, 2 * i * w + 2.0 * w);
     }
     return w * sum / 3.0;
 }
