@@ -16,7 +16,7 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/app/hybridsim-batch --report
+	./$(BUILD)/app/hybridsim
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -125,3 +125,17 @@ inline constexpr const char* fileNameConfirm = "\n読み込んだファイル名
 inline constexpr const char* fileConfirmQuestion = "\nIf OK,  input  y,  if not,  n  ";
 
 }  // namespace hybridsim::msg
+
+// --- console notices: mistakes in the input and the data file dialogue ---
+namespace hybridsim::msg {
+
+inline constexpr const char* notANumber = "\n!!! 数値ではありません: '%s'　この値から後は変更しません．";
+inline constexpr const char* extraInputIgnored = "\n!!! 余分な入力を読み飛ばしました: '%s'";
+inline constexpr const char* notFinite = "\n!!! %s が有限の数値ではありません．旧値のままです．";
+inline constexpr const char* notPositive = "\n!!! %s は正の値でなければなりません．旧値のままです．";
+inline constexpr const char* velocityGainZero =
+    "\n!!! fn%d と α%d では速度ゲイン Kv%d が 0 になり制御系が定まりません．旧値のままです．";
+inline constexpr const char* fileNotRead = "\n!!! ファイルを読み込めません（設定は変わりません）: %s";
+inline constexpr const char* fileInputEnded = "\n!!! 入力が終わりました．ファイルは読み込みません．";
+
+}  // namespace hybridsim::msg

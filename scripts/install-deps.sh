@@ -10,6 +10,8 @@ pkg-config
 libgtest-dev
 libgmock-dev
 libbenchmark-dev
+locales
+python3
 "
 
 missing=""

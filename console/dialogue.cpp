@@ -1,0 +1,371 @@
+#include "console/dialogue.h"
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "console/messages.h"
+#include "console/report.h"
+#include "console/task_file.h"
+#include "console/text_format.h"
+#include "sim/derivation.h"
+#include "sim/gain_design.h"
+
+namespace hybridsim {
+namespace {
+
+// The sections of a pass in their order, and the closing step.
+enum class Section { springs, method, gains, contourChoice, contourParams, setError, force, closing };
+
+// What an entered value must be for the model to stay defined.
+enum class Rule { finite, positive };
+
+struct Field {
+    const char* name;  // as the prompt names it
+    Rule rule;
+};
+
+class Pass {
+public:
+    explicit Pass(Session& session)
+        : s_(session.settings), run_(session.run), t_(session.terminal), out_(t_.out()),
+          notice_(makeReachNotice(session))
+    {
+    }
+
+    void run(Session& session);
+
+private:
+    // An answer key: the end of the input answers 'n' (change nothing).
+    char answer()
+    {
+        const std::optional<char> k = t_.readKey();
+        return k ? *k : 'n';
+    }
+
+    // A selector key; the end of the input keeps the current one.
+    void select(char& field)
+    {
+        const std::optional<char> k = t_.readKey();
+        if (k) field = *k;
+    }
+
+    // Reads numbers for `fields`; the values read (for the first fields) when
+    // every one is acceptable, none when one is refused.
+    std::vector<double> enter(const std::vector<Field>& fields)
+    {
+        NumberRead r = t_.readNumbers(static_cast<int>(fields.size()));
+        for (size_t i = 0; i < r.values.size(); ++i) {
+            const double v = r.values[i];
+            const char* refusal = nullptr;
+            if (!std::isfinite(v)) {
+                refusal = msg::notFinite;
+            } else if (fields[i].rule == Rule::positive && !(v > 0.0)) {
+                refusal = msg::notPositive;
+            }
+            if (refusal) {
+                out_ << format(refusal, fields[i].name);
+                return {};
+            }
+        }
+        return r.values;
+    }
+
+    // Each field takes its value when one was read.
+    static void apply(const std::vector<double>& values, std::initializer_list<double*> targets)
+    {
+        size_t i = 0;
+        for (double* t : targets) {
+            if (i >= values.size()) break;
+            *t = values[i++];
+        }
+    }
+
+    // A derivation step with its unreachable points reported.
+    template <typename Step>
+    void reported(Step step)
+    {
+        notice_.beginScope();
+        step();
+        notice_.endScope();
+    }
+
+    Section springs();
+    Section method();
+    Section gains();
+    // fn [Hz] and alpha of system `n` into wn, alpha (both unchanged when refused)
+    void enterSystem(int n, double& wn, double& alpha);
+    Section contourChoice();
+    Section contourParams();
+    Section setError();
+    Section force();
+    void closing();
+
+    SimSettings& s_;
+    RunSeries& run_;
+    Terminal& t_;
+    std::ostream& out_;
+    ReachNotice notice_;
+};
+
+void Pass::run(Session& session)
+{
+    out_ << msg::menuTitle << msg::menuFile << msg::menuRobot << msg::menuSprings << msg::menuMethod
+         << msg::menuGains << msg::menuContour << msg::menuSetError << msg::menuForce
+         << msg::menuDrawing << msg::menuStep << msg::menuReset << msg::menuZoom << msg::menuEscape;
+
+    if (s_.key == 'r') {
+        readRobotDataFile(session);
+        closing();
+        return;
+    }
+    printSettings(s_, out_);
+    if (s_.key == 'a') out_ << msg::headingRobotA;
+    if (s_.key == 'b') out_ << msg::headingRobotB;
+    if (s_.key == 'a' || s_.key == 'b') {
+        out_ << msg::openingQuestion;
+        if (answer() == 'n') {
+            closing();
+            return;
+        }
+    }
+
+    Section next = Section::springs;
+    switch (s_.key) {
+    case 'h': next = Section::method; break;
+    case 'g': next = Section::gains; break;
+    case 'L':
+    case 'C':
+    case 'S': next = Section::contourParams; break;
+    case 'e': next = Section::setError; break;
+    case 'f': next = Section::force; break;
+    default: break;
+    }
+    while (next != Section::closing) {
+        switch (next) {
+        case Section::springs: next = springs(); break;
+        case Section::method: next = method(); break;
+        case Section::gains: next = gains(); break;
+        case Section::contourChoice: next = contourChoice(); break;
+        case Section::contourParams: next = contourParams(); break;
+        case Section::setError: next = setError(); break;
+        case Section::force: next = force(); break;
+        case Section::closing: break;
+        }
+    }
+    closing();
+}
+
+Section Pass::springs()
+{
+    out_ << format(msg::springsOld, s_.KH1, s_.KH2) << msg::springsQuestion;
+    const char a = answer();
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::method;
+    out_ << msg::springsInput;
+    apply(enter({{"KH1", Rule::positive}, {"KH2", Rule::positive}}), {&s_.KH1, &s_.KH2});
+    return Section::method;
+}
+
+Section Pass::method()
+{
+    out_ << format(msg::methodOld, s_.hybrid) << msg::methodQuestion;
+    const char a = answer();
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::gains;
+    out_ << msg::methodDescription7 << msg::methodDescription8 << format(msg::methodInput, s_.hybrid);
+    select(s_.hybrid);
+    return Section::gains;
+}
+
+void Pass::enterSystem(int n, double& wn, double& alpha)
+{
+    const std::vector<double> v =
+        enter({{n == 1 ? "fn1" : "fn2", Rule::finite}, {n == 1 ? "α1" : "α2", Rule::finite}});
+    // a frequency that was not typed keeps its exact angular value
+    const double newWn = v.size() > 0 ? twoPi * v[0] : wn;
+    const double newAlpha = v.size() > 1 ? v[1] : alpha;
+    // the model divides by the velocity gain Kv = 2 zeta wn + alpha (zeta = 1)
+    if (!v.empty() && 2.0 * newWn + newAlpha == 0.0) {
+        out_ << format(msg::velocityGainZero, n, n, n);
+        return;
+    }
+    wn = newWn;
+    alpha = newAlpha;
+}
+
+Section Pass::gains()
+{
+    out_ << format(msg::gainsOld1, s_.wn1 / twoPi, s_.alpha1)
+         << format(msg::gainsOld2, s_.wn2 / twoPi, s_.alpha2) << msg::gainsQuestion;
+    const char a = answer();
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::contourChoice;
+    out_ << msg::gainsExplain1 << msg::gainsExplain2 << msg::gainsExplain3 << msg::gainsExplain4;
+    out_ << format(msg::gainsInput1, s_.wn1 / twoPi, s_.alpha1);
+    enterSystem(1, s_.wn1, s_.alpha1);
+    out_ << format(msg::gainsInput2, s_.wn2 / twoPi, s_.alpha2);
+    enterSystem(2, s_.wn2, s_.alpha2);
+    s_.zeta2 = 1.0;
+    s_.zeta1 = s_.zeta2;
+    // the selected method keeps them: the gain design copies them back
+    if (s_.hybrid == '7') {
+        s_.wn1Hybrid7 = s_.wn1;
+        s_.wn2Hybrid7 = s_.wn2;
+        s_.alpha1Hybrid7 = s_.alpha1;
+        s_.alpha2Hybrid7 = s_.alpha2;
+    } else if (s_.hybrid == '8') {
+        s_.wn1Hybrid8 = s_.wn1;
+        s_.wn2Hybrid8 = s_.wn2;
+        s_.alpha1Hybrid8 = s_.alpha1;
+        s_.alpha2Hybrid8 = s_.alpha2;
+    }
+    designGains(s_);
+    return Section::contourChoice;
+}
+
+Section Pass::contourChoice()
+{
+    out_ << format(msg::contourOld, s_.curve);
+    if (s_.curve == 'L') out_ << msg::contourNameLine;
+    if (s_.curve == 'C') out_ << msg::contourNameCircle;
+    if (s_.curve == 'S') out_ << msg::contourNameSine;
+    out_ << msg::contourQuestion;
+    const char a = answer();
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::setError;
+    out_ << msg::contourInput;
+    select(s_.curve);
+    return Section::contourParams;
+}
+
+Section Pass::contourParams()
+{
+    char a;
+    if (s_.curve == 'L') {
+        out_ << msg::lineHeading << format(msg::lineOldStart, s_.lineX0, s_.lineY0)
+             << format(msg::lineOldEnd, s_.lineXf, s_.lineYf, s_.lineTf) << msg::lineQuestion;
+        a = answer();
+        if (a == 'y') {
+            out_ << msg::lineInput;
+            apply(enter({{"x0", Rule::finite},
+                         {"y0", Rule::finite},
+                         {"xf", Rule::finite},
+                         {"yf", Rule::finite},
+                         {"tf", Rule::positive}}),
+                  {&s_.lineX0, &s_.lineY0, &s_.lineXf, &s_.lineYf, &s_.lineTf});
+        }
+    } else if (s_.curve == 'C') {
+        out_ << msg::circleHeading << format(msg::circleOldCentre, s_.circleOx, s_.circleOy, s_.circleR)
+             << format(msg::circleOldTime, s_.circleTf) << msg::circleQuestion;
+        a = answer();
+        if (a == 'y') {
+            out_ << msg::circleInput;
+            apply(enter({{"Ox", Rule::finite},
+                         {"Oy", Rule::finite},
+                         {"r", Rule::positive},
+                         {"tf", Rule::positive}}),
+                  {&s_.circleOx, &s_.circleOy, &s_.circleR, &s_.circleTf});
+        }
+    } else if (s_.curve == 'S') {
+        out_ << msg::sineHeading << format(msg::sineOldStart, s_.sineX0, s_.sineY0)
+             << format(msg::sineOldShape, s_.sineL, s_.sineA, s_.sineTf) << msg::sineQuestion;
+        a = answer();
+        if (a == 'y') {
+            out_ << msg::sineInput;
+            apply(enter({{"x0", Rule::finite},
+                         {"y0", Rule::finite},
+                         {"L", Rule::positive},
+                         {"A", Rule::finite},
+                         {"tf", Rule::positive}}),
+                  {&s_.sineX0, &s_.sineY0, &s_.sineL, &s_.sineA, &s_.sineTf});
+        }
+    } else {
+        return Section::setError;
+    }
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::setError;
+    // 'y' and any other key: start point, its joints and the set-up at once
+    reported([&] { updateContourStart(s_, &notice_); });
+    return Section::setError;
+}
+
+Section Pass::setError()
+{
+    out_ << format(msg::setErrorOld, 1000.0 * s_.seterror) << msg::setErrorQuestion;
+    const char a = answer();
+    if (a == 'n') return Section::closing;
+    if (a == 'z') return Section::force;
+    out_ << msg::setErrorInput;
+    const std::vector<double> v = enter({{"seterror", Rule::finite}});
+    if (!v.empty()) s_.seterror = v[0] / 1000.0;
+    return Section::force;
+}
+
+Section Pass::force()
+{
+    out_ << format(msg::forceOld, s_.Fn) << msg::forceQuestion;
+    const char a = answer();
+    if (a == 'n' || a == 'z') return Section::closing;
+    out_ << msg::forceInput;
+    apply(enter({{"Fn", Rule::finite}}), {&s_.Fn});
+    return Section::closing;
+}
+
+void Pass::closing()
+{
+    reported([&] { deriveSettings(s_, &notice_); });
+    printSettings(s_, out_);
+    const bool sine = s_.curve == 'S';
+    if (sine) out_ << msg::computing;
+    t_.flush();
+    reported([&] { calcontrol(s_, run_, &notice_); });
+    out_ << msg::runFinished;
+    if (sine) out_ << msg::computed;
+    out_ << msg::toWindow;
+    s_.viewScale = 1.0;
+    s_.pointErrorGain = 10.0;
+    s_.frame = 0;
+    t_.flush();
+}
+
+}  // namespace
+
+ReachNotice makeReachNotice(Session& session)
+{
+    Terminal& t = session.terminal;
+    return ReachNotice(t.out(), [&t] { t.waitKey(); });
+}
+
+void settingsDialogue(Session& session)
+{
+    Pass pass(session);
+    pass.run(session);
+}
+
+bool readRobotDataFile(Session& session)
+{
+    Terminal& t = session.terminal;
+    std::ostream& out = t.out();
+    for (;;) {
+        out << msg::fileTitle << msg::fileNamePrompt;
+        const std::optional<std::string> name = t.readWord();
+        if (!name) {
+            out << msg::fileInputEnded;
+            return false;
+        }
+        t.writeWithRaw(msg::fileNameConfirm, *name);
+        out << msg::fileConfirmQuestion;
+        const std::optional<char> k = t.readKey();
+        if (!k) {
+            out << msg::fileInputEnded;
+            return false;
+        }
+        if (*k != 'y') continue;
+        const TaskFileResult r = loadRobotDataFile(*name, session.settings);
+        if (r.ok) return true;
+        t.writeWithRaw(msg::fileNotRead, r.error);
+    }
+}
+
+}  // namespace hybridsim

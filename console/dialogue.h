@@ -1,0 +1,25 @@
+// The settings dialogue: one pass from the section that settings.key
+// selects to the closing derivation, report and run.
+#pragma once
+
+#include "console/reach_notice.h"
+#include "console/session.h"
+
+namespace hybridsim {
+
+// One pass, entered with settings.key: 'r' reads a robot data file; 'a',
+// 'b' ask first whether anything is to change; 'k', 'h', 'g', 'L'/'C'/'S',
+// 'e', 'f' start at the springs, method, gains, contour parameters, setting
+// error, force; any other key at the springs.  Ends with frame 0, view
+// scale 1 and point error gain 10.
+void settingsDialogue(Session& session);
+
+// Asks for a file name and its confirmation until a file is read, or the
+// input ends (then nothing changes).  True when a file was read.
+bool readRobotDataFile(Session& session);
+
+// A reporter of unreachable points that prints on the session's console
+// and waits for a key there (only on a terminal).
+ReachNotice makeReachNotice(Session& session);
+
+}  // namespace hybridsim

@@ -1,0 +1,194 @@
+#!/usr/bin/python3
+"""The built hybridsim in a pseudo-terminal.
+
+Answers the questions with single keys (no Enter), checks that the terminal
+does not echo them while the program waits for a key but does echo a typed
+line of numbers, and that `stty -g` reads the same after the program has
+ended as before -- also when it is ended by SIGINT (Ctrl-C), SIGTERM or
+SIGHUP while it waits for a key.
+
+usage: pty_e2e.py PATH/TO/hybridsim
+"""
+import fcntl
+import os
+import select
+import signal
+import subprocess
+import sys
+import termios
+import time
+
+PROGRAM = sys.argv[1]
+TIMEOUT = 15.0  # seconds for any one expected output
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL: " + what)
+
+
+class Session:
+    """hybridsim on the slave side of a new pseudo-terminal."""
+
+    def __init__(self):
+        self.master, self.slave = os.openpty()
+        self.output = b""
+        self.cursor = 0  # end of the last expected text found
+        self.proc = None
+
+    def start(self):
+        def own_terminal():
+            os.setsid()
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        env = dict(os.environ, LC_ALL="C.UTF-8")
+        self.proc = subprocess.Popen(
+            [PROGRAM], stdin=self.slave, stdout=self.slave, stderr=self.slave,
+            preexec_fn=own_terminal, env=env, close_fds=True)
+
+    def stty(self):
+        return subprocess.run(["stty", "-g"], stdin=self.slave, capture_output=True,
+                              check=True).stdout
+
+    def lflag(self):
+        return termios.tcgetattr(self.slave)[3]
+
+    def read_some(self, wait):
+        ready, _, _ = select.select([self.master], [], [], wait)
+        if ready:
+            try:
+                data = os.read(self.master, 65536)
+            except OSError:
+                return False
+            self.output += data
+            return bool(data)
+        return False
+
+    def until(self, text):
+        """Reads until `text` appears after the last text found; returns
+        what came from there up to the end of `text`."""
+        needle = text.encode()
+        deadline = time.monotonic() + TIMEOUT
+        while self.output.find(needle, self.cursor) < 0:
+            if time.monotonic() > deadline:
+                raise TimeoutError("no %r in %r" % (text, self.output[self.cursor:][-300:]))
+            self.read_some(0.1)
+        end = self.output.find(needle, self.cursor) + len(needle)
+        seen = self.output[self.cursor:end]
+        self.cursor = end
+        return seen.decode("utf-8", "replace")
+
+    def waits_for_key(self):
+        """True once the terminal is in single-key mode (no ICANON, no ECHO)."""
+        deadline = time.monotonic() + TIMEOUT
+        while time.monotonic() < deadline:
+            if self.lflag() & (termios.ICANON | termios.ECHO) == 0:
+                return True
+            time.sleep(0.01)
+        return False
+
+    def cooked(self):
+        deadline = time.monotonic() + TIMEOUT
+        while time.monotonic() < deadline:
+            flags = self.lflag()
+            if flags & termios.ICANON and flags & termios.ECHO:
+                return True
+            time.sleep(0.01)
+        return False
+
+    def key(self, k):
+        check(self.waits_for_key(), "single-key mode before key %r" % k)
+        os.write(self.master, k.encode())
+
+    def finish(self):
+        deadline = time.monotonic() + TIMEOUT
+        while self.proc.poll() is None and time.monotonic() < deadline:
+            self.read_some(0.05)
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+            raise TimeoutError("the program did not end")
+        while self.read_some(0.05):
+            pass
+        return self.proc.returncode
+
+    def close(self):
+        os.close(self.master)
+        os.close(self.slave)
+
+
+def whole_pass():
+    s = Session()
+    before = s.stty()
+    s.start()
+    s.until("no:n    ")
+    s.key("n")
+    text = s.until("type=")
+    # the answer is not echoed: the next question follows the prompt directly
+    check(text.startswith("\r\nロボットの選択"), "no echo of the file answer: %r" % text[:40])
+    s.key("a")
+    text = s.until("hybrid=")
+    # the program echoes the selection itself, on a line of its own
+    check(text.startswith("\r\na\r\nHYbrid"), "one echo of the robot key: %r" % text[:40])
+    s.key("7")
+    s.until("curve=")
+    s.key("L")
+    s.until("全て変更しない:n   ")
+    s.key("y")
+    s.until("以下全て変更しない : n  ")
+    s.key("y")
+    s.until("KH1 KH2=")
+    # a line of numbers is typed in the terminal's usual mode, with its echo
+    check(s.cooked(), "usual terminal mode for a number read")
+    os.write(s.master, b"600 700\n")
+    text = s.until("hybrid7 ")
+    check(text.startswith("600 700\r\n"), "the typed numbers are echoed: %r" % text[:40])
+    s.until("以下全て変更しない : n  ")
+    s.key("n")
+    rc = s.finish()
+    out = s.output.decode("utf-8", "replace")
+    check(rc == 0, "exit status 0, got %r" % rc)
+    check("(KH1,  KH2) =(600.00 700.00)[N/m]" in out, "the report shows the new springs")
+    check("描画画面へ" in out, "the pass closes")
+    check(s.stty() == before, "stty -g unchanged after the program")
+    s.close()
+
+
+def ended_while_waiting(how):
+    s = Session()
+    before = s.stty()
+    s.start()
+    s.until("no:n    ")
+    check(s.waits_for_key(), "single-key mode at the first question (%s)" % how)
+    if how == "ctrl-c":
+        os.write(s.master, b"\x03")
+        expected = -signal.SIGINT
+    else:
+        sig = {"sigterm": signal.SIGTERM, "sighup": signal.SIGHUP}[how]
+        s.proc.send_signal(sig)
+        expected = -sig
+    rc = s.finish()
+    check(rc == expected, "%s ends the program by its signal, got %r" % (how, rc))
+    check(s.stty() == before, "stty -g unchanged after %s" % how)
+    s.close()
+
+
+def main():
+    try:
+        whole_pass()
+        for how in ("ctrl-c", "sigterm", "sighup"):
+            ended_while_waiting(how)
+    except TimeoutError as e:
+        check(False, str(e))
+    if failures:
+        print("%d pseudo-terminal checks failed" % len(failures))
+        return 1
+    print("pseudo-terminal checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
