@@ -1,6 +1,7 @@
 // hybridsim: the interactive simulator.  The start-up questions and the
 // first pass of the settings dialogue on the console, which ends with the
-// first simulation run.
+// first simulation run; then the window, which replays the run and takes the
+// key commands until ESC.
 #include <unistd.h>
 
 #include <iostream>
@@ -10,8 +11,9 @@
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/terminal.h"
+#include "view/window.h"
 
-int main()
+int main(int argc, char** argv)
 {
     using namespace hybridsim;
     const Encoding encoding = encodingFromEnvironment();
@@ -22,18 +24,21 @@ int main()
     // single-key mode only when the input is a terminal
     std::unique_ptr<TtyKeyMode> keyMode;
     if (interactive) keyMode = std::make_unique<TtyKeyMode>(STDIN_FILENO);
-    Terminal terminal(input, std::cout, interactive, encoding, keyMode.get());
+    static Terminal terminal(input, std::cout, interactive, encoding, keyMode.get());
 
     // the settings and the recorded runs live as long as the program
     static SimSettings settings;
     static RunSeries run;
-    Session session{settings, run, terminal};
+    static Session session{settings, run, terminal};
 
     startUp(session);
     settingsDialogue(session);
-
-    // the shell's prompt on a line of its own
     terminal.out() << '\n';
     terminal.flush();
-    return 0;
+
+    // the window's dialogue keys run the same dialogue on the same console
+    openWindow(&argc, argv, settings, run, [] {
+        settingsDialogue(session);
+        session.terminal.flush();
+    });
 }

@@ -10,6 +10,16 @@ pkg-config
 libgtest-dev
 libgmock-dev
 libbenchmark-dev
+freeglut3-dev
+libgl1-mesa-dev
+libgl1-mesa-dri
+libglu1-mesa-dev
+libx11-dev
+xvfb
+xauth
+xdotool
+x11-utils
+x11-apps
 locales
 python3
 "

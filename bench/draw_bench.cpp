@@ -1,0 +1,134 @@
+// Time to draw one picture of the window: the last frame of the default run
+// (201 trail points, both graphs complete) in the 800 x 800 window, drawn by
+// OpenGL.  Needs an X display; without one, run it under
+//   xvfb-run -a -s "-screen 0 1024x1024x24" hybridsim-draw-bench
+// Each benchmark reports the median of its single redraws as `median_ms`.
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "sim/derivation.h"
+#include "sim/run.h"
+#include "view/frame.h"
+#include "view/gl_canvas.h"
+#include "view/recording_canvas.h"
+#include "view/window.h"
+
+namespace hybridsim {
+namespace {
+
+// The default task, computed once, shown at its last frame.
+struct LastFrame {
+    SimSettings s;
+    std::unique_ptr<RunSeries> run = std::make_unique<RunSeries>();
+    LastFrame()
+    {
+        setEntryDefaults(s);
+        setDefaults(s);
+        deriveSettings(s);
+        calcontrol(s, *run);
+        s.viewScale = 1.0;
+        s.pointErrorGain = 10.0;
+        s.frame = s.nsteps;
+    }
+};
+
+const LastFrame& lastFrame()
+{
+    static const LastFrame f;
+    return f;
+}
+
+// Times every redraw and reports their median in milliseconds.
+template <typename Redraw>
+void timeRedraws(benchmark::State& state, Redraw redraw)
+{
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        redraw();
+        const auto stop = std::chrono::steady_clock::now();
+        ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+    }
+    if (ms.empty()) return;
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+}
+
+// Drawing and rendering of the picture, until OpenGL has finished it, in
+// depth-ordered batches as the window sends it.
+void BM_DrawLastFrame(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    GlCanvas canvas;
+    if (canvas.order() != GlCanvas::Order::Depth) state.SkipWithError("no depth buffer");
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawLastFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The same picture sent shape by shape in drawing order, for comparison.
+void BM_DrawLastFramePainter(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    GlCanvas canvas({}, GlCanvas::Order::Painter);
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawLastFramePainter)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// As the window does it: the picture shown by a buffer swap.
+void BM_DrawAndShowLastFrame(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    GlCanvas canvas([] { glutSwapBuffers(); });
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawAndShowLastFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The geometry alone (no OpenGL): what the drawing code itself costs.
+void BM_LastFrameGeometry(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    RecordingCanvas canvas;
+    timeRedraws(state, [&] {
+        canvas.reset();
+        drawFrame(canvas, f.s, *f.run);
+        benchmark::DoNotOptimize(canvas.shapes.data());
+    });
+}
+BENCHMARK(BM_LastFrameGeometry)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace hybridsim
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    const std::string problem = hybridsim::checkDisplay(hybridsim::displayName(argc, argv));
+    if (!problem.empty()) {
+        std::fprintf(stderr,
+                     "hybridsim-draw-bench: needs an X display with OpenGL; run it as\n"
+                     "  xvfb-run -a -s \"-screen 0 1024x1024x24\" %s\n",
+                     argv[0]);
+        return 1;
+    }
+    hybridsim::prepareWindow(&argc, argv);
+    std::printf("OpenGL renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,435 @@
+#!/usr/bin/env python3
+"""End-to-end test of a window program of this project under a private Xvfb.
+
+The program is started with its console answers on standard input and
+`-geometry 800x800+0+0` on its command line (passed on to the window system), on a
+private Xvfb server.  Keys are sent to its window with xdotool; between them
+the window is captured with xwd and probed pixel by pixel:
+
+  * 's' three times: the red probe tip reaches the recorded tip of frames
+    1, 2 and 3 (the expected positions come from `hybridsim-batch --csv -`);
+  * 'w': the robot base and the tip move towards the window centre (zoom 0.9);
+    'W' brings them back; '0' shows frame 0 again;
+  * 'f': the dialogue runs from inside the window (its text appears on
+    standard output); the next 's' shows frame 1 of the new run at zoom 1,
+    which differs from frame 1 of the first run;
+  * the title, read with xprop, is the UTF-8 key help;
+  * ESC ends the program with status 0.
+
+With --close-helper (the view_close_window program) the program is started
+once more and its window asked to close as a window manager does: the
+program must end with status 0.
+
+With --no-display-check the program is also run without any display: it
+must do its console part, then print one line naming xvfb-run and
+hybridsim-batch on standard error and end with status 1.
+
+Used for the window test program (tests/view/window_check.cpp) and for the
+built `hybridsim`:
+  e2e_window.py --program build/app/hybridsim --batch build/app/hybridsim-batch \
+      --answers ANSWERS --dialogue-text TEXT [--batch-task TASKFILE]
+"""
+
+import argparse
+import array
+import csv
+import io
+import os
+import re
+import select
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+WINDOW = 800
+UNIT = 400.0  # pixels per window unit
+TITLE = ("r:file, a,b:robot, k:ばね, h:hybrid, g:ゲイン，L,C,S:輪郭，e:設置誤差，"
+         "f;Fn, W,w:拡大縮小，0:初期へ，s:継続")
+VIEW_OFFSET = (-0.5, -0.3)
+RED = (255, 0, 0)
+WHITE = (255, 255, 255)
+
+
+class Failure(Exception):
+    pass
+
+
+# ---------------------------------------------------------------- pictures
+
+class Picture:
+    """A picture of the window: 32-bit pixels row by row, row 0 at the top."""
+
+    def __init__(self, width, height, pixels, masks):
+        self.width = width
+        self.height = height
+        self.pixels = pixels  # array of width * height unsigned 32-bit values
+        self.masks = masks
+        self.shifts = []
+        for m in masks:
+            s = 0
+            while m and not (m >> s) & 1:
+                s += 1
+            self.shifts.append(s)
+
+    def at(self, col, row):
+        """(r, g, b) of a pixel, None outside the picture."""
+        if 0 <= col < self.width and 0 <= row < self.height:
+            v = self.pixels[row * self.width + col]
+            return tuple((v & m) >> s for m, s in zip(self.masks, self.shifts))
+        return None
+
+    def window_pixel(self, x, y):
+        """Column and row of window point (x, y) in window units."""
+        col = int((x + 1.0) * UNIT)
+        row = WINDOW - 1 - int((y + 1.0) * UNIT)
+        return col, row
+
+    def has_near(self, x, y, colour, reach=1):
+        col, row = self.window_pixel(x, y)
+        return any(self.at(col + dx, row + dy) == colour
+                   for dx in range(-reach, reach + 1) for dy in range(-reach, reach + 1))
+
+    def differing(self, other, x_max):
+        """Pixels that differ left of window x = x_max."""
+        limit = int((x_max + 1.0) * UNIT)
+        count = 0
+        for r in range(self.height):
+            a = self.pixels[r * self.width:r * self.width + limit]
+            b = other.pixels[r * other.width:r * other.width + limit]
+            if a != b:
+                count += sum(1 for p, q in zip(a, b) if p != q)
+        return count
+
+    def save_png(self, path):
+        rows = []
+        for r in range(self.height):
+            row = bytearray(b"\x00")
+            for c in range(self.width):
+                row += bytes(self.at(c, r))
+            rows.append(bytes(row))
+
+        def chunk(kind, data):
+            return (struct.pack(">I", len(data)) + kind + data
+                    + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n"
+                    + chunk(b"IHDR",
+                            struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0))
+                    + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
+
+
+def parse_xwd(data):
+    """A ZPixmap XWD dump of a true-colour window (32 bits per pixel)."""
+    h = struct.unpack(">25I", data[:100])
+    header_size, _version, fmt, _depth, width, height = h[0:6]
+    byte_order, bits_per_pixel, bytes_per_line = h[7], h[11], h[12]
+    masks = h[14:17]
+    ncolors = h[19]
+    if fmt != 2 or bits_per_pixel != 32:
+        raise Failure(f"unexpected xwd format {fmt} with {bits_per_pixel} bits per pixel")
+    start = header_size + 12 * ncolors
+    pixels = array.array("I")
+    for y in range(height):
+        row = array.array("I")
+        row.frombytes(data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width])
+        pixels.extend(row)
+    if (byte_order == 0) != (sys.byteorder == "little"):
+        pixels.byteswap()
+    return Picture(width, height, pixels, masks)
+
+
+# ---------------------------------------------------------------- the run
+
+def window_point(tip, scale):
+    return ((tip[0] + VIEW_OFFSET[0]) * scale, (tip[1] + VIEW_OFFSET[1]) * scale)
+
+
+def recorded_tips(batch, task):
+    cmd = [batch] + ([task] if task else []) + ["--csv", "-"]
+    out = subprocess.run(cmd, check=True, capture_output=True, text=True, timeout=60).stdout
+    return [(float(r["tip_x"]), float(r["tip_y"])) for r in csv.DictReader(io.StringIO(out))]
+
+
+# ---------------------------------------------------------------- the session
+
+class Session:
+    def __init__(self, args, workdir, phase):
+        self.args = args
+        self.workdir = workdir
+        self.xvfb = None
+        self.program = None
+        self.display = None
+        self.window = None
+        self.shots = 0
+        self.stdout_path = os.path.join(workdir, f"{phase}-stdout.txt")
+        self.stderr_path = os.path.join(workdir, f"{phase}-stderr.txt")
+
+    def start_xvfb(self):
+        r, w = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x1024x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b""
+        deadline = time.time() + 15
+        while time.time() < deadline and not number.endswith(b"\n"):
+            ready, _, _ = select.select([r], [], [], 0.2)
+            if ready:
+                chunk = os.read(r, 16)
+                if not chunk:
+                    break
+                number += chunk
+        os.close(r)
+        if not number.strip():
+            raise Failure("Xvfb did not start (scripts/install-deps.sh installs xvfb)")
+        self.display = ":" + number.decode().strip()
+
+    def env(self):
+        e = dict(os.environ)
+        e["DISPLAY"] = self.display
+        e["LC_ALL"] = "C.UTF-8"
+        return e
+
+    def x(self, *cmd, timeout=10):
+        return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True,
+                              timeout=timeout)
+
+    def start_program(self):
+        answers = open(self.args.answers, "rb")
+        self.program = subprocess.Popen(
+            [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"], stdin=answers,
+            stdout=open(self.stdout_path, "wb"), stderr=open(self.stderr_path, "wb"),
+            env=self.env())
+        deadline = time.time() + 30
+        while time.time() < deadline:
+            if self.program.poll() is not None:
+                raise Failure(f"the program ended with status {self.program.returncode} "
+                              f"before its window appeared; stderr: {self.stderr()}")
+            found = self.x("xdotool", "search", "--name", "^r:file").stdout.split()
+            if found:
+                self.window = found[0]
+                break
+            time.sleep(0.1)
+        if not self.window:
+            raise Failure("no window titled with the key help appeared")
+        self.x("xdotool", "windowfocus", "--sync", self.window)
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def key(self, name):
+        self.x("xdotool", "key", name)
+
+    def capture(self):
+        shot = subprocess.run(["xwd", "-id", self.window, "-silent"], env=self.env(),
+                              capture_output=True, timeout=10)
+        if shot.returncode != 0:
+            raise Failure("xwd failed: " + shot.stderr.decode(errors="replace"))
+        pic = parse_xwd(shot.stdout)
+        if (pic.width, pic.height) != (WINDOW, WINDOW):
+            raise Failure(f"the window is {pic.width} x {pic.height}, not {WINDOW} x {WINDOW}")
+        return pic
+
+    def expect(self, what, test, timeout=8.0):
+        """Captures the window until `test(picture)` holds; returns the picture."""
+        deadline = time.time() + timeout
+        pic = None
+        while True:
+            pic = self.capture()
+            if test(pic):
+                break
+            if time.time() > deadline or self.program.poll() is not None:
+                path = os.path.join(self.workdir, f"failed-{self.shots}.png")
+                pic.save_png(path)
+                raise Failure(f"{what} (picture kept in {path})")
+            time.sleep(0.1)
+        self.shots += 1
+        if self.args.keep:
+            pic.save_png(os.path.join(self.workdir, f"shot-{self.shots:02d}.png"))
+        print(f"  ok: {what}")
+        return pic
+
+    def stop(self):
+        for p in (self.program, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+
+
+def run_window(args, workdir, tips):
+    s = Session(args, workdir, "window")
+    try:
+        s.start_xvfb()
+        s.start_program()
+
+        def tip_shown(frame, scale=1.0, reach=1, tips=tips):
+            x, y = window_point(tips[frame], scale)
+            return lambda pic: pic.has_near(x, y, RED, reach)
+
+        def not_shown(frame):
+            x, y = window_point(tips[frame], 1.0)
+            return lambda pic: not pic.has_near(x, y, RED, 0)
+
+        base = window_point((0.0, 0.0), 1.0)
+        s.expect("frame 0 is shown at the start",
+                 lambda p: tip_shown(0)(p) and not_shown(3)(p) and p.has_near(*base, RED))
+
+        for frame in (1, 2, 3):
+            s.key("s")
+            s.expect(f"'s' steps to frame {frame}", tip_shown(frame))
+
+        s.key("w")
+        small_base = window_point((0.0, 0.0), 0.9)
+        s.expect("'w' shrinks the robot about the window centre",
+                 lambda p: p.has_near(*small_base, RED) and not p.has_near(*base, RED, 0)
+                 and tip_shown(3, 0.9)(p))
+        s.key("W")
+        s.expect("'W' enlarges it again", lambda p: p.has_near(*base, RED) and tip_shown(3)(p))
+        s.key("0")
+        s.expect("'0' goes back to frame 0", lambda p: tip_shown(0)(p) and not_shown(3)(p))
+        s.key("s")
+        before = s.expect("'s' shows frame 1 of the first run", tip_shown(1))
+
+        # a zoom the dialogue must undo
+        s.key("w")
+        s.expect("'w' before the dialogue", lambda p: p.has_near(*small_base, RED))
+        # only what the program prints from here on counts
+        before_dialogue = len(s.stdout())
+        s.key("f")
+        deadline = time.time() + 30
+        while not re.search(args.dialogue_text, s.stdout()[before_dialogue:]):
+            if time.time() > deadline or s.program.poll() is not None:
+                raise Failure(f"the 'f' dialogue did not show '{args.dialogue_text}' on "
+                              f"standard output:\n{s.stdout()[-2000:]}")
+            time.sleep(0.1)
+        print("  ok: 'f' ran the dialogue on the console")
+        s.key("s")
+        after = s.expect("'s' shows frame 1 of the new run at zoom 1",
+                         lambda p: tip_shown(1, 1.0, 3)(p) and p.has_near(*base, RED)
+                         and p.differing(before, 0.35) > 100)
+        print(f"     ({after.differing(before, 0.35)} pixels of the robot view changed)")
+
+        title = s.x("xprop", "-id", s.window, "_NET_WM_NAME").stdout
+        if TITLE not in title:
+            raise Failure(f"the title is not the UTF-8 key help: {title!r}")
+        print("  ok: the title reads as UTF-8 through xprop")
+
+        s.key("Escape")
+        try:
+            status = s.program.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("ESC did not end the program")
+        if status != 0:
+            raise Failure(f"ESC ended the program with status {status}")
+        print("  ok: ESC ends the program with status 0")
+    finally:
+        s.stop()
+
+
+def run_close(args, workdir):
+    s = Session(args, workdir, "close")
+    try:
+        s.start_xvfb()
+        s.start_program()
+        s.expect("the window shows its first picture",
+                 lambda p: p.has_near(*window_point((0.0, 0.0), 1.0), RED))
+        sent = s.x(args.close_helper, s.window)
+        if sent.returncode != 0:
+            raise Failure("the close message could not be sent: " + sent.stderr)
+        try:
+            status = s.program.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("closing the window did not end the program")
+        if status != 0:
+            raise Failure(f"closing the window ended the program with status {status}")
+        print("  ok: closing the window ends the program with status 0")
+    finally:
+        s.stop()
+
+
+def run_without_display(args, workdir):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    with open(args.answers, "rb") as answers:
+        r = subprocess.run([args.program], stdin=answers, capture_output=True, env=env,
+                           timeout=120)
+    err = r.stderr.decode("utf-8", "replace").strip().splitlines()
+    if r.returncode != 1:
+        raise Failure(f"without a display the status is {r.returncode}, not 1")
+    if not err or "xvfb-run" not in err[-1] or "hybridsim-batch" not in err[-1]:
+        raise Failure(f"without a display the last line on stderr does not name xvfb-run and "
+                      f"hybridsim-batch: {err[-1:]}")
+    if not r.stdout:
+        raise Failure("without a display the console part printed nothing")
+    print("  ok: without a display: console part done, one line on stderr, status 1")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--program", required=True, help="the window program to test")
+    ap.add_argument("--batch", required=True, help="hybridsim-batch, for the recorded tips")
+    ap.add_argument("--batch-task", help="task file giving the batch runner the same task")
+    ap.add_argument("--answers", required=True, help="the program's standard input")
+    ap.add_argument("--dialogue-text", required=True,
+                    help="regular expression the 'f' dialogue prints on standard output")
+    ap.add_argument("--close-helper",
+                    help="view_close_window, to close the window as a window manager does")
+    ap.add_argument("--no-display-check", action="store_true",
+                    help="also check the program without any display")
+    ap.add_argument("--keep", help="keep the pictures in this folder")
+    args = ap.parse_args()
+
+    for tool in ("Xvfb", "xdotool", "xwd", "xprop"):
+        if not shutil.which(tool):
+            print(f"e2e_window: {tool} is missing (scripts/install-deps.sh installs it)",
+                  file=sys.stderr)
+            return 1
+
+    workdir = args.keep or tempfile.mkdtemp(prefix="e2e-window-")
+    os.makedirs(workdir, exist_ok=True)
+    failures = 0
+    passed = 0
+    try:
+        tips = recorded_tips(args.batch, args.batch_task)
+        print(f"window of {args.program}:")
+        run_window(args, workdir, tips)
+        passed += 1
+    except (Failure, subprocess.SubprocessError, OSError) as e:
+        print(f"  FAILED: {e}", file=sys.stderr)
+        failures += 1
+    if args.close_helper:
+        try:
+            run_close(args, workdir)
+            passed += 1
+        except (Failure, subprocess.SubprocessError, OSError) as e:
+            print(f"  FAILED: {e}", file=sys.stderr)
+            failures += 1
+    if args.no_display_check:
+        try:
+            run_without_display(args, workdir)
+            passed += 1
+        except (Failure, subprocess.SubprocessError, OSError) as e:
+            print(f"  FAILED: {e}", file=sys.stderr)
+            failures += 1
+    if not args.keep and failures == 0:
+        shutil.rmtree(workdir, ignore_errors=True)
+    print(f"{passed} passed, {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,231 @@
+// One picture of the window, and the key commands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "view/frame.h"
+#include "view/primitives.h"
+#include "view_support.h"
+
+namespace hybridsim {
+namespace {
+
+using testing::centroid;
+using testing::defaultTask;
+using testing::distance;
+using testing::near;
+using testing::radiusAbout;
+using testing::Task;
+
+// Red discs of the point marker's radius: the trail of the probe tip.
+std::vector<const RecordedShape*> trail(const RecordingCanvas& cv, const SimSettings& s)
+{
+    std::vector<const RecordedShape*> out;
+    for (const RecordedShape* d : cv.find(Shape::Polygon, palette::red))
+        if (std::fabs(radiusAbout(*d, centroid(*d)) - 0.008 * s.viewScale) < 1e-12)
+            out.push_back(d);
+    return out;
+}
+
+// The graph panel: the white rectangle from (0.35, -1), 1 by 2.
+const RecordedShape* panel(const RecordingCanvas& cv)
+{
+    for (const RecordedShape* r : cv.find(Shape::Polygon, palette::white))
+        if (r->vertices.size() == 4 && near(r->vertices[0].x, 0.35, 1e-12) &&
+            near(r->vertices[0].y, -1.0, 1e-12) && near(r->vertices[2].x, 1.35, 1e-12) &&
+            near(r->vertices[2].y, 1.0, 1e-12))
+            return r;
+    return nullptr;
+}
+
+TEST(Frame, PaintersOrderFromTextToGraphs)
+{
+    const Task& task = defaultTask();
+    SimSettings s = task.s;
+    s.frame = 120;
+    RecordingCanvas cv;  // a fresh context: lighting off, as at the first picture
+    drawFrame(cv, s, *task.run);
+
+    EXPECT_EQ(cv.clears, 1);
+    EXPECT_EQ(cv.presents, 1);
+    EXPECT_EQ(cv.misuses, 0);
+    EXPECT_EQ(cv.matrixDepth(), 0);
+    EXPECT_EQ(cv.nonFiniteValues, 0);
+    // every text lit, so dark grey, from the very first picture on
+    for (const RecordedText& t : cv.texts) EXPECT_TRUE(t.lighting) << t.bytes;
+
+    // title and legend, then the grid, then the workpiece
+    ASSERT_GE(cv.texts.size(), 8u);
+    EXPECT_EQ(cv.texts[0].sequence, 0);
+    const int gridFirst = cv.find(Shape::Lines, palette::black).front()->sequence;
+    EXPECT_EQ(gridFirst, 8);
+    const auto workpiece = cv.find(Shape::Polygon, palette::lightBlue);
+    ASSERT_EQ(workpiece.size(), 100u);
+    EXPECT_EQ(workpiece.front()->sequence, gridFirst + 82);
+
+    // robot, green and white points, the trail, the panel, the graphs
+    const SeriesSet& set = task.set();
+    const int i = s.frame;
+    const Vec2 g{set.refPos[i].x - 10.0 * set.posErr[i].x,
+                 set.refPos[i].y - 10.0 * set.posErr[i].y};
+    const auto greens = cv.find(Shape::Polygon, palette::green);
+    const RecordedShape* greenPoint = greens.back();
+    EXPECT_TRUE(near(distance(centroid(*greenPoint), toWindow(s, g)), 0.0, 1e-12));
+    const auto whites = cv.find(Shape::Polygon, palette::white);
+    const RecordedShape* commandPoint = nullptr;
+    for (const RecordedShape* w : whites)
+        if (distance(centroid(*w), toWindow(s, set.refPos[i])) < 1e-12) commandPoint = w;
+    ASSERT_NE(commandPoint, nullptr);
+    EXPECT_EQ(commandPoint->sequence, greenPoint->sequence + 1);
+
+    const auto dots = trail(cv, s);
+    ASSERT_EQ(dots.size(), 121u);
+    EXPECT_EQ(dots.front()->sequence, commandPoint->sequence + 1);
+    for (int k = 0; k <= i; ++k)
+        EXPECT_TRUE(near(distance(centroid(*dots[k]), toWindow(s, set.tipPos[k])), 0.0, 1e-12));
+    const RecordedShape* p = panel(cv);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->sequence, dots.back()->sequence + 1);
+    const RecordedText* posTitle = cv.findText("Position X(red),Y(black)");
+    const RecordedText* forceTitle = cv.findText("Contact force");
+    ASSERT_TRUE(posTitle && forceTitle);
+    EXPECT_GT(posTitle->sequence, p->sequence);
+    EXPECT_GT(forceTitle->sequence, posTitle->sequence);
+}
+
+TEST(Frame, FrameZeroShowsOneTrailPointAndFramesOutOfRangeAreHeld)
+{
+    const Task& task = defaultTask();
+    SimSettings s = task.s;
+    s.frame = 0;
+    RecordingCanvas cv;
+    drawFrame(cv, s, *task.run);
+    auto dots = trail(cv, s);
+    ASSERT_EQ(dots.size(), 1u);
+    EXPECT_TRUE(near(distance(centroid(*dots[0]), toWindow(s, task.set().tipPos[0])), 0.0, 1e-12));
+
+    // a frame past the run, or a run longer than the series hold, is drawn
+    // at the last sample there is
+    for (auto [frame, nsteps, expected] : {std::tuple{900, 200, 201}, std::tuple{-5, 200, 1},
+                                           std::tuple{800, 700, seriesCapacity}}) {
+        s.frame = frame;
+        s.nsteps = nsteps;
+        cv.reset();
+        drawFrame(cv, s, *task.run);
+        EXPECT_EQ(trail(cv, s).size(), std::size_t(expected)) << frame << " " << nsteps;
+        EXPECT_EQ(cv.nonFiniteValues, 0);
+    }
+}
+
+TEST(Frame, RobotAAndUnknownRobotsAndUnreachableSamples)
+{
+    Task task = testing::computeTask('a', '7', 'C');
+    SimSettings s = task.s;
+    s.frame = 30;
+    RecordingCanvas cv;
+    drawFrame(cv, s, *task.run);
+    EXPECT_EQ(trail(cv, s).size(), 31u);
+    EXPECT_NE(panel(cv), nullptr);
+    EXPECT_NE(cv.findText("(a) cylindrical coordinate robot"), nullptr);
+
+    // a robot outside 'a' and 'b': no robot, points or panel; the graphs
+    // still show robot a's series
+    s.type = 'x';
+    cv.reset();
+    drawFrame(cv, s, *task.run);
+    EXPECT_TRUE(trail(cv, s).empty());
+    EXPECT_EQ(panel(cv), nullptr);
+    EXPECT_EQ(cv.find(Shape::Lines, palette::black).size(), 82u + 30u);  // grid, tip y
+
+    // unreachable samples hold not-a-number: they are left out, nothing breaks
+    s.type = 'a';
+    SeriesSet& set = currentSeries(*task.run, 'a');
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    set.jointPos[30] = Joints{nan, nan};
+    set.tipPos[30] = set.refPos[30] = set.posErr[30] = Vec2{nan, nan};
+    cv.reset();
+    drawFrame(cv, s, *task.run);
+    EXPECT_EQ(cv.nonFiniteValues, 0);
+    EXPECT_EQ(cv.misuses, 0);
+    EXPECT_EQ(trail(cv, s).size(), 30u);
+}
+
+TEST(KeyCommands, DialogueKeysStoreTheKeyResetAndRunTheDialogue)
+{
+    struct Case {
+        unsigned char key;
+        bool restoresErrorGain;
+    };
+    for (Case c : {Case{'r', true}, Case{'a', true}, Case{'b', true}, Case{'k', true},
+                   Case{'h', false}, Case{'g', false}, Case{'L', true}, Case{'C', true},
+                   Case{'S', true}, Case{'e', true}, Case{'f', true}}) {
+        SCOPED_TRACE(c.key);
+        SimSettings s = defaultTask().s;
+        s.type = 'b';
+        s.curve = 'S';
+        s.frame = 37;
+        s.errorGain = 3.0;
+        int calls = 0;
+        char keySeen = 0;
+        int frameSeen = -1;
+        const KeyResult result = onKey(s, c.key, [&] {
+            ++calls;
+            keySeen = s.key;
+            frameSeen = s.frame;
+        });
+        EXPECT_EQ(result, KeyResult::DialogueRan);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(keySeen, static_cast<char>(c.key));
+        EXPECT_EQ(frameSeen, 0);
+        EXPECT_EQ(s.errorGain, c.restoresErrorGain ? 10.0 : 3.0);
+        EXPECT_EQ(s.type, c.key == 'a' || c.key == 'b' ? static_cast<char>(c.key) : 'b');
+        EXPECT_EQ(s.curve, c.key == 'L' || c.key == 'C' || c.key == 'S' ? static_cast<char>(c.key)
+                                                                          : 'S');
+    }
+}
+
+TEST(KeyCommands, StepResetZoomQuitAndOtherKeys)
+{
+    SimSettings s = defaultTask().s;
+    auto noDialogue = [] { ADD_FAILURE() << "no dialogue expected"; };
+
+    s.frame = 199;
+    EXPECT_EQ(onKey(s, 's', noDialogue), KeyResult::Redraw);
+    EXPECT_EQ(s.frame, 200);
+    EXPECT_EQ(onKey(s, 's', noDialogue), KeyResult::Redraw);  // held at nsteps
+    EXPECT_EQ(s.frame, 200);
+    s.frame = -7;
+    onKey(s, 's', noDialogue);
+    EXPECT_EQ(s.frame, 0);
+    s.frame = std::numeric_limits<int>::max();
+    onKey(s, 's', noDialogue);
+    EXPECT_EQ(s.frame, 200);
+    EXPECT_EQ(onKey(s, '0', noDialogue), KeyResult::Redraw);
+    EXPECT_EQ(s.frame, 0);
+
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(onKey(s, 'w', noDialogue), KeyResult::Redraw);
+    EXPECT_DOUBLE_EQ(s.viewScale, std::pow(0.9, 5));
+    onKey(s, 'W', noDialogue);
+    onKey(s, 'W', noDialogue);
+    EXPECT_DOUBLE_EQ(s.viewScale, std::pow(0.9, 3));
+    EXPECT_EQ(s.key, 'W');
+
+    EXPECT_EQ(onKey(s, 27, noDialogue), KeyResult::Quit);
+
+    // lower-case contour letters and unknown keys change nothing but `key`
+    for (int key : {int('l'), int('c'), int('x'), int('1'), int(' '), 200}) {
+        const auto k = static_cast<unsigned char>(key);
+        SimSettings before = s;
+        EXPECT_EQ(onKey(s, k, noDialogue), KeyResult::Ignored);
+        EXPECT_EQ(s.key, static_cast<char>(k));
+        EXPECT_EQ(s.frame, before.frame);
+        EXPECT_EQ(s.viewScale, before.viewScale);
+        EXPECT_EQ(s.type, before.type);
+        EXPECT_EQ(s.curve, before.curve);
+        EXPECT_EQ(s.errorGain, before.errorGain);
+    }
+}
+
+}  // namespace
+}  // namespace hybridsim

@@ -1,0 +1,68 @@
+// The drawing target of the window's pictures: the handful of OpenGL 1.x
+// immediate-mode calls the drawing needs, behind one small interface.
+//
+// The OpenGL implementation (GlCanvas) draws into the current context; the
+// recording implementation (RecordingCanvas) keeps every shape and text with
+// its vertices in window units, so the geometry can be checked without a
+// display.  The drawing routines of this folder never call OpenGL directly.
+#pragma once
+
+#include <string>
+
+namespace hybridsim {
+
+// A drawing colour: red, green, blue, alpha, each 0..1.
+struct Color {
+    float r = 0.0f;
+    float g = 0.0f;
+    float b = 0.0f;
+    float a = 0.0f;
+};
+
+// How the vertices between begin() and end() are joined.
+enum class Shape {
+    Polygon,    // a filled convex polygon
+    LineLoop,   // a closed outline
+    LineStrip,  // an open polyline
+    Lines,      // separate segments, two vertices each
+};
+
+// The two bitmap fonts of the window.
+enum class Font {
+    Helvetica12,
+    Helvetica18,
+};
+
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    // start of a picture: clear colour and depth buffer, identity model-view
+    virtual void clear() = 0;
+    virtual void loadIdentity() = 0;
+    // end of a picture: flush, and show it where the target has two buffers
+    virtual void present() = 0;
+
+    // render state
+    virtual void setLighting(bool on) = 0;
+    virtual void setColor(const Color& c) = 0;
+    virtual void setLineWidth(float pixels) = 0;
+
+    // model-view matrix
+    virtual void pushMatrix() = 0;
+    virtual void popMatrix() = 0;
+    virtual void translate(double x, double y) = 0;
+    virtual void rotate(double degrees) = 0;  // about the z axis
+
+    // one shape of vertices in the current model-view frame
+    virtual void begin(Shape shape) = 0;
+    virtual void vertex(double x, double y) = 0;
+    virtual void end() = 0;
+
+    // Bitmap text at a raster position in window units.  The current colour
+    // is saved and restored around it; the bytes are drawn one by one up to
+    // the first zero byte.
+    virtual void text(float x, float y, Font font, const std::string& bytes) = 0;
+};
+
+}  // namespace hybridsim

@@ -1,0 +1,127 @@
+#include "view/frame.h"
+
+#include "view/graphs.h"
+#include "view/primitives.h"
+#include "view/robot_drawing.h"
+#include "view/text_legend.h"
+
+namespace hybridsim {
+namespace {
+
+// Lines of the grid on each side of its axes, and their spacing [m].
+constexpr int gridLines = 20;
+constexpr double gridSpacing = 0.1;
+
+// The robot, its points and the graph panel for robot 'a' or 'b'.
+void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bool robotA)
+{
+    // green point: the command point minus the magnified position error,
+    // on the side of the command point away from the tip
+    const Vec2 ref = set.refPos[i];
+    const Vec2 err = set.posErr[i];
+    const Vec2 g{ref.x - s.pointErrorGain * err.x, ref.y - s.pointErrorGain * err.y};
+
+    if (robotA)
+        drawRobotA(cv, s, set.jointPos[i], set.tipPos[i]);
+    else
+        drawRobotB(cv, s, set.jointPos[i], set.tipPos[i]);
+    drawPoint(cv, s, g, palette::green);
+    drawPoint(cv, s, ref, palette::white);
+    // the trail of the probe tip, drawn last over the two points
+    for (int k = 0; k <= i; ++k) drawPoint(cv, s, set.tipPos[k], palette::red);
+
+    fillRect(cv, Vec2{s.posGraphX - graphPanelMargin, -1.0}, 1.0, 2.0, 0.0, palette::white);
+}
+
+}  // namespace
+
+void beginFrame(Canvas& cv)
+{
+    cv.clear();
+    cv.loadIdentity();
+    cv.setLighting(true);
+}
+
+void endFrame(Canvas& cv)
+{
+    cv.present();
+}
+
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run)
+{
+    beginFrame(cv);
+    drawTitle(cv);
+    drawLegend(cv, s);
+
+    const double vs = s.viewScale;
+    drawGrid(cv, Vec2{s.viewOffsetX * vs, s.viewOffsetY * vs}, 0.0, gridLines, gridSpacing * vs,
+             gridSpacing * vs);
+
+    drawWorkpiece(cv, s);
+
+    const SeriesSet& set = currentSeries(run, s.type);
+    const int i = lastSample(s, s.frame);
+    if (s.type == 'a') drawScene(cv, s, set, i, true);
+    if (s.type == 'b') drawScene(cv, s, set, i, false);
+
+    drawPositionGraph(cv, s, set, s.frame);
+    drawForceGraph(cv, s, set, s.frame);
+    endFrame(cv);
+}
+
+KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& dialogue)
+{
+    s.key = static_cast<char>(k);
+    auto runDialogue = [&] {
+        if (dialogue) dialogue();
+        return KeyResult::DialogueRan;
+    };
+    auto restart = [&](bool restoreErrorGain) {
+        s.frame = 0;
+        if (restoreErrorGain) s.errorGain = s.errorGainDefault;
+    };
+
+    switch (k) {
+    case 'a':
+    case 'b':
+        s.type = static_cast<char>(k);
+        restart(true);
+        return runDialogue();
+    case 'L':
+    case 'C':
+    case 'S':
+        s.curve = static_cast<char>(k);
+        restart(true);
+        return runDialogue();
+    case 'r':
+    case 'k':
+    case 'e':
+    case 'f':
+        restart(true);
+        return runDialogue();
+    case 'h':
+    case 'g':
+        restart(false);
+        return runDialogue();
+    case 's':
+        // one sample on, held within 0..nsteps
+        s.frame = s.frame >= s.nsteps ? s.nsteps : s.frame + 1;
+        if (s.frame < 0) s.frame = 0;
+        return KeyResult::Redraw;
+    case '0':
+        s.frame = 0;
+        return KeyResult::Redraw;
+    case 'w':
+        s.viewScale *= zoomStep;
+        return KeyResult::Redraw;
+    case 'W':
+        s.viewScale /= zoomStep;
+        return KeyResult::Redraw;
+    case escapeKey:
+        return KeyResult::Quit;
+    default:
+        return KeyResult::Ignored;
+    }
+}
+
+}  // namespace hybridsim

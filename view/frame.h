@@ -1,0 +1,48 @@
+// One picture of the window and the single-key commands.
+//
+// drawFrame rebuilds the whole picture from the settings and the recorded
+// series at the sample `frame`; it never simulates.  onKey applies a key
+// command to the settings and says what the window has to do next, so the
+// commands can be tested without a window.
+#pragma once
+
+#include <functional>
+
+#include "sim/run.h"
+#include "sim/settings.h"
+#include "view/canvas.h"
+
+namespace hybridsim {
+
+// Graph panel: blanks everything right of posGraphX - 0.05 [window units].
+constexpr double graphPanelMargin = 0.05;
+// Zoom step of the keys 'w' (times) and 'W' (divided by).
+constexpr double zoomStep = 0.9;
+// The escape key.
+constexpr unsigned char escapeKey = 27;
+
+// First step of a picture: clear, identity, and lighting on, so that the
+// text drawn before any shape is lit (dark grey) in the very first picture too.
+void beginFrame(Canvas& cv);
+// Last step: flush and show.
+void endFrame(Canvas& cv);
+
+// The whole picture, in painter's order: title and legend, grid, workpiece,
+// robot with its command, error and trail points and the graph panel, then
+// the position and the force graph.
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run);
+
+// What the window does after a key.
+enum class KeyResult {
+    Ignored,      // not a command: only `key` changed
+    Redraw,       // frame or zoom changed: draw the picture now
+    DialogueRan,  // the settings dialogue ran; the new run shows at the next redraw
+    Quit,         // end the program with status 0
+};
+
+// Applies key command `k`: stores it in `key`, makes the changes of the
+// command and, for the dialogue keys (r a b k h g L C S e f), runs
+// `dialogue` to its end.
+KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& dialogue);
+
+}  // namespace hybridsim

@@ -1,0 +1,342 @@
+#include "view/gl_canvas.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <tuple>
+
+#include "view/pixel_cover.h"
+
+namespace hybridsim {
+namespace {
+
+// Depth bits below which the depth order cannot keep thousands of shapes apart.
+constexpr GLint minDepthBits = 16;
+
+// Filled shapes at most this many pixels wide and high are sent as the
+// smaller polygon that colours the same pixels (view/pixel_cover.h); only
+// shapes of many vertices (the discs) gain from it.
+constexpr double smallShapePixels = 24.0;
+constexpr std::size_t roundShapeVertices = 12;
+
+GLenum glMode(Shape shape)
+{
+    switch (shape) {
+    case Shape::Polygon:
+        return GL_POLYGON;
+    case Shape::LineLoop:
+        return GL_LINE_LOOP;
+    case Shape::LineStrip:
+        return GL_LINE_STRIP;
+    case Shape::Lines:
+        return GL_LINES;
+    }
+    return GL_LINES;
+}
+
+void* glutFont(Font font)
+{
+    return font == Font::Helvetica12 ? GLUT_BITMAP_HELVETICA_12 : GLUT_BITMAP_HELVETICA_18;
+}
+
+bool sameColor(const Color& p, const Color& q)
+{
+    return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
+}
+
+void setGlLighting(bool on)
+{
+    if (on)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+}
+
+}  // namespace
+
+struct GlCanvas::PixelMap {
+    double x0 = 0.0, y0 = 0.0, sx = 1.0, sy = 1.0;
+    PixelMap()
+    {
+        GLint v[4] = {0, 0, 1, 1};
+        glGetIntegerv(GL_VIEWPORT, v);
+        x0 = v[0];
+        y0 = v[1];
+        sx = v[2] / 2.0;
+        sy = v[3] / 2.0;
+    }
+    Vec2 operator()(Vec2 p) const { return Vec2{x0 + (p.x + 1.0) * sx, y0 + (p.y + 1.0) * sy}; }
+};
+
+GlCanvas::GlCanvas(std::function<void()> show, Order order)
+    : show_(std::move(show)), order_(order)
+{
+    if (order_ == Order::Depth) {
+        GLint bits = 0;
+        glGetIntegerv(GL_DEPTH_BITS, &bits);
+        if (bits < minDepthBits) order_ = Order::Painter;
+    }
+}
+
+void GlCanvas::apply()
+{
+    if (!stateKnown_ || lighting_ != sentLighting_) {
+        setGlLighting(lighting_);
+        sentLighting_ = lighting_;
+    }
+    if (!stateKnown_ || lineWidth_ != sentLineWidth_) {
+        glLineWidth(lineWidth_);
+        sentLineWidth_ = lineWidth_;
+    }
+    if (!stateKnown_ || !sameColor(color_, sentColor_)) {
+        glColor4f(color_.r, color_.g, color_.b, color_.a);
+        sentColor_ = color_;
+    }
+    stateKnown_ = true;
+}
+
+void GlCanvas::clear()
+{
+    // whatever was gathered lies under the cleared picture
+    items_.clear();
+    vertices_.clear();
+    // another canvas or another part of the program may have used the context
+    stateKnown_ = false;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void GlCanvas::loadIdentity()
+{
+    stack_.back() = Affine{};
+    glLoadIdentity();
+}
+
+void GlCanvas::present()
+{
+    if (order_ == Order::Depth) sendGathered();
+    apply();
+    glFlush();
+    if (show_) show_();
+}
+
+void GlCanvas::setLighting(bool on) { lighting_ = on; }
+
+void GlCanvas::setColor(const Color& c) { color_ = c; }
+
+void GlCanvas::setLineWidth(float pixels) { lineWidth_ = pixels; }
+
+void GlCanvas::pushMatrix() { stack_.push_back(stack_.back()); }
+
+void GlCanvas::popMatrix()
+{
+    if (stack_.size() > 1) stack_.pop_back();
+}
+
+void GlCanvas::translate(double x, double y) { stack_.back().translate(x, y); }
+
+void GlCanvas::rotate(double degrees) { stack_.back().rotate(degrees); }
+
+void GlCanvas::begin(Shape shape)
+{
+    if (order_ == Order::Painter) {
+        apply();
+        glBegin(glMode(shape));
+        return;
+    }
+    shape_ = shape;
+    shapeFirst_ = vertices_.size();
+}
+
+void GlCanvas::vertex(double x, double y)
+{
+    const Vec2 p = stack_.back().apply(x, y);
+    if (order_ == Order::Painter)
+        glVertex2d(p.x, p.y);
+    else
+        vertices_.push_back(p);
+}
+
+void GlCanvas::end()
+{
+    if (order_ == Order::Painter) {
+        glEnd();
+        return;
+    }
+    // the shape's vertices, at the end of the vertex list, become a polygon
+    // to fill or a list of segment ends
+    Item item;
+    item.kind = shape_ == Shape::Polygon ? Item::Kind::Fill : Item::Kind::Lines;
+    item.lighting = lighting_;
+    item.lineWidth = lineWidth_;
+    item.color = color_;
+    item.first = shapeFirst_;
+    const std::size_t n = vertices_.size() - shapeFirst_;
+    switch (shape_) {
+    case Shape::Polygon:
+        if (n < 3) vertices_.resize(shapeFirst_);  // OpenGL draws nothing of it
+        break;
+    case Shape::Lines:
+        vertices_.resize(shapeFirst_ + n - n % 2);
+        break;
+    case Shape::LineStrip:
+    case Shape::LineLoop: {
+        const std::vector<Vec2> v(vertices_.begin() + static_cast<std::ptrdiff_t>(shapeFirst_),
+                                  vertices_.end());
+        vertices_.resize(shapeFirst_);
+        for (std::size_t k = 1; k < n; ++k) {
+            vertices_.push_back(v[k - 1]);
+            vertices_.push_back(v[k]);
+        }
+        if (shape_ == Shape::LineLoop && n >= 2) {
+            vertices_.push_back(v[n - 1]);
+            vertices_.push_back(v[0]);
+        }
+        break;
+    }
+    }
+    item.count = vertices_.size() - item.first;
+    if (item.count > 0) items_.push_back(item);
+}
+
+void GlCanvas::sendText(float x, float y, double z, Font font, const std::string& bytes)
+{
+    glPushAttrib(GL_CURRENT_BIT);
+    glRasterPos3f(x, y, static_cast<float>(z));
+    void* f = glutFont(font);
+    for (char c : bytes) {
+        if (c == '\0') break;
+        glutBitmapCharacter(f, static_cast<unsigned char>(c));
+    }
+    glPopAttrib();
+}
+
+void GlCanvas::text(float x, float y, Font font, const std::string& bytes)
+{
+    const Vec2 p = stack_.back().apply(x, y);
+    if (order_ == Order::Painter) {
+        apply();
+        sendText(static_cast<float>(p.x), static_cast<float>(p.y), 0.0, font, bytes);
+        return;
+    }
+    Item item;
+    item.kind = Item::Kind::Text;
+    item.lighting = lighting_;
+    item.lineWidth = lineWidth_;
+    item.color = color_;
+    item.x = static_cast<float>(p.x);
+    item.y = static_cast<float>(p.y);
+    item.font = font;
+    item.bytes = bytes;
+    items_.push_back(std::move(item));
+}
+
+// A filled convex polygon as triangles, inside an open GL_TRIANGLES batch:
+// the fan from its first vertex that OpenGL itself makes of a polygon,
+// for a small disc the fan of the smaller polygon that colours the same
+// pixels.
+void GlCanvas::sendFill(const Vec2* v, std::size_t n, double depth, const PixelMap& pixels)
+{
+    auto fan = [&](auto vertexAt, std::size_t count) {
+        for (std::size_t k = 2; k < count; ++k) {
+            const Vec2 a = vertexAt(0);
+            const Vec2 b = vertexAt(k - 1);
+            const Vec2 c = vertexAt(k);
+            glVertex3d(a.x, a.y, depth);
+            glVertex3d(b.x, b.y, depth);
+            glVertex3d(c.x, c.y, depth);
+        }
+    };
+    if (n >= roundShapeVertices) {
+        std::vector<Vec2>& px = pixelScratch_;
+        px.resize(n);
+        for (std::size_t k = 0; k < n; ++k) px[k] = pixels(v[k]);
+        if (coveringSubset(px, smallShapePixels, keptScratch_)) {
+            fan([&](std::size_t k) { return v[keptScratch_[k]]; }, keptScratch_.size());
+            return;
+        }
+    }
+    fan([&](std::size_t k) { return v[k]; }, n);
+}
+
+// The picture in depth order: item k of n lies at depth 1 - (k + 1) / (n + 1)
+// (window depth, nearer with k), so that with GL_LESS each pixel keeps the
+// latest shape that covers it whatever order the batches are sent in.
+void GlCanvas::sendGathered()
+{
+    const std::size_t n = items_.size();
+    if (n == 0) return;
+    auto z = [n](std::size_t k) { return 1.0 - 2.0 * double(k + 1) / double(n + 1); };
+
+    // shapes of equal kind, lighting and line width go in one batch,
+    // in drawing order within it
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    auto key = [this](std::size_t k) {
+        const Item& it = items_[k];
+        return std::tuple(int(it.kind), it.lighting,
+                          it.kind == Item::Kind::Lines ? it.lineWidth : 0.0f);
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+
+    const PixelMap pixels;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    bool open = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Item& it = items_[order[i]];
+        const double depth = z(order[i]);
+        if (it.kind == Item::Kind::Text) {
+            if (open) glEnd();
+            open = false;
+            setGlLighting(it.lighting);
+            glColor4f(it.color.r, it.color.g, it.color.b, it.color.a);
+            sendText(it.x, it.y, depth, it.font, it.bytes);
+            continue;
+        }
+        const bool newBatch = i == 0 || key(order[i]) != key(order[i - 1]);
+        if (newBatch) {
+            if (open) glEnd();
+            setGlLighting(it.lighting);
+            glLineWidth(it.lineWidth);
+            glBegin(it.kind == Item::Kind::Fill ? GL_TRIANGLES : GL_LINES);
+            open = true;
+        }
+        glColor4f(it.color.r, it.color.g, it.color.b, it.color.a);
+        const Vec2* v = vertices_.data() + it.first;
+        if (it.kind == Item::Kind::Fill)
+            sendFill(v, it.count, depth, pixels);
+        else
+            for (std::size_t k = 0; k < it.count; ++k) glVertex3d(v[k].x, v[k].y, depth);
+    }
+    if (open) glEnd();
+    glDisable(GL_DEPTH_TEST);
+    items_.clear();
+    vertices_.clear();
+    stateKnown_ = false;
+}
+
+unsigned RgbImage::pixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+    return (unsigned(rgb[i]) << 16) | (unsigned(rgb[i + 1]) << 8) | unsigned(rgb[i + 2]);
+}
+
+RgbImage readBackBuffer(int width, int height)
+{
+    RgbImage img;
+    img.width = width;
+    img.height = height;
+    img.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, img.rgb.data());
+    return img;
+}
+
+}  // namespace hybridsim

@@ -1,0 +1,123 @@
+// The canvas of the window: OpenGL 1.x immediate mode in the current
+// context, bitmap text with the GLUT fonts.
+//
+// Lighting, line width and colour are sent to OpenGL only when something is
+// drawn with them and only when they change; the model-view transforms of
+// the shapes are applied here, so OpenGL's own matrix stays the identity.
+//
+// Two ways of handing a picture to OpenGL give the same pixels:
+//   Painter  every shape is sent when it is drawn, in the drawing order;
+//   Depth    the shapes of a picture are gathered and sent at its end in a
+//            few batches of equal state (filled shapes as triangles, lines as
+//            segments, one batch per line width), each shape given a depth
+//            that grows nearer with its place in the drawing order, and the
+//            depth test keeps the later shape on top, as painting would.  A
+//            small disc goes as the smaller polygon of its own vertices that
+//            colours the same pixels (view/pixel_cover.h).
+// The graphs change the line width around every segment; sent in drawing
+// order, each change ends a batch inside OpenGL, and Mesa's software
+// renderer then spends most of a picture's time on those batches, and much
+// of the rest on setting up the 118 triangles of each trail point.
+// Depth is used when the window has a depth buffer, otherwise Painter; a
+// test draws the same pictures both ways and compares every pixel.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "view/affine.h"
+#include "view/canvas.h"
+
+namespace hybridsim {
+
+class GlCanvas : public Canvas {
+public:
+    enum class Order { Painter, Depth };
+
+    // `show` runs after the flush at the end of a picture (the buffer swap
+    // of a double-buffered window); without it the picture stays in the
+    // back buffer, where readBackBuffer finds it.  Depth order needs a
+    // depth buffer in the current context and falls back to Painter without.
+    explicit GlCanvas(std::function<void()> show = {}, Order order = Order::Depth);
+
+    // The order in use.
+    Order order() const { return order_; }
+
+    void clear() override;
+    void loadIdentity() override;
+    void present() override;
+    void setLighting(bool on) override;
+    void setColor(const Color& c) override;
+    void setLineWidth(float pixels) override;
+    void pushMatrix() override;
+    void popMatrix() override;
+    void translate(double x, double y) override;
+    void rotate(double degrees) override;
+    void begin(Shape shape) override;
+    void vertex(double x, double y) override;
+    void end() override;
+    void text(float x, float y, Font font, const std::string& bytes) override;
+
+private:
+    // One shape or text of a picture gathered in depth order.
+    struct Item {
+        enum class Kind { Fill, Lines, Text } kind = Kind::Fill;
+        bool lighting = false;
+        float lineWidth = 1.0f;
+        Color color;
+        std::size_t first = 0;  // Fill: polygon vertices, Lines: segment ends
+        std::size_t count = 0;
+        float x = 0.0f;  // Text: raster position, font and bytes
+        float y = 0.0f;
+        Font font = Font::Helvetica18;
+        std::string bytes;
+    };
+
+    // Window units to pixels of the current viewport.
+    struct PixelMap;
+
+    // Sends the wanted render state that OpenGL does not have yet.
+    void apply();
+    // Sends the gathered picture and forgets it.
+    void sendGathered();
+    void sendText(float x, float y, double z, Font font, const std::string& bytes);
+    void sendFill(const Vec2* v, std::size_t n, double depth, const PixelMap& pixels);
+
+    std::function<void()> show_;
+    Order order_;
+    std::vector<Affine> stack_ = std::vector<Affine>(1);  // model-view, top last
+
+    // render state wanted by the drawing
+    bool lighting_ = false;
+    float lineWidth_ = 1.0f;
+    Color color_{1.0f, 1.0f, 1.0f, 1.0f};
+    // what OpenGL has; unknown at the start of every picture
+    bool stateKnown_ = false;
+    bool sentLighting_ = false;
+    float sentLineWidth_ = 1.0f;
+    Color sentColor_;
+
+    // Depth order: the shapes and texts of the picture so far
+    std::vector<Item> items_;
+    std::vector<Vec2> vertices_;
+    Shape shape_ = Shape::Polygon;
+    std::size_t shapeFirst_ = 0;
+    std::vector<Vec2> pixelScratch_;
+    std::vector<std::size_t> keptScratch_;
+};
+
+// An RGB picture read back from the frame buffer, row 0 at the bottom.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;  // width * height * 3 bytes
+
+    // The pixel at column x, row y (from the bottom), as 0xRRGGBB; 0 outside.
+    unsigned pixel(int x, int y) const;
+};
+
+// The back buffer of the current context (the picture drawn before `show`).
+RgbImage readBackBuffer(int width, int height);
+
+}  // namespace hybridsim

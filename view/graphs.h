@@ -1,0 +1,53 @@
+// The two time graphs on the right of the window: positions (x and y of the
+// probe tip and of the command point, and the magnified tangential error)
+// and the contact force against the commanded force.  Laid out in window
+// units; they neither zoom nor move with the view.
+#pragma once
+
+#include "sim/run.h"
+#include "sim/settings.h"
+#include "view/canvas.h"
+
+namespace hybridsim {
+
+// Height into which the position range is mapped [window units].
+constexpr double posGraphHeight = 0.4;
+
+// Line widths [window units]: axes, measured curves, reference and error curves.
+constexpr double axisLineWidth = 0.006;
+constexpr double measuredLineWidth = 0.008;
+constexpr double referenceLineWidth = 0.004;
+
+// Smallest and largest value among x and y of the probe tip and of the
+// command point over samples 0..nsteps-1 (the last sample takes no part);
+// not-a-number samples are passed over.  Starts from min 1000, max -1000.
+struct SeriesRange {
+    double min = 1000.0;
+    double max = -1000.0;
+};
+SeriesRange seriesRange(const SimSettings& s, const SeriesSet& set);
+
+// Thin segment in the line width in force.
+void drawLine(Canvas& cv, Vec2 p, Vec2 q, const Color& color);
+// Segment `width` window units wide; the width is set back to 2 pixels after it.
+void drawThickLine(Canvas& cv, Vec2 p, Vec2 q, double width, const Color& color);
+
+// Time axis from `origin` with `width`, ticks every whole second (every
+// trunc(1/dt) samples), the duration label at the last tick, the value axis
+// of `height` and the blue end-of-motion marker at tf.
+void drawAxes(Canvas& cv, const SimSettings& s, Vec2 origin, double dt, int nsteps,
+              double width, double height);
+
+// Everything of the position graph for samples 0..frame, scaled over the
+// whole run so that stepping never rescales it.
+void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame);
+
+// Everything of the force graph for samples 0..frame; the commanded force
+// Fn lies at height forceGraphScale.
+void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame);
+
+// The last sample that may be read: frame clamped to 0..nsteps and to the
+// capacity of the series.
+int lastSample(const SimSettings& s, int frame);
+
+}  // namespace hybridsim

@@ -1,0 +1,131 @@
+#include "view/pixel_cover.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace hybridsim {
+namespace {
+
+// The line through a and b with its unit normal towards the inside of a
+// polygon of orientation `sign` (+1 counter-clockwise).
+struct Edge {
+    Vec2 a;
+    double nx = 0.0;
+    double ny = 0.0;
+    Edge(Vec2 from, Vec2 to, double sign) : a(from)
+    {
+        const double dx = to.x - from.x;
+        const double dy = to.y - from.y;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        if (len > 0.0) {
+            nx = -sign * dy / len;
+            ny = sign * dx / len;
+        }
+    }
+    // signed distance of q, positive inside
+    double inward(Vec2 q) const { return nx * (q.x - a.x) + ny * (q.y - a.y); }
+};
+
+// A pixel centre and its distance from the polygon's centre.
+struct Centre {
+    Vec2 q;
+    double d = 0.0;
+};
+
+// Kept between calls, so that the discs of a picture allocate nothing.
+struct Workspace {
+    std::vector<Edge> edges;
+    std::vector<Centre> centres;
+};
+
+}  // namespace
+
+bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<std::size_t>& kept)
+{
+    thread_local Workspace work;
+    kept.clear();
+    const std::size_t n = p.size();
+    if (n < 3) return false;
+    double xmin = p[0].x, xmax = p[0].x, ymin = p[0].y, ymax = p[0].y;
+    double area2 = 0.0;
+    Vec2 c;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Vec2& a = p[k];
+        const Vec2& b = p[(k + 1) % n];
+        if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
+        xmin = std::min(xmin, a.x);
+        xmax = std::max(xmax, a.x);
+        ymin = std::min(ymin, a.y);
+        ymax = std::max(ymax, a.y);
+        area2 += a.x * b.y - a.y * b.x;
+        c.x += a.x / double(n);
+        c.y += a.y / double(n);
+    }
+    if (xmax - xmin > maxPixels || ymax - ymin > maxPixels) return false;
+    if (std::fabs(area2) < 1e-9) return false;
+    const double sign = area2 > 0.0 ? 1.0 : -1.0;
+
+    // the edges, and the circles about c inside and around the polygon
+    std::vector<Edge>& edges = work.edges;
+    edges.clear();
+    double inner = 0.0;
+    double outer = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        edges.emplace_back(p[k], p[(k + 1) % n], sign);
+        const double d = edges.back().inward(c);
+        if (d < 0.0) return false;  // not convex about its centre
+        inner = k == 0 ? d : std::min(inner, d);
+        const double vx = p[k].x - c.x;
+        const double vy = p[k].y - c.y;
+        outer = std::max(outer, std::sqrt(vx * vx + vy * vy));
+    }
+
+    // the pixel centres inside, and those so near an edge that the
+    // rasteriser's rounding decides: the smaller polygon keeps the edges
+    // next to these, so that the same rounding decides for it
+    std::vector<Centre>& centres = work.centres;
+    centres.clear();
+    for (double y = std::floor(ymin) + 0.5; y <= ymax + 0.5; y += 1.0) {
+        for (double x = std::floor(xmin) + 0.5; x <= xmax + 0.5; x += 1.0) {
+            const Vec2 q{x, y};
+            const double d = std::sqrt((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y));
+            if (d >= outer + pixelCentreMargin) continue;
+            if (d > inner - pixelCentreMargin) {
+                double m = edges[0].inward(q);
+                for (const Edge& e : edges) m = std::min(m, e.inward(q));
+                if (m <= -pixelCentreMargin) continue;
+            }
+            centres.push_back(Centre{q, d});
+        }
+    }
+    if (centres.empty()) return true;  // nothing to colour
+    // farthest first: a chord can only leave out centres farther from c than
+    // itself, so each test stops at the first centre nearer than the chord
+    std::sort(centres.begin(), centres.end(),
+              [](const Centre& u, const Centre& v) { return u.d > v.d; });
+
+    auto chordHolds = [&](std::size_t a, std::size_t b) {
+        const Edge chord(p[a], p[b % n], sign);
+        const double reach = chord.inward(c) - pixelCentreMargin;
+        for (const Centre& z : centres) {
+            if (z.d < reach) break;
+            if (chord.inward(z.q) < pixelCentreMargin) return false;
+        }
+        return true;
+    };
+    // walk round, keeping a vertex only where the chord from the last kept
+    // one to the next vertex would pass within the margin of a centre (an
+    // edge of the polygon itself passes every test but near-edge centres,
+    // and those make the walk keep that edge)
+    kept.push_back(0);
+    std::size_t a = 0;
+    for (std::size_t b = 1; b < n; ++b) {
+        if (!chordHolds(a, b + 1)) {
+            kept.push_back(b);
+            a = b;
+        }
+    }
+    return true;
+}
+
+}  // namespace hybridsim

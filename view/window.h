@@ -1,0 +1,58 @@
+// The graphics window: an 800 x 800 GLUT window that replays the recorded
+// run frame by frame and takes the single-key commands.
+//
+// The program entry runs the console part first (start-up and the first
+// dialogue pass, which computes the first run), then openWindow, which never
+// returns: from then on everything happens in the window's callbacks.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "sim/run.h"
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// Size of the window [pixels].
+constexpr int windowSize = 800;
+
+// The window title: the key help, in UTF-8.
+constexpr const char* windowTitle =
+    "r:file, a,b:robot, k:ばね, h:hybrid, g:ゲイン，L,C,S:輪郭，e:設置誤差，f;Fn, "
+    "W,w:拡大縮小，0:初期へ，s:継続";
+
+// Runs the console settings dialogue to its end for the key stored in
+// `key`: asks on the console, derives, reports, computes a new run into the
+// series the window shows, and resets frame, zoom and error-point gain.
+using DialogueRunner = std::function<void()>;
+
+// The X display the window system will use: the value of a "-display NAME"
+// argument, else $DISPLAY (empty when neither is given).
+std::string displayName(int argc, char** argv);
+
+// Empty when a window can be opened on `display` (an empty name meaning the
+// default display); otherwise the one line that tells the user why not and
+// what to do instead.
+std::string checkDisplay(const std::string& display);
+
+// Opens the window and runs its main loop; never returns.  `settings` and
+// `run` must live as long as the program; `runDialogue` is called from
+// inside the keyboard callback for the dialogue keys.  Without a usable
+// display it prints one line on standard error and ends with status 1; ESC
+// and closing the window end the program with status 0.
+[[noreturn]] void openWindow(int* argc, char** argv, SimSettings& settings,
+                             const RunSeries& run, DialogueRunner runDialogue);
+
+// The window without callbacks or main loop, for drawing and reading the
+// picture back (tests, timing): initialises GLUT with argc/argv, creates the
+// 800 x 800 double-buffered window with its title, sets the white clear
+// colour and the viewport.  Call once per process, after checkDisplay.
+void prepareWindow(int* argc, char** argv);
+
+// The GLUT reshape callback: the viewport follows the window; the
+// projection stays the identity, so a window that is not square stretches
+// the picture.
+void reshapeWindow(int width, int height);
+
+}  // namespace hybridsim
