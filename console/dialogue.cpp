@@ -209,17 +209,7 @@ Section Pass::gains()
     s_.zeta2 = 1.0;
     s_.zeta1 = s_.zeta2;
     // the selected method keeps them: the gain design copies them back
-    if (s_.hybrid == '7') {
-        s_.wn1Hybrid7 = s_.wn1;
-        s_.wn2Hybrid7 = s_.wn2;
-        s_.alpha1Hybrid7 = s_.alpha1;
-        s_.alpha2Hybrid7 = s_.alpha2;
-    } else if (s_.hybrid == '8') {
-        s_.wn1Hybrid8 = s_.wn1;
-        s_.wn2Hybrid8 = s_.wn2;
-        s_.alpha1Hybrid8 = s_.alpha1;
-        s_.alpha2Hybrid8 = s_.alpha2;
-    }
+    storeControlValues(s_);
     designGains(s_);
     return Section::contourChoice;
 }

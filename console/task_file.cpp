@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "console/text_format.h"
+#include "sim/derivation.h"
+#include "sim/gain_design.h"
 
 namespace hybridsim {
 namespace {
@@ -212,17 +214,7 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
         r.refuse("fn2 and alpha2 make the velocity gain Kv2 zero");
         return failed();
     }
-    if (c.hybrid == '7') {
-        c.wn1Hybrid7 = c.wn1;
-        c.wn2Hybrid7 = c.wn2;
-        c.alpha1Hybrid7 = c.alpha1;
-        c.alpha2Hybrid7 = c.alpha2;
-    } else if (c.hybrid == '8') {
-        c.wn1Hybrid8 = c.wn1;
-        c.wn2Hybrid8 = c.wn2;
-        c.alpha1Hybrid8 = c.alpha1;
-        c.alpha2Hybrid8 = c.alpha2;
-    }
+    storeControlValues(c);
     // contour
     if (!r.selector("the contour (L, C or S)", c.curve)) return failed();
     if (c.curve == 'L') {
@@ -236,26 +228,14 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
             !r.positive("the circle radius r [m]", c.circleR) ||
             !r.positive("the positioning time tf [s]", c.circleTf))
             return failed();
-        c.circleX0 = c.circleOx + c.circleR;
-        c.circleY0 = c.circleOy;
-        c.startX = c.circleX0;
-        c.startY = c.circleY0;
-        c.circleXf = c.startX;
-        c.circleYf = c.startY;
-        c.endX = c.startX;
-        c.endY = c.startY;
     } else if (c.curve == 'S') {
         if (!r.number("the sine start x0 [m]", c.sineX0) || !r.number("the sine start y0 [m]", c.sineY0) ||
             !r.positive("the wavelength L [m]", c.sineL) || !r.number("the amplitude A [m]", c.sineA) ||
             !r.positive("the positioning time tf [s]", c.sineTf))
             return failed();
-        c.startX = c.sineX0;
-        c.startY = c.sineY0;
-        c.sineXf = c.startX + c.sineL;
-        c.sineYf = c.startY;
-        c.endX = c.sineXf;
-        c.endY = c.sineYf;
     }
+    // the circle's and the sine's start and end points follow at once
+    if (c.curve == 'C' || c.curve == 'S') deriveContourEnds(c);
     // setting error (metres in the file) and contact force; later tokens are ignored
     if (!r.number("the setting error [m]", c.seterror)) return failed();
     if (!r.number("the contact force Fn [N]", c.Fn)) return failed();

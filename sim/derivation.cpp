@@ -26,26 +26,16 @@ bool deriveStartJoints(SimSettings& s, ReachReporter* report)
 
 }  // namespace
 
-void deriveSettings(SimSettings& s, ReachReporter* report)
+bool deriveContourEnds(SimSettings& s)
 {
-    updateDrawingDimensions(s);
-    designGains(s);
-    updateSeterrorLabel(s);
-    // positioning time, start and end point, shifted contour
     if (s.curve == 'L') {
         s.tf = s.lineTf;
         s.startX = s.lineX0;
         s.startY = s.lineY0;
         s.endX = s.lineXf;
         s.endY = s.lineYf;
-        s.lineAngle = std::atan2(s.endY - s.startY, s.endX - s.startX);
-        s.shiftedLineX0 = s.lineX0 + s.seterror;
-        s.shiftedLineY0 = s.lineY0;
-        s.shiftedLineXf = s.lineXf + s.seterror;
-        s.shiftedLineYf = s.lineYf;
-        s.shiftedLineAngle =
-            std::atan2(s.shiftedLineYf - s.shiftedLineY0, s.shiftedLineXf - s.shiftedLineX0);
     } else if (s.curve == 'C') {
+        // one full turn from the right-hand end back to it
         s.tf = s.circleTf;
         s.circleX0 = s.circleOx + s.circleR;
         s.circleY0 = s.circleOy;
@@ -55,9 +45,8 @@ void deriveSettings(SimSettings& s, ReachReporter* report)
         s.circleYf = s.startY;
         s.endX = s.startX;
         s.endY = s.startY;
-        s.shiftedCircleOx = s.circleOx + s.seterror;
-        s.shiftedCircleOy = s.circleOy;
     } else if (s.curve == 'S') {
+        // one wavelength
         s.tf = s.sineTf;
         s.startX = s.sineX0;
         s.startY = s.sineY0;
@@ -65,6 +54,30 @@ void deriveSettings(SimSettings& s, ReachReporter* report)
         s.sineYf = s.startY;
         s.endX = s.sineXf;
         s.endY = s.sineYf;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void deriveSettings(SimSettings& s, ReachReporter* report)
+{
+    updateDrawingDimensions(s);
+    designGains(s);
+    updateSeterrorLabel(s);
+    // positioning time, start and end point, shifted contour
+    deriveContourEnds(s);
+    if (s.curve == 'L') {
+        s.lineAngle = std::atan2(s.endY - s.startY, s.endX - s.startX);
+        s.shiftedLineX0 = s.lineX0 + s.seterror;
+        s.shiftedLineY0 = s.lineY0;
+        s.shiftedLineXf = s.lineXf + s.seterror;
+        s.shiftedLineYf = s.lineYf;
+        s.shiftedLineAngle =
+            std::atan2(s.shiftedLineYf - s.shiftedLineY0, s.shiftedLineXf - s.shiftedLineX0);
+    } else if (s.curve == 'C') {
+        s.shiftedCircleOx = s.circleOx + s.seterror;
+        s.shiftedCircleOy = s.circleOy;
     }
     s.shiftedSineX0 = s.sineX0 + s.seterror;
     s.shiftedSineY0 = s.sineY0;
@@ -74,33 +87,7 @@ void deriveSettings(SimSettings& s, ReachReporter* report)
 
 void updateContourStart(SimSettings& s, ReachReporter* report)
 {
-    if (s.curve == 'L') {
-        s.startX = s.lineX0;
-        s.startY = s.lineY0;
-        s.endX = s.lineXf;
-        s.endY = s.lineYf;
-        s.tf = s.lineTf;
-    } else if (s.curve == 'C') {
-        s.tf = s.circleTf;
-        s.circleX0 = s.circleOx + s.circleR;
-        s.circleY0 = s.circleOy;
-        s.startX = s.circleX0;
-        s.startY = s.circleY0;
-        s.circleXf = s.startX;
-        s.circleYf = s.startY;
-        s.endX = s.startX;
-        s.endY = s.startY;
-    } else if (s.curve == 'S') {
-        s.tf = s.sineTf;
-        s.startX = s.sineX0;
-        s.startY = s.sineY0;
-        s.sineXf = s.sineX0 + s.sineL;
-        s.sineYf = s.sineY0;
-        s.endX = s.sineXf;
-        s.endY = s.sineYf;
-    } else {
-        return;
-    }
+    if (!deriveContourEnds(s)) return;
     deriveStartJoints(s, report);
     setupTrajectory(s);
 }

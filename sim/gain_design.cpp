@@ -26,4 +26,19 @@ void designGains(SimSettings& s)
     s.Ki2 = s.alpha2 * s.wn2 * s.wn2;
 }
 
+void storeControlValues(SimSettings& s)
+{
+    if (s.hybrid == '7') {
+        s.wn1Hybrid7 = s.wn1;
+        s.wn2Hybrid7 = s.wn2;
+        s.alpha1Hybrid7 = s.alpha1;
+        s.alpha2Hybrid7 = s.alpha2;
+    } else if (s.hybrid == '8') {
+        s.wn1Hybrid8 = s.wn1;
+        s.wn2Hybrid8 = s.wn2;
+        s.alpha1Hybrid8 = s.alpha1;
+        s.alpha2Hybrid8 = s.alpha2;
+    }
+}
+
 }  // namespace hybridsim

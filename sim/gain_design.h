@@ -14,4 +14,9 @@ namespace hybridsim {
 // (nothing for a method other than '7' and '8') and computes the six gains.
 void designGains(SimSettings& s);
 
+// The active wn and alpha of both systems become the stored values of the
+// selected method (nowhere for a method other than '7' and '8'), so that the
+// next gain design keeps them in force.
+void storeControlValues(SimSettings& s);
+
 }  // namespace hybridsim
