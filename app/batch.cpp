@@ -1,56 +1,133 @@
 #include "app/batch.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "app/summary.h"
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/task_file.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "view/offscreen.h"
+#include "view/png_image.h"
 
 namespace hybridsim {
 namespace {
 
 constexpr const char* usage =
-    "usage: hybridsim-batch [TASKFILE] [--csv FILE|-] [--report] [--help]\n"
+    "usage: hybridsim-batch [TASKFILE] [--csv FILE|-] [--report] [--summary [--format csv]]\n"
+    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
-    "  --csv FILE   every recorded sample as CSV to FILE ('-' for standard output)\n"
-    "  --report     the settings report to standard output\n"
-    "  Without --csv and --report the CSV goes to standard output.\n";
+    "  --csv FILE     every recorded sample as CSV to FILE ('-' for standard output)\n"
+    "  --report       the settings report to standard output\n"
+    "  --summary      figures of the run (forces, errors) to standard output;\n"
+    "                 --format csv gives them as one header line and one row\n"
+    "  --png FILE     the window's picture of frame N (--frame N, 0..200, default the\n"
+    "                 last) as an 800 x 800 PNG\n"
+    "  --frames DIR   every frame as DIR/frame_000.png ... (DIR is made if missing)\n"
+    "  --zoom F       zoom of the robot view in the pictures (default 1; 'w' is 0.9)\n"
+    "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
+    "  without a screen); the other outputs need none.\n"
+    "  Without any of --csv, --report, --summary, --png and --frames the CSV goes to\n"
+    "  standard output.\n";
 
 struct Options {
     std::string taskFile;
     std::string csvPath;  // empty: no CSV, "-": standard output
     bool report = false;
+    bool summary = false;
+    bool summaryCsv = false;
+    bool formatGiven = false;
+    std::string pngPath;    // empty: no picture
+    long frame = 0;
+    bool frameGiven = false;
+    std::string framesDir;  // empty: no frame sequence
+    double zoom = 1.0;
+    bool zoomGiven = false;
     bool help = false;
+
+    bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }
 };
+
+// A whole token as a whole number.
+bool parseWhole(const std::string& token, long& value)
+{
+    if (token.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtol(token.c_str(), &end, 10);
+    return errno == 0 && end != nullptr && *end == '\0' && !std::isspace(static_cast<unsigned char>(token[0]));
+}
 
 // Parses the command line; on a mistake fills `error` and returns false.
 bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error)
 {
     bool csvGiven = false;
+    // the value after option argv[i], or false with `error` set
+    auto value = [&](int& i, const char* what, std::string& v) {
+        if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
+            error = std::string(argv[i]) + " needs " + what;
+            return false;
+        }
+        v = argv[++i];
+        return true;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        std::string v;
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--report") {
             o.report = true;
+        } else if (a == "--summary") {
+            o.summary = true;
         } else if (a == "--csv") {
-            if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
-                error = "--csv needs a file name or '-'";
+            if (!value(i, "a file name or '-'", o.csvPath)) return false;
+            csvGiven = true;
+        } else if (a == "--format") {
+            if (!value(i, "'csv' or 'text'", v)) return false;
+            if (v != "csv" && v != "text") {
+                error = "--format needs 'csv' or 'text' (got '" + v + "')";
                 return false;
             }
-            o.csvPath = argv[++i];
-            csvGiven = true;
+            o.summaryCsv = v == "csv";
+            o.formatGiven = true;
+        } else if (a == "--png") {
+            if (!value(i, "a file name", o.pngPath)) return false;
+            if (o.pngPath == "-") {
+                error = "--png writes a file; standard output ('-') is not supported";
+                return false;
+            }
+        } else if (a == "--frame") {
+            if (!value(i, "a frame number", v)) return false;
+            if (!parseWhole(v, o.frame)) {
+                error = "--frame needs a whole number (got '" + v + "')";
+                return false;
+            }
+            o.frameGiven = true;
+        } else if (a == "--frames") {
+            if (!value(i, "a folder name", o.framesDir)) return false;
+        } else if (a == "--zoom") {
+            if (!value(i, "a number", v)) return false;
+            if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
+                error = "--zoom needs a finite number greater than 0 (got '" + v + "')";
+                return false;
+            }
+            o.zoomGiven = true;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option '" + a + "'";
             return false;
@@ -61,7 +138,19 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             return false;
         }
     }
-    if (!csvGiven && !o.report) o.csvPath = "-";
+    if (o.frameGiven && o.pngPath.empty()) {
+        error = "--frame goes with --png FILE";
+        return false;
+    }
+    if (o.zoomGiven && !o.pictures()) {
+        error = "--zoom goes with --png or --frames";
+        return false;
+    }
+    if (o.formatGiven && !o.summary) {
+        error = "--format goes with --summary";
+        return false;
+    }
+    if (!csvGiven && !o.report && !o.summary && !o.pictures()) o.csvPath = "-";
     return true;
 }
 
@@ -81,30 +170,146 @@ void writeCsv(const SimSettings& s, const SeriesSet& set, std::ostream& out)
     }
 }
 
-// Writes through a temporary file beside `path` and renames it into place,
-// so that a failure leaves no half-written file.
-bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error)
+std::string cannotWrite(const std::string& path, int error)
 {
+    return "cannot write '" + path + "': " + std::strerror(error);
+}
+
+// The folder a file path lies in ("." for a bare name).
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Whether `path` can become an output file: its folder exists and, if it is
+// there already, it is a regular file (a rename would replace a device or
+// a link to one).  Checked before anything is computed or drawn.
+bool outputFileAllowed(const std::string& path, std::string& error)
+{
+    struct stat st;
+    const std::string folder = folderOf(path);
+    if (stat(folder.c_str(), &st) != 0) {
+        error = cannotWrite(path, errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = cannotWrite(path, ENOTDIR);
+        return false;
+    }
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        error = "cannot write '" + path + "': " +
+                (S_ISDIR(st.st_mode) ? "it is a folder" : "it exists and is not a regular file");
+        return false;
+    }
+    return true;
+}
+
+// Whether `dir` is a folder, or can be made as one.
+bool outputFolderAllowed(const std::string& dir, std::string& error)
+{
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        error = "cannot write frames into '" + dir + "': it is not a folder";
+        return false;
+    }
+    std::string parent = dir;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    parent = folderOf(parent);
+    int problem = 0;
+    if (stat(parent.c_str(), &st) != 0)
+        problem = errno;
+    else if (!S_ISDIR(st.st_mode))
+        problem = ENOTDIR;
+    if (problem != 0) {
+        error = "cannot make the folder '" + dir + "': " + std::strerror(problem);
+        return false;
+    }
+    return true;
+}
+
+// Writes through a temporary file beside `path` and renames it into place,
+// so that a failure leaves no half-written file: either the whole new file
+// is there, or whatever was there before (nothing, or the old file).
+bool writeFileAtomically(const std::string& path, const char* data, std::size_t size,
+                         std::string& error)
+{
+    if (!outputFileAllowed(path, error)) return false;
     const std::string tmp = path + ".tmp." + std::to_string(getpid());
     {
         std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
         if (!f) {
-            error = "cannot write '" + path + "': " + std::strerror(errno);
+            error = cannotWrite(path, errno);
             return false;
         }
-        f << content;
+        errno = 0;
+        f.write(data, static_cast<std::streamsize>(size));
         f.flush();
+        if (f) f.close();
         if (!f) {
-            error = "cannot write '" + path + "': " + std::strerror(errno);
+            error = cannotWrite(path, errno != 0 ? errno : EIO);
             f.close();
             std::remove(tmp.c_str());
             return false;
         }
     }
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = "cannot write '" + path + "': " + std::strerror(errno);
+        error = cannotWrite(path, errno);
         std::remove(tmp.c_str());
         return false;
+    }
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error)
+{
+    return writeFileAtomically(path, content.data(), content.size(), error);
+}
+
+bool writePicture(const std::string& path, const RgbImage& img, int level, std::string& error)
+{
+    std::vector<unsigned char> png;
+    if (!encodePng(img, png, error, level)) {
+        error = "cannot write '" + path + "': " + error;
+        return false;
+    }
+    return writeFileAtomically(path, reinterpret_cast<const char*>(png.data()), png.size(), error);
+}
+
+// frame_000.png ... with as many digits as the last frame number has, so
+// that the names sort in frame order.
+std::string frameFileName(int frame, int last)
+{
+    const int digits = static_cast<int>(std::to_string(last < 0 ? 0 : last).size());
+    return format("frame_%0*d.png", digits, frame);
+}
+
+// Every frame 0..last into `dir`, in order, each written whole.  A failure
+// stops the sequence: the frames before it stay complete, the failing one
+// leaves nothing behind, and `error` says which frames are there.
+bool writeFrames(OffscreenView& view, SimSettings& s, const RunSeries& run, int last,
+                 const std::string& dir, std::string& error)
+{
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 && mkdir(dir.c_str(), 0777) != 0) {
+        error = "cannot make the folder '" + dir + "': " + std::strerror(errno);
+        return false;
+    }
+    const std::string folder = dir.back() == '/' ? dir : dir + "/";
+    for (int frame = 0; frame <= last; ++frame) {
+        s.frame = frame;
+        const std::string path = folder + frameFileName(frame, last);
+        if (!writePicture(path, view.draw(s, run), pngLevelFast, error)) {
+            if (frame == 0)
+                error += " (no frame written)";
+            else
+                error += " (frames " + frameFileName(0, last) + " to " +
+                         frameFileName(frame - 1, last) + " are complete)";
+            return false;
+        }
     }
     return true;
 }
@@ -115,10 +320,11 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 {
     Options o;
     std::string error;
-    if (!parseOptions(argc, argv, o, error)) {
-        err << "hybridsim-batch: " << error << " (see --help)\n";
-        return exitUsage;
-    }
+    auto fail = [&err](int status, const std::string& message) {
+        err << "hybridsim-batch: " << message << "\n" << std::flush;
+        return status;
+    };
+    if (!parseOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
     if (o.help) {
         out << usage;
         return exitOk;
@@ -143,28 +349,68 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
     if (!o.taskFile.empty()) {
         const TaskFileResult r = loadRobotDataFile(o.taskFile, s);
-        if (!r.ok) {
-            err << "hybridsim-batch: " << r.error << "\n";
-            return exitUsage;
-        }
+        if (!r.ok) return fail(exitUsage, r.error);
         reported([&] { deriveSettings(s, &notice); });
     }
+
+    // everything that can be found wrong before the run is computed
+    const int lastFrame = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
+    if (!o.pngPath.empty()) {
+        if (!o.frameGiven) o.frame = lastFrame;
+        if (o.frame < 0 || o.frame > lastFrame)
+            return fail(exitUsage, "--frame " + std::to_string(o.frame) +
+                                       " is out of range: the run has frames 0.." +
+                                       std::to_string(lastFrame));
+        if (!outputFileAllowed(o.pngPath, error)) return fail(exitUsage, error);
+    }
+    if (!o.framesDir.empty() && !outputFolderAllowed(o.framesDir, error))
+        return fail(exitUsage, error);
+    if (!o.csvPath.empty() && o.csvPath != "-" && !outputFileAllowed(o.csvPath, error))
+        return fail(exitUsage, error);
+
+    // the display, only when pictures are asked for
+    std::unique_ptr<OffscreenView> view;
+    if (o.pictures()) {
+        const char* display = std::getenv("DISPLAY");
+        view = OffscreenView::open(display != nullptr ? display : "", error);
+        if (!view)
+            return fail(exitNoDisplay,
+                        "cannot draw pictures: " + error +
+                            "; run it under xvfb-run (xvfb-run -a hybridsim-batch ...) "
+                            "or with DISPLAY set (--csv, --report and --summary need no display)");
+    }
+
     reported([&] { calcontrol(s, *run, &notice); });
+    const SeriesSet& set = currentSeries(*run, s.type);
+    // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
+    SimSettings shown = s;
+    shown.frame = 0;
+    shown.viewScale = o.zoom;
+    shown.pointErrorGain = 10.0;
+
+    // files first: a failure leaves standard output untouched
+    if (!o.csvPath.empty() && o.csvPath != "-") {
+        std::ostringstream csv;
+        writeCsv(s, set, csv);
+        if (!writeFileAtomically(o.csvPath, csv.str(), error)) return fail(exitUsage, error);
+    }
+    if (!o.pngPath.empty()) {
+        shown.frame = static_cast<int>(o.frame);
+        if (!writePicture(o.pngPath, view->draw(shown, *run), pngLevelSmallest, error))
+            return fail(exitUsage, error);
+    }
+    if (!o.framesDir.empty() && !writeFrames(*view, shown, *run, lastFrame, o.framesDir, error))
+        return fail(exitUsage, error);
 
     if (o.report) printSettings(s, out);
-    if (!o.csvPath.empty()) {
-        const SeriesSet& set = currentSeries(*run, s.type);
-        if (o.csvPath == "-") {
-            writeCsv(s, set, out);
-        } else {
-            std::ostringstream csv;
-            writeCsv(s, set, csv);
-            if (!writeFileAtomically(o.csvPath, csv.str(), error)) {
-                err << "hybridsim-batch: " << error << "\n";
-                return exitUsage;
-            }
-        }
+    if (o.summary) {
+        const RunSummary summary = summarizeRun(s, set);
+        if (o.summaryCsv)
+            printSummaryCsv(s, summary, out);
+        else
+            printSummary(s, summary, out);
     }
+    if (o.csvPath == "-") writeCsv(s, set, out);
     out << std::flush;
     return exitOk;
 }

@@ -15,6 +15,7 @@ libgl1-mesa-dev
 libgl1-mesa-dri
 libglu1-mesa-dev
 libx11-dev
+libpng-dev
 xvfb
 xauth
 xdotool

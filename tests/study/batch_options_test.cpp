@@ -1,0 +1,126 @@
+// The new options of the batch runner refused when wrong, and what works
+// without any display.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/batch.h"
+#include "study_support.h"
+
+namespace hybridsim {
+namespace {
+
+using testing::exists;
+using testing::Outcome;
+using testing::runBatchHere;
+using testing::runBatchProgram;
+using testing::textLines;
+
+TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string png = dir + "/picture.png";
+    const std::string frames = dir + "/frames";
+    const std::string plainFile = dir + "/plain.txt";
+    std::ofstream(plainFile) << "not a folder\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* expect;
+    } cases[] = {
+        // frames outside the run, and numbers that are no frame
+        {{"--png", png, "--frame", "-1"}, "--frame -1 is out of range: the run has frames 0..200"},
+        {{"--png", png, "--frame", "201"}, "--frame 201 is out of range: the run has frames 0..200"},
+        {{"--png", png, "--frame", "1.5"}, "--frame needs a whole number (got '1.5')"},
+        {{"--png", png, "--frame", " 3"}, "--frame needs a whole number"},
+        {{"--png", png, "--frame", "99999999999999999999"}, "--frame needs a whole number"},
+        {{"--png", png, "--frame"}, "--frame needs a frame number"},
+        {{"--frame", "3"}, "--frame goes with --png FILE"},
+        {{"--png"}, "--png needs a file name"},
+        {{"--png", "-"}, "standard output ('-') is not supported"},
+        // zoom: finite and positive, and only for pictures
+        {{"--png", png, "--zoom", "0"}, "--zoom needs a finite number greater than 0 (got '0')"},
+        {{"--png", png, "--zoom", "-0.5"}, "--zoom needs a finite number greater than 0"},
+        {{"--png", png, "--zoom", "nan"}, "--zoom needs a finite number greater than 0"},
+        {{"--png", png, "--zoom", "inf"}, "--zoom needs a finite number greater than 0"},
+        {{"--png", png, "--zoom", "1,5"}, "--zoom needs a finite number greater than 0"},
+        {{"--zoom", "0.9"}, "--zoom goes with --png or --frames"},
+        // the summary's format
+        {{"--summary", "--format", "xml"}, "--format needs 'csv' or 'text' (got 'xml')"},
+        {{"--format", "csv"}, "--format goes with --summary"},
+        // outputs that cannot be written
+        {{"--png", "/nonexistent-dir/picture.png"}, "cannot write '/nonexistent-dir/picture.png'"},
+        {{"--png", dir}, "it is a folder"},
+        {{"--png", plainFile + "/picture.png"}, "Not a directory"},
+        {{"--frames", plainFile}, "it is not a folder"},
+        {{"--frames", "/nonexistent-dir/frames"}, "cannot make the folder '/nonexistent-dir/frames'"},
+        {{"--csv", "/dev/null"}, "it exists and is not a regular file"},
+        {{"--summary", "--csv", "/nonexistent-dir/run.csv"}, "cannot write '/nonexistent-dir/run.csv'"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = runBatchHere(c.args);
+        EXPECT_EQ(r.status, exitUsage) << c.expect;
+        EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
+        EXPECT_EQ(textLines(r.err).size(), 1u) << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.expect;
+    }
+    // nothing was made, and the plain file is as it was
+    EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"plain.txt"});
+    EXPECT_EQ(testing::readFile(plainFile), "not a folder\n");
+    testing::removeTree(dir);
+}
+
+TEST(StudyOptions, HelpNamesTheNewOptions)
+{
+    const Outcome r = runBatchHere({"--help"});
+    EXPECT_EQ(r.status, exitOk);
+    for (const char* o : {"--png", "--frame N", "--frames", "--zoom", "--summary", "--format csv", "xvfb-run"})
+        EXPECT_NE(r.out.find(o), std::string::npos) << o;
+}
+
+// The built program without a display: pictures fail with one line and
+// status 1 and leave nothing behind; the other outputs never open the
+// display, so even a display name that leads nowhere does not matter.
+TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
+{
+    const std::string dir = testing::makeTempFolder();
+    testing::ChildSetup noDisplay;
+    noDisplay.unsetDisplay = true;
+    testing::ChildSetup deadDisplay;
+    deadDisplay.display = ":65432";
+
+    for (const auto* setup : {&noDisplay, &deadDisplay}) {
+        SCOPED_TRACE(setup->display.empty() ? "DISPLAY unset" : "DISPLAY=" + setup->display);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--png", dir + "/a.png"},
+              std::vector<std::string>{"--frames", dir + "/frames", "--summary"}}) {
+            const Outcome r = runBatchProgram(args, *setup);
+            EXPECT_EQ(r.status, exitNoDisplay) << r.err;
+            ASSERT_EQ(textLines(r.err).size(), 1u) << r.err;
+            EXPECT_NE(r.err.find("xvfb-run"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(setup->display.empty() ? "DISPLAY is not set"
+                                                        : "the X display ':65432' cannot be opened"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_TRUE(r.out.empty());
+        }
+        EXPECT_TRUE(testing::folderEntries(dir).empty());
+
+        const Outcome summary = runBatchProgram({"--summary", "--report", "--csv", dir + "/run.csv"}, *setup);
+        EXPECT_EQ(summary.status, exitOk) << summary.err;
+        EXPECT_TRUE(summary.err.empty()) << summary.err;
+        EXPECT_NE(summary.out.find("largest |posErr|"), std::string::npos);
+        EXPECT_EQ(textLines(testing::readFile(dir + "/run.csv")).size(), 202u);
+        const Outcome csv = runBatchProgram({}, *setup);
+        EXPECT_EQ(csv.status, exitOk) << csv.err;
+        EXPECT_EQ(textLines(csv.out).size(), 202u);
+        testing::removeTree(dir + "/run.csv");
+    }
+    testing::removeTree(dir);
+}
+
+}  // namespace
+}  // namespace hybridsim

@@ -1,0 +1,233 @@
+// Pictures written by the built batch runner on a private Xvfb server,
+// compared with the window's own picture of the same frame, drawn in this
+// process by the real window on the same server and read back from it.
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include "console/task_file.h"
+#include "study_support.h"
+#include "tests/view/view_support.h"
+#include "tests/view/virtual_display.h"
+#include "view/frame.h"
+#include "view/gl_canvas.h"
+#include "view/png_image.h"
+#include "view/primitives.h"
+#include "view/window.h"
+
+namespace hybridsim {
+namespace {
+
+using testing::Outcome;
+using testing::runBatchProgram;
+using testing::studyTask;
+using testing::Task;
+
+constexpr unsigned red = 0xFF0000;
+
+// The task as the batch runner computes it: the program's start, the task
+// file read and derived, the run, the view as a dialogue pass leaves it.
+Task batchTask(const std::string& file)
+{
+    Task t;
+    t.s = testing::defaultSettings();
+    if (!file.empty()) {
+        EXPECT_TRUE(loadRobotDataFile(file, t.s).ok) << file;
+        deriveSettings(t.s);
+    }
+    calcontrol(t.s, *t.run);
+    t.s.frame = 0;
+    t.s.viewScale = 1.0;
+    t.s.pointErrorGain = 10.0;
+    return t;
+}
+
+// The pixel under window point p.
+unsigned pixelAt(const RgbImage& img, Vec2 p)
+{
+    return img.pixel(static_cast<int>(std::floor((p.x + 1.0) * pixelsPerUnit)),
+                     static_cast<int>(std::floor((p.y + 1.0) * pixelsPerUnit)));
+}
+
+int differingBytes(const RgbImage& a, const RgbImage& b)
+{
+    if (a.rgb.size() != b.rgb.size()) return -1;
+    int n = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); ++i) n += a.rgb[i] != b.rgb[i] ? 1 : 0;
+    return n;
+}
+
+class StudyPictures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        display_ = new testing::VirtualDisplay;
+        if (!display_->start(startError_)) return;
+        static std::string name = display_->name();
+        static char prog[] = "study_tests";
+        static char opt[] = "-display";
+        static char* argv[] = {prog, opt, name.data(), nullptr};
+        int argc = 3;
+        const std::string problem = checkDisplay(name);
+        if (!problem.empty()) {
+            startError_ = problem;
+            return;
+        }
+        prepareWindow(&argc, argv);
+        ready_ = true;
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (ready_) {
+            glutDestroyWindow(glutGetWindow());
+            glutExit();
+        }
+        delete display_;
+        display_ = nullptr;
+        ready_ = false;
+    }
+
+    void SetUp() override { ASSERT_TRUE(ready_) << startError_; }
+
+    static testing::ChildSetup onDisplay()
+    {
+        testing::ChildSetup setup;
+        setup.display = display_->name();
+        return setup;
+    }
+
+    // The window's picture, drawn as the window draws it and read back.
+    static RgbImage windowPicture(const SimSettings& s, const RunSeries& run)
+    {
+        GlCanvas canvas;
+        EXPECT_EQ(canvas.order(), GlCanvas::Order::Depth);
+        drawFrame(canvas, s, run);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return readBackBuffer(windowSize, windowSize);
+    }
+
+    static testing::VirtualDisplay* display_;
+    static std::string startError_;
+    static bool ready_;
+};
+
+testing::VirtualDisplay* StudyPictures::display_ = nullptr;
+std::string StudyPictures::startError_;
+bool StudyPictures::ready_ = false;
+
+TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
+{
+    const std::string dir = testing::makeTempFolder();
+    struct Case {
+        const char* task;  // "" for the default task
+        int frame;         // -1: no --frame, the last frame
+        const char* zoom;  // nullptr: no --zoom
+    };
+    for (const Case c : {Case{"", 137, nullptr}, Case{"", -1, nullptr}, Case{"", 0, "0.81"},
+                         Case{"robot_a_circle.dat", 60, "0.5"},
+                         Case{"robot_a_slanted_line.dat", 200, "1.2345679"}}) {
+        SCOPED_TRACE(::testing::Message() << "task '" << c.task << "' frame " << c.frame << " zoom "
+                                          << (c.zoom ? c.zoom : "-"));
+        std::vector<std::string> args;
+        const std::string task = *c.task ? studyTask(c.task) : "";
+        if (!task.empty()) args.push_back(task);
+        const std::string png = dir + "/picture.png";
+        args.insert(args.end(), {"--png", png});
+        if (c.frame >= 0) args.insert(args.end(), {"--frame", std::to_string(c.frame)});
+        if (c.zoom) args.insert(args.end(), {"--zoom", c.zoom});
+        const Outcome r = runBatchProgram(args, onDisplay());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        RgbImage written;
+        std::string error;
+        ASSERT_TRUE(readPngFile(png, written, error)) << error;
+        ASSERT_EQ(written.width, windowSize);
+        ASSERT_EQ(written.height, windowSize);
+
+        Task t = batchTask(task);
+        t.s.frame = c.frame >= 0 ? c.frame : t.s.nsteps;
+        t.s.viewScale = c.zoom ? std::stod(c.zoom) : 1.0;
+        const RgbImage window = windowPicture(t.s, *t.run);
+        EXPECT_EQ(differingBytes(written, window), 0);
+        // the probe tip where the view mapping puts the recorded tip
+        EXPECT_EQ(pixelAt(written, toWindow(t.s, t.set().tipPos[t.s.frame])), red);
+        EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"picture.png"});
+    }
+    testing::removeTree(dir);
+}
+
+TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayKeepsTheCompleteOnes)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string frames = dir + "/frames";
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome r = runBatchProgram({"--frames", frames}, onDisplay());
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    // about 4 s on the 2-core machine (draw, read back, encode, write 201 times)
+    ::testing::Test::RecordProperty("frames_seconds", std::to_string(seconds));
+    std::printf("201 frames written in %.2f s\n", seconds);
+
+    // frame_000.png ... frame_200.png and nothing else: sorting by name is
+    // sorting by frame
+    const std::vector<std::string> names = testing::folderEntries(frames);
+    ASSERT_EQ(names.size(), 201u);
+    for (int k = 0; k <= 200; ++k) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "frame_%03d.png", k);
+        EXPECT_EQ(names[static_cast<std::size_t>(k)], expected);
+    }
+    // the frames show the run as the window does, frame by frame
+    const Task t = batchTask("");
+    for (int k : {0, 1, 99, 200}) {
+        SCOPED_TRACE(k);
+        RgbImage img;
+        std::string error;
+        ASSERT_TRUE(readPngFile(frames + "/" + names[static_cast<std::size_t>(k)], img, error)) << error;
+        SimSettings s = t.s;
+        s.frame = k;
+        EXPECT_EQ(differingBytes(img, windowPicture(s, *t.run)), 0);
+        EXPECT_EQ(pixelAt(img, toWindow(s, t.set().tipPos[k])), red);
+    }
+
+    // Again with files limited to a size that the first frames keep within
+    // and a later one does not: the sequence stops at that frame with one
+    // line and status 2; the frames before it are complete, the one that
+    // failed and its temporary file are gone.
+    std::vector<std::string> bytes;
+    for (const std::string& name : names) bytes.push_back(testing::readFile(frames + "/" + name));
+    std::size_t limit = 0;
+    for (int k = 0; k < 30; ++k) limit = std::max(limit, bytes[static_cast<std::size_t>(k)].size());
+    std::size_t failing = 30;
+    while (failing < bytes.size() && bytes[failing].size() <= limit) ++failing;
+    ASSERT_LT(failing, bytes.size()) << "no frame is larger than the first 30";
+
+    const std::string cut = dir + "/cut";
+    testing::ChildSetup limited = onDisplay();
+    limited.fileSizeLimit = static_cast<long long>(limit);
+    const Outcome partial = runBatchProgram({"--frames", cut}, limited);
+    EXPECT_EQ(partial.status, 2) << partial.err;
+    ASSERT_EQ(testing::textLines(partial.err).size(), 1u) << partial.err;
+    char failedName[32];
+    std::snprintf(failedName, sizeof failedName, "frame_%03zu.png", failing);
+    EXPECT_NE(partial.err.find(cut + "/" + failedName), std::string::npos) << partial.err;
+    EXPECT_NE(partial.err.find("File too large"), std::string::npos) << partial.err;
+    const std::vector<std::string> kept = testing::folderEntries(cut);
+    ASSERT_EQ(kept.size(), failing);
+    for (std::size_t k = 0; k < failing; ++k) {
+        EXPECT_EQ(kept[k], names[k]);
+        EXPECT_TRUE(testing::readFile(cut + "/" + kept[k]) == bytes[k]) << kept[k];
+    }
+    testing::removeTree(dir);
+}
+
+}  // namespace
+}  // namespace hybridsim

@@ -1,0 +1,294 @@
+// The run summary: the distance to each contour, the figures against an
+// independent computation from the batch runner's CSV, the teaching contrast
+// of methods 7 and 8, and samples holding not-a-number.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "app/batch.h"
+#include "app/summary.h"
+#include "study_support.h"
+#include "tests/test_support.h"
+
+namespace hybridsim {
+namespace {
+
+using testing::CsvTable;
+using testing::near;
+using testing::parseCsv;
+using testing::runBatchHere;
+using testing::studyTask;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+// Distance to the sine of the settings by brute force: the squared distance
+// at 200,000 abscissae over [p.x - 1, p.x + 1], then the best one refined by
+// bisection on the sign of the derivative.
+double bruteSineDistance(const SimSettings& s, Vec2 p)
+{
+    const double k = 2.0 * pi / s.sineL;
+    auto y = [&](double x) { return s.sineA * std::sin(k * (x - s.sineX0)) + s.sineY0; };
+    auto f = [&](double x) { return (x - p.x) * (x - p.x) + (y(x) - p.y) * (y(x) - p.y); };
+    const int n = 200000;
+    const double h = 2.0 / n;
+    double bestX = p.x - 1.0;
+    double best = f(bestX);
+    for (int i = 1; i <= n; ++i) {
+        const double x = p.x - 1.0 + i * h;
+        const double v = f(x);
+        if (v < best) {
+            best = v;
+            bestX = x;
+        }
+    }
+    auto slope = [&](double x) {
+        return (x - p.x) + (y(x) - p.y) * s.sineA * k * std::cos(k * (x - s.sineX0));
+    };
+    double a = bestX - h, b = bestX + h;
+    for (int i = 0; i < 100; ++i) {
+        const double m = 0.5 * (a + b);
+        if (slope(m) > 0.0)
+            b = m;
+        else
+            a = m;
+    }
+    return std::sqrt(std::min(best, f(0.5 * (a + b))));
+}
+
+TEST(ContourDistance, LineCircleAndSine)
+{
+    SimSettings s = testing::defaultSettings();
+
+    // a slanted line: the perpendicular distance, on both sides and beyond its ends
+    s.curve = 'L';
+    s.lineX0 = 0.1;
+    s.lineY0 = 0.1;
+    s.lineXf = 0.4;
+    s.lineYf = 0.5;  // direction (0.6, 0.8)
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.1 + 0.8 * 0.02, 0.1 - 0.6 * 0.02}), 0.02, 1e-15));
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.1 - 0.8 * 0.03, 0.1 + 0.6 * 0.03}), 0.03, 1e-15));
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.4 + 0.6, 0.5 + 0.8}), 0.0, 1e-15));
+    s.lineXf = s.lineX0;
+    s.lineYf = s.lineY0;
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.13, 0.14}), 0.05, 1e-15));
+
+    // a circle: inside, outside, the centre
+    s.curve = 'C';
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.4 + 0.2, 0.0}), 0.05, 1e-15));
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.4, -0.3}), 0.05, 1e-15));
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.4, 0.0}), 0.25, 1e-15));
+
+    // the sine y = 0.2 sin(2 pi (x - 0.2) / 0.6) + 0.3; its crest at x = 0.35
+    // bends with a radius of 1 / (A k^2) = 0.0456 m
+    s.curve = 'S';
+    EXPECT_EQ(distanceToContour(s, Vec2{0.2, 0.3}), 0.0);
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.35, 0.5 + 0.01}), 0.01, 1e-12));
+    EXPECT_TRUE(near(distanceToContour(s, Vec2{0.35, 0.5 - 0.01}), 0.01, 1e-12));
+    // far below the crest the nearest points lie on its flanks, not at the
+    // crest and not straight below; and on a steep flank the vertical
+    // distance is far more than the true one
+    for (Vec2 p : {Vec2{0.35, 0.5 - 0.1}, Vec2{0.2 + 0.003, 0.3 - 0.004}, Vec2{0.52, 0.13},
+                   Vec2{1.3, -0.7}, Vec2{0.2, 0.3 + 1e-7}}) {
+        SCOPED_TRACE(::testing::Message() << "p = (" << p.x << ", " << p.y << ")");
+        EXPECT_TRUE(near(distanceToContour(s, p), bruteSineDistance(s, p), 1e-12));
+    }
+    // and over a grid of points in and around the wave, where two or three
+    // parts of the curve compete for the nearest
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            const Vec2 p{0.05 + 0.0625 * i, 0.02 + 0.0625 * j};
+            SCOPED_TRACE(::testing::Message() << "p = (" << p.x << ", " << p.y << ")");
+            EXPECT_TRUE(near(distanceToContour(s, p), bruteSineDistance(s, p), 1e-11));
+        }
+    }
+    EXPECT_LT(distanceToContour(s, Vec2{0.35, 0.4}), 0.1 - 0.01);
+
+    // nothing to measure
+    EXPECT_TRUE(std::isnan(distanceToContour(s, Vec2{nan, 0.3})));
+    s.curve = 'X';
+    EXPECT_TRUE(std::isnan(distanceToContour(s, Vec2{0.3, 0.3})));
+}
+
+// The figures computed here from the recorded series as the batch runner
+// writes them.
+struct Expected {
+    double finalForce = 0, finalForceErr = 0, reachedTime = nan, forceErrMaxAfter = 0;
+    double sErrRms = 0, sErrMax = 0, contourDistMax = 0, posErrMax = 0;
+    int nanSamples = 0;
+};
+
+// Foot of the perpendicular from p on the sine by Newton's method on the
+// derivative of the squared distance, started below p.
+double newtonSineDistance(const SimSettings& s, Vec2 p)
+{
+    const double k = 2.0 * pi / s.sineL;
+    double x = p.x;
+    for (int i = 0; i < 50; ++i) {
+        const double y = s.sineA * std::sin(k * (x - s.sineX0)) + s.sineY0;
+        const double y1 = s.sineA * k * std::cos(k * (x - s.sineX0));
+        const double y2 = -s.sineA * k * k * std::sin(k * (x - s.sineX0));
+        const double g = (x - p.x) + (y - p.y) * y1;
+        const double dg = 1.0 + y1 * y1 + (y - p.y) * y2;
+        x -= g / dg;
+    }
+    const double y = s.sineA * std::sin(k * (x - s.sineX0)) + s.sineY0;
+    return std::hypot(x - p.x, y - p.y);
+}
+
+Expected fromCsv(const SimSettings& s, const CsvTable& t)
+{
+    Expected e;
+    const std::size_t last = t.rows.size() - 1;
+    e.finalForce = t.at(last, "force");
+    e.finalForceErr = t.at(last, "force_err");
+    double sumSq = 0;
+    int count = 0;
+    bool reached = false;
+    for (std::size_t i = 0; i <= last; ++i) {
+        bool anyNan = false;
+        for (double v : t.rows[i]) anyNan = anyNan || std::isnan(v);
+        e.nanSamples += anyNan ? 1 : 0;
+        const double force = t.at(i, "force");
+        if (!reached && std::fabs(force - s.Fn) <= 0.05 * s.Fn) {
+            reached = true;
+            e.reachedTime = t.at(i, "t");
+        }
+        if (reached) e.forceErrMaxAfter = std::max(e.forceErrMaxAfter, std::fabs(t.at(i, "force_err")));
+        const double se = t.at(i, "s_err");
+        const Vec2 tip{t.at(i, "tip_x"), t.at(i, "tip_y")};
+        const Vec2 err{t.at(i, "err_x"), t.at(i, "err_y")};
+        if (!std::isnan(se)) {
+            sumSq += se * se;
+            ++count;
+            e.sErrMax = std::max(e.sErrMax, std::fabs(se));
+        }
+        if (!std::isnan(err.x)) e.posErrMax = std::max(e.posErrMax, std::sqrt(err.x * err.x + err.y * err.y));
+        if (std::isnan(tip.x)) continue;
+        double d = 0;
+        if (s.curve == 'C') {
+            d = std::fabs(std::sqrt((tip.x - s.circleOx) * (tip.x - s.circleOx) +
+                                    (tip.y - s.circleOy) * (tip.y - s.circleOy)) -
+                          s.circleR);
+        } else if (s.curve == 'L') {
+            // the tip minus its projection on the line
+            const double ux = s.lineXf - s.lineX0, uy = s.lineYf - s.lineY0;
+            const double along = ((tip.x - s.lineX0) * ux + (tip.y - s.lineY0) * uy) / (ux * ux + uy * uy);
+            d = std::hypot(tip.x - s.lineX0 - along * ux, tip.y - s.lineY0 - along * uy);
+        } else {
+            d = newtonSineDistance(s, tip);
+        }
+        e.contourDistMax = std::max(e.contourDistMax, d);
+    }
+    e.sErrRms = std::sqrt(sumSq / count);
+    return e;
+}
+
+// The summary as CSV, its one row checked against the figures computed here.
+void checkSummary(const std::vector<std::string>& task, const SimSettings& s)
+{
+    std::vector<std::string> args = task;
+    args.insert(args.end(), {"--csv", "-"});
+    const testing::Outcome series = runBatchHere(args);
+    ASSERT_EQ(series.status, exitOk) << series.err;
+    const Expected e = fromCsv(s, parseCsv(series.out));
+
+    args = task;
+    args.insert(args.end(), {"--summary", "--format", "csv"});
+    const testing::Outcome summary = runBatchHere(args);
+    ASSERT_EQ(summary.status, exitOk) << summary.err;
+    const CsvTable t = parseCsv(summary.out);
+    ASSERT_EQ(t.rows.size(), 1u) << summary.out;
+    EXPECT_EQ(t.at(0, "samples"), 201);
+    EXPECT_EQ(t.at(0, "nan_samples"), e.nanSamples);
+    EXPECT_EQ(t.at(0, "final_force_N"), e.finalForce);
+    EXPECT_EQ(t.at(0, "final_force_err_N"), e.finalForceErr);
+    EXPECT_EQ(t.at(0, "force_reached_t_s"), e.reachedTime);
+    EXPECT_EQ(t.at(0, "force_err_max_after_N"), e.forceErrMaxAfter);
+    EXPECT_TRUE(near(t.at(0, "s_err_rms_m"), e.sErrRms, 1e-15));
+    EXPECT_EQ(t.at(0, "s_err_max_m"), e.sErrMax);
+    EXPECT_TRUE(near(t.at(0, "pos_err_max_m"), e.posErrMax, 1e-15));
+    EXPECT_TRUE(near(t.at(0, "contour_dist_max_m"), e.contourDistMax, 1e-12));
+    EXPECT_EQ(t.at(0, "seterror_m"), s.seterror);
+    EXPECT_EQ(t.at(0, "Fn_N"), s.Fn);
+}
+
+TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
+{
+    {
+        SCOPED_TRACE("the default task: robot b, method 8, sine");
+        checkSummary({}, testing::defaultSettings());
+    }
+    {
+        SCOPED_TRACE("robot a, method 7, a slanted line, 3 mm setting error, Fn 8 N");
+        SimSettings s = testing::defaultSettings();
+        s.curve = 'L';
+        s.Fn = 8.0;
+        s.seterror = 0.003;
+        s.lineX0 = 0.2;
+        s.lineY0 = -0.1;
+        s.lineXf = 0.5;
+        s.lineYf = 0.3;
+        checkSummary({studyTask("robot_a_slanted_line.dat")}, s);
+    }
+    {
+        SCOPED_TRACE("robot b out of reach over most of a line");
+        SimSettings s = testing::defaultSettings();
+        s.curve = 'L';
+        s.seterror = 0.0;
+        s.lineX0 = 0.9;
+        s.lineY0 = 0.0;
+        s.lineXf = 1.4;
+        s.lineYf = 0.0;
+        checkSummary({studyTask("out_of_reach.dat")}, s);
+    }
+}
+
+TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
+{
+    const testing::Outcome r = runBatchHere({studyTask("out_of_reach.dat"), "--summary"});
+    ASSERT_EQ(r.status, exitOk);
+    const std::vector<std::string> lines = testing::textLines(r.out);
+    ASSERT_EQ(lines.size(), 10u) << r.out;
+    EXPECT_EQ(lines[0], "robot b (SCARA), method 8, line, setting error 0 mm, Fn 10 N, samples 0..200");
+    const char* units[] = {"N", "N", "s", "N", "mm", "mm", "mm", "mm"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NE(lines[i + 1].find(std::string(" ") + units[i]), std::string::npos) << lines[i + 1];
+    // 181 of the 201 samples lie out of reach; they are counted and left out
+    EXPECT_EQ(lines[9], "samples holding not-a-number (left out)                181");
+    EXPECT_EQ(lines[8].find("nan"), std::string::npos) << lines[8];
+}
+
+// The teaching point: with a setting error of 5 mm, method 7 commands the
+// path shifted by it, and the probe, pressed against the workpiece where it
+// really is, stays about 5 mm from the command point; method 8 commands the
+// force against the workpiece it touches and follows it.
+//   measured (robot b, Fn 10 N, KH 500 N/m, each method with its default gains):
+//   circle  method 7: 5.0000001 mm   method 8: 0.0175 mm
+//   line    method 7: 5.0000000 mm   method 8: 0.0000000016 mm
+TEST(StudySummary, SettingErrorShiftsMethod7ButNotMethod8)
+{
+    for (const char* contour : {"circle", "line"}) {
+        SCOPED_TRACE(contour);
+        auto figures = [&](const char* method) {
+            const std::string task = std::string(contour) + "_method" + method + ".dat";
+            const testing::Outcome r = runBatchHere({studyTask(task.c_str()), "--summary", "--format", "csv"});
+            EXPECT_EQ(r.status, exitOk) << r.err;
+            return parseCsv(r.out);
+        };
+        const CsvTable m7 = figures("7");
+        const CsvTable m8 = figures("8");
+        ASSERT_EQ(m7.rows.size(), 1u);
+        ASSERT_EQ(m8.rows.size(), 1u);
+        EXPECT_EQ(m7.at(0, "seterror_m"), 0.005);
+        EXPECT_TRUE(near(m7.at(0, "pos_err_max_m"), 0.005, 0.00001));
+        EXPECT_LT(m8.at(0, "pos_err_max_m"), 0.00005);
+        // both probes touch the workpiece where it is
+        EXPECT_LT(m7.at(0, "contour_dist_max_m"), 1e-9);
+        EXPECT_LT(m8.at(0, "contour_dist_max_m"), 1e-9);
+    }
+}
+
+}  // namespace
+}  // namespace hybridsim

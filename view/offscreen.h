@@ -1,0 +1,62 @@
+// The window's picture drawn off screen: the same drawing code (drawFrame
+// through a GlCanvas in depth order) into an 800 x 800 GLX pixel buffer of
+// the frame-buffer configuration the window would get, read back with
+// glReadPixels.  Nothing is mapped on the screen.
+//
+// Why a GLX pbuffer (and not an unmapped GLUT window with a frame-buffer
+// object): the picture must be pixel for pixel the window's own.  A pbuffer
+// is made from the configuration GLUT picks for the window on a true-colour
+// display (the first that glXChooseFBConfig returns for the window's
+// display mode: 8-bit RGB, depth buffer, double buffering) and rendered by
+// the same renderer, so colour depth, depth-buffer precision and
+// rasterisation are the window's, and the canvas draws in depth order as
+// the window does; a frame-buffer object would carry formats of its own
+// choosing, and GLUT has no way to create a window without mapping it.
+// GLUT is still initialised, without a window, because the bitmap fonts of
+// the title and the legend (glutBitmapCharacter) refuse to work before
+// glutInit; they draw with glBitmap into whatever context is current.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "sim/run.h"
+#include "sim/settings.h"
+#include "view/gl_canvas.h"
+
+namespace hybridsim {
+
+// Empty when `display` (empty: $DISPLAY) can be opened and offers OpenGL
+// (GLX); otherwise why not, as a phrase such as "DISPLAY is not set".
+// Touches nothing but that one connection, which it closes again.
+std::string offscreenDisplayProblem(const std::string& display);
+
+class OffscreenView {
+public:
+    // Opens the display, initialises GLUT for its fonts (unless the process
+    // has already done so), and makes an 800 x 800 pixel buffer with its
+    // context current.  Null with `error` set (a phrase, see above) when
+    // any step fails; nothing is left open then.  One view at a time per
+    // process.
+    static std::unique_ptr<OffscreenView> open(const std::string& display, std::string& error);
+
+    ~OffscreenView();
+    OffscreenView(const OffscreenView&) = delete;
+    OffscreenView& operator=(const OffscreenView&) = delete;
+
+    // The picture drawFrame draws for `s` (its frame and zoom as they are),
+    // read back from the pixel buffer, row 0 at the bottom.
+    RgbImage draw(const SimSettings& s, const RunSeries& run);
+
+    // Depth when the configuration has a depth buffer, as in the window.
+    GlCanvas::Order order() const;
+
+private:
+    struct Glx;
+    OffscreenView();
+
+    std::unique_ptr<Glx> glx_;
+    std::unique_ptr<GlCanvas> canvas_;
+};
+
+}  // namespace hybridsim
