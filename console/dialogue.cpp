@@ -185,6 +185,11 @@ void Pass::enterSystem(int n, double& wn, double& alpha)
     // a frequency that was not typed keeps its exact angular value
     const double newWn = v.size() > 0 ? twoPi * v[0] : wn;
     const double newAlpha = v.size() > 1 ? v[1] : alpha;
+    // a finite frequency can still overflow as an angular one
+    if (!std::isfinite(newWn)) {
+        out_ << format(msg::notFinite, n == 1 ? "2π·fn1" : "2π·fn2");
+        return;
+    }
     // the model divides by the velocity gain Kv = 2 zeta wn + alpha (zeta = 1)
     if (!v.empty() && 2.0 * newWn + newAlpha == 0.0) {
         out_ << format(msg::velocityGainZero, n, n, n);

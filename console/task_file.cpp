@@ -203,6 +203,10 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     if (!r.number("fn1 [Hz]", fn1)) return failed();
     if (!r.number("alpha1 [1/s]", c.alpha1)) return failed();
     c.wn1 = twoPi * fn1;
+    if (!std::isfinite(c.wn1)) {
+        r.refuse("fn1 is too large: 2 pi fn1 is not a finite number");
+        return failed();
+    }
     if (velocityGainVanishes(c.wn1, c.alpha1)) {
         r.refuse("fn1 and alpha1 make the velocity gain Kv1 zero");
         return failed();
@@ -210,6 +214,10 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     if (!r.number("fn2 [Hz]", fn2)) return failed();
     if (!r.number("alpha2 [1/s]", c.alpha2)) return failed();
     c.wn2 = twoPi * fn2;
+    if (!std::isfinite(c.wn2)) {
+        r.refuse("fn2 is too large: 2 pi fn2 is not a finite number");
+        return failed();
+    }
     if (velocityGainVanishes(c.wn2, c.alpha2)) {
         r.refuse("fn2 and alpha2 make the velocity gain Kv2 zero");
         return failed();

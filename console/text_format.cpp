@@ -68,7 +68,9 @@ bool parseDouble(const std::string& token, double& value)
     errno = 0;
     const double v = strtod_l(begin, &end, cLocale());
     // the whole token must be the number (leading blanks are not a number)
-    if (end == begin || *end != '\0' || token.find_first_of(" \t\n\r\v\f") != std::string::npos)
+    // (a zero byte inside the token ends the conversion early: not a number)
+    if (end == begin || end != begin + token.size() ||
+        token.find_first_of(" \t\n\r\v\f") != std::string::npos)
         return false;
     value = v;
     return true;
