@@ -18,8 +18,13 @@ build: deps
 run: build
 	./$(BUILD)/app/hybridsim
 
+# Every test in the ordinary build, then the whole suite again under the
+# sanitizers, then the fuzz targets (docs/reliability.md; FUZZ_SECONDS sets
+# how long each target runs).
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) ./scripts/test-stages.sh asan
+	JOBS=$(JOBS) ./scripts/test-stages.sh fuzz
 
 bench: build
 	./$(BUILD)/bench/hybridsim-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true

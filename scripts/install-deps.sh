@@ -23,6 +23,8 @@ x11-utils
 x11-apps
 locales
 python3
+clang
+libclang-rt-14-dev
 "
 
 missing=""

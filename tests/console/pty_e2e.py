@@ -33,7 +33,10 @@ def check(condition, what):
 class Session:
     """hybridsim on the slave side of a new pseudo-terminal."""
 
-    def __init__(self):
+    def __init__(self, display=None):
+        # display: the X display for the window that follows the console
+        # part; without one the program ends after it
+        self.display = display
         self.master, self.slave = os.openpty()
         self.output = b""
         self.cursor = 0  # end of the last expected text found
@@ -48,6 +51,8 @@ class Session:
         # cannot be shown and ends with status 1
         env = dict(os.environ, LC_ALL="C.UTF-8")
         env.pop("DISPLAY", None)
+        if self.display:
+            env["DISPLAY"] = self.display
         self.proc = subprocess.Popen(
             [PROGRAM], stdin=self.slave, stdout=self.slave, stderr=self.slave,
             preexec_fn=own_terminal, env=env, close_fds=True)

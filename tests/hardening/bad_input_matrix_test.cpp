@@ -1,0 +1,662 @@
+// The bad-input matrix: each row gives one of the built programs a bad
+// input -- a task file, a typed session, a file name, a locale -- and says
+// what must come of it: the message the program promises, the settings kept
+// where the input is refused, a normal end with the documented exit status,
+// and all of it within the row's time limit.
+//
+// Rows are grouped by what they feed (see `allRows` at the end); a new
+// group is a function returning rows, added to that list.  docs/reliability.md
+// lists the rows with their outcome.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/messages.h"
+#include "console/text_format.h"
+#include "tests/console/console_test_support.h"
+#include "tests/hardening/process_runner.h"
+
+namespace hybridsim::testing {
+namespace {
+
+// --- what a row is ---
+
+enum class Program { batch, console };
+
+// The row's task file, made in the row's own folder as {file}.
+enum class FileKind {
+    none,        // no file
+    text,        // a file holding `fileText`
+    directory,   // a folder
+    unreadable,  // a file holding `fileText` that its reader may not read
+    longName,    // a name of 10,000 characters (no such file)
+};
+
+enum class Outcome {
+    accepted,  // batch: status 0, the report on stdout; console: the input taken
+    refused,   // batch: status 2, one line on stderr, no CSV; console: refused, settings kept
+    finished,  // console: the session runs to its end (nothing refused nor taken in particular)
+};
+
+struct Row {
+    std::string name;
+    Program program = Program::console;
+    FileKind file = FileKind::none;
+    std::string fileText;
+    std::vector<std::string> args;  // batch arguments after the program ("{file}", "{out}")
+    std::string input;              // console input ("{file}" is replaced)
+    // console: a session after which the settings must be exactly as after
+    // `input` (the final reports are compared); empty: not compared
+    std::string sameAs;
+    Outcome outcome = Outcome::finished;
+    std::vector<std::string> out;  // texts that must appear on stdout ("{file}" is replaced)
+    std::vector<std::string> err;  // texts that must appear on stderr
+    bool german = false;           // run under de_DE.UTF-8 and compare with the "C" locale
+    double seconds = 10.0;         // time limit of each run
+};
+
+void PrintTo(const Row& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+// --- the default task and its variants, as tokens ---
+
+// b l1 l2+wp KH1 KH2 8 fn1 a1 fn2 a2 S x0 y0 L A tf seterror Fn
+const std::vector<std::string> sineTask = {"b", "0.5", "0.5", "500", "500", "8", "5", "0", "20",
+                                           "2", "S", "0.2", "0.3", "0.6", "0.2", "4", "0.005", "10"};
+const std::vector<std::string> circleTask = {"b", "0.5", "0.5", "500", "500", "8", "5", "0", "20",
+                                             "2", "C", "0.4", "0", "0.25", "6", "0.005", "10"};
+// the circle about (3, 3): out of robot b's reach everywhere
+const std::vector<std::string> farCircle = {"b", "0.5", "0.5", "500", "500", "8", "5", "0", "20",
+                                            "2", "C", "3", "3", "0.25", "6", "0.005", "10"};
+const std::vector<std::string> lineTask = {"b", "0.5", "0.5", "500", "500", "8", "5", "0", "20",
+                                           "2", "L", "0.3", "0", "0.3", "0.3", "4", "0.005", "10"};
+const std::vector<std::string> robotATask = {"a", "0.7", "500", "500", "7", "5", "0", "10", "5",
+                                             "L", "0.3", "0", "0.3", "0.3", "4", "0.005", "10"};
+
+std::string taskText(const std::vector<std::string>& tokens)
+{
+    std::string text;
+    for (const std::string& t : tokens) text += t + " ";
+    return text + "\n";
+}
+
+// The task with token `position` (1-based) replaced by `value`.
+std::string taskWith(std::vector<std::string> tokens, int position, const std::string& value)
+{
+    tokens.at(static_cast<size_t>(position - 1)) = value;
+    return taskText(tokens);
+}
+
+// Bytes that are no text: every value but the blanks, from a fixed sequence.
+std::string binaryGarbage(size_t n)
+{
+    std::string bytes;
+    unsigned x = 12345u;
+    while (bytes.size() < n) {
+        x = x * 1103515245u + 12345u;
+        const char c = static_cast<char>((x >> 16) & 0xff);
+        if (c != ' ' && c != '\n' && c != '\t' && c != '\r' && c != '\v' && c != '\f') bytes.push_back(c);
+    }
+    return bytes;
+}
+
+// The numbers that stress a formatted read: the largest magnitudes, no
+// number, infinity, hexadecimal, a subnormal.
+struct Special {
+    const char* id;    // in the row's name
+    const char* text;  // as typed
+    bool positive;     // greater than 0
+    bool finite;
+    bool frequencyFinite;  // as a frequency: 2 pi times it is finite too
+};
+const Special specials[] = {
+    {"1e308", "1e308", true, true, false},    {"Minus1e308", "-1e308", false, true, false},
+    {"Nan", "nan", false, false, false},      {"Inf", "inf", true, false, false},
+    {"Hex0x1p3", "0x1p3", true, true, true},  {"Subnormal1e_320", "1e-320", true, true, true},
+};
+
+// A message's text up to its first argument.
+std::string prefixOf(const char* message)
+{
+    const std::string text = message;
+    return text.substr(0, text.find('%'));
+}
+
+// --- the rows ---
+
+// A task file given to both programs: to the batch runner on its command
+// line, and to the console through the file dialogue at start-up.  A refused
+// file names the problem, and the console then keeps its settings (those of
+// a session that reads no file) and asks for the name again.
+std::vector<Row> bothPrograms(const std::string& name, FileKind kind, const std::string& text,
+                              Outcome outcome, const std::vector<std::string>& messages)
+{
+    Row batch;
+    batch.name = "Batch_" + name;
+    batch.program = Program::batch;
+    batch.file = kind;
+    batch.fileText = text;
+    batch.args = {"{file}", "--report", "--csv", "{out}"};
+    batch.outcome = outcome;
+    (outcome == Outcome::refused ? batch.err : batch.out) = messages;
+
+    Row console;
+    console.name = "ConsoleFile_" + name;
+    console.file = kind;
+    console.fileText = text;
+    console.input = "r\n{file}\ny\n";
+    console.outcome = outcome;
+    console.out = messages;
+    if (outcome == Outcome::refused) {
+        console.out.push_back(prefixOf(msg::fileNotRead) + "*");
+        console.out.push_back(msg::fileInputEnded);  // asked again, then the input ends
+        console.sameAs = "r\n";
+    }
+    return {batch, console};
+}
+
+std::vector<Row> taskFileRows()
+{
+    std::vector<Row> rows;
+    auto add = [&](const std::vector<Row>& more) { rows.insert(rows.end(), more.begin(), more.end()); };
+    const Outcome refused = Outcome::refused, accepted = Outcome::accepted;
+
+    add(bothPrograms("EmptyFile", FileKind::text, "", refused,
+                     {"{file}: the file ends after 0 tokens; expected the robot type (a or b) as token 1"}));
+    add(bothPrograms("BinaryGarbage", FileKind::text, binaryGarbage(3000), refused,
+                     {"{file}: token 1 ", "expected one character for the robot type (a or b)"}));
+    // a NUL byte inside a number is part of that token, which is then no number
+    add(bothPrograms("NulByteInANumber", FileKind::text, taskWith(sineTask, 4, std::string("500\0zz", 6)),
+                     refused, {"{file}: token 4 ", "expected a number for the spring constant KH1 [N/m]"}));
+    add(bothPrograms("Directory", FileKind::directory, "", refused,
+                     {"{file}: is a directory, not a robot data file"}));
+    add(bothPrograms("TenThousandCharacterName", FileKind::longName, "", refused,
+                     {"{file}: cannot open: File name too long"}));
+    add(bothPrograms("UnreadableFile", FileKind::unreadable, taskText(sineTask), refused,
+                     {"{file}: cannot open: Permission denied"}));
+    add(bothPrograms("SelectorOfSeveralCharacters", FileKind::text, taskWith(sineTask, 1, "bb"), refused,
+                     {"{file}: token 1 'bb': expected one character for the robot type (a or b)"}));
+    add(bothPrograms("ContourSelectorOfSeveralCharacters", FileKind::text, taskWith(sineTask, 11, "SSS"),
+                     refused, {"{file}: token 11 'SSS': expected one character for the contour (L, C or S)"}));
+
+    // the special numbers in a spring constant (positive), a natural
+    // frequency (finite, and 2 pi fn finite too) and the contact force (finite)
+    for (const Special& v : specials) {
+        const std::string id = v.id;
+        const std::string quoted = std::string("'") + v.text + "'";
+        const double x = std::strtod(v.text, nullptr);
+        if (v.finite && v.positive) {
+            add(bothPrograms("SpringConstant" + id, FileKind::text, taskWith(sineTask, 4, v.text), accepted,
+                             {format(msg::reportSpringsN, x, 500.0)}));
+        } else {
+            add(bothPrograms("SpringConstant" + id, FileKind::text, taskWith(sineTask, 4, v.text), refused,
+                             {"{file}: token 4 " + quoted + ": the spring constant KH1 [N/m] must be " +
+                              (v.finite ? "greater than 0" : "a finite number")}));
+        }
+        if (v.frequencyFinite) {
+            add(bothPrograms("Frequency" + id, FileKind::text, taskWith(sineTask, 7, v.text), accepted,
+                             {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0)}));
+        } else {
+            add(bothPrograms("Frequency" + id, FileKind::text, taskWith(sineTask, 7, v.text), refused,
+                             {"{file}: token *fn1"}));
+        }
+        if (v.finite) {
+            add(bothPrograms("ContactForce" + id, FileKind::text, taskWith(sineTask, 18, v.text), accepted,
+                             {format(msg::reportForce, x)}));
+        } else {
+            add(bothPrograms("ContactForce" + id, FileKind::text, taskWith(sineTask, 18, v.text), refused,
+                             {"{file}: token 18 " + quoted + ": the contact force Fn [N] must be a finite number"}));
+        }
+    }
+
+    // zero and negative lengths, radius, wavelength, times, spring constants
+    struct NotPositive {
+        const char* id;
+        const std::vector<std::string>& task;
+        int token;
+        const char* value;
+        const char* what;
+    };
+    const NotPositive notPositive[] = {
+        {"LinkLengthZero", sineTask, 2, "0", "the first link length l1 [m]"},
+        {"LinkLengthNegative", sineTask, 3, "-0.5", "the second link length l2 + wp [m]"},
+        {"ArmLengthNegative", robotATask, 2, "-0.7", "the arm length l [m]"},
+        {"RadiusZero", circleTask, 14, "0", "the circle radius r [m]"},
+        {"RadiusNegative", circleTask, 14, "-0.25", "the circle radius r [m]"},
+        {"WavelengthZero", sineTask, 14, "0", "the wavelength L [m]"},
+        {"WavelengthNegative", sineTask, 14, "-0.6", "the wavelength L [m]"},
+        {"TimeZero", sineTask, 16, "0", "the positioning time tf [s]"},
+        {"TimeNegative", lineTask, 16, "-4", "the positioning time tf [s]"},
+        {"SpringConstantZero", sineTask, 5, "0", "the spring constant KH2 [N/m]"},
+        {"SpringConstantNegative", sineTask, 4, "-500", "the spring constant KH1 [N/m]"},
+    };
+    for (const NotPositive& v : notPositive) {
+        add(bothPrograms(v.id, FileKind::text, taskWith(v.task, v.token, v.value), refused,
+                         {"{file}: token " + std::to_string(v.token) + " '" + v.value + "': " + v.what +
+                          " must be greater than 0"}));
+    }
+
+    // values taken as they are
+    add(bothPrograms("SettingErrorMinus5mm", FileKind::text, taskWith(sineTask, 17, "-0.005"), accepted,
+                     {format(msg::reportSetError, -5.0)}));
+    add(bothPrograms("SettingError150mm", FileKind::text, taskWith(sineTask, 17, "0.15"), accepted,
+                     {format(msg::reportSetError, 150.0)}));
+    add(bothPrograms("ContactForceZero", FileKind::text, taskWith(sineTask, 18, "0"), accepted,
+                     {format(msg::reportForce, 0.0)}));
+    // a circle robot b cannot reach anywhere: the run goes on with
+    // not-a-number samples, the first point and the count are reported
+    {
+        std::vector<Row> far = bothPrograms("ContourOutOfReach", FileKind::text, taskText(farCircle), accepted,
+                                            {format(msg::reportCircleShape, 3.0, 3.0, 0.25)});
+        far[0].err = {msg::noSolution, prefixOf(msg::unreachableCount)};
+        far[1].out.push_back(msg::noSolution);
+        far[1].out.push_back(prefixOf(msg::unreachableCount));
+        add(far);
+    }
+    // a whole task under a locale whose decimal mark is a comma
+    {
+        Row german;
+        german.name = "Batch_GermanLocaleWholeTask";
+        german.program = Program::batch;
+        german.file = FileKind::text;
+        german.fileText = taskText(circleTask);
+        german.args = {"{file}", "--report", "--csv", "{out}"};
+        german.outcome = Outcome::accepted;
+        german.out = {format(msg::reportCircleShape, 0.4, 0.0, 0.25), "0.500"};
+        german.german = true;
+        rows.push_back(german);
+    }
+    return rows;
+}
+
+// A session typed at the console program (standard input not a terminal).
+Row typed(const std::string& name, const std::string& input, Outcome outcome,
+          const std::vector<std::string>& out, const std::string& sameAs = "")
+{
+    Row r;
+    r.name = "Console_" + name;
+    r.input = input;
+    r.outcome = outcome;
+    r.out = out;
+    r.sameAs = sameAs;
+    return r;
+}
+
+// Start-up keys for robot b, method 8 and the sine, then 'y' at the opening
+// question: the pass walks from the hand springs.
+const std::string sine = "nb8Sy";
+// Answers that reach a section: springs, method, gains, contour choice,
+// setting error, force ('z' passes a section by).
+const std::string atSprings = sine, atMethod = sine + "z", atGains = sine + "zz",
+                  atContour = sine + "zzz", atSetError = sine + "zzzz", atForce = sine + "zzzzz";
+// The sessions that change nothing after reaching a section.
+const std::string unchanged = "nb8Sn";
+
+std::vector<Row> typedNumberRows()
+{
+    std::vector<Row> rows;
+    const Outcome refused = Outcome::refused, accepted = Outcome::accepted;
+    for (const Special& v : specials) {
+        const std::string id = v.id;
+        const double x = std::strtod(v.text, nullptr);
+        const std::string t = v.text;
+        // KH1
+        if (v.finite && v.positive) {
+            rows.push_back(typed("SpringConstant" + id, atSprings + "y\n" + t + " 500\nn", accepted,
+                                 {format(msg::reportSpringsN, x, 500.0)}));
+        } else {
+            rows.push_back(typed("SpringConstant" + id, atSprings + "y\n" + t + " 500\nn", refused,
+                                 {format(v.finite ? msg::notPositive : msg::notFinite, "KH1")},
+                                 atSprings + "zn"));
+        }
+        // fn1 (with alpha1 0; system 2 as it was)
+        if (v.frequencyFinite) {
+            rows.push_back(typed("Frequency" + id, atGains + "y\n" + t + " 0\n20 2\nn", accepted,
+                                 {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0)}));
+        } else {
+            rows.push_back(typed("Frequency" + id, atGains + "y\n" + t + " 0\n20 2\nn", refused,
+                                 {"\n!!! *fn1"}, atGains + "zn"));
+        }
+        // Fn
+        if (v.finite) {
+            rows.push_back(typed("ContactForce" + id, atForce + "y\n" + t + "\n", accepted,
+                                 {format(msg::reportForce, x)}));
+        } else {
+            rows.push_back(typed("ContactForce" + id, atForce + "y\n" + t + "\n", refused,
+                                 {format(msg::notFinite, "Fn")}, atForce + "n"));
+        }
+        // the setting error, typed in millimetres
+        if (v.finite) {
+            rows.push_back(typed("SettingError" + id, atSetError + "y\n" + t + "\nn", accepted,
+                                 {format(msg::reportSetError, 1000.0 * (x / 1000.0))}));
+        } else {
+            rows.push_back(typed("SettingError" + id, atSetError + "y\n" + t + "\nn", refused,
+                                 {format(msg::notFinite, "seterror")}, atSetError + "zn"));
+        }
+    }
+    // a number of 10,000 digits overflows to infinity
+    rows.push_back(typed("TenThousandDigitNumber", atSprings + "y\n" + std::string(10000, '9') + " 500\nn",
+                         refused, {format(msg::notFinite, "KH1")}, atSprings + "zn"));
+    // a NUL byte inside a typed number makes it no number
+    rows.push_back(typed("NulByteInANumber", atSprings + "y\n" + std::string("600\0abc 700\nn", 13), refused,
+                         {prefixOf(msg::notANumber) + "600"}, atSprings + "zn"));
+    // two megabytes without a blank where numbers are asked for
+    rows.push_back(typed("TwoMegabyteToken", atSprings + "y\n" + std::string(2 << 20, 'x') + "\nn", refused,
+                         {prefixOf(msg::notANumber) + "xxxxxxxxxx"}, atSprings + "zn"));
+    // several characters where one key is asked for: each is the next key
+    rows.push_back(typed("SeveralCharactersAtTheMethodKey", atMethod + "y78\n5 0\n20 2\nn", accepted,
+                         {msg::reportMethod7}));
+    // binary garbage as the whole input
+    rows.push_back(typed("BinaryGarbage", binaryGarbage(3000), Outcome::finished, {}));
+    return rows;
+}
+
+std::vector<Row> typedValueRows()
+{
+    std::vector<Row> rows;
+    const Outcome refused = Outcome::refused, accepted = Outcome::accepted;
+    // zero and negative spring constants, times, radius, wavelength
+    rows.push_back(typed("SpringConstantZero", atSprings + "y\n0 500\nn", refused,
+                         {format(msg::notPositive, "KH1")}, atSprings + "zn"));
+    rows.push_back(typed("SpringConstantNegative", atSprings + "y\n500 -500\nn", refused,
+                         {format(msg::notPositive, "KH2")}, atSprings + "zn"));
+    const std::string line = "nb8Lyzzzy";  // the line, then the contour choice 'y'
+    rows.push_back(typed("TimeZero", line + "L" + "y\n0.3 0 0.3 0.3 0\nn", refused,
+                         {format(msg::notPositive, "tf")}, line + "Lzn"));
+    const std::string circle = "nb8Cyzzzy";
+    rows.push_back(typed("RadiusZero", circle + "C" + "y\n0.4 0 0 6\nn", refused,
+                         {format(msg::notPositive, "r")}, circle + "Czn"));
+    rows.push_back(typed("RadiusNegative", circle + "C" + "y\n0.4 0 -0.25 6\nn", refused,
+                         {format(msg::notPositive, "r")}, circle + "Czn"));
+    const std::string wave = atContour + "y";
+    rows.push_back(typed("WavelengthZero", wave + "S" + "y\n0.2 0.3 0 0.2 4\nn", refused,
+                         {format(msg::notPositive, "L")}, wave + "Szn"));
+    rows.push_back(typed("WavelengthNegative", wave + "S" + "y\n0.2 0.3 -0.6 0.2 4\nn", refused,
+                         {format(msg::notPositive, "L")}, wave + "Szn"));
+    rows.push_back(typed("TimeNegative", wave + "S" + "y\n0.2 0.3 0.6 0.2 -4\nn", refused,
+                         {format(msg::notPositive, "tf")}, wave + "Szn"));
+    // a circle wholly out of robot b's reach
+    rows.push_back(typed("ContourOutOfReach", circle + "C" + "y\n3 3 0.25 6\nn", accepted,
+                         {msg::noSolution, prefixOf(msg::unreachableCount),
+                          format(msg::reportCircleShape, 3.0, 3.0, 0.25)}));
+    // setting errors of -5 mm and 150 mm, a contact force of 0
+    rows.push_back(typed("SettingErrorMinus5mm", atSetError + "y\n-5\nn", accepted,
+                         {format(msg::reportSetError, -5.0)}));
+    rows.push_back(typed("SettingError150mm", atSetError + "y\n150\nn", accepted,
+                         {format(msg::reportSetError, 150.0)}));
+    rows.push_back(typed("ContactForceZero", atForce + "y\n0\n", accepted, {format(msg::reportForce, 0.0)}));
+    // a whole session with decimals under a locale whose decimal mark is a comma
+    Row german = typed("GermanLocaleWholeSession",
+                       sine + "y\n600.5 700.25\nzzyC\ny\n0.45 0.05 0.2 6.5\ny\n12.5\ny\n10.5\n", accepted,
+                       {format(msg::reportSpringsN, 600.5, 700.25),
+                        format(msg::reportCircleShape, 0.45, 0.05, 0.2), format(msg::reportSetError, 12.5),
+                        format(msg::reportForce, 10.5)});
+    german.german = true;
+    rows.push_back(german);
+    return rows;
+}
+
+// The input ends at each kind of question: every question takes the answer
+// that changes nothing, and the session runs to its end.
+std::vector<Row> endOfInputRows()
+{
+    std::vector<Row> rows;
+    const Outcome finished = Outcome::finished;
+    rows.push_back(typed("EndAtTheFileQuestion", "", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheRobotKey", "n", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheMethodKey", "nb", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheContourKey", "nb8", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheOpeningQuestion", "nb8S", finished, {}, unchanged));
+    rows.push_back(typed("EndAtASectionQuestion", atSprings, finished, {}, unchanged));
+    rows.push_back(typed("EndAtANumberRead", atSprings + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndInsideANumberRead", atSprings + "y\n600", Outcome::accepted,
+                         {format(msg::reportSpringsN, 600.0, 500.0)}, atSprings + "y\n600 500\nn"));
+    rows.push_back(typed("EndAtTheNewMethodKey", atMethod + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheGainNumbers", atGains + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheNewContourKey", atContour + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheContourNumbers", atContour + "yS\ny", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheSettingErrorNumber", atSetError + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheContactForceNumber", atForce + "y", finished, {}, unchanged));
+    rows.push_back(typed("EndAtTheFileName", "r", finished, {msg::fileInputEnded}, unchanged));
+    rows.push_back(typed("EndAtTheFileConfirmation", "r\nrobot51.dat\n", finished, {msg::fileInputEnded},
+                         unchanged));
+    return rows;
+}
+
+std::vector<Row> allRows()
+{
+    std::vector<Row> rows;
+    const std::vector<std::function<std::vector<Row>()>> groups = {
+        taskFileRows,
+        typedNumberRows,
+        typedValueRows,
+        endOfInputRows,
+    };
+    for (const auto& group : groups) {
+        const std::vector<Row> more = group();
+        rows.insert(rows.end(), more.begin(), more.end());
+    }
+    return rows;
+}
+
+// --- running a row ---
+
+#ifndef HYBRIDSIM_BATCH
+#error "HYBRIDSIM_BATCH must name the built hybridsim-batch"
+#endif
+#ifndef HYBRIDSIM_PROGRAM
+#error "HYBRIDSIM_PROGRAM must name the built hybridsim"
+#endif
+
+// Sanitizer builds run several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double timeScale = 4.0;
+#else
+constexpr double timeScale = 1.0;
+#endif
+
+std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// `pattern` occurs in `text`; a '*' in it stands for anything within one line.
+bool containsPattern(const std::string& text, const std::string& pattern)
+{
+    const size_t star = pattern.find('*');
+    if (star == std::string::npos) return text.find(pattern) != std::string::npos;
+    const std::string head = pattern.substr(0, star), tail = pattern.substr(star + 1);
+    for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+        const size_t lineEnd = text.find('\n', at + head.size());
+        const size_t found = text.find(tail, at + head.size());
+        if (found != std::string::npos && (lineEnd == std::string::npos || found + tail.size() <= lineEnd))
+            return true;
+    }
+    return false;
+}
+
+// The report that closes the session and what follows it.
+std::string finalReport(const std::string& out)
+{
+    const size_t at = out.rfind(msg::reportTitle);
+    return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+int lineCount(const std::string& text)
+{
+    int n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+// The row's own folder with its task file, removed afterwards.
+class RowFolder {
+public:
+    explicit RowFolder(const Row& row)
+    {
+        // under /tmp: an unprivileged reader must be able to reach it
+        char name[] = "/tmp/hybridsim-matrix-XXXXXX";
+        if (mkdtemp(name) == nullptr) return;
+        dir_ = name;
+        chmod(dir_.c_str(), 0755);
+        out_ = dir_ + "/run.csv";
+        switch (row.file) {
+        case FileKind::none: break;
+        case FileKind::text:
+        case FileKind::unreadable:
+            file_ = dir_ + "/task.dat";
+            std::ofstream(file_, std::ios::binary) << row.fileText;
+            if (row.file == FileKind::unreadable) chmod(file_.c_str(), 0);
+            break;
+        case FileKind::directory:
+            file_ = dir_ + "/folder.dat";
+            mkdir(file_.c_str(), 0755);
+            break;
+        case FileKind::longName:
+            file_ = dir_ + "/";
+            file_ += std::string(10000 - file_.size(), 'n');
+            break;
+        }
+    }
+    ~RowFolder()
+    {
+        if (dir_.empty()) return;
+        const int rc = std::system(("rm -rf '" + dir_ + "'").c_str());
+        (void)rc;
+    }
+    RowFolder(const RowFolder&) = delete;
+    RowFolder& operator=(const RowFolder&) = delete;
+
+    bool ok() const { return !dir_.empty(); }
+    const std::string& dir() const { return dir_; }
+    const std::string& file() const { return file_; }
+    const std::string& out() const { return out_; }
+    // Copies a program where an unprivileged user may run it.
+    std::string copyProgram(const std::string& path) const
+    {
+        const std::string copy = dir_ + "/program";
+        const int rc = std::system(("cp '" + path + "' '" + copy + "' && chmod 755 '" + copy + "'").c_str());
+        return rc == 0 ? copy : path;
+    }
+    std::string fill(const std::string& text) const
+    {
+        return replaced(replaced(text, "{file}", file_), "{out}", out_);
+    }
+
+private:
+    std::string dir_;
+    std::string file_;
+    std::string out_;
+};
+
+class BadInputMatrix : public ::testing::TestWithParam<Row> {};
+
+TEST_P(BadInputMatrix, EndsAsPromisedInTime)
+{
+    const Row& row = GetParam();
+    RowFolder folder(row);
+    ASSERT_TRUE(folder.ok()) << "cannot make a folder under /tmp";
+
+    std::string locPath;
+    if (row.german) {
+        std::string why;
+        ASSERT_TRUE(ensureLocale("de_DE.UTF-8", "de_DE", "UTF-8", why)) << why;
+        locPath = HYBRIDSIM_TEST_LOCALE_DIR;
+    }
+
+    // a file that its reader may not read: as root, read it as nobody
+    const bool unprivileged = row.file == FileKind::unreadable && canDropPrivileges();
+    std::string program = row.program == Program::batch ? HYBRIDSIM_BATCH : HYBRIDSIM_PROGRAM;
+    if (unprivileged) program = folder.copyProgram(program);
+
+    auto run = [&](const std::string& input, bool german) {
+        ProcessSpec spec;
+        spec.argv.push_back(program);
+        for (const std::string& a : row.args) spec.argv.push_back(folder.fill(a));
+        spec.input = folder.fill(input);
+        spec.unsetEnv = {"DISPLAY", "LANG", "LANGUAGE"};
+        if (german) {
+            spec.setEnv = {{"LC_ALL", "de_DE.UTF-8"}, {"LOCPATH", locPath}};
+        } else {
+            spec.setEnv = {{"LC_ALL", "C"}};
+        }
+        spec.timeLimit = row.seconds * timeScale;
+        spec.unprivileged = unprivileged;
+        return runProcess(spec);
+    };
+
+    const ProcessResult r = run(row.input, row.german);
+    ASSERT_TRUE(r.started) << r.err;
+    ASSERT_FALSE(r.timedOut) << "did not end within " << row.seconds * timeScale << " s";
+    if (unprivileged && r.status == 126 && r.err.find("cannot become nobody") != std::string::npos) {
+        GTEST_SKIP() << "this system does not let root run a program as nobody";
+    }
+    const std::string csv = [&] {
+        std::ifstream f(folder.out(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }();
+    struct stat st {};
+    const bool csvWritten = stat(folder.out().c_str(), &st) == 0;
+
+    if (row.program == Program::batch) {
+        if (row.outcome == Outcome::refused) {
+            EXPECT_EQ(r.status, 2) << r.err;
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(lineCount(r.err), 1) << r.err;
+            EXPECT_FALSE(csvWritten) << "a CSV was written for a refused task";
+        } else {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(csvWritten);
+        }
+        for (const std::string& e : row.err)
+            EXPECT_TRUE(containsPattern(r.err, folder.fill(e))) << "stderr lacks: " << folder.fill(e) << "\n" << r.err;
+    } else {
+        // the console part ends normally; without a display the window then
+        // cannot open: one line on stderr that says so, and status 1
+        const bool noDisplay = r.status == 1 && lineCount(r.err) == 1 &&
+                               r.err.find("cannot be shown") != std::string::npos &&
+                               r.err.find("xvfb-run") != std::string::npos;
+        EXPECT_TRUE(noDisplay) << "status " << r.status << ", stderr:\n" << r.err;
+        EXPECT_NE(r.out.find(msg::toWindow), std::string::npos) << "the pass did not close";
+        if (row.outcome == Outcome::accepted) {
+            EXPECT_EQ(r.out.find(msg::fileNotRead), std::string::npos);
+        }
+    }
+    for (const std::string& o : row.out)
+        EXPECT_TRUE(containsPattern(r.out, folder.fill(o))) << "stdout lacks: " << folder.fill(o);
+
+    if (!row.sameAs.empty()) {
+        const ProcessResult same = run(row.sameAs, row.german);
+        ASSERT_FALSE(same.timedOut);
+        const std::string report = finalReport(r.out);
+        EXPECT_FALSE(report.empty());
+        EXPECT_EQ(report, finalReport(same.out)) << "the settings differ from those after: " << row.sameAs;
+    }
+    if (row.german) {
+        const ProcessResult plain = run(row.input, false);
+        EXPECT_EQ(r.status, plain.status);
+        EXPECT_EQ(r.out, plain.out) << "the locale changed the output";
+        if (row.program == Program::batch) {
+            std::ifstream f(folder.out(), std::ios::binary);
+            const std::string plainCsv((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(csv, plainCsv) << "the locale changed the CSV";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BadInputMatrix, ::testing::ValuesIn(allRows()),
+                         [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace hybridsim::testing

@@ -1,0 +1,21 @@
+# Included right after project() in the sanitizer build
+# (cmake -DCMAKE_PROJECT_hybridsim_INCLUDE=<this file>; see scripts/test-stages.sh).
+#
+# AddressSanitizer, UndefinedBehaviorSanitizer with every check fatal, the
+# conversions of out-of-range doubles to integers (not part of g++'s
+# -fsanitize=undefined), and the standard library's bounds checks, which
+# see an index past a std::array inside a larger object where the
+# sanitizer's red zones do not.
+set(HYBRIDSIM_SANITIZE_FLAGS
+  -fsanitize=address,undefined,float-cast-overflow
+  -fno-sanitize-recover=all
+  -fno-omit-frame-pointer
+  -D_GLIBCXX_ASSERTIONS)
+add_compile_options(${HYBRIDSIM_SANITIZE_FLAGS})
+add_link_options(-fsanitize=address,undefined,float-cast-overflow)
+
+# Every program of this build keeps its shared objects mapped (see keep_modules.cpp).
+add_library(hybridsim_keep_modules OBJECT
+  ${CMAKE_CURRENT_LIST_DIR}/keep_modules.cpp)
+link_libraries(hybridsim_keep_modules)
+add_link_options(-Wl,--export-dynamic-symbol=dlclose)
