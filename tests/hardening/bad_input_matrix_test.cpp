@@ -581,19 +581,19 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
     if (unprivileged) program = folder.copyProgram(program);
 
     auto run = [&](const std::string& input, bool german) {
-        ProcessSpec spec;
-        spec.argv.push_back(program);
-        for (const std::string& a : row.args) spec.argv.push_back(folder.fill(a));
-        spec.input = folder.fill(input);
-        spec.unsetEnv = {"DISPLAY", "LANG", "LANGUAGE"};
+        ProcessJob job;
+        job.argv.push_back(program);
+        for (const std::string& a : row.args) job.argv.push_back(folder.fill(a));
+        job.input = folder.fill(input);
+        job.unsetEnv = {"DISPLAY", "LANG", "LANGUAGE"};
         if (german) {
-            spec.setEnv = {{"LC_ALL", "de_DE.UTF-8"}, {"LOCPATH", locPath}};
+            job.setEnv = {{"LC_ALL", "de_DE.UTF-8"}, {"LOCPATH", locPath}};
         } else {
-            spec.setEnv = {{"LC_ALL", "C"}};
+            job.setEnv = {{"LC_ALL", "C"}};
         }
-        spec.timeLimit = row.seconds * timeScale;
-        spec.unprivileged = unprivileged;
-        return runProcess(spec);
+        job.timeLimit = row.seconds * timeScale;
+        job.unprivileged = unprivileged;
+        return runProcess(job);
     };
 
     const ProcessResult r = run(row.input, row.german);

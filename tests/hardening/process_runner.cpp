@@ -22,14 +22,14 @@ void closeQuietly(int& fd)
 }
 
 // In the child, after fork(): only async-signal-safe calls and exec.
-[[noreturn]] void execChild(const ProcessSpec& spec, int in, int out, int err, char* const* argv,
+[[noreturn]] void execChild(const ProcessJob& job, int in, int out, int err, char* const* argv,
                             char* const* envp)
 {
     setpgid(0, 0);  // its own group: a time-out kills whatever it started
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    if (spec.unprivileged && geteuid() == 0) {
+    if (job.unprivileged && geteuid() == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(nobodyId) != 0 || setuid(nobodyId) != 0) {
             const char msg[] = "runProcess: cannot become nobody\n";
             ssize_t ignored = write(STDERR_FILENO, msg, sizeof msg - 1);
@@ -45,8 +45,8 @@ void closeQuietly(int& fd)
     _exit(127);
 }
 
-// This process's environment with the spec's changes, as NAME=value texts.
-std::vector<std::string> childEnvironment(const ProcessSpec& spec)
+// This process's environment with the job's changes, as NAME=value texts.
+std::vector<std::string> childEnvironment(const ProcessJob& job)
 {
     auto named = [](const std::string& entry, const std::string& name) {
         return entry.compare(0, name.size() + 1, name + "=") == 0;
@@ -55,11 +55,11 @@ std::vector<std::string> childEnvironment(const ProcessSpec& spec)
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
         bool drop = false;
-        for (const std::string& name : spec.unsetEnv) drop = drop || named(entry, name);
-        for (const auto& set : spec.setEnv) drop = drop || named(entry, set.first);
+        for (const std::string& name : job.unsetEnv) drop = drop || named(entry, name);
+        for (const auto& set : job.setEnv) drop = drop || named(entry, set.first);
         if (!drop) env.push_back(entry);
     }
-    for (const auto& [name, value] : spec.setEnv) env.push_back(name + "=" + value);
+    for (const auto& [name, value] : job.setEnv) env.push_back(name + "=" + value);
     return env;
 }
 
@@ -70,7 +70,7 @@ bool canDropPrivileges()
     return geteuid() == 0;
 }
 
-ProcessResult runProcess(const ProcessSpec& spec)
+ProcessResult runProcess(const ProcessJob& job)
 {
     ProcessResult result;
     int inPipe[2], outPipe[2], errPipe[2];
@@ -79,9 +79,9 @@ ProcessResult runProcess(const ProcessSpec& spec)
     if (pipe2(errPipe, O_CLOEXEC) != 0) return result;
 
     std::vector<char*> argv;
-    for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : job.argv) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const std::vector<std::string> env = childEnvironment(spec);
+    const std::vector<std::string> env = childEnvironment(job);
     std::vector<char*> envp;
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
@@ -91,7 +91,7 @@ ProcessResult runProcess(const ProcessSpec& spec)
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid < 0) return result;
-    if (pid == 0) execChild(spec, inPipe[0], outPipe[1], errPipe[1], argv.data(), envp.data());
+    if (pid == 0) execChild(job, inPipe[0], outPipe[1], errPipe[1], argv.data(), envp.data());
     result.started = true;
     setpgid(pid, pid);
     close(inPipe[0]);
@@ -99,11 +99,11 @@ ProcessResult runProcess(const ProcessSpec& spec)
     close(errPipe[1]);
     int toChild = inPipe[1], fromOut = outPipe[0], fromErr = errPipe[0];
     fcntl(toChild, F_SETFL, O_NONBLOCK);
-    if (spec.input.empty()) closeQuietly(toChild);
+    if (job.input.empty()) closeQuietly(toChild);
 
     size_t written = 0;
     const auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                      std::chrono::duration<double>(spec.timeLimit));
+                                      std::chrono::duration<double>(job.timeLimit));
     char buf[65536];
     while (fromOut >= 0 || fromErr >= 0) {
         const auto now = std::chrono::steady_clock::now();
@@ -122,10 +122,10 @@ ProcessResult runProcess(const ProcessSpec& spec)
         for (int i = 0; i < n; ++i) {
             if (fds[i].revents == 0) continue;
             if (fds[i].fd == toChild) {
-                const ssize_t w = write(toChild, spec.input.data() + written, spec.input.size() - written);
+                const ssize_t w = write(toChild, job.input.data() + written, job.input.size() - written);
                 if (w > 0) written += static_cast<size_t>(w);
                 if (w < 0 && errno != EAGAIN && errno != EINTR) closeQuietly(toChild);  // it stopped reading
-                if (written >= spec.input.size()) closeQuietly(toChild);
+                if (written >= job.input.size()) closeQuietly(toChild);
                 continue;
             }
             const ssize_t r = read(fds[i].fd, buf, sizeof buf);

@@ -8,7 +8,7 @@
 
 namespace hybridsim::testing {
 
-struct ProcessSpec {
+struct ProcessJob {
     std::vector<std::string> argv;  // argv[0] is the program's path
     std::string input;              // standard input, then end of input
     std::vector<std::pair<std::string, std::string>> setEnv;
@@ -28,7 +28,7 @@ struct ProcessResult {
     double seconds = 0.0;
 };
 
-ProcessResult runProcess(const ProcessSpec& spec);
+ProcessResult runProcess(const ProcessJob& job);
 
 // True when the process runs as root and can run a child as "nobody".
 bool canDropPrivileges();
