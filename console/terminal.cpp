@@ -64,10 +64,9 @@ void restoreTerminal()
     }
 }
 
-// Puts the terminal back, then lets the signal do what it does by default.
-void onEndingSignal(int sig)
+// Lets the signal do what it does by default, from inside its handler.
+void raiseByDefault(int sig)
 {
-    restoreTerminal();
     signal(sig, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
@@ -76,18 +75,20 @@ void onEndingSignal(int sig)
     raise(sig);
 }
 
+// Puts the terminal back, then ends the program as the signal would.
+void onEndingSignal(int sig)
+{
+    restoreTerminal();
+    raiseByDefault(sig);
+}
+
 void onStopSignal(int sig)
 {
     const int savedErrno = errno;
     const bool wasOn = keyModeOn != 0;
     restoreTerminal();
     // stop with the terminal as the user had it
-    signal(sig, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, sig);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    raise(sig);
+    raiseByDefault(sig);
     // continued: back to single-key mode for the read that is waiting
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;

@@ -12,7 +12,7 @@
 #include "console/task_file.h"
 #include "study_support.h"
 #include "tests/view/view_support.h"
-#include "tests/view/virtual_display.h"
+#include "tests/view/test_window.h"
 #include "view/frame.h"
 #include "view/gl_canvas.h"
 #include "view/png_image.h"
@@ -65,30 +65,15 @@ class StudyPictures : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        display_ = new testing::VirtualDisplay;
-        if (!display_->start(startError_)) return;
-        static std::string name = display_->name();
-        static char prog[] = "study_tests";
-        static char opt[] = "-display";
-        static char* argv[] = {prog, opt, name.data(), nullptr};
-        int argc = 3;
-        const std::string problem = checkDisplay(name);
-        if (!problem.empty()) {
-            startError_ = problem;
-            return;
-        }
-        prepareWindow(&argc, argv);
-        ready_ = true;
+        window_ = new testing::TestWindow;
+        ready_ = window_->open("study_tests", startError_);
     }
 
     static void TearDownTestSuite()
     {
-        if (ready_) {
-            glutDestroyWindow(glutGetWindow());
-            glutExit();
-        }
-        delete display_;
-        display_ = nullptr;
+        window_->close();
+        delete window_;
+        window_ = nullptr;
         ready_ = false;
     }
 
@@ -97,7 +82,7 @@ protected:
     static testing::ChildSetup onDisplay()
     {
         testing::ChildSetup setup;
-        setup.display = display_->name();
+        setup.display = window_->displayName();
         return setup;
     }
 
@@ -111,12 +96,12 @@ protected:
         return readBackBuffer(windowSize, windowSize);
     }
 
-    static testing::VirtualDisplay* display_;
+    static testing::TestWindow* window_;
     static std::string startError_;
     static bool ready_;
 };
 
-testing::VirtualDisplay* StudyPictures::display_ = nullptr;
+testing::TestWindow* StudyPictures::window_ = nullptr;
 std::string StudyPictures::startError_;
 bool StudyPictures::ready_ = false;
 

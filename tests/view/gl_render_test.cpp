@@ -13,7 +13,7 @@
 #include "view/primitives.h"
 #include "view/window.h"
 #include "view_support.h"
-#include "virtual_display.h"
+#include "tests/view/test_window.h"
 #include "window_property.h"
 
 namespace hybridsim {
@@ -69,31 +69,16 @@ class GlRender : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        display_ = new testing::VirtualDisplay;
-        if (!display_->start(startError_)) return;
-        setenv("DISPLAY", display_->name().c_str(), 1);
-        static std::string name = display_->name();
-        static char prog[] = "view_tests";
-        static char opt[] = "-display";
-        static char* argv[] = {prog, opt, name.data(), nullptr};
-        int argc = 3;
-        const std::string problem = checkDisplay(name);
-        if (!problem.empty()) {
-            startError_ = problem;
-            return;
-        }
-        prepareWindow(&argc, argv);
-        ready_ = true;
+        window_ = new testing::TestWindow;
+        ready_ = window_->open("view_tests", startError_);
+        if (ready_) setenv("DISPLAY", window_->displayName().c_str(), 1);
     }
 
     static void TearDownTestSuite()
     {
-        if (ready_) {
-            glutDestroyWindow(glutGetWindow());
-            glutExit();
-        }
-        delete display_;
-        display_ = nullptr;
+        window_->close();
+        delete window_;
+        window_ = nullptr;
         ready_ = false;
     }
 
@@ -110,12 +95,12 @@ protected:
         return readBackBuffer(windowSize, windowSize);
     }
 
-    static testing::VirtualDisplay* display_;
+    static testing::TestWindow* window_;
     static std::string startError_;
     static bool ready_;
 };
 
-testing::VirtualDisplay* GlRender::display_ = nullptr;
+testing::TestWindow* GlRender::window_ = nullptr;
 std::string GlRender::startError_;
 bool GlRender::ready_ = false;
 

@@ -1,0 +1,33 @@
+// The program's window prepared on a private Xvfb, for a suite of tests that
+// draw with OpenGL and read the pictures back: the display is started, GLUT
+// initialised with "-display" and the 800 x 800 window created, once.
+#pragma once
+
+#include <string>
+
+#include "tests/view/virtual_display.h"
+
+namespace hybridsim::testing {
+
+class TestWindow {
+public:
+    // Starts the display and prepares the window; false with `error` set
+    // when either cannot be done.  `program` names the process to GLUT.
+    bool open(const char* program, std::string& error);
+    // Destroys the window and ends GLUT and the display.
+    void close();
+
+    // ":N" of the display.
+    const std::string& displayName() const { return display_.name(); }
+
+private:
+    VirtualDisplay display_;
+    // the command line handed to GLUT, which keeps pointers into it
+    std::string program_;
+    std::string option_ = "-display";
+    std::string name_;
+    char* argv_[4] = {nullptr, nullptr, nullptr, nullptr};
+    bool windowOpen_ = false;
+};
+
+}  // namespace hybridsim::testing
