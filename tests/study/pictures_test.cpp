@@ -89,11 +89,7 @@ protected:
     // The window's picture, drawn as the window draws it and read back.
     static RgbImage windowPicture(const SimSettings& s, const RunSeries& run)
     {
-        GlCanvas canvas;
-        EXPECT_EQ(canvas.order(), GlCanvas::Order::Depth);
-        drawFrame(canvas, s, run);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        return readBackBuffer(windowSize, windowSize);
+        return testing::drawAndReadBack(s, run);
     }
 
     static testing::TestWindow* window_;

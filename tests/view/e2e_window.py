@@ -330,15 +330,20 @@ def run_window(args, workdir, tips):
         print("  ok: the title reads as UTF-8 through xprop")
 
         s.key("Escape")
-        try:
-            status = s.program.wait(10)
-        except subprocess.TimeoutExpired:
-            raise Failure("ESC did not end the program")
-        if status != 0:
-            raise Failure(f"ESC ended the program with status {status}")
-        print("  ok: ESC ends the program with status 0")
+        expect_clean_end(s, "ESC")
     finally:
         s.stop()
+
+
+def expect_clean_end(s, what):
+    """The program ends within 10 s with status 0 after `what`."""
+    try:
+        status = s.program.wait(10)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"{what} did not end the program")
+    if status != 0:
+        raise Failure(f"{what} ended the program with status {status}")
+    print(f"  ok: {what} ends the program with status 0")
 
 
 def run_close(args, workdir):
@@ -351,13 +356,7 @@ def run_close(args, workdir):
         sent = s.x(args.close_helper, s.window)
         if sent.returncode != 0:
             raise Failure("the close message could not be sent: " + sent.stderr)
-        try:
-            status = s.program.wait(10)
-        except subprocess.TimeoutExpired:
-            raise Failure("closing the window did not end the program")
-        if status != 0:
-            raise Failure(f"closing the window ended the program with status {status}")
-        print("  ok: closing the window ends the program with status 0")
+        expect_clean_end(s, "closing the window")
     finally:
         s.stop()
 

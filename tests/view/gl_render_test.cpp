@@ -88,11 +88,7 @@ protected:
     static RgbImage render(const SimSettings& s, const RunSeries& run,
                            GlCanvas::Order order = GlCanvas::Order::Depth)
     {
-        GlCanvas canvas({}, order);
-        EXPECT_EQ(canvas.order(), order);
-        drawFrame(canvas, s, run);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        return readBackBuffer(windowSize, windowSize);
+        return testing::drawAndReadBack(s, run, order);
     }
 
     static testing::TestWindow* window_;

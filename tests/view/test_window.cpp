@@ -1,7 +1,9 @@
 #include "tests/view/test_window.h"
 
 #include <GL/freeglut.h>
+#include <gtest/gtest.h>
 
+#include "view/frame.h"
 #include "view/window.h"
 
 namespace hybridsim::testing {
@@ -33,6 +35,15 @@ void TestWindow::close()
         windowOpen_ = false;
     }
     display_.stop();
+}
+
+RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, GlCanvas::Order order)
+{
+    GlCanvas canvas({}, order);
+    EXPECT_EQ(canvas.order(), order);
+    drawFrame(canvas, s, run);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    return readBackBuffer(windowSize, windowSize);
 }
 
 }  // namespace hybridsim::testing

@@ -5,7 +5,10 @@
 
 #include <string>
 
+#include "sim/run.h"
+#include "sim/settings.h"
 #include "tests/view/virtual_display.h"
+#include "view/gl_canvas.h"
 
 namespace hybridsim::testing {
 
@@ -29,5 +32,10 @@ private:
     char* argv_[4] = {nullptr, nullptr, nullptr, nullptr};
     bool windowOpen_ = false;
 };
+
+// One picture drawn by drawFrame into the prepared window, in `order`, left
+// in the back buffer and read back from there; expects no OpenGL error.
+RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run,
+                         GlCanvas::Order order = GlCanvas::Order::Depth);
 
 }  // namespace hybridsim::testing
