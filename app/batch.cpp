@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/summary.h"
+#include "console/summary.h"
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/task_file.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/batch.h"
-#include "app/summary.h"
+#include "console/summary.h"
 #include "study_support.h"
 #include "tests/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/summary.h"
+#include "console/summary.h"
 
 #include <algorithm>
 #include <cmath>
