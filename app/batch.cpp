@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "console/summary.h"
 #include "console/reach_notice.h"
 #include "console/report.h"
+#include "console/series_csv.h"
+#include "console/summary.h"
 #include "console/task_file.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
@@ -152,22 +153,6 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
     }
     if (!csvGiven && !o.report && !o.summary && !o.pictures()) o.csvPath = "-";
     return true;
-}
-
-void writeCsv(const SimSettings& s, const SeriesSet& set, std::ostream& out)
-{
-    out << "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err\n";
-    const int last = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
-    for (int i = 0; i <= last; ++i) {
-        out << i;
-        const double v[14] = {set.time[i],           set.refPos[i].x,        set.refPos[i].y,
-                              set.tipPos[i].x,        set.tipPos[i].y,        set.posErr[i].x,
-                              set.posErr[i].y,        set.jointPos[i].phi1,   set.jointPos[i].phi2,
-                              set.handDeflection[i].x, set.handDeflection[i].y, set.contactForce[i],
-                              set.forceErr[i],        set.sErr[i]};
-        for (double x : v) out << ',' << format("%.17g", x);
-        out << '\n';
-    }
 }
 
 std::string cannotWrite(const std::string& path, int error)
@@ -391,7 +376,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     // files first: a failure leaves standard output untouched
     if (!o.csvPath.empty() && o.csvPath != "-") {
         std::ostringstream csv;
-        writeCsv(s, set, csv);
+        writeSeriesCsv(s, set, csv);
         if (!writeFileAtomically(o.csvPath, csv.str(), error)) return fail(exitUsage, error);
     }
     if (!o.pngPath.empty()) {
@@ -410,7 +395,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         else
             printSummary(s, summary, out);
     }
-    if (o.csvPath == "-") writeCsv(s, set, out);
+    if (o.csvPath == "-") writeSeriesCsv(s, set, out);
     out << std::flush;
     return exitOk;
 }

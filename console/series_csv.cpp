@@ -1,0 +1,23 @@
+#include "console/series_csv.h"
+
+#include "console/text_format.h"
+
+namespace hybridsim {
+
+void writeSeriesCsv(const SimSettings& s, const SeriesSet& set, std::ostream& out)
+{
+    out << "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err\n";
+    const int last = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
+    for (int i = 0; i <= last; ++i) {
+        out << i;
+        const double v[14] = {set.time[i],           set.refPos[i].x,        set.refPos[i].y,
+                              set.tipPos[i].x,        set.tipPos[i].y,        set.posErr[i].x,
+                              set.posErr[i].y,        set.jointPos[i].phi1,   set.jointPos[i].phi2,
+                              set.handDeflection[i].x, set.handDeflection[i].y, set.contactForce[i],
+                              set.forceErr[i],        set.sErr[i]};
+        for (double x : v) out << ',' << format("%.17g", x);
+        out << '\n';
+    }
+}
+
+}  // namespace hybridsim
