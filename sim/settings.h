@@ -112,7 +112,7 @@ struct SimSettings {
     double pathLength = 0.0;  // length of the path along the active contour [m]
     ProfileParams profileA;   // velocity profile of robot a
     ProfileParams profileB;   // velocity profile of robot b
-    double accelTime = 0.0;   // ta of the latest method-7 set-up [s]
+    double accelTime = 0.0;   // acceleration time of the latest set-up: ta (method 7), 0 (method 8) [s]
 
     // --- display ---
     double viewScale = 0.0;       // zoom of the robot view

@@ -48,8 +48,11 @@ void setupTrajectory(SimSettings& s)
         s.accelTime = p.ta;
         s.vs = p.vs;
     } else if (s.hybrid == '8') {
-        // constant speed over the whole path
+        // constant speed over the whole path: no acceleration phase, so the
+        // sub-step rule looks only at the start and the end of the motion,
+        // whatever method 7 set up before
         p.vs = s.pathLength / s.tf;
+        s.accelTime = 0.0;
         s.vs = p.vs;
     }
 }

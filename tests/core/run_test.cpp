@@ -137,6 +137,23 @@ TEST(Run, FineSubStepsOnlyAroundTheSwitchingTimes)
     EXPECT_EQ(subStepsFor(s, 0.0), 10);
 }
 
+// A run depends on its settings only: the default task after a detour
+// through method 7 is the default task started fresh, to the last bit.
+TEST(Run, TheSameSettingsGiveTheSameRunWhateverCameBefore)
+{
+    const SimSettings fresh = testing::defaultSettings();
+    SimSettings s = fresh;
+    s.hybrid = '7';
+    deriveSettings(s);  // a method-7 set-up: ta = 0.4 s
+    s.hybrid = '8';
+    deriveSettings(s);
+    auto before = std::make_unique<RunSeries>();
+    auto after = std::make_unique<RunSeries>();
+    calcontrol(fresh, *before);
+    calcontrol(s, *after);
+    expectSameSeries(before->B, after->B, fresh.nsteps, "after 7 -> 8, sample ");
+}
+
 TEST(Run, RunningOneRobotLeavesTheOtherSetUntouched)
 {
     SimSettings s = testing::settingsFor('a', '8', 'L');

@@ -79,13 +79,14 @@ TEST(Trajectory, Method8RunsAtConstantSpeedThenStops)
     EXPECT_TRUE(near(r.point.y, 0.2, 1e-15));
 }
 
-TEST(Trajectory, Method8LeavesTheLastAccelerationTimeAlone)
+TEST(Trajectory, Method8HasNoAccelerationPhaseWhateverMethod7SetUpBefore)
 {
     SimSettings s = lineTask('7');
+    ASSERT_DOUBLE_EQ(s.accelTime, 0.4);
     s.hybrid = '8';
     s.lineTf = 2.0;
     deriveSettings(s);
-    EXPECT_DOUBLE_EQ(s.accelTime, 0.4);
+    EXPECT_EQ(s.accelTime, 0.0);
     EXPECT_DOUBLE_EQ(s.vs, 0.25);
 }
 
