@@ -15,8 +15,15 @@
 namespace hybridsim {
 namespace {
 
-// A token longer than this cannot be a number or a selector; reading stops.
+// A token longer than this cannot be a number or a selector.  A token source
+// hands out at most one character more, so that such a token is seen as too
+// long (and refused) rather than split, and reading stops there: /dev/zero
+// is refused at once.
 constexpr size_t maxTokenLength = 256;
+constexpr size_t keptTokenLength = maxTokenLength + 1;
+
+// The UTF-8 byte-order mark some editors put at the start of a text file.
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
 
 bool isBlank(int c)
 {
@@ -33,16 +40,22 @@ public:
 
 class TextTokens : public TokenSource {
 public:
-    explicit TextTokens(const std::string& text) : text_(text) {}
+    explicit TextTokens(const std::string& text) : text_(text)
+    {
+        // the file is read as if the mark were absent
+        if (text_.compare(0, 3, byteOrderMark) == 0) pos_ = 3;
+    }
     bool next(std::string& token) override
     {
         while (pos_ < text_.size() && isBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
         if (pos_ >= text_.size()) return false;
         const size_t start = pos_;
         while (pos_ < text_.size() && !isBlank(static_cast<unsigned char>(text_[pos_])) &&
-               pos_ - start < maxTokenLength)
+               pos_ - start < keptTokenLength)
             ++pos_;
         token = text_.substr(start, pos_ - start);
+        // a token too long to be kept ends the reading: nothing of it is left
+        if (token.size() >= keptTokenLength) pos_ = text_.size();
         return true;
     }
 
@@ -53,22 +66,47 @@ private:
 
 class FileTokens : public TokenSource {
 public:
-    explicit FileTokens(std::FILE* f) : f_(f) {}
+    explicit FileTokens(std::FILE* f) : f_(f)
+    {
+        // the file is read as if a byte-order mark at its start were absent;
+        // a start that only looks like one is read as it is
+        const auto* mark = reinterpret_cast<const unsigned char*>(byteOrderMark);
+        while (held_ < 3) {
+            const int c = std::getc(f_);
+            if (c == EOF) break;
+            start_[held_++] = c;
+            if (c != mark[held_ - 1]) break;
+        }
+        if (held_ == 3 && start_[2] == mark[2]) held_ = 0;
+    }
     bool next(std::string& token) override
     {
-        int c = std::getc(f_);
-        while (c != EOF && isBlank(c)) c = std::getc(f_);
+        if (ended_) return false;
+        int c = get();
+        while (c != EOF && isBlank(c)) c = get();
         if (c == EOF) return false;
         token.clear();
-        while (c != EOF && !isBlank(c) && token.size() < maxTokenLength) {
+        while (c != EOF && !isBlank(c)) {
             token.push_back(static_cast<char>(c));
-            c = std::getc(f_);
+            // too long to be kept: the reading ends here, nothing is split off
+            if (token.size() >= keptTokenLength) {
+                ended_ = true;
+                return true;
+            }
+            c = get();
         }
         return true;
     }
 
 private:
+    // the next byte: first what the start held back, then the file's
+    int get() { return next_ < held_ ? start_[next_++] : std::getc(f_); }
+
     std::FILE* f_;
+    int start_[3] = {EOF, EOF, EOF};
+    int held_ = 0;  // bytes of the start read while looking for the mark
+    int next_ = 0;
+    bool ended_ = false;
 };
 
 // Shows a token in a message: printable ASCII as it is, other bytes escaped,
@@ -95,14 +133,20 @@ class Reader {
 public:
     Reader(TokenSource& src, const std::string& name) : src_(src), name_(name) {}
 
-    // A one-character selector.
-    bool selector(const char* what, char& out)
+    // A one-character selector out of `choices` (for example "ab"), named
+    // in messages as `what` (choices in brackets) and `choiceText` ("a or b").
+    bool selector(const char* what, const char* choices, const char* choiceText, char& out)
     {
+        const std::string named = std::string(what) + " (" + choiceText + ")";
         std::string tok;
-        if (!take(what, tok)) return false;
+        if (!take(named.c_str(), tok)) return false;
         if (tok.size() != 1) {
             return fail(format("token %d %s: expected one character for %s", index_,
-                               quoteToken(tok).c_str(), what));
+                               quoteToken(tok).c_str(), named.c_str()));
+        }
+        if (tok[0] == '\0' || std::strchr(choices, tok[0]) == nullptr) {
+            return fail(format("token %d %s: %s must be %s", index_, quoteToken(tok).c_str(),
+                               what, choiceText));
         }
         out = tok[0];
         return true;
@@ -114,7 +158,7 @@ public:
         std::string tok;
         if (!take(what, tok)) return false;
         double v = 0.0;
-        if (!parseDouble(tok, v)) {
+        if (tok.size() > maxTokenLength || !parseDouble(tok, v)) {
             return fail(format("token %d %s: expected a number for %s", index_,
                                quoteToken(tok).c_str(), what));
         }
@@ -185,7 +229,7 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     };
 
     // robot and its lengths
-    if (!r.selector("the robot type (a or b)", c.type)) return failed();
+    if (!r.selector("the robot type", "ab", "a or b", c.type)) return failed();
     if (c.type == 'a') {
         if (!r.positive("the arm length l [m]", c.l)) return failed();
     } else if (c.type == 'b') {
@@ -198,7 +242,7 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     if (!r.positive("the spring constant KH1 [N/m]", c.KH1)) return failed();
     if (!r.positive("the spring constant KH2 [N/m]", c.KH2)) return failed();
     // method and its control characteristics (frequencies in hertz)
-    if (!r.selector("the hybrid control method (7 or 8)", c.hybrid)) return failed();
+    if (!r.selector("the hybrid control method", "78", "7 or 8", c.hybrid)) return failed();
     double fn1 = 0.0, fn2 = 0.0;
     if (!r.number("fn1 [Hz]", fn1)) return failed();
     if (!r.number("alpha1 [1/s]", c.alpha1)) return failed();
@@ -224,7 +268,7 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     }
     storeControlValues(c);
     // contour
-    if (!r.selector("the contour (L, C or S)", c.curve)) return failed();
+    if (!r.selector("the contour", "LCS", "L, C or S", c.curve)) return failed();
     if (c.curve == 'L') {
         if (!r.number("the line start x0 [m]", c.lineX0) || !r.number("the line start y0 [m]", c.lineY0) ||
             !r.number("the line end xf [m]", c.lineXf) || !r.number("the line end yf [m]", c.lineYf) ||

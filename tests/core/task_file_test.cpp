@@ -120,21 +120,33 @@ TEST(TaskFile, FrequenciesInHertzAreStoredForTheNamedMethodOnly)
     EXPECT_DOUBLE_EQ(s.wn2, twoPi * 6.0);
 }
 
-TEST(TaskFile, UnknownSelectorsSkipTheirTokens)
+// A selector outside its set would slide every later number into the wrong
+// field or run a method that does nothing: the file is refused at that
+// token, which the message names with the valid choices.
+TEST(TaskFile, SelectorsOutsideTheirSetAreRefusedAtTheirToken)
 {
-    SimSettings s = testing::defaultSettings();
-    const double l = s.l, l1 = s.l1;
-    // robot 'x' has no length; contour 'Q' has no numbers
-    ASSERT_TRUE(parseRobotData("x 600 700 9 5 0 20 2 Q 0.004 12", "f", s).ok);
-    EXPECT_EQ(s.type, 'x');
-    EXPECT_EQ(s.l, l);
-    EXPECT_EQ(s.l1, l1);
-    EXPECT_EQ(s.KH1, 600.0);
-    EXPECT_EQ(s.KH2, 700.0);
-    EXPECT_EQ(s.hybrid, '9');
-    EXPECT_EQ(s.curve, 'Q');
-    EXPECT_EQ(s.seterror, 0.004);
-    EXPECT_EQ(s.Fn, 12.0);
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"x 0.5 0.5 500 500 8 5 0 20 2 S 0.2 0.3 0.6 0.2 4 0.005 10",
+         "f: token 1 'x': the robot type must be a or b"},
+        {"A 0.7 500 500 7 5 0 10 5 L 0.3 0 0.3 0.3 4 0.005 10",
+         "f: token 1 'A': the robot type must be a or b"},
+        {"b 0.5 0.5 500 500 9 5 0 20 2 S 0.2 0.3 0.6 0.2 4 0.005 10",
+         "f: token 6 '9': the hybrid control method must be 7 or 8"},
+        {"a 0.5 500 500 7 5 0 10 5 l 0.3 0 0.3 0.3 4 0.005 10",
+         "f: token 10 'l': the contour must be L, C or S"},
+        {"a 0.7 500 500 7 5 0 10 5 \0 0.3 0 0.3 0.3 4 0.005 10"s,
+         "f: token 10 '\\x00': the contour must be L, C or S"},
+    };
+    for (const auto& [text, message] : cases) {
+        SCOPED_TRACE(text);
+        SimSettings s = testing::defaultSettings();
+        const SimSettings before = s;
+        const TaskFileResult r = parseRobotData(text, "f", s);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, message);
+        EXPECT_EQ(reportOf(s), reportOf(before));
+    }
 }
 
 TEST(TaskFile, EveryRejectedFileLeavesTheSettingsAndNamesTheProblem)
@@ -204,6 +216,65 @@ TEST(TaskFile, FilesThatCannotBeReadAreNamed)
     r = loadRobotDataFile("", s);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(fingerprint(s), before);
+}
+
+// Text read from memory and the same bytes read from a file give one result.
+TaskFileResult readBothWays(const std::string& text, SimSettings& fromText, SimSettings& fromFile,
+                            TaskFileResult& fileResult)
+{
+    const std::string path = ::testing::TempDir() + "task-file-both-ways.dat";
+    std::ofstream(path, std::ios::binary) << text;
+    fileResult = loadRobotDataFile(path, fromFile);
+    return parseRobotData(text, path, fromText);
+}
+
+TEST(TaskFile, AnOverlongNumberIsRefusedWholeNotSplit)
+{
+    // "0." and 300 zeros is zero, but no number of the file is that long:
+    // cut after 256 characters, its two halves would both be taken and
+    // every later field slide by one
+    const std::string overlong = "0." + std::string(300, '0');
+    const std::string text = "b 0.5 0.5 500 500 8 5 0 20 2 S 0.2 0.3 0.6 0.2 4 " + overlong + " 10 11";
+    SimSettings a = otherSettings(), b = otherSettings();
+    const std::string before = fingerprint(a);
+    TaskFileResult fileResult;
+    const TaskFileResult r = readBothWays(text, a, b, fileResult);
+    for (const TaskFileResult& each : {r, fileResult}) {
+        EXPECT_FALSE(each.ok);
+        EXPECT_NE(each.error.find(": token 17 '0.000"), std::string::npos) << each.error;
+        EXPECT_NE(each.error.find("...': expected a number for the setting error [m]"), std::string::npos)
+            << each.error;
+    }
+    EXPECT_EQ(fingerprint(a), before);
+    EXPECT_EQ(fingerprint(b), before);
+    // 256 characters are still one number
+    const std::string longest = "0." + std::string(254, '0');
+    SimSettings c = otherSettings();
+    EXPECT_TRUE(parseRobotData("b 0.5 0.5 500 500 8 5 0 20 2 S 0.2 0.3 0.6 0.2 4 " + longest + " 10", "f", c).ok);
+    EXPECT_EQ(c.seterror, 0.0);
+}
+
+TEST(TaskFile, AByteOrderMarkAtTheStartIsPassedOver)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string task = "a 0.7 500 500 7 5 0 10 5 L 0.3 0 0.3 0.3 4 0.005 10";
+    SimSettings a = otherSettings(), b = otherSettings();
+    TaskFileResult fileResult;
+    const TaskFileResult r = readBothWays(mark + task, a, b, fileResult);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(fileResult.ok) << fileResult.error;
+    SimSettings plain = otherSettings();
+    ASSERT_TRUE(parseRobotData(task, "f", plain).ok);
+    EXPECT_EQ(fingerprint(a), fingerprint(plain));
+    EXPECT_EQ(fingerprint(b), fingerprint(plain));
+    // only at the start, and only the whole mark
+    for (const std::string& text : {task.substr(0, 2) + mark + task.substr(2), "\xEF\xBB" + task,
+                                    "\xEF" + task}) {
+        SimSettings c = otherSettings(), d = otherSettings();
+        EXPECT_FALSE(readBothWays(text, c, d, fileResult).ok) << text;
+        EXPECT_FALSE(fileResult.ok) << text;
+        EXPECT_NE(fileResult.error.find("\\xef"), std::string::npos) << fileResult.error;
+    }
 }
 
 TEST(TaskFile, EndlessGarbageIsRefusedWithoutReadingItAll)
