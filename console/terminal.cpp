@@ -315,8 +315,12 @@ bool isBlank(int c)
 // Ctrl-D: on a terminal in single-key mode it arrives as a byte.
 constexpr int endOfTransmission = 0x04;
 
-// Tokens are kept up to this length; the rest of a longer one is read and dropped.
-constexpr size_t tokenLimit = 1 << 20;
+// Bytes a line of input may hold.  A longer line ends the read it is in as
+// a token that is not a number would, and the input counts as ended there:
+// an input that never ends a line (/dev/zero) cannot hold the program, and
+// what is kept of it stays bounded.  Four times what a terminal itself lets
+// a user type on one line.
+constexpr size_t lineLimit = 16 * 1024;
 
 // What a notice shows of the user's input: at most this many bytes.
 constexpr size_t shownLimit = 60;
@@ -380,6 +384,33 @@ void Terminal::flush()
     sink_.flush();
 }
 
+int Terminal::nextByte()
+{
+    const int eof = std::char_traits<char>::eof();
+    if (inputEnded_) return eof;
+    const int c = in_.get();
+    if (c == eof) {
+        in_.clear();
+        return eof;
+    }
+    if (c == '\n') {
+        lineBytes_ = 0;
+    } else if (++lineBytes_ > lineLimit) {
+        inputEnded_ = true;
+        return eof;
+    }
+    return c;
+}
+
+int Terminal::peekByte()
+{
+    const int eof = std::char_traits<char>::eof();
+    if (inputEnded_) return eof;
+    const int c = in_.peek();
+    if (c == eof) in_.clear();
+    return c;
+}
+
 std::string Terminal::dropLineRest()
 {
     std::string rest;
@@ -388,13 +419,9 @@ std::string Terminal::dropLineRest()
     for (;;) {
         // on a terminal only what was typed already: never wait for more
         if (interactive_ && in_.rdbuf()->in_avail() <= 0) break;
-        const int c = in_.get();
-        if (c == std::char_traits<char>::eof()) {
-            in_.clear();
-            break;
-        }
-        if (c == '\n') break;
-        if (rest.size() < tokenLimit) rest.push_back(static_cast<char>(c));
+        const int c = nextByte();
+        if (c == std::char_traits<char>::eof() || c == '\n') break;
+        rest.push_back(static_cast<char>(c));
     }
     return rest;
 }
@@ -405,6 +432,7 @@ std::optional<char> Terminal::readKey()
     if (!rest.empty()) writeWithRaw(msg::extraInputIgnored, shown(rest));
     flush();
     const int eof = std::char_traits<char>::eof();
+    if (inputEnded_) return std::nullopt;
     if (interactive_) {
         int c;
         if (keyMode_ && in_.rdbuf()->in_avail() <= 0) {
@@ -422,11 +450,8 @@ std::optional<char> Terminal::readKey()
         return static_cast<char>(c);
     }
     for (;;) {
-        const int c = in_.get();
-        if (c == eof) {
-            in_.clear();
-            return std::nullopt;
-        }
+        const int c = nextByte();
+        if (c == eof) return std::nullopt;
         if (c != '\n' && c != '\r') return static_cast<char>(c);
     }
 }
@@ -436,23 +461,19 @@ void Terminal::waitKey()
     if (interactive_) readKey();
 }
 
-bool Terminal::readToken(std::string& token)
+Terminal::Token Terminal::readToken(std::string& token)
 {
     const int eof = std::char_traits<char>::eof();
     int c;
-    while ((c = in_.peek()) != eof && isBlank(c)) in_.get();
-    if (c == eof) {
-        in_.clear();
-        return false;
-    }
+    while ((c = peekByte()) != eof && isBlank(c)) nextByte();
+    if (c == eof) return Token::none;
     token.clear();
-    while ((c = in_.peek()) != eof && !isBlank(c)) {
-        in_.get();
-        if (token.size() < tokenLimit) token.push_back(static_cast<char>(c));
+    while ((c = peekByte()) != eof && !isBlank(c)) {
+        if (nextByte() == eof) break;  // the line grew past its limit
+        token.push_back(static_cast<char>(c));
     }
-    if (c == eof) in_.clear();
     lineOpen_ = true;
-    return true;
+    return inputEnded_ ? Token::tooLong : Token::read;
 }
 
 NumberRead Terminal::readNumbers(int count)
@@ -461,12 +482,13 @@ NumberRead Terminal::readNumbers(int count)
     NumberRead r;
     for (int i = 0; i < count; ++i) {
         std::string token;
-        if (!readToken(token)) {
+        const Token got = readToken(token);
+        if (got == Token::none) {
             r.endOfInput = true;
             break;
         }
         double v = 0.0;
-        if (!parseDouble(token, v)) {
+        if (got == Token::tooLong || !parseDouble(token, v)) {
             r.badToken = true;
             dropLineRest();
             writeWithRaw(msg::notANumber, shown(token));
@@ -481,7 +503,7 @@ std::optional<std::string> Terminal::readWord()
 {
     flush();
     std::string word;
-    if (!readToken(word)) return std::nullopt;
+    if (readToken(word) != Token::read) return std::nullopt;
     return word;
 }
 

@@ -12,7 +12,9 @@
 // Numbers and words are whitespace-separated tokens, taken across lines
 // until the read has all it asks for.  A token that is not a number ends the
 // read there: the earlier targets have their values, the rest of that line
-// is dropped and a short notice says so.
+// is dropped and a short notice says so.  A line longer than a generous
+// limit (16 KiB) ends its read the same way, and the input counts as ended
+// from there: input that never ends a line cannot hold the program.
 //
 // Texts are written as UTF-8 and reach the terminal in its own encoding
 // (CP932 under a Shift-JIS locale, UTF-8 otherwise).  What the user typed
@@ -146,10 +148,16 @@ public:
     std::optional<std::string> readWord();
 
 private:
-    // Reads one whitespace-separated token; false at the end of the input.
-    bool readToken(std::string& token);
+    enum class Token { none, read, tooLong };
+    // Reads one whitespace-separated token: none at the end of the input,
+    // tooLong when its line grew past the limit (the input then ends).
+    Token readToken(std::string& token);
     // Drops the rest of the current line; returns what it held.
     std::string dropLineRest();
+    // The next byte of the input and the next one without taking it; the
+    // end of the input also once a line has grown past the limit.
+    int nextByte();
+    int peekByte();
 
     std::istream& in_;
     std::ostream& sink_;
@@ -158,6 +166,8 @@ private:
     EncodingBuf buf_;
     std::ostream out_;
     bool lineOpen_ = false;  // a token was read and its line is not finished
+    std::size_t lineBytes_ = 0;  // bytes taken since the last line feed
+    bool inputEnded_ = false;    // a line grew past the limit: no more input
 };
 
 }  // namespace hybridsim

@@ -125,6 +125,39 @@ TEST(TerminalNumbers, ExponentsSignsInfinityAndNanConvertLikeLf)
     EXPECT_EQ(r.values[4], 16.0);
 }
 
+// Input that never ends a line (/dev/zero, a runaway generator) must not
+// hold the program or fill its memory: a line past the limit ends its read
+// as an unreadable number would, and the input counts as ended there.
+TEST(TerminalInput, ALineThatNeverEndsEndsTheReadAndTheInput)
+{
+    const std::string endless(64 * 1024, '7');
+    ScriptedConsole c("y\n" + endless + " 8\nk");
+    EXPECT_EQ(c.terminal.readKey(), 'y');
+    const NumberRead r = c.terminal.readNumbers(2);
+    EXPECT_TRUE(r.values.empty());
+    EXPECT_TRUE(r.badToken);
+    EXPECT_EQ(c.output(), "\n!!! 数値ではありません: '" + std::string(60, '7') + "...'　この値から後は変更しません．");
+    EXPECT_EQ(c.terminal.readKey(), std::nullopt);
+    EXPECT_EQ(c.terminal.readWord(), std::nullopt);
+    EXPECT_TRUE(c.terminal.readNumbers(1).endOfInput);
+
+    // keys of a script count too: a stream of keys with no line end stops
+    // being read, long after anything a terminal lets a user type on a line
+    ScriptedConsole k(std::string(64 * 1024, 'x'));
+    int keys = 0;
+    while (k.terminal.readKey()) ++keys;
+    EXPECT_GT(keys, 4096);
+    EXPECT_LT(keys, 64 * 1024);
+
+    // a long line that does end is read as it is
+    ScriptedConsole l(std::string(10000, '9') + " 500\nk");
+    const NumberRead big = l.terminal.readNumbers(2);
+    ASSERT_EQ(big.values.size(), 2u);
+    EXPECT_TRUE(std::isinf(big.values[0]));
+    EXPECT_EQ(big.values[1], 500.0);
+    EXPECT_EQ(l.terminal.readKey(), 'k');
+}
+
 TEST(TerminalWords, AWordHasAnyLengthAndEndsAtABlank)
 {
     const std::string longName(5000, 'n');
