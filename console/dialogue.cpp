@@ -1,6 +1,7 @@
 #include "console/dialogue.h"
 
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -43,11 +44,14 @@ private:
         return k ? *k : 'n';
     }
 
-    // A selector key; the end of the input keeps the current one.
-    void select(char& field)
+    // A selector key out of `choices`; the end of the input keeps the
+    // current one.  Returns whether the field changed.
+    bool select(char& field, const char* choices, const std::function<void()>& ask)
     {
-        const std::optional<char> k = t_.readKey();
+        const std::optional<char> k = readChoice(t_, choices, ask);
+        const bool changed = k && *k != field;
         if (k) field = *k;
+        return changed;
     }
 
     // Reads numbers for `fields`; the values read (for the first fields) when
@@ -173,8 +177,12 @@ Section Pass::method()
     const char a = answer();
     if (a == 'n') return Section::closing;
     if (a == 'z') return Section::gains;
-    out_ << msg::methodDescription7 << msg::methodDescription8 << format(msg::methodInput, s_.hybrid);
-    select(s_.hybrid);
+    out_ << msg::methodDescription7 << msg::methodDescription8;
+    auto ask = [&] { out_ << format(msg::methodInput, s_.hybrid); };
+    ask();
+    // a new method brings its own stored gains: the gains section shows,
+    // keeps and stores those, not the ones of the method it replaces
+    if (select(s_.hybrid, "78", ask)) designGains(s_);
     return Section::gains;
 }
 
@@ -229,8 +237,9 @@ Section Pass::contourChoice()
     const char a = answer();
     if (a == 'n') return Section::closing;
     if (a == 'z') return Section::setError;
-    out_ << msg::contourInput;
-    select(s_.curve);
+    auto ask = [&] { out_ << msg::contourInput; };
+    ask();
+    select(s_.curve, "LCS", ask);
     return Section::contourParams;
 }
 
@@ -311,6 +320,7 @@ void Pass::closing()
 {
     reported([&] { deriveSettings(s_, &notice_); });
     printSettings(s_, out_);
+    out_ << runTooShortNotice(s_);
     const bool sine = s_.curve == 'S';
     if (sine) out_ << msg::computing;
     t_.flush();
@@ -324,7 +334,27 @@ void Pass::closing()
     t_.flush();
 }
 
+// A key as a notice shows it: printable characters as they are, others as \xNN.
+std::string shownKey(char k)
+{
+    const auto c = static_cast<unsigned char>(k);
+    return c >= 0x20 && c < 0x7f ? std::string(1, k) : format("\\x%02x", c);
+}
+
 }  // namespace
+
+std::optional<char> readChoice(Terminal& t, const char* choices, const std::function<void()>& ask)
+{
+    // the choices as the notice names them: "a, b"
+    std::string named;
+    for (const char* c = choices; *c; ++c) named += (named.empty() ? "" : ", ") + std::string(1, *c);
+    for (;;) {
+        const std::optional<char> k = t.readKey();
+        if (!k || (*k != '\0' && std::strchr(choices, *k) != nullptr)) return k;
+        t.out() << format(msg::keyNotOffered, shownKey(*k).c_str(), named.c_str());
+        ask();
+    }
+}
 
 ReachNotice makeReachNotice(Session& session)
 {

@@ -2,6 +2,9 @@
 // selects to the closing derivation, report and run.
 #pragma once
 
+#include <functional>
+#include <optional>
+
 #include "console/reach_notice.h"
 #include "console/session.h"
 
@@ -17,6 +20,11 @@ void settingsDialogue(Session& session);
 // Asks for a file name and its confirmation until a file is read, or the
 // input ends (then nothing changes).  True when a file was read.
 bool readRobotDataFile(Session& session);
+
+// A selector key out of `choices` (such as "ab", "78", "LCS").  A key
+// outside them gets a notice naming the choices, then `ask` prints the
+// question again and the next key is read; none at the end of the input.
+std::optional<char> readChoice(Terminal& t, const char* choices, const std::function<void()>& ask);
 
 // A reporter of unreachable points that prints on the session's console
 // and waits for a key there (only on a terminal).

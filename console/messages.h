@@ -137,5 +137,8 @@ inline constexpr const char* velocityGainZero =
     "\n!!! fn%d と α%d では速度ゲイン Kv%d が 0 になり制御系が定まりません．旧値のままです．";
 inline constexpr const char* fileNotRead = "\n!!! ファイルを読み込めません（設定は変わりません）: %s";
 inline constexpr const char* fileInputEnded = "\n!!! 入力が終わりました．ファイルは読み込みません．";
+inline constexpr const char* runShorterThanPath =
+    "\n!!! 位置決め時間 tf=%6.3f[s] が計算時間 %6.3f[s] より長いので，輪郭の途中までしか動きません．";
+inline constexpr const char* keyNotOffered = "\n!!! このキーは選べません: '%s'　%s のどれかを入力してください．";
 
 }  // namespace hybridsim::msg

@@ -43,4 +43,11 @@ void printSettings(const SimSettings& s, std::ostream& out)
     out << '\n';
 }
 
+std::string runTooShortNotice(const SimSettings& s)
+{
+    const double runTime = s.nsteps * s.dt;
+    if (!(s.tf > runTime)) return "";
+    return format(msg::runShorterThanPath, s.tf, runTime);
+}
+
 }  // namespace hybridsim

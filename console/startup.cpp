@@ -10,11 +10,14 @@
 namespace hybridsim {
 namespace {
 
-// Reads a selector key and echoes it; the end of the input keeps (and
-// echoes) the current one.
-void selectAndEcho(Terminal& t, char& field)
+// Asks `question` for a selector key out of `choices` and echoes it; a key
+// outside them is refused and the question asked again; the end of the
+// input keeps (and echoes) the current one.
+void selectAndEcho(Terminal& t, const char* question, const char* choices, char& field)
 {
-    const std::optional<char> k = t.readKey();
+    auto ask = [&] { t.out() << question; };
+    ask();
+    const std::optional<char> k = readChoice(t, choices, ask);
     if (k) field = *k;
     t.writeWithRaw(msg::startEcho, std::string(1, field));
 }
@@ -41,12 +44,9 @@ void startUp(Session& session)
     const std::optional<char> k = t.readKey();
     s.key = k ? *k : 'n';  // the end of the input: not 'r'
     if (s.key != 'r') {
-        out << msg::startRobotQuestion;
-        selectAndEcho(t, s.type);
-        out << msg::startMethodQuestion;
-        selectAndEcho(t, s.hybrid);
-        out << msg::startContourQuestion;
-        selectAndEcho(t, s.curve);
+        selectAndEcho(t, msg::startRobotQuestion, "ab", s.type);
+        selectAndEcho(t, msg::startMethodQuestion, "78", s.hybrid);
+        selectAndEcho(t, msg::startContourQuestion, "LCS", s.curve);
     }
     derive();
     // the first pass begins with the robot heading, or reads the data file

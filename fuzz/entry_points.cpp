@@ -47,8 +47,9 @@ public:
 
 // The first value the model cannot take, or "" when there is none: every
 // value that a file or the dialogue stores must be finite, spring
-// constants, lengths, radius, wavelength and times positive, and no control
-// system (active or stored for a method) may lose its velocity gain.
+// constants, lengths, radius, wavelength and times positive, no control
+// system (active or stored for a method) may lose its velocity gain, and
+// robot, method and contour are among their choices.
 std::string unusable(const SimSettings& s)
 {
     struct Named {
@@ -113,6 +114,10 @@ std::string unusable(const SimSettings& s)
     for (const Named& f : velocityGains) {
         if (f.value == 0.0) return std::string("no velocity gain in ") + f.name;
     }
+    // every selector is one the model knows: no branch may do nothing
+    if (s.type != 'a' && s.type != 'b') return "robot type " + std::to_string(s.type);
+    if (s.hybrid != '7' && s.hybrid != '8') return "method " + std::to_string(s.hybrid);
+    if (s.curve != 'L' && s.curve != 'C' && s.curve != 'S') return "contour " + std::to_string(s.curve);
     return "";
 }
 

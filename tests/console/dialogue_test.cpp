@@ -86,17 +86,28 @@ TEST(Startup, RobotMethodContourKeysAreEchoedAndOpenTheFirstPass)
     EXPECT_EQ(s.endY, 0.3);
 }
 
-TEST(Startup, UnknownRobotKeyStartsThePassAtTheSpringsWithoutHeading)
+// A key outside a selector's choices would make every branch on it do
+// nothing: it gets a notice, the question comes again, the old value stays.
+TEST(Startup, KeysOutsideTheChoicesAreRefusedAndTheQuestionAskedAgain)
 {
-    ScriptedSession p("nx8S" "n");
+    ScriptedSession p("nxAb" "9" "8" "lS" "n");
     startUp(p.session);
-    EXPECT_EQ(p.settings->key, 'x');
-    const SimSettings afterStart = *p.settings;
-    settingsDialogue(p.session);
-    const std::string report = reportOf(*p.settings);
-    EXPECT_EQ(report.find("(1-1)"), std::string::npos);  // no robot lines
-    EXPECT_EQ(p.output(), startQuestions('x', '8', 'S') + menu() + reportOf(afterStart) +
-                              format(S1a, 500.0, 500.0) + S1q + report + closingAfterReport('S'));
+    EXPECT_EQ(p.settings->key, 'b');
+    EXPECT_EQ(p.settings->type, 'b');
+    EXPECT_EQ(p.settings->hybrid, '8');
+    EXPECT_EQ(p.settings->curve, 'S');
+    EXPECT_EQ(p.output(), std::string(M1) + M2 + M3 + M4 + format(keyNotOffered, "x", "a, b") + M4 +
+                              format(keyNotOffered, "A", "a, b") + M4 + format(M5, 'b') + M6 +
+                              format(keyNotOffered, "9", "7, 8") + M6 + format(M5, '8') + M7 +
+                              format(keyNotOffered, "l", "L, C, S") + M7 + format(M5, 'S'));
+
+    // a control character is shown escaped; at the end of the input the
+    // old value stays and is echoed
+    ScriptedSession q(std::string("n\x1b", 2));
+    startUp(q.session);
+    EXPECT_EQ(q.settings->type, 'b');
+    EXPECT_EQ(q.output(), std::string(M1) + M2 + M3 + M4 + format(keyNotOffered, "\\x1b", "a, b") + M4 +
+                              format(M5, 'b') + M6 + format(M5, '8') + M7 + format(M5, 'S'));
 }
 
 TEST(Dialogue, RobotKeyAnsweredNChangesNothingButDerivesReportsAndRuns)
@@ -187,9 +198,11 @@ TEST(Dialogue, GainsAfterChangingTheMethodAreStoredForTheNewMethod)
     runPass(p, defaultSettings(), 'h');
     const SimSettings& s = *p.settings;
     const std::string out = p.output();
-    // the method prompt shows the old method; the gain prompts the values in force
+    // the method prompt shows the old method; the gain prompts method 7's own
+    // stored values, the ones that a 'z' here would keep
     EXPECT_NE(out.find(format(S2a, '8') + S2q + S2d7 + S2d8 + format(S2i, '8') + format(S3a, 5.0, 0.0) +
-                       format(S3b, 20.0, 2.0) + S3q),
+                       format(S3b, 10.0, 5.0) + S3q + S3e1 + S3e2 + S3e3 + S3e4 +
+                       format(S3i1, 5.0, 0.0) + format(S3i2, 10.0, 5.0)),
               std::string::npos);
     EXPECT_EQ(s.hybrid, '7');
     EXPECT_EQ(s.wn1Hybrid7, twoPi * 3.0);
@@ -198,6 +211,53 @@ TEST(Dialogue, GainsAfterChangingTheMethodAreStoredForTheNewMethod)
     EXPECT_EQ(s.wn2Hybrid8, twoPi * 20.0);  // method 8 untouched
     EXPECT_EQ(s.wn2, twoPi * 6.0);         // in force after the closing derivation
     EXPECT_NE(out.find("(2-1) hybrid7:"), std::string::npos);
+}
+
+// After a switch of method the gains section works on the new method's own
+// values: what it shows is what 'z', 'n' or an unreadable answer keeps, what
+// it stores and what the run uses; method 8's values stay method 8's.
+TEST(Dialogue, AMethodSwitchNeverCarriesTheOldMethodsGainsOver)
+{
+    SimSettings fresh7 = defaultSettings();
+    fresh7.hybrid = '7';
+    deriveSettings(fresh7);
+    for (const char* answers : {"yzy7y\nx\nx\nn", "yzy7z" "n", "yzy7n"}) {
+        SCOPED_TRACE(answers);
+        ScriptedSession p(std::string("nb8S\n") + answers);
+        startUp(p.session);
+        settingsDialogue(p.session);
+        const SimSettings& s = *p.settings;
+        EXPECT_EQ(s.hybrid, '7');
+        for (auto [got, want] : {std::pair{s.wn1Hybrid7, fresh7.wn1Hybrid7}, {s.wn2Hybrid7, fresh7.wn2Hybrid7},
+                                 {s.alpha1Hybrid7, fresh7.alpha1Hybrid7}, {s.alpha2Hybrid7, fresh7.alpha2Hybrid7},
+                                 {s.wn2, twoPi * 10.0}, {s.alpha2, 5.0}, {s.Kp2, fresh7.Kp2}})
+            EXPECT_EQ(got, want);
+        EXPECT_EQ(s.wn2Hybrid8, twoPi * 20.0);
+        if (std::string(answers).find("y7y") != std::string::npos) {
+            EXPECT_NE(p.output().find(format(S3b, 10.0, 5.0)), std::string::npos);
+        }
+    }
+}
+
+TEST(Dialogue, MethodAndContourKeysOutsideTheirChoicesAreAskedAgain)
+{
+    ScriptedSession p("y97" "n");
+    runPass(p, defaultSettings(), 'h');
+    EXPECT_EQ(p.settings->hybrid, '7');
+    EXPECT_NE(p.output().find(format(S2i, '8') + format(keyNotOffered, "9", "7, 8") + format(S2i, '8') +
+                              format(S3a, 5.0, 0.0)),
+              std::string::npos);
+
+    ScriptedSession c("zzzyQcLn");
+    runPass(c, defaultSettings(), 'k');
+    EXPECT_EQ(c.settings->curve, 'L');
+    EXPECT_NE(c.output().find(std::string(S4i) + format(keyNotOffered, "Q", "L, C, S") + S4i +
+                              format(keyNotOffered, "c", "L, C, S") + S4i + L1),
+              std::string::npos);
+    // the end of the input keeps the contour
+    ScriptedSession e("zzzyQ");
+    runPass(e, defaultSettings(), 'k');
+    EXPECT_EQ(e.settings->curve, 'S');
 }
 
 TEST(Dialogue, SettingErrorIsEnteredInMillimetres)
@@ -281,6 +341,21 @@ TEST(Dialogue, ContourSubsectionRecomputesAtOnceForAnyKeyButNAndZ)
         EXPECT_EQ(between.find(unreachable) != std::string::npos, key != 'z') << key;
         EXPECT_EQ(p.settings->startX, 1.5) << key;  // the closing derivation in every case
     }
+}
+
+// A positioning time longer than the run traces only part of the path: the
+// pass says so once, after its report.
+TEST(Dialogue, ARunShorterThanThePositioningTimeIsSaidOnce)
+{
+    ScriptedSession p("y\n0.2 0.3 0.6 0.2 12\nn");
+    runPass(p, defaultSettings(), 'S');
+    const std::string notice = format(runShorterThanPath, 12.0, 8.0);
+    const std::string out = p.output();
+    EXPECT_NE(out.find(reportOf(*p.settings) + notice + Z1), std::string::npos);
+    EXPECT_EQ(out.find(notice), out.rfind(notice));
+    ScriptedSession q("y\n0.2 0.3 0.6 0.2 8\nn");
+    runPass(q, defaultSettings(), 'S');
+    EXPECT_EQ(q.output().find("!!! 位置決め時間"), std::string::npos);
 }
 
 TEST(Dialogue, ContourChoiceZSkipsTheParametersAndYAsksForTheNewContour)

@@ -86,4 +86,9 @@ inline constexpr const char* runFinished = "\n計算calcontrol()終わり";
 inline constexpr const char* noSolution = "\n!!! 逆運動学の解なし．始めからやり直し．";
 inline constexpr const char* noSolutionDetail = "\n    アーム長1,2=(%6.3f %6.3f) 位置(x,y)=(%6.3f %6.3f)";
 
+// notices of a key outside a selector's choices and of a run shorter than tf
+inline constexpr const char* keyNotOffered = "\n!!! このキーは選べません: '%s'　%s のどれかを入力してください．";
+inline constexpr const char* runShorterThanPath =
+    "\n!!! 位置決め時間 tf=%6.3f[s] が計算時間 %6.3f[s] より長いので，輪郭の途中までしか動きません．";
+
 }  // namespace hybridsim::testing::expect
