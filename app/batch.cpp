@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "console/file_output.h"
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/series_csv.h"
@@ -87,9 +89,19 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         v = argv[++i];
         return true;
     };
+    std::vector<std::string> seen;  // the options given so far
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         std::string v;
+        // each option names one output or one setting of it: a second one
+        // would silently win over the first
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
+                error = a + " is given more than once";
+                return false;
+            }
+            seen.push_back(a);
+        }
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--report") {
@@ -155,43 +167,6 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
     return true;
 }
 
-std::string cannotWrite(const std::string& path, int error)
-{
-    return "cannot write '" + path + "': " + std::strerror(error);
-}
-
-// The folder a file path lies in ("." for a bare name).
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// Whether `path` can become an output file: its folder exists and, if it is
-// there already, it is a regular file (a rename would replace a device or
-// a link to one).  Checked before anything is computed or drawn.
-bool outputFileAllowed(const std::string& path, std::string& error)
-{
-    struct stat st;
-    const std::string folder = folderOf(path);
-    if (stat(folder.c_str(), &st) != 0) {
-        error = cannotWrite(path, errno);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        error = cannotWrite(path, ENOTDIR);
-        return false;
-    }
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        error = "cannot write '" + path + "': " +
-                (S_ISDIR(st.st_mode) ? "it is a folder" : "it exists and is not a regular file");
-        return false;
-    }
-    return true;
-}
-
 // Whether `dir` is a folder, or can be made as one.
 bool outputFolderAllowed(const std::string& dir, std::string& error)
 {
@@ -214,44 +189,6 @@ bool outputFolderAllowed(const std::string& dir, std::string& error)
         return false;
     }
     return true;
-}
-
-// Writes through a temporary file beside `path` and renames it into place,
-// so that a failure leaves no half-written file: either the whole new file
-// is there, or whatever was there before (nothing, or the old file).
-bool writeFileAtomically(const std::string& path, const char* data, std::size_t size,
-                         std::string& error)
-{
-    if (!outputFileAllowed(path, error)) return false;
-    const std::string tmp = path + ".tmp." + std::to_string(getpid());
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) {
-            error = cannotWrite(path, errno);
-            return false;
-        }
-        errno = 0;
-        f.write(data, static_cast<std::streamsize>(size));
-        f.flush();
-        if (f) f.close();
-        if (!f) {
-            error = cannotWrite(path, errno != 0 ? errno : EIO);
-            f.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = cannotWrite(path, errno);
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error)
-{
-    return writeFileAtomically(path, content.data(), content.size(), error);
 }
 
 bool writePicture(const std::string& path, const RgbImage& img, int level, std::string& error)
@@ -299,6 +236,20 @@ bool writeFrames(OffscreenView& view, SimSettings& s, const RunSeries& run, int 
     return true;
 }
 
+// Flushes standard output and checks that everything written reached it
+// (a full disk, /dev/full): one line and exitUsage when not.  The reason is
+// the buffer's when it is an FdOutputBuf, which remembers it.
+int finishOutput(std::ostream& out, std::ostream& err)
+{
+    out.flush();
+    if (out) return exitOk;
+    const auto* fdBuf = dynamic_cast<const FdOutputBuf*>(out.rdbuf());
+    const int problem = fdBuf != nullptr && fdBuf->error() != 0 ? fdBuf->error() : EIO;
+    err << "hybridsim-batch: cannot write to standard output: " << std::strerror(problem) << "\n"
+        << std::flush;
+    return exitUsage;
+}
+
 }  // namespace
 
 int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -312,7 +263,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (!parseOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
     if (o.help) {
         out << usage;
-        return exitOk;
+        return finishOutput(out, err);
     }
 
     // the program's start: entry defaults, defaults, derivation
@@ -365,6 +316,9 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
                             "or with DISPLAY set (--csv, --report and --summary need no display)");
     }
 
+    // a path longer than the run is traced only in part: said once
+    const std::string tooShort = runTooShortNotice(s);
+    if (!tooShort.empty()) err << tooShort.substr(1) << "\n" << std::flush;
     reported([&] { calcontrol(s, *run, &notice); });
     const SeriesSet& set = currentSeries(*run, s.type);
     // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
@@ -396,8 +350,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
             printSummary(s, summary, out);
     }
     if (o.csvPath == "-") writeSeriesCsv(s, set, out);
-    out << std::flush;
-    return exitOk;
+    return finishOutput(out, err);
 }
 
 }  // namespace hybridsim

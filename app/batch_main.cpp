@@ -1,9 +1,29 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "app/batch.h"
+#include "console/file_output.h"
 
 int main(int argc, char** argv)
 {
-    std::ios::sync_with_stdio(false);
-    return hybridsim::runBatch(argc, argv, std::cout, std::cerr);
+    // a write past the file-size limit fails with a message, as any failed
+    // write does, instead of ending the program half-way through a file
+    std::signal(SIGXFSZ, SIG_IGN);
+    // standard output through a buffer that remembers why a write failed;
+    // runBatch flushes it and checks it at its end
+    hybridsim::FdOutputBuf outBuf(STDOUT_FILENO);
+    std::ostream out(&outBuf);
+    int status = hybridsim::runBatch(argc, argv, out, std::cerr);
+    // closing can report a write that failed late (a network file system);
+    // a standard output that was never open has nothing to report
+    if (::close(STDOUT_FILENO) != 0 && errno != EBADF && status == hybridsim::exitOk) {
+        std::cerr << "hybridsim-batch: cannot write to standard output: " << std::strerror(errno)
+                  << "\n";
+        status = hybridsim::exitUsage;
+    }
+    return status;
 }

@@ -2,6 +2,7 @@
 // without any display.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -71,6 +72,96 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
     EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"plain.txt"});
     EXPECT_EQ(testing::readFile(plainFile), "not a folder\n");
     testing::removeTree(dir);
+}
+
+// Output that does not reach its file is a failure, said in one line with
+// status 2: standard output on a full device, a file past the file-size
+// limit (which would end the program by SIGXFSZ and leave a temporary file).
+TEST(StudyOptions, OutputThatCannotBeWrittenFailsAndSaysWhy)
+{
+    testing::ChildSetup full;
+    full.stdoutPath = "/dev/full";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--csv", "-"}, {"--report"}, {"--summary"}, {"--help"}}) {
+        const Outcome r = runBatchProgram(args, full);
+        EXPECT_EQ(r.status, exitUsage) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(r.err, "hybridsim-batch: cannot write to standard output: No space left on device\n");
+    }
+
+    const std::string dir = testing::makeTempFolder();
+    testing::ChildSetup limited;
+    limited.fileSizeLimit = 20 * 1024;  // the CSV is about 50 KB
+    const Outcome big = runBatchProgram({"--csv", dir + "/big.csv"}, limited);
+    EXPECT_EQ(big.status, exitUsage) << big.err;
+    EXPECT_EQ(big.err, "hybridsim-batch: cannot write '" + dir + "/big.csv': File too large\n");
+    EXPECT_TRUE(testing::folderEntries(dir).empty()) << "a temporary file was left behind";
+    const Outcome small = runBatchProgram({"--summary", "--csv", dir + "/big.csv"}, limited);
+    EXPECT_EQ(small.status, exitUsage);
+    const Outcome fine = runBatchProgram({"--summary"}, limited);
+    EXPECT_EQ(fine.status, exitOk) << fine.err;
+    testing::removeTree(dir);
+}
+
+// An output option given twice would silently write only the second.
+TEST(StudyOptions, AnOptionGivenTwiceIsRefused)
+{
+    const std::string dir = testing::makeTempFolder();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--csv", dir + "/a.csv", "--csv", dir + "/b.csv"},
+          {"--png", dir + "/a.png", "--png", dir + "/b.png"},
+          {"--summary", "--format", "csv", "--format", "text"},
+          {"--report", "--report"}}) {
+        const Outcome r = runBatchHere(args);
+        EXPECT_EQ(r.status, exitUsage);
+        EXPECT_EQ(r.err, "hybridsim-batch: " + args[args.size() - (args.back()[0] == '-' ? 1 : 2)] +
+                             " is given more than once (see --help)\n");
+    }
+    EXPECT_TRUE(testing::folderEntries(dir).empty());
+    testing::removeTree(dir);
+}
+
+// Writing over a file keeps what the user set up around it: its permission
+// bits, and a symbolic link in its place (the file it points to is written).
+TEST(StudyOptions, AReplacedFileKeepsItsModeAndItsLink)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string kept = dir + "/kept.csv";
+    std::ofstream(kept) << "old\n";
+    ASSERT_EQ(chmod(kept.c_str(), 0640), 0);
+    ASSERT_EQ(runBatchHere({"--csv", kept}).status, exitOk);
+    struct stat st;
+    ASSERT_EQ(stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(textLines(testing::readFile(kept)).size(), 202u);
+
+    // a link, and a link to a link, to a file in another folder
+    const std::string other = testing::makeTempFolder();
+    const std::string target = other + "/target.csv";
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(target.c_str(), (dir + "/link.csv").c_str()), 0);
+    ASSERT_EQ(symlink("link.csv", (dir + "/link2.csv").c_str()), 0);
+    ASSERT_EQ(runBatchHere({"--csv", dir + "/link2.csv", "--summary"}).status, exitOk);
+    struct stat ls;
+    ASSERT_EQ(lstat((dir + "/link2.csv").c_str(), &ls), 0);
+    EXPECT_TRUE(S_ISLNK(ls.st_mode));
+    ASSERT_EQ(lstat((dir + "/link.csv").c_str(), &ls), 0);
+    EXPECT_TRUE(S_ISLNK(ls.st_mode));
+    EXPECT_EQ(textLines(testing::readFile(target)).size(), 202u);
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(testing::folderEntries(other), std::vector<std::string>{"target.csv"});
+    // a link that points nowhere yet is written through as well
+    ASSERT_EQ(symlink((other + "/new.csv").c_str(), (dir + "/dangling.csv").c_str()), 0);
+    ASSERT_EQ(runBatchHere({"--csv", dir + "/dangling.csv"}).status, exitOk);
+    EXPECT_EQ(textLines(testing::readFile(other + "/new.csv")).size(), 202u);
+    // a link to a folder is no file to write
+    ASSERT_EQ(symlink(other.c_str(), (dir + "/folder.csv").c_str()), 0);
+    const Outcome r = runBatchHere({"--csv", dir + "/folder.csv"});
+    EXPECT_EQ(r.status, exitUsage);
+    EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
+    testing::removeTree(dir);
+    testing::removeTree(other);
 }
 
 TEST(StudyOptions, HelpNamesTheNewOptions)

@@ -46,14 +46,17 @@ Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& 
     const pid_t pid = fork();
     if (pid == 0) {
         const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string& outTo = setup.stdoutPath.empty() ? outPath : setup.stdoutPath;
+        const int out = open(outTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(126);
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         if (setup.fileSizeLimit >= 0) {
-            std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+            // the signal as a shell leaves it: the program must take it out of
+            // the way itself, or a write past the limit ends it
+            std::signal(SIGXFSZ, SIG_DFL);
             const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit),
                                static_cast<rlim_t>(setup.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);

@@ -18,10 +18,12 @@ struct Outcome {
 struct ChildSetup {
     bool unsetDisplay = false;
     std::string display;             // DISPLAY for the child when not empty
-    long long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes when >= 0 (SIGXFSZ ignored)
+    long long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes when >= 0 (SIGXFSZ as by default)
+    std::string stdoutPath;          // standard output goes to this file when not empty
 };
 
 // Runs the built hybridsim-batch with `args`, standard input from /dev/null.
+// Its output is collected unless `stdoutPath` sends it elsewhere.
 Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& setup = {});
 
 // Runs runBatch in this process.
