@@ -130,8 +130,6 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     RunSummary r;
     const int last = std::max(0, std::min(s.nsteps, seriesCapacity - 1));
     r.samples = last + 1;
-    r.finalForce = set.contactForce[last];
-    r.finalForceErr = set.forceErr[last];
 
     const double tolerance = forceReachedShare * std::fabs(s.Fn);
     double sumSq = 0.0;
@@ -146,13 +144,20 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             !std::isfinite(forceErr) || !std::isfinite(sErr))
             ++r.nanSamples;
 
-        if (std::isfinite(force) && !r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
-            r.forceReached = true;
-            r.forceReachedSample = i;
-            r.forceReachedTime = set.time[i];
+        // the force figures: only samples in reach of the robot
+        const Joints q = set.jointPos[i];
+        const bool inReach = std::isfinite(q.phi1) && std::isfinite(q.phi2);
+        if (inReach) {
+            ++r.reachedSamples;
+            r.finalSample = i;
+            if (std::isfinite(force) && !r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
+                r.forceReached = true;
+                r.forceReachedSample = i;
+                r.forceReachedTime = set.time[i];
+            }
+            if (r.forceReached && std::isfinite(forceErr))
+                r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
         }
-        if (r.forceReached && std::isfinite(forceErr))
-            r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
 
         if (std::isfinite(sErr)) {
             sumSq += sErr * sErr;
@@ -172,6 +177,8 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             }
         }
     }
+    r.finalForce = r.finalSample >= 0 ? set.contactForce[r.finalSample] : notANumber;
+    r.finalForceErr = r.finalSample >= 0 ? set.forceErr[r.finalSample] : notANumber;
     r.sErrRms = sErrCount > 0 ? std::sqrt(sumSq / sErrCount) : notANumber;
     if (!r.forceReached) r.maxForceErrAfterReached = notANumber;
     if (r.contourDistMaxSample < 0) r.contourDistMax = notANumber;
@@ -207,8 +214,18 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
     auto line = [&out](const char* what, const std::string& value) {
         out << format("%-48s", what) << value << "\n";
     };
-    line("final contact force", format("%10.3f N", r.finalForce));
-    line("final force error", format("%10.3f N", r.finalForceErr));
+    // the force of the last sample in reach, and which one when not the last
+    const std::string finalNote =
+        r.finalSample >= 0 && r.finalSample != r.samples - 1
+            ? format("  (sample %d, the last in reach)", r.finalSample)
+            : std::string();
+    if (r.finalSample < 0) {
+        line("final contact force", "      none  (no sample is in reach of the robot)");
+        line("final force error", "      none");
+    } else {
+        line("final contact force", format("%10.3f N", r.finalForce) + finalNote);
+        line("final force error", format("%10.3f N", r.finalForceErr) + finalNote);
+    }
     if (r.forceReached) {
         line("force first within 5 % of Fn at",
              format("%10.3f s", r.forceReachedTime) + format("  (sample %d)", r.forceReachedSample));

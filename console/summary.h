@@ -20,11 +20,16 @@ struct RunSummary {
     int samples = 0;     // samples looked at: 0..nsteps
     int nanSamples = 0;  // samples holding a not-a-number in any series used here
 
-    double finalForce = 0.0;     // contactForce of the last sample [N]
-    double finalForceErr = 0.0;  // forceErr of the last sample [N]
+    // The force loop runs whether or not the robot reaches the workpiece, so
+    // the force figures read only the samples whose posture is a number
+    // (in reach of the robot); none when no sample is.
+    int reachedSamples = 0;      // samples whose posture is a number
+    int finalSample = -1;        // the last of them, -1 when there is none
+    double finalForce = 0.0;     // contactForce of finalSample [N] (nan: none)
+    double finalForceErr = 0.0;  // forceErr of finalSample [N] (nan: none)
 
-    // The first sample whose |contactForce - Fn| <= 5 % of |Fn|, its time,
-    // and the largest |forceErr| from that sample to the end.
+    // The first sample in reach whose |contactForce - Fn| <= 5 % of |Fn|, its
+    // time, and the largest |forceErr| of the samples in reach from then on.
     bool forceReached = false;
     int forceReachedSample = -1;
     double forceReachedTime = 0.0;         // [s]
@@ -59,8 +64,8 @@ double distanceToContour(const SimSettings& s, Vec2 p);
 // The figures of samples 0..nsteps of `set` (at most the series capacity).
 // A sample holding a not-a-number (an unreachable point of robot b) in a
 // series is counted in nanSamples and left out of every figure that reads
-// that series; the final force and force error are those of the last sample
-// whatever they hold.
+// that series; the force figures leave out every sample whose posture is
+// not a number, because the force there is the model's, not a contact's.
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set);
 
 // The figures as a small table, one figure a line with its unit, lengths in

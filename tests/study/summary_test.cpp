@@ -114,7 +114,7 @@ TEST(ContourDistance, LineCircleAndSine)
 // The figures computed here from the recorded series as the batch runner
 // writes them.
 struct Expected {
-    double finalForce = 0, finalForceErr = 0, reachedTime = nan, forceErrMaxAfter = 0;
+    double finalForce = nan, finalForceErr = nan, reachedTime = nan, forceErrMaxAfter = nan;
     double sErrRms = 0, sErrMax = 0, contourDistMax = 0, posErrMax = 0;
     int nanSamples = 0;
 };
@@ -141,8 +141,6 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
 {
     Expected e;
     const std::size_t last = t.rows.size() - 1;
-    e.finalForce = t.at(last, "force");
-    e.finalForceErr = t.at(last, "force_err");
     double sumSq = 0;
     int count = 0;
     bool reached = false;
@@ -150,12 +148,18 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
         bool anyNan = false;
         for (double v : t.rows[i]) anyNan = anyNan || std::isnan(v);
         e.nanSamples += anyNan ? 1 : 0;
+        // the force figures read only the samples in reach of the robot
         const double force = t.at(i, "force");
-        if (!reached && std::fabs(force - s.Fn) <= 0.05 * s.Fn) {
-            reached = true;
-            e.reachedTime = t.at(i, "t");
+        if (!std::isnan(t.at(i, "joint1")) && !std::isnan(t.at(i, "joint2"))) {
+            e.finalForce = force;
+            e.finalForceErr = t.at(i, "force_err");
+            if (!reached && std::fabs(force - s.Fn) <= 0.05 * s.Fn) {
+                reached = true;
+                e.reachedTime = t.at(i, "t");
+                e.forceErrMaxAfter = 0;
+            }
+            if (reached) e.forceErrMaxAfter = std::max(e.forceErrMaxAfter, std::fabs(t.at(i, "force_err")));
         }
-        if (reached) e.forceErrMaxAfter = std::max(e.forceErrMaxAfter, std::fabs(t.at(i, "force_err")));
         const double se = t.at(i, "s_err");
         const Vec2 tip{t.at(i, "tip_x"), t.at(i, "tip_y")};
         const Vec2 err{t.at(i, "err_x"), t.at(i, "err_y")};
@@ -202,10 +206,11 @@ void checkSummary(const std::vector<std::string>& task, const SimSettings& s)
     ASSERT_EQ(t.rows.size(), 1u) << summary.out;
     EXPECT_EQ(t.at(0, "samples"), 201);
     EXPECT_EQ(t.at(0, "nan_samples"), e.nanSamples);
-    EXPECT_EQ(t.at(0, "final_force_N"), e.finalForce);
-    EXPECT_EQ(t.at(0, "final_force_err_N"), e.finalForceErr);
-    EXPECT_EQ(t.at(0, "force_reached_t_s"), e.reachedTime);
-    EXPECT_EQ(t.at(0, "force_err_max_after_N"), e.forceErrMaxAfter);
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    EXPECT_PRED2(same, t.at(0, "final_force_N"), e.finalForce);
+    EXPECT_PRED2(same, t.at(0, "final_force_err_N"), e.finalForceErr);
+    EXPECT_PRED2(same, t.at(0, "force_reached_t_s"), e.reachedTime);
+    EXPECT_PRED2(same, t.at(0, "force_err_max_after_N"), e.forceErrMaxAfter);
     EXPECT_TRUE(near(t.at(0, "s_err_rms_m"), e.sErrRms, 1e-15));
     EXPECT_EQ(t.at(0, "s_err_max_m"), e.sErrMax);
     EXPECT_TRUE(near(t.at(0, "pos_err_max_m"), e.posErrMax, 1e-15));
@@ -243,6 +248,29 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
         s.lineYf = 0.0;
         checkSummary({studyTask("out_of_reach.dat")}, s);
     }
+}
+
+// A robot that reaches nothing is in contact nowhere: the force loop runs
+// regardless, but no force figure may come out of it.
+TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
+{
+    // a circle about (3, 3) m: robot b reaches none of it
+    const std::string far = studyTask("far_circle.dat");
+    const testing::Outcome csv = runBatchHere({far, "--summary", "--format", "csv"});
+    ASSERT_EQ(csv.status, exitOk) << csv.err;
+    const CsvTable t = parseCsv(csv.out);
+    ASSERT_EQ(t.rows.size(), 1u);
+    EXPECT_EQ(t.at(0, "nan_samples"), 201);
+    for (const char* figure : {"final_force_N", "final_force_err_N", "force_reached_t_s",
+                               "force_err_max_after_N"})
+        EXPECT_TRUE(std::isnan(t.at(0, figure))) << figure << " = " << t.at(0, figure);
+
+    const testing::Outcome text = runBatchHere({far, "--summary"});
+    ASSERT_EQ(text.status, exitOk);
+    const std::vector<std::string> lines = testing::textLines(text.out);
+    ASSERT_GE(lines.size(), 5u) << text.out;
+    EXPECT_NE(lines[1].find("none  (no sample is in reach of the robot)"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[3].find("never"), std::string::npos) << lines[3];
 }
 
 TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
