@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include "console/report.h"
+#include "console/text_format.h"
+#include "sim/derivation.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
@@ -95,6 +97,95 @@ TEST(Report, SettingErrorOf12mmAndNegativeValues)
     const std::string text = report(s);
     EXPECT_NE(text.find("e =  12.00[mm]"), std::string::npos);
     EXPECT_NE(text.find("Fn=-2.500[N]"), std::string::npos);
+}
+
+// The report's lines as this test expects them, each with its own copy of
+// the number formats, filled from the settings: a number of any width --
+// one digit, negative, large -- must keep the field width the report gives it.
+std::string expectedReport(const SimSettings& s)
+{
+    using hybridsim::format;
+    std::string r = "\n\n******位置制御型ドライバーを持つロボットによるなぞり動作******\n現在設定している値";
+    if (s.type == 'a') {
+        r += "\n(1-1) ロボットタイプ        円筒座標ロボット";
+        r += format("\n(1-2) アーム長     l = %6.3f[m]", s.l);
+    } else {
+        r += "\n(1-1) ロボットタイプ   SCARAロボット";
+        r += format("\n(1-2) 第1,2アーム長 (l1,l2)=(%6.3f,%6.3f)[m]", s.l1, s.l2 + s.wp);
+    }
+    r += format("\n      アーム先端・接触子先端位置間距離    wp= %6.3f[m]", s.wp);
+    r += format("\n(1-6) ハンドのばね定数" IDSP "          (KH1, KH2)=(%6.3f %6.3f)[kgf/mm]",
+                s.KH1 / 9.8 / 1000.0, s.KH2 / 9.8 / 1000.0);
+    r += s.hybrid == '7' ? "\n(2-1) hybrid7:作業空間で接線方向位置s，法線力Fnを制御"
+                         : "\n(2-1) hybrid8:未知物体に対し関節空間で力(Fn,0)を制御";
+    r += format("\n(2-2) 接線位置制御系特性 (ωn,ζ,α) =(%7.3f[Hz] %7.3f %7.3f[1/s])", s.wn1 / twoPi, s.zeta1,
+                s.alpha1);
+    r += format("\n      →ゲイン (Kp,Kv,Ki)=(%7.4f     %7.4f %7.4f)", s.Kp1, s.Kv1, s.Ki1);
+    r += format("\n      法線力制御系特性   (ωn,ζ,α) =(%7.3f[Hz] %7.3f %7.3f[1/s])", s.wn2 / twoPi, s.zeta2,
+                s.alpha2);
+    r += format("\n      →ゲイン (Kp,Kv,Ki)=(%7.4f     %7.4f %7.4f)", s.Kp2, s.Kv2, s.Ki2);
+    r += format("\n      →先端サーボ剛性 (接線, 法線)=(%6.2f %6.2f)[N/m]", s.Kp1, s.Kp2);
+    r += format("\n(1-6) ハンドのばね定数 (KH1,  KH2) =(%6.2f %6.2f)[N/m]", s.KH1, s.KH2);
+    r += format("\n(3-2) 接触力" IDSP "       Fn=%6.3f[N]", s.Fn);
+    if (s.curve == 'L') {
+        r += format("\n(3-3-1) 直線輪郭    " IDSP "移動時間 tf= %6.3f[s]", s.lineTf);
+        r += format("\n       (台形速度運動) 移動速度 vs= %6.3f[m/s]", s.vs);
+    } else if (s.curve == 'C') {
+        r += format("\n(3-3-2) 円輪郭" IDSP "    " IDSP " 移動時間 tf= %6.3f[s]", s.circleTf);
+        r += format("\n       (台形速度運動)  移動速度 vs= %6.3f[m/s]", s.vs);
+        r += format("\n              " IDSP "    " IDSP " 中心位置   =(%6.3f %6.3f)[m] 半径=%6.3f[m]",
+                    s.circleOx, s.circleOy, s.circleR);
+    } else {
+        r += format("\n(3-3-4) 正弦波曲線輪郭  移動時間 tf= %6.3f[s]", s.sineTf);
+        r += format("\n       (台形速度運動)   移動速度 vs= %6.3f[m/s]", s.vs);
+        r += format("\n                    波長・振幅(L,A)=(%6.3f,%6.3f)[m]", s.sineL, s.sineA);
+    }
+    r += format("\n(3-4) ロボット初期位置    (x0,y0) =(%6.3f %6.3f)[m]", s.startX, s.startY);
+    r += format("\n(3-5) ロボット終端位置    (xf,yf) =(%6.3f %6.3f)[m]", s.endX, s.endY);
+    r += format("\n(3-6) 物体設置誤差(X正方向ずれ) e = %6.2f[mm]", 1000.0 * s.seterror);
+    return r + "\n";
+}
+
+TEST(Report, EveryNumberOfEveryWidthKeepsItsField)
+{
+    struct Values {
+        const char* what;
+        double length, spring, fn, alpha, force, coordinate, size, time, seterror;
+    };
+    const Values sets[] = {
+        {"one digit", 2.0, 5.0, 3.0, 1.0, 5.0, 1.0, 2.0, 6.0, 0.002},
+        {"negative", 0.4, 400.0, 2.5, -2.0, -3.5, -1.25, 0.3, 3.0, -0.004},
+        {"large", 123.25, 123456.0, 300.0, 40.0, 12345.678, 1234.5, 432.5, 1234.0, 1.5},
+    };
+    for (const Values& v : sets) {
+        for (char type : {'a', 'b'}) {
+            for (char hybrid : {'7', '8'}) {
+                for (char curve : {'L', 'C', 'S'}) {
+                    SCOPED_TRACE(::testing::Message() << v.what << ' ' << type << hybrid << curve);
+                    SimSettings s = testing::settingsFor(type, hybrid, curve);
+                    s.l = s.l1 = v.length;
+                    s.l2 = 2.0 * v.length;
+                    s.KH1 = v.spring;
+                    s.KH2 = 3.0 * v.spring;
+                    s.Fn = v.force;
+                    s.seterror = v.seterror;
+                    s.lineX0 = s.circleOx = s.sineX0 = v.coordinate;
+                    s.lineY0 = s.circleOy = s.sineY0 = -v.coordinate;
+                    s.lineXf = 2.0 * v.coordinate;
+                    s.lineYf = v.size;
+                    s.circleR = s.sineL = v.size;
+                    s.sineA = -v.size;
+                    s.lineTf = s.circleTf = s.sineTf = v.time;
+                    for (double* wn : {&s.wn1Hybrid7, &s.wn2Hybrid7, &s.wn1Hybrid8, &s.wn2Hybrid8})
+                        *wn = twoPi * v.fn;
+                    for (double* alpha : {&s.alpha1Hybrid7, &s.alpha2Hybrid7, &s.alpha1Hybrid8, &s.alpha2Hybrid8})
+                        *alpha = v.alpha;
+                    deriveSettings(s);
+                    EXPECT_EQ(report(s), expectedReport(s));
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -212,6 +212,39 @@ TEST(RobotDrawing, ScaraPostureEndsInTheHandAtTheRecordedTip)
     }
 }
 
+// Link 2 turns with link 1: its body lies along phi1 + phi2 from the elbow,
+// which only a posture with phi1 other than 0 can tell from phi2 alone.
+TEST(RobotDrawing, ScaraLink2LiesAlongTheSumOfBothAngles)
+{
+    const SimSettings s = defaultSettings();
+    for (const Joints q : {Joints{0.7, 0.9}, Joints{-1.2, 2.0}, Joints{2.5, 0.4}}) {
+        SCOPED_TRACE(::testing::Message() << "phi1 " << q.phi1 << ", phi2 " << q.phi2);
+        RecordingCanvas cv;
+        cv.setLighting(true);
+        drawRobotB(cv, s, q, probeTipPosition(s, q));
+        // the two link bodies are the first red four-sided outlines, link 1
+        // first (the hand's block and leaves follow)
+        std::vector<const RecordedShape*> bodies;
+        for (const RecordedShape* outline : cv.find(Shape::LineLoop, palette::red))
+            if (outline->vertices.size() == 4) bodies.push_back(outline);
+        ASSERT_GE(bodies.size(), 2u);
+        const double length[] = {s.l1, s.l2};
+        const double angle[] = {q.phi1, q.phi1 + q.phi2};
+        for (int k = 0; k < 2; ++k) {
+            // the long side runs along the link's direction, as long as the link
+            const std::vector<Vec2>& v = bodies[k]->vertices;
+            const Vec2 side = from(v[0], v[1]);
+            EXPECT_TRUE(near(std::atan2(side.y, side.x), angle[k], 1e-9)) << "link " << k + 1;
+            EXPECT_TRUE(near(std::hypot(side.x, side.y), length[k] + 0.005, 1e-9)) << "link " << k + 1;
+        }
+        // and link 2 starts at the elbow, at the end of link 1
+        const Vec2 elbow = toWindow(s, Vec2{s.l1 * std::cos(q.phi1), s.l1 * std::sin(q.phi1)});
+        const Vec2 mid = scaled(0.5, add(bodies[1]->vertices[0], bodies[1]->vertices[3]));
+        EXPECT_TRUE(near(distance(mid, add(elbow, scaled(-0.005, Vec2{std::cos(angle[1]), std::sin(angle[1])}))),
+                         0.0, 1e-9));
+    }
+}
+
 TEST(RobotDrawing, CylindricalArmEndsAtTheWristAndEverythingHalvesAtHalfZoom)
 {
     const testing::Task task = testing::computeTask('a', '7', 'L');
