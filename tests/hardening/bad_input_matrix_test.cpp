@@ -52,6 +52,7 @@ struct Row {
     std::string fileText;
     std::vector<std::string> args;  // batch arguments after the program ("{file}", "{out}")
     std::string input;              // console input ("{file}" is replaced)
+    std::string inputFile;          // console input read from this file (a device) instead
     // console: a session after which the settings must be exactly as after
     // `input` (the final reports are compared); empty: not compared
     std::string sameAs;
@@ -187,6 +188,30 @@ std::vector<Row> taskFileRows()
                      {"{file}: token 1 'bb': expected one character for the robot type (a or b)"}));
     add(bothPrograms("ContourSelectorOfSeveralCharacters", FileKind::text, taskWith(sineTask, 11, "SSS"),
                      refused, {"{file}: token 11 'SSS': expected one character for the contour (L, C or S)"}));
+
+    // selectors outside their sets: refused at their token, with the choices
+    add(bothPrograms("UnknownRobotType", FileKind::text, taskWith(sineTask, 1, "x"), refused,
+                     {"{file}: token 1 'x': the robot type must be a or b"}));
+    add(bothPrograms("UnknownMethod", FileKind::text, taskWith(sineTask, 6, "9"), refused,
+                     {"{file}: token 6 '9': the hybrid control method must be 7 or 8"}));
+    add(bothPrograms("UnknownContour", FileKind::text,
+                     "a 0.5 500 500 7 5 0 10 5 l 0.3 0 0.3 0.3 4 0.005 10", refused,
+                     {"{file}: token 10 'l': the contour must be L, C or S"}));
+    // a number of 302 characters is refused whole, never cut in two
+    add(bothPrograms("OverlongNumber", FileKind::text, taskWith(sineTask, 17, "0." + std::string(300, '0')),
+                     refused, {"{file}: token 17 '0.000*...': expected a number for the setting error [m]"}));
+    // a byte-order mark at the start is read as if it were absent
+    add(bothPrograms("ByteOrderMark", FileKind::text, "\xEF\xBB\xBF" + taskText(robotATask), accepted,
+                     {msg::reportRobotA}));
+    // a positioning time longer than the run: taken, and said once
+    {
+        std::vector<Row> slow = bothPrograms("PositioningTimeLongerThanTheRun", FileKind::text,
+                                             taskWith(sineTask, 16, "12"), accepted,
+                                             {format(msg::reportSineTime, 12.0)});
+        slow[0].err = {format(msg::runShorterThanPath, 12.0, 8.0).substr(1)};
+        slow[1].out.push_back(format(msg::runShorterThanPath, 12.0, 8.0));
+        add(slow);
+    }
 
     // the special numbers in a spring constant (positive), a natural
     // frequency (finite, and 2 pi fn finite too) and the contact force (finite)
@@ -357,6 +382,23 @@ std::vector<Row> typedNumberRows()
                          {msg::reportMethod7}));
     // binary garbage as the whole input
     rows.push_back(typed("BinaryGarbage", binaryGarbage(3000), Outcome::finished, {}));
+    // keys outside a selector's choices: a notice, the question again
+    rows.push_back(typed("UnknownSelectorKeys", "n" "xb" "97" "lS" "yz" "y58" "z" "yQC" "n", accepted,
+                         {prefixOf(msg::keyNotOffered) + "x'", prefixOf(msg::keyNotOffered) + "9'",
+                          prefixOf(msg::keyNotOffered) + "l'", prefixOf(msg::keyNotOffered) + "5'",
+                          prefixOf(msg::keyNotOffered) + "Q'", msg::reportMethod8,
+                          format(msg::reportCircleShape, 0.4, 0.0, 0.25)},
+                         "nb8Cn"));
+    // a switch of method keeps the new method's own gains through a gains
+    // section answered with unreadable numbers
+    rows.push_back(typed("MethodSwitchThenUnreadableGains", "nb8S\nyzy7y\nx\nx\nn", refused,
+                         {prefixOf(msg::notANumber) + "x'"}, "nb7Sn"));
+    // input that never ends a line: the read ends, the input counts as ended
+    {
+        Row zero = typed("EndlessInputWithoutALineEnd", "", Outcome::finished, {}, unchanged);
+        zero.inputFile = "/dev/zero";
+        rows.push_back(zero);
+    }
     return rows;
 }
 
@@ -585,6 +627,7 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
         job.argv.push_back(program);
         for (const std::string& a : row.args) job.argv.push_back(folder.fill(a));
         job.input = folder.fill(input);
+        if (input == row.input) job.inputFile = row.inputFile;
         job.unsetEnv = {"DISPLAY", "LANG", "LANGUAGE"};
         if (german) {
             job.setEnv = {{"LC_ALL", "de_DE.UTF-8"}, {"LOCPATH", locPath}};

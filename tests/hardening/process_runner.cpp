@@ -86,20 +86,32 @@ ProcessResult runProcess(const ProcessJob& job)
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
+    // standard input from a file (a device such as /dev/zero) instead of the pipe
+    int inFile = -1;
+    if (!job.inputFile.empty()) {
+        inFile = open(job.inputFile.c_str(), O_RDONLY | O_CLOEXEC);
+        if (inFile < 0) {
+            result.err = "runProcess: cannot open " + job.inputFile;
+            return result;
+        }
+    }
+
     // a program that stops reading its input must not end this one
     signal(SIGPIPE, SIG_IGN);
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid < 0) return result;
-    if (pid == 0) execChild(job, inPipe[0], outPipe[1], errPipe[1], argv.data(), envp.data());
+    if (pid == 0)
+        execChild(job, inFile >= 0 ? inFile : inPipe[0], outPipe[1], errPipe[1], argv.data(), envp.data());
     result.started = true;
+    closeQuietly(inFile);
     setpgid(pid, pid);
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
     int toChild = inPipe[1], fromOut = outPipe[0], fromErr = errPipe[0];
     fcntl(toChild, F_SETFL, O_NONBLOCK);
-    if (job.input.empty()) closeQuietly(toChild);
+    if (job.input.empty() || !job.inputFile.empty()) closeQuietly(toChild);
 
     size_t written = 0;
     const auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -11,6 +11,7 @@ namespace hybridsim::testing {
 struct ProcessJob {
     std::vector<std::string> argv;  // argv[0] is the program's path
     std::string input;              // standard input, then end of input
+    std::string inputFile;          // when not empty: standard input read from this file instead
     std::vector<std::pair<std::string, std::string>> setEnv;
     std::vector<std::string> unsetEnv;
     double timeLimit = 10.0;  // seconds; the process group is killed after it
