@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "console/task_setting.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/gain_design.h"
@@ -211,87 +212,43 @@ private:
     int index_ = 0;
 };
 
-// fn and alpha of a system that would make its velocity gain Kv = 2 wn + alpha
-// zero: the closed-loop model divides by it.
-bool velocityGainVanishes(double wn, double alpha)
-{
-    return 2.0 * 1.0 * wn + alpha == 0.0;
-}
-
 TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings& s)
 {
     SimSettings c = s;  // the file fills a copy; it replaces s only when complete
     Reader r(src, name);
     TaskFileResult result;
-    auto failed = [&]() {
+
+    // the fields in the file's order: those of the robot and the contour
+    // read so far (the selectors come before the numbers that depend on them)
+    for (const TaskField& f : taskFields()) {
+        if (!f.belongsTo(c)) continue;
+        if (f.rule == FieldRule::selector) {
+            char key = 0;
+            if (!r.selector(f.what, f.choices, f.choiceText, key)) break;
+            f.set(c, static_cast<unsigned char>(key));
+            continue;
+        }
+        double v = 0.0;
+        if (!(f.rule == FieldRule::positive ? r.positive(f.what, v) : r.number(f.what, v))) break;
+        f.set(c, v);
+        // a control system is whole with its alpha: fn and alpha together
+        // must leave it a velocity gain
+        const std::string field = f.name;
+        if (field == "alpha1" || field == "alpha2") {
+            const bool one = field == "alpha1";
+            const std::string why = one ? gainRefusal(1, c.wn1, c.alpha1) : gainRefusal(2, c.wn2, c.alpha2);
+            if (!why.empty() && !r.refuse(why)) break;
+            // both systems read: the method in force keeps them
+            if (!one) storeControlValues(c);
+        }
+        // the circle's and the sine's start and end points follow at once
+        if (field == "tf" && (c.curve == 'C' || c.curve == 'S')) deriveContourEnds(c);
+    }
+    if (!r.error().empty()) {
         result.error = r.error();
         return result;
-    };
-
-    // robot and its lengths
-    if (!r.selector("the robot type", "ab", "a or b", c.type)) return failed();
-    if (c.type == 'a') {
-        if (!r.positive("the arm length l [m]", c.l)) return failed();
-    } else if (c.type == 'b') {
-        double l2WithProbe = 0.0;
-        if (!r.positive("the first link length l1 [m]", c.l1)) return failed();
-        if (!r.positive("the second link length l2 + wp [m]", l2WithProbe)) return failed();
-        c.l2 = l2WithProbe - c.wp;
     }
-    // hand springs
-    if (!r.positive("the spring constant KH1 [N/m]", c.KH1)) return failed();
-    if (!r.positive("the spring constant KH2 [N/m]", c.KH2)) return failed();
-    // method and its control characteristics (frequencies in hertz)
-    if (!r.selector("the hybrid control method", "78", "7 or 8", c.hybrid)) return failed();
-    double fn1 = 0.0, fn2 = 0.0;
-    if (!r.number("fn1 [Hz]", fn1)) return failed();
-    if (!r.number("alpha1 [1/s]", c.alpha1)) return failed();
-    c.wn1 = twoPi * fn1;
-    if (!std::isfinite(c.wn1)) {
-        r.refuse("fn1 is too large: 2 pi fn1 is not a finite number");
-        return failed();
-    }
-    if (velocityGainVanishes(c.wn1, c.alpha1)) {
-        r.refuse("fn1 and alpha1 make the velocity gain Kv1 zero");
-        return failed();
-    }
-    if (!r.number("fn2 [Hz]", fn2)) return failed();
-    if (!r.number("alpha2 [1/s]", c.alpha2)) return failed();
-    c.wn2 = twoPi * fn2;
-    if (!std::isfinite(c.wn2)) {
-        r.refuse("fn2 is too large: 2 pi fn2 is not a finite number");
-        return failed();
-    }
-    if (velocityGainVanishes(c.wn2, c.alpha2)) {
-        r.refuse("fn2 and alpha2 make the velocity gain Kv2 zero");
-        return failed();
-    }
-    storeControlValues(c);
-    // contour
-    if (!r.selector("the contour", "LCS", "L, C or S", c.curve)) return failed();
-    if (c.curve == 'L') {
-        if (!r.number("the line start x0 [m]", c.lineX0) || !r.number("the line start y0 [m]", c.lineY0) ||
-            !r.number("the line end xf [m]", c.lineXf) || !r.number("the line end yf [m]", c.lineYf) ||
-            !r.positive("the positioning time tf [s]", c.lineTf))
-            return failed();
-    } else if (c.curve == 'C') {
-        if (!r.number("the circle centre Ox [m]", c.circleOx) ||
-            !r.number("the circle centre Oy [m]", c.circleOy) ||
-            !r.positive("the circle radius r [m]", c.circleR) ||
-            !r.positive("the positioning time tf [s]", c.circleTf))
-            return failed();
-    } else if (c.curve == 'S') {
-        if (!r.number("the sine start x0 [m]", c.sineX0) || !r.number("the sine start y0 [m]", c.sineY0) ||
-            !r.positive("the wavelength L [m]", c.sineL) || !r.number("the amplitude A [m]", c.sineA) ||
-            !r.positive("the positioning time tf [s]", c.sineTf))
-            return failed();
-    }
-    // the circle's and the sine's start and end points follow at once
-    if (c.curve == 'C' || c.curve == 'S') deriveContourEnds(c);
-    // setting error (metres in the file) and contact force; later tokens are ignored
-    if (!r.number("the setting error [m]", c.seterror)) return failed();
-    if (!r.number("the contact force Fn [N]", c.Fn)) return failed();
-
+    // later tokens are ignored
     s = c;
     result.ok = true;
     return result;

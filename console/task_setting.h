@@ -1,0 +1,85 @@
+// The settings a task consists of, by name: one table of the robot data
+// file's fields in their order, with the names the report and the batch
+// runner's --set use, the rule each value must meet and how it is stored.
+//
+// The task-file reader takes its tokens through this table, the writer
+// writes them from it, and --set NAME=VALUE (and the browser's settings
+// panel) change one of them by name, so that a value is refused in the same
+// places, by the same rule, with the same words everywhere.
+//
+//   robot  l | l1 l2   KH1 KH2   method fn1 alpha1 fn2 alpha2
+//   contour  x0 y0 xf yf tf | Ox Oy r tf | x0 y0 L A tf   seterror  Fn
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// What a value of a field must be.
+enum class FieldRule {
+    selector,  // one character out of `choices`
+    finite,    // a finite number
+    positive,  // a finite number greater than 0
+};
+
+struct TaskField {
+    const char* name;        // as --set and the report name it: "KH1", "x0"
+    const char* what;        // as messages name it: "the spring constant KH1 [N/m]"
+    FieldRule rule;
+    const char* choices;     // selector: the keys ("ab"); numbers: nullptr
+    const char* choiceText;  // selector: "a or b"
+    char robot;              // the field belongs to this robot only ('a', 'b'); 0: every robot
+    char contour;            // ... to this contour only ('L', 'C', 'S'); 0: every contour
+    int line;                // the line of a written file that holds it (0..5)
+    // The value as a file holds it (a selector's value is its character
+    // code; a frequency in hertz; l2 with the probe; the gains of the
+    // method in force as the run uses them), and storing such a value.
+    double (*get)(const SimSettings&);
+    void (*set)(SimSettings&, double);
+
+    // Whether the field belongs to the robot and contour selected in `s`.
+    bool belongsTo(const SimSettings& s) const;
+    // The name with its choices for a selector: "the robot type (a or b)".
+    std::string named() const;
+};
+
+// Every field of a task file, in the file's order (the contour numbers of
+// all three contours, each marked with its contour).
+const std::vector<TaskField>& taskFields();
+
+// The names that --set knows, each once, in the file's order.
+std::vector<std::string> taskSettingNames();
+
+// Why `value` cannot be stored in `f` ("must be greater than 0", "must be a
+// finite number"), or "" when it can.  Selectors are checked apart.
+std::string numberRefusal(const TaskField& f, double value);
+
+// Why system `system` (1 or 2) cannot have the angular frequency `wn` and
+// the inverse time constant `alpha`, or "" when it can: 2 pi fn overflows,
+// or the velocity gain Kv = 2 wn + alpha is zero, and the model divides by it.
+std::string gainRefusal(int system, double wn, double alpha);
+
+// The result of changing one setting by name.
+struct SettingChange {
+    bool ok = false;
+    std::string message;  // why not: one line naming NAME=VALUE and the rule
+};
+
+// Changes the setting `name` to `value` (as text, as a task file has it) in
+// `s`, as the task-file reader would take it: the robot, method or contour
+// selects; a contour number sets the contour selected in `s`; fn and alpha
+// set the gains of the method in force and are stored for it, as the
+// dialogue does; a new method brings its own stored gains.  A value the
+// rules refuse, an unknown name or a number that belongs to another robot
+// or contour leaves `s` unchanged.  The caller derives the settings after.
+SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value);
+
+// The task of `s` as the text of a robot data file, exactly as the reader
+// reads it, every number with 17 significant digits: reading it back gives
+// bit-identical settings of everything the file holds.
+std::string robotDataText(const SimSettings& s);
+
+}  // namespace hybridsim
