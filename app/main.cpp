@@ -4,18 +4,26 @@
 // key commands until ESC.
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "console/dialogue.h"
+#include "console/messages.h"
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/terminal.h"
+#include "console/text_format.h"
 #include "view/window.h"
 
 int main(int argc, char** argv)
 {
     using namespace hybridsim;
+    // a file written past the file-size limit ('x' saves the task) fails
+    // with its reason instead of ending the program
+    std::signal(SIGXFSZ, SIG_IGN);
     const Encoding encoding = encodingFromEnvironment();
     const bool interactive = isatty(STDIN_FILENO) == 1;
 
@@ -36,9 +44,17 @@ int main(int argc, char** argv)
     terminal.out() << '\n';
     terminal.flush();
 
-    // the window's dialogue keys run the same dialogue on the same console
-    openWindow(&argc, argv, settings, run, [] {
+    // the window's dialogue keys run the same dialogue on the same console,
+    // 'x' saves the task there, and a new playback speed is said there
+    WindowConsole console;
+    console.runDialogue = [] {
         settingsDialogue(session);
         session.terminal.flush();
-    });
+    };
+    console.saveTask = [] { saveRobotDataFile(session); };
+    console.showSpeed = [](const std::string& speed) {
+        session.terminal.out() << format(msg::playbackSpeed, speed.c_str());
+        session.terminal.flush();
+    };
+    openWindow(&argc, argv, settings, run, std::move(console));
 }

@@ -15,6 +15,7 @@
 
 #include "view/frame.h"
 #include "view/gl_canvas.h"
+#include "view/playback.h"
 
 namespace hybridsim {
 namespace {
@@ -23,8 +24,13 @@ namespace {
 struct WindowState {
     SimSettings* settings = nullptr;
     const RunSeries* run = nullptr;
-    DialogueRunner runDialogue;
+    WindowConsole console;
     std::unique_ptr<GlCanvas> canvas;  // made once the window's context exists
+    Playback playback;
+    Scrub scrub;
+    // GLUT cannot take a timer back: each play, pause and change of speed
+    // starts a new generation, and a timer of an earlier one does nothing
+    int timerGeneration = 0;
 };
 
 WindowState& windowState()
@@ -39,10 +45,75 @@ void displayCallback()
     drawFrame(*w.canvas, *w.settings, *w.run);
 }
 
+void redraw()
+{
+    WindowState& w = windowState();
+    drawFrame(*w.canvas, *w.settings, *w.run);
+}
+
+void timerCallback(int generation);
+
+// The timer for the next frame of the playback, if it plays.
+void armTimer()
+{
+    WindowState& w = windowState();
+    ++w.timerGeneration;
+    const int ms = w.playback.msToNextFrame(*w.settings);
+    if (ms >= 0) glutTimerFunc(static_cast<unsigned>(ms), timerCallback, w.timerGeneration);
+}
+
+void timerCallback(int generation)
+{
+    WindowState& w = windowState();
+    if (generation != w.timerGeneration) return;  // an earlier play, pause or speed
+    if (w.playback.tick(*w.settings)) redraw();
+    armTimer();
+}
+
+void pausePlayback()
+{
+    WindowState& w = windowState();
+    if (!w.playback.playing()) return;
+    w.playback.pause();
+    ++w.timerGeneration;
+}
+
+// The playback keys: Space, '+' (and '=', the same key unshifted), '-',
+// and 'x', which saves the task on the console.  False for any other key.
+bool playbackKey(unsigned char key)
+{
+    WindowState& w = windowState();
+    SimSettings& s = *w.settings;
+    switch (key) {
+    case ' ':
+        w.playback.toggle(s);
+        armTimer();
+        redraw();
+        return true;
+    case '+':
+    case '=':
+    case '-': {
+        const bool changed = key == '-' ? w.playback.slower(s) : w.playback.faster(s);
+        if (changed && w.playback.playing()) armTimer();
+        if (w.console.showSpeed) w.console.showSpeed(w.playback.speedText());
+        return true;
+    }
+    case 'x':
+        pausePlayback();
+        if (w.console.saveTask) w.console.saveTask();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
 {
     WindowState& w = windowState();
-    switch (onKey(*w.settings, key, w.runDialogue)) {
+    if (playbackKey(key)) return;
+    // a dialogue key, a step or a jump stops the playback first (a zoom does not)
+    if (key != 0 && std::strchr("rabkhgLCSefs0\x1b", key) != nullptr) pausePlayback();
+    switch (onKey(*w.settings, key, w.console.runDialogue)) {
     case KeyResult::Redraw:
         drawFrame(*w.canvas, *w.settings, *w.run);
         break;
@@ -53,6 +124,43 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
     case KeyResult::Ignored:
         break;
     }
+}
+
+void specialCallback(int key, int /*x*/, int /*y*/)
+{
+    WindowState& w = windowState();
+    StepKey step;
+    switch (key) {
+    case GLUT_KEY_LEFT: step = StepKey::left; break;
+    case GLUT_KEY_RIGHT: step = StepKey::right; break;
+    case GLUT_KEY_HOME: step = StepKey::home; break;
+    case GLUT_KEY_END: step = StepKey::end; break;
+    default: return;
+    }
+    pausePlayback();
+    if (onStepKey(w.playback, *w.settings, step)) redraw();
+}
+
+void mouseCallback(int button, int state, int x, int y)
+{
+    WindowState& w = windowState();
+    if (button != GLUT_LEFT_BUTTON) return;
+    if (state == GLUT_UP) {
+        w.scrub.release();
+        return;
+    }
+    const bool wasPlaying = w.playback.playing();
+    if (w.scrub.press(w.playback, *w.settings, x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT))) {
+        if (wasPlaying) ++w.timerGeneration;
+        redraw();
+    }
+}
+
+void motionCallback(int x, int y)
+{
+    WindowState& w = windowState();
+    if (w.scrub.drag(w.playback, *w.settings, x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)))
+        redraw();
 }
 
 // The title for window managers that read the UTF-8 property, and, as
@@ -131,6 +239,12 @@ void prepareWindow(int* argc, char** argv)
 void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& run,
                 DialogueRunner runDialogue)
 {
+    openWindow(argc, argv, settings, run, WindowConsole{std::move(runDialogue), {}, {}});
+}
+
+void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& run,
+                WindowConsole console)
+{
     const std::string problem = checkDisplay(displayName(*argc, argv));
     if (!problem.empty()) {
         std::cout.flush();
@@ -141,13 +255,16 @@ void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& 
     WindowState& w = windowState();
     w.settings = &settings;
     w.run = &run;
-    w.runDialogue = std::move(runDialogue);
+    w.console = std::move(console);
 
     prepareWindow(argc, argv);
     w.canvas = std::make_unique<GlCanvas>([] { glutSwapBuffers(); });
     glutDisplayFunc(displayCallback);
     glutReshapeFunc(reshapeWindow);
     glutKeyboardFunc(keyboardCallback);
+    glutSpecialFunc(specialCallback);
+    glutMouseFunc(mouseCallback);
+    glutMotionFunc(motionCallback);
     glutMainLoop();
     std::cout.flush();
     std::exit(0);

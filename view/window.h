@@ -27,6 +27,15 @@ constexpr const char* windowTitle =
 // series the window shows, and resets frame, zoom and error-point gain.
 using DialogueRunner = std::function<void()>;
 
+// What the window does on the console: the settings dialogue of a dialogue
+// key, saving the task ('x'), and the line that shows a new playback speed
+// ("1/8" .. "8" times real time).
+struct WindowConsole {
+    DialogueRunner runDialogue;
+    std::function<void()> saveTask;                      // nothing when empty
+    std::function<void(const std::string&)> showSpeed;  // nothing when empty
+};
+
 // The X display the window system will use: the value of a "-display NAME"
 // argument, else $DISPLAY (empty when neither is given).
 std::string displayName(int argc, char** argv);
@@ -43,6 +52,12 @@ std::string checkDisplay(const std::string& display);
 // and closing the window end the program with status 0.
 [[noreturn]] void openWindow(int* argc, char** argv, SimSettings& settings,
                              const RunSeries& run, DialogueRunner runDialogue);
+// The same with the console's save key and its own lines.  Beyond the
+// single-key commands the window plays the run (Space, '+'/'=', '-'), steps
+// and jumps (arrow keys, Home, End) and scrubs on the time graphs (left
+// button), see view/playback.h.
+[[noreturn]] void openWindow(int* argc, char** argv, SimSettings& settings,
+                             const RunSeries& run, WindowConsole console);
 
 // The window without callbacks or main loop, for drawing and reading the
 // picture back (tests, timing): initialises GLUT with argc/argv, creates the
