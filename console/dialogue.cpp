@@ -1,13 +1,17 @@
 #include "console/dialogue.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "console/file_output.h"
 #include "console/messages.h"
 #include "console/report.h"
 #include "console/task_file.h"
+#include "console/task_setting.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/gain_design.h"
@@ -342,6 +346,41 @@ std::string shownKey(char k)
 }
 
 }  // namespace
+
+bool saveRobotDataFile(Session& session)
+{
+    Terminal& t = session.terminal;
+    std::ostream& out = t.out();
+    const std::string text = robotDataText(session.settings);
+    for (;;) {
+        out << msg::saveTitle << msg::fileNamePrompt;
+        const std::optional<std::string> name = t.readWord();
+        if (!name) {
+            out << msg::saveInputEnded;
+            t.flush();
+            return false;
+        }
+        // a file that is there already is replaced only on 'y'
+        struct stat st;
+        if (stat(name->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            t.writeWithRaw(msg::saveReplaceQuestion, *name);
+            const std::optional<char> k = t.readKey();
+            if (!k) {
+                out << msg::saveInputEnded;
+                t.flush();
+                return false;
+            }
+            if (*k != 'y') continue;
+        }
+        std::string error;
+        if (writeFileAtomically(*name, text, error)) {
+            t.writeWithRaw(msg::saveDone, *name);
+            t.flush();
+            return true;
+        }
+        t.writeWithRaw(msg::saveFailed, error);
+    }
+}
 
 std::optional<char> readChoice(Terminal& t, const char* choices, const std::function<void()>& ask)
 {

@@ -21,6 +21,14 @@ void settingsDialogue(Session& session);
 // input ends (then nothing changes).  True when a file was read.
 bool readRobotDataFile(Session& session);
 
+// Saves the current task as a robot data file, in the format that
+// readRobotDataFile reads: asks for a name, and for a file that is there
+// already whether to replace it ('y'; any other key asks for a name
+// again), until the file is written or the input ends.  A name that cannot
+// be written gets the reason and the question again.  The settings never
+// change.  True when a file was written.
+bool saveRobotDataFile(Session& session);
+
 // A selector key out of `choices` (such as "ab", "78", "LCS").  A key
 // outside them gets a notice naming the choices, then `ask` prints the
 // question again and the next key is read; none at the end of the input.

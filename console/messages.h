@@ -139,6 +139,12 @@ inline constexpr const char* fileNotRead = "\n!!! ファイルを読み込めま
 inline constexpr const char* fileInputEnded = "\n!!! 入力が終わりました．ファイルは読み込みません．";
 inline constexpr const char* runShorterThanPath =
     "\n!!! 位置決め時間 tf=%6.3f[s] が計算時間 %6.3f[s] より長いので，輪郭の途中までしか動きません．";
+inline constexpr const char* saveTitle = "\n現在の設定をファイル 'robot51.dat, robot52.dat, ...' に保存";
+inline constexpr const char* saveReplaceQuestion = "\nファイル %s は既にあります．上書きする？  yes:y   no:n  ";
+inline constexpr const char* saveDone = "\nファイル %s に保存しました．";
+inline constexpr const char* saveFailed = "\n!!! ファイルに保存できません（設定は変わりません）: %s";
+inline constexpr const char* saveInputEnded = "\n!!! 入力が終わりました．ファイルは保存しません．";
+inline constexpr const char* playbackSpeed = "\n再生速度 ×%s";
 inline constexpr const char* keyNotOffered = "\n!!! このキーは選べません: '%s'　%s のどれかを入力してください．";
 
 }  // namespace hybridsim::msg
