@@ -1,0 +1,342 @@
+#!/usr/bin/env python3
+"""Playback in the window of the built hybridsim, under a private Xvfb, with
+real input from xdotool.
+
+The window is captured with xwd and compared with the batch runner's
+picture of a frame (`hybridsim-batch --png F --frame N`, drawn off screen
+with the window's own code, pixel for pixel the window's picture):
+
+  * End shows the last sample, its probe tip red where the view mapping
+    puts it; Left once shows the sample before it;
+  * a click in the position graph at the x of sample 100 shows sample 100,
+    a drag to the left end of the force graph sample 0; Home sample 0;
+  * Space plays (at an eighth of real time, slowed with '-'): the frame
+    reached, read off the force curve's right end, grows until it is past a
+    known sample; Space pauses: the picture then stays still while the
+    clock runs for several frame periods;
+  * 'x' saves the task on the console: the saved file, read by the batch
+    runner, gives the CSV of the task the window showed, byte for byte.
+
+Every wait is for a condition with a deadline.
+
+usage: e2e_playback.py --program build/app/hybridsim --batch build/app/hybridsim-batch
+"""
+
+import argparse
+import array
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from e2e_window import Failure, parse_xwd, window_point, RED, WINDOW  # noqa: E402
+
+DEADLINE = 30.0  # seconds for any one condition
+# robot b, method 7, the circle; nothing changed in the first pass: a task
+# that the reference file below holds exactly
+ANSWERS = "nb7Cn\n"
+REFERENCE_TASK = "b 0.5 0.5 500 500 7 5 0 10 5 C 0.4 0 0.25 6 0.005 10\n"
+
+
+def read_png(path):
+    """The RGB pixels of an 8-bit RGB PNG, rows from the top, as a list of bytes rows."""
+    data = open(path, "rb").read()
+    pos, width, height, idat = 8, 0, 0, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or colour != 2:
+                raise Failure("unexpected PNG format")
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = 3 * width
+    rows, prev = [], bytearray(stride)
+    for r in range(height):
+        f = raw[r * (stride + 1)]
+        line = bytearray(raw[r * (stride + 1) + 1:(r + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 3] if i >= 3 else 0
+            b = prev[i]
+            c = prev[i - 3] if i >= 3 else 0
+            if f == 1:
+                line[i] = (line[i] + a) & 0xFF
+            elif f == 2:
+                line[i] = (line[i] + b) & 0xFF
+            elif f == 3:
+                line[i] = (line[i] + (a + b) // 2) & 0xFF
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 0xFF
+        rows.append(bytes(line))
+        prev = line
+    return width, height, rows
+
+
+def as_pixels(rows, like):
+    """RGB rows as the 32-bit pixels of window picture `like` (its masks)."""
+    out = array.array("I")
+    shifts = like.shifts
+    for row in rows:
+        for i in range(0, len(row), 3):
+            out.append((row[i] << shifts[0]) | (row[i + 1] << shifts[1]) | (row[i + 2] << shifts[2]))
+    return out
+
+
+def colour_only(pic):
+    """The picture's pixels without the bits outside the colour masks."""
+    keep = pic.masks[0] | pic.masks[1] | pic.masks[2]
+    return array.array("I", (v & keep for v in pic.pixels))
+
+
+class Playback:
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.xvfb = self.program = None
+        self.display = None
+        self.window = None
+        self.frames = {}  # frame number -> pixels of the batch runner's picture
+
+    # --- the display and the program
+
+    def start(self, answers):
+        r, w = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x1024x24", "-nolisten", "tcp",
+             "-noreset"], pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b""
+        deadline = time.monotonic() + DEADLINE
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(r)
+        if not number.strip():
+            raise Failure("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        answers_path = os.path.join(self.work, "answers.txt")
+        with open(answers_path, "w") as f:
+            f.write(answers)
+        self.stdout_path = os.path.join(self.work, "stdout.txt")
+        self.program = subprocess.Popen(
+            [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"],
+            stdin=open(answers_path, "rb"), stdout=open(self.stdout_path, "wb"),
+            stderr=subprocess.STDOUT, env=self.env())
+        deadline = time.monotonic() + DEADLINE
+        while time.monotonic() < deadline and self.program.poll() is None:
+            found = self.x("xdotool", "search", "--name", "^r:file").stdout.split()
+            if found:
+                self.window = found[0]
+                break
+            time.sleep(0.05)
+        if not self.window:
+            raise Failure("no window appeared: " + self.stdout())
+        self.x("xdotool", "windowfocus", "--sync", self.window)
+
+    def env(self):
+        return dict(os.environ, DISPLAY=self.display, LC_ALL="C.UTF-8")
+
+    def x(self, *cmd):
+        return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True, timeout=DEADLINE)
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stop(self):
+        for p in (self.program, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+
+    # --- input and pictures
+
+    def key(self, name):
+        self.x("xdotool", "key", "--window", self.window, name)
+
+    def click(self, col, row, drag_to=None):
+        self.x("xdotool", "mousemove", "--window", self.window, str(col), str(row))
+        if drag_to is None:
+            self.x("xdotool", "click", "1")
+            return
+        self.x("xdotool", "mousedown", "1")
+        self.x("xdotool", "mousemove", "--window", self.window, str(drag_to[0]), str(drag_to[1]))
+        self.x("xdotool", "mouseup", "1")
+
+    def capture(self):
+        shot = subprocess.run(["xwd", "-id", self.window, "-silent"], env=self.env(),
+                              capture_output=True, timeout=DEADLINE)
+        if shot.returncode != 0:
+            raise Failure("xwd failed")
+        return parse_xwd(shot.stdout)
+
+    def frame_picture(self, n, like):
+        if n not in self.frames:
+            path = os.path.join(self.work, f"frame{n}.png")
+            task = os.path.join(self.work, "reference.dat")
+            subprocess.run([self.args.batch, task, "--png", path, "--frame", str(n)], env=self.env(),
+                           check=True, timeout=120)
+            self.frames[n] = as_pixels(read_png(path)[2], like)
+        return self.frames[n]
+
+    def until(self, what, test):
+        """Captures until test(picture) holds; returns the picture."""
+        deadline = time.monotonic() + DEADLINE
+        while True:
+            pic = self.capture()
+            if test(pic):
+                print(f"  ok: {what}")
+                return pic
+            if time.monotonic() > deadline or self.program.poll() is not None:
+                raise Failure(what)
+            time.sleep(0.05)
+
+    def shows(self, n):
+        return lambda pic: colour_only(pic) == self.frame_picture(n, pic)
+
+
+def reached_frame(pic):
+    """The last sample drawn, read off the right end of the force curve: the
+    red curve lies on or about the blue Fn line once the force has settled;
+    sample i lies in column 560 + i."""
+    fn_row = WINDOW - 1 - int((0.35 + 1.0) * 400)
+    last = -1
+    for col in range(560, 761):
+        if any(pic.at(col, r) == RED for r in range(fn_row - 10, fn_row + 11)):
+            last = col - 560
+    return last
+
+
+def run(args, work):
+    with open(os.path.join(work, "reference.dat"), "w") as f:
+        f.write(REFERENCE_TASK)
+    saved = os.path.join(work, "saved.dat")
+    tips = []
+    out = subprocess.run([args.batch, os.path.join(work, "reference.dat"), "--csv", "-"],
+                         check=True, capture_output=True, text=True, timeout=60).stdout
+    for line in out.splitlines()[1:]:
+        cells = line.split(",")
+        tips.append((float(cells[4]), float(cells[5])))
+
+    p = Playback(args, work)
+    try:
+        p.start(ANSWERS + saved + "\n")
+        p.until("the window shows frame 0 of the run", p.shows(0))
+
+        p.key("End")
+        last = len(tips) - 1
+        tip_col, tip_row = (int((c + 1.0) * 400) for c in window_point(tips[last], 1.0))
+        pic = p.until(f"End shows the last sample, {last}", p.shows(last))
+        if pic.at(tip_col, WINDOW - 1 - tip_row) != RED:
+            raise Failure("the probe tip of the last sample is not red where the view mapping puts it")
+        print("  ok: its probe tip is red at the mapped pixel")
+        p.key("Left")
+        p.until(f"Left shows sample {last - 1}", p.shows(last - 1))
+
+        # sample i of the time axes lies in column 560 + i; the position graph
+        # spans rows 50 .. 200 of the window
+        p.click(660, 150)
+        p.until("a click in the position graph at sample 100 shows sample 100", p.shows(100))
+        p.click(700, 300, drag_to=(540, 330))
+        p.until("a drag to the left of the force graph ends at sample 0", p.shows(0))
+        p.key("End")
+        p.until("End again", p.shows(last))
+        p.key("Home")
+        p.until("Home shows sample 0", p.shows(0))
+
+        # an eighth of real time: 3 frames a second
+        for _ in range(3):
+            p.key("minus")
+        p.key("space")
+        p.until("Space plays: the frame passes sample 12", lambda pic: reached_frame(pic) > 12)
+        p.key("space")
+        # paused: the picture stays the same for a second of the clock,
+        # three frame periods at this speed
+        first = p.capture().pixels
+        start = time.monotonic()
+        shots = 0
+        while time.monotonic() - start < 1.0:
+            if p.capture().pixels != first:
+                raise Failure("the picture moved after Space paused the playback")
+            shots += 1
+        paused_at = reached_frame(p.capture())
+        if not 12 < paused_at < last:
+            raise Failure(f"paused at frame {paused_at}")
+        print(f"  ok: Space pauses at frame {paused_at}: {shots} pictures over 1 s the same")
+        if "再生速度 ×1/8" not in p.stdout():
+            raise Failure("the console does not show the speed: " + p.stdout()[-300:])
+        print("  ok: the console shows the speed")
+
+        p.key("x")
+        deadline = time.monotonic() + DEADLINE
+        while "に保存しました" not in p.stdout():
+            if time.monotonic() > deadline or p.program.poll() is not None:
+                raise Failure("'x' did not save the task: " + p.stdout()[-500:])
+            time.sleep(0.05)
+        a = subprocess.run([args.batch, saved, "--csv", "-"], capture_output=True, timeout=60)
+        b = subprocess.run([args.batch, os.path.join(work, "reference.dat"), "--csv", "-"],
+                           capture_output=True, timeout=60)
+        if a.returncode != 0 or a.stdout != b.stdout:
+            raise Failure("the saved task's run differs from the window's: " + a.stderr.decode())
+        print("  ok: 'x' saved the task; its CSV is the window's run's, byte for byte")
+        # the picture did not move: saving changes nothing
+        if reached_frame(p.capture()) != paused_at:
+            raise Failure("saving moved the frame")
+
+        # ESC ends the program; judged by its status, not by the key sender
+        p.key("Escape")
+        try:
+            status = p.program.wait(DEADLINE)
+        except subprocess.TimeoutExpired:
+            raise Failure("ESC did not end the program")
+        if status != 0:
+            raise Failure(f"ESC ended the program with status {status}")
+        print("  ok: ESC ends the program with status 0")
+    finally:
+        p.stop()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--batch", required=True)
+    ap.add_argument("--keep", help="keep the work folder here")
+    args = ap.parse_args()
+    for tool in ("Xvfb", "xdotool", "xwd"):
+        if not shutil.which(tool):
+            print(f"e2e_playback: {tool} is missing (scripts/install-deps.sh installs it)", file=sys.stderr)
+            return 1
+    work = args.keep or tempfile.mkdtemp(prefix="e2e-playback-")
+    os.makedirs(work, exist_ok=True)
+    try:
+        print(f"playback in the window of {args.program}:")
+        run(args, work)
+    except (Failure, subprocess.SubprocessError, OSError) as e:
+        print(f"  FAILED: {e}", file=sys.stderr)
+        return 1
+    if not args.keep:
+        shutil.rmtree(work, ignore_errors=True)
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
