@@ -1,6 +1,8 @@
 // web_shape_dump [TASKFILE] FRAME: the shapes and texts that the desktop's
-// drawing records (RecordingCanvas) for one frame of a task, as JSON, in
-// painter's order.  The browser tests compare the page's picture with it.
+// drawing records (RecordingCanvas) for one frame of a task, in painter's
+// order, and where the view mapping puts the probe tip of that frame, as
+// JSON: {"tip": [x, y], "items": [...]} in window units.  The browser tests
+// compare the page's picture with it.
 //
 // The task is set up as hybridsim-batch sets it up: entry defaults,
 // defaults, derivation, the task file, derivation, the run, and the view as
@@ -15,6 +17,8 @@
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "view/frame.h"
+#include "view/graphs.h"
+#include "view/primitives.h"
 #include "view/recording_canvas.h"
 
 namespace {
@@ -102,8 +106,13 @@ int main(int argc, char** argv)
     RecordingCanvas cv;
     drawFrame(cv, *s, *run);
 
+    const Vec2 tip = toWindow(*s, currentSeries(*run, s->type).tipPos[std::size_t(lastSample(*s, s->frame))]);
+    std::printf("{\"tip\":[");
+    number(tip.x);
+    std::printf(",");
+    number(tip.y);
     // shapes and texts merged back into painter's order
-    std::printf("[\n");
+    std::printf("],\n\"items\":[\n");
     std::size_t si = 0, ti = 0;
     bool first = true;
     while (si < cv.shapes.size() || ti < cv.texts.size()) {
@@ -138,6 +147,6 @@ int main(int argc, char** argv)
             std::printf("}");
         }
     }
-    std::printf("\n]\n");
+    std::printf("\n]}\n");
     return 0;
 }
