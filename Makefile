@@ -52,7 +52,7 @@ bench: build
 # The browser edition's figures in headless Chromium (docs/performance.md).
 bench-web: build web
 	./scripts/test-stages.sh web-deps
-	node tests/web/bench.mjs --site $(WEB_BUILD)/site --batch $(BUILD)/app/hybridsim-batch
+	node tests/web/bench.mjs --site $(WEB_BUILD)/site --native-bench $(BUILD)/bench/hybridsim-bench
 
 clean:
 	rm -rf $(BUILD) $(WEB_BUILD)

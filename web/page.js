@@ -21,8 +21,10 @@
   function fitCanvas() {
     const box = canvas.parentElement.getBoundingClientRect();
     const below = slider.parentElement.getBoundingClientRect().height + 36;
-    const room = Math.min(document.documentElement.clientWidth - 24,
-                          window.innerHeight - box.top - below);
+    // on a wide screen the panels keep their place beside the picture
+    const width = document.documentElement.clientWidth;
+    const panels = width >= 1000 ? 440 : 0;
+    const room = Math.min(width - 36 - panels, window.innerHeight - box.top - below);
     const side = Math.max(240, Math.floor(room));
     const pixels = Math.round(side * (window.devicePixelRatio || 1));
     canvas.style.width = side + 'px';
@@ -148,6 +150,8 @@
   sim.ready.then(() => {
     ready = true;
     showRun();
+    // the first picture is on the canvas (docs/performance.md measures to here)
+    performance.mark('hybridsim-first-picture');
     document.body.dataset.ready = 'true';
   }, (e) => say('The simulator could not start: ' + e.message, true));
 })();
