@@ -194,6 +194,17 @@ for (const [origin, url] of origins) {
         want.tip,
       );
       assert.deepEqual(seen.tip, [255, 0, 0, 255], 'the probe tip');
+      // and at frame 25, where the tip stands on the crest of the sine
+      const tip25 = nativeShapes(25).tip;
+      assert.ok(tip25[1] > 0.15, `tip of frame 25 at y = ${tip25[1]}`);
+      const pixel25 = await page.evaluate(([x, y]) => {
+        hybridsim.frame = 25;
+        const c = document.getElementById('view');
+        const px = Math.floor(((x + 1) / 2) * c.width);
+        const py = Math.floor(((1 - y) / 2) * c.height);
+        return Array.from(c.getContext('2d').getImageData(px, py, 1, 1).data);
+      }, tip25);
+      assert.deepEqual(pixel25, [255, 0, 0, 255], "the probe tip of frame 25");
       assert.ok(seen.lit > 100, `text in the lit colour of the window: ${seen.lit} pixels`);
       assert.equal(seen.readout, 'frame 100 / 200, t = 4.00 s');
       // writing the frame clamps it
