@@ -39,6 +39,11 @@
     const labelSize = c.lengthBytesUTF8(label) + 1;
     const data = c._malloc(bytes.length + 1);
     const labelAt = c._malloc(labelSize);
+    if (!data || !labelAt) {
+      c._free(data);
+      c._free(labelAt);
+      return { ok: false, message: `${label}: too large to read (${bytes.length} bytes)` };
+    }
     c.HEAPU8.set(bytes, data);
     c.stringToUTF8(label, labelAt, labelSize);
     const ok = c._hs_load(data, bytes.length, labelAt) === 1;

@@ -143,6 +143,16 @@
     fitCanvas();
     redraw();
   });
+  // a new pixel ratio (the window moved to another screen) without a resize
+  function watchPixelRatio() {
+    const query = window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+    query.addEventListener('change', () => {
+      fitCanvas();
+      redraw();
+      watchPixelRatio();
+    }, { once: true });
+  }
+  watchPixelRatio();
 
   sim.on('run', showRun);
   sim.on('frame', redraw);

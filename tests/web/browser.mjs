@@ -72,8 +72,8 @@ export function serveFolder(dir) {
 }
 
 // A new page whose console errors, page errors, failed requests and dialogs
-// are collected in `problems`.
-export async function openPage(browser, url, problems, timeout = 30000) {
+// are collected in `problems`; `pixelRatio` is the screen's devicePixelRatio.
+export async function openPage(browser, url, problems, timeout = 30000, pixelRatio = 1) {
   const page = await browser.newPage();
   page.on('console', (m) => {
     if (m.type() === 'error') problems.push(`console error: ${m.text()}`);
@@ -91,7 +91,7 @@ export async function openPage(browser, url, problems, timeout = 30000) {
     problems.push(`dialog (${d.type()}): ${d.message()}`);
     await d.dismiss();
   });
-  await page.setViewport({ width: 1280, height: 900, deviceScaleFactor: 1 });
+  await page.setViewport({ width: 1280, height: 900, deviceScaleFactor: pixelRatio });
   await page.goto(url, { waitUntil: 'load', timeout });
   await page.waitForFunction(() => document.body.dataset.ready === 'true', { timeout });
   return page;

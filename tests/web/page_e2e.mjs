@@ -133,10 +133,10 @@ for (const [origin, url] of origins) {
     let page;
     let problems;
     // a fresh page for each test, whose problems fail it
-    const fresh = async () => {
+    const fresh = async (pixelRatio = 1) => {
       if (page) await page.close();
       problems = [];
-      page = await openPage(chromium.browser, url(), problems, deadline);
+      page = await openPage(chromium.browser, url(), problems, deadline, pixelRatio);
     };
     const noProblems = () => assert.deepEqual(problems, [], 'console, page, request or dialog trouble');
     const loadTask = (file) =>
@@ -210,6 +210,25 @@ for (const [origin, url] of origins) {
       // writing the frame clamps it
       assert.equal(await page.evaluate(() => { hybridsim.frame = 999; return hybridsim.frame; }), 200);
       assert.equal(await page.evaluate(() => { hybridsim.frame = -5; return hybridsim.frame; }), 0);
+      noProblems();
+    });
+
+    test('a high-density screen: the canvas has a device pixel for each pixel', async () => {
+      await fresh(2);
+      const { tip } = nativeShapes(100);
+      await page.evaluate(() => { hybridsim.frame = 100; });
+      const size = await page.evaluate(() => {
+        const c = document.getElementById('view');
+        return [c.width, c.height, parseFloat(c.style.width), parseFloat(c.style.height)];
+      });
+      assert.deepEqual(size, [2 * size[2], 2 * size[2], size[2], size[2]], 'canvas and CSS size');
+      const pixel = await page.evaluate(([x, y]) => {
+        const c = document.getElementById('view');
+        const px = Math.floor(((x + 1) / 2) * c.width);
+        const py = Math.floor(((1 - y) / 2) * c.height);
+        return Array.from(c.getContext('2d').getImageData(px, py, 1, 1).data);
+      }, tip);
+      assert.deepEqual(pixel, [255, 0, 0, 255], 'the probe tip');
       noProblems();
     });
 

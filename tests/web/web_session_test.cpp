@@ -2,6 +2,7 @@
 // or not at all, the frame range and the unreachable-point notice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
