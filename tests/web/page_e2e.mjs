@@ -251,6 +251,17 @@ for (const [origin, url] of origins) {
       await page.waitForFunction(() => /^Read /.test(document.getElementById('message').textContent),
                                   { timeout: deadline });
       assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut(tasks.robotBCircle, '--report'));
+      // a file dropped on the page is read the same way
+      await page.evaluate((text) => {
+        const files = new DataTransfer();
+        files.items.add(new File([text], 'dropped.dat'));
+        for (const type of ['dragenter', 'dragover', 'drop'])
+          document.body.dispatchEvent(new DragEvent(type, { dataTransfer: files, bubbles: true, cancelable: true }));
+      }, fs.readFileSync(tasks.robotALine, 'utf8'));
+      await page.waitForFunction(() => document.getElementById('message').textContent === 'Read dropped.dat.',
+                                  { timeout: deadline });
+      assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut(tasks.robotALine, '--report'));
+      assert.equal(await page.$eval('#drop-hint', (e) => e.hidden), true);
       noProblems();
     });
 
