@@ -2,9 +2,13 @@
 # Both first install the Debian packages the project needs (only the missing ones).
 
 BUILD ?= build
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8000
 JOBS ?= 2
+# Debian's emcc finds its JavaScript helpers (acorn) there
+export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH),)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench web serve-web bench-web clean
 
 all: build
 
@@ -18,11 +22,25 @@ build: deps
 run: build
 	./$(BUILD)/app/hybridsim
 
-# Every test in the ordinary build, then the whole suite again under the
-# sanitizers, then the fuzz targets (docs/reliability.md; FUZZ_SECONDS sets
-# how long each target runs).
+# The browser edition: the page in $(WEB_BUILD)/site, a folder of static
+# files (docs/web.md).
+web: deps
+	@emcmake cmake -S web -B $(WEB_BUILD)/cmake >/dev/null
+	@cmake --build $(WEB_BUILD)/cmake -j $(JOBS)
+	@echo "the page: $(WEB_BUILD)/site/index.html"
+
+# The page on http://127.0.0.1:$(WEB_PORT)/ until Ctrl-C.
+serve-web: web
+	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
+
+# Every test in the ordinary build, then the browser edition in headless
+# Chromium (it compares the page with programs of the ordinary build, and
+# fails in a minute rather than after the sanitizer stage), then the whole
+# suite again under the sanitizers, then the fuzz targets
+# (docs/reliability.md; FUZZ_SECONDS sets how long each target runs).
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) BUILD=$(BUILD) WEB_BUILD=$(WEB_BUILD) ./scripts/test-stages.sh web
 	JOBS=$(JOBS) ./scripts/test-stages.sh asan
 	JOBS=$(JOBS) ./scripts/test-stages.sh fuzz
 
@@ -31,5 +49,10 @@ bench: build
 	xvfb-run -a -s "-screen 0 1024x1024x24" ./$(BUILD)/bench/hybridsim-draw-bench \
 	    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+# The browser edition's figures in headless Chromium (docs/performance.md).
+bench-web: build web
+	./scripts/test-stages.sh web-deps
+	node tests/web/bench.mjs --site $(WEB_BUILD)/site --native-bench $(BUILD)/bench/hybridsim-bench
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WEB_BUILD)

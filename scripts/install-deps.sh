@@ -1,5 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those missing.
+# The browser edition needs emscripten to build, chromium, nodejs and npm to
+# test (the test's own npm packages come from tests/web/package-lock.json).
 set -eu
 
 packages="
@@ -25,7 +27,14 @@ locales
 python3
 clang
 libclang-rt-14-dev
+emscripten
+nodejs
+chromium
+fonts-liberation
 "
+
+# npm comes with some builds of nodejs and apart from Debian's
+command -v npm >/dev/null 2>&1 || packages="$packages npm"
 
 missing=""
 for p in $packages; do

@@ -1,6 +1,13 @@
 #!/bin/sh
 # The stages of `make test` after the ordinary build and its tests:
 #
+#   scripts/test-stages.sh web    the browser edition: the Emscripten build of
+#                                 the page, then the page in Debian's Chromium,
+#                                 headless, from file:// and from a server on
+#                                 127.0.0.1, against hybridsim-batch and the
+#                                 shape dump of the ordinary build
+#   scripts/test-stages.sh web-deps   only the test's npm packages, from
+#                                 tests/web/package-lock.json (npm ci)
 #   scripts/test-stages.sh asan   the whole test suite again in a build with
 #                                 AddressSanitizer (leaks included) and
 #                                 UndefinedBehaviorSanitizer; any report fails
@@ -11,6 +18,8 @@
 #
 # Settings (environment):
 #   JOBS=2              parallel build and test jobs
+#   BUILD=build         folder of the ordinary build
+#   WEB_BUILD=build-web folder of the browser edition (the page in site/)
 #   ASAN_BUILD=build-asan   folder of the sanitizer build
 #   FUZZ_BUILD=build-fuzz   folder of the fuzz build (its corpus grows there)
 #   FUZZ_SECONDS=60     seconds each fuzz target runs; the targets run side by side
@@ -24,6 +33,8 @@ ASAN_BUILD=${ASAN_BUILD:-build-asan}
 FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-5}
+BUILD=${BUILD:-build}
+WEB_BUILD=${WEB_BUILD:-build-web}
 SANITIZERS=$ROOT/tests/hardening/sanitizers
 
 say() { printf '\n== %s\n' "$*"; }
@@ -117,11 +128,45 @@ fuzz_stage() {
     echo "fuzz stage: no crash, leak, sanitizer report or slow input $(took)"
 }
 
+# The browser test's npm packages, exactly as locked; installed again only
+# when the lock file has changed since the last install.
+web_deps() {
+    stamp=tests/web/node_modules/.installed-lock.json
+    if [ -f "$stamp" ] && cmp -s "$stamp" tests/web/package-lock.json; then
+        return 0
+    fi
+    (cd tests/web && npm ci --no-audit --no-fund)
+    cp tests/web/package-lock.json "$stamp"
+}
+
+web_stage() {
+    say "browser edition ($WEB_BUILD): Emscripten build"
+    # Debian's emcc finds its JavaScript helpers (acorn) there
+    NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+    export NODE_PATH
+    emcmake cmake -S web -B "$WEB_BUILD/cmake" >/dev/null
+    cmake --build "$WEB_BUILD/cmake" -j "$JOBS"
+
+    say "the page in headless Chromium, against the ordinary build ($BUILD)"
+    cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump
+    web_deps
+    status=0
+    node tests/web/page_e2e.mjs --site "$WEB_BUILD/site" --batch "$BUILD/app/hybridsim-batch" \
+        --dump "$BUILD/tests/web/web_shape_dump" || status=1
+    if [ "$status" -ne 0 ]; then
+        echo "browser stage FAILED" >&2
+        exit 1
+    fi
+    echo "browser stage: every page test passed $(took)"
+}
+
 case "${1:-}" in
+web) web_stage ;;
+web-deps) web_deps ;;
 asan) asan_stage ;;
 fuzz) fuzz_stage ;;
 *)
-    echo "usage: $0 asan|fuzz" >&2
+    echo "usage: $0 web|web-deps|asan|fuzz" >&2
     exit 2
     ;;
 esac

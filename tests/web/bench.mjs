@@ -1,0 +1,125 @@
+// The browser edition's figures in Debian's Chromium, headless
+// (docs/performance.md): medians of
+//   - opening the page from file:// to the first picture on the canvas;
+//   - recomputing the default task (the task file read, derivation, run) in
+//     WebAssembly, and the same run natively (hybridsim-bench);
+//   - redrawing the last frame of the default run on an 800 x 800 canvas:
+//     recording the shapes in WebAssembly, drawing them, rasterising until a
+//     pixel can be read; and the recording alone;
+//   - the weight of the page's files.
+//
+//   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+import { launchBrowser, openPage } from './browser.mjs';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const root = path.resolve(here, '..', '..');
+const option = (name, fallback) => {
+  const i = process.argv.indexOf(name);
+  return path.resolve(i > 0 ? process.argv[i + 1] : fallback);
+};
+const site = option('--site', path.join(root, 'build-web', 'site'));
+const nativeBench = option('--native-bench', path.join(root, 'build', 'bench', 'hybridsim-bench'));
+const loads = 15;   // page openings
+const repeats = 50; // recomputations and redraws
+
+const median = (xs) => {
+  const s = [...xs].sort((a, b) => a - b);
+  const m = s.length >> 1;
+  return s.length % 2 ? s[m] : (s[m - 1] + s[m]) / 2;
+};
+const ms = (x) => x.toFixed(x < 10 ? 2 : 1) + ' ms';
+
+const chromium = await launchBrowser();
+const problems = [];
+try {
+  const url = pathToFileURL(path.join(site, 'index.html')).href;
+
+  // opening the page: navigation start to the first picture
+  const opening = [];
+  for (let i = 0; i < loads; ++i) {
+    const page = await openPage(chromium.browser, url, problems);
+    opening.push(await page.evaluate(() => performance.getEntriesByName('hybridsim-first-picture')[0].startTime));
+    await page.close();
+  }
+
+  const page = await openPage(chromium.browser, url, problems);
+  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'core', 'data', 'default_task.dat'), 'utf8');
+  const inPage = await page.evaluate(async (taskText, n) => {
+    // a core of its own, so that only the computation is timed
+    const core = await createHybridsimCore();
+    core._hs_start();
+    const bytes = new TextEncoder().encode(taskText);
+    const data = core._malloc(bytes.length);
+    const name = core._malloc(16);
+    core.HEAPU8.set(bytes, data);
+    core.stringToUTF8('default.dat', name, 16);
+    const recompute = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      core._hs_load(data, bytes.length, name);
+      recompute.push(performance.now() - t0);
+    }
+
+    // the last frame at 800 x 800: the shapes recorded in WebAssembly
+    // alone (the second core), then the page's whole redraw (recording,
+    // drawing and rasterising until a pixel can be read)
+    core._hs_set_frame(200);
+    const record = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      core._hs_draw();
+      record.push(performance.now() - t0);
+    }
+    const canvas = document.createElement('canvas');
+    canvas.width = 800;
+    canvas.height = 800;
+    const ctx = canvas.getContext('2d');
+    hybridsim.frame = hybridsim.lastFrame;
+    const redraw = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      hybridsim.draw(ctx, 800);
+      ctx.getImageData(0, 0, 1, 1);
+      redraw.push(performance.now() - t0);
+    }
+    return { recompute, record, redraw };
+  }, defaultTask, repeats);
+  await page.close();
+
+  // the same run natively
+  const native = JSON.parse(execFileSync(nativeBench, [
+    '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
+    '--benchmark_report_aggregates_only=true', '--benchmark_format=json',
+  ], { encoding: 'utf8' }));
+  const nativeMedian = native.benchmarks.find((b) => b.aggregate_name === 'median');
+  const nativeMs = nativeMedian.real_time * { ns: 1e-6, us: 1e-3, ms: 1 }[nativeMedian.time_unit];
+
+  // the page's weight
+  const files = fs.readdirSync(site).filter((f) => fs.statSync(path.join(site, f)).isFile());
+  let bytes = 0;
+  let gzipped = 0;
+  for (const f of files) {
+    const b = fs.readFileSync(path.join(site, f));
+    bytes += b.length;
+    gzipped += zlib.gzipSync(b, { level: 9 }).length;
+  }
+
+  const recompute = median(inPage.recompute);
+  console.log(`chromium: ${(await chromium.browser.version())}`);
+  console.log(`opening from file:// to the first picture: ${ms(median(opening))} (median of ${loads})`);
+  console.log(`recompute of the default task in WebAssembly: ${ms(recompute)} (median of ${repeats})`);
+  console.log(`the same run natively (Calcontrol/robot_b/method_8/sine): ${ms(nativeMs)}; ratio ${(recompute / nativeMs).toFixed(2)}`);
+  console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
+              `${ms(median(inPage.record))} (medians of ${repeats})`);
+  console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
+  console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
+  if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
+} finally {
+  await chromium.close();
+}

@@ -1,0 +1,98 @@
+// Debian's Chromium, headless, driven by the pinned puppeteer-core, and a
+// static server on 127.0.0.1 for the built page: what the browser tests and
+// the benchmark share.
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+export const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
+
+// flags that keep Chromium off the network this machine does not have
+const chromiumArgs = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--disable-dev-shm-usage',
+];
+
+// Starts Chromium with a new empty profile; close() ends it and removes the profile.
+export async function launchBrowser() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    userDataDir: profile,
+    args: chromiumArgs,
+    timeout: 60000,
+  });
+  return {
+    browser,
+    async close() {
+      await browser.close();
+      fs.rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+const contentTypes = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+};
+
+// Serves the files of `dir` on 127.0.0.1 at a free port.
+export function serveFolder(dir) {
+  const server = http.createServer((req, res) => {
+    const name = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
+    const file = path.join(dir, name === '/' ? 'index.html' : name);
+    if (!file.startsWith(dir + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end('not found');
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': contentTypes[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      resolve({
+        url: `http://127.0.0.1:${port}/index.html`,
+        close: () => new Promise((done) => server.close(done)),
+      });
+    });
+  });
+}
+
+// A new page whose console errors, page errors, failed requests and dialogs
+// are collected in `problems`; `pixelRatio` is the screen's devicePixelRatio.
+export async function openPage(browser, url, problems, timeout = 30000, pixelRatio = 1) {
+  const page = await browser.newPage();
+  page.on('console', (m) => {
+    if (m.type() === 'error') problems.push(`console error: ${m.text()}`);
+  });
+  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+  page.on('requestfailed', (r) => {
+    // a download handed to the browser ends its request; nothing failed
+    if (r.url().startsWith('blob:') && r.failure()?.errorText === 'net::ERR_ABORTED') return;
+    problems.push(`failed request: ${r.url()} ${r.failure()?.errorText}`);
+  });
+  page.on('response', (r) => {
+    if (r.status() >= 400) problems.push(`failed request: ${r.url()} status ${r.status()}`);
+  });
+  page.on('dialog', async (d) => {
+    problems.push(`dialog (${d.type()}): ${d.message()}`);
+    await d.dismiss();
+  });
+  await page.setViewport({ width: 1280, height: 900, deviceScaleFactor: pixelRatio });
+  await page.goto(url, { waitUntil: 'load', timeout });
+  await page.waitForFunction(() => document.body.dataset.ready === 'true', { timeout });
+  return page;
+}

@@ -1,0 +1,167 @@
+// The page around window.hybridsim: the canvas, the panels, the frame
+// readout, opening task files (picker and drag-and-drop) and the downloads.
+(function () {
+  'use strict';
+
+  const sim = window.hybridsim;
+  const $ = (id) => document.getElementById(id);
+  const canvas = $('view');
+  const ctx = canvas.getContext('2d');
+  const slider = $('frame');
+  const readout = $('readout');
+  const message = $('message');
+  const notice = $('notice');
+  const dropHint = $('drop-hint');
+
+  // the task shown, for the names of downloaded files
+  let taskName = 'default';
+  let ready = false;
+
+  // --- the picture: a square that fits the viewport, sharp at any pixel ratio ---
+  function fitCanvas() {
+    const box = canvas.parentElement.getBoundingClientRect();
+    const below = slider.parentElement.getBoundingClientRect().height + 36;
+    // on a wide screen the panels keep their place beside the picture
+    const width = document.documentElement.clientWidth;
+    const panels = width >= 1000 ? 440 : 0;
+    const room = Math.min(width - 36 - panels, window.innerHeight - box.top - below);
+    const side = Math.max(240, Math.floor(room));
+    const pixels = Math.round(side * (window.devicePixelRatio || 1));
+    canvas.style.width = side + 'px';
+    canvas.style.height = side + 'px';
+    if (canvas.width !== pixels || canvas.height !== pixels) {
+      canvas.width = pixels;
+      canvas.height = pixels;
+    }
+  }
+
+  function redraw() {
+    if (!ready) return;
+    sim.draw(ctx, canvas.width);
+    const f = sim.frame;
+    slider.max = String(sim.lastFrame);
+    slider.value = String(f);
+    readout.textContent = 'frame ' + f + ' / ' + sim.lastFrame + ', t = ' + sim.time(f).toFixed(2) + ' s';
+  }
+
+  // --- the panels of a new run ---
+  function showRun() {
+    $('report').textContent = sim.report();
+    $('summary').textContent = sim.summary();
+    const n = sim.notice();
+    notice.hidden = n.count === 0;
+    notice.textContent = n.count === 0 ? '' :
+      'Robot b cannot reach ' + n.count + (n.count === 1 ? ' point' : ' points') +
+      ' of this run; their samples hold not-a-number.\n' + n.text.trim();
+    redraw();
+  }
+
+  function say(text, isError) {
+    message.hidden = text === '';
+    message.textContent = text;
+    message.classList.toggle('error', Boolean(isError));
+  }
+
+  // --- task files ---
+  function openFile(file) {
+    if (!ready || !file) return;
+    file.arrayBuffer().then((buffer) => {
+      const r = sim.loadBytes(new Uint8Array(buffer), file.name);
+      if (r.ok) {
+        taskName = file.name.replace(/\.[^.]*$/, '') || 'task';
+        say('Read ' + file.name + '.', false);
+      } else {
+        say(r.message, true);  // the previous run stays on screen
+      }
+    }, (e) => say(file.name + ': cannot read: ' + e.message, true));
+  }
+
+  $('task-file').addEventListener('change', (e) => {
+    openFile(e.target.files[0]);
+    e.target.value = '';  // the same file can be read again
+  });
+
+  let dragDepth = 0;
+  const isFileDrag = (e) => e.dataTransfer && Array.from(e.dataTransfer.types).includes('Files');
+  document.addEventListener('dragenter', (e) => {
+    if (!isFileDrag(e)) return;
+    e.preventDefault();
+    ++dragDepth;
+    dropHint.hidden = false;
+  });
+  document.addEventListener('dragover', (e) => {
+    if (isFileDrag(e)) e.preventDefault();
+  });
+  document.addEventListener('dragleave', () => {
+    dragDepth = Math.max(0, dragDepth - 1);
+    if (dragDepth === 0) dropHint.hidden = true;
+  });
+  document.addEventListener('drop', (e) => {
+    if (!isFileDrag(e)) return;
+    e.preventDefault();
+    dragDepth = 0;
+    dropHint.hidden = true;
+    openFile(e.dataTransfer.files[0]);
+  });
+
+  // --- downloads ---
+  function download(blob, name) {
+    const a = document.createElement('a');
+    a.href = URL.createObjectURL(blob);
+    a.download = name;
+    document.body.appendChild(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+  }
+
+  $('download-csv').addEventListener('click', () => {
+    if (!ready) return;
+    download(new Blob([sim.csv()], { type: 'text/csv' }), taskName + '.csv');
+  });
+
+  // the frame as the window shows it: 800 x 800 pixels whatever the screen
+  $('download-png').addEventListener('click', () => {
+    if (!ready) return;
+    const off = document.createElement('canvas');
+    off.width = HybridsimShapeView.windowPixels;
+    off.height = HybridsimShapeView.windowPixels;
+    sim.draw(off.getContext('2d'), off.width);
+    const name = taskName + '_frame_' + String(sim.frame).padStart(3, '0') + '.png';
+    off.toBlob((blob) => {
+      if (blob) download(blob, name);
+      else say('The picture could not be made.', true);
+    }, 'image/png');
+  });
+
+  // --- the frame ---
+  slider.addEventListener('input', () => {
+    if (ready) sim.frame = Number(slider.value);
+  });
+
+  window.addEventListener('resize', () => {
+    fitCanvas();
+    redraw();
+  });
+  // a new pixel ratio (the window moved to another screen) without a resize
+  function watchPixelRatio() {
+    const query = window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+    query.addEventListener('change', () => {
+      fitCanvas();
+      redraw();
+      watchPixelRatio();
+    }, { once: true });
+  }
+  watchPixelRatio();
+
+  sim.on('run', showRun);
+  sim.on('frame', redraw);
+  fitCanvas();
+  sim.ready.then(() => {
+    ready = true;
+    showRun();
+    // the first picture is on the canvas (docs/performance.md measures to here)
+    performance.mark('hybridsim-first-picture');
+    document.body.dataset.ready = 'true';
+  }, (e) => say('The simulator could not start: ' + e.message, true));
+})();
