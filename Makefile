@@ -4,6 +4,11 @@
 BUILD ?= build
 JOBS ?= 2
 
+# the make that `cmake --build` runs inside (and its own sub-makes) would
+# announce every directory it enters and leaves; only the compiler's
+# progress is shown
+MAKEFLAGS += --no-print-directory
+
 .PHONY: all deps build run test bench clean
 
 all: build
@@ -16,7 +21,7 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/app/hybridsim
+	@./$(BUILD)/app/hybridsim
 
 # Every test in the ordinary build, then the whole suite again under the
 # sanitizers, then the fuzz targets (docs/reliability.md; FUZZ_SECONDS sets
