@@ -8,6 +8,11 @@ JOBS ?= 2
 # Debian's emcc finds its JavaScript helpers (acorn) there
 export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH),)
 
+# the make that `cmake --build` runs inside (and its own sub-makes) would
+# announce every directory it enters and leaves; only the compiler's
+# progress is shown
+MAKEFLAGS += --no-print-directory
+
 .PHONY: all deps build run test bench web serve-web bench-web clean
 
 all: build
@@ -20,7 +25,7 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/app/hybridsim
+	@./$(BUILD)/app/hybridsim
 
 # The browser edition: the page in $(WEB_BUILD)/site, a folder of static
 # files (docs/web.md).

@@ -17,6 +17,12 @@
 #include "view/gl_canvas.h"
 #include "view/playback.h"
 
+// Xlib's event conversion hook; the header's min and max macros would break
+// later C++ code
+#include <X11/Xlibint.h>
+#undef min
+#undef max
+
 namespace hybridsim {
 namespace {
 
@@ -191,6 +197,92 @@ void setUtf8Title(const char* title)
     XFlush(dpy);
 }
 
+// --- a window destroyed by another program ---
+//
+// Another client may destroy the window (XDestroyWindow, `xdotool
+// windowclose`).  freeglut receives the DestroyNotify but ignores it, and
+// would sleep on for ever with no window.  A hook on Xlib's conversion of
+// DestroyNotify events, on the display freeglut uses, sees it instead.  It
+// runs inside freeglut's own event reading on the main thread, so the main
+// loop ends at once, and nothing wakes up while the program is idle: a timer
+// that asks whether the window still exists would, and a thread watching on
+// a second connection would need a way to wake the main loop from outside.
+// The hook only records the destruction and leaves the main loop (no X
+// request, no GLUT call that touches the display); the window then returns
+// from the main loop as after a window manager's close, with status 0.
+//
+// freeglut's deinitialisation destroys the window once more (BadWindow) and
+// may make its context current on it: X errors about that one window, once
+// it is gone, are ignored; every other error goes to the handler that was
+// there before (Xlib's default ends the program with status 1).
+
+// The program's window [X id] and whether the server has destroyed it.
+Window watchedWindow = 0;
+bool watchedWindowDestroyed = false;
+
+using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
+WireToEvent previousWireToEvent = nullptr;
+XErrorHandler previousErrorHandler = nullptr;
+
+// The server's own notification of the watched window's end (a client can
+// send a fake one).
+bool isWatchedWindowsEnd(const XEvent& event)
+{
+    return event.type == DestroyNotify && !event.xany.send_event &&
+           event.xdestroywindow.window == watchedWindow;
+}
+
+Bool onDestroyNotifyWire(Display* dpy, XEvent* event, xEvent* wire)
+{
+    const Bool queued = previousWireToEvent(dpy, event, wire);
+    if (queued && isWatchedWindowsEnd(*event) && !watchedWindowDestroyed) {
+        watchedWindowDestroyed = true;
+        // not when freeglut is being deinitialised and destroyed the window itself
+        if (glutGet(GLUT_INIT_STATE)) glutLeaveMainLoop();
+    }
+    return queued;
+}
+
+int onXError(Display* dpy, XErrorEvent* error)
+{
+    if (watchedWindowDestroyed && error->resourceid == watchedWindow) return 0;
+    return previousErrorHandler != nullptr ? previousErrorHandler(dpy, error) : 0;
+}
+
+// Watches the window of the current context from now on.  Installed right
+// after the window is made, before any request of ours on it, so that the
+// errors of those requests come after the notification.
+void watchForDestruction()
+{
+    Display* dpy = glXGetCurrentDisplay();
+    watchedWindow = glXGetCurrentDrawable();
+    if (dpy == nullptr || watchedWindow == 0) return;
+    previousWireToEvent = XESetWireToEvent(dpy, DestroyNotify, onDestroyNotifyWire);
+    previousErrorHandler = XSetErrorHandler(onXError);
+    // a notification read before the hook was in place waits in the queue
+    XEvent event;
+    if (XCheckTypedWindowEvent(dpy, watchedWindow, DestroyNotify, &event) &&
+        isWatchedWindowsEnd(event))
+        watchedWindowDestroyed = true;
+}
+
+// GLUT initialised with argc/argv and the 800 x 800 double-buffered window
+// made with its title; `watch`: the main loop ends when another client
+// destroys the window.
+void createWindow(int* argc, char** argv, bool watch)
+{
+    glutInitWindowSize(windowSize, windowSize);
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutCreateWindow(windowTitle);
+    if (watch) watchForDestruction();
+    setUtf8Title(windowTitle);
+    // closing the window hands control back, and the program ends with status 0
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    reshapeWindow(windowSize, windowSize);
+}
+
 }  // namespace
 
 std::string displayName(int argc, char** argv)
@@ -225,15 +317,7 @@ std::string checkDisplay(const std::string& display)
 
 void prepareWindow(int* argc, char** argv)
 {
-    glutInitWindowSize(windowSize, windowSize);
-    glutInit(argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutCreateWindow(windowTitle);
-    setUtf8Title(windowTitle);
-    // closing the window hands control back, and the program ends with status 0
-    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
-    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
-    reshapeWindow(windowSize, windowSize);
+    createWindow(argc, argv, false);
 }
 
 void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& run,
@@ -257,7 +341,7 @@ void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& 
     w.run = &run;
     w.console = std::move(console);
 
-    prepareWindow(argc, argv);
+    createWindow(argc, argv, true);
     w.canvas = std::make_unique<GlCanvas>([] { glutSwapBuffers(); });
     glutDisplayFunc(displayCallback);
     glutReshapeFunc(reshapeWindow);
@@ -265,7 +349,8 @@ void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& 
     glutSpecialFunc(specialCallback);
     glutMouseFunc(mouseCallback);
     glutMotionFunc(motionCallback);
-    glutMainLoop();
+    // destroyed before the main loop, which would start afresh
+    if (!watchedWindowDestroyed) glutMainLoop();
     std::cout.flush();
     std::exit(0);
 }

@@ -48,8 +48,9 @@ std::string checkDisplay(const std::string& display);
 // Opens the window and runs its main loop; never returns.  `settings` and
 // `run` must live as long as the program; `runDialogue` is called from
 // inside the keyboard callback for the dialogue keys.  Without a usable
-// display it prints one line on standard error and ends with status 1; ESC
-// and closing the window end the program with status 0.
+// display it prints one line on standard error and ends with status 1; ESC,
+// closing the window and the window destroyed by another program end the
+// program with status 0.
 [[noreturn]] void openWindow(int* argc, char** argv, SimSettings& settings,
                              const RunSeries& run, DialogueRunner runDialogue);
 // The same with the console's save key and its own lines.  Beyond the

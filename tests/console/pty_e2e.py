@@ -156,6 +156,9 @@ def whole_pass():
     check(text.startswith("600 700\r\n"), "the typed numbers are echoed: %r" % text[:40])
     s.until("以下全て変更しない : n  ")
     s.key("n")
+    # the last line comes through the pseudo-terminal after the program may
+    # have ended: waited for, not read once at the end
+    s.until("xvfb-run")
     rc = s.finish()
     out = s.output.decode("utf-8", "replace")
     check(rc == 1, "exit status 1 without a display, got %r" % rc)

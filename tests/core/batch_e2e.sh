@@ -5,7 +5,15 @@ set -eu
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-"$HYBRIDSIM_BATCH" "$TASKDIR/robot_a_line.dat" --csv "$out/run.csv"
+# the batch runner within a deadline: one that hangs fails with a message
+batch() {
+    rc=0
+    timeout -k 5 60 "$HYBRIDSIM_BATCH" "$@" || rc=$?
+    [ "$rc" -ne 124 ] && [ "$rc" -ne 137 ] || { echo "hybridsim-batch $* did not end within 60 s"; exit 1; }
+    return "$rc"
+}
+
+batch "$TASKDIR/robot_a_line.dat" --csv "$out/run.csv"
 header=$(head -n 1 "$out/run.csv")
 [ "$header" = "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err" ] \
     || { echo "wrong header: $header"; exit 1; }
@@ -18,7 +26,7 @@ awk -F, 'NR == 2 { if ($1 != 0 || $2 != 0 || $13 != 0 || $14 != -10 || $15 != 0)
     || { echo "unexpected values"; sed -n '2p;202p' "$out/run.csv"; exit 1; }
 
 printf 'b 0.5 0.5 500 500 8 5 0\n' > "$out/short.dat"
-if "$HYBRIDSIM_BATCH" "$out/short.dat" --csv "$out/bad.csv" 2> "$out/err"; then
+if batch "$out/short.dat" --csv "$out/bad.csv" 2> "$out/err"; then
     echo "a short task file was accepted"; exit 1
 else
     status=$?

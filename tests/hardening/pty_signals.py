@@ -16,11 +16,17 @@ press or the Line to type; None: nothing),
 what the program waits for there ("key" or "line") and how it is ended.
 
 The window scenarios run the program on a private Xvfb: ESC in the window,
-and a signal while a dialogue started from the window waits for a key.
+the window destroyed by another program (each must end the program with
+status 0), and a signal while a dialogue started from the window waits for
+a key.  ESC is judged by the program's exit status and the terminal, not by
+whether xdotool could still send the key's release to a window that is gone
+(tests/view/ending_key.py; HYBRIDSIM_TEST_KEY_RELEASE_DELAY reproduces that
+race).
 
 usage: pty_signals.py PATH/TO/hybridsim
 """
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -30,10 +36,12 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "console"))
+sys.path.insert(0, os.path.join(HERE, "..", "view"))
 # the window that follows the console part must not open on a display
 os.environ.pop("DISPLAY", None)
 
 import pty_e2e  # noqa: E402  (reads the program from sys.argv[1])
+from ending_key import describe_press, release_delay, send_ending_key  # noqa: E402
 from pty_e2e import Session, check, failures  # noqa: E402
 
 # prompts of the console
@@ -128,9 +136,13 @@ class VirtualDisplay:
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
+        # the server writes its display number and a newline when it is ready
         number = b""
         deadline = time.monotonic() + pty_e2e.TIMEOUT
         while not number.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], 0.1)
+            if not ready:
+                continue
             chunk = os.read(read_end, 16)
             if not chunk:
                 break
@@ -141,25 +153,44 @@ class VirtualDisplay:
             raise TimeoutError("Xvfb did not start")
         self.name = ":" + number.decode().strip()
 
+    def env(self):
+        return dict(os.environ, DISPLAY=self.name)
+
+    def x(self, *cmd):
+        return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True,
+                              timeout=pty_e2e.TIMEOUT)
+
     def window(self):
-        """The program's window (found by its title), as an xdotool id."""
+        """The program's window, as an xdotool id, once it is made: found by
+        its title, which freeglut gives it as it creates it, and carrying the
+        UTF-8 title that the program sets right after."""
         deadline = time.monotonic() + pty_e2e.TIMEOUT
         while time.monotonic() < deadline:
-            found = subprocess.run(["xdotool", "search", "--name", "r:file"],
-                                   env=dict(os.environ, DISPLAY=self.name),
-                                   capture_output=True, text=True).stdout.split()
-            if found:
+            found = self.x("xdotool", "search", "--name", "r:file").stdout.split()
+            if found and "r:file" in self.x("xprop", "-id", found[0], "_NET_WM_NAME").stdout:
                 return found[0]
-            time.sleep(0.1)
+            time.sleep(0.05)
         raise TimeoutError("no window on " + self.name)
 
     def key(self, window, name):
-        subprocess.run(["xdotool", "key", "--window", window, name],
-                       env=dict(os.environ, DISPLAY=self.name), check=True)
+        """A key that does not end the program: press and release must arrive."""
+        sent = self.x("xdotool", "key", "--window", window, name)
+        if sent.returncode != 0:
+            raise TimeoutError("xdotool could not send %r: %s" % (name, sent.stderr.strip()))
+
+    def destroy(self, window):
+        """Destroys the window from another client, as XDestroyWindow does."""
+        sent = self.x("xdotool", "windowclose", window)
+        if sent.returncode != 0:
+            raise TimeoutError("xdotool could not destroy the window: " + sent.stderr.strip())
 
     def close(self):
         self.proc.terminate()
-        self.proc.wait()
+        try:
+            self.proc.wait(pty_e2e.TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
 
 
 # start-up keys for robot b, method 8, the sine, then 'n' at the opening
@@ -168,9 +199,14 @@ TO_WINDOW = [(FILE_QUESTION, "n"), (ROBOT, "b"), (METHOD, "8"), (CONTOUR, "S"), 
 WINDOW_OPENS = "描画画面へ"
 
 
+ESCAPE = "ESC"  # the window's ESC key
+DESTROY = "destroyed"  # the window destroyed by another client
+
+
 def run_window(name, dialogue_key, ending):
-    """The window's ESC (dialogue_key None), or a signal while the dialogue
-    of a window key waits for its answer key on the terminal."""
+    """Ends the program from its window: ESC, the window destroyed, or a
+    signal while the dialogue of a window key (dialogue_key) waits for its
+    answer key on the terminal."""
     display = VirtualDisplay()
     try:
         s = Session(display.name)
@@ -182,17 +218,22 @@ def run_window(name, dialogue_key, ending):
             s.key(typed)
         s.until(WINDOW_OPENS)
         window = display.window()
-        if dialogue_key is None:
-            display.key(window, "Escape")
-            expected = 0
-        else:
+        if dialogue_key is not None:
             display.key(window, dialogue_key)
             s.until(SECTION)
             check(s.waits_for_key(), "%s: single-key mode in the window's dialogue" % name)
+        why = ""
+        if ending == ESCAPE:
+            why = describe_press(send_ending_key(display.env(), "Escape", window))
+            expected = 0
+        elif ending == DESTROY:
+            display.destroy(window)
+            expected = 0
+        else:
             s.proc.send_signal(ending)
             expected = -ending
         rc = s.finish()
-        check(rc == expected, "%s: exit status %r, got %r" % (name, expected, rc))
+        check(rc == expected, "%s: exit status %r, got %r%s" % (name, expected, rc, why))
         after = s.stty()
         check(after == before, "%s: stty -g as before: %r, after: %r" % (name, before, after))
         s.close()
@@ -201,28 +242,30 @@ def run_window(name, dialogue_key, ending):
 
 
 WINDOW_SCENARIOS = [
-    # name, window key that starts a dialogue (None: ESC), signal
-    ("ESC in the window", None, None),
+    # name, window key that starts a dialogue first (None: none), ending
+    ("ESC in the window", None, ESCAPE),
+    ("the window destroyed by another program", None, DESTROY),
     ("SIGINT in a dialogue started from the window", "k", signal.SIGINT),
 ]
 
 
 def main():
+    release_delay()  # a bad value stops here, before any scenario
     for scenario in SCENARIOS:
         try:
             run(*scenario)
-        except TimeoutError as e:
+        except (TimeoutError, subprocess.SubprocessError) as e:
             check(False, "%s: %s" % (scenario[0], e))
     count = len(SCENARIOS)
-    if shutil.which("Xvfb") and shutil.which("xdotool"):
+    if all(shutil.which(tool) for tool in ("Xvfb", "xdotool", "xprop")):
         for scenario in WINDOW_SCENARIOS:
             try:
                 run_window(*scenario)
-            except TimeoutError as e:
+            except (TimeoutError, subprocess.SubprocessError) as e:
                 check(False, "%s: %s" % (scenario[0], e))
         count += len(WINDOW_SCENARIOS)
     else:
-        check(False, "Xvfb and xdotool are needed for the window scenarios")
+        check(False, "Xvfb, xdotool and xprop are needed for the window scenarios")
     passed = count - len({f.split(":")[0] for f in failures})
     print("%d passed, %d failed" % (passed, count - passed))
     return 1 if failures else 0

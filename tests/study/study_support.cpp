@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,12 @@
 #include "app/batch.h"
 
 namespace hybridsim::testing {
+
+namespace {
+// Seconds one run of the batch runner may take (a few at most, also with
+// the sanitizers; the test's own time limit is 60 s).
+constexpr int batchDeadline = 50;
+}  // namespace
 
 Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& setup)
 {
@@ -68,8 +75,18 @@ Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& 
         ADD_FAILURE() << "cannot fork";
         return o;
     }
+    // the program's end, within a deadline: one that hangs is killed and fails
     int status = 0;
-    waitpid(pid, &status, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(batchDeadline);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "hybridsim-batch did not end within " << batchDeadline << " s";
+            break;
+        }
+        usleep(10000);
+    }
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     o.out = readFile(outPath);
     o.err = readFile(errPath);

@@ -36,6 +36,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from e2e_window import Failure, parse_xwd, window_point, RED, WINDOW  # noqa: E402
+from ending_key import describe_press, send_ending_key  # noqa: E402
 
 DEADLINE = 30.0  # seconds for any one condition
 # robot b, method 7, the circle; nothing changed in the first pass: a task
@@ -302,11 +303,11 @@ def run(args, work):
             raise Failure("saving moved the frame")
 
         # ESC ends the program; judged by its status, not by the key sender
-        p.key("Escape")
+        press = send_ending_key(p.env(), "Escape", p.window)
         try:
             status = p.program.wait(DEADLINE)
         except subprocess.TimeoutExpired:
-            raise Failure("ESC did not end the program")
+            raise Failure("ESC did not end the program" + describe_press(press))
         if status != 0:
             raise Failure(f"ESC ended the program with status {status}")
         print("  ok: ESC ends the program with status 0")

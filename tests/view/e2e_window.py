@@ -16,9 +16,19 @@ the window is captured with xwd and probed pixel by pixel:
   * the title, read with xprop, is the UTF-8 key help;
   * ESC ends the program with status 0.
 
+Every key must change the picture before its check is made, so that no
+check can pass on the picture from before the key.  ESC is judged by the
+exit status alone, not by whether xdotool could still send its release to
+a window that is gone (ending_key.py; HYBRIDSIM_TEST_KEY_RELEASE_DELAY
+reproduces that race).
+
 With --close-helper (the view_close_window program) the program is started
 once more and its window asked to close as a window manager does: the
 program must end with status 0.
+
+With --destroy-check the program is started once more and its window, once
+it shows its first picture, destroyed by another client (`xdotool
+windowclose`, XDestroyWindow): the program must end with status 0.
 
 With --no-display-check the program is also run without any display: it
 must do its console part, then print one line naming xvfb-run and
@@ -45,6 +55,9 @@ import tempfile
 import time
 import zlib
 
+from ending_key import describe_press, release_delay, send_ending_key
+
+DEADLINE = 30.0  # seconds for any one awaited condition
 WINDOW = 800
 UNIT = 400.0  # pixels per window unit
 TITLE = ("r:file, a,b:robot, k:ばね, h:hybrid, g:ゲイン，L,C,S:輪郭，e:設置誤差，"
@@ -92,6 +105,9 @@ class Picture:
         col, row = self.window_pixel(x, y)
         return any(self.at(col + dx, row + dy) == colour
                    for dx in range(-reach, reach + 1) for dy in range(-reach, reach + 1))
+
+    def same_as(self, other):
+        return other is not None and self.pixels == other.pixels
 
     def differing(self, other, x_max):
         """Pixels that differ left of window x = x_max."""
@@ -164,6 +180,7 @@ class Session:
         self.program = None
         self.display = None
         self.window = None
+        self.shown = None  # the last picture checked
         self.shots = 0
         self.stdout_path = os.path.join(workdir, f"{phase}-stdout.txt")
         self.stderr_path = os.path.join(workdir, f"{phase}-stderr.txt")
@@ -177,8 +194,8 @@ class Session:
             stderr=subprocess.DEVNULL)
         os.close(w)
         number = b""
-        deadline = time.time() + 15
-        while time.time() < deadline and not number.endswith(b"\n"):
+        deadline = time.monotonic() + DEADLINE
+        while time.monotonic() < deadline and not number.endswith(b"\n"):
             ready, _, _ = select.select([r], [], [], 0.2)
             if ready:
                 chunk = os.read(r, 16)
@@ -196,7 +213,7 @@ class Session:
         e["LC_ALL"] = "C.UTF-8"
         return e
 
-    def x(self, *cmd, timeout=10):
+    def x(self, *cmd, timeout=DEADLINE):
         return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True,
                               timeout=timeout)
 
@@ -206,8 +223,8 @@ class Session:
             [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"], stdin=answers,
             stdout=open(self.stdout_path, "wb"), stderr=open(self.stderr_path, "wb"),
             env=self.env())
-        deadline = time.time() + 30
-        while time.time() < deadline:
+        deadline = time.monotonic() + DEADLINE
+        while time.monotonic() < deadline:
             if self.program.poll() is not None:
                 raise Failure(f"the program ended with status {self.program.returncode} "
                               f"before its window appeared; stderr: {self.stderr()}")
@@ -218,7 +235,15 @@ class Session:
             time.sleep(0.1)
         if not self.window:
             raise Failure("no window titled with the key help appeared")
-        self.x("xdotool", "windowfocus", "--sync", self.window)
+        # keys go to the focused window; the window takes the focus only
+        # once it is mapped, which may come after it is found
+        while True:
+            self.x("xdotool", "windowfocus", self.window)
+            if self.x("xdotool", "getwindowfocus").stdout.strip() == self.window:
+                break
+            if time.monotonic() > deadline or self.program.poll() is not None:
+                raise Failure("the window did not take the keyboard focus")
+            time.sleep(0.1)
 
     def stdout(self):
         with open(self.stdout_path, "rb") as f:
@@ -229,11 +254,18 @@ class Session:
             return f.read().decode("utf-8", "replace")
 
     def key(self, name):
-        self.x("xdotool", "key", name)
+        """A key that does not end the program: press and release must arrive."""
+        sent = self.x("xdotool", "key", name)
+        if sent.returncode != 0:
+            raise Failure(f"xdotool could not send {name!r}: {sent.stderr.strip()}")
+
+    def end_key(self, name):
+        """A key that ends the program; returns why it may not have arrived."""
+        return describe_press(send_ending_key(self.env(), name))
 
     def capture(self):
         shot = subprocess.run(["xwd", "-id", self.window, "-silent"], env=self.env(),
-                              capture_output=True, timeout=10)
+                              capture_output=True, timeout=DEADLINE)
         if shot.returncode != 0:
             raise Failure("xwd failed: " + shot.stderr.decode(errors="replace"))
         pic = parse_xwd(shot.stdout)
@@ -241,19 +273,31 @@ class Session:
             raise Failure(f"the window is {pic.width} x {pic.height}, not {WINDOW} x {WINDOW}")
         return pic
 
-    def expect(self, what, test, timeout=8.0):
-        """Captures the window until `test(picture)` holds; returns the picture."""
-        deadline = time.time() + timeout
+    def expect(self, what, test, changed=True):
+        """Captures the window until `test(picture)` holds, and, with
+        `changed`, the picture differs from the one checked last (the key
+        sent since has had its effect); returns the picture.  The window
+        may not be ready for a capture yet (not mapped): tried again."""
+        deadline = time.monotonic() + DEADLINE
         pic = None
+        problem = ""
         while True:
-            pic = self.capture()
-            if test(pic):
-                break
-            if time.time() > deadline or self.program.poll() is not None:
-                path = os.path.join(self.workdir, f"failed-{self.shots}.png")
-                pic.save_png(path)
-                raise Failure(f"{what} (picture kept in {path})")
+            try:
+                pic = self.capture()
+                if test(pic) and not (changed and pic.same_as(self.shown)):
+                    break
+                problem = "the picture" + (" did not change" if pic.same_as(self.shown) else "")
+            except Failure as e:
+                pic, problem = None, str(e)
+            if time.monotonic() > deadline or self.program.poll() is not None:
+                kept = ""
+                if pic is not None:
+                    path = os.path.join(self.workdir, f"failed-{self.shots}.png")
+                    pic.save_png(path)
+                    kept = f", picture kept in {path}"
+                raise Failure(f"{what} ({problem}{kept})")
             time.sleep(0.1)
+        self.shown = pic
         self.shots += 1
         if self.args.keep:
             pic.save_png(os.path.join(self.workdir, f"shot-{self.shots:02d}.png"))
@@ -311,9 +355,9 @@ def run_window(args, workdir, tips):
         # only what the program prints from here on counts
         before_dialogue = len(s.stdout())
         s.key("f")
-        deadline = time.time() + 30
+        deadline = time.monotonic() + DEADLINE
         while not re.search(args.dialogue_text, s.stdout()[before_dialogue:]):
-            if time.time() > deadline or s.program.poll() is not None:
+            if time.monotonic() > deadline or s.program.poll() is not None:
                 raise Failure(f"the 'f' dialogue did not show '{args.dialogue_text}' on "
                               f"standard output:\n{s.stdout()[-2000:]}")
             time.sleep(0.1)
@@ -329,20 +373,21 @@ def run_window(args, workdir, tips):
             raise Failure(f"the title is not the UTF-8 key help: {title!r}")
         print("  ok: the title reads as UTF-8 through xprop")
 
-        s.key("Escape")
-        expect_clean_end(s, "ESC")
+        expect_clean_end(s, "ESC", s.end_key("Escape"))
     finally:
         s.stop()
 
 
-def expect_clean_end(s, what):
-    """The program ends within 10 s with status 0 after `what`."""
+def expect_clean_end(s, what, why=""):
+    """The program ends within the deadline with status 0 after `what`
+    (`why`: what may explain that it did not)."""
     try:
-        status = s.program.wait(10)
+        status = s.program.wait(DEADLINE)
     except subprocess.TimeoutExpired:
-        raise Failure(f"{what} did not end the program")
+        raise Failure(f"{what} did not end the program{why}")
     if status != 0:
-        raise Failure(f"{what} ended the program with status {status}")
+        raise Failure(f"{what} ended the program with status {status}{why}; "
+                      f"stderr: {s.stderr()[-500:]!r}")
     print(f"  ok: {what} ends the program with status 0")
 
 
@@ -357,6 +402,21 @@ def run_close(args, workdir):
         if sent.returncode != 0:
             raise Failure("the close message could not be sent: " + sent.stderr)
         expect_clean_end(s, "closing the window")
+    finally:
+        s.stop()
+
+
+def run_destroy(args, workdir):
+    s = Session(args, workdir, "destroy")
+    try:
+        s.start_xvfb()
+        s.start_program()
+        s.expect("the window shows its first picture",
+                 lambda p: p.has_near(*window_point((0.0, 0.0), 1.0), RED))
+        sent = s.x("xdotool", "windowclose", s.window)
+        if sent.returncode != 0:
+            raise Failure("the window could not be destroyed: " + sent.stderr)
+        expect_clean_end(s, "destroying the window from another program")
     finally:
         s.stop()
 
@@ -387,11 +447,14 @@ def main():
                     help="regular expression the 'f' dialogue prints on standard output")
     ap.add_argument("--close-helper",
                     help="view_close_window, to close the window as a window manager does")
+    ap.add_argument("--destroy-check", action="store_true",
+                    help="also destroy the window from another client: status 0 expected")
     ap.add_argument("--no-display-check", action="store_true",
                     help="also check the program without any display")
     ap.add_argument("--keep", help="keep the pictures in this folder")
     args = ap.parse_args()
 
+    release_delay()  # a bad value stops here
     for tool in ("Xvfb", "xdotool", "xwd", "xprop"):
         if not shutil.which(tool):
             print(f"e2e_window: {tool} is missing (scripts/install-deps.sh installs it)",
@@ -413,6 +476,13 @@ def main():
     if args.close_helper:
         try:
             run_close(args, workdir)
+            passed += 1
+        except (Failure, subprocess.SubprocessError, OSError) as e:
+            print(f"  FAILED: {e}", file=sys.stderr)
+            failures += 1
+    if args.destroy_check:
+        try:
+            run_destroy(args, workdir)
             passed += 1
         except (Failure, subprocess.SubprocessError, OSError) as e:
             print(f"  FAILED: {e}", file=sys.stderr)

@@ -76,8 +76,17 @@ void VirtualDisplay::stop()
 {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
+    // the server ends on SIGTERM; one that has not ended within 10 s is killed
     int status = 0;
-    waitpid(pid_, &status, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        usleep(10000);
+    }
     pid_ = -1;
 }
 
