@@ -170,17 +170,22 @@ class Playback:
 
     # --- input and pictures
 
+    def xdotool(self, *args):
+        done = self.x("xdotool", *args)
+        if done.returncode != 0:
+            raise Failure(f"xdotool {' '.join(args)} failed: {done.stderr.strip()[:200]}")
+
     def key(self, name):
-        self.x("xdotool", "key", "--window", self.window, name)
+        self.xdotool("key", "--window", self.window, name)
 
     def click(self, col, row, drag_to=None):
-        self.x("xdotool", "mousemove", "--window", self.window, str(col), str(row))
+        self.xdotool("mousemove", "--window", self.window, str(col), str(row))
         if drag_to is None:
-            self.x("xdotool", "click", "1")
+            self.xdotool("click", "1")
             return
-        self.x("xdotool", "mousedown", "1")
-        self.x("xdotool", "mousemove", "--window", self.window, str(drag_to[0]), str(drag_to[1]))
-        self.x("xdotool", "mouseup", "1")
+        self.xdotool("mousedown", "1")
+        self.xdotool("mousemove", "--window", self.window, str(drag_to[0]), str(drag_to[1]))
+        self.xdotool("mouseup", "1")
 
     def capture(self):
         shot = subprocess.run(["xwd", "-id", self.window, "-silent"], env=self.env(),
