@@ -51,6 +51,7 @@ test: build
 
 bench: build
 	./$(BUILD)/bench/hybridsim-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+	./$(BUILD)/bench/hybridsim-study-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 	xvfb-run -a -s "-screen 0 1024x1024x24" ./$(BUILD)/bench/hybridsim-draw-bench \
 	    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 

@@ -4,168 +4,35 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <functional>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/batch_options.h"
+#include "app/batch_task.h"
+#include "app/sweep.h"
 #include "console/file_output.h"
-#include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/series_csv.h"
+#include "console/study_plot.h"
 #include "console/summary.h"
-#include "console/task_file.h"
+#include "console/svg_chart.h"
+#include "console/task_setting.h"
 #include "console/text_format.h"
-#include "sim/derivation.h"
 #include "sim/run.h"
 #include "view/offscreen.h"
 #include "view/png_image.h"
 
 namespace hybridsim {
 namespace {
-
-constexpr const char* usage =
-    "usage: hybridsim-batch [TASKFILE] [--csv FILE|-] [--report] [--summary [--format csv]]\n"
-    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--help]\n"
-    "  Computes the task (the default task without TASKFILE) and writes:\n"
-    "  --csv FILE     every recorded sample as CSV to FILE ('-' for standard output)\n"
-    "  --report       the settings report to standard output\n"
-    "  --summary      figures of the run (forces, errors) to standard output;\n"
-    "                 --format csv gives them as one header line and one row\n"
-    "  --png FILE     the window's picture of frame N (--frame N, 0..200, default the\n"
-    "                 last) as an 800 x 800 PNG\n"
-    "  --frames DIR   every frame as DIR/frame_000.png ... (DIR is made if missing)\n"
-    "  --zoom F       zoom of the robot view in the pictures (default 1; 'w' is 0.9)\n"
-    "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
-    "  without a screen); the other outputs need none.\n"
-    "  Without any of --csv, --report, --summary, --png and --frames the CSV goes to\n"
-    "  standard output.\n";
-
-struct Options {
-    std::string taskFile;
-    std::string csvPath;  // empty: no CSV, "-": standard output
-    bool report = false;
-    bool summary = false;
-    bool summaryCsv = false;
-    bool formatGiven = false;
-    std::string pngPath;    // empty: no picture
-    long frame = 0;
-    bool frameGiven = false;
-    std::string framesDir;  // empty: no frame sequence
-    double zoom = 1.0;
-    bool zoomGiven = false;
-    bool help = false;
-
-    bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }
-};
-
-// A whole token as a whole number.
-bool parseWhole(const std::string& token, long& value)
-{
-    if (token.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtol(token.c_str(), &end, 10);
-    return errno == 0 && end != nullptr && *end == '\0' && !std::isspace(static_cast<unsigned char>(token[0]));
-}
-
-// Parses the command line; on a mistake fills `error` and returns false.
-bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error)
-{
-    bool csvGiven = false;
-    // the value after option argv[i], or false with `error` set
-    auto value = [&](int& i, const char* what, std::string& v) {
-        if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
-            error = std::string(argv[i]) + " needs " + what;
-            return false;
-        }
-        v = argv[++i];
-        return true;
-    };
-    std::vector<std::string> seen;  // the options given so far
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        std::string v;
-        // each option names one output or one setting of it: a second one
-        // would silently win over the first
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
-                error = a + " is given more than once";
-                return false;
-            }
-            seen.push_back(a);
-        }
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--report") {
-            o.report = true;
-        } else if (a == "--summary") {
-            o.summary = true;
-        } else if (a == "--csv") {
-            if (!value(i, "a file name or '-'", o.csvPath)) return false;
-            csvGiven = true;
-        } else if (a == "--format") {
-            if (!value(i, "'csv' or 'text'", v)) return false;
-            if (v != "csv" && v != "text") {
-                error = "--format needs 'csv' or 'text' (got '" + v + "')";
-                return false;
-            }
-            o.summaryCsv = v == "csv";
-            o.formatGiven = true;
-        } else if (a == "--png") {
-            if (!value(i, "a file name", o.pngPath)) return false;
-            if (o.pngPath == "-") {
-                error = "--png writes a file; standard output ('-') is not supported";
-                return false;
-            }
-        } else if (a == "--frame") {
-            if (!value(i, "a frame number", v)) return false;
-            if (!parseWhole(v, o.frame)) {
-                error = "--frame needs a whole number (got '" + v + "')";
-                return false;
-            }
-            o.frameGiven = true;
-        } else if (a == "--frames") {
-            if (!value(i, "a folder name", o.framesDir)) return false;
-        } else if (a == "--zoom") {
-            if (!value(i, "a number", v)) return false;
-            if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
-                error = "--zoom needs a finite number greater than 0 (got '" + v + "')";
-                return false;
-            }
-            o.zoomGiven = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
-            return false;
-        } else if (o.taskFile.empty()) {
-            o.taskFile = a;
-        } else {
-            error = "only one task file may be given (got '" + o.taskFile + "' and '" + a + "')";
-            return false;
-        }
-    }
-    if (o.frameGiven && o.pngPath.empty()) {
-        error = "--frame goes with --png FILE";
-        return false;
-    }
-    if (o.zoomGiven && !o.pictures()) {
-        error = "--zoom goes with --png or --frames";
-        return false;
-    }
-    if (o.formatGiven && !o.summary) {
-        error = "--format goes with --summary";
-        return false;
-    }
-    if (!csvGiven && !o.report && !o.summary && !o.pictures()) o.csvPath = "-";
-    return true;
-}
 
 // Whether `dir` is a folder, or can be made as one.
 bool outputFolderAllowed(const std::string& dir, std::string& error)
@@ -250,44 +117,102 @@ int finishOutput(std::ostream& out, std::ostream& err)
     return exitUsage;
 }
 
+// Writes a chart as an SVG file, whole.
+bool writeChart(const std::string& path, const Chart& chart, std::string& error)
+{
+    return writeFileAtomically(path, chartSvg(chart), error);
+}
+
+// The files a task asks for that need no run, checked before anything is
+// computed: --write-task and --plot.
+bool taskFilesAllowed(const BatchOptions& o, std::string& error)
+{
+    if (!o.writeTaskPath.empty() && !outputFileAllowed(o.writeTaskPath, error)) return false;
+    if (!o.plotPath.empty() && !outputFileAllowed(o.plotPath, error)) return false;
+    return true;
+}
+
+// The task as a robot data file, when --write-task asks for it.
+bool writeTaskFile(const BatchOptions& o, const SimSettings& s, std::string& error)
+{
+    return o.writeTaskPath.empty() || writeFileAtomically(o.writeTaskPath, robotDataText(s), error);
+}
+
+// Whether the error stream is the process's own standard error on a terminal.
+bool errorIsTerminal(const std::ostream& err)
+{
+    return err.rdbuf() == std::cerr.rdbuf() && isatty(STDERR_FILENO) == 1;
+}
+
+// The sweep: its table to standard output as the tasks come in, then the
+// plot when asked for.
+int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& out, std::ostream& err,
+                  const std::function<int(int, const std::string&)>& fail)
+{
+    std::string error;
+    const int jobs = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const bool plot = !o.plotPath.empty();
+    const std::size_t total = sweepTaskCount(o.sweeps);
+    // the force histories are drawn for one name over a few values only
+    const bool keepForce = plot && o.sweeps.size() == 1 && total <= overlayMostRuns;
+
+    SweepPlotInput plotted;
+    for (const SweepAxis& a : o.sweeps) {
+        plotted.names.push_back(a.name);
+        if (plot) plotted.values.push_back(a.values());
+    }
+    plotted.task = o.taskFile.empty() ? "the default task" : "task file " + o.taskFile;
+    for (const Setting& one : o.sets) plotted.task += ", " + one.name + "=" + one.value;
+
+    SweepProgress progress(err, errorIsTerminal(err));
+    out << sweepCsvHeader(o.sweeps) << '\n';
+    runSweep(
+        base, o.sweeps, jobs, keepForce,
+        [&](SweepTaskResult& r) {
+            out << sweepCsvRow(r) << '\n';
+            if (plot) {
+                // the figures only: a few numbers a task
+                plotted.tasks.push_back({r.values, r.computed, r.summary, r.Fn, std::move(r.time), std::move(r.force)});
+            }
+            return static_cast<bool>(out);  // standard output that fails ends the sweep
+        },
+        [&](std::size_t done, std::size_t all) { progress.update(done, all); });
+    progress.finish();
+    if (!out) return finishOutput(out, err);
+    if (plot && !writeChart(o.plotPath, sweepChart(plotted), error)) return fail(exitUsage, error);
+    return finishOutput(out, err);
+}
+
 }  // namespace
 
 int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
-    Options o;
+    BatchOptions o;
     std::string error;
     auto fail = [&err](int status, const std::string& message) {
         err << "hybridsim-batch: " << message << "\n" << std::flush;
         return status;
     };
-    if (!parseOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
+    if (!parseBatchOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
     if (o.help) {
-        out << usage;
+        out << batchUsage;
         return finishOutput(out, err);
     }
 
-    // the program's start: entry defaults, defaults, derivation
+    // loading: the program's start and the task file, then every --set in order
     auto settings = std::make_unique<SimSettings>();
-    auto run = std::make_unique<RunSeries>();
     SimSettings& s = *settings;
-    ReachNotice notice(err);  // no key wait: nobody is at the keyboard
-    // a derivation or a run, with its unreachable points reported as whole lines
-    auto reported = [&](auto step) {
-        notice.beginScope();
-        step();
-        const bool any = notice.count() > 0;
-        notice.endScope();
-        if (any) err << '\n' << std::flush;
-    };
-    setEntryDefaults(s);
-    setDefaults(s);
-    reported([&] { deriveSettings(s, &notice); });
-
-    if (!o.taskFile.empty()) {
-        const TaskFileResult r = loadRobotDataFile(o.taskFile, s);
-        if (!r.ok) return fail(exitUsage, r.error);
-        reported([&] { deriveSettings(s, &notice); });
+    if (!loadTask(o.taskFile, s, err, error)) return fail(exitUsage, error);
+    const SettingChange change = applySettings(s, o.sets);
+    if (!change.ok) return fail(exitUsage, "--set " + change.message);
+    if (!taskFilesAllowed(o, error)) return fail(exitUsage, error);
+    if (o.sweep()) {
+        if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
+        return runSweepTasks(o, s, out, err, fail);
     }
+
+    // deriving
+    deriveTask(s, err);
 
     // everything that can be found wrong before the run is computed
     const int lastFrame = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
@@ -316,10 +241,16 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
                             "or with DISPLAY set (--csv, --report and --summary need no display)");
     }
 
-    // a path longer than the run is traced only in part: said once
-    const std::string tooShort = runTooShortNotice(s);
-    if (!tooShort.empty()) err << tooShort.substr(1) << "\n" << std::flush;
-    reported([&] { calcontrol(s, *run, &notice); });
+    // a task file alone needs no run
+    const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty();
+    if (!needsRun) {
+        if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
+        return finishOutput(out, err);
+    }
+
+    // running
+    auto run = std::make_unique<RunSeries>();
+    runTask(s, *run, err);
     const SeriesSet& set = currentSeries(*run, s.type);
     // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
     SimSettings shown = s;
@@ -328,11 +259,13 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     shown.pointErrorGain = 10.0;
 
     // files first: a failure leaves standard output untouched
+    if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
     if (!o.csvPath.empty() && o.csvPath != "-") {
         std::ostringstream csv;
         writeSeriesCsv(s, set, csv);
         if (!writeFileAtomically(o.csvPath, csv.str(), error)) return fail(exitUsage, error);
     }
+    if (!o.plotPath.empty() && !writeChart(o.plotPath, runChart(s, set), error)) return fail(exitUsage, error);
     if (!o.pngPath.empty()) {
         shown.frame = static_cast<int>(o.frame);
         if (!writePicture(o.pngPath, view->draw(shown, *run), pngLevelSmallest, error))
@@ -341,6 +274,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (!o.framesDir.empty() && !writeFrames(*view, shown, *run, lastFrame, o.framesDir, error))
         return fail(exitUsage, error);
 
+    // summarising, and what goes to standard output
     if (o.report) printSettings(s, out);
     if (o.summary) {
         const RunSummary summary = summarizeRun(s, set);

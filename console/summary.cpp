@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "console/text_format.h"
 
@@ -20,20 +21,27 @@ constexpr int sineMaxSteps = 65536;
 // Golden-section steps of the refinement: the bracket shrinks to 0.618^100
 // of two sampling steps, far below a double's resolution of the abscissa.
 constexpr int goldenSteps = 100;
+// Newton's method: at most this many steps, done when a step is below this
+// share of the abscissas involved; the convexity test keeps this margin
+// below 1 against rounding.
+constexpr int newtonSteps = 30;
+constexpr double newtonTolerance = 1e-15;
+constexpr double convexShare = 0.99;
 
 bool finite(Vec2 p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
-// Smallest value of f on [a, b] by golden-section search; f is taken to
-// have one minimum there.
+// Smallest value of f on [a, b] by golden-section search, and where it is;
+// f is taken to have one minimum there.
 template <class F>
-double goldenMinimum(F f, double a, double b)
+std::pair<double, double> goldenMinimum(F f, double a, double b)
 {
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
     double c = b - g * (b - a);
     double d = a + g * (b - a);
     double fc = f(c);
     double fd = f(d);
-    double best = std::min({f(a), f(b), fc, fd});
+    std::pair<double, double> best = std::min({std::make_pair(f(a), a), std::make_pair(f(b), b),
+                                               std::make_pair(fc, c), std::make_pair(fd, d)});
     for (int i = 0; i < goldenSteps && c < d; ++i) {
         if (fc <= fd) {
             b = d;
@@ -41,20 +49,28 @@ double goldenMinimum(F f, double a, double b)
             fd = fc;
             c = b - g * (b - a);
             fc = f(c);
-            best = std::min(best, fc);
+            best = std::min(best, std::make_pair(fc, c));
         } else {
             a = c;
             c = d;
             fc = fd;
             d = a + g * (b - a);
             fd = f(d);
-            best = std::min(best, fd);
+            best = std::min(best, std::make_pair(fd, d));
         }
     }
     return best;
 }
 
-// Distance from p to the sine curve y = A sin(k (x - x0)) + y0 over all x.
+// The sine y = A sin(k (x - x0)) + y0 of the settings.
+struct Sine {
+    double A, k, x0, y0;
+    explicit Sine(const SimSettings& s) : A(s.sineA), k(2.0 * pi / s.sineL), x0(s.sineX0), y0(s.sineY0) {}
+    double y(double x) const { return A * std::sin(k * (x - x0)) + y0; }
+};
+
+// Distance from p to the sine over all x by sampling, and the abscissa of
+// its foot (the nearest point of the curve).
 //
 // The point of the curve straight above or below p, (p.x, y(p.x)), lies at
 // the vertical distance d0 = |y(p.x) - p.y|, so the nearest point of the
@@ -66,16 +82,16 @@ double goldenMinimum(F f, double a, double b)
 // golden-section search between those neighbours, and the smallest value
 // found is the distance.  A window wider than 65536 steps (a point more
 // than 128 wavelengths from the curve) is sampled with a larger step.
-double distanceToSine(const SimSettings& s, Vec2 p)
+double sampledDistance(const SimSettings& s, Vec2 p, double& footX)
 {
-    const double k = 2.0 * pi / s.sineL;
-    auto y = [&](double x) { return s.sineA * std::sin(k * (x - s.sineX0)) + s.sineY0; };
+    const Sine c(s);
     auto f = [&](double x) {
         const double dx = x - p.x;
-        const double dy = y(x) - p.y;
+        const double dy = c.y(x) - p.y;
         return dx * dx + dy * dy;
     };
-    const double d0 = std::fabs(y(p.x) - p.y);
+    const double d0 = std::fabs(c.y(p.x) - p.y);
+    footX = p.x;
     if (!std::isfinite(d0)) return notANumber;
     if (d0 == 0.0) return 0.0;
 
@@ -88,7 +104,7 @@ double distanceToSine(const SimSettings& s, Vec2 p)
     const double h = window / n;
     const double x0 = p.x - d0;
 
-    double best = d0 * d0;
+    std::pair<double, double> best{d0 * d0, p.x};
     double prev = f(x0);
     double cur = f(x0 + h);
     for (int i = 1; i < n; ++i) {
@@ -98,12 +114,84 @@ double distanceToSine(const SimSettings& s, Vec2 p)
         prev = cur;
         cur = next;
     }
-    return std::sqrt(best);
+    footX = best.second;
+    return std::sqrt(best.first);
+}
+
+// Distance from p to the sine by Newton's method on the derivative of the
+// squared distance, started at abscissa `x`; -1 when the point found cannot
+// be shown to be the nearest, and then the sampled search must answer.
+//
+//   g(x)  = (x - px) + (y - py) y'        half the derivative of the squared distance
+//   g'(x) = 1 + y'^2 + (y - py) y''       Newton: x <- x - g / g'
+//
+// The foot lies within d0 = |y(px) - py| of px (as in the sampled search).
+// On that window |y - py| <= d0 + |A| k d0 and |y''| <= |A| k^2, so when
+// d0 (1 + |A| k) |A| k^2 < 1 the squared distance is strictly convex there:
+// it has one stationary point in the window, and it is the nearest point.
+double newtonDistance(const SimSettings& s, Vec2 p, double& x)
+{
+    const Sine c(s);
+    const double d0 = std::fabs(c.y(p.x) - p.y);
+    const double bend = std::fabs(c.A) * c.k * c.k;  // largest |y''|
+    if (!(d0 * (1.0 + std::fabs(c.A) * c.k) * bend < convexShare)) return -1.0;
+    if (!std::isfinite(x)) x = p.x;
+    bool converged = false;
+    for (int i = 0; i < newtonSteps && !converged; ++i) {
+        const double u = c.k * (x - c.x0);
+        const double sn = std::sin(u);
+        const double y = c.A * sn + c.y0;
+        const double y1 = c.A * c.k * std::cos(u);
+        const double y2 = -c.A * c.k * c.k * sn;
+        const double g = (x - p.x) + (y - p.y) * y1;
+        const double dg = 1.0 + y1 * y1 + (y - p.y) * y2;
+        if (!(dg > 0.0)) return -1.0;  // not heading for a minimum
+        const double step = g / dg;
+        x -= step;
+        converged = std::fabs(step) <= newtonTolerance * (std::fabs(x) + std::fabs(s.sineL));
+    }
+    // a stationary point inside the window: the one minimum there
+    if (!converged || !(std::fabs(x - p.x) <= d0)) return -1.0;
+    const double dx = x - p.x;
+    const double dy = c.y(x) - p.y;
+    return std::min(std::sqrt(dx * dx + dy * dy), d0);
+}
+
+double distanceToSine(const SimSettings& s, Vec2 p, double& footX)
+{
+    const double d0 = std::fabs(Sine(s).y(p.x) - p.y);
+    if (!std::isfinite(d0)) return notANumber;
+    if (d0 == 0.0) {
+        footX = p.x;
+        return 0.0;
+    }
+    // from the neighbouring foot, then from straight above or below p
+    for (double start : {footX, p.x}) {
+        double x = start;
+        const double d = newtonDistance(s, p, x);
+        if (d >= 0.0) {
+            footX = x;
+            return d;
+        }
+    }
+    return sampledDistance(s, p, footX);
 }
 
 }  // namespace
 
 double distanceToContour(const SimSettings& s, Vec2 p)
+{
+    double footX = p.x;
+    return distanceToContour(s, p, footX);
+}
+
+double sampledSineDistance(const SimSettings& s, Vec2 p)
+{
+    double footX = p.x;
+    return finite(p) && s.curve == 'S' ? sampledDistance(s, p, footX) : notANumber;
+}
+
+double distanceToContour(const SimSettings& s, Vec2 p, double& footX)
 {
     if (!finite(p)) return notANumber;
     switch (s.curve) {
@@ -119,7 +207,7 @@ double distanceToContour(const SimSettings& s, Vec2 p)
     case 'C':
         return std::fabs(std::hypot(p.x - s.circleOx, p.y - s.circleOy) - s.circleR);
     case 'S':
-        return distanceToSine(s, p);
+        return distanceToSine(s, p, footX);
     default:
         return notANumber;
     }
@@ -132,8 +220,12 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     r.samples = last + 1;
 
     const double tolerance = forceReachedShare * std::fabs(s.Fn);
+    const double band = forceSettledShare * std::fabs(s.Fn);
+    // the direction of the force's step from 0 to Fn
+    const double stepSign = s.Fn < 0.0 ? -1.0 : 1.0;
     double sumSq = 0.0;
     int sErrCount = 0;
+    double footX = notANumber;  // the sine's foot of the previous sample
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];
         const Vec2 err = set.posErr[i];
@@ -157,6 +249,14 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             }
             if (r.forceReached && std::isfinite(forceErr))
                 r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
+            // overshoot: past Fn in the direction of the step
+            if (std::isfinite(force)) r.overshoot = std::max(r.overshoot, stepSign * (force - s.Fn));
+            // settling: the first sample of the last stretch inside the band
+            const bool inside = std::isfinite(force) && std::fabs(force - s.Fn) <= band;
+            if (!inside)
+                r.settlingSample = -1;
+            else if (r.settlingSample < 0)
+                r.settlingSample = i;
         }
 
         if (std::isfinite(sErr)) {
@@ -164,7 +264,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             ++sErrCount;
             r.sErrMax = std::max(r.sErrMax, std::fabs(sErr));
         }
-        const double dist = distanceToContour(s, tip);
+        const double dist = distanceToContour(s, tip, footX);
         if (std::isfinite(dist) && (r.contourDistMaxSample < 0 || dist > r.contourDistMax)) {
             r.contourDistMax = dist;
             r.contourDistMaxSample = i;
@@ -181,6 +281,9 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     r.finalForceErr = r.finalSample >= 0 ? set.forceErr[r.finalSample] : notANumber;
     r.sErrRms = sErrCount > 0 ? std::sqrt(sumSq / sErrCount) : notANumber;
     if (!r.forceReached) r.maxForceErrAfterReached = notANumber;
+    if (r.finalSample < 0) r.overshoot = notANumber;
+    r.overshootPercent = s.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(s.Fn) : notANumber;
+    r.settlingTime = r.settlingSample >= 0 ? set.time[r.settlingSample] : notANumber;
     if (r.contourDistMaxSample < 0) r.contourDistMax = notANumber;
     if (r.posErrMaxSample < 0) r.posErrMax = notANumber;
     if (sErrCount == 0) r.sErrMax = notANumber;
@@ -206,11 +309,16 @@ std::string mm(double metres) { return format("%10.3f mm", 1000.0 * metres); }
 
 }  // namespace
 
+std::string summaryTitle(const SimSettings& s)
+{
+    return std::string("robot ") + robotName(s.type) + ", method " + selector(s.hybrid) + ", " +
+           contourName(s.curve) + ", setting error " + format("%g", 1000.0 * s.seterror) + " mm, Fn " +
+           format("%g", s.Fn) + " N";
+}
+
 void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
 {
-    out << "robot " << robotName(s.type) << ", method " << selector(s.hybrid) << ", "
-        << contourName(s.curve) << ", setting error " << format("%g", 1000.0 * s.seterror)
-        << " mm, Fn " << format("%g", s.Fn) << " N, samples 0.." << r.samples - 1 << "\n";
+    out << summaryTitle(s) << ", samples 0.." << r.samples - 1 << "\n";
     auto line = [&out](const char* what, const std::string& value) {
         out << format("%-48s", what) << value << "\n";
     };
@@ -244,20 +352,44 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
          mm(r.posErrMax) +
              (r.posErrMaxSample < 0 ? std::string() : format("  (sample %d)", r.posErrMaxSample)));
     line("samples holding not-a-number (left out)", format("%10d", r.nanSamples));
+    if (r.finalSample < 0) {
+        line("force overshoot above Fn", "      none");
+        line("force settled within 2 % of Fn from", "     never");
+        return;
+    }
+    line("force overshoot above Fn",
+         format("%10.3f N", r.overshoot) +
+             (s.Fn != 0.0 ? format("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
+    line("force settled within 2 % of Fn from",
+         r.settlingSample < 0
+             ? std::string("     never")
+             : format("%10.3f s", r.settlingTime) + format("  (sample %d)", r.settlingSample));
+}
+
+std::string summaryCsvHeader()
+{
+    return "robot,method,contour,seterror_m,Fn_N,samples,nan_samples,final_force_N,"
+           "final_force_err_N,force_reached_t_s,force_err_max_after_N,s_err_rms_m,s_err_max_m,"
+           "contour_dist_max_m,pos_err_max_m,overshoot_N,overshoot_pct,settling_t_s";
+}
+
+std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
+{
+    auto num = [](double v) { return format("%.17g", v); };
+    std::string row = selector(s.type) + ',' + selector(s.hybrid) + ',' + selector(s.curve);
+    for (const std::string& field :
+         {num(s.seterror), num(s.Fn), std::to_string(r.samples), std::to_string(r.nanSamples),
+          num(r.finalForce), num(r.finalForceErr),
+          num(r.forceReached ? r.forceReachedTime : notANumber), num(r.maxForceErrAfterReached),
+          num(r.sErrRms), num(r.sErrMax), num(r.contourDistMax), num(r.posErrMax),
+          num(r.overshoot), num(r.overshootPercent), num(r.settlingTime)})
+        row += ',' + field;
+    return row;
 }
 
 void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& out)
 {
-    out << "robot,method,contour,seterror_m,Fn_N,samples,nan_samples,final_force_N,"
-           "final_force_err_N,force_reached_t_s,force_err_max_after_N,s_err_rms_m,s_err_max_m,"
-           "contour_dist_max_m,pos_err_max_m\n";
-    auto num = [](double v) { return format("%.17g", v); };
-    out << selector(s.type) << ',' << selector(s.hybrid) << ',' << selector(s.curve) << ','
-        << num(s.seterror) << ',' << num(s.Fn) << ',' << r.samples << ',' << r.nanSamples << ','
-        << num(r.finalForce) << ',' << num(r.finalForceErr) << ','
-        << num(r.forceReached ? r.forceReachedTime : notANumber) << ','
-        << num(r.maxForceErrAfterReached) << ',' << num(r.sErrRms) << ',' << num(r.sErrMax) << ','
-        << num(r.contourDistMax) << ',' << num(r.posErrMax) << '\n';
+    out << summaryCsvHeader() << '\n' << summaryCsvRow(s, r) << '\n';
 }
 
 }  // namespace hybridsim

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "sim/run.h"
 #include "sim/settings.h"
@@ -15,6 +16,8 @@ namespace hybridsim {
 
 // A force counts as reached when it lies within this share of Fn.
 constexpr double forceReachedShare = 0.05;
+// ... and as settled when it stays within this share of Fn.
+constexpr double forceSettledShare = 0.02;
 
 struct RunSummary {
     int samples = 0;     // samples looked at: 0..nsteps
@@ -46,6 +49,22 @@ struct RunSummary {
     // [m], and its sample.
     double posErrMax = 0.0;
     int posErrMaxSample = -1;
+
+    // The contact force as a step response from 0 to Fn, read off the
+    // samples in reach (nan, "none", when there is no such sample):
+    // the overshoot is how far the force goes past Fn in the direction of
+    // the step, max (sign(Fn) (contactForce - Fn)) with sign(0) = +1, and 0
+    // when it never passes Fn; in percent of |Fn| (nan when Fn is 0: a step
+    // of no height has no share to give).
+    double overshoot = 0.0;         // [N]
+    double overshootPercent = 0.0;  // [%]
+    // The settling time into the band |contactForce - Fn| <= 2 % of |Fn|:
+    // the time of the first sample in reach after which every sample in
+    // reach stays inside it (a force that is not a number is outside);
+    // -1 and nan ("never") when the last sample in reach is outside.  With
+    // Fn = 0 the band is the one value 0.
+    int settlingSample = -1;
+    double settlingTime = 0.0;  // [s]
 };
 
 // Distance [m] from point p to the nominal contour of the workpiece, the
@@ -61,12 +80,28 @@ struct RunSummary {
 // Any other contour selector, or a p that is not finite, gives not-a-number.
 double distanceToContour(const SimSettings& s, Vec2 p);
 
+// The same, with a guess of the sine's foot (the abscissa of the nearest
+// point of the curve), which it replaces by p's foot: a run's tip moves
+// little from sample to sample, so the foot of one sample starts the search
+// of the next (nan: no guess).  Newton's method on the squared distance
+// from the guess answers whenever the curve is shown to have only one
+// nearest point near p (see summary.cpp); the sampled search otherwise.
+double distanceToContour(const SimSettings& s, Vec2 p, double& footX);
+
+// The distance to the sine by the sampled search alone (slow): the
+// reference that the fast search is tested against.
+double sampledSineDistance(const SimSettings& s, Vec2 p);
+
 // The figures of samples 0..nsteps of `set` (at most the series capacity).
 // A sample holding a not-a-number (an unreachable point of robot b) in a
 // series is counted in nanSamples and left out of every figure that reads
 // that series; the force figures leave out every sample whose posture is
 // not a number, because the force there is the model's, not a contact's.
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set);
+
+// The task in one line: "robot b (SCARA), method 8, sine wave, setting
+// error 5 mm, Fn 10 N".
+std::string summaryTitle(const SimSettings& s);
 
 // The figures as a small table, one figure a line with its unit, lengths in
 // millimetres, preceded by one line naming the task.
@@ -76,5 +111,10 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out);
 // every number with 17 significant digits; a figure that does not exist (a
 // force never reached) is written as nan.
 void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& out);
+
+// The header line and the row of printSummaryCsv, without line ends: a
+// sweep writes the same row for each of its tasks.
+std::string summaryCsvHeader();
+std::string summaryCsvRow(const SimSettings& s, const RunSummary& r);
 
 }  // namespace hybridsim

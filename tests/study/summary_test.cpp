@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/batch.h"
 #include "console/summary.h"
@@ -111,11 +114,52 @@ TEST(ContourDistance, LineCircleAndSine)
     EXPECT_TRUE(std::isnan(distanceToContour(s, Vec2{0.3, 0.3})));
 }
 
+// The fast search (Newton's method from a guess of the foot) against the
+// sampled search: the same distance wherever the point is and whatever the
+// guess, near the curve where a run's tip is and far from it where several
+// parts of the curve compete.
+TEST(ContourDistance, NewtonFromAnyGuessGivesTheSampledSearchsDistance)
+{
+    for (const auto& [A, L] : {std::pair<double, double>{0.2, 0.6}, {0.05, 0.3}, {-0.15, 0.8}, {0.0, 0.5}}) {
+        SimSettings s = testing::defaultSettings();
+        s.curve = 'S';
+        s.sineA = A;
+        s.sineL = L;
+        const double k = 2.0 * pi / L;
+        std::vector<Vec2> points;
+        // along the normals of the curve, from a nanometre to 4 cm on both sides
+        for (double x = 0.2; x < 0.2 + L; x += L / 37.0) {
+            const double y = A * std::sin(k * (x - 0.2)) + 0.3;
+            const double slope = A * k * std::cos(k * (x - 0.2));
+            const double norm = std::hypot(1.0, slope);
+            for (double d : {1e-9, 1e-5, 1e-3, 0.01, -0.002, -0.04})
+                points.push_back({x - d * slope / norm, y + d / norm});
+        }
+        // and a grid over and around the wave
+        for (int i = 0; i < 15; ++i)
+            for (int j = 0; j < 11; ++j) points.push_back({-0.3 + 0.1 * i, -0.3 + 0.12 * j});
+        for (const Vec2 p : points) {
+            SCOPED_TRACE(::testing::Message() << "A " << A << ", L " << L << ", p = (" << p.x << ", " << p.y << ")");
+            const double expected = sampledSineDistance(s, p);
+            EXPECT_TRUE(near(distanceToContour(s, p), expected, 1e-14));
+            // a good guess, a guess half a wave off, no guess
+            for (double guess : {p.x + 1e-4, p.x + L / 2.0, nan}) {
+                double foot = guess;
+                EXPECT_TRUE(near(distanceToContour(s, p, foot), expected, 1e-14)) << "guess " << guess;
+                // the foot given back is the nearest point's abscissa
+                const double footY = A * std::sin(k * (foot - 0.2)) + 0.3;
+                EXPECT_TRUE(near(std::hypot(foot - p.x, footY - p.y), expected, 1e-12)) << "guess " << guess;
+            }
+        }
+    }
+}
+
 // The figures computed here from the recorded series as the batch runner
 // writes them.
 struct Expected {
     double finalForce = nan, finalForceErr = nan, reachedTime = nan, forceErrMaxAfter = nan;
     double sErrRms = 0, sErrMax = 0, contourDistMax = 0, posErrMax = 0;
+    double overshoot = nan, overshootPct = nan, settlingTime = nan;
     int nanSamples = 0;
 };
 
@@ -186,6 +230,21 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
         e.contourDistMax = std::max(e.contourDistMax, d);
     }
     e.sErrRms = std::sqrt(sumSq / count);
+
+    // the step response, read from the end: the samples in reach after the
+    // last one outside the 2 % band settle; the overshoot past Fn, at least 0
+    bool anyInReach = false;
+    bool outsideSeen = false;
+    for (std::size_t i = last + 1; i-- > 0;) {
+        if (std::isnan(t.at(i, "joint1")) || std::isnan(t.at(i, "joint2"))) continue;
+        const double force = t.at(i, "force");
+        const double beyond = s.Fn < 0 ? s.Fn - force : force - s.Fn;
+        e.overshoot = anyInReach ? std::max(e.overshoot, beyond) : std::max(0.0, beyond);
+        anyInReach = true;
+        if (std::fabs(force - s.Fn) > 0.02 * std::fabs(s.Fn)) outsideSeen = true;
+        if (!outsideSeen) e.settlingTime = t.at(i, "t");
+    }
+    if (anyInReach && s.Fn != 0) e.overshootPct = 100.0 * e.overshoot / std::fabs(s.Fn);
     return e;
 }
 
@@ -217,6 +276,13 @@ void checkSummary(const std::vector<std::string>& task, const SimSettings& s)
     EXPECT_TRUE(near(t.at(0, "contour_dist_max_m"), e.contourDistMax, 1e-12));
     EXPECT_EQ(t.at(0, "seterror_m"), s.seterror);
     EXPECT_EQ(t.at(0, "Fn_N"), s.Fn);
+    EXPECT_PRED2(same, t.at(0, "overshoot_N"), e.overshoot);
+    EXPECT_PRED2(same, t.at(0, "overshoot_pct"), e.overshootPct);
+    EXPECT_PRED2(same, t.at(0, "settling_t_s"), e.settlingTime);
+    // the new columns come after the ones that were there before, in the same order
+    EXPECT_EQ(t.names.size(), 18u);
+    EXPECT_EQ(t.column("pos_err_max_m"), 14);
+    EXPECT_EQ(t.column("overshoot_N"), 15);
 }
 
 TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
@@ -250,6 +316,66 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
     }
 }
 
+// The step response figures on a made-up run of 10 samples: the overshoot
+// above Fn, its share, and the settling time into the 2 % band, counted on
+// the samples in reach only, the band's edge inside it.
+TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
+{
+    SimSettings s = testing::defaultSettings();
+    s.nsteps = 9;
+    auto figures = [&](double Fn, std::vector<double> forces, int outOfReach) {
+        s.Fn = Fn;
+        SeriesSet set;
+        for (int i = 0; i <= s.nsteps; ++i) {
+            set.time[i] = 0.04 * i;
+            set.contactForce[i] = forces[static_cast<std::size_t>(i)];
+            set.forceErr[i] = forces[static_cast<std::size_t>(i)] - Fn;
+            set.jointPos[i] = i == outOfReach ? Joints{nan, nan} : Joints{0.3, 0.4};
+            set.tipPos[i] = {0.2, 0.3};
+        }
+        return summarizeRun(s, set);
+    };
+    // Fn 50 N: band 49..51 N; 56 N is the peak; sample 7 on the band's edge;
+    // sample 8 (150 N) out of reach, its force no contact's
+    const std::vector<double> step = {0, 30, 52.5, 56, 49, 48.5, 50.5, 51.0, 150, 49.5};
+    RunSummary r = figures(50.0, step, 8);
+    EXPECT_EQ(r.overshoot, 6.0);
+    EXPECT_EQ(r.overshootPercent, 12.0);
+    EXPECT_EQ(r.settlingSample, 6);
+    EXPECT_EQ(r.settlingTime, 0.04 * 6);
+    // the last sample outside the band: never settled
+    std::vector<double> late = step;
+    late[9] = 51.5;
+    r = figures(50.0, late, 8);
+    EXPECT_EQ(r.settlingSample, -1);
+    EXPECT_TRUE(std::isnan(r.settlingTime));
+    // a pull: everything mirrored
+    std::vector<double> pull;
+    for (double f : step) pull.push_back(-f);
+    r = figures(-50.0, pull, 8);
+    EXPECT_EQ(r.overshoot, 6.0);
+    EXPECT_EQ(r.overshootPercent, 12.0);
+    EXPECT_EQ(r.settlingSample, 6);
+    // a force that never passes Fn has no overshoot
+    r = figures(50.0, {0, 10, 30, 45, 49, 49.5, 49.9, 50, 50, 50}, -1);
+    EXPECT_EQ(r.overshoot, 0.0);
+    EXPECT_EQ(r.overshootPercent, 0.0);
+    EXPECT_EQ(r.settlingSample, 4);
+    // Fn 0: the overshoot is the force above 0, with no share; the band is 0 alone
+    r = figures(0.0, {0, 0.5, -0.2, 0.1, 0, 0, 0.25, 0, 0, 0}, -1);
+    EXPECT_EQ(r.overshoot, 0.5);
+    EXPECT_TRUE(std::isnan(r.overshootPercent));
+    EXPECT_EQ(r.settlingSample, 7);
+    std::ostringstream text;
+    printSummary(s, r, text);
+    EXPECT_NE(text.str().find("0.500 N  (Fn is 0: no %)"), std::string::npos) << text.str();
+    // nothing in reach: no figures
+    s.nsteps = 0;
+    r = figures(50.0, {60}, 0);
+    EXPECT_TRUE(std::isnan(r.overshoot));
+    EXPECT_TRUE(std::isnan(r.settlingTime));
+}
+
 // A robot that reaches nothing is in contact nowhere: the force loop runs
 // regardless, but no force figure may come out of it.
 TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
@@ -262,7 +388,7 @@ TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
     ASSERT_EQ(t.rows.size(), 1u);
     EXPECT_EQ(t.at(0, "nan_samples"), 201);
     for (const char* figure : {"final_force_N", "final_force_err_N", "force_reached_t_s",
-                               "force_err_max_after_N"})
+                               "force_err_max_after_N", "overshoot_N", "overshoot_pct", "settling_t_s"})
         EXPECT_TRUE(std::isnan(t.at(0, figure))) << figure << " = " << t.at(0, figure);
 
     const testing::Outcome text = runBatchHere({far, "--summary"});
@@ -278,7 +404,7 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     const testing::Outcome r = runBatchHere({studyTask("out_of_reach.dat"), "--summary"});
     ASSERT_EQ(r.status, exitOk);
     const std::vector<std::string> lines = testing::textLines(r.out);
-    ASSERT_EQ(lines.size(), 10u) << r.out;
+    ASSERT_EQ(lines.size(), 12u) << r.out;
     EXPECT_EQ(lines[0], "robot b (SCARA), method 8, line, setting error 0 mm, Fn 10 N, samples 0..200");
     const char* units[] = {"N", "N", "s", "N", "mm", "mm", "mm", "mm"};
     for (int i = 0; i < 8; ++i)
@@ -286,6 +412,12 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     // 181 of the 201 samples lie out of reach; they are counted and left out
     EXPECT_EQ(lines[9], "samples holding not-a-number (left out)                181");
     EXPECT_EQ(lines[8].find("nan"), std::string::npos) << lines[8];
+    // the step response's figures after the others, from the samples in reach
+    EXPECT_EQ(lines[10].rfind("force overshoot above Fn", 0), 0u) << lines[10];
+    EXPECT_NE(lines[10].find(" N  ("), std::string::npos) << lines[10];
+    EXPECT_NE(lines[10].find(" % of Fn)"), std::string::npos) << lines[10];
+    EXPECT_EQ(lines[11].rfind("force settled within 2 % of Fn from", 0), 0u) << lines[11];
+    EXPECT_NE(lines[11].find(" s  (sample "), std::string::npos) << lines[11];
 }
 
 // The teaching point: with a setting error of 5 mm, method 7 commands the

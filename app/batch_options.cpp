@@ -1,0 +1,232 @@
+#include "app/batch_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "console/text_format.h"
+
+namespace hybridsim {
+
+const char* const batchUsage =
+    "usage: hybridsim-batch [TASKFILE] [--set NAME=VALUE]... [--write-task FILE]\n"
+    "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
+    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F]\n"
+    "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
+    "                       [--plot FILE.svg] [--help]\n"
+    "  Computes the task (the default task without TASKFILE) and writes:\n"
+    "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
+    "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
+    "                 method fn1 alpha1 fn2 alpha2 contour, the contour's numbers\n"
+    "                 (line x0 y0 xf yf tf, circle Ox Oy r tf, sine x0 y0 L A tf),\n"
+    "                 seterror [m], Fn [N]\n"
+    "  --write-task FILE  the task after TASKFILE and every --set as a task file\n"
+    "  --csv FILE     every recorded sample as CSV to FILE ('-' for standard output)\n"
+    "  --report       the settings report to standard output\n"
+    "  --summary      figures of the run (forces, errors) to standard output;\n"
+    "                 --format csv gives them as one header line and one row\n"
+    "  --png FILE     the window's picture of frame N (--frame N, 0..200, default the\n"
+    "                 last) as an 800 x 800 PNG\n"
+    "  --frames DIR   every frame as DIR/frame_000.png ... (DIR is made if missing)\n"
+    "  --zoom F       zoom of the robot view in the pictures (default 1; 'w' is 0.9)\n"
+    "  --sweep NAME=FROM:TO:COUNT  one task per value (COUNT values, both ends\n"
+    "                 included), or NAME=V1,V2,... one per value given; two --sweep\n"
+    "                 options make a grid.  The summary of every task as CSV to\n"
+    "                 standard output, the swept values first, a status last\n"
+    "  --jobs N       threads of a sweep (default: one per processor)\n"
+    "  --plot FILE.svg  graphs as SVG: force, tangential error and distance to the\n"
+    "                 command point over time; for a sweep, every figure against\n"
+    "                 the swept value and the force of each run\n"
+    "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
+    "  without a screen); the other outputs need none.\n"
+    "  Without any of --csv, --report, --summary, --png, --frames, --plot,\n"
+    "  --write-task and --sweep the CSV goes to standard output.\n";
+
+namespace {
+
+// Most threads --jobs takes.
+constexpr long maxJobs = 256;
+
+// A whole token as a whole number.
+bool parseWhole(const std::string& token, long& value)
+{
+    if (token.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtol(token.c_str(), &end, 10);
+    return errno == 0 && end != nullptr && *end == '\0' && !std::isspace(static_cast<unsigned char>(token[0]));
+}
+
+bool endsWithSvg(const std::string& path)
+{
+    if (path.size() < 4) return false;
+    std::string end = path.substr(path.size() - 4);
+    std::transform(end.begin(), end.end(), end.begin(), [](unsigned char c) { return std::tolower(c); });
+    return end == ".svg";
+}
+
+}  // namespace
+
+bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::string& error)
+{
+    bool csvGiven = false;
+    // the value after option argv[i], or false with `error` set
+    auto value = [&](int& i, const char* what, std::string& v) {
+        if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
+            error = std::string(argv[i]) + " needs " + what;
+            return false;
+        }
+        v = argv[++i];
+        return true;
+    };
+    std::vector<std::string> seen;  // the options given so far
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        std::string v;
+        // each option names one output or one setting of it: a second one
+        // would silently win over the first (--set and --sweep add up)
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep") {
+            if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
+                error = a + " is given more than once";
+                return false;
+            }
+            seen.push_back(a);
+        }
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--report") {
+            o.report = true;
+        } else if (a == "--summary") {
+            o.summary = true;
+        } else if (a == "--csv") {
+            if (!value(i, "a file name or '-'", o.csvPath)) return false;
+            csvGiven = true;
+        } else if (a == "--format") {
+            if (!value(i, "'csv' or 'text'", v)) return false;
+            if (v != "csv" && v != "text") {
+                error = "--format needs 'csv' or 'text' (got '" + v + "')";
+                return false;
+            }
+            o.summaryCsv = v == "csv";
+            o.formatGiven = true;
+        } else if (a == "--png") {
+            if (!value(i, "a file name", o.pngPath)) return false;
+            if (o.pngPath == "-") {
+                error = "--png writes a file; standard output ('-') is not supported";
+                return false;
+            }
+        } else if (a == "--frame") {
+            if (!value(i, "a frame number", v)) return false;
+            if (!parseWhole(v, o.frame)) {
+                error = "--frame needs a whole number (got '" + v + "')";
+                return false;
+            }
+            o.frameGiven = true;
+        } else if (a == "--frames") {
+            if (!value(i, "a folder name", o.framesDir)) return false;
+        } else if (a == "--zoom") {
+            if (!value(i, "a number", v)) return false;
+            if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
+                error = "--zoom needs a finite number greater than 0 (got '" + v + "')";
+                return false;
+            }
+            o.zoomGiven = true;
+        } else if (a == "--set") {
+            if (!value(i, "NAME=VALUE", v)) return false;
+            const std::size_t eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "--set needs NAME=VALUE (got '" + v + "')";
+                return false;
+            }
+            o.sets.push_back({v.substr(0, eq), v.substr(eq + 1)});
+        } else if (a == "--write-task") {
+            if (!value(i, "a file name", o.writeTaskPath)) return false;
+            if (o.writeTaskPath == "-") {
+                error = "--write-task writes a file; standard output ('-') is not supported";
+                return false;
+            }
+        } else if (a == "--sweep") {
+            if (!value(i, "NAME=FROM:TO:COUNT or NAME=V1,V2,...", v)) return false;
+            SweepAxis axis;
+            if (!parseSweepAxis(v, axis, error)) return false;
+            for (const SweepAxis& other : o.sweeps)
+                if (other.name == axis.name) {
+                    error = "--sweep " + axis.name + " is given twice; a grid sweeps two different names";
+                    return false;
+                }
+            if (o.sweeps.size() == 2) {
+                error = "--sweep is given more than twice; a sweep has one name, a grid two";
+                return false;
+            }
+            o.sweeps.push_back(axis);
+        } else if (a == "--jobs") {
+            if (!value(i, "a number of threads", v)) return false;
+            long jobs = 0;
+            if (!parseWhole(v, jobs) || jobs < 1 || jobs > maxJobs) {
+                error = format("--jobs needs a whole number from 1 to %ld (got '%s')", maxJobs, v.c_str());
+                return false;
+            }
+            o.jobs = static_cast<int>(jobs);
+        } else if (a == "--plot") {
+            if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
+            if (!endsWithSvg(o.plotPath)) {
+                error = "--plot writes SVG: the file name must end in .svg (got '" + o.plotPath + "')";
+                return false;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option '" + a + "'";
+            return false;
+        } else if (o.taskFile.empty()) {
+            o.taskFile = a;
+        } else {
+            error = "only one task file may be given (got '" + o.taskFile + "' and '" + a + "')";
+            return false;
+        }
+    }
+    if (o.frameGiven && o.pngPath.empty()) {
+        error = "--frame goes with --png FILE";
+        return false;
+    }
+    if (o.zoomGiven && !o.pictures()) {
+        error = "--zoom goes with --png or --frames";
+        return false;
+    }
+    if (o.formatGiven && !o.summary) {
+        error = "--format goes with --summary";
+        return false;
+    }
+    if (o.jobs != 0 && !o.sweep()) {
+        error = "--jobs goes with --sweep";
+        return false;
+    }
+    if (o.sweep()) {
+        // a sweep writes one table; the outputs of one run have no place in it
+        const std::pair<bool, const char*> single[] = {
+            {csvGiven, "--csv"}, {o.report, "--report"}, {!o.pngPath.empty(), "--png"},
+            {!o.framesDir.empty(), "--frames"}};
+        for (const auto& [given, name] : single)
+            if (given) {
+                error = std::string(name) + " does not go with --sweep (a sweep writes the summary "
+                                            "of every task as CSV to standard output)";
+                return false;
+            }
+        if (o.formatGiven && !o.summaryCsv) {
+            error = "--format text does not go with --sweep (a sweep writes its summaries as CSV)";
+            return false;
+        }
+        if (sweepTaskCount(o.sweeps) > sweepMaxTasks) {
+            error = format("--sweep: the grid has %zu x %zu tasks, more than %zu", o.sweeps[0].size(),
+                           o.sweeps[1].size(), sweepMaxTasks);
+            return false;
+        }
+        return true;
+    }
+    if (!csvGiven && !o.report && !o.summary && !o.pictures() && o.plotPath.empty() &&
+        o.writeTaskPath.empty())
+        o.csvPath = "-";
+    return true;
+}
+
+}  // namespace hybridsim

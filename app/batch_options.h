@@ -1,0 +1,44 @@
+// The batch runner's command line: what it asks for, read from the
+// arguments with every mistake said in one line that names the option.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/batch_task.h"
+#include "app/sweep.h"
+
+namespace hybridsim {
+
+struct BatchOptions {
+    std::string taskFile;
+    std::vector<Setting> sets;  // --set NAME=VALUE, in the order given
+    std::string writeTaskPath;  // --write-task FILE; empty: none
+    std::vector<SweepAxis> sweeps;  // --sweep: none, one, or two (a grid)
+    int jobs = 0;                   // --jobs N; 0: one per processor
+    std::string plotPath;           // --plot FILE.svg; empty: none
+    std::string csvPath;  // empty: no CSV, "-": standard output
+    bool report = false;
+    bool summary = false;
+    bool summaryCsv = false;
+    bool formatGiven = false;
+    std::string pngPath;  // empty: no picture
+    long frame = 0;
+    bool frameGiven = false;
+    std::string framesDir;  // empty: no frame sequence
+    double zoom = 1.0;
+    bool zoomGiven = false;
+    bool help = false;
+
+    bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }
+    bool sweep() const { return !sweeps.empty(); }
+};
+
+// The text of --help.
+extern const char* const batchUsage;
+
+// Reads the command line into `o`; on a mistake fills `error` with one line
+// (without the program's name) and returns false.
+bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::string& error);
+
+}  // namespace hybridsim

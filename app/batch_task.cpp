@@ -1,0 +1,60 @@
+#include "app/batch_task.h"
+
+#include "console/reach_notice.h"
+#include "console/report.h"
+#include "console/task_file.h"
+#include "sim/derivation.h"
+
+namespace hybridsim {
+namespace {
+
+// A derivation or a run, with its unreachable points reported as whole
+// lines: the notice's message, its count, and a line end after them.
+template <class Step>
+void reported(std::ostream& notices, Step step)
+{
+    ReachNotice notice(notices);  // no key wait: nobody is at the keyboard
+    notice.beginScope();
+    step(&notice);
+    const bool any = notice.count() > 0;
+    notice.endScope();
+    if (any) notices << '\n' << std::flush;
+}
+
+}  // namespace
+
+bool loadTask(const std::string& taskFile, SimSettings& s, std::ostream& notices, std::string& error)
+{
+    // the program's start: entry defaults, defaults, derivation
+    setEntryDefaults(s);
+    setDefaults(s);
+    reported(notices, [&](ReachReporter* r) { deriveSettings(s, r); });
+    if (taskFile.empty()) return true;
+    const TaskFileResult r = loadRobotDataFile(taskFile, s);
+    if (!r.ok) error = r.error;
+    return r.ok;
+}
+
+SettingChange applySettings(SimSettings& s, const std::vector<Setting>& settings)
+{
+    for (const Setting& one : settings) {
+        const SettingChange change = setTaskSetting(s, one.name, one.value);
+        if (!change.ok) return change;
+    }
+    return {true, ""};
+}
+
+void deriveTask(SimSettings& s, std::ostream& notices)
+{
+    reported(notices, [&](ReachReporter* r) { deriveSettings(s, r); });
+}
+
+void runTask(const SimSettings& s, RunSeries& run, std::ostream& notices)
+{
+    // a path longer than the run is traced only in part: said once
+    const std::string tooShort = runTooShortNotice(s);
+    if (!tooShort.empty()) notices << tooShort.substr(1) << "\n" << std::flush;
+    reported(notices, [&](ReachReporter* r) { calcontrol(s, run, r); });
+}
+
+}  // namespace hybridsim

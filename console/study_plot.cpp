@@ -1,0 +1,227 @@
+#include "console/study_plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+#include "console/task_setting.h"
+#include "console/text_format.h"
+
+namespace hybridsim {
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double mmPerM = 1000.0;
+
+// colours of the run's graphs
+const char* const forceColour = "#d62728";
+const char* const targetColour = "#1f77b4";
+const char* const errorColour = "#2ca02c";
+const char* const distanceColour = "#9467bd";
+
+// Markers on the lines of a sweep with at most this many values.
+constexpr std::size_t mostMarkedPoints = 60;
+
+// A figure of the summary as a sweep's panel shows it.
+struct Figure {
+    const char* title;
+    const char* yLabel;
+    double (*get)(const RunSummary&);
+};
+
+const Figure figures[] = {
+    {"final contact force", "force [N]", [](const RunSummary& r) { return r.finalForce; }},
+    {"final force error", "force [N]", [](const RunSummary& r) { return r.finalForceErr; }},
+    {"force first within 5 % of Fn", "time [s]",
+     [](const RunSummary& r) { return r.forceReached ? r.forceReachedTime : notANumber; }},
+    {"largest |force error| from then on", "force [N]",
+     [](const RunSummary& r) { return r.maxForceErrAfterReached; }},
+    {"force overshoot above Fn", "force [N]", [](const RunSummary& r) { return r.overshoot; }},
+    {"force overshoot above Fn", "share of Fn [%]", [](const RunSummary& r) { return r.overshootPercent; }},
+    {"force settled within 2 % of Fn from", "time [s]", [](const RunSummary& r) { return r.settlingTime; }},
+    {"RMS tangential error sErr", "length [mm]", [](const RunSummary& r) { return mmPerM * r.sErrRms; }},
+    {"largest |sErr|", "length [mm]", [](const RunSummary& r) { return mmPerM * r.sErrMax; }},
+    {"largest distance tip to workpiece contour", "length [mm]",
+     [](const RunSummary& r) { return mmPerM * r.contourDistMax; }},
+    {"largest |posErr| (tip to command point)", "length [mm]",
+     [](const RunSummary& r) { return mmPerM * r.posErrMax; }},
+    {"samples holding not-a-number", "samples",
+     [](const RunSummary& r) { return static_cast<double>(r.nanSamples); }},
+};
+
+bool isSelector(const std::string& name)
+{
+    for (const TaskField& f : taskFields())
+        if (name == f.name) return f.rule == FieldRule::selector;
+    return false;
+}
+
+// "fn2 [Hz]", or the name alone.
+std::string axisLabel(const std::string& name)
+{
+    const std::string unit = settingUnit(name);
+    return unit.empty() ? name : name + " [" + unit + "]";
+}
+
+// The values of a swept name as numbers, or empty when they are to be
+// drawn as named places (a selector, or a value that is no number).
+std::vector<double> numericValues(const std::string& name, const std::vector<std::string>& values)
+{
+    if (isSelector(name)) return {};
+    std::vector<double> numbers;
+    for (const std::string& v : values) {
+        double x = 0.0;
+        if (!parseDouble(v, x) || !std::isfinite(x)) return {};
+        numbers.push_back(x);
+    }
+    return numbers;
+}
+
+}  // namespace
+
+std::string settingUnit(const std::string& name)
+{
+    for (const TaskField& f : taskFields()) {
+        if (name != f.name) continue;
+        const std::string what = f.what;
+        const std::size_t open = what.rfind('[');
+        const std::size_t close = what.rfind(']');
+        if (open == std::string::npos || close == std::string::npos || close < open) return "";
+        return what.substr(open + 1, close - open - 1);
+    }
+    return "";
+}
+
+Chart runChart(const SimSettings& s, const SeriesSet& set)
+{
+    const int last = std::max(0, std::min(s.nsteps, seriesCapacity - 1));
+    ChartSeries force{"contact force F", forceColour, {}, {}};
+    ChartSeries sErr{"sErr", errorColour, {}, {}};
+    ChartSeries posErr{"|posErr|", distanceColour, {}, {}};
+    for (int i = 0; i <= last; ++i) {
+        const double t = set.time[i];
+        // the force of a contact: only where the robot reaches (as the summary reads it)
+        const bool inReach = std::isfinite(set.jointPos[i].phi1) && std::isfinite(set.jointPos[i].phi2);
+        force.x.push_back(t);
+        force.y.push_back(inReach ? set.contactForce[i] : notANumber);
+        sErr.x.push_back(t);
+        sErr.y.push_back(mmPerM * set.sErr[i]);
+        posErr.x.push_back(t);
+        posErr.y.push_back(mmPerM * std::hypot(set.posErr[i].x, set.posErr[i].y));
+    }
+    ChartSeries target{"Fn", targetColour, {set.time[0], set.time[last]}, {s.Fn, s.Fn}};
+    target.dashed = true;
+
+    Chart c;
+    c.title = summaryTitle(s);
+    c.subtitle = format("samples 0..%d, one every %g s", last, s.dt);
+    c.columns = 1;
+    c.panelWidth = 820.0;
+    c.panelHeight = 230.0;
+    c.panels.push_back({"contact force", "time t [s]", "force [N]", {force, target}, {}});
+    c.panels.push_back({"tangential error", "time t [s]", "sErr [mm]", {sErr}, {}});
+    c.panels.push_back({"distance of the probe tip from the command point", "time t [s]", "|posErr| [mm]",
+                        {posErr}, {}});
+    return c;
+}
+
+Chart sweepChart(const SweepPlotInput& in)
+{
+    Chart c;
+    const std::size_t names = in.names.size();
+    if (names == 0 || in.values.size() != names) return c;
+    const std::string& first = in.names[0];
+    const std::vector<std::string>& firstValues = in.values[0];
+    const std::size_t n1 = firstValues.size();
+    const std::size_t n2 = names > 1 ? in.values[1].size() : 1;
+    c.title = names > 1 ? "sweep of " + first + " and " + in.names[1] : "sweep of " + first;
+    c.subtitle = in.task;
+    c.columns = 3;
+    c.panelWidth = 320.0;
+    c.panelHeight = 230.0;
+
+    // x: the values as numbers, or as named places 0, 1, ...
+    const std::vector<double> numbers = numericValues(first, firstValues);
+    std::vector<double> xs(n1);
+    for (std::size_t i = 0; i < n1; ++i) xs[i] = numbers.empty() ? static_cast<double>(i) : numbers[i];
+    // one line per value of the second name, told apart by colour
+    std::vector<std::string> colours(n2, paletteColour(0));
+    for (std::size_t j = 0; j < n2 && names > 1; ++j) {
+        colours[j] = n2 <= 10 ? paletteColour(j) : rampColour(static_cast<double>(j) / static_cast<double>(n2 - 1));
+        c.keys.push_back({in.names[1] + " = " + in.values[1][j], colours[j]});
+    }
+
+    for (const Figure& f : figures) {
+        ChartPanel p{f.title, axisLabel(first), f.yLabel, {}, numbers.empty() ? firstValues : std::vector<std::string>{}};
+        p.legend = false;
+        for (std::size_t j = 0; j < n2; ++j) {
+            ChartSeries line{names > 1 ? in.names[1] + " = " + in.values[1][j] : first, colours[j], {}, {}};
+            line.markers = n1 <= mostMarkedPoints;
+            for (std::size_t i = 0; i < n1; ++i) {
+                const std::size_t t = i * n2 + j;
+                if (t >= in.tasks.size()) break;
+                line.x.push_back(xs[i]);
+                line.y.push_back(in.tasks[t].computed ? f.get(in.tasks[t].summary) : notANumber);
+            }
+            p.series.push_back(std::move(line));
+        }
+        c.panels.push_back(std::move(p));
+    }
+
+    // the force of every run, coloured by the swept value
+    if (names != 1 || n1 > overlayMostRuns) return c;
+    std::vector<std::size_t> order(n1);
+    std::iota(order.begin(), order.end(), 0);
+    if (!numbers.empty())
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return numbers[a] < numbers[b]; });
+    ChartPanel overlay{"contact force of every run", "time t [s]", "force [N]", {}, {}};
+    overlay.wide = true;
+    overlay.height = std::max(260.0, 60.0 + 14.0 * static_cast<double>(n1 + 1));
+    bool sameFn = true;
+    double Fn = notANumber;
+    double t0 = notANumber, t1 = notANumber;
+    for (std::size_t rank = 0; rank < n1 && rank < in.tasks.size(); ++rank) {
+        const SweepPlotTask& t = in.tasks[order[rank]];
+        if (!t.computed || t.time.empty()) continue;
+        const double share = n1 > 1 ? static_cast<double>(rank) / static_cast<double>(n1 - 1) : 0.0;
+        ChartSeries line{first + " = " + t.values[0], rampColour(share), t.time, t.force};
+        overlay.series.push_back(std::move(line));
+        sameFn = sameFn && (std::isnan(Fn) || Fn == t.Fn);
+        Fn = t.Fn;
+        t0 = std::isnan(t0) ? t.time.front() : std::min(t0, t.time.front());
+        t1 = std::isnan(t1) ? t.time.back() : std::max(t1, t.time.back());
+    }
+    if (overlay.series.empty()) return c;
+    if (sameFn) {
+        ChartSeries target{"Fn", "#000000", {t0, t1}, {Fn, Fn}};
+        target.dashed = true;
+        overlay.series.push_back(target);
+    }
+
+    // the step responses close up: up to half as long again as the slowest
+    // run takes to settle (or to reach Fn), when that is a short part of the run
+    double slowest = 0.0;
+    for (const SweepPlotTask& t : in.tasks) {
+        if (!t.computed) continue;
+        const double settled = std::isfinite(t.summary.settlingTime)
+                                   ? t.summary.settlingTime
+                                   : (t.summary.forceReached ? t.summary.forceReachedTime : notANumber);
+        if (std::isfinite(settled)) slowest = std::max(slowest, settled);
+    }
+    const double until = roundScale(0.0, 1.5 * slowest, 6).hi;
+    ChartPanel start = overlay;
+    start.title = "contact force of every run, the first " + tickText(until, until) + " s";
+    for (ChartSeries& line : start.series) {
+        std::size_t n = 0;
+        while (n < line.x.size() && !(line.x[n] > until)) ++n;
+        line.x.resize(n);
+        line.y.resize(n);
+        if (line.label == "Fn") line = {"Fn", line.colour, {t0, until}, {Fn, Fn}, true};
+    }
+    c.panels.push_back(std::move(overlay));
+    if (slowest > 0.0 && until < 0.5 * (t1 - t0)) c.panels.push_back(std::move(start));
+    return c;
+}
+
+}  // namespace hybridsim

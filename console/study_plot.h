@@ -1,0 +1,55 @@
+// The batch runner's pictures as charts (console/svg_chart): the time
+// graphs of one run, and the figures of a sweep against the swept value.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "console/summary.h"
+#include "console/svg_chart.h"
+#include "sim/run.h"
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// The contact-force histories of a sweep are drawn over each other when it
+// sweeps one name over at most this many values.
+constexpr std::size_t overlayMostRuns = 20;
+
+// One run over time, three panels: the contact force with Fn [N], the
+// tangential error sErr [mm], and |posErr|, the distance of the probe tip
+// from the command point [mm]; samples 0..nsteps of `set` (samples out of
+// reach of the robot break the lines of the tip).
+Chart runChart(const SimSettings& s, const SeriesSet& set);
+
+// One task of a sweep, as its plot needs it.
+struct SweepPlotTask {
+    std::vector<std::string> values;  // the swept values, one per name
+    bool computed = false;            // false: refused, no figures
+    RunSummary summary;
+    double Fn = 0.0;             // [N]
+    std::vector<double> time;    // [s], empty when not kept
+    std::vector<double> force;   // contact force of each sample in reach, nan elsewhere [N]
+};
+
+struct SweepPlotInput {
+    std::vector<std::string> names;                // the swept names: one, or two for a grid
+    std::vector<std::vector<std::string>> values;  // the values of each name, in order
+    std::vector<SweepPlotTask> tasks;              // in order, the first name outermost
+    std::string task;                              // a line that names the task swept
+};
+
+// The figures of the summary against the first swept value, one small
+// panel per figure; for a grid one line per value of the second name.
+// A selector (robot, method, contour) or a value that is no number is
+// drawn as named places on the x axis.  For one name and at most
+// overlayMostRuns values, a last panel holds the contact force of every
+// run, coloured by the swept value, when the histories were kept.
+Chart sweepChart(const SweepPlotInput& in);
+
+// The unit of a setting's name from its description ("Hz" for fn2), ""
+// when it has none.
+std::string settingUnit(const std::string& name);
+
+}  // namespace hybridsim

@@ -1,0 +1,322 @@
+#include "console/svg_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "console/text_format.h"
+
+namespace hybridsim {
+namespace {
+
+// layout of the chart [px]
+constexpr double margin = 16.0;
+constexpr double titleHeight = 30.0;
+constexpr double subtitleHeight = 18.0;
+constexpr double keyRowHeight = 18.0;
+constexpr double panelTitleHeight = 26.0;
+constexpr double plotLeft = 64.0;     // room for the y ticks and label
+constexpr double plotBottom = 42.0;   // room for the x ticks and label
+constexpr double plotRightBare = 14.0;
+constexpr double legendRowHeight = 14.0;
+constexpr double charWidth = 6.2;     // an average character at 11 px
+constexpr double sampleLength = 20.0; // the line before a legend's text
+
+// The text with &, <, >, " and ' written as entities.
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string px(double v) { return format("%.1f", v + 0.0); }
+
+// Where v lies between lo and hi, 0..1 (halved first, so that the widest
+// spans of doubles do not overflow).
+double share(double v, double lo, double hi)
+{
+    return (v / 2.0 - lo / 2.0) / (hi / 2.0 - lo / 2.0);
+}
+
+// The smallest and largest finite value of the series' x or y.
+bool dataRange(const std::vector<ChartSeries>& series, bool alongX, double& lo, double& hi)
+{
+    bool any = false;
+    for (const ChartSeries& s : series) {
+        const std::size_t n = std::min(s.x.size(), s.y.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+            const double v = alongX ? s.x[i] : s.y[i];
+            lo = any ? std::min(lo, v) : v;
+            hi = any ? std::max(hi, v) : v;
+            any = true;
+        }
+    }
+    return any;
+}
+
+// Width of a panel's legend, 0 when it has none.
+double legendWidth(const ChartPanel& p)
+{
+    if (!p.legend) return 0.0;
+    std::size_t longest = 0;
+    for (const ChartSeries& s : p.series) longest = std::max(longest, s.label.size());
+    if (longest == 0) return 0.0;
+    return std::min(220.0, std::max(80.0, 34.0 + charWidth * static_cast<double>(longest)));
+}
+
+// The legend above the panels: entries in rows that fit the width.
+double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out, double top)
+{
+    if (keys.empty()) return 0.0;
+    double x = margin;
+    int rows = 1;
+    for (const ChartKey& k : keys) {
+        const double w = sampleLength + 10.0 + charWidth * static_cast<double>(k.label.size()) + 16.0;
+        if (x + w > width - margin && x > margin) {
+            x = margin;
+            ++rows;
+        }
+        if (out) {
+            const double y = top + (rows - 1) * keyRowHeight + 10.0;
+            *out += "<g class=\"key\"><line x1=\"" + px(x) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
+                    px(x + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + k.colour +
+                    "\" stroke-width=\"2.5\"/><text x=\"" + px(x + sampleLength + 6) + "\" y=\"" + px(y) +
+                    "\">" + escaped(k.label) + "</text></g>\n";
+        }
+        x += w;
+    }
+    return rows * keyRowHeight + 6.0;
+}
+
+void writePanel(const ChartPanel& p, double left, double top, double width, double height, std::string& out)
+{
+    // the scales: categories at 0..n-1, numbers at round ticks
+    double xlo = 0.0, xhi = 1.0, ylo = 0.0, yhi = 1.0;
+    AxisScale xs;
+    if (!p.xCategories.empty()) {
+        xs.lo = -0.5;
+        xs.hi = static_cast<double>(p.xCategories.size()) - 0.5;
+        xs.step = 1.0;
+        for (std::size_t i = 0; i < p.xCategories.size(); ++i) xs.ticks.push_back(static_cast<double>(i));
+    } else {
+        dataRange(p.series, true, xlo, xhi);
+        xs = roundScale(xlo, xhi, 7);
+    }
+    dataRange(p.series, false, ylo, yhi);
+    const AxisScale ys = roundScale(ylo, yhi, 6);
+
+    // the plot area: room on the left for the longest y tick and the label
+    std::size_t longest = 0;
+    for (double t : ys.ticks) longest = std::max(longest, tickText(t, ys.step).size());
+    const double legend = legendWidth(p);
+    const double x0 = left + std::max(plotLeft, 34.0 + charWidth * static_cast<double>(longest));
+    const double x1 = left + width - (legend > 0.0 ? legend : plotRightBare);
+    const double y0 = top + panelTitleHeight;
+    const double y1 = top + height - plotBottom;
+    auto X = [&](double v) { return x0 + (x1 - x0) * share(v, xs.lo, xs.hi); };
+    auto Y = [&](double v) { return y1 - (y1 - y0) * share(v, ys.lo, ys.hi); };
+
+    out += "<g class=\"panel\">\n";
+    out += "<text class=\"panel-title\" x=\"" + px(x0) + "\" y=\"" + px(top + 16) +
+           "\" font-weight=\"bold\" font-size=\"12\">" + escaped(p.title) + "</text>\n";
+    // grid and ticks
+    for (std::size_t i = 0; i < xs.ticks.size(); ++i) {
+        const double t = xs.ticks[i];
+        const std::string x = px(X(t));
+        const std::string text = p.xCategories.empty() ? tickText(t, xs.step) : p.xCategories[i];
+        out += "<line x1=\"" + x + "\" y1=\"" + px(y0) + "\" x2=\"" + x + "\" y2=\"" + px(y1) +
+               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 14) +
+               "\" text-anchor=\"middle\">" + escaped(text) + "</text>\n";
+    }
+    for (double t : ys.ticks) {
+        const std::string y = px(Y(t));
+        out += "<line x1=\"" + px(x0) + "\" y1=\"" + y + "\" x2=\"" + px(x1) + "\" y2=\"" + y +
+               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-y\" x=\"" + px(x0 - 5) + "\" y=\"" +
+               px(Y(t) + 4) + "\" text-anchor=\"end\">" + escaped(tickText(t, ys.step)) + "</text>\n";
+    }
+    out += "<rect class=\"plot-area\" x=\"" + px(x0) + "\" y=\"" + px(y0) + "\" width=\"" + px(x1 - x0) +
+           "\" height=\"" + px(y1 - y0) + "\" fill=\"none\" stroke=\"#777\"/>\n";
+    // axis labels
+    out += "<text class=\"axis-x\" x=\"" + px((x0 + x1) / 2) + "\" y=\"" + px(y1 + 32) +
+           "\" text-anchor=\"middle\">" + escaped(p.xLabel) + "</text>\n";
+    const std::string ly = px((y0 + y1) / 2);
+    out += "<text class=\"axis-y\" x=\"" + px(left + 14) + "\" y=\"" + ly + "\" text-anchor=\"middle\" " +
+           "transform=\"rotate(-90 " + px(left + 14) + " " + ly + ")\">" + escaped(p.yLabel) + "</text>\n";
+
+    // the lines: one path each, broken where a value is missing
+    for (const ChartSeries& s : p.series) {
+        std::string d;
+        std::string dots;
+        bool pen = false;
+        const std::size_t n = std::min(s.x.size(), s.y.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) {
+                pen = false;
+                continue;
+            }
+            const std::string x = px(X(s.x[i]));
+            const std::string y = px(Y(s.y[i]));
+            d += (pen ? "L" : "M") + x + "," + y;
+            pen = true;
+            if (s.markers)
+                dots += "<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"2.5\" fill=\"" + s.colour + "\"/>";
+        }
+        out += "<path class=\"series\" data-label=\"" + escaped(s.label) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" +
+               s.colour + "\" stroke-width=\"1.6\"" + (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
+        if (!dots.empty()) out += "<g class=\"markers\">" + dots + "</g>\n";
+    }
+
+    // the legend, one line a series
+    if (legend > 0.0) {
+        double y = y0 + 10.0;
+        const double lx = x1 + 10.0;
+        for (const ChartSeries& s : p.series) {
+            if (s.label.empty()) continue;
+            out += "<g class=\"legend\"><line x1=\"" + px(lx) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
+                   px(lx + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + s.colour +
+                   "\" stroke-width=\"2\"" + (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/><text x=\"" +
+                   px(lx + sampleLength + 5) + "\" y=\"" + px(y) + "\">" + escaped(s.label) + "</text></g>\n";
+            y += legendRowHeight;
+        }
+    }
+    out += "</g>\n";
+}
+
+}  // namespace
+
+AxisScale roundScale(double lo, double hi, int most)
+{
+    AxisScale a;
+    if (!std::isfinite(lo) || !std::isfinite(hi) || hi < lo) lo = 0.0, hi = 1.0;
+    // a single value: a span around it
+    const double size = std::max(std::fabs(lo), std::fabs(hi));
+    if (hi - lo <= 1e-9 * size || hi == lo) {
+        const double half = size > 0.0 ? 0.1 * size : 1.0;
+        lo -= half;
+        hi += half;
+    }
+    // beyond round numbers (spans near the largest or smallest doubles): the two ends
+    auto ends = [&] {
+        a.lo = lo;
+        a.hi = hi;
+        a.step = hi / 2.0 - lo / 2.0;
+        a.ticks = {lo, hi};
+        return a;
+    };
+    const double span = hi / 2.0 - lo / 2.0;  // half the span: no overflow
+    if (!std::isfinite(2.0 * span) || !(span > 0.0)) return ends();
+    const int intervals = std::max(1, most - 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(2.0 * span / intervals)));
+    if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return ends();
+    double step = magnitude;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * magnitude;
+        if (std::ceil(hi / step - 1e-9) - std::floor(lo / step + 1e-9) <= intervals) break;
+    }
+    // a value a rounding error past a tick counts as on it (8.000000000000002 s
+    // is the 200th sample), and the ends still cover the data exactly
+    const double slack = 1e-9;
+    const double first = std::floor(lo / step + slack);
+    const double last = std::ceil(hi / step - slack);
+    if (!std::isfinite(first * step) || !std::isfinite(last * step) || last - first > 4.0 * intervals)
+        return ends();
+    a.step = step;
+    a.lo = std::min(first * step, lo);
+    a.hi = std::max(last * step, hi);
+    for (double k = first; k <= last; k += 1.0) a.ticks.push_back(k * step);
+    return a;
+}
+
+std::string tickText(double v, double step)
+{
+    if (std::fabs(v) < 1e-9 * std::fabs(step)) v = 0.0;
+    if (!std::isfinite(step) || step == 0.0) return format("%g", v + 0.0);
+    const double size = std::max(std::fabs(v), std::fabs(step));
+    const int stepDigit = static_cast<int>(std::floor(std::log10(std::fabs(step)) + 1e-9));
+    if (size < 1e7 && stepDigit >= -6) return format("%.*f", std::max(0, -stepDigit), v + 0.0);
+    // very large numbers or very fine steps: as many significant digits as
+    // the step needs (1e+08, -6e-09, 10.00000005)
+    const int sizeDigit = static_cast<int>(std::floor(std::log10(size)));
+    return format("%.*g", std::clamp(sizeDigit - stepDigit + 1, 1, 17), v + 0.0);
+}
+
+std::string paletteColour(std::size_t i)
+{
+    static const char* const colours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                          "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
+    return colours[i % 10];
+}
+
+std::string rampColour(double share)
+{
+    // dark blue, blue, light blue, orange, red, dark red
+    static const int stops[][3] = {{49, 54, 149}, {69, 117, 180}, {116, 173, 209},
+                                   {253, 174, 97}, {244, 109, 67}, {165, 0, 38}};
+    const int n = 6;
+    const double at = std::clamp(std::isfinite(share) ? share : 0.0, 0.0, 1.0) * (n - 1);
+    const int i = std::min(n - 2, static_cast<int>(at));
+    const double f = at - i;
+    int rgb[3];
+    for (int c = 0; c < 3; ++c)
+        rgb[c] = static_cast<int>(std::lround(stops[i][c] + f * (stops[i + 1][c] - stops[i][c])));
+    return format("#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
+}
+
+std::string chartSvg(const Chart& c)
+{
+    const int columns = std::max(1, c.columns);
+    const double width = 2 * margin + columns * c.panelWidth;
+    double top = margin + titleHeight + (c.subtitle.empty() ? 0.0 : subtitleHeight);
+    const double keys = keyRows(c.keys, width, nullptr, top);
+
+    // where each panel goes: rows of `columns` panels, a wide panel a row of
+    // its own; a row is as high as its tallest panel
+    struct Place {
+        double left, top, width, height;
+    };
+    std::vector<Place> places;
+    double rowTop = top + keys;
+    double rowHeight = 0.0;
+    int inRow = columns;  // panels in the current row
+    for (const ChartPanel& p : c.panels) {
+        const double h = p.height > 0.0 ? p.height : c.panelHeight;
+        if (p.wide || inRow >= columns) {
+            rowTop += rowHeight;
+            rowHeight = 0.0;
+            inRow = 0;
+        }
+        const double w = p.wide ? columns * c.panelWidth : c.panelWidth;
+        places.push_back({margin + inRow * c.panelWidth, rowTop, w, h});
+        rowHeight = std::max(rowHeight, h);
+        inRow = p.wide ? columns : inRow + 1;
+    }
+    const double height = rowTop + rowHeight + margin;
+
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(width) + "\" height=\"" + px(height) +
+           "\" viewBox=\"0 0 " + px(width) + " " + px(height) +
+           "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"11\" fill=\"#222\">\n";
+    out += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
+    out += "<text class=\"title\" x=\"" + px(margin) + "\" y=\"" + px(margin + 18) +
+           "\" font-size=\"16\" font-weight=\"bold\">" + escaped(c.title) + "</text>\n";
+    if (!c.subtitle.empty())
+        out += "<text class=\"subtitle\" x=\"" + px(margin) + "\" y=\"" + px(margin + titleHeight + 8) +
+               "\" font-size=\"12\">" + escaped(c.subtitle) + "</text>\n";
+    keyRows(c.keys, width, &out, top);
+    for (std::size_t i = 0; i < c.panels.size(); ++i)
+        writePanel(c.panels[i], places[i].left, places[i].top, places[i].width, places[i].height, out);
+    out += "</svg>\n";
+    return out;
+}
+
+}  // namespace hybridsim

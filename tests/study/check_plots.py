@@ -1,0 +1,258 @@
+#!/usr/bin/env python3
+"""The batch runner's --plot pictures read back as XML.
+
+Each SVG must parse as XML; every panel's lines are paths with one point a
+sample (or a task), all inside the plot area; and the points mapped back
+through the tick labels give the numbers of the CSV that the same command
+writes, so the axes cover the data and nothing is drawn in the wrong place.
+
+usage: check_plots.py --batch build/app/hybridsim-batch --data tests/study/data
+"""
+import argparse
+import csv
+import io
+import math
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+SVG = "{http://www.w3.org/2000/svg}"
+FAILURES = []
+
+
+def check(condition, what):
+    if not condition:
+        FAILURES.append(what)
+    return condition
+
+
+def run(batch, args):
+    r = subprocess.run([batch] + args, capture_output=True, text=True, timeout=120,
+                       stdin=subprocess.DEVNULL)
+    if r.returncode != 0:
+        raise SystemExit(f"{' '.join(args)}: status {r.returncode}: {r.stderr}")
+    return r.stdout
+
+
+def table(text):
+    rows = list(csv.reader(io.StringIO(text)))
+    return [dict(zip(rows[0], row)) for row in rows[1:]]
+
+
+def number(text):
+    try:
+        return float(text)
+    except ValueError:
+        return math.nan
+
+
+class Panel:
+    """A panel of the chart: its plot area, ticks and lines."""
+
+    def __init__(self, g):
+        self.title = g.find(f"{SVG}text[@class='panel-title']").text
+        rect = g.find(f"{SVG}rect[@class='plot-area']")
+        self.x0 = float(rect.get("x"))
+        self.y0 = float(rect.get("y"))
+        self.x1 = self.x0 + float(rect.get("width"))
+        self.y1 = self.y0 + float(rect.get("height"))
+        self.xticks = [(float(t.get("x")), t.text) for t in g.findall(f"{SVG}text[@class='tick-x']")]
+        # a y tick's text stands 4 px below its tick
+        self.yticks = [(float(t.get("y")) - 4.0, t.text) for t in g.findall(f"{SVG}text[@class='tick-y']")]
+        self.paths = []
+        for p in g.findall(f"{SVG}path[@class='series']"):
+            runs = []
+            for cmd, x, y in re.findall(r"([ML])(-?[0-9.]+),(-?[0-9.]+)", p.get("d")):
+                if cmd == "M":
+                    runs.append([])
+                runs[-1].append((float(x), float(y)))
+            check(len(re.sub(r"[ML]-?[0-9.]+,-?[0-9.]+", "", p.get("d"))) == 0, f"{self.title}: odd path data")
+            self.paths.append({"label": p.get("data-label"), "runs": runs, "colour": p.get("stroke"),
+                               "points": [pt for r in runs for pt in r]})
+
+    @staticmethod
+    def _map(ticks, categorical=False):
+        # pixel -> value through the first and the last tick
+        (p0, t0), (p1, t1) = ticks[0], ticks[-1]
+        v0, v1 = (0.0, len(ticks) - 1.0) if categorical else (float(t0), float(t1))
+        return lambda p: v0 + (p - p0) * (v1 - v0) / (p1 - p0)
+
+    def values(self, path, categorical_x=False):
+        fx = self._map(self.xticks, categorical_x)
+        fy = self._map(self.yticks)
+        return [(fx(x), fy(y)) for x, y in path["points"]]
+
+    def resolution(self, categorical_x=False):
+        """Half a rounding step of the coordinates (0.1 px) as x and y values."""
+        fx, fy = self._map(self.xticks, categorical_x), self._map(self.yticks)
+        return abs(fx(0.06) - fx(0.0)), abs(fy(0.06) - fy(0.0))
+
+    def check_inside(self):
+        for path in self.paths:
+            for x, y in path["points"]:
+                if not check(self.x0 - 0.1 <= x <= self.x1 + 0.1 and self.y0 - 0.1 <= y <= self.y1 + 0.1,
+                             f"{self.title}: {path['label']} point ({x}, {y}) outside the plot area"):
+                    return
+
+
+def panels_of(path):
+    root = ET.parse(path).getroot()  # fails on anything that is not XML
+    check(root.tag == f"{SVG}svg" and root.get("viewBox"), f"{path}: not an SVG with a viewBox")
+    found = [Panel(g) for g in root.iter(f"{SVG}g") if g.get("class") == "panel"]
+    for p in found:
+        p.check_inside()
+        check(len(p.yticks) >= 2 and len(p.xticks) >= 2, f"{p.title}: fewer than two ticks on an axis")
+    return root, found
+
+
+def same_values(panel, path, expected, what, categorical_x=False, y_scale=1.0):
+    """The path's points mapped back are the expected (x, y) pairs."""
+    got = panel.values(path, categorical_x)
+    if not check(len(got) == len(expected), f"{what}: {len(got)} points, expected {len(expected)}"):
+        return
+    rx, ry = panel.resolution(categorical_x)
+    for (gx, gy), (ex, ey) in zip(got, expected):
+        # a tenth of a pixel each way, and the tick labels' own rounding
+        if not check(abs(gx - ex) <= 2 * rx + 1e-12 * abs(ex) and abs(gy - ey * y_scale) <= 2 * ry + 1e-9 * abs(ey * y_scale),
+                     f"{what}: point ({gx}, {gy}) where ({ex}, {ey * y_scale}) belongs"):
+            return
+
+
+def finite_pairs(xs, ys):
+    return [(x, y) for x, y in zip(xs, ys) if math.isfinite(x) and math.isfinite(y)]
+
+
+def runs_of(values):
+    """How many stretches of finite values a list has."""
+    count, inside = 0, False
+    for v in values:
+        if math.isfinite(v) and not inside:
+            count += 1
+        inside = math.isfinite(v)
+    return count
+
+
+def check_run_plot(batch, work, task_args, name):
+    svg = os.path.join(work, name + ".svg")
+    rows = table(run(batch, task_args + ["--plot", svg, "--csv", "-"]))
+    _, found = panels_of(svg)
+    if not check(len(found) == 3, f"{name}: {len(found)} panels, expected 3"):
+        return
+    t = [number(r["t"]) for r in rows]
+    in_reach = [math.isfinite(number(r["joint1"])) and math.isfinite(number(r["joint2"])) for r in rows]
+    force = [number(r["force"]) if ok else math.nan for r, ok in zip(rows, in_reach)]
+    s_err = [number(r["s_err"]) for r in rows]
+    pos_err = [math.hypot(number(r["err_x"]), number(r["err_y"])) for r in rows]
+    force_panel, s_panel, pos_panel = found
+    check(force_panel.xticks[0][1] in ("0", "0.0"), f"{name}: the time axis starts at {force_panel.xticks[0][1]}")
+    labels = [p["label"] for p in force_panel.paths]
+    check(labels == ["contact force F", "Fn"], f"{name}: force panel lines {labels}")
+    if len(force_panel.paths) == 2:
+        same_values(force_panel, force_panel.paths[0], finite_pairs(t, force), f"{name}: force")
+        check(len(force_panel.paths[0]["runs"]) == runs_of(force), f"{name}: force lines not broken where out of reach")
+        fn = number(rows[0]["force"]) - number(rows[0]["force_err"])
+        same_values(force_panel, force_panel.paths[1], [(t[0], fn), (t[-1], fn)], f"{name}: Fn")
+    check(len(s_panel.paths) == 1 and len(pos_panel.paths) == 1, f"{name}: one line in each error panel")
+    same_values(s_panel, s_panel.paths[0], finite_pairs(t, s_err), f"{name}: sErr", y_scale=1000.0)
+    same_values(pos_panel, pos_panel.paths[0], finite_pairs(t, pos_err), f"{name}: |posErr|", y_scale=1000.0)
+    check(len(pos_panel.paths[0]["runs"]) == runs_of(pos_err), f"{name}: |posErr| not broken where out of reach")
+
+
+# the figures of a sweep's panels, in order: CSV column and scale to the axis' unit
+FIGURES = [("final_force_N", 1), ("final_force_err_N", 1), ("force_reached_t_s", 1),
+           ("force_err_max_after_N", 1), ("overshoot_N", 1), ("overshoot_pct", 1), ("settling_t_s", 1),
+           ("s_err_rms_m", 1000), ("s_err_max_m", 1000), ("contour_dist_max_m", 1000),
+           ("pos_err_max_m", 1000), ("nan_samples", 1)]
+
+
+def check_sweep_plot(batch, work, args, name, first, second=None, categorical=False):
+    svg = os.path.join(work, name + ".svg")
+    rows = table(run(batch, args + ["--plot", svg]))
+    root, found = panels_of(svg)
+    firsts = list(dict.fromkeys(r[first] for r in rows))
+    seconds = list(dict.fromkeys(r[second] for r in rows)) if second else [None]
+    overlay = second is None and len(rows) <= 20
+    expected_panels = len(FIGURES) + (1 if overlay else 0)
+    if not check(len(found) >= expected_panels, f"{name}: {len(found)} panels, expected {expected_panels}"):
+        return found, rows
+    keys = [g for g in root.iter(f"{SVG}g") if g.get("class") == "key"]
+    check(len(keys) == (len(seconds) if second else 0), f"{name}: {len(keys)} keys above the panels")
+    for (column, scale), panel in zip(FIGURES, found):
+        check(len(panel.paths) == len(seconds), f"{name} {column}: {len(panel.paths)} lines, expected {len(seconds)}")
+        if categorical:
+            check([text for _, text in panel.xticks] == firsts, f"{name} {column}: x ticks {panel.xticks}")
+        for path, value in zip(panel.paths, seconds):
+            expected = []
+            for i, x in enumerate(firsts):
+                row = next(r for r in rows if r[first] == x and (second is None or r[second] == value))
+                y = number(row[column]) * scale if row["status"].startswith(("ok", "notice")) else math.nan
+                if math.isfinite(y):
+                    expected.append((float(i) if categorical else number(x), y))
+            same_values(panel, path, expected, f"{name} {column} {value or ''}", categorical)
+    return found, rows
+
+
+def check_overlay(batch, found, rows, name, first):
+    """The force of every run over time, one line each, coloured apart."""
+    computed = [r for r in rows if r["status"].startswith(("ok", "notice"))]
+    panel = found[len(FIGURES)]
+    lines = [p for p in panel.paths if p["label"] != "Fn"]
+    check(len(lines) == len(computed), f"{name}: {len(lines)} force histories, expected {len(computed)}")
+    check(len({p["colour"] for p in lines}) == len(lines), f"{name}: force histories share a colour")
+    zoom = found[len(FIGURES) + 1] if len(found) > len(FIGURES) + 1 else None
+    for row in computed:
+        label = f"{first} = {row[first]}"
+        series = table(run(batch, ["--set", f"{first}={row[first]}", "--csv", "-"]))
+        t = [number(r["t"]) for r in series]
+        force = [number(r["force"]) if math.isfinite(number(r["joint1"])) else math.nan for r in series]
+        line = next((p for p in lines if p["label"] == label), None)
+        if check(line is not None, f"{name}: no force history {label}"):
+            same_values(panel, line, finite_pairs(t, force), f"{name} force history {label}")
+        if zoom:
+            close = next((p for p in zoom.paths if p["label"] == label), None)
+            if check(close is not None, f"{name}: no close-up of {label}"):
+                n = len(close["points"])
+                check(5 <= n < len(t) // 2, f"{name}: a close-up of {n} samples")
+                same_values(zoom, close, finite_pairs(t[:n], force[:n]), f"{name} close-up {label}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--batch", required=True)
+    parser.add_argument("--data", required=True)
+    a = parser.parse_args()
+    work = tempfile.mkdtemp(prefix="hybridsim_plots_")
+    try:
+        # one run: the default task, and robot b mostly out of reach
+        check_run_plot(a.batch, work, [], "default")
+        check_run_plot(a.batch, work, [os.path.join(a.data, "out_of_reach.dat")], "out_of_reach")
+        # one name over a range: every figure, and the force of every run
+        found, rows = check_sweep_plot(a.batch, work, ["--sweep", "fn2=5:40:8"], "fn2", "fn2")
+        check_overlay(a.batch, found, rows, "fn2", "fn2")
+        # a grid: one line per value of the second name
+        check_sweep_plot(a.batch, work, ["--sweep", "fn2=10,20,30", "--sweep", "alpha2=0,2"], "grid", "fn2", "alpha2")
+        # a refused value leaves a gap; a contour is a named place on the axis
+        found, rows = check_sweep_plot(a.batch, work, ["--sweep", "KH1=400,-1,600"], "refused", "KH1")
+        check(all(len(p.paths[0]["runs"]) == 2 for p in found[:len(FIGURES)]), "refused: no gap at the refused value")
+        check_sweep_plot(a.batch, work, ["--sweep", "contour=L,C,S"], "contours", "contour", categorical=True)
+        # names and values with XML's own characters are written as text
+        odd = os.path.join(work, "a&b <c>.dat")
+        shutil.copy(os.path.join(a.data, "circle_method8.dat"), odd)
+        check_sweep_plot(a.batch, work, [odd, "--sweep", "KH1=400,<&>'\",600"], "escaped", "KH1", categorical=True)
+    finally:
+        shutil.rmtree(work)
+    for f in FAILURES[:40]:
+        print("FAIL:", f)
+    if FAILURES:
+        print(f"{len(FAILURES)} checks failed")
+        return 1
+    print("every plot parses as XML and shows its data")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

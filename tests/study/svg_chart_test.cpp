@@ -1,0 +1,83 @@
+// The scales of the charts: round ticks that cover the data, and their text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "console/svg_chart.h"
+
+namespace hybridsim {
+namespace {
+
+// Whether v is a whole multiple of 1, 2 or 5 times a power of ten.
+bool roundStep(double step)
+{
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-12));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (std::fabs(mantissa - m) < 1e-9) return true;
+    return false;
+}
+
+TEST(SvgChart, ScalesCoverTheDataWithFewRoundTicks)
+{
+    const std::pair<double, double> ranges[] = {
+        {0.0, 8.000000000000002}, {0.0, 10.5},  {-6e-9, 0.0},  {9.9999999, 10.00000016}, {3.0, 3.0},
+        {0.0, 0.0},               {-17.3, 2.2}, {1e-300, 3e-300}, {0.04, 1.04},          {-1e12, 5e12},
+        {0.1234, 0.1239},         {-0.5, -0.25}};
+    for (const auto& [lo, hi] : ranges) {
+        SCOPED_TRACE(::testing::Message() << lo << " .. " << hi);
+        const AxisScale a = roundScale(lo, hi, 6);
+        EXPECT_LE(a.lo, lo);
+        EXPECT_GE(a.hi, hi);
+        EXPECT_LT(a.lo, a.hi);
+        ASSERT_GE(a.ticks.size(), 2u);
+        EXPECT_LE(a.ticks.size(), 6u);
+        EXPECT_TRUE(roundStep(a.step)) << a.step;
+        for (std::size_t i = 0; i < a.ticks.size(); ++i) {
+            EXPECT_GE(a.ticks[i], a.lo);
+            EXPECT_LE(a.ticks[i], a.hi);
+            if (i > 0) {
+                EXPECT_NEAR(a.ticks[i] - a.ticks[i - 1], a.step, 1e-9 * a.step + 4e-16 * std::fabs(a.ticks[i]));
+            }
+        }
+        // not much room wasted: the data fill more than a third of the scale
+        if (hi > lo) {
+            EXPECT_GT((hi - lo) / (a.hi - a.lo), 1.0 / 3.0);
+        }
+    }
+    // a time axis of 200 periods of 0.04 s ends at 8, not at 10
+    const AxisScale time = roundScale(0.0, 200 * 0.04 + 2e-15, 7);
+    EXPECT_EQ(time.ticks.back(), 8.0);
+    EXPECT_LT(time.hi, 8.0 + 1e-12);
+    // beyond round numbers: the two ends
+    const AxisScale wide = roundScale(-1.7e308, 1.7e308, 6);
+    EXPECT_EQ(wide.ticks, (std::vector<double>{-1.7e308, 1.7e308}));
+}
+
+TEST(SvgChart, TickTextShowsTheStepAndNoMore)
+{
+    EXPECT_EQ(tickText(2.0, 2.0), "2");
+    EXPECT_EQ(tickText(0.25, 0.05), "0.25");
+    EXPECT_EQ(tickText(0.5, 0.5), "0.5");
+    EXPECT_EQ(tickText(-0.0, 0.5), "0.0");
+    EXPECT_EQ(tickText(1e-17, 0.2), "0.0");
+    EXPECT_EQ(tickText(-6e-9, 2e-9), "-6e-09");
+    EXPECT_EQ(tickText(10.00000005, 5e-8), "10.00000005");
+    EXPECT_EQ(tickText(3e12, 1e12), "3e+12");
+    EXPECT_EQ(tickText(0.0012, 0.0002), "0.0012");
+}
+
+TEST(SvgChart, ColoursOfThePaletteAndTheRamp)
+{
+    EXPECT_EQ(paletteColour(0), "#1f77b4");
+    EXPECT_EQ(paletteColour(10), paletteColour(0));
+    EXPECT_NE(paletteColour(1), paletteColour(0));
+    EXPECT_EQ(rampColour(0.0), "#313695");
+    EXPECT_EQ(rampColour(1.0), "#a50026");
+    EXPECT_EQ(rampColour(2.0), "#a50026");
+    EXPECT_EQ(rampColour(std::nan("")), "#313695");
+}
+
+}  // namespace
+}  // namespace hybridsim
