@@ -52,8 +52,10 @@ EMSCRIPTEN_KEEPALIVE int hs_load(const char* bytes, int size, const char* name)
     return r.ok ? 1 : 0;
 }
 
-// the message of the last hs_load, hs_set or hs_set_seterror_mm
+// the message of the last hs_load, hs_set or hs_set_seterror_mm, and its
+// size in bytes (it may hold a zero byte of the value it names)
 EMSCRIPTEN_KEEPALIVE const char* hs_message() { return text.c_str(); }
+EMSCRIPTEN_KEEPALIVE int hs_message_size() { return static_cast<int>(text.size()); }
 
 // Sets one setting by name (`nameSize` bytes) to `value` (`valueSize`
 // bytes) as a task file has it: 1 when taken and the run computed anew, 0

@@ -11,16 +11,19 @@
 //   hybridsim.shapes()              // the current frame's shapes and texts
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback', fn)) hear of a new
-// run, of a new frame and of playing, pausing or a new speed; the page
-// redraws its canvas and panels from them.
+// run (with its cause: 'start', 'file' or 'setting'), of a new frame and of
+// playing, pausing or a new speed; the page redraws its canvas and panels
+// from them.
 (function (global) {
   'use strict';
 
   let core = null;
   const listeners = { run: [], frame: [], playback: [] };
 
-  function emit(event) {
-    for (const fn of listeners[event]) fn();
+  // `cause` tells a 'run' listener where the run came from: 'start',
+  // 'file' (a task file) or 'setting' (one setting by name)
+  function emit(event, cause) {
+    for (const fn of listeners[event]) fn(cause);
   }
 
   function need() {
@@ -32,6 +35,12 @@
   function text(fn) {
     const c = need();
     return c.UTF8ToString(fn());
+  }
+
+  // the message of the latest load or setting, whole even with a zero byte in it
+  function message(c) {
+    const at = c._hs_message();
+    return new TextDecoder().decode(c.HEAPU8.subarray(at, at + c._hs_message_size()));
   }
 
   // Calls fn with each of `texts` as UTF-8 in the core's memory (pointer
@@ -57,11 +66,11 @@
     const label = String(name);
     const r = withBytes([bytes, label + '\0'], (data, size, labelAt) => {
       const ok = c._hs_load(data, size, labelAt) === 1;
-      return { ok, message: c.UTF8ToString(c._hs_message()) };
+      return { ok, message: message(c) };
     }, () => ({ ok: false, message: `${label}: too large to read (${bytes.length} bytes)` }));
     if (r.ok) {
       stopLoop();
-      emit('run');
+      emit('run', 'file');
       emit('playback');
     }
     return r;
@@ -73,9 +82,9 @@
     const c = need();
     const r = withBytes(texts, (...args) => {
       const ok = fn(c, ...args) === 1;
-      return { ok, message: c.UTF8ToString(c._hs_message()) };
+      return { ok, message: message(c) };
     }, () => ({ ok: false, message: 'the value is too large to take' }));
-    if (r.ok) emit('run');
+    if (r.ok) emit('run', 'setting');
     return r;
   }
 
@@ -272,7 +281,7 @@
   api.ready = createHybridsimCore().then((module) => {
     module._hs_start();
     core = module;
-    emit('run');
+    emit('run', 'start');
     return api;
   });
 
