@@ -43,9 +43,35 @@
   }
 
   // --- the panels of a new run ---
+  // The summary of the latest run, when its panel is in view and after the
+  // picture of the run is on the screen (a display frame, then a task): the
+  // summary's search for the nearest point of a sine far from the probe can
+  // take a second. Runs that follow one another quickly get one summary.
+  const summary = $('summary');
+  let summaryStale = true;
+  let summaryInView = false;
+  let summaryDue = false;
+  function showSummaryLater() {
+    summaryStale = true;
+    summary.classList.add('stale');
+    if (!summaryInView || summaryDue) return;
+    summaryDue = true;
+    requestAnimationFrame(() => setTimeout(() => {
+      summaryDue = false;
+      if (!summaryStale) return;
+      summaryStale = false;
+      summary.textContent = sim.summary();
+      summary.classList.remove('stale');
+    }, 0));
+  }
+  new IntersectionObserver((seen) => {
+    summaryInView = seen[seen.length - 1].isIntersecting;
+    if (summaryInView && summaryStale && ready) showSummaryLater();
+  }).observe(summary);
+
   function showRun() {
     $('report').textContent = sim.report();
-    $('summary').textContent = sim.summary();
+    showSummaryLater();
     const n = sim.notice();
     notice.hidden = n.count === 0;
     notice.textContent = n.count === 0 ? '' :

@@ -7,8 +7,8 @@
 // here.  A value taken recomputes the run at once; a refused one keeps the
 // run, and its field keeps the text typed, marked, with the desktop's
 // message beside it, until the field is typed in again, Escape brings the
-// value in force back, or the value in force changes (another robot,
-// method or contour, a task file).
+// value in force back, the value in force changes (another method or
+// contour) or a task file is read.
 (function (global) {
   'use strict';
 
@@ -125,9 +125,11 @@
       f.input.setAttribute('aria-invalid', message !== '' ? 'true' : 'false');
     }
 
-    // the values of a new run; the fields of another robot or contour hidden
-    function refresh() {
+    // the values of a new run; the fields of another robot or contour
+    // hidden; a task file replaces every value, refused ones too
+    function refresh(cause) {
       values = sim.panelValues();
+      if (cause === 'file') for (const id of Object.keys(refused)) refused[id] = null;
       for (const [name, s] of Object.entries(selects)) {
         s.select.value = values[name];
         show(s.message, '');
