@@ -588,7 +588,7 @@ for (const [origin, url] of origins) {
               'circle');
       assert.equal(await shownReport(), batchOut(nativeTaskFile('Fn=15', 'seterror_mm=7.5', 'contour=C'), '--report'));
       // the refused spring constant still shows what was typed: its value in force is the same
-      assert.equal((await fieldState('KH1')).refused, true);
+      assert.deepEqual(await fieldState('KH1'), { text: 'o50', message: nativeRefusal('KH1=o50'), refused: true });
 
       // a new method brings its own stored gains
       await page.select('select[data-field="method"]', '7');
@@ -638,29 +638,35 @@ for (const [origin, url] of origins) {
       assert.deepEqual(await state(), { frame: 200, playing: false, readout: 'sample 200 / 200, t = 8.00 s', slider: 200 });
       await page.keyboard.press('ArrowLeft');
       assert.deepEqual(await state(), { frame: 199, playing: false, readout: 'sample 199 / 200, t = 7.96 s', slider: 199 });
+      // Time passes (a dozen display frames, 0.3 s at least: 7 samples at
+      // speed 1): nothing moves, and the page asks for no display frame.
+      const stillWhileTimePasses = async (why) => {
+        const paused = await state();
+        const requests = await page.evaluate(() => window.frameRequests);
+        await page.evaluate(() => {
+          window.framesSeen = 0;
+          window.pausedAt = performance.now();
+          const count = () => {
+            ++window.framesSeen;
+            window.displayFrame(count);
+          };
+          window.displayFrame(count);
+        });
+        await until(() => window.framesSeen >= 12 && performance.now() - window.pausedAt >= 300);
+        assert.deepEqual(await state(), paused, why);
+        assert.equal(await page.evaluate(() => window.frameRequests), requests, `${why}: display frames asked for`);
+        return paused;
+      };
       // Space plays to the last sample and stops there; Space again plays from the first
       await page.keyboard.press('Space');
       await until(() => hybridsim.frame === 200 && !hybridsim.playing);
+      await stillWhileTimePasses('stopped at the end');
       await page.keyboard.press('Space');
       await until(() => hybridsim.playing && hybridsim.frame >= 5);
       await page.keyboard.press('Space');
-      const paused = await state();
+      const paused = await stillWhileTimePasses('paused');
       assert.equal(paused.playing, false);
       assert.equal(paused.readout, `sample ${paused.frame} / 200, t = ${(paused.frame * 0.04).toFixed(2)} s`);
-      // time passes (a dozen display frames, 0.3 s at least: 7 samples at speed 1) and nothing moves
-      const requests = await page.evaluate(() => window.frameRequests);
-      await page.evaluate(() => {
-        window.framesSeen = 0;
-        window.pausedAt = performance.now();
-        const count = () => {
-          ++window.framesSeen;
-          window.displayFrame(count);
-        };
-        window.displayFrame(count);
-      });
-      await until(() => window.framesSeen >= 12 && performance.now() - window.pausedAt >= 300);
-      assert.deepEqual(await state(), paused);
-      assert.equal(await page.evaluate(() => window.frameRequests), requests, 'no display frame asked for while paused');
 
       // the speed: '+' and '=' double it, '-' halves it
       const speed = () => page.$eval('#speed', (e) => e.textContent);
