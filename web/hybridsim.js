@@ -59,6 +59,11 @@
     }
   }
 
+  // a value as a task file has it: a number to the last bit (-0 too)
+  function asText(value) {
+    return Object.is(value, -0) ? '-0' : String(value);
+  }
+
   // The bytes of a task file, named `name` in messages: the desktop's reader
   // takes the whole file or nothing.
   function loadBytes(bytes, name) {
@@ -149,11 +154,11 @@
     // One setting by the name --set uses ('Fn', 'KH1', 'method', 'x0', ...),
     // its value a number or a text as a task file has it.
     set(name, value) {
-      return change([String(name), String(value)], (c, n, nn, v, vn) => c._hs_set(n, nn, v, vn));
+      return change([String(name), asText(value)], (c, n, nn, v, vn) => c._hs_set(n, nn, v, vn));
     },
     // The setting error in millimetres, as the console dialogue asks for it.
     setSetErrorMm(value) {
-      return change([String(value)], (c, v, vn) => c._hs_set_seterror_mm(v, vn));
+      return change([asText(value)], (c, v, vn) => c._hs_set_seterror_mm(v, vn));
     },
     // the task as a robot data file, as the desktop's writer writes it
     taskText() {
