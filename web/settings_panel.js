@@ -80,7 +80,8 @@
           const label = say(el('span', { className: 'label' }), f.ja, f.en);
           const message = el('div', { className: 'field-message', role: 'alert' });
           message.hidden = true;
-          const row = el('label', { className: 'field' }, label, input, el('span', { className: 'unit' }, f.unit));
+          const unit = el('span', { className: 'unit' }, f.unit);
+          const row = el('label', { className: 'field' }, label, input, unit);
           g.append(row, message);
           fields[f.id] = { input, row, message, name: f.name, millimetres: f.millimetres };
           ids.push(f.id);

@@ -154,12 +154,13 @@ try {
               `${ms(median(inPage.record))} (medians of ${repeats})`);
   console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
   const typed = (fn) => ms(median(changes.map(fn)));
-  console.log(`a key in the panel's Fn field (medians of ${changes.length}): to the run computed ` +
-              `${typed((c) => c.computed - c.key)}, then to its picture drawn ${typed((c) => c.drawn - c.computed)} ` +
-              `and rasterised ${typed((c) => c.rasterised - c.computed)}; key to picture ` +
-              `${typed((c) => c.rasterised - c.key)}; key to the display frame that shows it (its animation callbacks) ` +
-              `${typed((c) => c.frame - c.key)}; 90th percentile of key to picture ` +
-              `${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
+  console.log(`a key in the panel's Fn field (medians of ${changes.length}): ` +
+              `to the run computed ${typed((c) => c.computed - c.key)}, ` +
+              `then to its picture drawn ${typed((c) => c.drawn - c.computed)} ` +
+              `and rasterised ${typed((c) => c.rasterised - c.computed)}; ` +
+              `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
+              `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
+              `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
   console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
   if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
 } finally {

@@ -523,7 +523,8 @@ for (const [origin, url] of origins) {
       }
       // a zero byte inside a value is part of it, as in a task file's token
       const zero = await page.evaluate(() => hybridsim.set('KH1', '5\u00000'));
-      assert.deepEqual(zero, { ok: false, message: 'KH1=5\u00000: expected a number for the spring constant KH1 [N/m]' });
+      assert.deepEqual(zero,
+                       { ok: false, message: 'KH1=5\u00000: expected a number for the spring constant KH1 [N/m]' });
       assert.deepEqual([await csv(), await report(), await shownReport()], kept);
 
       // a positioning time longer than the run: one notice in the page, no dialog
@@ -584,8 +585,8 @@ for (const [origin, url] of origins) {
       const fieldNumbers = (ids) => Promise.all(ids.map(async (id) => Number((await fieldState(id)).text)));
       const closeTo = (got, want, what) => want.forEach((w, i) =>
         assert.ok(Math.abs(got[i] - w) <= 1e-14 * Math.abs(w), `${what} ${i}: ${got[i]} against ${w}`));
-      closeTo(await fieldNumbers(['C.Ox', 'C.Oy', 'C.r', 'C.tf']), circle.split('\n')[3].split(' ').slice(1).map(Number),
-              'circle');
+      const numbersOfLine = (text, line) => text.split('\n')[line].split(' ').slice(1).map(Number);
+      closeTo(await fieldNumbers(['C.Ox', 'C.Oy', 'C.r', 'C.tf']), numbersOfLine(circle, 3), 'circle');
       assert.equal(await shownReport(), batchOut(nativeTaskFile('Fn=15', 'seterror_mm=7.5', 'contour=C'), '--report'));
       // the refused spring constant still shows what was typed: its value in force is the same
       assert.deepEqual(await fieldState('KH1'), { text: 'o50', message: nativeRefusal('KH1=o50'), refused: true });
@@ -594,8 +595,7 @@ for (const [origin, url] of origins) {
       await page.select('select[data-field="method"]', '7');
       await until(() => /hybrid7/.test(document.getElementById('report').textContent));
       const method7 = nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C', 'method=7');
-      closeTo(await fieldNumbers(['fn1', 'alpha1', 'fn2', 'alpha2']), method7.split('\n')[2].split(' ').slice(1).map(Number),
-              'gains of method 7');
+      closeTo(await fieldNumbers(['fn1', 'alpha1', 'fn2', 'alpha2']), numbersOfLine(method7, 2), 'gains of method 7');
 
       // English labels, and back
       const labels = () => page.evaluate(() => [
@@ -635,9 +635,11 @@ for (const [origin, url] of origins) {
         slider: Number(document.getElementById('frame').value),
       }));
       await page.keyboard.press('End');
-      assert.deepEqual(await state(), { frame: 200, playing: false, readout: 'sample 200 / 200, t = 8.00 s', slider: 200 });
+      assert.deepEqual(await state(),
+                       { frame: 200, playing: false, readout: 'sample 200 / 200, t = 8.00 s', slider: 200 });
       await page.keyboard.press('ArrowLeft');
-      assert.deepEqual(await state(), { frame: 199, playing: false, readout: 'sample 199 / 200, t = 7.96 s', slider: 199 });
+      assert.deepEqual(await state(),
+                       { frame: 199, playing: false, readout: 'sample 199 / 200, t = 7.96 s', slider: 199 });
       // Time passes (a dozen display frames, 0.3 s at least: 7 samples at
       // speed 1): nothing moves, and the page asks for no display frame.
       const stillWhileTimePasses = async (why) => {
@@ -721,7 +723,8 @@ for (const [origin, url] of origins) {
       await until(() => hybridsim.playing);
       await page.mouse.move(...css(x100, y));
       await page.mouse.down();
-      assert.deepEqual(await state(), { frame: 100, playing: false, readout: 'sample 100 / 200, t = 4.00 s', slider: 100 });
+      assert.deepEqual(await state(),
+                       { frame: 100, playing: false, readout: 'sample 100 / 200, t = 4.00 s', slider: 100 });
       await page.mouse.move(...css(x150, y + 0.2), { steps: 4 });
       assert.equal((await state()).frame, 150);
       await page.mouse.up();
@@ -738,7 +741,8 @@ for (const [origin, url] of origins) {
         s.value = '42';
         s.dispatchEvent(new Event('input', { bubbles: true }));
       });
-      assert.deepEqual(await state(), { frame: 42, playing: false, readout: 'sample 42 / 200, t = 1.68 s', slider: 42 });
+      assert.deepEqual(await state(),
+                       { frame: 42, playing: false, readout: 'sample 42 / 200, t = 1.68 s', slider: 42 });
 
       // 'w' zooms the robot out, 'W' back in
       const robot = () => page.evaluate(() => hybridsim.shapes().filter((s) => s.kind !== 'text')[0]);
@@ -755,7 +759,8 @@ for (const [origin, url] of origins) {
       await fresh();
       const settings = [['contour', 'C'], ['r', 0.15], ['Fn', 12.5], ['method', 7], ['fn1', 4], ['seterror', -0.002]];
       for (const [n, v] of settings)
-        assert.deepEqual(await page.evaluate((name, value) => hybridsim.set(name, value), n, v), { ok: true, message: '' });
+        assert.deepEqual(await page.evaluate((name, value) => hybridsim.set(name, value), n, v),
+                         { ok: true, message: '' });
       const want = nativeTaskText(...settings.map(([n, v]) => `${n}=${v}`));
       assert.equal(await page.evaluate(() => hybridsim.taskText()), want);
       const saved = [await csv(), await report()];
