@@ -4,8 +4,9 @@
 #   scripts/test-stages.sh web    the browser edition: the Emscripten build of
 #                                 the page, then the page in Debian's Chromium,
 #                                 headless, from file:// and from a server on
-#                                 127.0.0.1, against hybridsim-batch and the
-#                                 shape dump of the ordinary build
+#                                 127.0.0.1, against hybridsim-batch, the
+#                                 shape dump and the task writer of the
+#                                 ordinary build
 #   scripts/test-stages.sh web-deps   only the test's npm packages, from
 #                                 tests/web/package-lock.json (npm ci)
 #   scripts/test-stages.sh asan   the whole test suite again in a build with
@@ -148,11 +149,11 @@ web_stage() {
     cmake --build "$WEB_BUILD/cmake" -j "$JOBS"
 
     say "the page in headless Chromium, against the ordinary build ($BUILD)"
-    cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump
+    cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump web_task_text
     web_deps
     status=0
     node tests/web/page_e2e.mjs --site "$WEB_BUILD/site" --batch "$BUILD/app/hybridsim-batch" \
-        --dump "$BUILD/tests/web/web_shape_dump" || status=1
+        --dump "$BUILD/tests/web/web_shape_dump" --task-text "$BUILD/tests/web/web_task_text" || status=1
     if [ "$status" -ne 0 ]; then
         echo "browser stage FAILED" >&2
         exit 1

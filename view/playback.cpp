@@ -145,15 +145,25 @@ int sampleAtGraphX(const SimSettings& s, double x)
 bool Scrub::press(Playback& p, SimSettings& s, int px, int py, int width, int height)
 {
     if (width <= 0 || height <= 0) return false;
-    active_ = inTimeGraph(s, windowX(px, width), windowY(py, height));
-    return active_ && jump(p, s, windowX(px, width));
+    return pressAt(p, s, windowX(px, width), windowY(py, height));
 }
 
 bool Scrub::drag(Playback& p, SimSettings& s, int px, int py, int width, int height)
 {
     (void)py;
     if (!active_ || width <= 0 || height <= 0) return false;
-    return jump(p, s, windowX(px, width));
+    return dragAt(p, s, windowX(px, width));
+}
+
+bool Scrub::pressAt(Playback& p, SimSettings& s, double x, double y)
+{
+    active_ = inTimeGraph(s, x, y);
+    return active_ && jump(p, s, x);
+}
+
+bool Scrub::dragAt(Playback& p, SimSettings& s, double x)
+{
+    return active_ && jump(p, s, x);
 }
 
 bool Scrub::jump(Playback& p, SimSettings& s, double x)

@@ -92,6 +92,10 @@ public:
     // True when the picture must be drawn again.
     bool press(Playback& p, SimSettings& s, int px, int py, int width, int height);
     bool drag(Playback& p, SimSettings& s, int px, int py, int width, int height);
+    // The same at a point (x, y) in window units, for a pointer finer than
+    // a pixel (the browser's, in CSS pixels of a canvas of any size).
+    bool pressAt(Playback& p, SimSettings& s, double x, double y);
+    bool dragAt(Playback& p, SimSettings& s, double x);
     void release() { active_ = false; }
     bool active() const { return active_; }
 

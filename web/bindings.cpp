@@ -8,9 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "web/settings_panel.h"
 #include "web/web_session.h"
 
+using hybridsim::SettingChange;
 using hybridsim::ShapeBuffer;
+using hybridsim::StepKey;
 using hybridsim::WebSession;
 
 namespace {
@@ -49,14 +52,47 @@ EMSCRIPTEN_KEEPALIVE int hs_load(const char* bytes, int size, const char* name)
     return r.ok ? 1 : 0;
 }
 
-// the message of the last hs_load
+// the message of the last hs_load, hs_set or hs_set_seterror_mm, and its
+// size in bytes (it may hold a zero byte of the value it names)
 EMSCRIPTEN_KEEPALIVE const char* hs_message() { return text.c_str(); }
+EMSCRIPTEN_KEEPALIVE int hs_message_size() { return static_cast<int>(text.size()); }
+
+// Sets one setting by name (`nameSize` bytes) to `value` (`valueSize`
+// bytes) as a task file has it: 1 when taken and the run computed anew, 0
+// when refused (hs_message says why) and nothing changed.
+EMSCRIPTEN_KEEPALIVE int hs_set(const char* name, int nameSize, const char* value, int valueSize)
+{
+    const SettingChange c =
+        session->set(std::string(name, static_cast<std::size_t>(nameSize < 0 ? 0 : nameSize)),
+                     std::string(value, static_cast<std::size_t>(valueSize < 0 ? 0 : valueSize)));
+    handOut(c.message);
+    return c.ok ? 1 : 0;
+}
+
+// The setting error in millimetres, as hs_set.
+EMSCRIPTEN_KEEPALIVE int hs_set_seterror_mm(const char* value, int valueSize)
+{
+    const SettingChange c =
+        session->setSetErrorMm(std::string(value, static_cast<std::size_t>(valueSize < 0 ? 0 : valueSize)));
+    handOut(c.message);
+    return c.ok ? 1 : 0;
+}
+
+// the settings panel's sections and the values of its fields (JSON)
+EMSCRIPTEN_KEEPALIVE const char* hs_panel_layout() { return handOut(hybridsim::settingsPanelLayout()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_panel_values()
+{
+    return handOut(hybridsim::settingsPanelValues(session->settings()));
+}
+// the task as a robot data file
+EMSCRIPTEN_KEEPALIVE const char* hs_task_text() { return handOut(session->taskText()); }
 
 EMSCRIPTEN_KEEPALIVE const char* hs_report() { return handOut(session->report()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_summary() { return handOut(session->summary()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_csv() { return handOut(session->csv()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_notice() { return handOut(session->notice()); }
 EMSCRIPTEN_KEEPALIVE int hs_unreachable() { return session->unreachable(); }
+EMSCRIPTEN_KEEPALIVE const char* hs_run_too_short() { return handOut(session->runTooShort()); }
 
 // the frame shown and the last one, 0..nsteps; setting clamps and returns it
 EMSCRIPTEN_KEEPALIVE int hs_frame() { return session->frame(); }
@@ -64,6 +100,37 @@ EMSCRIPTEN_KEEPALIVE int hs_last_frame() { return session->lastFrame(); }
 EMSCRIPTEN_KEEPALIVE int hs_set_frame(int frame) { return session->setFrame(frame); }
 // time of a sample [s]
 EMSCRIPTEN_KEEPALIVE double hs_time(int frame) { return session->time(frame); }
+
+// Playback: `nowMs` is the page's clock [ms] (performance.now, or a display
+// frame's time stamp).
+EMSCRIPTEN_KEEPALIVE int hs_playing() { return session->playing() ? 1 : 0; }
+// Space: 1 when playing after it
+EMSCRIPTEN_KEEPALIVE int hs_toggle_play(double nowMs) { return session->togglePlay(nowMs / 1000.0) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void hs_pause() { session->pause(); }
+// '+' and '-': 1 when the speed changed
+EMSCRIPTEN_KEEPALIVE int hs_faster(double nowMs) { return session->faster(nowMs / 1000.0) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int hs_slower(double nowMs) { return session->slower(nowMs / 1000.0) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE const char* hs_speed_text() { return handOut(session->speedText()); }
+// One display frame: 1 when the frame changed, plus 2 while playing on.
+EMSCRIPTEN_KEEPALIVE int hs_tick(double nowMs)
+{
+    const bool changed = session->tick(nowMs / 1000.0);
+    return (changed ? 1 : 0) | (session->playing() ? 2 : 0);
+}
+// Left, Right, Home, End as 0..3 (others do nothing); each pauses.
+EMSCRIPTEN_KEEPALIVE void hs_step(int key)
+{
+    static const StepKey keys[] = {StepKey::left, StepKey::right, StepKey::home, StepKey::end};
+    if (key >= 0 && key < 4) session->step(keys[key]);
+}
+// The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
+EMSCRIPTEN_KEEPALIVE int hs_view_key(int key) { return session->viewKey(static_cast<char>(key)) ? 1 : 0; }
+// Scrubbing in the time graphs at (x, y) in window units: 1 when the frame
+// was moved (and the playback paused).
+EMSCRIPTEN_KEEPALIVE int hs_scrub_press(double x, double y) { return session->scrubPress(x, y) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int hs_scrub_drag(double x) { return session->scrubDrag(x) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void hs_scrub_release() { session->scrubRelease(); }
+EMSCRIPTEN_KEEPALIVE int hs_in_graph(double x, double y) { return session->inGraph(x, y) ? 1 : 0; }
 
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).

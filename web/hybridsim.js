@@ -3,21 +3,27 @@
 // as teachers' scripts and the tests do:
 //
 //   await hybridsim.ready;
+//   hybridsim.set('Fn', 20)         -> {ok, message}  (the names of --set)
 //   hybridsim.loadTask(text, name)  -> {ok, message}
-//   hybridsim.csv(), .report(), .summary(), .notice()
-//   hybridsim.frame = 100;          // clamped to 0..lastFrame, redrawn
+//   hybridsim.csv(), .report(), .summary(), .notice(), .taskText()
+//   hybridsim.frame = 100;          // clamped to 0..lastFrame, pauses, redrawn
+//   hybridsim.play(), .pause(), .playing
 //   hybridsim.shapes()              // the current frame's shapes and texts
 //
-// Listeners (hybridsim.on('run' | 'frame', fn)) hear of a new run and of a
-// new frame; the page redraws its canvas and panels from them.
+// Listeners (hybridsim.on('run' | 'frame' | 'playback', fn)) hear of a new
+// run (with its cause: 'start', 'file' or 'setting'), of a new frame and of
+// playing, pausing or a new speed; the page redraws its canvas and panels
+// from them.
 (function (global) {
   'use strict';
 
   let core = null;
-  const listeners = { run: [], frame: [] };
+  const listeners = { run: [], frame: [], playback: [] };
 
-  function emit(event) {
-    for (const fn of listeners[event]) fn();
+  // `cause` tells a 'run' listener where the run came from: 'start',
+  // 'file' (a task file) or 'setting' (one setting by name)
+  function emit(event, cause) {
+    for (const fn of listeners[event]) fn(cause);
   }
 
   function need() {
@@ -31,27 +37,70 @@
     return c.UTF8ToString(fn());
   }
 
+  // the message of the latest load or setting, whole even with a zero byte in it
+  function message(c) {
+    const at = c._hs_message();
+    return new TextDecoder().decode(c.HEAPU8.subarray(at, at + c._hs_message_size()));
+  }
+
+  // Calls fn with each of `texts` as UTF-8 in the core's memory (pointer
+  // and byte count, so that a NUL inside a text is kept); `tooLarge` is
+  // the answer when the memory cannot hold them.
+  function withBytes(texts, fn, tooLarge) {
+    const c = need();
+    const encoded = texts.map((t) => (t instanceof Uint8Array ? t : new TextEncoder().encode(String(t))));
+    const at = encoded.map((b) => c._malloc(b.length + 1));
+    try {
+      if (at.some((p) => !p)) return tooLarge(encoded);
+      encoded.forEach((b, i) => c.HEAPU8.set(b, at[i]));
+      return fn(...encoded.flatMap((b, i) => [at[i], b.length]));
+    } finally {
+      at.forEach((p) => c._free(p));
+    }
+  }
+
+  // a value as a task file has it: a number to the last bit (-0 too)
+  function asText(value) {
+    return Object.is(value, -0) ? '-0' : String(value);
+  }
+
   // The bytes of a task file, named `name` in messages: the desktop's reader
   // takes the whole file or nothing.
   function loadBytes(bytes, name) {
     const c = need();
     const label = String(name);
-    const labelSize = c.lengthBytesUTF8(label) + 1;
-    const data = c._malloc(bytes.length + 1);
-    const labelAt = c._malloc(labelSize);
-    if (!data || !labelAt) {
-      c._free(data);
-      c._free(labelAt);
-      return { ok: false, message: `${label}: too large to read (${bytes.length} bytes)` };
+    const r = withBytes([bytes, label + '\0'], (data, size, labelAt) => {
+      const ok = c._hs_load(data, size, labelAt) === 1;
+      return { ok, message: message(c) };
+    }, () => ({ ok: false, message: `${label}: too large to read (${bytes.length} bytes)` }));
+    if (r.ok) {
+      stopLoop();
+      emit('run', 'file');
+      emit('playback');
     }
-    c.HEAPU8.set(bytes, data);
-    c.stringToUTF8(label, labelAt, labelSize);
-    const ok = c._hs_load(data, bytes.length, labelAt) === 1;
-    const message = c.UTF8ToString(c._hs_message());
-    c._free(data);
-    c._free(labelAt);
-    if (ok) emit('run');
-    return { ok, message };
+    return r;
+  }
+
+  // A setting's change through fn(pointers...): the run anew, or the
+  // refusal's message.
+  function change(texts, fn) {
+    const c = need();
+    const r = withBytes(texts, (...args) => {
+      const ok = fn(c, ...args) === 1;
+      return { ok, message: message(c) };
+    }, () => ({ ok: false, message: 'the value is too large to take' }));
+    if (r.ok) {
+      // the run is computed (docs/performance.md measures to here)
+      mark('hybridsim-run-computed');
+      emit('run', 'setting');
+    }
+    return r;
+  }
+
+  // a performance mark, the latest of its name only
+  function mark(name) {
+    performance.clearMarks(name);
+    performance.mark(name);
   }
 
   // The current frame's picture, recorded by the core: views into its
@@ -63,6 +112,31 @@
     const bytes = new Uint8Array(c.HEAPU8.buffer, c._hs_text_bytes(), c._hs_text_size());
     return { data, count, bytes };
   }
+
+  // --- playback: one tick per display frame while playing, nothing while paused ---
+  let loopId = 0;
+  function tick(stamp) {
+    loopId = 0;
+    const r = core._hs_tick(stamp);
+    if (r & 1) emit('frame');
+    if (r & 2) loopId = requestAnimationFrame(tick);
+    else emit('playback');  // it stopped at the last frame
+  }
+  function startLoop() {
+    if (!loopId && core._hs_playing()) loopId = requestAnimationFrame(tick);
+  }
+  function stopLoop() {
+    if (loopId) cancelAnimationFrame(loopId);
+    loopId = 0;
+  }
+  // after a call that may have paused the playback and moved the frame
+  function paused() {
+    stopLoop();
+    emit('frame');
+    emit('playback');
+  }
+
+  const steps = { left: 0, right: 1, home: 2, end: 3 };
 
   const api = {
     // settles when the core has computed the default task
@@ -77,6 +151,20 @@
       return loadBytes(bytes, name);
     },
 
+    // One setting by the name --set uses ('Fn', 'KH1', 'method', 'x0', ...),
+    // its value a number or a text as a task file has it.
+    set(name, value) {
+      return change([String(name), asText(value)], (c, n, nn, v, vn) => c._hs_set(n, nn, v, vn));
+    },
+    // The setting error in millimetres, as the console dialogue asks for it.
+    setSetErrorMm(value) {
+      return change([asText(value)], (c, v, vn) => c._hs_set_seterror_mm(v, vn));
+    },
+    // the task as a robot data file, as the desktop's writer writes it
+    taskText() {
+      return text(() => core._hs_task_text());
+    },
+
     csv() {
       return text(() => core._hs_csv());
     },
@@ -86,9 +174,22 @@
     summary() {
       return text(() => core._hs_summary());
     },
-    // the unreachable points of the latest run: how many, and the console's lines
+    // The notices of the latest run: how many points robot b could not
+    // reach with the console's lines, and the line that the positioning
+    // time is longer than the run ('' when it is not).
     notice() {
-      return { count: need()._hs_unreachable(), text: text(() => core._hs_notice()) };
+      return {
+        count: need()._hs_unreachable(),
+        text: text(() => core._hs_notice()),
+        runTooShort: text(() => core._hs_run_too_short()),
+      };
+    },
+    // the settings panel's sections and its fields' values (web/settings_panel.h)
+    panelLayout() {
+      return JSON.parse(text(() => core._hs_panel_layout()));
+    },
+    panelValues() {
+      return JSON.parse(text(() => core._hs_panel_values()));
     },
 
     get frame() {
@@ -99,7 +200,7 @@
       const v = Math.trunc(Number(value));
       if (!Number.isFinite(v)) return;
       c._hs_set_frame(Math.max(-1, Math.min(v, c._hs_last_frame() + 1)));
-      emit('frame');
+      paused();
     },
     get lastFrame() {
       return need()._hs_last_frame();
@@ -108,6 +209,71 @@
     time(frame) {
       const c = need();
       return c._hs_time(frame === undefined ? c._hs_frame() : frame);
+    },
+
+    // --- playback, as the window's keys ---
+    get playing() {
+      return need()._hs_playing() === 1;
+    },
+    // Space: plays from the frame shown (from the first at the last), or pauses
+    toggle() {
+      need()._hs_toggle_play(performance.now());
+      if (core._hs_playing()) {
+        startLoop();
+        emit('frame');
+        emit('playback');
+      } else {
+        paused();
+      }
+    },
+    play() {
+      if (!api.playing) api.toggle();
+    },
+    pause() {
+      need()._hs_pause();
+      paused();
+    },
+    // '+' / '-': twice or half the speed, 1/8 to 8 times real time
+    faster() {
+      if (need()._hs_faster(performance.now())) emit('playback');
+    },
+    slower() {
+      if (need()._hs_slower(performance.now())) emit('playback');
+    },
+    // the speed as the console shows it: '1/8' .. '8'
+    get speed() {
+      return text(() => core._hs_speed_text());
+    },
+    // 'left', 'right' one sample back or on, 'home', 'end' the first or last; pauses
+    step(where) {
+      if (!(where in steps)) throw new Error("hybridsim.step: 'left', 'right', 'home' or 'end'");
+      need()._hs_step(steps[where]);
+      paused();
+    },
+    // the window's 's', '0' (a step, a jump: they pause), 'w', 'W' (zoom);
+    // false for another key
+    key(k) {
+      const c = need();
+      const was = c._hs_playing();
+      if (typeof k !== 'string' || k.length !== 1 || !c._hs_view_key(k.charCodeAt(0))) return false;
+      if (was && !c._hs_playing()) paused();
+      else emit('frame');
+      return true;
+    },
+    // Scrubbing in the time graphs at a point in window units ([-1, 1],
+    // y up): a press inside a graph and each drag until the release jump
+    // to the sample under it and pause.  inGraph says whether a point is in one.
+    scrubPress(x, y) {
+      if (need()._hs_scrub_press(Number(x), Number(y))) paused();
+    },
+    scrubDrag(x) {
+      if (need()._hs_scrub_drag(Number(x))) paused();
+    },
+    scrubRelease() {
+      need()._hs_scrub_release();
+    },
+    inGraph(x, y) {
+      return need()._hs_in_graph(Number(x), Number(y)) === 1;
     },
 
     // the current frame's shapes and texts in painter's order
@@ -130,7 +296,7 @@
   api.ready = createHybridsimCore().then((module) => {
     module._hs_start();
     core = module;
-    emit('run');
+    emit('run', 'start');
     return api;
   });
 

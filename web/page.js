@@ -1,5 +1,7 @@
-// The page around window.hybridsim: the canvas, the panels, the frame
-// readout, opening task files (picker and drag-and-drop) and the downloads.
+// The page around window.hybridsim: the canvas, the panels, the notices,
+// opening task files (picker and drag-and-drop), saving the task and the
+// downloads; the settings panel (settings_panel.js) and the playback bar
+// (playback_bar.js) once the core is ready.
 (function () {
   'use strict';
 
@@ -7,10 +9,10 @@
   const $ = (id) => document.getElementById(id);
   const canvas = $('view');
   const ctx = canvas.getContext('2d');
-  const slider = $('frame');
-  const readout = $('readout');
+  const bar = $('playback');
   const message = $('message');
   const notice = $('notice');
+  const shortNotice = $('short-notice');
   const dropHint = $('drop-hint');
 
   // the task shown, for the names of downloaded files
@@ -20,7 +22,7 @@
   // --- the picture: a square that fits the viewport, sharp at any pixel ratio ---
   function fitCanvas() {
     const box = canvas.parentElement.getBoundingClientRect();
-    const below = slider.parentElement.getBoundingClientRect().height + 36;
+    const below = bar.getBoundingClientRect().height + 36;
     // on a wide screen the panels keep their place beside the picture
     const width = document.documentElement.clientWidth;
     const panels = width >= 1000 ? 440 : 0;
@@ -38,22 +40,51 @@
   function redraw() {
     if (!ready) return;
     sim.draw(ctx, canvas.width);
-    const f = sim.frame;
-    slider.max = String(sim.lastFrame);
-    slider.value = String(f);
-    readout.textContent = 'frame ' + f + ' / ' + sim.lastFrame + ', t = ' + sim.time(f).toFixed(2) + ' s';
   }
 
   // --- the panels of a new run ---
+  // The summary of the latest run, when its panel is in view and after the
+  // picture of the run is on the screen (a display frame, then a task): the
+  // summary's search for the nearest point of a sine far from the probe can
+  // take a second. Runs that follow one another quickly get one summary.
+  const summary = $('summary');
+  let summaryStale = true;
+  let summaryInView = false;
+  let summaryDue = false;
+  function showSummaryLater() {
+    summaryStale = true;
+    summary.classList.add('stale');
+    if (!summaryInView || summaryDue) return;
+    summaryDue = true;
+    requestAnimationFrame(() => setTimeout(() => {
+      summaryDue = false;
+      if (!summaryStale) return;
+      summaryStale = false;
+      summary.textContent = sim.summary();
+      summary.classList.remove('stale');
+    }, 0));
+  }
+  new IntersectionObserver((seen) => {
+    summaryInView = seen[seen.length - 1].isIntersecting;
+    if (summaryInView && summaryStale && ready) showSummaryLater();
+  }).observe(summary);
+
   function showRun() {
     $('report').textContent = sim.report();
-    $('summary').textContent = sim.summary();
+    showSummaryLater();
     const n = sim.notice();
     notice.hidden = n.count === 0;
     notice.textContent = n.count === 0 ? '' :
       'Robot b cannot reach ' + n.count + (n.count === 1 ? ' point' : ' points') +
       ' of this run; their samples hold not-a-number.\n' + n.text.trim();
+    shortNotice.hidden = n.runTooShort === '';
+    shortNotice.textContent = n.runTooShort === '' ? '' :
+      'The positioning time is longer than the run: only part of the contour is traced.\n' +
+      n.runTooShort.trim();
     redraw();
+    // the new run's picture is on the canvas (docs/performance.md measures to here)
+    performance.clearMarks('hybridsim-run-drawn');
+    performance.mark('hybridsim-run-drawn');
   }
 
   function say(text, isError) {
@@ -120,6 +151,12 @@
     download(new Blob([sim.csv()], { type: 'text/csv' }), taskName + '.csv');
   });
 
+  // the task as a robot data file, as the window's 'x' writes it
+  $('save-task').addEventListener('click', () => {
+    if (!ready) return;
+    download(new Blob([sim.taskText()], { type: 'text/plain' }), taskName + '.dat');
+  });
+
   // the frame as the window shows it: 800 x 800 pixels whatever the screen
   $('download-png').addEventListener('click', () => {
     if (!ready) return;
@@ -132,11 +169,6 @@
       if (blob) download(blob, name);
       else say('The picture could not be made.', true);
     }, 'image/png');
-  });
-
-  // --- the frame ---
-  slider.addEventListener('input', () => {
-    if (ready) sim.frame = Number(slider.value);
   });
 
   window.addEventListener('resize', () => {
@@ -159,6 +191,8 @@
   fitCanvas();
   sim.ready.then(() => {
     ready = true;
+    HybridsimSettingsPanel.attach($('settings'), sim);
+    HybridsimPlaybackBar.attach(sim, canvas);
     showRun();
     // the first picture is on the canvas (docs/performance.md measures to here)
     performance.mark('hybridsim-first-picture');

@@ -1,5 +1,6 @@
 #include "web/web_session.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "console/reach_notice.h"
@@ -7,6 +8,7 @@
 #include "console/series_csv.h"
 #include "console/summary.h"
 #include "console/task_file.h"
+#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "view/frame.h"
 
@@ -17,10 +19,10 @@ WebSession::WebSession()
     // the program's start: entry defaults, defaults, then the first run
     setEntryDefaults(*s_);
     setDefaults(*s_);
-    compute();
+    compute(true);
 }
 
-void WebSession::compute()
+void WebSession::compute(bool fromStart)
 {
     // one notice for the derivation and the run: the first unreachable
     // point with its coordinates, then how many there were
@@ -32,10 +34,17 @@ void WebSession::compute()
     unreachable_ = notice.count();
     notice.endScope();
     notice_ = out.str();
-    // the view as a settings pass leaves it
-    s_->viewScale = 1.0;
+    runTooShort_ = runTooShortNotice(*s_);
     s_->pointErrorGain = 10.0;
-    s_->frame = 0;
+    if (fromStart) {
+        // the view as a settings pass leaves it
+        s_->viewScale = 1.0;
+        s_->frame = 0;
+        playback_.pause();
+    } else {
+        // the same instant of the new run
+        s_->frame = std::max(0, std::min(s_->frame, lastFrame()));
+    }
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)
@@ -45,8 +54,39 @@ WebSession::LoadResult WebSession::load(const std::string& bytes, const std::str
     const TaskFileResult r = parseRobotData(bytes, name, next);
     if (!r.ok) return LoadResult{false, r.error};
     *s_ = next;
-    compute();
+    compute(true);
     return LoadResult{true, ""};
+}
+
+SettingChange WebSession::set(const std::string& name, const std::string& value)
+{
+    // setTaskSetting leaves the settings as they were when it refuses
+    const SettingChange change = setTaskSetting(*s_, name, value);
+    if (change.ok) compute(false);
+    return change;
+}
+
+SettingChange WebSession::setSetErrorMm(const std::string& millimetres)
+{
+    // the typed text by the reader's rules, in place of metres; a refusal
+    // names the millimetres the user typed
+    SimSettings probe = *s_;
+    SettingChange check = setTaskSetting(probe, "seterror", millimetres);
+    if (!check.ok) {
+        const std::string metres = "[m]";
+        const std::size_t at = check.message.rfind(metres);
+        if (at != std::string::npos) check.message.replace(at, metres.size(), "[mm]");
+        return check;
+    }
+    // stored as the dialogue stores it, mm / 1000, carried exactly by 17 digits
+    double mm = 0.0;
+    parseDouble(millimetres, mm);
+    return set("seterror", format("%.17g", mm / 1000.0));
+}
+
+std::string WebSession::taskText() const
+{
+    return robotDataText(*s_);
 }
 
 std::string WebSession::report() const
@@ -77,9 +117,54 @@ int WebSession::lastFrame() const
 
 int WebSession::setFrame(long frame)
 {
+    playback_.pause();
     const long last = lastFrame();
     s_->frame = static_cast<int>(frame < 0 ? 0 : frame > last ? last : frame);
     return s_->frame;
+}
+
+void WebSession::setClock(double now)
+{
+    if (now > clock_) clock_ = now;
+}
+
+bool WebSession::togglePlay(double now)
+{
+    setClock(now);
+    playback_.toggle(*s_);
+    return playback_.playing();
+}
+
+bool WebSession::faster(double now)
+{
+    setClock(now);
+    return playback_.faster(*s_);
+}
+
+bool WebSession::slower(double now)
+{
+    setClock(now);
+    return playback_.slower(*s_);
+}
+
+bool WebSession::tick(double now)
+{
+    setClock(now);
+    return playback_.tick(*s_);
+}
+
+void WebSession::step(StepKey key)
+{
+    onStepKey(playback_, *s_, key);
+}
+
+bool WebSession::viewKey(char key)
+{
+    if (key != 's' && key != '0' && key != 'w' && key != 'W') return false;
+    // a step or a jump pauses, as in the window; a zoom does not
+    if (key == 's' || key == '0') playback_.pause();
+    onKey(*s_, static_cast<unsigned char>(key), nullptr);
+    return true;
 }
 
 double WebSession::time(int frame) const

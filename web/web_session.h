@@ -1,16 +1,20 @@
-// The browser edition's state: one set of settings, its run and the picture
-// of the current frame, driven by the page through web/bindings.cpp.
+// The browser edition's state: one set of settings, its run, the picture of
+// the current frame and its playback, driven by the page through
+// web/bindings.cpp.
 //
 // Every step is the desktop program's own: the start-up defaults and the
-// derivation, the task-file reader, the run, the report, the summary, the
-// series CSV and the frame drawing.  Nothing here computes the model.
+// derivation, the task-file reader, settings by name, the task-file writer,
+// the run, the report, the summary, the series CSV, the frame drawing and
+// the window's playback.  Nothing here computes the model.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "view/playback.h"
 #include "view/shape_buffer.h"
 
 namespace hybridsim {
@@ -25,9 +29,22 @@ public:
         std::string message;  // the reader's one line when refused, else empty
     };
     // Reads a whole task file from `bytes` (named `name` in messages); when
-    // it is valid the settings are replaced and the run computed anew, else
-    // nothing changes.
+    // it is valid the settings are replaced and the run computed anew,
+    // shown from frame 0 and paused; else nothing changes.
     LoadResult load(const std::string& bytes, const std::string& name);
+
+    // One setting by its name (as --set names it) with `value` as a task
+    // file has it, by setTaskSetting's rules and words.  Taken: the run is
+    // computed anew and shown at the same frame, playing on if it played.
+    // Refused: nothing changes.
+    SettingChange set(const std::string& name, const std::string& value);
+    // The setting error in millimetres, as the console dialogue asks for it:
+    // stored as mm / 1000 metres; a refusal names the value as typed and the
+    // unit [mm].
+    SettingChange setSetErrorMm(const std::string& millimetres);
+
+    // the task as a robot data file, as the window's 'x' and --write-task write it
+    std::string taskText() const;
 
     // the settings report, as the console prints it (UTF-8)
     std::string report() const;
@@ -41,11 +58,40 @@ public:
     // and how many points were unreachable.
     const std::string& notice() const { return notice_; }
     int unreachable() const { return unreachable_; }
+    // the notice that the run ends before the positioning time, or empty
+    const std::string& runTooShort() const { return runTooShort_; }
 
-    // The frame shown, 0..nsteps; setFrame clamps to that range.
+    // The frame shown, 0..nsteps; setFrame clamps to that range and pauses
+    // the playback, as a jump in the window does.
     int frame() const { return s_->frame; }
     int lastFrame() const;
     int setFrame(long frame);
+
+    // --- playback, by the window's logic (view/playback.h) ---
+    // Its clock is the page's: every call below that reads it passes the
+    // time now [s] (performance.now or a display frame's time stamp); the
+    // clock never goes back.
+    bool playing() const { return playback_.playing(); }
+    // Space: play or pause; true when playing after it.
+    bool togglePlay(double now);
+    void pause() { playback_.pause(); }
+    // '+' and '-': true when the speed changed
+    bool faster(double now);
+    bool slower(double now);
+    std::string speedText() const { return playback_.speedText(); }
+    // One display frame: moves to the frame the clock has reached; true when
+    // the frame changed (playback stops at the last frame).
+    bool tick(double now);
+    // Left, Right, Home, End
+    void step(StepKey key);
+    // The window's keys 's' (one sample on), '0' (the first sample), 'w'
+    // and 'W' (zoom); false for any other key.
+    bool viewKey(char key);
+    // Scrubbing in the time graphs, at a point in window units.
+    bool scrubPress(double x, double y) { return scrub_.pressAt(playback_, *s_, x, y); }
+    bool scrubDrag(double x) { return scrub_.dragAt(playback_, *s_, x); }
+    void scrubRelease() { scrub_.release(); }
+    bool inGraph(double x, double y) const { return inTimeGraph(*s_, x, y); }
     // time of a sample [s]
     double time(int frame) const;
 
@@ -54,15 +100,25 @@ public:
 
     const SimSettings& settings() const { return *s_; }
 
+    WebSession(const WebSession&) = delete;
+    WebSession& operator=(const WebSession&) = delete;
+
 private:
-    // derivation and run of the settings in s_, with their unreachable points
-    void compute();
+    // Derivation and run of the settings in s_, with their notices; the view
+    // as a settings pass leaves it, at frame 0 and paused when `fromStart`.
+    void compute(bool fromStart);
+    void setClock(double now);
 
     std::unique_ptr<SimSettings> s_ = std::make_unique<SimSettings>();
     std::unique_ptr<RunSeries> run_ = std::make_unique<RunSeries>();
     ShapeBuffer picture_;
     std::string notice_;
     int unreachable_ = 0;
+    std::string runTooShort_;
+    // the page's clock [s], as the latest call gave it
+    double clock_ = 0.0;
+    Playback playback_{[this] { return clock_; }};
+    Scrub scrub_;
 };
 
 }  // namespace hybridsim

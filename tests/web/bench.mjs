@@ -6,6 +6,10 @@
 //   - redrawing the last frame of the default run on an 800 x 800 canvas:
 //     recording the shapes in WebAssembly, drawing them, rasterising until a
 //     pixel can be read; and the recording alone;
+//   - a settings change typed in the panel (a key in the Fn field): from the
+//     key's event to the new run computed, to its picture (the last frame)
+//     drawn and rasterised on the page's canvas, and to the animation-frame
+//     callbacks of the display frame that shows it;
 //   - the weight of the page's files.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
@@ -34,6 +38,7 @@ const median = (xs) => {
   return s.length % 2 ? s[m] : (s[m - 1] + s[m]) / 2;
 };
 const ms = (x) => x.toFixed(x < 10 ? 2 : 1) + ' ms';
+const ninetieth = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(0.9 * (xs.length - 1))];
 
 const chromium = await launchBrowser();
 const problems = [];
@@ -92,6 +97,36 @@ try {
   }, defaultTask, repeats);
   await page.close();
 
+  // a settings change typed in the panel: the Fn field gets a '1' at its end
+  // and loses it again, a new run for each key, shown at its last frame
+  const typing = await openPage(chromium.browser, url, problems);
+  await typing.evaluate(() => {
+    hybridsim.frame = hybridsim.lastFrame;
+    const input = document.querySelector('[data-field="Fn"]');
+    window.changes = [];
+    let key = 0;
+    document.addEventListener('keydown', (e) => { key = e.timeStamp; }, true);
+    // after the panel's own listener: the picture rasterised, then the next display frame
+    input.addEventListener('input', () => {
+      const at = (name) => performance.getEntriesByName(name)[0].startTime;
+      const computed = at('hybridsim-run-computed');
+      const drawn = at('hybridsim-run-drawn');
+      document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+      const change = { key, computed, drawn, rasterised: performance.now(), frame: 0 };
+      window.changes.push(change);
+      requestAnimationFrame(() => { change.frame = performance.now(); });
+    });
+  });
+  await typing.$eval('[data-field="Fn"]', (e) => {
+    e.focus();
+    e.setSelectionRange(e.value.length, e.value.length);
+  });
+  for (let i = 0; i < repeats; ++i) await typing.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
+  await typing.waitForFunction((n) => window.changes.length === n && window.changes.every((c) => c.frame > 0),
+                               { polling: 50, timeout: 30000 }, repeats);
+  const changes = await typing.evaluate(() => window.changes);
+  await typing.close();
+
   // the same run natively
   const native = JSON.parse(execFileSync(nativeBench, [
     '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
@@ -118,6 +153,14 @@ try {
   console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
               `${ms(median(inPage.record))} (medians of ${repeats})`);
   console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
+  const typed = (fn) => ms(median(changes.map(fn)));
+  console.log(`a key in the panel's Fn field (medians of ${changes.length}): ` +
+              `to the run computed ${typed((c) => c.computed - c.key)}, ` +
+              `then to its picture drawn ${typed((c) => c.drawn - c.computed)} ` +
+              `and rasterised ${typed((c) => c.rasterised - c.computed)}; ` +
+              `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
+              `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
+              `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
   console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
   if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
 } finally {

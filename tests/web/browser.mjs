@@ -72,9 +72,11 @@ export function serveFolder(dir) {
 }
 
 // A new page whose console errors, page errors, failed requests and dialogs
-// are collected in `problems`; `pixelRatio` is the screen's devicePixelRatio.
-export async function openPage(browser, url, problems, timeout = 30000, pixelRatio = 1) {
+// are collected in `problems`; `pixelRatio` is the screen's devicePixelRatio;
+// `beforeLoad`, if given, runs in the page before its own scripts.
+export async function openPage(browser, url, problems, timeout = 30000, pixelRatio = 1, beforeLoad = null) {
   const page = await browser.newPage();
+  if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   page.on('console', (m) => {
     if (m.type() === 'error') problems.push(`console error: ${m.text()}`);
   });

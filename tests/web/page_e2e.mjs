@@ -1,11 +1,16 @@
 // The built page in Debian's Chromium, headless, from file:// and from a
 // local HTTP server: the same numbers, texts and shapes as the desktop
 // program, task files taken whole or refused with the desktop's message,
-// the unreachable-point notice, the downloads; and no console error, page
-// error, failed request or dialog on the way.
+// settings by name and in the panel, playback by keys, buttons and the
+// time graphs, the notices, saving the task, the downloads, and a fuzz run
+// of random input; and no console error, page error, failed request or
+// dialog on the way.
 //
 //   node tests/web/page_e2e.mjs --site build-web/site --batch build/app/hybridsim-batch \
-//       --dump build/tests/web/web_shape_dump
+//       --dump build/tests/web/web_shape_dump --task-text build/tests/web/web_task_text
+//
+// The fuzz run takes HYBRIDSIM_FUZZ_SEED and HYBRIDSIM_FUZZ_STEPS from the
+// environment to replay a failure it reports.
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -25,6 +30,7 @@ const option = (name, fallback) => {
 const site = option('--site', path.join(root, 'build-web', 'site'));
 const batch = option('--batch', path.join(root, 'build', 'app', 'hybridsim-batch'));
 const dump = option('--dump', path.join(root, 'build', 'tests', 'web', 'web_shape_dump'));
+const taskTextTool = option('--task-text', path.join(root, 'build', 'tests', 'web', 'web_task_text'));
 
 // deadline of each wait in the page [ms]
 const deadline = 30000;
@@ -47,6 +53,29 @@ function batchRefusal(file) {
   const r = spawnSync(batch, [file, '--report'], { encoding: 'utf8' });
   assert.equal(r.status, 2, 'hybridsim-batch refuses the file');
   return r.stderr.replace(/^hybridsim-batch: /, '').replace(/\n$/, '');
+}
+
+// The task as the desktop's writer writes it after `settings` (NAME=VALUE)
+// taken by name, from the default task or from a task file.
+function nativeTaskText(...settings) {
+  return execFileSync(taskTextTool, settings, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+// the desktop's message for a setting it refuses
+function nativeRefusal(...settings) {
+  const r = spawnSync(taskTextTool, settings, { encoding: 'utf8' });
+  assert.equal(r.status, 2, `${settings.join(' ')} is refused natively`);
+  return r.stderr.replace(/\n$/, '');
+}
+
+// a task file of the default task after `settings`, in a folder removed at exit
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-page-'));
+process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
+let scratchFiles = 0;
+function nativeTaskFile(...settings) {
+  const file = path.join(scratch, `task${++scratchFiles}.dat`);
+  fs.writeFileSync(file, nativeTaskText(...settings));
+  return file;
 }
 
 function nativeShapes(frame, file) {
@@ -109,6 +138,149 @@ function assertSameShapes(got, want) {
   }
 }
 
+// --- a fuzz run: random input from a fixed seed ---
+
+const fuzzSeed = Number(process.env.HYBRIDSIM_FUZZ_SEED || 20240611);
+const fuzzSteps = Number(process.env.HYBRIDSIM_FUZZ_STEPS || 2500);
+
+// a small seeded generator (mulberry32): the same seed, the same input
+function generator(seed) {
+  let a = seed >>> 0;
+  const next = () => {
+    a = (a + 0x6d2b79f5) >>> 0;
+    let x = Math.imul(a ^ (a >>> 15), 1 | a);
+    x = (x + Math.imul(x ^ (x >>> 7), 61 | x)) ^ x;
+    return ((x ^ (x >>> 14)) >>> 0) / 4294967296;
+  };
+  const pick = (list) => list[Math.floor(next() * list.length)];
+  return { next, pick };
+}
+
+const fuzzKeys = [' ', 'ArrowLeft', 'ArrowRight', 'Home', 'End', '+', '=', '-', 's', '0', 'w', 'W', 'Escape',
+                  'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp'];
+const fuzzButtons = ['#first', '#back', '#play', '#forward', '#last', '#slower', '#faster', '#language'];
+const fuzzTokens = ['0', '-1', '5', '20', '0.15', '1e308', '1e999', '-1e-300', 'nan', 'inf', '', 'abc', '5o0',
+                    '0x1p3', '２０', ' 7', '1,5', '+3', '.5', '-0', '1e-7', '3.14159265358979', '12345678901234567890'];
+const fuzzNames = ['robot', 'l', 'l1', 'l2', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
+                   'x0', 'y0', 'xf', 'yf', 'tf', 'Ox', 'Oy', 'r', 'L', 'A', 'seterror', 'Fn', 'frame', ''];
+
+// Random keys, clicks, drags and field values, from a fixed seed; after
+// every step no problem, and every 250 steps and at the end a run on
+// screen: the canvas not blank, the CSV 201 samples and a header, the
+// readout and the slider at the frame shown.  A failure names the seed,
+// the step and the steps before it; the seed replays the same input (the
+// playback's timing may differ).
+async function fuzz(page, problems) {
+  const rand = generator(fuzzSeed);
+  const history = [];
+  const fail = (step, why) => assert.fail(
+    `fuzz seed ${fuzzSeed} (HYBRIDSIM_FUZZ_SEED=${fuzzSeed} HYBRIDSIM_FUZZ_STEPS=${step + 1} replays it), ` +
+    `step ${step}: ${why}\nlast steps:\n  ${history.slice(-15).join('\n  ')}`);
+  const box = await page.$eval('#view', (c) => {
+    const r = c.getBoundingClientRect();
+    return [r.left + c.clientLeft, r.top + c.clientTop, c.clientWidth, c.clientHeight];
+  });
+  const somewhere = () => [box[0] + rand.next() * box[2], box[1] + rand.next() * box[3]];
+  const number = () =>
+    ((rand.next() - 0.5) * 10 ** Math.floor(rand.next() * 8 - 3)).toPrecision(1 + Math.floor(rand.next() * 6));
+  const value = () => (rand.next() < 0.6 ? number() : rand.pick(fuzzTokens));
+  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'core', 'data', 'default_task.dat'), 'utf8');
+
+  const onScreen = async (step) => {
+    const seen = await page.evaluate(() => {
+      const c = document.getElementById('view');
+      const pixels = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      let drawn = 0;
+      for (let i = 0; i < pixels.length; i += 4 * 7)
+        if (pixels[i] !== 255 || pixels[i + 1] !== 255 || pixels[i + 2] !== 255) ++drawn;
+      const f = hybridsim.frame;
+      return {
+        drawn,
+        lines: hybridsim.csv().split('\n').length - 1,
+        report: document.getElementById('report').textContent.length,
+        shown: document.getElementById('readout').textContent.startsWith(`sample ${f} / `) &&
+               Number(document.getElementById('frame').value) === f,
+      };
+    });
+    if (seen.drawn < 1000 || seen.lines !== 202 || seen.report < 100 || !seen.shown)
+      fail(step, `no run on screen: ${JSON.stringify(seen)}`);
+  };
+
+  for (let step = 0; step < fuzzSteps; ++step) {
+    const r = rand.next();
+    let what;
+    try {
+      if (r < 0.4) {
+        const key = rand.pick(fuzzKeys);
+        what = `key ${JSON.stringify(key)}`;
+        await page.keyboard.press(key === ' ' ? 'Space' : key);
+      } else if (r < 0.5) {
+        const button = rand.pick(fuzzButtons);
+        what = `click ${button}`;
+        await page.click(button);
+      } else if (r < 0.62) {
+        const from = somewhere();
+        const to = rand.next() < 0.5 ? somewhere() : from;
+        what = `press at ${from.map(Math.round)}, release at ${to.map(Math.round)}`;
+        await page.mouse.move(...from);
+        await page.mouse.down();
+        await page.mouse.move(...to, { steps: 2 });
+        await page.mouse.up();
+      } else if (r < 0.82) {
+        // a value typed key by key now and then, else put in at once (as pasted)
+        const fields = await page.$$eval('input[data-field]', (all) =>
+          all.filter((e) => e.offsetParent !== null).map((e) => e.dataset.field));
+        const id = rand.pick(fields);
+        const text = value();
+        const byKeys = rand.next() < 0.2;
+        const then = rand.pick(['', 'Enter', 'Tab', 'Escape']);
+        what = `${byKeys ? 'type' : 'paste'} ${JSON.stringify(text)} into ${id}${then ? ', ' + then : ''}`;
+        await page.$eval(`[data-field="${id}"]`, (input) => {
+          input.focus();
+          input.select();
+        });
+        if (text === '') await page.keyboard.press('Backspace');
+        else if (byKeys) await page.keyboard.type(text);
+        else await page.keyboard.sendCharacter(text);
+        if (then) await page.keyboard.press(then);
+      } else if (r < 0.88) {
+        const [name, choices] = rand.pick([['robot', 'ab'], ['method', '78'], ['contour', 'LCS']]);
+        const choice = rand.pick(choices.split(''));
+        what = `select ${name} ${choice}`;
+        await page.select(`select[data-field="${name}"]`, choice);
+      } else if (r < 0.92) {
+        const slider = await page.$eval('#frame', (s) => {
+          const b = s.getBoundingClientRect();
+          return [b.left, b.top + b.height / 2, b.width];
+        });
+        const x = slider[0] + rand.next() * slider[2];
+        what = `click the slider at ${Math.round(x)}`;
+        await page.mouse.click(x, slider[1]);
+      } else if (r < 0.97) {
+        const name = rand.pick(fuzzNames);
+        const v = value();
+        what = `hybridsim.set(${JSON.stringify(name)}, ${JSON.stringify(v)})`;
+        await page.evaluate((n, x) => hybridsim.set(n, x), name, v);
+      } else {
+        // the default task with one token replaced
+        const tokens = defaultTask.split(/\s+/).filter(Boolean);
+        tokens[Math.floor(rand.next() * tokens.length)] = value();
+        const text = tokens.join(' ');
+        what = `loadTask(${JSON.stringify(text)})`;
+        await page.evaluate((x) => hybridsim.loadTask(x, 'fuzz.dat'), text);
+      }
+    } catch (e) {
+      fail(step, `${what}: ${e.message}`);
+    }
+    history.push(`${step}: ${what}`);
+    if (problems.length) fail(step, problems.join('; '));
+    if (step % 250 === 249) await onScreen(step);
+  }
+  await page.evaluate(() => hybridsim.pause());
+  await onScreen(fuzzSteps);
+  if (problems.length) fail(fuzzSteps, problems.join('; '));
+}
+
 // --- the page, from both origins ---
 
 let chromium;
@@ -133,14 +305,33 @@ for (const [origin, url] of origins) {
     let page;
     let problems;
     // a fresh page for each test, whose problems fail it
-    const fresh = async (pixelRatio = 1) => {
+    const fresh = async (pixelRatio = 1, beforeLoad = null) => {
       if (page) await page.close();
       problems = [];
-      page = await openPage(chromium.browser, url(), problems, deadline, pixelRatio);
+      page = await openPage(chromium.browser, url(), problems, deadline, pixelRatio, beforeLoad);
     };
     const noProblems = () => assert.deepEqual(problems, [], 'console, page, request or dialog trouble');
     const loadTask = (file) =>
       page.evaluate((text, name) => hybridsim.loadTask(text, name), fs.readFileSync(file, 'utf8'), file);
+    const csv = () => page.evaluate(() => hybridsim.csv());
+    const report = () => page.evaluate(() => hybridsim.report());
+    const shownReport = () => page.$eval('#report', (e) => e.textContent);
+    // (polled by a timer: polling on display frames would ask for them itself)
+    const until = (fn, ...args) => page.waitForFunction(fn, { timeout: deadline, polling: 20 }, ...args);
+    // a panel field: its text replaced by typing `text`, key by key
+    const typeInto = async (id, text) => {
+      await page.click(`[data-field="${id}"]`, { clickCount: 3 });
+      if (text === '') await page.keyboard.press('Backspace');
+      else await page.keyboard.type(text);
+    };
+    // what a panel field shows: its text, the message beside it, whether marked refused
+    const fieldState = (id) => page.$eval(`[data-field="${id}"]`, (input) => {
+      const message = input.closest('.field').nextElementSibling;
+      return { text: input.value, message: message.hidden ? '' : message.textContent,
+               refused: input.classList.contains('refused') };
+    });
+    const shownFields = () => page.$$eval('input[data-field]', (all) =>
+      all.filter((e) => e.offsetParent !== null).map((e) => e.dataset.field));
 
     after(async () => {
       if (page) await page.close();
@@ -153,7 +344,7 @@ for (const [origin, url] of origins) {
       assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut('--summary'));
       // the panels show the same texts, the readout frame 0
       assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut('--report'));
-      assert.match(await page.$eval('#readout', (e) => e.textContent), /^frame 0 \/ 200, t = 0\.00 s$/);
+      assert.match(await page.$eval('#readout', (e) => e.textContent), /^sample 0 \/ 200, t = 0\.00 s$/);
       noProblems();
     });
 
@@ -206,7 +397,7 @@ for (const [origin, url] of origins) {
       }, tip25);
       assert.deepEqual(pixel25, [255, 0, 0, 255], "the probe tip of frame 25");
       assert.ok(seen.lit > 100, `text in the lit colour of the window: ${seen.lit} pixels`);
-      assert.equal(seen.readout, 'frame 100 / 200, t = 4.00 s');
+      assert.equal(seen.readout, 'sample 100 / 200, t = 4.00 s');
       // writing the frame clamps it
       assert.equal(await page.evaluate(() => { hybridsim.frame = 999; return hybridsim.frame; }), 200);
       assert.equal(await page.evaluate(() => { hybridsim.frame = -5; return hybridsim.frame; }), 0);
@@ -307,5 +498,305 @@ for (const [origin, url] of origins) {
       }
       noProblems();
     });
+
+    test('settings by name: a value taken runs as a task file holding it, a refused one keeps the run', async () => {
+      await fresh();
+      assert.deepEqual(await page.evaluate(() => hybridsim.set('Fn', 20)), { ok: true, message: '' });
+      const fn20 = nativeTaskFile('Fn=20');
+      assert.match(fs.readFileSync(fn20, 'utf8'), /\n20\n$/);
+      assertSameCsv(await csv(), batchOut(fn20, '--csv', '-'));
+      assert.equal(await report(), batchOut(fn20, '--report'));
+      assert.equal(await shownReport(), batchOut(fn20, '--report'));
+      assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut(fn20, '--summary'));
+      // the summary panel shows it once in view
+      await page.$eval('#summary', (e) => e.scrollIntoView());
+      await until((want) => document.getElementById('summary').textContent === want, batchOut(fn20, '--summary'));
+      assert.equal(await page.$eval('#summary', (e) => e.classList.contains('stale')), false);
+
+      // refused: the desktop's words, and nothing changes
+      const kept = [await csv(), await report(), await shownReport()];
+      for (const [name, value] of [['KH1', -1], ['Fn', 'ten'], ['r', 0.1], ['method', '9'], ['Fn', ''],
+                                   ['tf', '1e999'], ['speed', 2]]) {
+        const r = await page.evaluate((n, v) => hybridsim.set(n, v), name, value);
+        assert.deepEqual(r, { ok: false, message: nativeRefusal('Fn=20', `${name}=${value}`) }, `${name}=${value}`);
+        assert.deepEqual([await csv(), await report(), await shownReport()], kept, `${name}=${value}`);
+      }
+      // a zero byte inside a value is part of it, as in a task file's token
+      const zero = await page.evaluate(() => hybridsim.set('KH1', '5\u00000'));
+      assert.deepEqual(zero,
+                       { ok: false, message: 'KH1=5\u00000: expected a number for the spring constant KH1 [N/m]' });
+      assert.deepEqual([await csv(), await report(), await shownReport()], kept);
+
+      // a positioning time longer than the run: one notice in the page, no dialog
+      assert.equal((await page.evaluate(() => hybridsim.set('tf', 10))).ok, true);
+      await until(() => !document.getElementById('short-notice').hidden);
+      const notice = await page.$eval('#short-notice', (e) => e.textContent);
+      assert.match(notice, /only part of the contour/);
+      assert.match(notice, /tf=10\.000\[s\] が計算時間  8\.000\[s\]/);
+      assert.equal((notice.match(/!!!/g) || []).length, 1, notice);
+      assert.equal(await page.evaluate(() => hybridsim.set('tf', 4).ok), true);
+      assert.equal(await page.$eval('#short-notice', (e) => e.hidden), true);
+      noProblems();
+    });
+
+    test('the panel: a typed value runs at once, a refusal shows beside its field, contours, English', async () => {
+      await fresh();
+      // the dialogue's sections in its order, with its words
+      assert.deepEqual(await page.$$eval('.settings legend', (all) => all.map((e) => e.textContent)), [
+        '(1-1) ロボットタイプ', '(1-6) ハンドばね定数', '(2-1) hybrid制御方法', '(2-2) 制御ゲイン',
+        '(3-2) 物体輪郭', '(3-3) 物体設置誤差', '(3-4) 接触力（法線力）']);
+      const sineFields = ['KH1', 'KH2', 'fn1', 'alpha1', 'fn2', 'alpha2', 'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf',
+                          'seterror', 'Fn'];
+      assert.deepEqual(await shownFields(), sineFields);
+
+      // a value typed: the run of a task file holding it, without a button
+      await typeInto('Fn', '15');
+      await until(() => /Fn=15\.000/.test(document.getElementById('report').textContent));
+      const fn15 = nativeTaskFile('Fn=15');
+      assert.equal(await shownReport(), batchOut(fn15, '--report'));
+      assertSameCsv(await csv(), batchOut(fn15, '--csv', '-'));
+
+      // a refused value: the desktop's message beside the field, its text kept, the run kept
+      // (every part typed is refused too: 'o', 'o5', 'o50')
+      const kept = await csv();
+      await typeInto('KH1', 'o50');
+      assert.deepEqual(await fieldState('KH1'), { text: 'o50', message: nativeRefusal('KH1=o50'), refused: true });
+      assert.equal(await csv(), kept);
+      assert.equal(await shownReport(), batchOut(fn15, '--report'));
+
+      // the setting error in millimetres; a refusal names the unit typed
+      await typeInto('seterror', '7.5');
+      await until(() => /e =   7\.50\[mm\]/.test(document.getElementById('report').textContent));
+      assertSameCsv(await csv(), batchOut(nativeTaskFile('Fn=15', 'seterror_mm=7.5'), '--csv', '-'));
+      await typeInto('seterror', '7.5mm');
+      const mm = await fieldState('seterror');
+      assert.equal(mm.message, nativeRefusal('seterror_mm=7.5mm'));
+      assert.match(mm.message, /^seterror=7\.5mm: .*\[mm\]$/);
+      // Escape brings the value in force back
+      await page.keyboard.press('Escape');
+      assert.deepEqual(await fieldState('seterror'), { text: '7.5', message: '', refused: false });
+
+      // another contour: its own fields and values, the run of its task file
+      await page.select('select[data-field="contour"]', 'C');
+      await until(() => /円輪郭/.test(document.getElementById('report').textContent));
+      assert.deepEqual(await shownFields(), ['KH1', 'KH2', 'fn1', 'alpha1', 'fn2', 'alpha2', 'C.Ox', 'C.Oy', 'C.r',
+                                             'C.tf', 'seterror', 'Fn']);
+      const circle = nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C');
+      const fieldNumbers = (ids) => Promise.all(ids.map(async (id) => Number((await fieldState(id)).text)));
+      const closeTo = (got, want, what) => want.forEach((w, i) =>
+        assert.ok(Math.abs(got[i] - w) <= 1e-14 * Math.abs(w), `${what} ${i}: ${got[i]} against ${w}`));
+      const numbersOfLine = (text, line) => text.split('\n')[line].split(' ').slice(1).map(Number);
+      closeTo(await fieldNumbers(['C.Ox', 'C.Oy', 'C.r', 'C.tf']), numbersOfLine(circle, 3), 'circle');
+      assert.equal(await shownReport(), batchOut(nativeTaskFile('Fn=15', 'seterror_mm=7.5', 'contour=C'), '--report'));
+      // the refused spring constant still shows what was typed: its value in force is the same
+      assert.deepEqual(await fieldState('KH1'), { text: 'o50', message: nativeRefusal('KH1=o50'), refused: true });
+
+      // a new method brings its own stored gains
+      await page.select('select[data-field="method"]', '7');
+      await until(() => /hybrid7/.test(document.getElementById('report').textContent));
+      const method7 = nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C', 'method=7');
+      closeTo(await fieldNumbers(['fn1', 'alpha1', 'fn2', 'alpha2']), numbersOfLine(method7, 2), 'gains of method 7');
+
+      // English labels, and back
+      const labels = () => page.evaluate(() => [
+        document.querySelector('[data-section="springs"] legend').textContent,
+        document.querySelector('[data-field="KH1"]').closest('.field').querySelector('.label').textContent,
+        document.querySelector('select[data-field="robot"] option[value="a"]').textContent,
+        document.getElementById('language').textContent, document.getElementById('settings').lang]);
+      await page.click('#language');
+      assert.deepEqual(await labels(), ['(1-6) the hand springs', 'the spring constant KH1',
+                                        'a: cylindrical-coordinate robot', '日本語', 'en']);
+      await page.click('#language');
+      assert.deepEqual(await labels(), ['(1-6) ハンドばね定数', 'KH1', 'a: 円筒座標ロボット', 'English', 'ja']);
+
+      // a task file: the panel shows its values, the refusal is gone
+      await loadTask(tasks.robotALine);
+      assert.deepEqual(await page.$$eval('select[data-field]', (all) => all.map((e) => e.value)), ['a', '7', 'L']);
+      assert.deepEqual(await fieldState('KH1'), { text: '500', message: '', refused: false });
+      assert.deepEqual(await Promise.all(['L.x0', 'L.yf', 'L.tf', 'Fn'].map(async (id) => (await fieldState(id)).text)),
+                       ['0.3', '0.3', '4', '10']);
+      noProblems();
+    });
+
+    test('playback: End, Left, Space plays and pauses, buttons, speed, a press and a drag in the time graphs', async () => {
+      // counts the page's requests for a display frame
+      await fresh(1, () => {
+        const request = window.requestAnimationFrame.bind(window);
+        window.displayFrame = request;
+        window.frameRequests = 0;
+        window.requestAnimationFrame = (fn) => {
+          ++window.frameRequests;
+          return request(fn);
+        };
+      });
+      const state = () => page.evaluate(() => ({
+        frame: hybridsim.frame, playing: hybridsim.playing,
+        readout: document.getElementById('readout').textContent,
+        slider: Number(document.getElementById('frame').value),
+      }));
+      await page.keyboard.press('End');
+      assert.deepEqual(await state(),
+                       { frame: 200, playing: false, readout: 'sample 200 / 200, t = 8.00 s', slider: 200 });
+      await page.keyboard.press('ArrowLeft');
+      assert.deepEqual(await state(),
+                       { frame: 199, playing: false, readout: 'sample 199 / 200, t = 7.96 s', slider: 199 });
+      // Time passes (a dozen display frames, 0.3 s at least: 7 samples at
+      // speed 1): nothing moves, and the page asks for no display frame.
+      const stillWhileTimePasses = async (why) => {
+        const paused = await state();
+        const requests = await page.evaluate(() => window.frameRequests);
+        await page.evaluate(() => {
+          window.framesSeen = 0;
+          window.pausedAt = performance.now();
+          const count = () => {
+            ++window.framesSeen;
+            window.displayFrame(count);
+          };
+          window.displayFrame(count);
+        });
+        await until(() => window.framesSeen >= 12 && performance.now() - window.pausedAt >= 300);
+        assert.deepEqual(await state(), paused, why);
+        assert.equal(await page.evaluate(() => window.frameRequests), requests, `${why}: display frames asked for`);
+        return paused;
+      };
+      // Space plays to the last sample and stops there; Space again plays from the first
+      await page.keyboard.press('Space');
+      await until(() => hybridsim.frame === 200 && !hybridsim.playing);
+      await stillWhileTimePasses('stopped at the end');
+      await page.keyboard.press('Space');
+      await until(() => hybridsim.playing && hybridsim.frame >= 5);
+      await page.keyboard.press('Space');
+      const paused = await stillWhileTimePasses('paused');
+      assert.equal(paused.playing, false);
+      assert.equal(paused.readout, `sample ${paused.frame} / 200, t = ${(paused.frame * 0.04).toFixed(2)} s`);
+
+      // the speed: '+' and '=' double it, '-' halves it
+      const speed = () => page.$eval('#speed', (e) => e.textContent);
+      await page.keyboard.press('Equal');
+      await page.keyboard.type('+');
+      assert.equal(await speed(), 'speed ×4');
+      for (let i = 0; i < 3; ++i) await page.keyboard.press('Minus');
+      assert.equal(await speed(), 'speed ×1/2');
+      await page.click('#faster');
+      assert.equal(await speed(), 'speed ×1');
+
+      // the buttons: play, then a step pauses; first and last
+      await page.click('#play');
+      await until(() => hybridsim.playing);
+      await page.click('#forward');
+      const stepped = await state();
+      assert.equal(stepped.playing, false);
+      await page.click('#back');
+      assert.equal((await state()).frame, stepped.frame - 1);
+      await page.click('#last');
+      assert.equal((await state()).frame, 200);
+      await page.click('#first');
+      assert.equal((await state()).frame, 0);
+
+      // the time graphs: the curves drawn up to the sample shown end at its x
+      const graphs = async (frame) => {
+        const shapes = await page.evaluate((f) => {
+          hybridsim.frame = f;
+          return hybridsim.shapes();
+        }, frame);
+        const step = (s) => s.kind === 'lines' && s.vertices.length === 2 && s.vertices[0][0] > 0.3 &&
+          s.vertices[1][0] > s.vertices[0][0] && s.vertices[1][0] - s.vertices[0][0] < 0.01;
+        const ends = shapes.filter(step).map((s) => s.vertices[1][0]);
+        // a height within the position graph: the middle of the value axis
+        // where the curves start (the first of the two graphs)
+        const start = Math.min(...shapes.filter(step).map((s) => s.vertices[0][0]));
+        const axis = shapes.find((s) => s.kind === 'lines' && s.vertices[0][0] === start &&
+          s.vertices[1][0] === start && Math.abs(s.vertices[1][1] - s.vertices[0][1]) > 0.2 &&
+          Math.abs(s.vertices[1][1] - s.vertices[0][1]) < 1);
+        assert.ok(ends.length > 0 && axis, `the graphs of sample ${frame}`);
+        return [Math.max(...ends), (axis.vertices[0][1] + axis.vertices[1][1]) / 2];
+      };
+      const [x100, y] = await graphs(100);
+      const [x150] = await graphs(150);
+      const box = await page.$eval('#view', (c) => {
+        const r = c.getBoundingClientRect();
+        return [r.left + c.clientLeft, r.top + c.clientTop, c.clientWidth, c.clientHeight];
+      });
+      const css = (x, y) => [box[0] + ((x + 1) / 2) * box[2], box[1] + ((1 - y) / 2) * box[3]];
+      await page.keyboard.press('Home');
+      await page.keyboard.press('Space');
+      await until(() => hybridsim.playing);
+      await page.mouse.move(...css(x100, y));
+      await page.mouse.down();
+      assert.deepEqual(await state(),
+                       { frame: 100, playing: false, readout: 'sample 100 / 200, t = 4.00 s', slider: 100 });
+      await page.mouse.move(...css(x150, y + 0.2), { steps: 4 });
+      assert.equal((await state()).frame, 150);
+      await page.mouse.up();
+      await page.mouse.move(...css(x100, y));
+      assert.equal((await state()).frame, 150, 'released: moving does not scrub');
+      // a press on the robot's side of the picture is no scrub
+      await page.mouse.click(...css(-0.5, -0.5));
+      assert.equal((await state()).frame, 150);
+
+      // the slider scrubs too, and pauses
+      await page.keyboard.press('Space');
+      await until(() => hybridsim.playing);
+      await page.$eval('#frame', (s) => {
+        s.value = '42';
+        s.dispatchEvent(new Event('input', { bubbles: true }));
+      });
+      assert.deepEqual(await state(),
+                       { frame: 42, playing: false, readout: 'sample 42 / 200, t = 1.68 s', slider: 42 });
+
+      // 'w' zooms the robot out, 'W' back in
+      const robot = () => page.evaluate(() => hybridsim.shapes().filter((s) => s.kind !== 'text')[0]);
+      const before = await robot();
+      await page.keyboard.press('w');
+      assert.notDeepEqual(await robot(), before);
+      await page.keyboard.press('W');
+      const back = await robot();
+      back.vertices.forEach((v, i) => assert.ok(Math.abs(v[0] - before.vertices[i][0]) < 1e-12));
+      noProblems();
+    });
+
+    test("saving the task: the desktop writer's file, which the page reads back to the same run", async () => {
+      await fresh();
+      const settings = [['contour', 'C'], ['r', 0.15], ['Fn', 12.5], ['method', 7], ['fn1', 4], ['seterror', -0.002]];
+      for (const [n, v] of settings)
+        assert.deepEqual(await page.evaluate((name, value) => hybridsim.set(name, value), n, v),
+                         { ok: true, message: '' });
+      const want = nativeTaskText(...settings.map(([n, v]) => `${n}=${v}`));
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), want);
+      const saved = [await csv(), await report()];
+
+      const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-saved-'));
+      try {
+        const cdp = await page.createCDPSession();
+        await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+        await page.click('#save-task');
+        const file = path.join(folder, 'default.dat');
+        const end = Date.now() + deadline;
+        while (!fs.existsSync(file)) {
+          assert.ok(Date.now() < end, `no saved task in ${fs.readdirSync(folder)}`);
+          await new Promise((done) => setTimeout(done, 20));  // poll, bounded by the deadline
+        }
+        assert.equal(fs.readFileSync(file, 'utf8'), want);
+        assertSameCsv(saved[0], batchOut(file, '--csv', '-'));
+
+        // another task, then the saved file through the file picker: the same run
+        await loadTask(tasks.robotALine);
+        await (await page.$('#task-file')).uploadFile(file);
+        await until(() => document.getElementById('message').textContent === 'Read default.dat.');
+        assert.deepEqual([await csv(), await report()], saved);
+        assert.equal(await page.$eval('select[data-field="contour"]', (e) => e.value), 'C');
+        assert.equal((await fieldState('seterror')).text, '-2');
+      } finally {
+        fs.rmSync(folder, { recursive: true, force: true });
+      }
+      noProblems();
+    });
+
+    if (origin === 'file://') {
+      test('a fuzz run: random keys, clicks and values leave no error and a run on screen', async () => {
+        await fresh();
+        await fuzz(page, problems);
+      });
+    }
   });
 }

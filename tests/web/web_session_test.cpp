@@ -1,13 +1,18 @@
 // The browser edition's session: the desktop's start, task files taken whole
-// or not at all, the frame range and the unreachable-point notice.
+// or not at all, settings by name, the frame range, playback on the page's
+// clock, scrubbing, and the notices.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/report.h"
 #include "console/task_file.h"
+#include "console/task_setting.h"
+#include "web/settings_panel.h"
 #include "web/web_session.h"
 
 namespace hybridsim {
@@ -88,6 +93,163 @@ TEST(WebSession, UnreachablePointsGiveOneNoticeWithTheirCount)
     ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
     EXPECT_EQ(w.unreachable(), 0);
     EXPECT_EQ(w.notice(), "");
+}
+
+TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
+{
+    WebSession w;
+    w.setFrame(60);
+    const std::string csv = w.csv();
+
+    // taken: a new run at the same frame, the run a task file of it gives
+    const SettingChange fn = w.set("Fn", "20");
+    EXPECT_TRUE(fn.ok);
+    EXPECT_EQ(fn.message, "");
+    EXPECT_EQ(w.frame(), 60);
+    EXPECT_NE(w.csv(), csv);
+    EXPECT_NE(w.report().find("Fn=20.000[N]"), std::string::npos) << w.report();
+    WebSession saved;
+    ASSERT_TRUE(saved.load(w.taskText(), "saved.dat").ok);
+    EXPECT_EQ(saved.csv(), w.csv());
+    EXPECT_EQ(saved.report(), w.report());
+
+    // refused: setTaskSetting's words, nothing changes
+    const std::string csv20 = w.csv();
+    const std::string report20 = w.report();
+    for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+             {"KH1", "-1"}, {"Fn", "ten"}, {"Ox", "1"}, {"method", "9"}, {"fn1", "1e308"}, {"speed", "2"}}) {
+        SimSettings probe = w.settings();
+        const SettingChange r = w.set(name, value);
+        EXPECT_FALSE(r.ok) << name;
+        EXPECT_EQ(r.message, setTaskSetting(probe, name, value).message);
+        EXPECT_EQ(w.csv(), csv20) << name;
+        EXPECT_EQ(w.report(), report20) << name;
+        EXPECT_EQ(w.frame(), 60);
+    }
+
+    // a new method brings its own gains, and the old ones come back with it
+    ASSERT_TRUE(w.set("method", "7").ok);
+    EXPECT_NE(w.csv(), csv20);
+    ASSERT_TRUE(w.set("method", "8").ok);
+    EXPECT_EQ(w.csv(), csv20);
+}
+
+TEST(WebSession, SetErrorInMillimetresAsTheDialogueTakesIt)
+{
+    WebSession w;
+    ASSERT_TRUE(w.setSetErrorMm("7.5").ok);
+    EXPECT_EQ(w.settings().seterror, 7.5 / 1000.0);
+    EXPECT_NE(settingsPanelValues(w.settings()).find("\"seterror\":\"7.5\""), std::string::npos);
+    EXPECT_NE(w.report().find("e =   7.50[mm]"), std::string::npos) << w.report();
+
+    // a refusal names what was typed and the unit it was typed in
+    const std::string csv = w.csv();
+    const SettingChange word = w.setSetErrorMm("5mm");
+    EXPECT_FALSE(word.ok);
+    EXPECT_EQ(word.message, "seterror=5mm: expected a number for the setting error [mm]");
+    const SettingChange huge = w.setSetErrorMm("1e999");
+    EXPECT_EQ(huge.message, "seterror=1e999: the setting error [mm] must be a finite number");
+    EXPECT_EQ(w.settings().seterror, 7.5 / 1000.0);
+    EXPECT_EQ(w.csv(), csv);
+}
+
+TEST(WebSession, PlaybackRunsOnThePagesClock)
+{
+    WebSession w;
+    // Space at t = 100 s: ten sampling periods later, frame 10
+    EXPECT_TRUE(w.togglePlay(100.0));
+    EXPECT_TRUE(w.tick(100.0 + 10 * 0.04));
+    EXPECT_EQ(w.frame(), 10);
+    // a display frame stamped before the last call does not step back
+    EXPECT_FALSE(w.tick(100.2));
+    EXPECT_EQ(w.frame(), 10);
+    EXPECT_TRUE(w.playing());
+    // twice the speed from there: five periods more are ten frames
+    EXPECT_TRUE(w.faster(100.4));
+    EXPECT_EQ(w.speedText(), "2");
+    w.tick(100.4 + 5 * 0.04);
+    EXPECT_EQ(w.frame(), 20);
+    // a setting taken keeps it playing at the frame reached
+    ASSERT_TRUE(w.set("Fn", "12").ok);
+    EXPECT_TRUE(w.playing());
+    EXPECT_EQ(w.frame(), 20);
+    // paused, time passes and nothing moves
+    EXPECT_FALSE(w.togglePlay(100.7));
+    EXPECT_FALSE(w.tick(500.0));
+    EXPECT_EQ(w.frame(), 20);
+
+    // the keys: End, Left; from 199 the run plays to its end and stops
+    w.step(StepKey::end);
+    EXPECT_EQ(w.frame(), 200);
+    w.step(StepKey::left);
+    EXPECT_EQ(w.frame(), 199);
+    EXPECT_TRUE(w.togglePlay(600.0));
+    w.tick(601.0);
+    EXPECT_EQ(w.frame(), 200);
+    EXPECT_FALSE(w.playing());
+    // Space at the last frame plays from the first
+    EXPECT_TRUE(w.togglePlay(602.0));
+    EXPECT_EQ(w.frame(), 0);
+    // a jump pauses, as does a task file, which shows its run from frame 0
+    w.tick(602.0 + 8 * 0.04 / 2);
+    EXPECT_EQ(w.frame(), 8);
+    w.setFrame(50);
+    EXPECT_FALSE(w.playing());
+    w.togglePlay(700.0);
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    EXPECT_FALSE(w.playing());
+    EXPECT_EQ(w.frame(), 0);
+
+    // the window's 's', '0', 'w': a step and a jump pause, a zoom does not
+    w.togglePlay(800.0);
+    EXPECT_TRUE(w.viewKey('w'));
+    EXPECT_TRUE(w.playing());
+    EXPECT_EQ(w.settings().viewScale, 0.9);
+    EXPECT_TRUE(w.viewKey('s'));
+    EXPECT_FALSE(w.playing());
+    EXPECT_EQ(w.frame(), 1);
+    EXPECT_FALSE(w.viewKey('x'));
+    ASSERT_TRUE(w.set("Fn", "11").ok);
+    EXPECT_EQ(w.settings().viewScale, 0.9);  // a setting keeps the view, a task file does not
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    EXPECT_EQ(w.settings().viewScale, 1.0);
+}
+
+TEST(WebSession, ScrubbingAtAPointInWindowUnits)
+{
+    WebSession w;
+    const SimSettings& s = w.settings();
+    // sample i lies at posGraphX + i graphWidth / nsteps on both time axes
+    const auto sampleX = [&](int i) { return s.posGraphX + i * s.graphWidth / s.nsteps; };
+    w.togglePlay(1.0);
+    EXPECT_TRUE(w.scrubPress(sampleX(100) + 0.0004, s.posGraphY + 0.1));
+    EXPECT_EQ(w.frame(), 100);
+    EXPECT_FALSE(w.playing());
+    EXPECT_TRUE(w.scrubDrag(sampleX(30) - 0.0004));
+    EXPECT_EQ(w.frame(), 30);
+    EXPECT_TRUE(w.scrubDrag(sampleX(0) - 0.3));  // left of the axis: the first
+    EXPECT_EQ(w.frame(), 0);
+    w.scrubRelease();
+    EXPECT_FALSE(w.scrubDrag(sampleX(70)));
+    EXPECT_EQ(w.frame(), 0);
+    // in the force graph too; the robot's side of the picture is not a graph
+    EXPECT_TRUE(w.scrubPress(sampleX(150), s.forceGraphY + 0.05));
+    EXPECT_EQ(w.frame(), 150);
+    EXPECT_FALSE(w.inGraph(-0.5, 0.0));
+    EXPECT_FALSE(w.scrubPress(-0.5, 0.0));
+    EXPECT_FALSE(w.scrubDrag(sampleX(10)));
+    EXPECT_EQ(w.frame(), 150);
+}
+
+TEST(WebSession, NoticeOfAPositioningTimeLongerThanTheRun)
+{
+    WebSession w;
+    EXPECT_EQ(w.runTooShort(), "");
+    ASSERT_TRUE(w.set("tf", "10").ok);
+    EXPECT_EQ(w.runTooShort(), runTooShortNotice(w.settings()));
+    EXPECT_NE(w.runTooShort().find("tf=10.000[s]"), std::string::npos) << w.runTooShort();
+    ASSERT_TRUE(w.set("tf", "4").ok);
+    EXPECT_EQ(w.runTooShort(), "");
 }
 
 }  // namespace

@@ -1,0 +1,146 @@
+// The page's settings panel: the dialogue's sections in its order with its
+// words, the fields of the robot and contour in force, and values that the
+// panel hands back unchanged reproduce the settings to the last bit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "console/task_setting.h"
+#include "console/text_format.h"
+#include "sim/derivation.h"
+#include "web/settings_panel.h"
+
+namespace hybridsim {
+namespace {
+
+// the ids and texts of a values JSON ("S.x0": "0.2"), in their order
+std::vector<std::pair<std::string, std::string>> shownValues(const std::string& json)
+{
+    const std::string values = json.substr(json.find("\"values\":{"));
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::regex item("\"([^\"]+)\":\"([^\"]*)\"");
+    for (auto it = std::sregex_iterator(values.begin(), values.end(), item); it != std::sregex_iterator(); ++it)
+        out.emplace_back((*it)[1], (*it)[2]);
+    return out;
+}
+
+SimSettings started()
+{
+    SimSettings s;
+    setEntryDefaults(s);
+    setDefaults(s);
+    deriveSettings(s);
+    return s;
+}
+
+TEST(SettingsPanel, SectionsInTheDialoguesOrderWithItsWords)
+{
+    const std::string layout = settingsPanelLayout();
+    // the dialogue's headings, cut from its texts, in the order it asks them
+    const std::vector<std::string> headings = {
+        "\"(1-1) ロボットタイプ\"", "\"(1-6) ハンドばね定数\"", "\"(2-1) hybrid制御方法\"",
+        "\"(2-2) 制御ゲイン\"",     "\"(3-2) 物体輪郭\"",       "\"(3-2-1) 直線\"",
+        "\"(3-2-2) 円  右端から反時計回りに１周\"",
+        "\"(3-2-4) 正弦波軌道 y=A*sin(2π(x-x0)/L)+y0\"",
+        "\"(3-3) 物体設置誤差\"",   "\"(3-4) 接触力（法線力）\"",
+    };
+    std::size_t at = 0;
+    for (const std::string& h : headings) {
+        const std::size_t found = layout.find(h, at);
+        ASSERT_NE(found, std::string::npos) << h << " after " << at << " in " << layout;
+        at = found;
+    }
+    // choices as the dialogue names them, fields with their units
+    for (const char* words :
+         {"\"円筒座標ロボット\"", "\"SCARAロボット\"", "\"hybrid7:作業空間で1位置制御と1力制御：（φ1,φ2)で(x,,Fn)制御\"",
+          "\"正弦波曲線\"", "\"第１制御系 fn1\"", "\"第２制御系 fn2\"", "\"位置決め時間 tf\"", "\"波長 L\"",
+          "\"the spring constant KH1\",\"unit\":\"[N/m]\"", "\"unit\":\"[Hz]\"", "\"unit\":\"[1/s]\"",
+          "\"the setting error\",\"unit\":\"[mm]\",\"millimetres\":true",
+          "\"the contact force Fn\",\"unit\":\"[N]\""})
+        EXPECT_NE(layout.find(words), std::string::npos) << words;
+    // every field's name is a setting that setTaskSetting knows
+    const std::regex name("\"name\":\"([^\"]+)\"");
+    const std::vector<std::string> known = taskSettingNames();
+    int names = 0;
+    for (auto it = std::sregex_iterator(layout.begin(), layout.end(), name); it != std::sregex_iterator(); ++it) {
+        EXPECT_NE(std::find(known.begin(), known.end(), (*it)[1].str()), known.end()) << (*it)[1];
+        ++names;
+    }
+    EXPECT_EQ(names, 3 + 2 + 4 + 5 + 4 + 5 + 1 + 1);  // selectors, springs, gains, contours, e, Fn
+}
+
+TEST(SettingsPanel, ShowsTheFieldsOfTheRobotAndContourInForce)
+{
+    SimSettings s = started();
+    for (const char* contour : {"L", "C", "S"}) {
+        ASSERT_TRUE(setTaskSetting(s, "contour", contour).ok);
+        const std::string json = settingsPanelValues(s);
+        EXPECT_NE(json.find(std::string("\"contour\":\"") + contour + "\""), std::string::npos) << json;
+        std::string ids;
+        for (const auto& [id, text] : shownValues(json)) ids += id + " ";
+        const std::string numbers = contour[0] == 'L'   ? "L.x0 L.y0 L.xf L.yf L.tf "
+                                    : contour[0] == 'C' ? "C.Ox C.Oy C.r C.tf "
+                                                        : "S.x0 S.y0 S.L S.A S.tf ";
+        EXPECT_EQ(ids, "KH1 KH2 fn1 alpha1 fn2 alpha2 " + numbers + "seterror Fn ") << contour;
+    }
+}
+
+TEST(SettingsPanel, ValuesHandedBackKeepEverySettingToTheLastBit)
+{
+    // the default sine's wavelength, 3 times 0.2 m, shows as 0.6
+    EXPECT_NE(settingsPanelValues(started()).find("\"S.L\":\"0.6\""), std::string::npos);
+    // a task typed with up to 15 digits, and the gains of method 7
+    SimSettings s = started();
+    for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+             {"method", "7"}, {"fn1", "3.33333333333333"}, {"alpha2", "0.1"}, {"KH1", "123.456789012345"},
+             {"contour", "C"}, {"Ox", "-0.3"}, {"r", "1e-7"}, {"seterror", "0.0012"}})
+        ASSERT_TRUE(setTaskSetting(s, name, value).ok) << name;
+    deriveSettings(s);
+    const std::string before = robotDataText(s);
+    SimSettings back = s;
+    for (const auto& [id, text] : shownValues(settingsPanelValues(s))) {
+        const std::string name = id.substr(id.find('.') == std::string::npos ? 0 : id.find('.') + 1);
+        // the setting error shows in millimetres, as the dialogue shows it
+        if (name == "seterror") {
+            EXPECT_EQ(text, "1.2");
+            continue;
+        }
+        ASSERT_TRUE(setTaskSetting(back, name, text).ok) << id << "=" << text;
+    }
+    EXPECT_EQ(robotDataText(back), before);
+    EXPECT_NE(settingsPanelValues(s).find("\"C.r\":\"1e-07\""), std::string::npos) << settingsPanelValues(s);
+}
+
+TEST(SettingsPanel, ShortestNumbersReadBackExactly)
+{
+    EXPECT_EQ(shortestNumber(0.1), "0.1");
+    EXPECT_EQ(shortestNumber(500.0), "500");
+    EXPECT_EQ(shortestNumber(-0.0), "-0");
+    EXPECT_EQ(shortestNumber(1e16), "10000000000000000");
+    EXPECT_EQ(shortestNumber(1e17), "1e+17");
+    EXPECT_EQ(shortestNumber(1e-7), "1e-07");
+    EXPECT_EQ(shortestNumber(0.1 + 0.2), "0.30000000000000004");
+    // any double at 17 digits; within half a unit of the 15th digit at 15
+    // (5e-15 of the number, and the rounding of its reading)
+    std::mt19937_64 bits(20240611);
+    for (int i = 0; i < 20000; ++i) {
+        double v = 0.0;
+        const std::uint64_t b = bits();
+        std::memcpy(&v, &b, sizeof v);
+        if (!std::isfinite(v)) continue;
+        double back = 0.0;
+        ASSERT_TRUE(parseDouble(shortestNumber(v), back)) << shortestNumber(v);
+        ASSERT_EQ(back, v) << shortestNumber(v);
+        ASSERT_TRUE(parseDouble(shortestNumber(v, 15), back)) << shortestNumber(v, 15);
+        ASSERT_LE(std::fabs(back - v), 5.2e-15 * std::fabs(v)) << shortestNumber(v, 15);
+    }
+}
+
+}  // namespace
+}  // namespace hybridsim

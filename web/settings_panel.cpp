@@ -1,0 +1,257 @@
+#include "web/settings_panel.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "console/messages.h"
+#include "console/task_setting.h"
+#include "console/text_format.h"
+
+namespace hybridsim {
+namespace {
+
+// The significant digits a field shows at most: any number typed with as
+// many comes back as typed, and a derived one such as 3 * 0.2 shows as 0.6.
+constexpr int panelDigits = 15;
+
+// --- the dialogue's words, cut from its texts ---
+
+// `text` without the line breaks and blanks around it
+std::string trimmed(const std::string& text)
+{
+    const char* blanks = "\n ";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// the words of `text` before `marker` ("(1-6) ハンドばね定数" of "(1-6) ハンドばね定数　旧(KH1,...")
+std::string before(const char* text, const char* marker)
+{
+    const std::string t = text;
+    return trimmed(t.substr(0, t.find(marker)));
+}
+
+// the words of `text` after its last blank ("SCARAロボット")
+std::string lastWord(const char* text)
+{
+    const std::string t = trimmed(text);
+    return t.substr(t.rfind(' ') + 1);
+}
+
+// --- the panel ---
+
+struct Option {
+    std::string key, ja, en;
+};
+
+struct PanelField {
+    const char* name;
+    char contour;          // the contour it belongs to, 0 for every contour
+    std::string ja;        // the label, without its unit
+    bool millimetres;      // entered in mm (the setting error)
+};
+
+struct Group {
+    char contour;  // 0: the section's fields; else the numbers of that contour
+    std::string ja, en;
+    std::vector<PanelField> fields;
+};
+
+struct Section {
+    const char* id;
+    std::string ja, en;
+    const char* selector;  // the name of the section's selector, or nullptr
+    std::vector<Option> options;
+    std::vector<Group> groups;
+};
+
+// The sections in the dialogue's order.
+const std::vector<Section>& sections()
+{
+    static const std::vector<Section> all = [] {
+        const std::string system1 = before(msg::gainsInput1, " 旧");
+        const std::string system2 = before(msg::gainsInput2, " 旧");
+        const std::string start = "始点";
+        const std::string end = "終点";
+        const std::string time = "位置決め時間";
+        const std::string centre = "円の中心";
+        return std::vector<Section>{
+            {"robot", before(msg::reportRobotA, "  "), "(1-1) the robot type", "robot",
+             {{"a", lastWord(msg::reportRobotA), "cylindrical-coordinate robot"},
+              {"b", lastWord(msg::reportRobotB), "SCARA robot"}},
+             {}},
+            {"springs", before(msg::springsOld, "　旧"), "(1-6) the hand springs", nullptr, {},
+             {{0, "", "", {{"KH1", 0, "KH1", false}, {"KH2", 0, "KH2", false}}}}},
+            {"method", before(msg::methodOld, "　旧"), "(2-1) the hybrid control method", "method",
+             {{"7", trimmed(msg::methodDescription7),
+               "hybrid7: tangential position and normal force, in task space"},
+              {"8", trimmed(msg::methodDescription8),
+               "hybrid8: force in joint space, for an object of unknown shape"}},
+             {}},
+            {"gains", before(msg::gainsOld1, "1 旧"), "(2-2) the control gains of the method in force",
+             nullptr, {},
+             {{0, "", "",
+               {{"fn1", 0, system1 + " fn1", false},
+                {"alpha1", 0, "α1", false},
+                {"fn2", 0, system2 + " fn2", false},
+                {"alpha2", 0, "α2", false}}}}},
+            {"contour", before(msg::contourOld, "　旧"), "(3-2) the contour", "contour",
+             {{"L", trimmed(msg::contourNameLine), "line"},
+              {"C", trimmed(msg::contourNameCircle), "circle"},
+              {"S", trimmed(msg::contourNameSine), "sine"}},
+             {{'L', trimmed(msg::lineHeading), "(3-2-1) line",
+               {{"x0", 'L', start + " x0", false},
+                {"y0", 'L', start + " y0", false},
+                {"xf", 'L', end + " xf", false},
+                {"yf", 'L', end + " yf", false},
+                {"tf", 'L', time + " tf", false}}},
+              {'C', trimmed(msg::circleHeading), "(3-2-2) circle, once round anticlockwise from its right end",
+               {{"Ox", 'C', centre + " Ox", false},
+                {"Oy", 'C', centre + " Oy", false},
+                {"r", 'C', "半径 r", false},
+                {"tf", 'C', time + " tf", false}}},
+              {'S', trimmed(msg::sineHeading), "(3-2-4) sine y = A sin(2π(x - x0)/L) + y0",
+               {{"x0", 'S', start + " x0", false},
+                {"y0", 'S', start + " y0", false},
+                {"L", 'S', "波長 L", false},
+                {"A", 'S', "振幅 A", false},
+                {"tf", 'S', time + " tf", false}}}}},
+            {"seterror", before(msg::setErrorOld, "　旧"), "(3-3) the setting error", nullptr, {},
+             {{0, "", "", {{"seterror", 0, "seterror", true}}}}},
+            {"force", before(msg::forceOld, "　旧"), "(3-4) the contact force", nullptr, {},
+             {{0, "", "", {{"Fn", 0, "Fn", false}}}}},
+        };
+    }();
+    return all;
+}
+
+// the task field a panel field stands for
+const TaskField& taskField(const PanelField& p)
+{
+    for (const TaskField& f : taskFields())
+        if (std::strcmp(f.name, p.name) == 0 && f.contour == p.contour) return f;
+    return taskFields().front();  // every panel field names one (tests/web checks it)
+}
+
+std::string fieldId(const PanelField& p)
+{
+    return p.contour ? std::string(1, p.contour) + "." + p.name : p.name;
+}
+
+// the English label and the unit of a task field: "the spring constant KH1", "[N/m]"
+std::string englishLabel(const TaskField& f)
+{
+    const std::string what = f.what;
+    return what.substr(0, what.find(" ["));
+}
+std::string unitOf(const TaskField& f, bool millimetres)
+{
+    if (millimetres) return "[mm]";
+    const std::string what = f.what;
+    const std::size_t at = what.find(" [");
+    return at == std::string::npos ? "" : what.substr(at + 1);
+}
+
+// --- JSON ---
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            out += format("\\u%04x", u);
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string pair(const char* key, const std::string& value)
+{
+    return quoted(key) + ":" + quoted(value);
+}
+
+}  // namespace
+
+std::string shortestNumber(double v, int maxDigits)
+{
+    int digits = 1;
+    std::string text;
+    for (; digits <= maxDigits; ++digits) {
+        text = format("%.*g", digits, v);
+        double back = 0.0;
+        if (parseDouble(text, back) && back == v) break;
+    }
+    // a number of up to 17 places before the point without an exponent: 500, not 5e+02
+    const std::size_t e = text.find('e');
+    if (digits > maxDigits) digits = maxDigits;
+    if (e != std::string::npos) {
+        const int exponent = std::atoi(text.c_str() + e + 1);
+        if (exponent >= digits && exponent < 17) text = format("%.*g", exponent + 1, v);
+    }
+    return text;
+}
+
+std::string settingsPanelLayout()
+{
+    std::string out = "[";
+    for (const Section& s : sections()) {
+        if (out.size() > 1) out += ",";
+        out += "{" + pair("id", s.id) + "," + pair("ja", s.ja) + "," + pair("en", s.en) + ",\"selector\":";
+        if (s.selector) {
+            out += "{" + pair("name", s.selector) + ",\"options\":[";
+            for (std::size_t i = 0; i < s.options.size(); ++i) {
+                const Option& o = s.options[i];
+                out += std::string(i ? "," : "") + "{" + pair("key", o.key) + "," + pair("ja", o.ja) + "," +
+                       pair("en", o.en) + "}";
+            }
+            out += "]}";
+        } else {
+            out += "null";
+        }
+        out += ",\"groups\":[";
+        for (std::size_t g = 0; g < s.groups.size(); ++g) {
+            const Group& group = s.groups[g];
+            out += std::string(g ? "," : "") + "{" +
+                   pair("contour", group.contour ? std::string(1, group.contour) : "") + "," +
+                   pair("ja", group.ja) + "," + pair("en", group.en) + ",\"fields\":[";
+            for (std::size_t i = 0; i < group.fields.size(); ++i) {
+                const PanelField& p = group.fields[i];
+                const TaskField& f = taskField(p);
+                out += std::string(i ? "," : "") + "{" + pair("id", fieldId(p)) + "," + pair("name", p.name) +
+                       "," + pair("ja", p.ja) + "," + pair("en", englishLabel(f)) + "," +
+                       pair("unit", unitOf(f, p.millimetres)) +
+                       ",\"millimetres\":" + (p.millimetres ? "true" : "false") + "}";
+            }
+            out += "]}";
+        }
+        out += "]}";
+    }
+    return out + "]";
+}
+
+std::string settingsPanelValues(const SimSettings& s)
+{
+    std::string values;
+    for (const Section& section : sections())
+        for (const Group& group : section.groups)
+            for (const PanelField& p : group.fields) {
+                const TaskField& f = taskField(p);
+                if (!f.belongsTo(s)) continue;
+                // the setting error as the dialogue shows it: 1000 times the metres
+                const double v = p.millimetres ? 1000.0 * f.get(s) : f.get(s);
+                const std::string text = shortestNumber(v, panelDigits);
+                values += (values.empty() ? "" : ",") + pair(fieldId(p).c_str(), text);
+            }
+    return "{" + pair("robot", std::string(1, s.type)) + "," + pair("method", std::string(1, s.hybrid)) + "," +
+           pair("contour", std::string(1, s.curve)) + ",\"values\":{" + values + "}}";
+}
+
+}  // namespace hybridsim

@@ -1,0 +1,172 @@
+// The settings panel: the console dialogue's sections as a form, built from
+// the core's description of them (web/settings_panel.h), in Japanese as at
+// the console or in English.
+//
+// Every change goes to the core's setTaskSetting (hybridsim.set; the setting
+// error in millimetres through hybridsim.setSetErrorMm): nothing is checked
+// here.  A value taken recomputes the run at once; a refused one keeps the
+// run, and its field keeps the text typed, marked, with the desktop's
+// message beside it, until the field is typed in again, Escape brings the
+// value in force back, the value in force changes (another method or
+// contour) or a task file is read.
+(function (global) {
+  'use strict';
+
+  // an element with attributes and children
+  function el(tag, attrs = {}, ...children) {
+    const e = document.createElement(tag);
+    for (const [k, v] of Object.entries(attrs)) {
+      if (k === 'className') e.className = v;
+      else e.setAttribute(k, v);
+    }
+    for (const c of children) if (c) e.append(c);
+    return e;
+  }
+
+  // Builds the panel in `container` for `sim` (window.hybridsim, ready).
+  function attach(container, sim) {
+    // elements whose text follows the language: [element, ja, en]
+    const texts = [];
+    const say = (e, ja, en) => {
+      texts.push([e, ja, en]);
+      return e;
+    };
+    // selectors and fields by id: {input, row, message, name, millimetres}
+    const selects = {};
+    const fields = {};
+    const groups = [];  // [element, contour, [field ids]]
+    // a refused field's text waits for the value that was in force then
+    const refused = {};
+    let values = sim.panelValues();
+    let typing = null;  // the input whose change runs now
+
+    const toggle = el('button', { type: 'button', id: 'language', className: 'language' });
+    const head = el('div', { className: 'settings-head' },
+      say(el('h2'), '諸元の変更', 'Change the settings'), toggle);
+    container.append(head);
+
+    const show = (message, text) => {
+      message.textContent = text;
+      message.hidden = text === '';
+    };
+
+    for (const section of sim.panelLayout()) {
+      const box = el('fieldset', { className: 'section', 'data-section': section.id });
+      box.append(say(el('legend'), section.ja, section.en));
+      if (section.selector) {
+        const name = section.selector.name;
+        const select = el('select', { 'data-field': name, 'aria-label': section.en });
+        for (const o of section.selector.options)
+          select.append(say(el('option', { value: o.key }), o.key + ': ' + o.ja, o.key + ': ' + o.en));
+        const message = el('div', { className: 'field-message', role: 'alert' });
+        message.hidden = true;
+        box.append(el('div', { className: 'selector' }, select), message);
+        selects[name] = { select, message };
+        select.addEventListener('change', () => {
+          const r = sim.set(name, select.value);
+          show(message, r.ok ? '' : r.message);
+          if (!r.ok) select.value = values[name];
+        });
+      }
+      for (const group of section.groups) {
+        const g = el('div', { className: 'group' });
+        if (group.contour) g.append(say(el('h3'), group.ja, group.en));
+        const ids = [];
+        for (const f of group.fields) {
+          const input = el('input', {
+            type: 'text', inputmode: 'decimal', spellcheck: 'false', autocomplete: 'off',
+            'data-field': f.id,
+          });
+          const label = say(el('span', { className: 'label' }), f.ja, f.en);
+          const message = el('div', { className: 'field-message', role: 'alert' });
+          message.hidden = true;
+          const unit = el('span', { className: 'unit' }, f.unit);
+          const row = el('label', { className: 'field' }, label, input, unit);
+          g.append(row, message);
+          fields[f.id] = { input, row, message, name: f.name, millimetres: f.millimetres };
+          ids.push(f.id);
+          wire(f.id);
+        }
+        groups.push([g, group.contour, ids]);
+        box.append(g);
+      }
+      container.append(box);
+    }
+
+    // a field's changes: each edit goes to the core at once
+    function wire(id) {
+      const f = fields[id];
+      f.input.addEventListener('input', () => {
+        typing = f.input;
+        const r = f.millimetres ? sim.setSetErrorMm(f.input.value) : sim.set(f.name, f.input.value);
+        typing = null;
+        if (r.ok) {
+          delete refused[id];
+        } else {
+          refused[id] = values.values[id];
+        }
+        mark(id, r.ok ? '' : r.message);
+      });
+      // a value taken shows as the core holds it once the field is left
+      f.input.addEventListener('change', () => {
+        if (!(id in refused) && id in values.values) f.input.value = values.values[id];
+      });
+      f.input.addEventListener('keydown', (e) => {
+        if (e.key !== 'Escape' || !(id in values.values)) return;
+        delete refused[id];
+        f.input.value = values.values[id];
+        mark(id, '');
+      });
+    }
+
+    function mark(id, message) {
+      const f = fields[id];
+      show(f.message, message);
+      f.input.classList.toggle('refused', message !== '');
+      f.input.setAttribute('aria-invalid', message !== '' ? 'true' : 'false');
+    }
+
+    // the values of a new run; the fields of another robot or contour
+    // hidden; a task file replaces every value, refused ones too
+    function refresh(cause) {
+      values = sim.panelValues();
+      if (cause === 'file') for (const id of Object.keys(refused)) refused[id] = null;
+      for (const [name, s] of Object.entries(selects)) {
+        s.select.value = values[name];
+        show(s.message, '');
+      }
+      for (const [id, f] of Object.entries(fields)) {
+        const shown = id in values.values;
+        f.row.hidden = !shown;
+        if (id in refused && refused[id] !== values.values[id]) {
+          delete refused[id];
+          mark(id, '');
+        }
+        if (!shown) {
+          f.message.hidden = true;
+          continue;
+        }
+        if (f.input !== typing && !(id in refused)) f.input.value = values.values[id];
+      }
+      for (const [g, , ids] of groups) g.hidden = !ids.some((id) => id in values.values);
+    }
+
+    let language = 'ja';
+    function applyLanguage() {
+      container.lang = language;
+      for (const [e, ja, en] of texts) e.textContent = language === 'ja' ? ja : en;
+      toggle.textContent = language === 'ja' ? 'English' : '日本語';
+      toggle.setAttribute('aria-label', language === 'ja' ? 'labels in English' : 'labels in Japanese');
+    }
+    toggle.addEventListener('click', () => {
+      language = language === 'ja' ? 'en' : 'ja';
+      applyLanguage();
+    });
+
+    applyLanguage();
+    refresh();
+    sim.on('run', refresh);
+  }
+
+  global.HybridsimSettingsPanel = { attach };
+})(window);
