@@ -110,7 +110,7 @@ void GlCanvas::clear()
 
 void GlCanvas::loadIdentity()
 {
-    stack_.back() = Affine{};
+    top() = Affine{};
     glLoadIdentity();
 }
 
@@ -121,23 +121,6 @@ void GlCanvas::present()
     glFlush();
     if (show_) show_();
 }
-
-void GlCanvas::setLighting(bool on) { lighting_ = on; }
-
-void GlCanvas::setColor(const Color& c) { color_ = c; }
-
-void GlCanvas::setLineWidth(float pixels) { lineWidth_ = pixels; }
-
-void GlCanvas::pushMatrix() { stack_.push_back(stack_.back()); }
-
-void GlCanvas::popMatrix()
-{
-    if (stack_.size() > 1) stack_.pop_back();
-}
-
-void GlCanvas::translate(double x, double y) { stack_.back().translate(x, y); }
-
-void GlCanvas::rotate(double degrees) { stack_.back().rotate(degrees); }
 
 void GlCanvas::begin(Shape shape)
 {
@@ -152,7 +135,7 @@ void GlCanvas::begin(Shape shape)
 
 void GlCanvas::vertex(double x, double y)
 {
-    const Vec2 p = stack_.back().apply(x, y);
+    const Vec2 p = top().apply(x, y);
     if (order_ == Order::Painter)
         glVertex2d(p.x, p.y);
     else
@@ -215,7 +198,7 @@ void GlCanvas::sendText(float x, float y, double z, Font font, const std::string
 
 void GlCanvas::text(float x, float y, Font font, const std::string& bytes)
 {
-    const Vec2 p = stack_.back().apply(x, y);
+    const Vec2 p = top().apply(x, y);
     if (order_ == Order::Painter) {
         apply();
         sendText(static_cast<float>(p.x), static_cast<float>(p.y), 0.0, font, bytes);

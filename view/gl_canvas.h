@@ -27,11 +27,11 @@
 #include <vector>
 
 #include "view/affine.h"
-#include "view/canvas.h"
+#include "view/transforming_canvas.h"
 
 namespace hybridsim {
 
-class GlCanvas : public Canvas {
+class GlCanvas : public TransformingCanvas {
 public:
     enum class Order { Painter, Depth };
 
@@ -47,13 +47,6 @@ public:
     void clear() override;
     void loadIdentity() override;
     void present() override;
-    void setLighting(bool on) override;
-    void setColor(const Color& c) override;
-    void setLineWidth(float pixels) override;
-    void pushMatrix() override;
-    void popMatrix() override;
-    void translate(double x, double y) override;
-    void rotate(double degrees) override;
     void begin(Shape shape) override;
     void vertex(double x, double y) override;
     void end() override;
@@ -86,13 +79,9 @@ private:
 
     std::function<void()> show_;
     Order order_;
-    std::vector<Affine> stack_ = std::vector<Affine>(1);  // model-view, top last
 
-    // render state wanted by the drawing
-    bool lighting_ = false;
-    float lineWidth_ = 1.0f;
-    Color color_{1.0f, 1.0f, 1.0f, 1.0f};
-    // what OpenGL has; unknown at the start of every picture
+    // what OpenGL has, of the render state the drawing wants (lighting_,
+    // lineWidth_, color_); unknown at the start of every picture
     bool stateKnown_ = false;
     bool sentLighting_ = false;
     float sentLineWidth_ = 1.0f;

@@ -24,30 +24,13 @@ void ShapeBuffer::clear()
     texts_ = 0;
 }
 
-void ShapeBuffer::loadIdentity() { stack_.back() = Affine{}; }
+void ShapeBuffer::loadIdentity() { top() = Affine{}; }
 
 void ShapeBuffer::present()
 {
     if (open_ >= 0) end();
     ++presents_;
 }
-
-void ShapeBuffer::setLighting(bool on) { lighting_ = on; }
-
-void ShapeBuffer::setColor(const Color& c) { color_ = c; }
-
-void ShapeBuffer::setLineWidth(float pixels) { lineWidth_ = pixels; }
-
-void ShapeBuffer::pushMatrix() { stack_.push_back(stack_.back()); }
-
-void ShapeBuffer::popMatrix()
-{
-    if (stack_.size() > 1) stack_.pop_back();
-}
-
-void ShapeBuffer::translate(double x, double y) { stack_.back().translate(x, y); }
-
-void ShapeBuffer::rotate(double degrees) { stack_.back().rotate(degrees); }
 
 void ShapeBuffer::begin(Shape shape)
 {
@@ -60,7 +43,7 @@ void ShapeBuffer::begin(Shape shape)
 void ShapeBuffer::vertex(double x, double y)
 {
     if (open_ < 0) return;
-    const Vec2 p = stack_.back().apply(x, y);
+    const Vec2 p = top().apply(x, y);
     data_.push_back(p.x);
     data_.push_back(p.y);
 }
@@ -80,7 +63,7 @@ void ShapeBuffer::text(float x, float y, Font font, const std::string& bytes)
 {
     if (open_ >= 0) end();
     const std::string shown = bytes.substr(0, bytes.find('\0'));
-    const Vec2 p = stack_.back().apply(x, y);
+    const Vec2 p = top().apply(x, y);
     header(textKind, static_cast<int>(shown.size()));
     data_.push_back(font == Font::Helvetica12 ? 0.0 : 1.0);
     data_.push_back(p.x);

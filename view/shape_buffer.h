@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "view/affine.h"
-#include "view/canvas.h"
+#include "view/transforming_canvas.h"
 
 namespace hybridsim {
 
-class ShapeBuffer : public Canvas {
+class ShapeBuffer : public TransformingCanvas {
 public:
     // numbers in a record's header
     static constexpr int headerSize = 8;
@@ -45,13 +45,6 @@ public:
     void clear() override;
     void loadIdentity() override;
     void present() override;
-    void setLighting(bool on) override;
-    void setColor(const Color& c) override;
-    void setLineWidth(float pixels) override;
-    void pushMatrix() override;
-    void popMatrix() override;
-    void translate(double x, double y) override;
-    void rotate(double degrees) override;
     void begin(Shape shape) override;
     void vertex(double x, double y) override;
     void end() override;
@@ -62,10 +55,6 @@ private:
 
     std::vector<double> data_;
     std::string bytes_;
-    std::vector<Affine> stack_ = std::vector<Affine>(1);
-    bool lighting_ = false;
-    float lineWidth_ = 1.0f;
-    Color color_{1.0f, 1.0f, 1.0f, 1.0f};
     // start of the open shape's record in data_, or -1 outside begin/end
     long open_ = -1;
     int shapes_ = 0;
