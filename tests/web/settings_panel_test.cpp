@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,31 @@
 namespace hybridsim {
 namespace {
 
+// The text between the next pair of double quotes at or after `at` (the
+// JSON of the panel holds no escaped quote); the position after the closing
+// quote, or npos when there is none.
+std::size_t nextQuoted(const std::string& json, std::size_t at, std::string& text)
+{
+    const std::size_t open = json.find('"', at);
+    if (open == std::string::npos) return open;
+    const std::size_t close = json.find('"', open + 1);
+    if (close == std::string::npos) return close;
+    text = json.substr(open + 1, close - open - 1);
+    return close + 1;
+}
+
 // the ids and texts of a values JSON ("S.x0": "0.2"), in their order
 std::vector<std::pair<std::string, std::string>> shownValues(const std::string& json)
 {
     const std::string values = json.substr(json.find("\"values\":{"));
     std::vector<std::pair<std::string, std::string>> out;
-    const std::regex item("\"([^\"]+)\":\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(values.begin(), values.end(), item); it != std::sregex_iterator(); ++it)
-        out.emplace_back((*it)[1], (*it)[2]);
+    std::string key, value;
+    for (std::size_t at = 0; (at = nextQuoted(values, at, key)) != std::string::npos;) {
+        if (values.compare(at, 2, ":\"") != 0) continue;  // "values" itself, before its object
+        at = nextQuoted(values, at, value);
+        if (at == std::string::npos) break;
+        out.emplace_back(key, value);
+    }
     return out;
 }
 
@@ -65,11 +81,14 @@ TEST(SettingsPanel, SectionsInTheDialoguesOrderWithItsWords)
           "\"the contact force Fn\",\"unit\":\"[N]\""})
         EXPECT_NE(layout.find(words), std::string::npos) << words;
     // every field's name is a setting that setTaskSetting knows
-    const std::regex name("\"name\":\"([^\"]+)\"");
     const std::vector<std::string> known = taskSettingNames();
     int names = 0;
-    for (auto it = std::sregex_iterator(layout.begin(), layout.end(), name); it != std::sregex_iterator(); ++it) {
-        EXPECT_NE(std::find(known.begin(), known.end(), (*it)[1].str()), known.end()) << (*it)[1];
+    std::string name;
+    for (std::size_t at = layout.find("\"name\":"); at != std::string::npos;
+         at = layout.find("\"name\":", at)) {
+        at = nextQuoted(layout, at + 7, name);
+        if (at == std::string::npos) break;
+        EXPECT_NE(std::find(known.begin(), known.end(), name), known.end()) << name;
         ++names;
     }
     EXPECT_EQ(names, 3 + 2 + 4 + 5 + 4 + 5 + 1 + 1);  // selectors, springs, gains, contours, e, Fn

@@ -12,6 +12,10 @@ set(HYBRIDSIM_SANITIZE_FLAGS
   -fno-omit-frame-pointer
   -D_GLIBCXX_ASSERTIONS)
 add_compile_options(${HYBRIDSIM_SANITIZE_FLAGS})
+# -O1 and line tables only: the sanitizers' usual optimisation, with file
+# and line in every report's stack; it builds in 60 % of the time of -O2 -g
+# (176 s against 294 s on two cores), which dominated the sanitizer stage.
+set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
 add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 
 # Every program of this build keeps its shared objects mapped (see keep_modules.cpp).
