@@ -44,9 +44,9 @@
 
   // --- the panels of a new run ---
   // The summary of the latest run, when its panel is in view and after the
-  // picture of the run is on the screen (a display frame, then a task): the
-  // summary's search for the nearest point of a sine far from the probe can
-  // take a second. Runs that follow one another quickly get one summary.
+  // picture of the run is on the screen (a display frame, then a task), so
+  // that no key typed waits for it. Runs that follow one another quickly
+  // get one summary.
   const summary = $('summary');
   let summaryStale = true;
   let summaryInView = false;
