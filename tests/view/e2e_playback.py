@@ -35,7 +35,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from e2e_window import Failure, parse_xwd, window_point, RED, WINDOW  # noqa: E402
+from e2e_window import Failure, Session, window_point, RED, WINDOW  # noqa: E402
 from ending_key import describe_press, send_ending_key  # noqa: E402
 
 DEADLINE = 30.0  # seconds for any one condition
@@ -100,73 +100,21 @@ def colour_only(pic):
     return array.array("I", (v & keep for v in pic.pixels))
 
 
-class Playback:
+class Playback(Session):
+    """The window session of e2e_window.py (a private Xvfb, the program, its
+    window), with the input and pictures of playback."""
+
     def __init__(self, args, work):
-        self.args = args
+        super().__init__(args, work, "playback")
         self.work = work
-        self.xvfb = self.program = None
-        self.display = None
-        self.window = None
         self.frames = {}  # frame number -> pixels of the batch runner's picture
 
-    # --- the display and the program
-
     def start(self, answers):
-        r, w = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x1024x24", "-nolisten", "tcp",
-             "-noreset"], pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        deadline = time.monotonic() + DEADLINE
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(r)
-        if not number.strip():
-            raise Failure("Xvfb did not start")
-        self.display = ":" + number.decode().strip()
         answers_path = os.path.join(self.work, "answers.txt")
         with open(answers_path, "w") as f:
             f.write(answers)
-        self.stdout_path = os.path.join(self.work, "stdout.txt")
-        self.program = subprocess.Popen(
-            [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"],
-            stdin=open(answers_path, "rb"), stdout=open(self.stdout_path, "wb"),
-            stderr=subprocess.STDOUT, env=self.env())
-        deadline = time.monotonic() + DEADLINE
-        while time.monotonic() < deadline and self.program.poll() is None:
-            found = self.x("xdotool", "search", "--name", "^r:file").stdout.split()
-            if found:
-                self.window = found[0]
-                break
-            time.sleep(0.05)
-        if not self.window:
-            raise Failure("no window appeared: " + self.stdout())
-        self.x("xdotool", "windowfocus", "--sync", self.window)
-
-    def env(self):
-        return dict(os.environ, DISPLAY=self.display, LC_ALL="C.UTF-8")
-
-    def x(self, *cmd):
-        return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True, timeout=DEADLINE)
-
-    def stdout(self):
-        with open(self.stdout_path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-
-    def stop(self):
-        for p in (self.program, self.xvfb):
-            if p and p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+        self.start_xvfb()
+        self.start_program(answers_path)
 
     # --- input and pictures
 
@@ -186,13 +134,6 @@ class Playback:
         self.xdotool("mousedown", "1")
         self.xdotool("mousemove", "--window", self.window, str(drag_to[0]), str(drag_to[1]))
         self.xdotool("mouseup", "1")
-
-    def capture(self):
-        shot = subprocess.run(["xwd", "-id", self.window, "-silent"], env=self.env(),
-                              capture_output=True, timeout=DEADLINE)
-        if shot.returncode != 0:
-            raise Failure("xwd failed")
-        return parse_xwd(shot.stdout)
 
     def frame_picture(self, n, like):
         if n not in self.frames:

@@ -217,8 +217,11 @@ class Session:
         return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True,
                               timeout=timeout)
 
-    def start_program(self):
-        answers = open(self.args.answers, "rb")
+    def start_program(self, answers_path=None):
+        """Starts the program on the answers in `answers_path` (by default
+        the file given on the command line) and waits for its window to
+        take the keyboard focus."""
+        answers = open(answers_path or self.args.answers, "rb")
         self.program = subprocess.Popen(
             [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"], stdin=answers,
             stdout=open(self.stdout_path, "wb"), stderr=open(self.stderr_path, "wb"),
