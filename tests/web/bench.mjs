@@ -17,18 +17,12 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { fileURLToPath, pathToFileURL } from 'node:url';
+import { pathToFileURL } from 'node:url';
 
-import { launchBrowser, openPage } from './browser.mjs';
+import { launchBrowser, openPage, pathOption, root } from './browser.mjs';
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-const root = path.resolve(here, '..', '..');
-const option = (name, fallback) => {
-  const i = process.argv.indexOf(name);
-  return path.resolve(i > 0 ? process.argv[i + 1] : fallback);
-};
-const site = option('--site', path.join(root, 'build-web', 'site'));
-const nativeBench = option('--native-bench', path.join(root, 'build', 'bench', 'hybridsim-bench'));
+const site = pathOption('--site', path.join(root, 'build-web', 'site'));
+const nativeBench = pathOption('--native-bench', path.join(root, 'build', 'bench', 'hybridsim-bench'));
 const loads = 15;   // page openings
 const repeats = 50; // recomputations and redraws
 

@@ -5,7 +5,17 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
+
+// the top folder of the tree
+export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
+
+// the path after option `name` on the command line, else `fallback`
+export function pathOption(name, fallback) {
+  const i = process.argv.indexOf(name);
+  return path.resolve(i > 0 ? process.argv[i + 1] : fallback);
+}
 
 export const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 

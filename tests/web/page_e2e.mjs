@@ -19,18 +19,13 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
-import { launchBrowser, openPage, serveFolder } from './browser.mjs';
+import { launchBrowser, openPage, pathOption, root, serveFolder } from './browser.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const root = path.resolve(here, '..', '..');
-const option = (name, fallback) => {
-  const i = process.argv.indexOf(name);
-  return path.resolve(i > 0 ? process.argv[i + 1] : fallback);
-};
-const site = option('--site', path.join(root, 'build-web', 'site'));
-const batch = option('--batch', path.join(root, 'build', 'app', 'hybridsim-batch'));
-const dump = option('--dump', path.join(root, 'build', 'tests', 'web', 'web_shape_dump'));
-const taskTextTool = option('--task-text', path.join(root, 'build', 'tests', 'web', 'web_task_text'));
+const site = pathOption('--site', path.join(root, 'build-web', 'site'));
+const batch = pathOption('--batch', path.join(root, 'build', 'app', 'hybridsim-batch'));
+const dump = pathOption('--dump', path.join(root, 'build', 'tests', 'web', 'web_shape_dump'));
+const taskTextTool = pathOption('--task-text', path.join(root, 'build', 'tests', 'web', 'web_task_text'));
 
 // deadline of each wait in the page [ms]
 const deadline = 30000;
