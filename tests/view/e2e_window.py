@@ -394,34 +394,31 @@ def expect_clean_end(s, what, why=""):
     print(f"  ok: {what} ends the program with status 0")
 
 
-def run_close(args, workdir):
-    s = Session(args, workdir, "close")
+def run_ended_from_outside(args, workdir, phase, command, what):
+    """The window, once it shows its first picture, is closed or destroyed
+    by another program (`command` followed by the window's id): the program
+    must end with status 0."""
+    s = Session(args, workdir, phase)
     try:
         s.start_xvfb()
         s.start_program()
         s.expect("the window shows its first picture",
                  lambda p: p.has_near(*window_point((0.0, 0.0), 1.0), RED))
-        sent = s.x(args.close_helper, s.window)
+        sent = s.x(*command, s.window)
         if sent.returncode != 0:
-            raise Failure("the close message could not be sent: " + sent.stderr)
-        expect_clean_end(s, "closing the window")
+            raise Failure(f"{what}: {' '.join(command)} failed: {sent.stderr}")
+        expect_clean_end(s, what)
     finally:
         s.stop()
+
+
+def run_close(args, workdir):
+    run_ended_from_outside(args, workdir, "close", [args.close_helper], "closing the window")
 
 
 def run_destroy(args, workdir):
-    s = Session(args, workdir, "destroy")
-    try:
-        s.start_xvfb()
-        s.start_program()
-        s.expect("the window shows its first picture",
-                 lambda p: p.has_near(*window_point((0.0, 0.0), 1.0), RED))
-        sent = s.x("xdotool", "windowclose", s.window)
-        if sent.returncode != 0:
-            raise Failure("the window could not be destroyed: " + sent.stderr)
-        expect_clean_end(s, "destroying the window from another program")
-    finally:
-        s.stop()
+    run_ended_from_outside(args, workdir, "destroy", ["xdotool", "windowclose"],
+                           "destroying the window from another program")
 
 
 def run_without_display(args, workdir):
