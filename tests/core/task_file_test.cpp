@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -222,9 +223,11 @@ TEST(TaskFile, FilesThatCannotBeReadAreNamed)
 TaskFileResult readBothWays(const std::string& text, SimSettings& fromText, SimSettings& fromFile,
                             TaskFileResult& fileResult)
 {
-    const std::string path = ::testing::TempDir() + "task-file-both-ways.dat";
+    // a file of this process's own: CTest runs the tests side by side
+    const std::string path = ::testing::TempDir() + "task-file-both-ways-" + std::to_string(getpid()) + ".dat";
     std::ofstream(path, std::ios::binary) << text;
     fileResult = loadRobotDataFile(path, fromFile);
+    std::remove(path.c_str());
     return parseRobotData(text, path, fromText);
 }
 
