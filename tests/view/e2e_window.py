@@ -463,33 +463,23 @@ def main():
 
     workdir = args.keep or tempfile.mkdtemp(prefix="e2e-window-")
     os.makedirs(workdir, exist_ok=True)
-    failures = 0
-    passed = 0
-    try:
+    def run_window_with_tips():
         tips = recorded_tips(args.batch, args.batch_task)
         print(f"window of {args.program}:")
         run_window(args, workdir, tips)
-        passed += 1
-    except (Failure, subprocess.SubprocessError, OSError) as e:
-        print(f"  FAILED: {e}", file=sys.stderr)
-        failures += 1
-    if args.close_helper:
+
+    # each check runs whatever became of the ones before it
+    checks = [(True, run_window_with_tips),
+              (args.close_helper, lambda: run_close(args, workdir)),
+              (args.destroy_check, lambda: run_destroy(args, workdir)),
+              (args.no_display_check, lambda: run_without_display(args, workdir))]
+    failures = 0
+    passed = 0
+    for wanted, check in checks:
+        if not wanted:
+            continue
         try:
-            run_close(args, workdir)
-            passed += 1
-        except (Failure, subprocess.SubprocessError, OSError) as e:
-            print(f"  FAILED: {e}", file=sys.stderr)
-            failures += 1
-    if args.destroy_check:
-        try:
-            run_destroy(args, workdir)
-            passed += 1
-        except (Failure, subprocess.SubprocessError, OSError) as e:
-            print(f"  FAILED: {e}", file=sys.stderr)
-            failures += 1
-    if args.no_display_check:
-        try:
-            run_without_display(args, workdir)
+            check()
             passed += 1
         except (Failure, subprocess.SubprocessError, OSError) as e:
             print(f"  FAILED: {e}", file=sys.stderr)
