@@ -42,6 +42,7 @@ os.environ.pop("DISPLAY", None)
 
 import pty_e2e  # noqa: E402  (reads the program from sys.argv[1])
 from ending_key import describe_press, release_delay, send_ending_key  # noqa: E402
+from waiting import wait_for  # noqa: E402
 from pty_e2e import Session, check, failures  # noqa: E402
 
 # prompts of the console
@@ -164,13 +165,15 @@ class VirtualDisplay:
         """The program's window, as an xdotool id, once it is made: found by
         its title, which freeglut gives it as it creates it, and carrying the
         UTF-8 title that the program sets right after."""
-        deadline = time.monotonic() + pty_e2e.TIMEOUT
-        while time.monotonic() < deadline:
+        def titled():
             found = self.x("xdotool", "search", "--name", "r:file").stdout.split()
             if found and "r:file" in self.x("xprop", "-id", found[0], "_NET_WM_NAME").stdout:
                 return found[0]
-            time.sleep(0.05)
-        raise TimeoutError("no window on " + self.name)
+            return None
+        window = wait_for(titled, pty_e2e.TIMEOUT)
+        if not window:
+            raise TimeoutError("no window on " + self.name)
+        return window
 
     def key(self, window, name):
         """A key that does not end the program: press and release must arrive."""

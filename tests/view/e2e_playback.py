@@ -37,6 +37,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from e2e_window import Failure, Session, window_point, RED, WINDOW  # noqa: E402
 from ending_key import describe_press, send_ending_key  # noqa: E402
+from waiting import wait_for  # noqa: E402
 
 DEADLINE = 30.0  # seconds for any one condition
 # robot b, method 7, the circle; nothing changed in the first pass: a task
@@ -144,18 +145,6 @@ class Playback(Session):
             self.frames[n] = as_pixels(read_png(path)[2], like)
         return self.frames[n]
 
-    def until(self, what, test):
-        """Captures until test(picture) holds; returns the picture."""
-        deadline = time.monotonic() + DEADLINE
-        while True:
-            pic = self.capture()
-            if test(pic):
-                print(f"  ok: {what}")
-                return pic
-            if time.monotonic() > deadline or self.program.poll() is not None:
-                raise Failure(what)
-            time.sleep(0.05)
-
     def shows(self, n):
         return lambda pic: colour_only(pic) == self.frame_picture(n, pic)
 
@@ -186,34 +175,36 @@ def run(args, work):
     p = Playback(args, work)
     try:
         p.start(ANSWERS + saved + "\n")
-        p.until("the window shows frame 0 of the run", p.shows(0))
+        p.expect("the window shows frame 0 of the run", p.shows(0), changed=False)
 
         p.key("End")
         last = len(tips) - 1
         tip_col, tip_row = (int((c + 1.0) * 400) for c in window_point(tips[last], 1.0))
-        pic = p.until(f"End shows the last sample, {last}", p.shows(last))
+        pic = p.expect(f"End shows the last sample, {last}", p.shows(last), changed=False)
         if pic.at(tip_col, WINDOW - 1 - tip_row) != RED:
             raise Failure("the probe tip of the last sample is not red where the view mapping puts it")
         print("  ok: its probe tip is red at the mapped pixel")
         p.key("Left")
-        p.until(f"Left shows sample {last - 1}", p.shows(last - 1))
+        p.expect(f"Left shows sample {last - 1}", p.shows(last - 1), changed=False)
 
         # sample i of the time axes lies in column 560 + i; the position graph
         # spans rows 50 .. 200 of the window
         p.click(660, 150)
-        p.until("a click in the position graph at sample 100 shows sample 100", p.shows(100))
+        p.expect("a click in the position graph at sample 100 shows sample 100", p.shows(100),
+                 changed=False)
         p.click(700, 300, drag_to=(540, 330))
-        p.until("a drag to the left of the force graph ends at sample 0", p.shows(0))
+        p.expect("a drag to the left of the force graph ends at sample 0", p.shows(0), changed=False)
         p.key("End")
-        p.until("End again", p.shows(last))
+        p.expect("End again", p.shows(last), changed=False)
         p.key("Home")
-        p.until("Home shows sample 0", p.shows(0))
+        p.expect("Home shows sample 0", p.shows(0), changed=False)
 
         # an eighth of real time: 3 frames a second
         for _ in range(3):
             p.key("minus")
         p.key("space")
-        p.until("Space plays: the frame passes sample 12", lambda pic: reached_frame(pic) > 12)
+        p.expect("Space plays: the frame passes sample 12", lambda pic: reached_frame(pic) > 12,
+                 changed=False)
         p.key("space")
         # paused: the picture stays the same for a second of the clock,
         # three frame periods at this speed
@@ -233,11 +224,8 @@ def run(args, work):
         print("  ok: the console shows the speed")
 
         p.key("x")
-        deadline = time.monotonic() + DEADLINE
-        while "に保存しました" not in p.stdout():
-            if time.monotonic() > deadline or p.program.poll() is not None:
-                raise Failure("'x' did not save the task: " + p.stdout()[-500:])
-            time.sleep(0.05)
+        if not wait_for(lambda: "に保存しました" in p.stdout(), DEADLINE, stop=p.ended):
+            raise Failure("'x' did not save the task: " + p.stdout()[-500:])
         a = subprocess.run([args.batch, saved, "--csv", "-"], capture_output=True, timeout=60)
         b = subprocess.run([args.batch, os.path.join(work, "reference.dat"), "--csv", "-"],
                            capture_output=True, timeout=60)

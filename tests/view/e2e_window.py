@@ -56,6 +56,7 @@ import time
 import zlib
 
 from ending_key import describe_press, release_delay, send_ending_key
+from waiting import wait_for
 
 DEADLINE = 30.0  # seconds for any one awaited condition
 WINDOW = 800
@@ -226,27 +227,26 @@ class Session:
             [self.args.program, "-geometry", f"{WINDOW}x{WINDOW}+0+0"], stdin=answers,
             stdout=open(self.stdout_path, "wb"), stderr=open(self.stderr_path, "wb"),
             env=self.env())
-        deadline = time.monotonic() + DEADLINE
-        while time.monotonic() < deadline:
+        def window():
             if self.program.poll() is not None:
                 raise Failure(f"the program ended with status {self.program.returncode} "
                               f"before its window appeared; stderr: {self.stderr()}")
             found = self.x("xdotool", "search", "--name", "^r:file").stdout.split()
-            if found:
-                self.window = found[0]
-                break
-            time.sleep(0.1)
+            return found[0] if found else None
+        self.window = wait_for(window, DEADLINE)
         if not self.window:
             raise Failure("no window titled with the key help appeared")
+
         # keys go to the focused window; the window takes the focus only
         # once it is mapped, which may come after it is found
-        while True:
+        def focused():
             self.x("xdotool", "windowfocus", self.window)
-            if self.x("xdotool", "getwindowfocus").stdout.strip() == self.window:
-                break
-            if time.monotonic() > deadline or self.program.poll() is not None:
-                raise Failure("the window did not take the keyboard focus")
-            time.sleep(0.1)
+            return self.x("xdotool", "getwindowfocus").stdout.strip() == self.window
+        if not wait_for(focused, DEADLINE, stop=self.ended):
+            raise Failure("the window did not take the keyboard focus")
+
+    def ended(self):
+        return self.program.poll() is not None
 
     def stdout(self):
         with open(self.stdout_path, "rb") as f:
@@ -281,25 +281,28 @@ class Session:
         `changed`, the picture differs from the one checked last (the key
         sent since has had its effect); returns the picture.  The window
         may not be ready for a capture yet (not mapped): tried again."""
-        deadline = time.monotonic() + DEADLINE
-        pic = None
-        problem = ""
-        while True:
+        last = {"picture": None, "problem": ""}
+
+        def fitting():
             try:
                 pic = self.capture()
-                if test(pic) and not (changed and pic.same_as(self.shown)):
-                    break
-                problem = "the picture" + (" did not change" if pic.same_as(self.shown) else "")
             except Failure as e:
-                pic, problem = None, str(e)
-            if time.monotonic() > deadline or self.program.poll() is not None:
-                kept = ""
-                if pic is not None:
-                    path = os.path.join(self.workdir, f"failed-{self.shots}.png")
-                    pic.save_png(path)
-                    kept = f", picture kept in {path}"
-                raise Failure(f"{what} ({problem}{kept})")
-            time.sleep(0.1)
+                last.update(picture=None, problem=str(e))
+                return None
+            last["picture"] = pic
+            if test(pic) and not (changed and pic.same_as(self.shown)):
+                return pic
+            last["problem"] = "the picture" + (" did not change" if pic.same_as(self.shown) else "")
+            return None
+
+        pic = wait_for(fitting, DEADLINE, stop=self.ended)
+        if pic is None:
+            kept = ""
+            if last["picture"] is not None:
+                path = os.path.join(self.workdir, f"failed-{self.shots}.png")
+                last["picture"].save_png(path)
+                kept = f", picture kept in {path}"
+            raise Failure(f"{what} ({last['problem']}{kept})")
         self.shown = pic
         self.shots += 1
         if self.args.keep:
@@ -358,12 +361,10 @@ def run_window(args, workdir, tips):
         # only what the program prints from here on counts
         before_dialogue = len(s.stdout())
         s.key("f")
-        deadline = time.monotonic() + DEADLINE
-        while not re.search(args.dialogue_text, s.stdout()[before_dialogue:]):
-            if time.monotonic() > deadline or s.program.poll() is not None:
-                raise Failure(f"the 'f' dialogue did not show '{args.dialogue_text}' on "
-                              f"standard output:\n{s.stdout()[-2000:]}")
-            time.sleep(0.1)
+        if not wait_for(lambda: re.search(args.dialogue_text, s.stdout()[before_dialogue:]),
+                        DEADLINE, stop=s.ended):
+            raise Failure(f"the 'f' dialogue did not show '{args.dialogue_text}' on "
+                          f"standard output:\n{s.stdout()[-2000:]}")
         print("  ok: 'f' ran the dialogue on the console")
         s.key("s")
         after = s.expect("'s' shows frame 1 of the new run at zoom 1",
