@@ -78,6 +78,39 @@ function nativeShapes(frame, file) {
   return JSON.parse(execFileSync(dump, args, { encoding: 'utf8', maxBuffer: 64 << 20 }));
 }
 
+// --- downloads ---
+
+// Runs `start`, which makes the page download `count` files, into a new
+// folder, and returns the folder once the browser has reported every one of
+// them complete (its download events: a file is there whole, under its
+// name), within the deadline.  The caller removes the folder.
+async function downloads(page, count, start) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
+  const cdp = await page.createCDPSession();
+  try {
+    let timer;
+    const finished = new Promise((resolve, reject) => {
+      let left = count;
+      cdp.on('Browser.downloadProgress', (e) => {
+        if (e.state === 'canceled') reject(new Error('a download was cancelled'));
+        else if (e.state === 'completed' && --left === 0) resolve();
+      });
+      timer = setTimeout(() => reject(new Error(`downloads not finished: ${fs.readdirSync(folder)}`)), deadline);
+    });
+    finished.catch(() => {});  // awaited below; an early failure is not unhandled
+    await cdp.send('Browser.setDownloadBehavior',
+                   { behavior: 'allow', downloadPath: folder, eventsEnabled: true });
+    await start();
+    await finished.finally(() => clearTimeout(timer));
+    return folder;
+  } catch (e) {
+    fs.rmSync(folder, { recursive: true, force: true });
+    throw e;
+  } finally {
+    await cdp.detach();
+  }
+}
+
 // --- comparisons ---
 
 // Two CSV texts: the same header and rows, every number within 1e-12
@@ -473,20 +506,12 @@ for (const [origin, url] of origins) {
 
     test('downloads: the CSV as the batch runner writes it, the frame as an 800 x 800 PNG', async () => {
       await fresh();
-      const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
-      try {
-        const cdp = await page.createCDPSession();
-        await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
-        await page.evaluate(() => { hybridsim.frame = 60; });
+      await page.evaluate(() => { hybridsim.frame = 60; });
+      const folder = await downloads(page, 2, async () => {
         await page.click('#download-csv');
         await page.click('#download-png');
-        // the browser writes the files by itself: wait for both, whole
-        const whole = (name) => fs.existsSync(path.join(folder, name));
-        const until = Date.now() + deadline;
-        while (!(whole('default.csv') && whole('default_frame_060.png'))) {
-          assert.ok(Date.now() < until, `downloads missing: ${fs.readdirSync(folder)}`);
-          await new Promise((done) => setTimeout(done, 20));  // poll, bounded by the deadline
-        }
+      });
+      try {
         assertSameCsv(fs.readFileSync(path.join(folder, 'default.csv'), 'utf8'), batchOut('--csv', '-'));
         const png = fs.readFileSync(path.join(folder, 'default_frame_060.png'));
         assert.equal(png.subarray(1, 4).toString(), 'PNG');
@@ -764,17 +789,9 @@ for (const [origin, url] of origins) {
       assert.equal(await page.evaluate(() => hybridsim.taskText()), want);
       const saved = [await csv(), await report()];
 
-      const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-saved-'));
+      const folder = await downloads(page, 1, () => page.click('#save-task'));
       try {
-        const cdp = await page.createCDPSession();
-        await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
-        await page.click('#save-task');
         const file = path.join(folder, 'default.dat');
-        const end = Date.now() + deadline;
-        while (!fs.existsSync(file)) {
-          assert.ok(Date.now() < end, `no saved task in ${fs.readdirSync(folder)}`);
-          await new Promise((done) => setTimeout(done, 20));  // poll, bounded by the deadline
-        }
         assert.equal(fs.readFileSync(file, 'utf8'), want);
         assertSameCsv(saved[0], batchOut(file, '--csv', '-'));
 
