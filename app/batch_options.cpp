@@ -81,6 +81,16 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         v = argv[++i];
         return true;
     };
+    // the name of a file that option argv[i] writes: standard output ('-') is not one
+    auto fileName = [&](int& i, std::string& path) {
+        const std::string option = argv[i];
+        if (!value(i, "a file name", path)) return false;
+        if (path == "-") {
+            error = option + " writes a file; standard output ('-') is not supported";
+            return false;
+        }
+        return true;
+    };
     std::vector<std::string> seen;  // the options given so far
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -112,11 +122,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.summaryCsv = v == "csv";
             o.formatGiven = true;
         } else if (a == "--png") {
-            if (!value(i, "a file name", o.pngPath)) return false;
-            if (o.pngPath == "-") {
-                error = "--png writes a file; standard output ('-') is not supported";
-                return false;
-            }
+            if (!fileName(i, o.pngPath)) return false;
         } else if (a == "--frame") {
             if (!value(i, "a frame number", v)) return false;
             if (!parseWhole(v, o.frame)) {
@@ -142,11 +148,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             }
             o.sets.push_back({v.substr(0, eq), v.substr(eq + 1)});
         } else if (a == "--write-task") {
-            if (!value(i, "a file name", o.writeTaskPath)) return false;
-            if (o.writeTaskPath == "-") {
-                error = "--write-task writes a file; standard output ('-') is not supported";
-                return false;
-            }
+            if (!fileName(i, o.writeTaskPath)) return false;
         } else if (a == "--sweep") {
             if (!value(i, "NAME=FROM:TO:COUNT or NAME=V1,V2,...", v)) return false;
             SweepAxis axis;

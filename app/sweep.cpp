@@ -109,18 +109,18 @@ std::string shortestNumberText(double v)
     return format("%.*g", digits, v);
 }
 
-bool parseSweepAxis(const std::string& spec, SweepAxis& axis, std::string& error)
+bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& error)
 {
     const std::string forms = "NAME=FROM:TO:COUNT or NAME=V1,V2,...";
-    const std::size_t eq = spec.find('=');
+    const std::size_t eq = argument.find('=');
     if (eq == std::string::npos || eq == 0) {
-        error = "--sweep needs " + forms + " (got '" + spec + "')";
+        error = "--sweep needs " + forms + " (got '" + argument + "')";
         return false;
     }
     axis = SweepAxis{};
-    axis.name = spec.substr(0, eq);
-    const std::string values = spec.substr(eq + 1);
-    const std::string given = "--sweep " + spec + ": ";
+    axis.name = argument.substr(0, eq);
+    const std::string values = argument.substr(eq + 1);
+    const std::string given = "--sweep " + argument + ": ";
     if (!knownName(axis.name)) {
         error = given + "unknown name '" + axis.name + "'; the names are " + joined(taskSettingNames());
         return false;

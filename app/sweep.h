@@ -45,7 +45,7 @@ struct SweepAxis {
 // --sweep and the mistake) when it is no sweep.  NAME must be a setting's
 // name; the values are not checked against its rule here: each task does
 // that when it applies its value.
-bool parseSweepAxis(const std::string& spec, SweepAxis& axis, std::string& error);
+bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& error);
 
 // The shortest text of a number that reads back to the same double.
 std::string shortestNumberText(double v);
