@@ -215,7 +215,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     deriveTask(s, err);
 
     // everything that can be found wrong before the run is computed
-    const int lastFrame = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
+    const int lastFrame = lastSample(s);
     if (!o.pngPath.empty()) {
         if (!o.frameGiven) o.frame = lastFrame;
         if (o.frame < 0 || o.frame > lastFrame)

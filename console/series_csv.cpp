@@ -7,7 +7,7 @@ namespace hybridsim {
 void writeSeriesCsv(const SimSettings& s, const SeriesSet& set, std::ostream& out)
 {
     out << "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err\n";
-    const int last = s.nsteps < seriesCapacity ? s.nsteps : seriesCapacity - 1;
+    const int last = lastSample(s);
     for (int i = 0; i <= last; ++i) {
         out << i;
         const double v[14] = {set.time[i],           set.refPos[i].x,        set.refPos[i].y,

@@ -95,7 +95,7 @@ std::string settingUnit(const std::string& name)
 
 Chart runChart(const SimSettings& s, const SeriesSet& set)
 {
-    const int last = std::max(0, std::min(s.nsteps, seriesCapacity - 1));
+    const int last = lastSample(s);
     ChartSeries force{"contact force F", forceColour, {}, {}};
     ChartSeries sErr{"sErr", errorColour, {}, {}};
     ChartSeries posErr{"|posErr|", distanceColour, {}, {}};

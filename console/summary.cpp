@@ -216,7 +216,7 @@ double distanceToContour(const SimSettings& s, Vec2 p, double& footX)
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
 {
     RunSummary r;
-    const int last = std::max(0, std::min(s.nsteps, seriesCapacity - 1));
+    const int last = lastSample(s);
     r.samples = last + 1;
 
     const double tolerance = forceReachedShare * std::fabs(s.Fn);

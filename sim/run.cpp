@@ -118,6 +118,12 @@ void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const d
     recordSampleWith(s, run, i, t, y, report, nullptr);
 }
 
+int lastSample(const SimSettings& s)
+{
+    // the series hold seriesCapacity samples: never past them
+    return std::max(0, std::min(s.nsteps, seriesCapacity - 1));
+}
+
 void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
 {
     AbscissaMemo memo;
@@ -126,8 +132,7 @@ void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
     double y[stateSize] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     double next[stateSize];
     recordSampleWith(s, run, 0, t, y, report, &memo);
-    // the series hold seriesCapacity samples: never write past them
-    const int last = std::min(s.nsteps, seriesCapacity - 1);
+    const int last = lastSample(s);
     for (int i = 1; i <= last; ++i) {
         // the test uses tau as the previous period left it: this period's start
         const int nsub = subStepsFor(s, tau);

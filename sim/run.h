@@ -48,4 +48,7 @@ void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const d
 // The whole run: samples 0..nsteps of the current robot type's set.
 void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);
 
+// The last sample a run records: nsteps, within the series' capacity.
+int lastSample(const SimSettings& s);
+
 }  // namespace hybridsim

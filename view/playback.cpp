@@ -32,11 +32,6 @@ double monotonicSeconds()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-int lastFrame(const SimSettings& s)
-{
-    return std::max(0, std::min(s.nsteps, seriesCapacity - 1));
-}
-
 Playback::Playback(PlaybackClock clock) : clock_(std::move(clock)) {}
 
 double Playback::speed() const
@@ -68,8 +63,8 @@ void Playback::toggle(SimSettings& s)
         return;
     }
     // at the last frame the run plays again from its start
-    if (s.frame >= lastFrame(s)) s.frame = 0;
-    playing_ = lastFrame(s) > 0 && s.dt > 0.0;
+    if (s.frame >= lastSample(s)) s.frame = 0;
+    playing_ = lastSample(s) > 0 && s.dt > 0.0;
     anchor(s.frame, clock_());
 }
 
@@ -87,7 +82,7 @@ bool Playback::changeSpeed(const SimSettings& s, int step)
 bool Playback::tick(SimSettings& s)
 {
     if (!playing_) return false;
-    const int last = lastFrame(s);
+    const int last = lastSample(s);
     const double reached = position(s, clock_()) + frameTolerance;
     const int frame = reached >= last ? last : static_cast<int>(std::floor(reached));
     if (frame >= last) playing_ = false;
@@ -110,7 +105,7 @@ int Playback::msToNextFrame(const SimSettings& s) const
 bool onStepKey(Playback& p, SimSettings& s, StepKey key)
 {
     p.pause();
-    const int last = lastFrame(s);
+    const int last = lastSample(s);
     switch (key) {
     case StepKey::left: s.frame = std::max(0, std::min(s.frame, last) - 1); break;
     case StepKey::right: s.frame = std::min(last, std::max(s.frame, 0) + 1); break;
@@ -134,7 +129,7 @@ bool inTimeGraph(const SimSettings& s, double x, double y)
 
 int sampleAtGraphX(const SimSettings& s, double x)
 {
-    const int last = lastFrame(s);
+    const int last = lastSample(s);
     if (!(s.graphWidth > 0.0) || s.nsteps <= 0) return 0;
     // sample i lies at posGraphX + i graphWidth / nsteps
     const double i = std::round((x - s.posGraphX) * s.nsteps / s.graphWidth);

@@ -65,9 +65,6 @@ private:
     double anchorTime_ = 0.0;   // [s] of the clock
 };
 
-// The last frame of the run: nsteps, within the series' capacity.
-int lastFrame(const SimSettings& s);
-
 // The keys of the arrows, Home and End, apart from GLUT's numbers.
 enum class StepKey { left, right, home, end };
 

@@ -112,7 +112,7 @@ std::string WebSession::csv() const
 
 int WebSession::lastFrame() const
 {
-    return s_->nsteps < seriesCapacity ? s_->nsteps : seriesCapacity - 1;
+    return lastSample(*s_);
 }
 
 int WebSession::setFrame(long frame)
