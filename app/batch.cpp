@@ -154,7 +154,7 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     const bool plot = !o.plotPath.empty();
     const std::size_t total = sweepTaskCount(o.sweeps);
     // the force histories are drawn for one name over a few values only
-    const bool keepForce = plot && o.sweeps.size() == 1 && total <= overlayMostRuns;
+    const bool keepForce = plot && sweepOverlaysForce(o.sweeps.size(), total);
 
     SweepPlotInput plotted;
     for (const SweepAxis& a : o.sweeps) {

@@ -93,22 +93,6 @@ std::vector<std::string> valuesOf(const std::vector<Setting>& swept)
 
 }  // namespace
 
-std::string shortestNumberText(double v)
-{
-    auto exact = [v](const std::string& text) {
-        double back = 0.0;
-        return parseDouble(text, back) && back == v;
-    };
-    int digits = 1;
-    while (digits < 17 && !exact(format("%.*g", digits, v))) ++digits;
-    // 10 rather than 1e+01: more digits while they drop the exponent
-    for (int more = digits; more <= 17; ++more) {
-        const std::string text = format("%.*g", more, v);
-        if (text.find('e') == std::string::npos && exact(text)) return text;
-    }
-    return format("%.*g", digits, v);
-}
-
 bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& error)
 {
     const std::string forms = "NAME=FROM:TO:COUNT or NAME=V1,V2,...";
@@ -183,8 +167,8 @@ bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& e
 std::string SweepAxis::value(std::size_t i) const
 {
     if (!list.empty()) return list.at(i);
-    if (i == 0) return shortestNumberText(from);
-    if (i + 1 >= count) return shortestNumberText(to);
+    if (i == 0) return shortestNumber(from);
+    if (i + 1 >= count) return shortestNumber(to);
     const double v = from + (to - from) * static_cast<double>(i) / static_cast<double>(count - 1);
     // 12 significant digits of the larger end: what the rounding of the
     // steps leaves (0.30000000000000004, 1.7e-18 for 0) is dropped
@@ -194,7 +178,7 @@ std::string SweepAxis::value(std::size_t i) const
     const std::string text = lead >= -280 && lead <= 12 ? format("%.*f", 12 - lead, v) : format("%.12e", v);
     double rounded = 0.0;
     parseDouble(text, rounded);
-    return shortestNumberText(rounded + 0.0);  // + 0.0: no "-0"
+    return shortestNumber(rounded + 0.0);  // + 0.0: no "-0"
 }
 
 std::vector<std::string> SweepAxis::values() const
@@ -226,8 +210,9 @@ std::string sweepCsvRow(const SweepTaskResult& r)
         row += r.row;
     } else {
         // as many empty fields as the summary has columns
-        const std::string header = summaryCsvHeader();
-        row += std::string(static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')), ',');
+        static const std::string header = summaryCsvHeader();
+        static const std::string empty(static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')), ',');
+        row += empty;
     }
     return row + "," + csvField(r.status);
 }
@@ -236,7 +221,6 @@ SweepTaskResult computeSweepTask(const SimSettings& base, const std::vector<Swee
                                  std::size_t index, bool keepForce, SimSettings& work, RunSeries& run)
 {
     SweepTaskResult r;
-    r.index = index;
     const std::vector<Setting> swept = sweptSettings(axes, index);
     r.values = valuesOf(swept);
 
@@ -258,15 +242,30 @@ SweepTaskResult computeSweepTask(const SimSettings& base, const std::vector<Swee
     const std::string said = oneLine(notices.str());
     r.status = said.empty() ? "ok" : "notice: " + said;
     if (keepForce) {
-        const int samples = r.summary.samples;
-        r.time.assign(set.time.begin(), set.time.begin() + samples);
-        for (int i = 0; i < samples; ++i) {
-            const bool inReach = std::isfinite(set.jointPos[i].phi1) && std::isfinite(set.jointPos[i].phi2);
-            r.force.push_back(inReach ? set.contactForce[i] : std::numeric_limits<double>::quiet_NaN());
-        }
+        r.time.assign(set.time.begin(), set.time.begin() + r.summary.samples);
+        r.force = contactForceInReach(work, set);
     }
     return r;
 }
+
+namespace {
+
+// computeSweepTask, or a row that says why it could not be computed (memory
+// ran out, say): the sweep goes on
+SweepTaskResult computeOrFailed(const SimSettings& base, const std::vector<SweepAxis>& axes, std::size_t index,
+                                bool keepForce, SimSettings& work, RunSeries& run)
+{
+    try {
+        return computeSweepTask(base, axes, index, keepForce, work, run);
+    } catch (const std::exception& e) {
+        SweepTaskResult r;
+        r.values = valuesOf(sweptSettings(axes, index));
+        r.status = std::string("failed: ") + e.what();
+        return r;
+    }
+}
+
+}  // namespace
 
 void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int jobs, bool keepForce,
               const std::function<bool(SweepTaskResult&)>& take,
@@ -297,15 +296,7 @@ void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int j
                 if (stop || claimed >= total) return;
                 index = claimed++;
             }
-            SweepTaskResult r;
-            try {
-                r = computeSweepTask(base, axes, index, keepForce, *work, *run);
-            } catch (const std::exception& e) {
-                r = SweepTaskResult{};
-                r.index = index;
-                r.values = valuesOf(sweptSettings(axes, index));
-                r.status = std::string("failed: ") + e.what();
-            }
+            SweepTaskResult r = computeOrFailed(base, axes, index, keepForce, *work, *run);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 slots[index % window] = std::move(r);
@@ -332,7 +323,7 @@ void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int j
                 work = std::make_unique<SimSettings>();
                 run = std::make_unique<RunSeries>();
             }
-            r = computeSweepTask(base, axes, i, keepForce, *work, *run);
+            r = computeOrFailed(base, axes, i, keepForce, *work, *run);
         } else {
             std::unique_lock<std::mutex> lock(mutex);
             while (!slots[i % window])

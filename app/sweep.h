@@ -47,12 +47,8 @@ struct SweepAxis {
 // that when it applies its value.
 bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& error);
 
-// The shortest text of a number that reads back to the same double.
-std::string shortestNumberText(double v);
-
 // The outcome of one task of a sweep.
 struct SweepTaskResult {
-    std::size_t index = 0;
     std::vector<std::string> values;  // the swept values, one per axis
     bool computed = false;  // false: a value was refused, nothing was computed
     // "ok"; "refused: NAME=VALUE: why"; "notice: " and the run's notices

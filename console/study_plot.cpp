@@ -99,12 +99,11 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
     ChartSeries force{"contact force F", forceColour, {}, {}};
     ChartSeries sErr{"sErr", errorColour, {}, {}};
     ChartSeries posErr{"|posErr|", distanceColour, {}, {}};
+    // the force of a contact: only where the robot reaches (as the summary reads it)
+    force.y = contactForceInReach(s, set);
     for (int i = 0; i <= last; ++i) {
         const double t = set.time[i];
-        // the force of a contact: only where the robot reaches (as the summary reads it)
-        const bool inReach = std::isfinite(set.jointPos[i].phi1) && std::isfinite(set.jointPos[i].phi2);
         force.x.push_back(t);
-        force.y.push_back(inReach ? set.contactForce[i] : notANumber);
         sErr.x.push_back(t);
         sErr.y.push_back(mmPerM * set.sErr[i]);
         posErr.x.push_back(t);
@@ -170,7 +169,7 @@ Chart sweepChart(const SweepPlotInput& in)
     }
 
     // the force of every run, coloured by the swept value
-    if (names != 1 || n1 > overlayMostRuns) return c;
+    if (!sweepOverlaysForce(names, n1)) return c;
     std::vector<std::size_t> order(n1);
     std::iota(order.begin(), order.end(), 0);
     if (!numbers.empty())

@@ -16,6 +16,10 @@ namespace hybridsim {
 // The contact-force histories of a sweep are drawn over each other when it
 // sweeps one name over at most this many values.
 constexpr std::size_t overlayMostRuns = 20;
+inline bool sweepOverlaysForce(std::size_t names, std::size_t runs)
+{
+    return names == 1 && runs <= overlayMostRuns;
+}
 
 // One run over time, three panels: the contact force with Fn [N], the
 // tangential error sErr [mm], and |posErr|, the distance of the probe tip

@@ -213,6 +213,16 @@ double distanceToContour(const SimSettings& s, Vec2 p, double& footX)
     }
 }
 
+std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set)
+{
+    const int last = lastSample(s);
+    std::vector<double> force;
+    force.reserve(static_cast<std::size_t>(last) + 1);
+    for (int i = 0; i <= last; ++i)
+        force.push_back(inReach(set.jointPos[i]) ? set.contactForce[i] : notANumber);
+    return force;
+}
+
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
 {
     RunSummary r;
@@ -237,9 +247,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             ++r.nanSamples;
 
         // the force figures: only samples in reach of the robot
-        const Joints q = set.jointPos[i];
-        const bool inReach = std::isfinite(q.phi1) && std::isfinite(q.phi2);
-        if (inReach) {
+        if (inReach(set.jointPos[i])) {
             ++r.reachedSamples;
             r.finalSample = i;
             if (std::isfinite(force) && !r.forceReached && std::fabs(force - s.Fn) <= tolerance) {

@@ -6,8 +6,10 @@
 // 0..nsteps of the task's robot; nothing is simulated here.
 #pragma once
 
+#include <cmath>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "sim/run.h"
 #include "sim/settings.h"
@@ -98,6 +100,14 @@ double sampledSineDistance(const SimSettings& s, Vec2 p);
 // that series; the force figures leave out every sample whose posture is
 // not a number, because the force there is the model's, not a contact's.
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set);
+
+// Whether the robot reaches the posture: both joints are numbers.
+inline bool inReach(const Joints& q) { return std::isfinite(q.phi1) && std::isfinite(q.phi2); }
+
+// The contact force of samples 0..nsteps, not-a-number where the robot
+// does not reach (there the force is the model's, not a contact's): the
+// force as the summary reads it, for the plots.
+std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set);
 
 // The task in one line: "robot b (SCARA), method 8, sine wave, setting
 // error 5 mm, Fn 10 N".

@@ -76,4 +76,23 @@ bool parseDouble(const std::string& token, double& value)
     return true;
 }
 
+std::string shortestNumber(double v, int maxDigits)
+{
+    int digits = 1;
+    std::string text;
+    for (; digits <= maxDigits; ++digits) {
+        text = format("%.*g", digits, v);
+        double back = 0.0;
+        if (parseDouble(text, back) && back == v) break;
+    }
+    // a number of up to 17 places before the point without an exponent: 500, not 5e+02
+    const std::size_t e = text.find('e');
+    if (digits > maxDigits) digits = maxDigits;
+    if (e != std::string::npos) {
+        const int exponent = std::atoi(text.c_str() + e + 1);
+        if (exponent >= digits && exponent < 17) text = format("%.*g", exponent + 1, v);
+    }
+    return text;
+}
+
 }  // namespace hybridsim

@@ -12,4 +12,10 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // false when the token is not entirely a number.
 bool parseDouble(const std::string& token, double& value);
 
+// `v` with the fewest significant digits, at most `maxDigits`, that
+// parseDouble reads back to `v` exactly (with 17 every double reads back);
+// without an exponent when it has fewer than 17 places before the point
+// (500, 0.25, 1e-07, 1e+20).
+std::string shortestNumber(double v, int maxDigits = 17);
+
 }  // namespace hybridsim
