@@ -7,7 +7,7 @@
 //   applySettings  NAME=VALUE settings in order (--set, then swept values)
 //   deriveTask     every derived quantity
 //   runTask        the whole run
-//   summarizeRun   the figures (console/summary)
+//   summarizeRun   the figures (study/summary)
 //
 // A derivation or a run reports the points robot b cannot reach as whole
 // lines on the stream it is given: standard error for a single run, the

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/batch_task.h"
-#include "console/summary.h"
+#include "study/summary.h"
 #include "sim/settings.h"
 
 namespace hybridsim {

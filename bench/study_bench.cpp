@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "console/summary.h"
+#include "study/summary.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
 

@@ -6,7 +6,7 @@
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/series_csv.h"
-#include "console/summary.h"
+#include "study/summary.h"
 #include "console/task_file.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "console/summary.h"
+#include "study/summary.h"
 #include "study_support.h"
 #include "tests/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/svg_chart.h"
+#include "study/svg_chart.h"
 
 namespace hybridsim {
 namespace {

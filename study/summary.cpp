@@ -1,4 +1,4 @@
-#include "console/summary.h"
+#include "study/summary.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-// The batch runner's pictures as charts (console/svg_chart): the time
+// The batch runner's pictures as charts (study/svg_chart): the time
 // graphs of one run, and the figures of a sweep against the swept value.
 #pragma once
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "console/summary.h"
-#include "console/svg_chart.h"
+#include "study/summary.h"
+#include "study/svg_chart.h"
 #include "sim/run.h"
 #include "sim/settings.h"
 

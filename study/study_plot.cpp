@@ -1,4 +1,4 @@
-#include "console/study_plot.h"
+#include "study/study_plot.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "console/svg_chart.h"
+#include "study/svg_chart.h"
 
 #include <algorithm>
 #include <cmath>
