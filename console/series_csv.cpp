@@ -15,7 +15,7 @@ void writeSeriesCsv(const SimSettings& s, const SeriesSet& set, std::ostream& ou
                               set.posErr[i].y,        set.jointPos[i].phi1,   set.jointPos[i].phi2,
                               set.handDeflection[i].x, set.handDeflection[i].y, set.contactForce[i],
                               set.forceErr[i],        set.sErr[i]};
-        for (double x : v) out << ',' << format("%.17g", x);
+        for (double x : v) out << ',' << exactNumber(x);
         out << '\n';
     }
 }

@@ -1,6 +1,6 @@
 // The recorded series of a run as CSV: one header line, then one row per
 // sample 0..nsteps, every number with 17 significant digits so that it reads
-// back exactly.
+// back exactly (not-a-number always as "nan", see exactNumber).
 //
 //   i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err
 #pragma once

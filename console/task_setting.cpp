@@ -155,7 +155,8 @@ std::string gainRefusal(int system, double wn, double alpha)
 SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value)
 {
     SettingChange change;
-    const std::string given = name + "=" + value;
+    // the setting as typed, on one line and short (a value may be a megabyte)
+    const std::string given = shownText(name) + "=" + shownText(value);
     auto refuse = [&](const std::string& why) {
         change.message = given + ": " + why;
         return change;
@@ -170,7 +171,7 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
         if (f.belongsTo(s)) field = &f;
     }
     if (!known)
-        return refuse("unknown name '" + name + "'; the names are " +
+        return refuse("unknown name '" + shownText(name) + "'; the names are " +
                       namesWhere([](const TaskField&) { return true; }));
     if (!field) {
         for (const TaskField& f : fields) {

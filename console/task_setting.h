@@ -65,7 +65,8 @@ std::string gainRefusal(int system, double wn, double alpha);
 // The result of changing one setting by name.
 struct SettingChange {
     bool ok = false;
-    std::string message;  // why not: one line naming NAME=VALUE and the rule
+    std::string message;  // why not: one line naming NAME=VALUE (each at most 60
+                          // characters, other bytes escaped: shownText) and the rule
 };
 
 // Changes the setting `name` to `value` (as text, as a task file has it) in

@@ -1,6 +1,7 @@
 #include "console/text_format.h"
 
 #include <cerrno>
+#include <cmath>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -78,6 +79,7 @@ bool parseDouble(const std::string& token, double& value)
 
 std::string shortestNumber(double v, int maxDigits)
 {
+    if (std::isnan(v)) return "nan";
     int digits = 1;
     std::string text;
     for (; digits <= maxDigits; ++digits) {
@@ -93,6 +95,32 @@ std::string shortestNumber(double v, int maxDigits)
         if (exponent >= digits && exponent < 17) text = format("%.*g", exponent + 1, v);
     }
     return text;
+}
+
+
+double plainNan(double v)
+{
+    return std::isnan(v) ? std::fabs(v) : v;
+}
+
+std::string exactNumber(double v)
+{
+    return format("%.17g", plainNan(v));
+}
+
+std::string shownText(const std::string& text, std::size_t most)
+{
+    std::string out;
+    std::size_t shown = 0;
+    for (unsigned char c : text) {
+        if (shown == most) return out + "...";
+        if (c >= 0x20 && c < 0x7f)
+            out.push_back(static_cast<char>(c));
+        else
+            out += format("\\x%02x", c);
+        ++shown;
+    }
+    return out;
 }
 
 }  // namespace hybridsim

@@ -1,6 +1,8 @@
-// printf-style formatting that never follows the locale's decimal mark.
+// printf-style formatting that never follows the locale's decimal mark,
+// and the texts of numbers and values that every output shares.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace hybridsim {
@@ -16,6 +18,22 @@ bool parseDouble(const std::string& token, double& value);
 // parseDouble reads back to `v` exactly (with 17 every double reads back);
 // without an exponent when it has fewer than 17 places before the point
 // (500, 0.25, 1e-07, 1e+20).
+// (not-a-number: "nan").
 std::string shortestNumber(double v, int maxDigits = 17);
+
+// `v` as it is: not-a-number without its sign, so that "%g" and "%f" write
+// it as "nan" (never "-nan": the sign of a not-a-number means nothing, and a
+// reader should meet one spelling).
+double plainNan(double v);
+
+// `v` with 17 significant digits ("%.17g": reads back exactly), not-a-number
+// as "nan": the numbers of the CSV files.
+std::string exactNumber(double v);
+
+// A value as a message quotes it: on one line and short.  Printable ASCII
+// stays as it is, every other byte (control characters, line ends, bytes of
+// other scripts) is written as \xNN, and after `most` characters the rest
+// is left out and "..." ends it.
+std::string shownText(const std::string& text, std::size_t most = 60);
 
 }  // namespace hybridsim

@@ -313,7 +313,10 @@ const char* contourName(char curve)
 std::string selector(char c) { return c >= 0x21 && c < 0x7F ? std::string(1, c) : "?"; }
 
 // "     1.234 mm" for a length in metres.
-std::string mm(double metres) { return format("%10.3f mm", 1000.0 * metres); }
+std::string mm(double metres) { return format("%10.3f mm", plainNan(1000.0 * metres)); }
+
+// "    10.073 N" and the like: a figure in its field, not-a-number as "nan".
+std::string fixed(const char* fmt, double v) { return format(fmt, plainNan(v)); }
 
 }  // namespace
 
@@ -339,13 +342,13 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
         line("final contact force", "      none  (no sample is in reach of the robot)");
         line("final force error", "      none");
     } else {
-        line("final contact force", format("%10.3f N", r.finalForce) + finalNote);
-        line("final force error", format("%10.3f N", r.finalForceErr) + finalNote);
+        line("final contact force", fixed("%10.3f N", r.finalForce) + finalNote);
+        line("final force error", fixed("%10.3f N", r.finalForceErr) + finalNote);
     }
     if (r.forceReached) {
         line("force first within 5 % of Fn at",
-             format("%10.3f s", r.forceReachedTime) + format("  (sample %d)", r.forceReachedSample));
-        line("largest |force error| from then on", format("%10.3f N", r.maxForceErrAfterReached));
+             fixed("%10.3f s", r.forceReachedTime) + format("  (sample %d)", r.forceReachedSample));
+        line("largest |force error| from then on", fixed("%10.3f N", r.maxForceErrAfterReached));
     } else {
         line("force first within 5 % of Fn at", "     never");
         line("largest |force error| from then on", "         -");
@@ -366,12 +369,12 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
         return;
     }
     line("force overshoot above Fn",
-         format("%10.3f N", r.overshoot) +
-             (s.Fn != 0.0 ? format("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
+         fixed("%10.3f N", r.overshoot) +
+             (s.Fn != 0.0 ? fixed("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
     line("force settled within 2 % of Fn from",
          r.settlingSample < 0
              ? std::string("     never")
-             : format("%10.3f s", r.settlingTime) + format("  (sample %d)", r.settlingSample));
+             : fixed("%10.3f s", r.settlingTime) + format("  (sample %d)", r.settlingSample));
 }
 
 std::string summaryCsvHeader()
@@ -383,7 +386,7 @@ std::string summaryCsvHeader()
 
 std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
 {
-    auto num = [](double v) { return format("%.17g", v); };
+    auto num = [](double v) { return exactNumber(v); };
     std::string row = selector(s.type) + ',' + selector(s.hybrid) + ',' + selector(s.curve);
     for (const std::string& field :
          {num(s.seterror), num(s.Fn), std::to_string(r.samples), std::to_string(r.nanSamples),

@@ -124,7 +124,7 @@ TEST(StudySet, RefusedValuesStopEverythingWithOneLine)
                                               "--plot", dir + "/run.svg", "--summary"};
     const struct {
         std::vector<std::string> sets;
-        const char* line;
+        std::string line;
     } cases[] = {
         // a number's rules
         {{"KH1=-1"}, "--set KH1=-1: the spring constant KH1 [N/m] must be greater than 0"},
@@ -148,8 +148,19 @@ TEST(StudySet, RefusedValuesStopEverythingWithOneLine)
         {{"l=0.7"}, "--set l=0.7: l belongs to robot a; the robot in force is b (its lengths: l1 l2)"},
         {{"kh1=600"}, "--set kh1=600: unknown name 'kh1'; the names are robot l l1 l2 KH1 KH2 method fn1 "
                       "alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn"},
+        // a value of 100 KB, a line end: quoted short, on one line
+        {{"Fn=" + std::string(100000, '9')},
+         "--set Fn=" + std::string(60, '9') + "...: expected a number for the contact force Fn [N]"},
+        {{"KH1=10\n"}, "--set KH1=10\\x0a: expected a number for the spring constant KH1 [N/m]"},
+        {{std::string(200, 'k') + "=1"}, "--set " + std::string(60, 'k') + "...=1: unknown name '" +
+                                             std::string(60, 'k') + "...'; the names are robot l l1 l2 KH1 KH2 "
+                                             "method fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A "
+                                             "seterror Fn"},
+        {{"\x1b[2J=1"}, "--set \\x1b[2J=1: unknown name '\\x1b[2J'; the names are robot l l1 l2 KH1 KH2 method "
+                        "fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn"},
         // the option itself
         {{"KH1"}, "--set needs NAME=VALUE (got 'KH1') (see --help)"},
+        {{"=5\n"}, "--set needs NAME=VALUE (got '=5\\x0a') (see --help)"},
         {{"=5"}, "--set needs NAME=VALUE (got '=5') (see --help)"},
     };
     for (const auto& c : cases) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "app/batch.h"
+#include "console/text_format.h"
 #include "study/summary.h"
+#include "study/svg_chart.h"
 #include "study_support.h"
 #include "tests/test_support.h"
 
@@ -19,6 +22,7 @@ namespace hybridsim {
 namespace {
 
 using testing::CsvTable;
+using testing::Outcome;
 using testing::near;
 using testing::parseCsv;
 using testing::runBatchHere;
@@ -397,6 +401,29 @@ TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
     ASSERT_GE(lines.size(), 5u) << text.out;
     EXPECT_NE(lines[1].find("none  (no sample is in reach of the robot)"), std::string::npos) << lines[1];
     EXPECT_NE(lines[3].find("never"), std::string::npos) << lines[3];
+}
+
+// Not-a-number has one spelling, "nan", wherever a number is written as
+// text: the series CSV, the summary in both forms, a sweep's rows.  (A run
+// that overflows makes not-a-numbers with the sign bit set, which "%g"
+// writes as "-nan".)
+TEST(StudySummary, NotANumberIsWrittenNanEverywhere)
+{
+    for (const char* set : {"Fn=1e308", "KH1=1e308", "x0=1e308"}) {
+        SCOPED_TRACE(set);
+        const Outcome csv = runBatchHere({"--set", set, "--csv", "-", "--summary", "--format", "csv"});
+        ASSERT_EQ(csv.status, 0) << csv.err;
+        EXPECT_NE(csv.out.find(",nan"), std::string::npos);
+        EXPECT_EQ(csv.out.find("-nan"), std::string::npos);
+        const Outcome text = runBatchHere({"--set", set, "--summary"});
+        EXPECT_EQ(text.out.find("-nan"), std::string::npos) << text.out;
+        const std::string name(set, std::strchr(set, '=') - set);
+        const Outcome sweep = runBatchHere({"--sweep", name + "=1,1e308"});
+        EXPECT_EQ(sweep.out.find("-nan"), std::string::npos) << sweep.out;
+    }
+    EXPECT_EQ(shortestNumber(-std::nan("")), "nan");
+    EXPECT_EQ(exactNumber(-std::nan("")), "nan");
+    EXPECT_EQ(tickText(-std::nan(""), 0.0), "nan");
 }
 
 TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)

@@ -127,6 +127,12 @@ TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
         EXPECT_EQ(w.frame(), 60);
     }
 
+    // a value of a megabyte, a line end: the page shows a short line of it
+    const SettingChange huge = w.set("Fn", std::string(1 << 20, '7'));
+    EXPECT_EQ(huge.message, "Fn=" + std::string(60, '7') + "...: expected a number for the contact force Fn [N]");
+    EXPECT_EQ(w.setSetErrorMm("10\n").message, "seterror=10\\x0a: expected a number for the setting error [mm]");
+    EXPECT_EQ(w.csv(), csv20);
+
     // a new method brings its own gains, and the old ones come back with it
     ASSERT_TRUE(w.set("method", "7").ok);
     EXPECT_NE(w.csv(), csv20);
