@@ -4,14 +4,18 @@
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
+
+#include <unistd.h>
 
 #include "console/text_format.h"
 
@@ -22,6 +26,9 @@ namespace {
 constexpr std::size_t waitingPerJob = 8;
 // How often the calling thread looks up while it waits.
 constexpr auto tickInterval = std::chrono::milliseconds(100);
+// A range's step must be at least this share of its larger end: its values
+// then differ by dozens of the last bits a double has.
+constexpr double closestValues = 1e-14;
 // The progress line: shown after this long, rewritten at most this often.
 constexpr auto progressDelay = std::chrono::seconds(1);
 constexpr auto progressInterval = std::chrono::milliseconds(200);
@@ -98,15 +105,15 @@ bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& e
     const std::string forms = "NAME=FROM:TO:COUNT or NAME=V1,V2,...";
     const std::size_t eq = argument.find('=');
     if (eq == std::string::npos || eq == 0) {
-        error = "--sweep needs " + forms + " (got '" + argument + "')";
+        error = "--sweep needs " + forms + " (got '" + shownText(argument) + "')";
         return false;
     }
     axis = SweepAxis{};
     axis.name = argument.substr(0, eq);
     const std::string values = argument.substr(eq + 1);
-    const std::string given = "--sweep " + argument + ": ";
+    const std::string given = "--sweep " + shownText(argument) + ": ";
     if (!knownName(axis.name)) {
-        error = given + "unknown name '" + axis.name + "'; the names are " + joined(taskSettingNames());
+        error = given + "unknown name '" + shownText(axis.name) + "'; the names are " + joined(taskSettingNames());
         return false;
     }
     if (values.empty()) {
@@ -136,6 +143,13 @@ bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& e
         }
         if (!std::isfinite(to - from)) {
             error = given + "TO - FROM is not a finite number";
+            return false;
+        }
+        // values that the numbers cannot tell apart would be one value twice
+        const double step = (to - from) / static_cast<double>(count - 1);
+        if (step != 0.0 && std::fabs(step) < closestValues * std::max(std::fabs(from), std::fabs(to))) {
+            error = given + "the values lie closer together than the numbers can tell apart; "
+                            "give a smaller COUNT or a wider range";
             return false;
         }
         axis.from = from;
@@ -170,12 +184,19 @@ std::string SweepAxis::value(std::size_t i) const
     if (i == 0) return shortestNumber(from);
     if (i + 1 >= count) return shortestNumber(to);
     const double v = from + (to - from) * static_cast<double>(i) / static_cast<double>(count - 1);
-    // 12 significant digits of the larger end: what the rounding of the
-    // steps leaves (0.30000000000000004, 1.7e-18 for 0) is dropped
+    // 12 digits after the larger end's first one: what the rounding of the
+    // steps leaves (0.30000000000000004, 1.7e-18 for 0) is dropped; and two
+    // digits below the step's first one, where that is finer, so that no
+    // two values round to one (1:1.0000000000001:3)
     const double scale = std::max(std::fabs(from), std::fabs(to));
     if (scale == 0.0) return "0";
     const int lead = static_cast<int>(std::floor(std::log10(scale)));
-    const std::string text = lead >= -280 && lead <= 12 ? format("%.*f", 12 - lead, v) : format("%.12e", v);
+    const double step = std::fabs(to - from) / static_cast<double>(count - 1);
+    int digits = 13;
+    if (step > 0.0) digits = std::max(digits, lead - static_cast<int>(std::floor(std::log10(step))) + 2);
+    digits = std::min(digits, 17);
+    const std::string text =
+        lead >= -280 && lead <= 12 ? format("%.*f", digits - 1 - lead, v) : format("%.*e", digits - 1, v);
     double rounded = 0.0;
     parseDouble(text, rounded);
     return shortestNumber(rounded + 0.0);  // + 0.0: no "-0"
@@ -198,7 +219,8 @@ std::size_t sweepTaskCount(const std::vector<SweepAxis>& axes)
 std::string sweepCsvHeader(const std::vector<SweepAxis>& axes)
 {
     std::string header;
-    for (const SweepAxis& a : axes) header += csvField(a.name) + ",";
+    // the swept columns named apart from the summary's own (robot, contour, ...)
+    for (const SweepAxis& a : axes) header += csvField(sweepColumnPrefix + a.name) + ",";
     return header + summaryCsvHeader() + ",status";
 }
 
@@ -350,8 +372,36 @@ void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int j
 }
 
 SweepProgress::SweepProgress(std::ostream& err, bool terminal, Clock::time_point start)
-    : err_(err), terminal_(terminal), start_(start), shown_(start)
+    : err_(err), terminal_(terminal), useSignals_(terminal && err.rdbuf() == std::cerr.rdbuf()),
+      start_(start), shown_(start)
 {
+}
+
+namespace {
+
+// The width of the progress line on the process's standard error, for a
+// signal handler to clear it (0: none shown).
+volatile std::sig_atomic_t shownWidth = 0;
+
+void publish(bool terminal, std::size_t width)
+{
+    if (terminal) shownWidth = static_cast<std::sig_atomic_t>(std::min<std::size_t>(width, 128));
+}
+
+}  // namespace
+
+void clearSweepProgressNow()
+{
+    const std::size_t width = static_cast<std::size_t>(shownWidth);
+    if (width == 0) return;
+    static const char blanks[] =
+        "\r                                                                "
+        "                                                                \r";
+    // "\r", as many blanks as the line has, "\r"
+    ssize_t rc = ::write(STDERR_FILENO, blanks, width + 1);
+    rc = ::write(STDERR_FILENO, blanks + sizeof blanks - 2, 1);
+    (void)rc;
+    shownWidth = 0;
 }
 
 void SweepProgress::update(std::size_t done, std::size_t total, Clock::time_point now)
@@ -363,6 +413,7 @@ void SweepProgress::update(std::size_t done, std::size_t total, Clock::time_poin
     err_ << '\r' << line << std::string(width_ > line.size() ? width_ - line.size() : 0, ' ') << std::flush;
     width_ = std::max(width_, line.size());
     shown_ = now;
+    publish(useSignals_, width_);
 }
 
 void SweepProgress::finish()
@@ -370,6 +421,7 @@ void SweepProgress::finish()
     if (width_ == 0) return;
     err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
     width_ = 0;
+    publish(useSignals_, 0);
 }
 
 }  // namespace hybridsim

@@ -35,14 +35,17 @@ struct SweepAxis {
 
     std::size_t size() const { return list.empty() ? count : list.size(); }
     // Value i (0 <= i < size()): the i-th of the list, or of the range to
-    // 12 significant digits of its larger end (0.1:1:10 gives 0.3, not
-    // 0.30000000000000004), the ends as given, in its shortest exact text.
+    // 12 digits after the first of its larger end (0.1:1:10 gives 0.3, not
+    // 0.30000000000000004), more where the step is finer so that no two
+    // values are the same, the ends as given, in its shortest exact text.
     std::string value(std::size_t i) const;
     std::vector<std::string> values() const;
 };
 
 // Reads the text after --sweep; false with `error` set (one line that names
-// --sweep and the mistake) when it is no sweep.  NAME must be a setting's
+// --sweep and the mistake) when it is no sweep, or a range whose values lie
+// closer together than doubles tell apart (a step under 1e-14 of its larger
+// end; FROM = TO is no such range).  NAME must be a setting's
 // name; the values are not checked against its rule here: each task does
 // that when it applies its value.
 bool parseSweepAxis(const std::string& argument, SweepAxis& axis, std::string& error);
@@ -63,8 +66,12 @@ struct SweepTaskResult {
     std::vector<double> force;
 };
 
-// The CSV header of a sweep's table: the swept names, the summary's
-// columns, status.
+// The swept columns of a sweep's table are named by this prefix and the
+// name, apart from the summary's own columns (sweep_robot, then robot).
+inline constexpr const char* sweepColumnPrefix = "sweep_";
+
+// The CSV header of a sweep's table: the swept names (with the prefix), the
+// summary's columns, status.
 std::string sweepCsvHeader(const std::vector<SweepAxis>& axes);
 // One row of it (a task not computed has empty figures).
 std::string sweepCsvRow(const SweepTaskResult& r);
@@ -92,7 +99,9 @@ void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int j
 
 // The progress line of a sweep on a terminal: nothing during its first
 // second, then "hybridsim-batch: sweep: N of M tasks" rewritten in place a
-// few times a second; finish() clears it.  Off a terminal it writes nothing.
+// few times a second; finish() clears it, and so does
+// clearSweepProgressNow when the program is interrupted (the line on the
+// process's standard error).  Off a terminal it writes nothing.
 class SweepProgress {
 public:
     using Clock = std::chrono::steady_clock;
@@ -103,9 +112,14 @@ public:
 private:
     std::ostream& err_;
     bool terminal_;
+    bool useSignals_;  // the line is on the process's standard error
     Clock::time_point start_;
     Clock::time_point shown_;  // when the line was last written
     std::size_t width_ = 0;    // its length, 0 while none is shown
 };
+
+// Clears the progress line on standard error, if one is shown; safe to call
+// in a signal handler.
+void clearSweepProgressNow();
 
 }  // namespace hybridsim

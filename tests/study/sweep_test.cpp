@@ -42,7 +42,7 @@ TEST(StudySweep, EveryRowIsTheSummaryOfTheSingleRunWithTheSameSet)
         EXPECT_TRUE(r.err.empty()) << r.err;
         const std::vector<std::string> lines = textLines(r.out);
         ASSERT_EQ(lines.size(), 7u) << r.out;
-        EXPECT_EQ(lines[0], "fn2," + textLines(runBatchHere({"--summary", "--format", "csv"}).out)[0] + ",status");
+        EXPECT_EQ(lines[0], "sweep_fn2," + textLines(runBatchHere({"--summary", "--format", "csv"}).out)[0] + ",status");
         const char* values[] = {"5", "12", "19", "26", "33", "40"};
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(lines[i + 1], std::string(values[i]) + "," + singleRow({"--set", std::string("fn2=") + values[i]}) + ",ok");
@@ -56,7 +56,7 @@ TEST(StudySweep, EveryRowIsTheSummaryOfTheSingleRunWithTheSameSet)
     ASSERT_EQ(grid.status, exitOk) << grid.err;
     const std::vector<std::string> lines = textLines(grid.out);
     ASSERT_EQ(lines.size(), 5u) << grid.out;
-    EXPECT_EQ(lines[0].rfind("contour,tf,robot,method,contour,", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].rfind("sweep_contour,sweep_tf,robot,method,contour,", 0), 0u) << lines[0];
     int row = 1;
     for (const char* contour : {"L", "C"})
         for (const char* tf : {"3", "5.5"})
@@ -64,6 +64,14 @@ TEST(StudySweep, EveryRowIsTheSummaryOfTheSingleRunWithTheSameSet)
                                         singleRow({circle, "--set", "KH2=700", "--set", std::string("contour=") + contour,
                                                    "--set", std::string("tf=") + tf}) +
                                         ",ok");
+
+    // a swept name that is a summary column too has a column of its own
+    const std::vector<std::string> header = testing::parseCsv(runBatchHere({"--sweep", "robot=a,b", "--sweep", "contour=L,C"}).out).names;
+    EXPECT_EQ(std::vector<std::string>(header.begin(), header.begin() + 5),
+              (std::vector<std::string>{"sweep_robot", "sweep_contour", "robot", "method", "contour"}));
+    std::vector<std::string> sorted = header;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << lines[0];
 }
 
 // The series of every task, computed by one worker's settings record and
@@ -155,6 +163,15 @@ TEST(StudySweep, RowsComeInInputOrder)
     EXPECT_EQ(axis.values(), (std::vector<std::string>{"40", "35", "30", "25", "20", "15", "10", "5"}));
     ASSERT_TRUE(parseSweepAxis("A=0:0:3", axis, error));
     EXPECT_EQ(axis.values(), (std::vector<std::string>{"0", "0", "0"}));
+    // a step finer than 12 digits of the larger end keeps the digits it needs:
+    // no two values are the same
+    ASSERT_TRUE(parseSweepAxis("Fn=1:1.0000000000001:3", axis, error));
+    EXPECT_EQ(axis.values(), (std::vector<std::string>{"1", "1.00000000000005", "1.0000000000001"}));
+    ASSERT_TRUE(parseSweepAxis("Fn=1e20:1.0000000000001e20:3", axis, error));
+    EXPECT_EQ(axis.values(), (std::vector<std::string>{"1e+20", "1.00000000000005e+20", "1.0000000000001e+20"}));
+    ASSERT_TRUE(parseSweepAxis("seterror=-0.001:-0.00099999999999:5", axis, error));
+    const std::vector<std::string> fine = axis.values();
+    for (std::size_t i = 1; i < fine.size(); ++i) EXPECT_LT(std::stod(fine[i - 1]), std::stod(fine[i])) << fine[i];
     // a million values are made one at a time, when they are needed
     ASSERT_TRUE(parseSweepAxis("x0=0:1:1000000", axis, error));
     EXPECT_EQ(axis.size(), 1000000u);
@@ -172,6 +189,10 @@ TEST(StudySweep, MistakesGiveOneLineStatus2AndComputeNothing)
         {{"--sweep", "fn2"}, "--sweep needs NAME=FROM:TO:COUNT or NAME=V1,V2,... (got 'fn2')"},
         {{"--sweep"}, "--sweep needs NAME=FROM:TO:COUNT or NAME=V1,V2,..."},
         {{"--sweep", "kh1=1,2"}, "--sweep kh1=1,2: unknown name 'kh1'; the names are " + names},
+        // what was typed, quoted short and on one line
+        {{"--sweep", "kh1=" + std::string(100000, '1')},
+         "--sweep kh1=" + std::string(56, '1') + "...: unknown name 'kh1'; the names are " + names},
+        {{"--sweep", "fn2\n"}, "--sweep needs NAME=FROM:TO:COUNT or NAME=V1,V2,... (got 'fn2\\x0a')"},
         {{"--sweep", "fn2="}, "--sweep fn2=: no values; give NAME=FROM:TO:COUNT or NAME=V1,V2,..."},
         {{"--sweep", "fn2=1:2"}, "--sweep fn2=1:2: a range is FROM:TO:COUNT"},
         {{"--sweep", "fn2=1:2:3:"}, "--sweep fn2=1:2:3:: a range is FROM:TO:COUNT"},
@@ -181,6 +202,9 @@ TEST(StudySweep, MistakesGiveOneLineStatus2AndComputeNothing)
         {{"--sweep", "fn2=a:2:3"}, "--sweep fn2=a:2:3: FROM and TO of a range must be finite numbers"},
         {{"--sweep", "fn2=1:inf:3"}, "--sweep fn2=1:inf:3: FROM and TO of a range must be finite numbers"},
         {{"--sweep", "fn2=-1e308:1e308:3"}, "--sweep fn2=-1e308:1e308:3: TO - FROM is not a finite number"},
+        {{"--sweep", "Fn=1:1.000000000000001:3"},
+         "--sweep Fn=1:1.000000000000001:3: the values lie closer together than the numbers can tell apart; "
+         "give a smaller COUNT or a wider range"},
         {{"--sweep", "fn2=1,,2"}, "--sweep fn2=1,,2: an empty value in the list"},
         {{"--sweep", "fn2=1,2,"}, "--sweep fn2=1,2,: an empty value in the list"},
         {{"--sweep", "fn2=1,2", "--sweep", "fn2=3"}, "--sweep fn2 is given twice; a grid sweeps two different names"},
