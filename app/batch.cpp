@@ -39,9 +39,15 @@ bool outputFolderAllowed(const std::string& dir, std::string& error)
 {
     struct stat st;
     if (stat(dir.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return true;
-        error = "cannot write frames into '" + dir + "': it is not a folder";
-        return false;
+        if (!S_ISDIR(st.st_mode)) {
+            error = "cannot write frames into '" + dir + "': it is not a folder";
+            return false;
+        }
+        if (access(dir.c_str(), W_OK | X_OK) != 0) {
+            error = "cannot write frames into '" + dir + "': " + std::strerror(errno);
+            return false;
+        }
+        return true;
     }
     std::string parent = dir;
     while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
@@ -51,6 +57,8 @@ bool outputFolderAllowed(const std::string& dir, std::string& error)
         problem = errno;
     else if (!S_ISDIR(st.st_mode))
         problem = ENOTDIR;
+    else if (access(parent.c_str(), W_OK | X_OK) != 0)
+        problem = errno;
     if (problem != 0) {
         error = "cannot make the folder '" + dir + "': " + std::strerror(problem);
         return false;
@@ -58,14 +66,16 @@ bool outputFolderAllowed(const std::string& dir, std::string& error)
     return true;
 }
 
-bool writePicture(const std::string& path, const RgbImage& img, int level, std::string& error)
+// A picture as a PNG file, staged with the command's other files.
+bool stagePicture(StagedFiles& files, const std::string& path, const RgbImage& img, int level,
+                  std::string& error)
 {
     std::vector<unsigned char> png;
     if (!encodePng(img, png, error, level)) {
         error = "cannot write '" + path + "': " + error;
         return false;
     }
-    return writeFileAtomically(path, reinterpret_cast<const char*>(png.data()), png.size(), error);
+    return files.add(path, reinterpret_cast<const char*>(png.data()), png.size(), error);
 }
 
 // frame_000.png ... with as many digits as the last frame number has, so
@@ -76,29 +86,32 @@ std::string frameFileName(int frame, int last)
     return format("frame_%0*d.png", digits, frame);
 }
 
-// Every frame 0..last into `dir`, in order, each written whole.  A failure
-// stops the sequence: the frames before it stay complete, the failing one
-// leaves nothing behind, and `error` says which frames are there.
-bool writeFrames(OffscreenView& view, SimSettings& s, const RunSeries& run, int last,
-                 const std::string& dir, std::string& error)
+// The folder of the frames with a slash at its end.
+std::string framesFolder(const std::string& dir)
+{
+    return dir.back() == '/' ? dir : dir + "/";
+}
+
+// Every frame 0..last into `dir`, staged with the command's other files:
+// they come into place together, or none of them does.  The folder is made
+// when it is missing; `made` says so, for the caller to remove it again
+// when the command fails.
+bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const RunSeries& run, int last,
+                 const std::string& dir, bool& made, std::string& error)
 {
     struct stat st;
-    if (stat(dir.c_str(), &st) != 0 && mkdir(dir.c_str(), 0777) != 0) {
-        error = "cannot make the folder '" + dir + "': " + std::strerror(errno);
-        return false;
-    }
-    const std::string folder = dir.back() == '/' ? dir : dir + "/";
-    for (int frame = 0; frame <= last; ++frame) {
-        s.frame = frame;
-        const std::string path = folder + frameFileName(frame, last);
-        if (!writePicture(path, view.draw(s, run), pngLevelFast, error)) {
-            if (frame == 0)
-                error += " (no frame written)";
-            else
-                error += " (frames " + frameFileName(0, last) + " to " +
-                         frameFileName(frame - 1, last) + " are complete)";
+    made = false;
+    if (stat(dir.c_str(), &st) != 0) {
+        if (mkdir(dir.c_str(), 0777) != 0) {
+            error = "cannot make the folder '" + dir + "': " + std::strerror(errno);
             return false;
         }
+        made = true;
+    }
+    for (int frame = 0; frame <= last; ++frame) {
+        s.frame = frame;
+        const std::string path = framesFolder(dir) + frameFileName(frame, last);
+        if (!stagePicture(files, path, view.draw(s, run), pngLevelFast, error)) return false;
     }
     return true;
 }
@@ -117,10 +130,82 @@ int finishOutput(std::ostream& out, std::ostream& err)
     return exitUsage;
 }
 
-// Writes a chart as an SVG file, whole.
-bool writeChart(const std::string& path, const Chart& chart, std::string& error)
+// One output file of a command, as a message names it.
+struct NamedOutput {
+    std::string label;  // "--csv 'run.csv'"
+    FileIdentity id;
+    bool editsTask;  // --write-task: it may name the task file (an edit in place)
+};
+
+// Whether the command writes to standard output.
+bool usesStandardOutput(const BatchOptions& o)
 {
-    return writeFileAtomically(path, chartSvg(chart), error);
+    return o.sweep() || o.report || o.summary || o.csvPath == "-";
+}
+
+// No output of the command lands in the file of another, nor in the task
+// file read (but for --write-task: an edit in place), nor in the file that
+// standard output goes to when the command writes there (`outFd`, -1 when
+// standard output is no descriptor): one line naming both when one does.
+bool outputsApart(const BatchOptions& o, int lastFrame, int outFd, std::string& error)
+{
+    std::vector<NamedOutput> outputs;
+    auto add = [&](const std::string& option, const std::string& path) {
+        outputs.push_back({option + " '" + path + "'", fileIdentity(path), option == "--write-task"});
+    };
+    if (!o.writeTaskPath.empty()) add("--write-task", o.writeTaskPath);
+    if (!o.csvPath.empty() && o.csvPath != "-") add("--csv", o.csvPath);
+    if (!o.plotPath.empty()) add("--plot", o.plotPath);
+    if (!o.pngPath.empty()) add("--png", o.pngPath);
+    if (!o.framesDir.empty()) {
+        add("--frames", o.framesDir);
+        for (int frame = 0; frame <= lastFrame; ++frame) {
+            const std::string path = framesFolder(o.framesDir) + frameFileName(frame, lastFrame);
+            outputs.push_back({"the frame '" + path + "' of --frames", fileIdentity(path), false});
+        }
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        for (std::size_t j = i + 1; j < outputs.size(); ++j)
+            if (sameFile(outputs[i].id, outputs[j].id)) {
+                error = outputs[i].label + " and " + outputs[j].label +
+                        " are the same file; each output needs a file of its own";
+                return false;
+            }
+    const FileIdentity task = o.taskFile.empty() ? FileIdentity{} : fileIdentity(o.taskFile);
+    for (const NamedOutput& out : outputs)
+        if (!out.editsTask && sameFile(out.id, task)) {
+            error = out.label + " is the task file read; only --write-task may write over it";
+            return false;
+        }
+    if (outFd < 0 || !usesStandardOutput(o)) return true;
+    const FileIdentity stdOut = descriptorIdentity(outFd);
+    if (sameFile(stdOut, task)) {
+        error = "standard output goes to the task file read '" + o.taskFile +
+                "'; only --write-task may write over it";
+        return false;
+    }
+    for (const NamedOutput& out : outputs)
+        if (sameFile(out.id, stdOut)) {
+            error = out.label + " is the file that standard output goes to; standard output and each "
+                                "output need a file of their own";
+            return false;
+        }
+    return true;
+}
+
+// The descriptor behind `out`, -1 when it is no FdOutputBuf.
+int descriptorOf(const std::ostream& out)
+{
+    const auto* fdBuf = dynamic_cast<const FdOutputBuf*>(out.rdbuf());
+    return fdBuf != nullptr ? fdBuf->fd() : -1;
+}
+
+// Whether descriptors a and b are one and the same terminal.
+bool sameTerminal(int a, int b)
+{
+    struct stat sa, sb;
+    return a >= 0 && b >= 0 && isatty(a) == 1 && isatty(b) == 1 && fstat(a, &sa) == 0 && fstat(b, &sb) == 0 &&
+           sa.st_rdev == sb.st_rdev;
 }
 
 // The files a task asks for that need no run, checked before anything is
@@ -133,9 +218,9 @@ bool taskFilesAllowed(const BatchOptions& o, std::string& error)
 }
 
 // The task as a robot data file, when --write-task asks for it.
-bool writeTaskFile(const BatchOptions& o, const SimSettings& s, std::string& error)
+bool stageTaskFile(StagedFiles& files, const BatchOptions& o, const SimSettings& s, std::string& error)
 {
-    return o.writeTaskPath.empty() || writeFileAtomically(o.writeTaskPath, robotDataText(s), error);
+    return o.writeTaskPath.empty() || files.add(o.writeTaskPath, robotDataText(s), error);
 }
 
 // Whether the error stream is the process's own standard error on a terminal.
@@ -164,12 +249,22 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     plotted.task = o.taskFile.empty() ? "the default task" : "task file " + o.taskFile;
     for (const Setting& one : o.sets) plotted.task += ", " + one.name + "=" + one.value;
 
-    SweepProgress progress(err, errorIsTerminal(err));
+    // the task file now, the plot after the table: both come into place
+    // only when the table has reached standard output
+    StagedFiles files;
+    if (!stageTaskFile(files, o, base, error)) return fail(exitUsage, error);
+
+    // on a terminal the rows show how far the sweep is, each as it comes:
+    // no progress line among them when both go to the same terminal
+    const int outFd = descriptorOf(out);
+    const bool rowsOnTerminal = outFd >= 0 && isatty(outFd) == 1;
+    SweepProgress progress(err, errorIsTerminal(err) && !sameTerminal(outFd, STDERR_FILENO));
     out << sweepCsvHeader(o.sweeps) << '\n';
     runSweep(
         base, o.sweeps, jobs, keepForce,
         [&](SweepTaskResult& r) {
             out << sweepCsvRow(r) << '\n';
+            if (rowsOnTerminal) out.flush();
             if (plot) {
                 // the figures only: a few numbers a task
                 plotted.tasks.push_back({r.values, r.computed, r.summary, r.Fn, std::move(r.time), std::move(r.force)});
@@ -178,8 +273,10 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
         },
         [&](std::size_t done, std::size_t all) { progress.update(done, all); });
     progress.finish();
+    out.flush();
     if (!out) return finishOutput(out, err);
-    if (plot && !writeChart(o.plotPath, sweepChart(plotted), error)) return fail(exitUsage, error);
+    if (plot && !files.add(o.plotPath, chartSvg(sweepChart(plotted)), error)) return fail(exitUsage, error);
+    if (!files.commit(error)) return fail(exitUsage, error);
     return finishOutput(out, err);
 }
 
@@ -205,17 +302,14 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (!loadTask(o.taskFile, s, err, error)) return fail(exitUsage, error);
     const SettingChange change = applySettings(s, o.sets);
     if (!change.ok) return fail(exitUsage, "--set " + change.message);
+    // everything that can be found wrong before the run is computed
+    const int lastFrame = lastSample(s);
+    if (!outputsApart(o, lastFrame, descriptorOf(out), error)) return fail(exitUsage, error);
     if (!taskFilesAllowed(o, error)) return fail(exitUsage, error);
-    if (o.sweep()) {
-        if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
-        return runSweepTasks(o, s, out, err, fail);
-    }
+    if (o.sweep()) return runSweepTasks(o, s, out, err, fail);
 
     // deriving
     deriveTask(s, err);
-
-    // everything that can be found wrong before the run is computed
-    const int lastFrame = lastSample(s);
     if (!o.pngPath.empty()) {
         if (!o.frameGiven) o.frame = lastFrame;
         if (o.frame < 0 || o.frame > lastFrame)
@@ -242,9 +336,10 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
 
     // a task file alone needs no run
+    StagedFiles files;
     const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty();
     if (!needsRun) {
-        if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
+        if (!stageTaskFile(files, o, s, error) || !files.commit(error)) return fail(exitUsage, error);
         return finishOutput(out, err);
     }
 
@@ -258,21 +353,30 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     shown.viewScale = o.zoom;
     shown.pointErrorGain = 10.0;
 
-    // files first: a failure leaves standard output untouched
-    if (!writeTaskFile(o, s, error)) return fail(exitUsage, error);
+    // files first, all or nothing: each staged whole, then all renamed into
+    // place; a failure leaves them as they were and standard output untouched
+    bool madeFolder = false;
+    auto failFiles = [&](const std::string& message) {
+        files.discard();
+        if (madeFolder) rmdir(o.framesDir.c_str());
+        return fail(exitUsage, message);
+    };
+    if (!stageTaskFile(files, o, s, error)) return failFiles(error);
     if (!o.csvPath.empty() && o.csvPath != "-") {
         std::ostringstream csv;
         writeSeriesCsv(s, set, csv);
-        if (!writeFileAtomically(o.csvPath, csv.str(), error)) return fail(exitUsage, error);
+        if (!files.add(o.csvPath, csv.str(), error)) return failFiles(error);
     }
-    if (!o.plotPath.empty() && !writeChart(o.plotPath, runChart(s, set), error)) return fail(exitUsage, error);
+    if (!o.plotPath.empty() && !files.add(o.plotPath, chartSvg(runChart(s, set)), error)) return failFiles(error);
     if (!o.pngPath.empty()) {
         shown.frame = static_cast<int>(o.frame);
-        if (!writePicture(o.pngPath, view->draw(shown, *run), pngLevelSmallest, error))
-            return fail(exitUsage, error);
+        if (!stagePicture(files, o.pngPath, view->draw(shown, *run), pngLevelSmallest, error))
+            return failFiles(error);
     }
-    if (!o.framesDir.empty() && !writeFrames(*view, shown, *run, lastFrame, o.framesDir, error))
-        return fail(exitUsage, error);
+    if (!o.framesDir.empty() &&
+        !stageFrames(files, *view, shown, *run, lastFrame, o.framesDir, madeFolder, error))
+        return failFiles(error);
+    if (!files.commit(error)) return failFiles(error);
 
     // summarising, and what goes to standard output
     if (o.report) printSettings(s, out);

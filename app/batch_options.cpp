@@ -59,6 +59,23 @@ bool parseWhole(const std::string& token, long& value)
     return errno == 0 && end != nullptr && *end == '\0' && !std::isspace(static_cast<unsigned char>(token[0]));
 }
 
+// The options there are: a value that is one of them is a value forgotten.
+bool isOption(const std::string& token)
+{
+    static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
+                                          "--format", "--png", "--frame",     "--frames",  "--zoom",
+                                          "--set",  "--write-task", "--sweep", "--jobs",   "--plot"};
+    for (const char* o : options)
+        if (token == o) return true;
+    return false;
+}
+
+// "(got 'VALUE')": the value on one line and short.
+std::string got(const std::string& value)
+{
+    return "(got '" + shownText(value) + "')";
+}
+
 bool endsWithSvg(const std::string& path)
 {
     if (path.size() < 4) return false;
@@ -72,10 +89,15 @@ bool endsWithSvg(const std::string& path)
 bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::string& error)
 {
     bool csvGiven = false;
-    // the value after option argv[i], or false with `error` set
+    // the value after option argv[i], or false with `error` set: none, or
+    // an option in its place (--write-task --csv would make a file "--csv")
     auto value = [&](int& i, const char* what, std::string& v) {
         if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
             error = std::string(argv[i]) + " needs " + what;
+            return false;
+        }
+        if (isOption(argv[i + 1])) {
+            error = std::string(argv[i]) + " needs " + what + " (got the option '" + argv[i + 1] + "')";
             return false;
         }
         v = argv[++i];
@@ -99,7 +121,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         // would silently win over the first (--set and --sweep add up)
         if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep") {
             if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
-                error = a + " is given more than once";
+                error = shownText(a) + " is given more than once";
                 return false;
             }
             seen.push_back(a);
@@ -116,7 +138,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         } else if (a == "--format") {
             if (!value(i, "'csv' or 'text'", v)) return false;
             if (v != "csv" && v != "text") {
-                error = "--format needs 'csv' or 'text' (got '" + v + "')";
+                error = "--format needs 'csv' or 'text' " + got(v);
                 return false;
             }
             o.summaryCsv = v == "csv";
@@ -126,7 +148,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         } else if (a == "--frame") {
             if (!value(i, "a frame number", v)) return false;
             if (!parseWhole(v, o.frame)) {
-                error = "--frame needs a whole number (got '" + v + "')";
+                error = "--frame needs a whole number " + got(v);
                 return false;
             }
             o.frameGiven = true;
@@ -135,7 +157,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         } else if (a == "--zoom") {
             if (!value(i, "a number", v)) return false;
             if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
-                error = "--zoom needs a finite number greater than 0 (got '" + v + "')";
+                error = "--zoom needs a finite number greater than 0 " + got(v);
                 return false;
             }
             o.zoomGiven = true;
@@ -143,7 +165,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             if (!value(i, "NAME=VALUE", v)) return false;
             const std::size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0) {
-                error = "--set needs NAME=VALUE (got '" + v + "')";
+                error = "--set needs NAME=VALUE " + got(v);
                 return false;
             }
             o.sets.push_back({v.substr(0, eq), v.substr(eq + 1)});
@@ -167,23 +189,23 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             if (!value(i, "a number of threads", v)) return false;
             long jobs = 0;
             if (!parseWhole(v, jobs) || jobs < 1 || jobs > maxJobs) {
-                error = format("--jobs needs a whole number from 1 to %ld (got '%s')", maxJobs, v.c_str());
+                error = format("--jobs needs a whole number from 1 to %ld ", maxJobs) + got(v);
                 return false;
             }
             o.jobs = static_cast<int>(jobs);
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {
-                error = "--plot writes SVG: the file name must end in .svg (got '" + o.plotPath + "')";
+                error = "--plot writes SVG: the file name must end in .svg " + got(o.plotPath);
                 return false;
             }
         } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
+            error = "unknown option '" + shownText(a) + "'";
             return false;
         } else if (o.taskFile.empty()) {
             o.taskFile = a;
         } else {
-            error = "only one task file may be given (got '" + o.taskFile + "' and '" + a + "')";
+            error = "only one task file may be given (got '" + shownText(o.taskFile) + "' and '" + shownText(a) + "')";
             return false;
         }
     }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace hybridsim {
@@ -66,8 +68,9 @@ std::string folderOf(const std::string& path)
 bool outputFileAllowed(const std::string& path, std::string& error)
 {
     const std::string target = linkTarget(path);
+    const std::string folder = folderOf(target);
     struct stat st;
-    if (stat(folderOf(target).c_str(), &st) != 0) {
+    if (stat(folder.c_str(), &st) != 0) {
         error = cannotWrite(path, errno);
         return false;
     }
@@ -85,11 +88,55 @@ bool outputFileAllowed(const std::string& path, std::string& error)
         error = cannotWrite(path, ELOOP);
         return false;
     }
+    // the rename would replace a file the user may not write, and needs a
+    // folder the user may make files in
+    const bool exists = lstat(target.c_str(), &st) == 0;
+    if ((exists && access(target.c_str(), W_OK) != 0) || access(folder.c_str(), W_OK | X_OK) != 0) {
+        error = cannotWrite(path, errno);
+        return false;
+    }
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, const char* data, std::size_t size,
-                         std::string& error)
+namespace {
+
+// The temporary files not yet committed, where a signal handler can read
+// them: fixed storage, each slot free, being filled, or holding a path.
+constexpr int stagedSlots = 256;
+constexpr std::size_t stagedPathMost = 4096;  // longer paths cannot be opened anyway
+enum SlotState { slotFree, slotBusy, slotHeld };
+std::atomic<int> slotStates[stagedSlots];
+char slotPaths[stagedSlots][stagedPathMost];
+
+int holdSlot(const std::string& tmp)
+{
+    if (tmp.size() >= stagedPathMost) return -1;
+    for (int i = 0; i < stagedSlots; ++i) {
+        int expected = slotFree;
+        if (!slotStates[i].compare_exchange_strong(expected, slotBusy)) continue;
+        std::memcpy(slotPaths[i], tmp.c_str(), tmp.size() + 1);
+        slotStates[i].store(slotHeld);
+        return i;
+    }
+    return -1;  // more than the slots hold: such a file is only left on a signal
+}
+
+void releaseSlot(int slot)
+{
+    if (slot < 0) return;
+    slotStates[slot].store(slotBusy);
+    slotStates[slot].store(slotFree);
+}
+
+}  // namespace
+
+void removeStagedFilesNow()
+{
+    for (int i = 0; i < stagedSlots; ++i)
+        if (slotStates[i].load() == slotHeld) ::unlink(slotPaths[i]);
+}
+
+bool StagedFiles::add(const std::string& path, const char* data, std::size_t size, std::string& error)
 {
     if (!outputFileAllowed(path, error)) return false;
     const std::string target = linkTarget(path);
@@ -99,6 +146,7 @@ bool writeFileAtomically(const std::string& path, const char* data, std::size_t 
         error = cannotWrite(path, errno);
         return false;
     }
+    const int slot = holdSlot(tmp);
     // a file that is replaced keeps its permissions and, if allowed, its owner
     struct stat old;
     if (stat(target.c_str(), &old) == 0) {
@@ -113,20 +161,106 @@ bool writeFileAtomically(const std::string& path, const char* data, std::size_t 
         ok = false;
         problem = errno;
     }
-    if (ok && std::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        problem = errno;
-    }
     if (!ok) {
         error = cannotWrite(path, problem != 0 ? problem : EIO);
         std::remove(tmp.c_str());
+        releaseSlot(slot);
+        return false;
     }
-    return ok;
+    staged_.push_back({path, target, tmp, slot});
+    return true;
+}
+
+bool StagedFiles::add(const std::string& path, const std::string& content, std::string& error)
+{
+    return add(path, content.data(), content.size(), error);
+}
+
+bool StagedFiles::commit(std::string& error)
+{
+    for (std::size_t i = 0; i < staged_.size(); ++i) {
+        const Staged& f = staged_[i];
+        if (std::rename(f.tmp.c_str(), f.target.c_str()) != 0) {
+            error = cannotWrite(f.path, errno);
+            staged_.erase(staged_.begin(), staged_.begin() + static_cast<std::ptrdiff_t>(i));
+            discard();
+            return false;
+        }
+        releaseSlot(f.slot);
+    }
+    staged_.clear();
+    return true;
+}
+
+void StagedFiles::discard()
+{
+    for (const Staged& f : staged_) {
+        std::remove(f.tmp.c_str());
+        releaseSlot(f.slot);
+    }
+    staged_.clear();
+}
+
+bool writeFileAtomically(const std::string& path, const char* data, std::size_t size,
+                         std::string& error)
+{
+    StagedFiles file;
+    return file.add(path, data, size, error) && file.commit(error);
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error)
 {
     return writeFileAtomically(path, content.data(), content.size(), error);
+}
+
+namespace {
+
+// A path without the slashes at its end ("frames/" is the folder "frames").
+std::string withoutEndSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+FileIdentity fileIdentity(const std::string& path)
+{
+    FileIdentity id;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        id.exists = true;
+        id.dev = static_cast<unsigned long long>(st.st_dev);
+        id.ino = static_cast<unsigned long long>(st.st_ino);
+    }
+    const std::string target = withoutEndSlashes(linkTarget(withoutEndSlashes(path)));
+    const std::size_t slash = target.find_last_of('/');
+    id.name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (stat(folderOf(target).c_str(), &st) == 0 && !id.name.empty()) {
+        id.placed = true;
+        id.folderDev = static_cast<unsigned long long>(st.st_dev);
+        id.folderIno = static_cast<unsigned long long>(st.st_ino);
+    }
+    return id;
+}
+
+FileIdentity descriptorIdentity(int fd)
+{
+    FileIdentity id;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        id.exists = true;
+        id.dev = static_cast<unsigned long long>(st.st_dev);
+        id.ino = static_cast<unsigned long long>(st.st_ino);
+    }
+    return id;
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b)
+{
+    if (a.exists && b.exists && a.dev == b.dev && a.ino == b.ino) return true;
+    return a.placed && b.placed && a.folderDev == b.folderDev && a.folderIno == b.folderIno &&
+           a.name == b.name;
 }
 
 bool FdOutputBuf::drain()

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 namespace hybridsim {
 
@@ -19,9 +20,11 @@ std::string cannotWrite(const std::string& path, int error);
 // The folder a file path lies in ("." for a bare name).
 std::string folderOf(const std::string& path);
 
-// Whether `path` can become an output file: its folder exists and, if it is
-// there already (through its links), it is a regular file.  Fills `error`
-// with one line when not.
+// Whether `path` can become an output file: its folder exists and the user
+// may make files in it and, if it is there already (through its links), it
+// is a regular file the user may write (a rename would replace a file of
+// mode 444 all the same: it is refused as the shell would refuse it).
+// Fills `error` with one line when not.
 bool outputFileAllowed(const std::string& path, std::string& error);
 
 // Writes `size` bytes as the whole new content of `path`; false with
@@ -29,6 +32,59 @@ bool outputFileAllowed(const std::string& path, std::string& error);
 bool writeFileAtomically(const std::string& path, const char* data, std::size_t size,
                          std::string& error);
 bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error);
+
+// The output files of one command, all or nothing: each is written whole to
+// a temporary file beside its target first, and only when every one has
+// been written are they renamed into place, in the order added.  What is
+// not committed is removed, also when the program is ended by a signal
+// (see removeStagedFilesNow).  Renames in one folder do not fail for want
+// of room; one that fails all the same stops the commit with its reason.
+class StagedFiles {
+public:
+    StagedFiles() = default;
+    ~StagedFiles() { discard(); }
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+
+    // Writes the new content of `path` to its temporary file; false with
+    // `error` set (one line naming the file and the reason) when that fails.
+    bool add(const std::string& path, const char* data, std::size_t size, std::string& error);
+    bool add(const std::string& path, const std::string& content, std::string& error);
+    // Renames every temporary file onto its target.
+    bool commit(std::string& error);
+    // Removes every temporary file not yet committed.
+    void discard();
+
+private:
+    struct Staged {
+        std::string path;    // as given, for messages
+        std::string target;  // through its links
+        std::string tmp;
+        int slot;            // in the list removeStagedFilesNow reads
+    };
+    std::vector<Staged> staged_;
+};
+
+// Removes the temporary files of every StagedFiles not committed; safe to
+// call in a signal handler (it only unlinks).
+void removeStagedFilesNow();
+
+// What a write to a path lands in, to tell two outputs (or an output and
+// the task file read, or standard output) apart: the file itself when it
+// is there (its device and inode, through its links), and its folder's
+// device and inode with its name.
+struct FileIdentity {
+    bool exists = false;
+    unsigned long long dev = 0, ino = 0;
+    bool placed = false;  // its folder is there
+    unsigned long long folderDev = 0, folderIno = 0;
+    std::string name;
+};
+FileIdentity fileIdentity(const std::string& path);
+// The file that descriptor `fd` writes to, when it is a regular file
+// (`exists` false otherwise: a terminal, a pipe, /dev/null).
+FileIdentity descriptorIdentity(int fd);
+bool sameFile(const FileIdentity& a, const FileIdentity& b);
 
 // An output stream buffer over a file descriptor (standard output) that
 // remembers why a write failed, so that the program can say so: a full disk,
@@ -42,6 +98,8 @@ public:
 
     // The errno of the first failed write, 0 while none failed.
     int error() const { return error_; }
+    // The descriptor written to.
+    int fd() const { return fd_; }
 
 protected:
     int_type overflow(int_type c) override;

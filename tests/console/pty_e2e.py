@@ -7,7 +7,12 @@ line of numbers, and that `stty -g` reads the same after the program has
 ended as before -- also when it is ended by SIGINT (Ctrl-C), SIGTERM or
 SIGHUP while it waits for a key.
 
-usage: pty_e2e.py PATH/TO/hybridsim
+With the batch runner as a second argument, a sweep on the terminal too:
+its progress line on standard error never lands among the table's rows
+when both go to the same terminal, and is cleared when Ctrl-C ends the
+sweep, which then leaves no temporary file behind.
+
+usage: pty_e2e.py PATH/TO/hybridsim [PATH/TO/hybridsim-batch]
 """
 import fcntl
 import os
@@ -15,6 +20,7 @@ import select
 import signal
 import subprocess
 import sys
+import tempfile
 import termios
 import time
 
@@ -33,10 +39,14 @@ def check(condition, what):
 class Session:
     """hybridsim on the slave side of a new pseudo-terminal."""
 
-    def __init__(self, display=None):
+    def __init__(self, display=None, argv=None, stdout=None):
         # display: the X display for the window that follows the console
-        # part; without one the program ends after it
+        # part; without one the program ends after it.  argv: another
+        # program to run; stdout: a file for its standard output instead of
+        # the terminal
         self.display = display
+        self.argv = argv or [PROGRAM]
+        self.stdout = stdout
         self.master, self.slave = os.openpty()
         self.output = b""
         self.cursor = 0  # end of the last expected text found
@@ -53,8 +63,9 @@ class Session:
         env.pop("DISPLAY", None)
         if self.display:
             env["DISPLAY"] = self.display
+        self.started = time.monotonic()
         self.proc = subprocess.Popen(
-            [PROGRAM], stdin=self.slave, stdout=self.slave, stderr=self.slave,
+            self.argv, stdin=self.slave, stdout=self.stdout or self.slave, stderr=self.slave,
             preexec_fn=own_terminal, env=env, close_fds=True)
 
     def stty(self):
@@ -188,11 +199,81 @@ def ended_while_waiting(how):
     s.close()
 
 
+def screen_line(text):
+    """What the terminal shows on its last line: the text after the last
+    line end, each carriage return going back to its start."""
+    shown, col = [], 0
+    for ch in text.split("\n")[-1]:
+        if ch == "\r":
+            col = 0
+            continue
+        if col < len(shown):
+            shown[col] = ch
+        else:
+            shown.append(ch)
+        col += 1
+    return "".join(shown).rstrip()
+
+
+SWEEP = ["--sweep", "fn2=5:40:100000", "--jobs", "1"]  # minutes of work: ended by Ctrl-C
+
+
+def sweep_progress_cleared_on_ctrl_c(batch):
+    """Standard output to a file, standard error the terminal: the progress
+    line shows after a second; Ctrl-C clears it and removes the staged task
+    file."""
+    work = tempfile.mkdtemp(prefix="hybridsim_pty_")
+    with open(os.path.join(work, "table.csv"), "wb") as table:
+        s = Session(argv=[batch] + SWEEP + ["--write-task", os.path.join(work, "task.dat")], stdout=table)
+        s.start()
+        s.until("hybridsim-batch: sweep: ")
+        s.until(" tasks")
+        os.write(s.master, b"\x03")
+        rc = s.finish()
+    shown = screen_line(s.output.decode("utf-8", "replace"))
+    check(rc == -signal.SIGINT, "Ctrl-C ends the sweep by its signal, got %r" % rc)
+    check("sweep" not in shown, "the progress line is cleared on Ctrl-C: %r" % shown)
+    left = sorted(os.listdir(work))
+    check(left == ["table.csv"], "Ctrl-C leaves no temporary file: %r" % left)
+    for name in left:
+        os.remove(os.path.join(work, name))
+    os.rmdir(work)
+    s.close()
+
+
+def sweep_rows_alone_on_a_shared_terminal(batch):
+    """Standard output and error the same terminal: the rows come as they
+    are made and no progress line is drawn among them."""
+    s = Session(argv=[batch] + SWEEP)
+    s.start()
+    s.until("status\r\n")
+    # past the second after which a progress line would show, with rows in
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() - s.started < 2.5 or s.output.count(b"\r\n") < 4:
+        if time.monotonic() > deadline:
+            raise TimeoutError("no rows of the sweep on the terminal: %r" % s.output[-300:])
+        s.read_some(0.1)
+    os.write(s.master, b"\x03")
+    rc = s.finish()
+    text = s.output.decode("utf-8", "replace")
+    check(rc == -signal.SIGINT, "Ctrl-C ends the sweep by its signal, got %r" % rc)
+    check("hybridsim-batch: sweep" not in text, "no progress line among the rows: %r" % text[-300:])
+    lines = text.split("\r\n")
+    check(lines[0].startswith("sweep_fn2,robot,"), "the header first: %r" % lines[0][:40])
+    rows = lines[1:-1]  # the last may be cut short by Ctrl-C
+    check(len(rows) >= 3 and all(r.endswith(",ok") and "\r" not in r for r in rows),
+          "whole rows, one a line: %r" % rows[:3])
+    s.close()
+
+
 def main():
     try:
         whole_pass()
         for how in ("ctrl-c", "sigterm", "sighup"):
             ended_while_waiting(how)
+        if len(sys.argv) > 2:
+            sweep_progress_cleared_on_ctrl_c(sys.argv[2])
+            sweep_rows_alone_on_a_shared_terminal(sys.argv[2])
     except TimeoutError as e:
         check(False, str(e))
     if failures:

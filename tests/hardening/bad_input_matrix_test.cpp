@@ -36,6 +36,7 @@ enum class FileKind {
     text,        // a file holding `fileText`
     directory,   // a folder
     unreadable,  // a file holding `fileText` that its reader may not read
+    readOnly,    // a file holding `fileText` of mode 444 in a folder anyone may write
     longName,    // a name of 10,000 characters (no such file)
 };
 
@@ -474,11 +475,51 @@ std::vector<Row> endOfInputRows()
     return rows;
 }
 
+// Output files of the batch runner that it must not write: one the user
+// may not write, the task file read named as another output, an option in
+// place of a file name.  Each is refused before anything is computed, and
+// the task file stays as it was.
+std::vector<Row> outputFileRows()
+{
+    auto batch = [](const std::string& name, FileKind kind, const std::vector<std::string>& args,
+                    Outcome outcome, const std::vector<std::string>& err) {
+        Row r;
+        r.name = "Batch_" + name;
+        r.program = Program::batch;
+        r.file = kind;
+        r.fileText = taskText(sineTask);
+        r.args = args;
+        r.outcome = outcome;
+        r.err = err;
+        return r;
+    };
+    const Outcome refused = Outcome::refused;
+    return {
+        // mode 444: a rename in the folder would replace it all the same
+        batch("ReadOnlyTaskFileWrittenInPlace", FileKind::readOnly,
+              {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, refused,
+              {"cannot write '{file}': Permission denied"}),
+        batch("ReadOnlyOutputFile", FileKind::readOnly, {"--csv", "{out}", "--write-task", "{file}"}, refused,
+              {"cannot write '{file}': Permission denied"}),
+        batch("CsvOverTheTaskFile", FileKind::text, {"{file}", "--csv", "{file}"}, refused,
+              {"--csv '{file}' is the task file read; only --write-task may write over it"}),
+        batch("TwoOutputsInOneFile", FileKind::text, {"{file}", "--csv", "{out}", "--plot", "{out}.svg",
+                                                      "--write-task", "{out}"}, refused,
+              {"--write-task '{out}' and --csv '{out}' are the same file"}),
+        batch("AnOptionForAFileName", FileKind::text, {"{file}", "--write-task", "--csv", "{out}"}, refused,
+              {"--write-task needs a file name (got the option '--csv')"}),
+        // an edit in place is taken
+        batch("TaskFileWrittenInPlace", FileKind::text,
+              {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, Outcome::accepted, {}),
+    };
+}
+
 std::vector<Row> allRows()
 {
     std::vector<Row> rows;
     const std::vector<std::function<std::vector<Row>()>> groups = {
         taskFileRows,
+        outputFileRows,
         typedNumberRows,
         typedValueRows,
         endOfInputRows,
@@ -557,9 +598,16 @@ public:
         case FileKind::none: break;
         case FileKind::text:
         case FileKind::unreadable:
+        case FileKind::readOnly:
             file_ = dir_ + "/task.dat";
             std::ofstream(file_, std::ios::binary) << row.fileText;
             if (row.file == FileKind::unreadable) chmod(file_.c_str(), 0);
+            // the folder lets anyone make and rename files: only the file's
+            // own mode stands in the way of writing over it
+            if (row.file == FileKind::readOnly) {
+                chmod(file_.c_str(), 0444);
+                chmod(dir_.c_str(), 0777);
+            }
             break;
         case FileKind::directory:
             file_ = dir_ + "/folder.dat";
@@ -617,8 +665,9 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
         locPath = HYBRIDSIM_TEST_LOCALE_DIR;
     }
 
-    // a file that its reader may not read: as root, read it as nobody
-    const bool unprivileged = row.file == FileKind::unreadable && canDropPrivileges();
+    // a file that its reader may not read or write: as root, run as nobody
+    const bool unprivileged =
+        (row.file == FileKind::unreadable || row.file == FileKind::readOnly) && canDropPrivileges();
     std::string program = row.program == Program::batch ? HYBRIDSIM_BATCH : HYBRIDSIM_PROGRAM;
     if (unprivileged) program = folder.copyProgram(program);
 
@@ -658,6 +707,13 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(lineCount(r.err), 1) << r.err;
             EXPECT_FALSE(csvWritten) << "a CSV was written for a refused task";
+            // a refused command loses nothing: the task file is as it was
+            if (row.file == FileKind::text || row.file == FileKind::readOnly) {
+                std::ifstream f(folder.file(), std::ios::binary);
+                EXPECT_EQ(std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()),
+                          row.fileText)
+                    << "the task file was changed";
+            }
         } else {
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_TRUE(csvWritten);

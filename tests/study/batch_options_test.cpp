@@ -60,6 +60,11 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--frames", "/nonexistent-dir/frames"}, "cannot make the folder '/nonexistent-dir/frames'"},
         {{"--csv", "/dev/null"}, "it exists and is not a regular file"},
         {{"--summary", "--csv", "/nonexistent-dir/run.csv"}, "cannot write '/nonexistent-dir/run.csv'"},
+        // an option where a value belongs: the value was forgotten
+        {{"--write-task", "--csv"}, "--write-task needs a file name (got the option '--csv')"},
+        {{"--csv", "--summary"}, "--csv needs a file name or '-' (got the option '--summary')"},
+        {{"--png", "--frames", dir}, "--png needs a file name (got the option '--frames')"},
+        {{"--plot", "--help"}, "--plot needs a file name ending in .svg (got the option '--help')"},
     };
     for (const auto& c : cases) {
         const Outcome r = runBatchHere(c.args);
@@ -99,6 +104,105 @@ TEST(StudyOptions, OutputThatCannotBeWrittenFailsAndSaysWhy)
     EXPECT_EQ(small.status, exitUsage);
     const Outcome fine = runBatchProgram({"--summary"}, limited);
     EXPECT_EQ(fine.status, exitOk) << fine.err;
+
+    // the outputs of one command are all or nothing: the task file, which
+    // fits, is not written when the CSV does not
+    const Outcome both = runBatchProgram({"--write-task", dir + "/a.dat", "--csv", dir + "/big.csv"}, limited);
+    EXPECT_EQ(both.status, exitUsage);
+    EXPECT_EQ(both.err, "hybridsim-batch: cannot write '" + dir + "/big.csv': File too large\n");
+    EXPECT_TRUE(testing::folderEntries(dir).empty()) << "an output of a failed command was written";
+    // ... and one there before stays as it was
+    std::ofstream(dir + "/a.dat") << "old\n";
+    runBatchProgram({"--write-task", dir + "/a.dat", "--plot", dir + "/p.svg", "--csv", dir + "/big.csv"}, limited);
+    EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"a.dat"});
+    EXPECT_EQ(testing::readFile(dir + "/a.dat"), "old\n");
+    // a sweep whose table does not reach standard output writes neither its
+    // task file nor its plot
+    const Outcome sweep = runBatchProgram({"--sweep", "fn2=5:40:400", "--write-task", dir + "/a.dat", "--plot",
+                                           dir + "/p.svg"}, full);
+    EXPECT_EQ(sweep.status, exitUsage);
+    EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"a.dat"});
+    EXPECT_EQ(testing::readFile(dir + "/a.dat"), "old\n");
+    testing::removeTree(dir);
+}
+
+// No output may land in another's file, in the task file read (but for
+// --write-task: an edit in place), nor in the file standard output goes
+// to: refused before anything is computed, with one line naming both, and
+// every file as it was.
+TEST(StudyOptions, OutputsThatWouldWriteOverEachOtherOrTheTaskAreRefused)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string task = dir + "/task.dat";
+    ASSERT_EQ(runBatchHere({"--write-task", task}).status, exitOk);
+    const std::string taskText = testing::readFile(task);
+    ASSERT_EQ(link(task.c_str(), (dir + "/hard.dat").c_str()), 0);
+    ASSERT_EQ(symlink("task.dat", (dir + "/soft.dat").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/frames").c_str(), 0755), 0);
+    const std::string out = dir + "/out.txt";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+        std::string stdoutTo;  // standard output added to this file (it may be the task file); "": none
+    } cases[] = {
+        {{"--csv", dir + "/x.csv", "--write-task", dir + "/x.csv"},
+         "--write-task '" + dir + "/x.csv' and --csv '" + dir + "/x.csv' are the same file; each output needs a "
+                                                               "file of its own", ""},
+        {{"--csv", dir + "/./y.svg", "--plot", dir + "/frames/../y.svg"},
+         "--csv '" + dir + "/./y.svg' and --plot '" + dir + "/frames/../y.svg' are the same file; each output needs "
+                                                            "a file of its own", ""},
+        {{"--png", dir + "/frames/frame_200.png", "--frames", dir + "/frames/"},
+         "--png '" + dir + "/frames/frame_200.png' and the frame '" + dir + "/frames/frame_200.png' of --frames are "
+                                                                           "the same file; each output needs a file "
+                                                                           "of its own", ""},
+        {{"--csv", dir + "/frames", "--frames", dir + "/frames"},
+         "--csv '" + dir + "/frames' and --frames '" + dir + "/frames' are the same file; each output needs a "
+                                                               "file of its own", ""},
+        {{task, "--csv", task}, "--csv '" + task + "' is the task file read; only --write-task may write over it", ""},
+        {{task, "--plot", dir + "/soft.dat.svg", "--csv", dir + "/hard.dat"},
+         "--csv '" + dir + "/hard.dat' is the task file read; only --write-task may write over it", ""},
+        {{dir + "/soft.dat", "--write-task", dir + "/a.dat", "--csv", task},
+         "--csv '" + task + "' is the task file read; only --write-task may write over it", ""},
+        // standard output into a file that another output names, or the task file
+        {{"--sweep", "fn2=1,2", "--write-task", "/dev/stdout"},
+         "--write-task '/dev/stdout' is the file that standard output goes to; standard output and each output "
+         "need a file of their own",
+         out},
+        {{"--summary", "--csv", dir + "/out.txt"},
+         "--csv '" + dir + "/out.txt' is the file that standard output goes to; standard output and each output need "
+                           "a file of their own",
+         out},
+        {{task, "--report"}, "standard output goes to the task file read '" + task + "'; only --write-task may write over it",
+         task},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        testing::ChildSetup setup;
+        setup.stdoutPath = c.stdoutTo;
+        setup.stdoutAppends = true;
+        const Outcome r = runBatchProgram(c.args, setup);
+        EXPECT_EQ(r.status, exitUsage);
+        EXPECT_EQ(r.err, "hybridsim-batch: " + c.line + "\n");
+        EXPECT_EQ(testing::readFile(task), taskText);
+        if (c.stdoutTo == out) {
+            EXPECT_EQ(testing::readFile(out), "");
+            testing::removeTree(out);
+        }
+        EXPECT_EQ(testing::folderEntries(dir),
+                  (std::vector<std::string>{"frames", "hard.dat", "soft.dat", "task.dat"}));
+    }
+
+    // taken: the task file written over by --write-task (an edit in place),
+    // also through its link; a file named by a link to standard output when
+    // the command writes nothing there
+    const Outcome edit = runBatchHere({dir + "/soft.dat", "--set", "Fn=12", "--write-task", task, "--summary"});
+    EXPECT_EQ(edit.status, exitOk) << edit.err;
+    EXPECT_EQ(textLines(testing::readFile(task)).back(), "12");
+    testing::ChildSetup toOut;
+    toOut.stdoutPath = out;
+    const Outcome through = runBatchProgram({task, "--write-task", "/dev/stdout"}, toOut);
+    EXPECT_EQ(through.status, exitOk) << through.err;
+    EXPECT_EQ(testing::readFile(out), testing::readFile(task));
     testing::removeTree(dir);
 }
 

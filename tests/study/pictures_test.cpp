@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -143,7 +144,7 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
     testing::removeTree(dir);
 }
 
-TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayKeepsTheCompleteOnes)
+TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
 {
     const std::string dir = testing::makeTempFolder();
     const std::string frames = dir + "/frames";
@@ -180,9 +181,10 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayKeepsTheCompleteO
     }
 
     // Again with files limited to a size that the first frames keep within
-    // and a later one does not: the sequence stops at that frame with one
-    // line and status 2; the frames before it are complete, the one that
-    // failed and its temporary file are gone.
+    // and a later one does not: the command stops at that frame with one
+    // line and status 2, and writes nothing: the frames are outputs of the
+    // command like its other files, all or none.  The folder it made is
+    // gone, and frames there before are as they were (the same files).
     std::vector<std::string> bytes;
     for (const std::string& name : names) bytes.push_back(testing::readFile(frames + "/" + name));
     std::size_t limit = 0;
@@ -194,19 +196,21 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayKeepsTheCompleteO
     const std::string cut = dir + "/cut";
     testing::ChildSetup limited = onDisplay();
     limited.fileSizeLimit = static_cast<long long>(limit);
-    const Outcome partial = runBatchProgram({"--frames", cut}, limited);
+    const Outcome partial = runBatchProgram({"--frames", cut, "--write-task", dir + "/task.dat"}, limited);
     EXPECT_EQ(partial.status, 2) << partial.err;
     ASSERT_EQ(testing::textLines(partial.err).size(), 1u) << partial.err;
     char failedName[32];
     std::snprintf(failedName, sizeof failedName, "frame_%03zu.png", failing);
     EXPECT_NE(partial.err.find(cut + "/" + failedName), std::string::npos) << partial.err;
     EXPECT_NE(partial.err.find("File too large"), std::string::npos) << partial.err;
-    const std::vector<std::string> kept = testing::folderEntries(cut);
-    ASSERT_EQ(kept.size(), failing);
-    for (std::size_t k = 0; k < failing; ++k) {
-        EXPECT_EQ(kept[k], names[k]);
-        EXPECT_TRUE(testing::readFile(cut + "/" + kept[k]) == bytes[k]) << kept[k];
-    }
+    EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"frames"});
+
+    struct stat before, after;
+    ASSERT_EQ(stat((frames + "/" + names[0]).c_str(), &before), 0);
+    EXPECT_EQ(runBatchProgram({"--frames", frames}, limited).status, 2);
+    EXPECT_EQ(testing::folderEntries(frames), names);
+    ASSERT_EQ(stat((frames + "/" + names[0]).c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "a frame was replaced by a command that failed";
     testing::removeTree(dir);
 }
 

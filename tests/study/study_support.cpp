@@ -54,7 +54,7 @@ Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& 
     if (pid == 0) {
         const int in = open("/dev/null", O_RDONLY);
         const std::string& outTo = setup.stdoutPath.empty() ? outPath : setup.stdoutPath;
-        const int out = open(outTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = open(outTo.c_str(), O_WRONLY | O_CREAT | (setup.stdoutAppends ? O_APPEND : O_TRUNC), 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(126);
         dup2(in, STDIN_FILENO);

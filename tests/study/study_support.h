@@ -20,6 +20,7 @@ struct ChildSetup {
     std::string display;             // DISPLAY for the child when not empty
     long long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes when >= 0 (SIGXFSZ as by default)
     std::string stdoutPath;          // standard output goes to this file when not empty
+    bool stdoutAppends = false;      // ... added at its end (>>), not emptied first (>)
 };
 
 // Runs the built hybridsim-batch with `args`, standard input from /dev/null.
