@@ -21,19 +21,65 @@ constexpr double legendRowHeight = 14.0;
 constexpr double charWidth = 6.2;     // an average character at 11 px
 constexpr double sampleLength = 20.0; // the line before a legend's text
 
-// The text with &, <, >, " and ' written as entities.
+// The length of the UTF-8 character at text[at] that XML takes as text,
+// 0 when the bytes there are none: not UTF-8 (a stray or missing
+// continuation byte, an overlong form, a surrogate, past U+10FFFF), or a
+// character XML does not allow (C0 controls, U+FFFE, U+FFFF).
+std::size_t xmlCharLength(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(at);
+    if (c < 0x80) return c >= 0x20 ? 1 : 0;  // (tab and line ends are no part of a label)
+    std::size_t n = 0;
+    unsigned long code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        code = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        code = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + n > text.size()) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
+        code == 0xFFFF)
+        return 0;
+    return n;
+}
+
+// The text as XML text: &, <, >, " and ' written as entities, and every
+// byte that is no character XML takes (see xmlCharLength) as U+FFFD, the
+// replacement character, so that any name or value gives a document an XML
+// parser reads.
 std::string escaped(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t n = xmlCharLength(text, at);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++at;
+            continue;
+        }
+        const char c = text[at];
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&apos;"; break;
-        default: out += c;
+        default: out.append(text, at, n);
         }
+        at += n;
     }
     return out;
 }
@@ -240,7 +286,7 @@ AxisScale roundScale(double lo, double hi, int most)
 std::string tickText(double v, double step)
 {
     if (std::fabs(v) < 1e-9 * std::fabs(step)) v = 0.0;
-    if (!std::isfinite(step) || step == 0.0) return format("%g", v + 0.0);
+    if (!std::isfinite(step) || step == 0.0) return format("%g", plainNan(v) + 0.0);
     const double size = std::max(std::fabs(v), std::fabs(step));
     const int stepDigit = static_cast<int>(std::floor(std::log10(std::fabs(step)) + 1e-9));
     if (size < 1e7 && stepDigit >= -6) return format("%.*f", std::max(0, -stepDigit), v + 0.0);

@@ -31,11 +31,17 @@ def check(condition, what):
 
 
 def run(batch, args):
-    r = subprocess.run([batch] + args, capture_output=True, text=True, timeout=120,
+    # arguments and output may hold any bytes: as str through surrogateescape
+    r = subprocess.run([batch] + [os.fsencode(a) for a in args], capture_output=True, timeout=120,
                        stdin=subprocess.DEVNULL)
     if r.returncode != 0:
-        raise SystemExit(f"{' '.join(args)}: status {r.returncode}: {r.stderr}")
-    return r.stdout
+        raise SystemExit(f"{args!r}: status {r.returncode}: {r.stderr!r}")
+    return r.stdout.decode("utf-8", "surrogateescape")
+
+
+def swept(name):
+    """The column of a swept name in a sweep's table."""
+    return "sweep_" + name
 
 
 def table(text):
@@ -99,6 +105,20 @@ class Panel:
                     return
 
 
+def check_axes_upright(p, categorical_x=False):
+    """A larger value lies further right on x and further up (a smaller
+    pixel y) on y: a chart drawn upside down or mirrored reads back through
+    its own ticks all the same, but not with this."""
+    ys = [(float(text), y) for y, text in p.yticks]
+    check(all(a[0] < b[0] and a[1] > b[1] for a, b in zip(ys, ys[1:])),
+          f"{p.title}: y ticks {[t for t, _ in ys]} at pixels {[y for _, y in ys]}: not rising upwards")
+    xs = [x for x, _ in p.xticks]
+    check(all(a < b for a, b in zip(xs, xs[1:])), f"{p.title}: x ticks at pixels {xs}: not rising rightwards")
+    if not categorical_x:
+        values = [float(text) for _, text in p.xticks]
+        check(all(a < b for a, b in zip(values, values[1:])), f"{p.title}: x ticks {values} not rising")
+
+
 def panels_of(path):
     root = ET.parse(path).getroot()  # fails on anything that is not XML
     check(root.tag == f"{SVG}svg" and root.get("viewBox"), f"{path}: not an SVG with a viewBox")
@@ -106,7 +126,16 @@ def panels_of(path):
     for p in found:
         p.check_inside()
         check(len(p.yticks) >= 2 and len(p.xticks) >= 2, f"{p.title}: fewer than two ticks on an axis")
+        check_axes_upright(p, categorical_x=not all(is_number(t) for _, t in p.xticks))
     return root, found
+
+
+def is_number(text):
+    try:
+        float(text)
+        return True
+    except (TypeError, ValueError):
+        return False
 
 
 def same_values(panel, path, expected, what, categorical_x=False, y_scale=1.0):
@@ -173,8 +202,8 @@ def check_sweep_plot(batch, work, args, name, first, second=None, categorical=Fa
     svg = os.path.join(work, name + ".svg")
     rows = table(run(batch, args + ["--plot", svg]))
     root, found = panels_of(svg)
-    firsts = list(dict.fromkeys(r[first] for r in rows))
-    seconds = list(dict.fromkeys(r[second] for r in rows)) if second else [None]
+    firsts = list(dict.fromkeys(r[swept(first)] for r in rows))
+    seconds = list(dict.fromkeys(r[swept(second)] for r in rows)) if second else [None]
     overlay = second is None and len(rows) <= 20
     expected_panels = len(FIGURES) + (1 if overlay else 0)
     if not check(len(found) >= expected_panels, f"{name}: {len(found)} panels, expected {expected_panels}"):
@@ -188,7 +217,7 @@ def check_sweep_plot(batch, work, args, name, first, second=None, categorical=Fa
         for path, value in zip(panel.paths, seconds):
             expected = []
             for i, x in enumerate(firsts):
-                row = next(r for r in rows if r[first] == x and (second is None or r[second] == value))
+                row = next(r for r in rows if r[swept(first)] == x and (second is None or r[swept(second)] == value))
                 y = number(row[column]) * scale if row["status"].startswith(("ok", "notice")) else math.nan
                 if math.isfinite(y):
                     expected.append((float(i) if categorical else number(x), y))
@@ -205,8 +234,8 @@ def check_overlay(batch, found, rows, name, first):
     check(len({p["colour"] for p in lines}) == len(lines), f"{name}: force histories share a colour")
     zoom = found[len(FIGURES) + 1] if len(found) > len(FIGURES) + 1 else None
     for row in computed:
-        label = f"{first} = {row[first]}"
-        series = table(run(batch, ["--set", f"{first}={row[first]}", "--csv", "-"]))
+        label = f"{first} = {row[swept(first)]}"
+        series = table(run(batch, ["--set", f"{first}={row[swept(first)]}", "--csv", "-"]))
         t = [number(r["t"]) for r in series]
         force = [number(r["force"]) if math.isfinite(number(r["joint1"])) else math.nan for r in series]
         line = next((p for p in lines if p["label"] == label), None)
@@ -243,6 +272,24 @@ def main():
         odd = os.path.join(work, "a&b <c>.dat")
         shutil.copy(os.path.join(a.data, "circle_method8.dat"), odd)
         check_sweep_plot(a.batch, work, [odd, "--sweep", "KH1=400,<&>'\",600"], "escaped", "KH1", categorical=True)
+        # names and values that are no XML text (control bytes, bytes that
+        # are not UTF-8, in a value and in the task file's name): the SVG is
+        # still XML, with U+FFFD in their place
+        odd = os.path.join(work, "task\x01\udcff.dat")  # \udcff: the byte 0xff in a file name
+        shutil.copy(os.path.join(a.data, "circle_method8.dat"), odd)
+        svg = os.path.join(work, "bytes.svg")
+        run(a.batch, [odd, "--sweep", "KH1=400,5\x1b00,6\udcc300,\udced\udca0\udc80,600", "--plot", svg])
+        root, found = panels_of(svg)
+        ticks = [text for _, text in found[0].xticks]
+        check(ticks == ["400", "5\ufffd00", "6\ufffd00", "\ufffd\ufffd\ufffd", "600"], f"bytes: x ticks {ticks!r}")
+        subtitle = root.find(f"{SVG}text[@class='subtitle']").text
+        check("task\ufffd\ufffd.dat" in subtitle, f"bytes: subtitle {subtitle!r}")
+        # a range that fits the ticks exactly has them all, no coarser step
+        svg = os.path.join(work, "ticks.svg")
+        run(a.batch, ["--sweep", "fn2=1:7:7", "--plot", svg])
+        _, found = panels_of(svg)
+        ticks = [text for _, text in found[0].xticks]
+        check(ticks == ["1", "2", "3", "4", "5", "6", "7"], f"fn2=1:7:7: x ticks {ticks}")
     finally:
         shutil.rmtree(work)
     for f in FAILURES[:40]:

@@ -55,6 +55,35 @@ TEST(SvgChart, ScalesCoverTheDataWithFewRoundTicks)
     EXPECT_EQ(wide.ticks, (std::vector<double>{-1.7e308, 1.7e308}));
 }
 
+// Where the data fill a whole number of round steps within the ticks
+// allowed, the scale takes the finest such step: a step one size coarser
+// covers the data as well and would pass the test above.
+TEST(SvgChart, RangesThatFitExactlyGetTheFinestStep)
+{
+    const struct {
+        double lo, hi;
+        int most;
+        std::vector<double> ticks;
+    } cases[] = {
+        {1.0, 7.0, 7, {1, 2, 3, 4, 5, 6, 7}},           // a sweep of 1:7:7 on the x axis
+        {0.0, 10.0, 6, {0, 2, 4, 6, 8, 10}},
+        {0.0, 5.0, 6, {0, 1, 2, 3, 4, 5}},
+        {-20.0, 30.0, 6, {-20, -10, 0, 10, 20, 30}},
+        {0.0, 8.0, 7, {0, 2, 4, 6, 8}},                // a run's time axis
+        {5.0, 40.0, 8, {5, 10, 15, 20, 25, 30, 35, 40}},
+        {0.0, 1.0, 6, {0, 0.2, 0.4, 0.6, 0.8, 1.0}},
+        {0.0, 25.0, 6, {0, 5, 10, 15, 20, 25}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.lo << " .. " << c.hi << ", at most " << c.most);
+        const AxisScale a = roundScale(c.lo, c.hi, c.most);
+        ASSERT_EQ(a.ticks.size(), c.ticks.size()) << ::testing::PrintToString(a.ticks);
+        for (std::size_t i = 0; i < c.ticks.size(); ++i) EXPECT_NEAR(a.ticks[i], c.ticks[i], 1e-12);
+        EXPECT_EQ(a.lo, c.lo);
+        EXPECT_EQ(a.hi, c.hi);
+    }
+}
+
 TEST(SvgChart, TickTextShowsTheStepAndNoMore)
 {
     EXPECT_EQ(tickText(2.0, 2.0), "2");
