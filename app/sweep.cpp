@@ -409,11 +409,13 @@ void SweepProgress::update(std::size_t done, std::size_t total, Clock::time_poin
     if (!terminal_ || now - start_ < progressDelay) return;
     if (width_ > 0 && now - shown_ < progressInterval) return;
     const std::string line = format("hybridsim-batch: sweep: %zu of %zu tasks", done, total);
-    // the line rewritten in place, what is left of a longer one blanked
-    err_ << '\r' << line << std::string(width_ > line.size() ? width_ - line.size() : 0, ' ') << std::flush;
+    // the line rewritten in place, what is left of a longer one blanked; its
+    // width is known to a signal handler before any of it is on the screen
+    const std::size_t before = width_;
     width_ = std::max(width_, line.size());
-    shown_ = now;
     publish(useSignals_, width_);
+    err_ << ('\r' + line + std::string(before > line.size() ? before - line.size() : 0, ' ')) << std::flush;
+    shown_ = now;
 }
 
 void SweepProgress::finish()
