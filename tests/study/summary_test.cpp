@@ -421,6 +421,22 @@ TEST(StudySummary, NotANumberIsWrittenNanEverywhere)
         const Outcome sweep = runBatchHere({"--sweep", name + "=1,1e308"});
         EXPECT_EQ(sweep.out.find("-nan"), std::string::npos) << sweep.out;
     }
+    // every figure of a summary, however it came to be not-a-number
+    SimSettings s = testing::defaultSettings();
+    RunSummary r;
+    r.samples = 201;
+    r.finalSample = 200;
+    r.forceReached = true;
+    r.settlingSample = 3;
+    const double minusNan = -std::nan("");
+    for (double* figure : {&r.finalForce, &r.finalForceErr, &r.forceReachedTime, &r.maxForceErrAfterReached,
+                           &r.sErrRms, &r.sErrMax, &r.contourDistMax, &r.posErrMax, &r.overshoot,
+                           &r.overshootPercent, &r.settlingTime})
+        *figure = minusNan;
+    EXPECT_EQ(summaryCsvRow(s, r).find("-nan"), std::string::npos) << summaryCsvRow(s, r);
+    std::ostringstream table;
+    printSummary(s, r, table);
+    EXPECT_EQ(table.str().find("-nan"), std::string::npos) << table.str();
     EXPECT_EQ(shortestNumber(-std::nan("")), "nan");
     EXPECT_EQ(exactNumber(-std::nan("")), "nan");
     EXPECT_EQ(tickText(-std::nan(""), 0.0), "nan");
