@@ -545,10 +545,16 @@ for (const [origin, url] of origins) {
         assert.deepEqual(r, { ok: false, message: nativeRefusal('Fn=20', `${name}=${value}`) }, `${name}=${value}`);
         assert.deepEqual([await csv(), await report(), await shownReport()], kept, `${name}=${value}`);
       }
-      // a zero byte inside a value is part of it, as in a task file's token
+      // a zero byte inside a value is part of it, as in a task file's token;
+      // the message shows it, and a line end, escaped, and a megabyte short
       const zero = await page.evaluate(() => hybridsim.set('KH1', '5\u00000'));
       assert.deepEqual(zero,
-                       { ok: false, message: 'KH1=5\u00000: expected a number for the spring constant KH1 [N/m]' });
+                       { ok: false, message: 'KH1=5\\x000: expected a number for the spring constant KH1 [N/m]' });
+      const twoLines = await page.evaluate(() => hybridsim.set('KH1', '10\n'));
+      assert.deepEqual(twoLines, { ok: false, message: nativeRefusal('Fn=20', 'KH1=10\n') });
+      const megabyte = await page.evaluate(() => hybridsim.set('Fn', '9'.repeat(1 << 20)));
+      assert.deepEqual(megabyte,
+                       { ok: false, message: `Fn=${'9'.repeat(60)}...: expected a number for the contact force Fn [N]` });
       assert.deepEqual([await csv(), await report(), await shownReport()], kept);
 
       // a positioning time longer than the run: one notice in the page, no dialog
