@@ -560,6 +560,14 @@ for (const [origin, url] of origins) {
       assert.equal((notice.match(/!!!/g) || []).length, 1, notice);
       assert.equal(await page.evaluate(() => hybridsim.set('tf', 4).ok), true);
       assert.equal(await page.$eval('#short-notice', (e) => e.hidden), true);
+      // a force loop too fast for the integration step: from which sample and why, in both languages
+      assert.equal((await page.evaluate(() => hybridsim.set('fn2', 1e5))).ok, true);
+      await until(() => !document.getElementById('fault-notice').hidden);
+      const fault = await page.$eval('#fault-notice', (e) => e.textContent);
+      assert.match(fault, /^From sample 1 \(t = 0\.04 s\) on, .* too fast for the integration step h = 0\.0004 s/);
+      assert.match(fault, /\n!!! サンプル 1 \(t=0\.04\[s\]\) から計算値が数値でなくなります：法線力制御系/);
+      assert.equal(await page.evaluate(() => hybridsim.set('fn2', 20).ok), true);
+      assert.equal(await page.$eval('#fault-notice', (e) => e.hidden), true);
       noProblems();
     });
 

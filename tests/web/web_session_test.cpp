@@ -252,5 +252,26 @@ TEST(WebSession, NoticeOfAPositioningTimeLongerThanTheRun)
     EXPECT_EQ(w.runTooShort(), "");
 }
 
+// A run whose numbers overflow: the page's English line, then the console's
+// Japanese one; the next run that stays finite clears it.
+TEST(WebSession, NoticeOfARunThatBlowsUp)
+{
+    WebSession w;
+    EXPECT_EQ(w.runFault(), "");
+    ASSERT_TRUE(w.set("fn2", "1e5").ok);
+    const std::string& n = w.runFault();
+    ASSERT_EQ(std::count(n.begin(), n.end(), '\n'), 1) << n;
+    EXPECT_EQ(n.rfind("From sample 1 (t = 0.04 s) on, the run's numbers are not numbers: the normal force loop "
+                      "(fn2 = 100000 Hz) is too fast for the integration step h = 0.0004 s",
+                      0),
+              0u)
+        << n;
+    EXPECT_NE(n.find("stays stable up to about fn2 = 222 Hz.\n!!! サンプル 1 (t=0.04[s]) から"), std::string::npos)
+        << n;
+    EXPECT_EQ(w.unreachable(), 0);
+    ASSERT_TRUE(w.set("fn2", "20").ok);
+    EXPECT_EQ(w.runFault(), "");
+}
+
 }  // namespace
 }  // namespace hybridsim
