@@ -1,6 +1,7 @@
 // printf-style formatting that never follows the locale's decimal mark.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace hybridsim {
@@ -17,5 +18,11 @@ bool parseDouble(const std::string& token, double& value);
 // without an exponent when it has fewer than 17 places before the point
 // (500, 0.25, 1e-07, 1e+20).
 std::string shortestNumber(double v, int maxDigits = 17);
+
+// `v` rounded to the fewest significant digits, at most 17, whose reading
+// by parseDouble `reads` accepts, written as shortestNumber writes; empty
+// when no rounding of `v` is accepted.  shortestNumber(v) is this with
+// `reads` accepting v alone.
+std::string shortestNumberThat(double v, const std::function<bool(double)>& reads);
 
 }  // namespace hybridsim

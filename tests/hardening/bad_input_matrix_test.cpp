@@ -301,6 +301,21 @@ std::vector<Row> taskFileRows()
                           " must be greater than 0"}));
     }
 
+    // a link length that, held without the probe, comes to 0 + 0.2 - 0.2
+    const std::string heldAsZero =
+        "the second link length l2 + wp [m] must be greater than 0; as the settings hold it, it is 0";
+    add(bothPrograms("LinkLengthHeldAsZero", FileKind::text, taskWith(sineTask, 3, "1e-17"), refused,
+                     {"{file}: token 3 '1e-17': " + heldAsZero}));
+    {
+        Row set;
+        set.name = "Batch_SetLinkLengthHeldAsZeroThenWriteTheTask";
+        set.program = Program::batch;
+        set.args = {"--set", "l2=1e-17", "--write-task", "{out}"};
+        set.outcome = refused;
+        set.err = {"hybridsim-batch: --set l2=1e-17: " + heldAsZero};
+        rows.push_back(set);
+    }
+
     // values taken as they are
     add(bothPrograms("SettingErrorMinus5mm", FileKind::text, taskWith(sineTask, 17, "-0.005"), accepted,
                      {format(msg::reportSetError, -5.0)}));

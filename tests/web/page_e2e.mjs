@@ -540,7 +540,7 @@ for (const [origin, url] of origins) {
       // refused: the desktop's words, and nothing changes
       const kept = [await csv(), await report(), await shownReport()];
       for (const [name, value] of [['KH1', -1], ['Fn', 'ten'], ['r', 0.1], ['method', '9'], ['Fn', ''],
-                                   ['tf', '1e999'], ['speed', 2]]) {
+                                   ['tf', '1e999'], ['speed', 2], ['l2', '1e-17']]) {
         const r = await page.evaluate((n, v) => hybridsim.set(n, v), name, value);
         assert.deepEqual(r, { ok: false, message: nativeRefusal('Fn=20', `${name}=${value}`) }, `${name}=${value}`);
         assert.deepEqual([await csv(), await report(), await shownReport()], kept, `${name}=${value}`);

@@ -117,7 +117,8 @@ TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
     const std::string csv20 = w.csv();
     const std::string report20 = w.report();
     for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
-             {"KH1", "-1"}, {"Fn", "ten"}, {"Ox", "1"}, {"method", "9"}, {"fn1", "1e308"}, {"speed", "2"}}) {
+             {"KH1", "-1"}, {"Fn", "ten"}, {"Ox", "1"}, {"method", "9"}, {"fn1", "1e308"}, {"speed", "2"},
+             {"l2", "1e-17"}}) {
         SimSettings probe = w.settings();
         const SettingChange r = w.set(name, value);
         EXPECT_FALSE(r.ok) << name;
