@@ -154,7 +154,9 @@ double highestStableFrequency(const SimSettings& s, int system, double h)
 RunFault findRunFault(const SimSettings& s, const SeriesSet& set, int i, const double* y, double h,
                       bool unreachable)
 {
-    const bool state = finite(y[0]) && finite(y[1]) && finite(y[4]) && finite(y[5]);
+    // the state as the sample records it: s (in sErr) and F; an integral
+    // that overflows shows there at the latest one sub-step later
+    const bool state = finite(y[0]) && finite(y[1]);
     const bool reference = finite(set.refPos[i]);
     const bool posture = finite(set.jointPos[i]) && finite(set.handDeflection[i]) &&
                          finite(set.tipPos[i]) && finite(set.posErr[i]);

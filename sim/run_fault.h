@@ -67,8 +67,8 @@ double highestStableFrequency(const SimSettings& s, int system, double h);
 // Sample i of `set` just recorded from the model state y; `h` the longest
 // integration step so far; `unreachable` whether a point robot b cannot
 // reach (a finite point) was met for this sample.  No fault when every
-// number of the sample and the state is finite, or when only the posture is
-// not and an unreachable point explains it.
+// number of the sample (s and F of the state among them) is finite, or when
+// only the posture is not and an unreachable point explains it.
 RunFault findRunFault(const SimSettings& s, const SeriesSet& set, int i, const double* y, double h,
                       bool unreachable);
 
