@@ -2,6 +2,7 @@
 
 #include "console/reach_notice.h"
 #include "console/report.h"
+#include "console/run_notice.h"
 #include "console/task_file.h"
 #include "sim/derivation.h"
 
@@ -54,7 +55,11 @@ void runTask(const SimSettings& s, RunSeries& run, std::ostream& notices)
     // a path longer than the run is traced only in part: said once
     const std::string tooShort = runTooShortNotice(s);
     if (!tooShort.empty()) notices << tooShort.substr(1) << "\n" << std::flush;
-    reported(notices, [&](ReachReporter* r) { calcontrol(s, run, r); });
+    RunFault fault;
+    reported(notices, [&](ReachReporter* r) { fault = calcontrol(s, run, r); });
+    // a run whose numbers stopped being numbers: from where and why, once
+    const std::string blewUp = runFaultNotice(s, fault);
+    if (!blewUp.empty()) notices << blewUp.substr(1) << "\n" << std::flush;
 }
 
 }  // namespace hybridsim

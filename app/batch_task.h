@@ -44,7 +44,8 @@ SettingChange applySettings(SimSettings& s, const std::vector<Setting>& settings
 void deriveTask(SimSettings& s, std::ostream& notices);
 
 // The run of derived settings: first a notice when the path is longer than
-// the run, then the run with its unreachable points, on `notices`.
+// the run, then the run with its unreachable points, then a notice when its
+// numbers stopped being numbers, on `notices`.
 void runTask(const SimSettings& s, RunSeries& run, std::ostream& notices);
 
 }  // namespace hybridsim

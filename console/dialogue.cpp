@@ -10,6 +10,7 @@
 #include "console/file_output.h"
 #include "console/messages.h"
 #include "console/report.h"
+#include "console/run_notice.h"
 #include "console/task_file.h"
 #include "console/task_setting.h"
 #include "console/text_format.h"
@@ -328,9 +329,12 @@ void Pass::closing()
     const bool sine = s_.curve == 'S';
     if (sine) out_ << msg::computing;
     t_.flush();
-    reported([&] { calcontrol(s_, run_, &notice_); });
+    RunFault fault;
+    reported([&] { fault = calcontrol(s_, run_, &notice_); });
     out_ << msg::runFinished;
     if (sine) out_ << msg::computed;
+    // a run whose numbers stopped being numbers: from where and why, once
+    out_ << runFaultNotice(s_, fault);
     out_ << msg::toWindow;
     s_.viewScale = 1.0;
     s_.pointErrorGain = 10.0;

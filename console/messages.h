@@ -139,6 +139,35 @@ inline constexpr const char* fileNotRead = "\n!!! ファイルを読み込めま
 inline constexpr const char* fileInputEnded = "\n!!! 入力が終わりました．ファイルは読み込みません．";
 inline constexpr const char* runShorterThanPath =
     "\n!!! 位置決め時間 tf=%6.3f[s] が計算時間 %6.3f[s] より長いので，輪郭の途中までしか動きません．";
+// A run whose numbers stop being numbers: from which sample, then why.
+inline constexpr const char* runFaultFrom = "\n!!! サンプル %d (t=%.2f[s]) から計算値が数値でなくなります：";
+inline constexpr const char* runFaultLoopPosition = "接線位置";
+inline constexpr const char* runFaultLoopForce = "法線力";
+inline constexpr const char* runFaultStepTooLong =
+    "%s制御系 (fn%d=%g[Hz]) が速すぎて，積分の刻み h=%g[s] では数値積分が発散します．";
+inline constexpr const char* runFaultStableUpTo = "この計算の刻み（最長 %g[s]）で安定なのは fn%d が約 %.3g[Hz] までです．";
+inline constexpr const char* runFaultLoopUnstable =
+    "%s制御系 (fn%d=%g[Hz], α%d=%g[1/s]) が不安定で，偏差が限りなく大きくなります．";
+inline constexpr const char* runFaultGains =
+    "fn%d=%g[Hz], α%d=%g[1/s] ではゲイン Kp%d, Kv%d, Ki%d が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultVelocityGainTiny =
+    "fn%d=%g[Hz], α%d=%g[1/s] では速度ゲイン Kv%d=%g が小さすぎて，Kv%d で割った値が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultForceTooLarge =
+    "接触力 Fn=%g[N] が大きすぎて，力制御系の計算 (Kp2-1)(Fn-F) が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultPathNumbers =
+    "経路の長さ %g[m] が大きすぎて，接線位置制御系の計算 (Kp1-1)(sr-s) が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultLineTooLong = "直線の端点が離れすぎて，直線の長さが倍精度の数の範囲を超え，目標軌道が定まりません．";
+inline constexpr const char* runFaultCircleTooLong =
+    "半径 r=%g[m] が大きすぎて，円周 2πr が倍精度の数の範囲を超え，目標軌道が定まりません．";
+inline constexpr const char* runFaultSineTooLong =
+    "振幅 A=%g[m] が波長 L=%g[m] に比べて大きすぎて，正弦波の長さが倍精度の数の範囲を超え，目標軌道が定まりません．";
+inline constexpr const char* runFaultPathTooFast =
+    "位置決め時間 tf=%g[s] が経路の長さ %g[m] に比べて短すぎて，目標の速度・加速度が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultSpringsTooStiff =
+    "ハンドのばね定数 KH1=%g, KH2=%g[N/m] が大きすぎて，接触子のたわみの計算 (KH1×KH2) が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultSpringsTooSoft =
+    "ハンドのばね定数 KH1=%g, KH2=%g[N/m] が小さすぎて，接触力 %g[N] に要るたわみ F/KH が倍精度の数の範囲を超えます．";
+inline constexpr const char* runFaultCoordinates = "ロボットか輪郭の位置の値が大きすぎて，倍精度の数の範囲を超えます．";
 inline constexpr const char* saveTitle = "\n現在の設定をファイル 'robot51.dat, robot52.dat, ...' に保存";
 inline constexpr const char* saveReplaceQuestion = "\nファイル %s は既にあります．上書きする？  yes:y   no:n  ";
 inline constexpr const char* saveDone = "\nファイル %s に保存しました．";

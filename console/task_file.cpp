@@ -185,6 +185,11 @@ public:
 
     // A refusal about the tokens read so far.
     bool refuse(const std::string& why) { return fail(format("token %d: ", index_) + why); }
+    // A refusal of the last number read, named as the others are.
+    bool refuseToken(const std::string& why)
+    {
+        return fail(format("token %d %s: ", index_, quoteToken(last_).c_str()) + why);
+    }
 
     const std::string& error() const { return error_; }
 
@@ -231,6 +236,9 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
         double v = 0.0;
         if (!(f.rule == FieldRule::positive ? r.positive(f.what, v) : r.number(f.what, v))) break;
         f.set(c, v);
+        // as held, the value must still meet its rule (l2 + wp can round to 0)
+        const std::string held = heldRefusal(f, c);
+        if (!held.empty() && !r.refuseToken(std::string(f.what) + " " + held)) break;
         // a control system is whole with its alpha: fn and alpha together
         // must leave it a velocity gain
         const std::string field = f.name;

@@ -105,6 +105,45 @@ const char* contourName(char c)
     return c == 'L' ? "the line" : c == 'C' ? "the circle" : "the sine";
 }
 
+// What the settings hold of field f, and what reading the file's value v
+// would make them hold: l2 is held without the probe and a frequency as
+// 2 pi fn in the method's store; every other field as the file has it.
+double heldNow(const TaskField& f, const SimSettings& s)
+{
+    const std::string name = f.name;
+    if (name == "l2") return s.l2;
+    if (name == "fn1" || name == "fn2") return storedWn(s, name == "fn1" ? 1 : 2);
+    return f.get(s);
+}
+
+double heldAfterReading(const TaskField& f, const SimSettings& s, double v)
+{
+    const std::string name = f.name;
+    if (name == "l2") return v - s.wp;
+    if (name == "fn1" || name == "fn2") return twoPi * v;
+    return v;
+}
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The number a task file holds for field f of s: the shortest decimal that
+// the reader takes and that gives back what s holds, to the last bit.  Every
+// value read from a file or set by name has one; an l2 held otherwise (a
+// default) may have none, when no l2 + wp minus wp gives it: then the
+// shortest decimal of l2 + wp itself, which the run uses.
+std::string writtenNumber(const TaskField& f, const SimSettings& s)
+{
+    const double v = f.get(s);
+    const double held = heldNow(f, s);
+    const std::string text = shortestNumberThat(v, [&](double back) {
+        return numberRefusal(f, back).empty() && sameBits(heldAfterReading(f, s, back), held);
+    });
+    return text.empty() ? shortestNumber(v) : text;
+}
+
 }  // namespace
 
 bool TaskField::belongsTo(const SimSettings& s) const
@@ -140,6 +179,14 @@ std::string numberRefusal(const TaskField& f, double value)
     if (!std::isfinite(value)) return "must be a finite number";
     if (f.rule == FieldRule::positive && !(value > 0.0)) return "must be greater than 0";
     return "";
+}
+
+std::string heldRefusal(const TaskField& f, const SimSettings& s)
+{
+    const double v = f.get(s);
+    const std::string why = numberRefusal(f, v);
+    if (why.empty()) return "";
+    return why + "; as the settings hold it, it is " + shortestNumber(v);
 }
 
 std::string gainRefusal(int system, double wn, double alpha)
@@ -206,17 +253,18 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
 
     // fn and alpha: the gains of the method in force, stored for it
     const int system = name == "fn1" || name == "alpha1" ? 1 : name == "fn2" || name == "alpha2" ? 2 : 0;
-    if (system == 0) {
-        field->set(s, v);
-        return {true, ""};
-    }
     SimSettings c = s;
-    designGains(c);  // the method's stored values in force
+    if (system != 0) designGains(c);  // the method's stored values in force
     field->set(c, v);
-    const std::string gainWhy =
-        system == 1 ? gainRefusal(1, c.wn1, c.alpha1) : gainRefusal(2, c.wn2, c.alpha2);
-    if (!gainWhy.empty()) return refuse(gainWhy);
-    storeControlValues(c);
+    if (system != 0) {
+        const std::string gainWhy =
+            system == 1 ? gainRefusal(1, c.wn1, c.alpha1) : gainRefusal(2, c.wn2, c.alpha2);
+        if (!gainWhy.empty()) return refuse(gainWhy);
+        storeControlValues(c);
+    }
+    // as held, the value must be one a task file can give back
+    const std::string heldWhy = heldRefusal(*field, c);
+    if (!heldWhy.empty()) return refuse(field->named() + " " + heldWhy);
     s = c;
     return {true, ""};
 }
@@ -237,7 +285,7 @@ std::string robotDataText(const SimSettings& s)
         if (f.rule == FieldRule::selector)
             text += static_cast<char>(v);
         else
-            text += format("%.17g", v);
+            text += writtenNumber(f, s);
     }
     return text + '\n';
 }

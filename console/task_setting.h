@@ -57,6 +57,11 @@ std::vector<std::string> taskSettingNames();
 // finite number"), or "" when it can.  Selectors are checked apart.
 std::string numberRefusal(const TaskField& f, double value);
 
+// Why the value of `f` that `s` holds could not be written to a task file
+// and read back: held l2 + wp can round to 0 ("must be greater than 0; as
+// the settings hold it, it is 0"), or "" when it can.
+std::string heldRefusal(const TaskField& f, const SimSettings& s);
+
 // Why system `system` (1 or 2) cannot have the angular frequency `wn` and
 // the inverse time constant `alpha`, or "" when it can: 2 pi fn overflows,
 // or the velocity gain Kv = 2 wn + alpha is zero, and the model divides by it.
@@ -79,8 +84,9 @@ struct SettingChange {
 SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value);
 
 // The task of `s` as the text of a robot data file, exactly as the reader
-// reads it, every number with 17 significant digits: reading it back gives
-// bit-identical settings of everything the file holds.
+// reads it, every number the shortest decimal whose reading gives back the
+// value the settings hold (l2 without the probe, 2 pi fn) to the last bit:
+// reading it back gives bit-identical settings of everything the file holds.
 std::string robotDataText(const SimSettings& s);
 
 }  // namespace hybridsim

@@ -77,26 +77,57 @@ bool parseDouble(const std::string& token, double& value)
     return true;
 }
 
-std::string shortestNumber(double v, int maxDigits)
+namespace {
+
+// The fewest digits up to maxDigits whose reading `reads` accepts: the text
+// and its reading; false when none is.
+bool fewestDigits(double v, int maxDigits, const std::function<bool(double)>& reads, std::string& text,
+                  double& back)
 {
-    if (std::isnan(v)) return "nan";
-    int digits = 1;
-    std::string text;
-    for (; digits <= maxDigits; ++digits) {
+    if (std::isnan(v)) {
+        text = "nan";
+        back = v;
+        return reads(v);
+    }
+    for (int digits = 1; digits <= maxDigits; ++digits) {
         text = format("%.*g", digits, v);
-        double back = 0.0;
-        if (parseDouble(text, back) && back == v) break;
+        if (parseDouble(text, back) && reads(back)) return true;
     }
-    // a number of up to 17 places before the point without an exponent: 500, not 5e+02
+    return false;
+}
+
+// A number of up to 17 places before the point without an exponent: 500,
+// not 5e+02 (the same number, with as many digits as it has places).
+std::string withoutSmallExponent(const std::string& text, double back)
+{
     const std::size_t e = text.find('e');
-    if (digits > maxDigits) digits = maxDigits;
-    if (e != std::string::npos) {
-        const int exponent = std::atoi(text.c_str() + e + 1);
-        if (exponent >= digits && exponent < 17) text = format("%.*g", exponent + 1, v);
-    }
+    if (e == std::string::npos) return text;
+    const std::size_t mantissa = text.find_first_of("0123456789");
+    const std::size_t point = text.find('.');
+    const int digits = point < e ? static_cast<int>(e - mantissa - 1) : static_cast<int>(e - mantissa);
+    const int exponent = std::atoi(text.c_str() + e + 1);
+    if (exponent >= digits && exponent < 17) return format("%.*g", exponent + 1, back);
     return text;
 }
 
+}  // namespace
+
+std::string shortestNumber(double v, int maxDigits)
+{
+    std::string text;
+    double back = 0.0;
+    // with fewer digits than every double needs, the nearest at maxDigits
+    if (!fewestDigits(v, maxDigits, [v](double x) { return x == v; }, text, back)) parseDouble(text, back);
+    return withoutSmallExponent(text, back);
+}
+
+std::string shortestNumberThat(double v, const std::function<bool(double)>& reads)
+{
+    std::string text;
+    double back = 0.0;
+    if (!fewestDigits(v, 17, reads, text, back)) return "";
+    return withoutSmallExponent(text, back);
+}
 
 double plainNan(double v)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace hybridsim {
@@ -35,5 +36,10 @@ std::string exactNumber(double v);
 // other scripts) is written as \xNN, and after `most` characters the rest
 // is left out and "..." ends it.
 std::string shownText(const std::string& text, std::size_t most = 60);
+// `v` rounded to the fewest significant digits, at most 17, whose reading
+// by parseDouble `reads` accepts, written as shortestNumber writes; empty
+// when no rounding of `v` is accepted.  shortestNumber(v) is this with
+// `reads` accepting v alone.
+std::string shortestNumberThat(double v, const std::function<bool(double)>& reads);
 
 }  // namespace hybridsim

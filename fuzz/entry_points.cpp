@@ -10,6 +10,7 @@
 #include "console/dialogue.h"
 #include "console/reach_notice.h"
 #include "console/report.h"
+#include "console/run_notice.h"
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/task_file.h"
@@ -168,13 +169,28 @@ std::string taskFileInput(const uint8_t* data, size_t size)
         if (!rv.ok) return "a NUL byte made a token acceptable: " + rv.error;
     }
 
-    // what the batch runner does with it: derive, run, report
+    // what the batch runner does with it: derive, run, report, and the
+    // notice of a run that blew up: one line, about a sample that holds a
+    // number that is not finite
     CountingReporter reporter;
     deriveSettings(*s, &reporter);
     auto run = std::make_unique<RunSeries>();
-    calcontrol(*s, *run, &reporter);
+    const RunFault fault = calcontrol(*s, *run, &reporter);
     std::ostringstream report;
     printSettings(*s, report);
+    const std::string notice = runFaultNotice(*s, fault);
+    if (fault) {
+        if (notice.empty() || notice.find('\n', 1) != std::string::npos)
+            return "the notice of a run that blew up is not one line: " + notice;
+        const SeriesSet& set = currentSeries(*run, s->type);
+        const int i = fault.sample;
+        if (i < 0 || i > lastSample(*s)) return "the notice names a sample outside the run: " + notice;
+        const double v[] = {set.tipPos[i].x, set.tipPos[i].y, set.refPos[i].x, set.refPos[i].y,
+                            set.jointPos[i].phi1, set.jointPos[i].phi2, set.handDeflection[i].x,
+                            set.handDeflection[i].y, set.contactForce[i], set.forceErr[i], set.sErr[i]};
+        if (std::all_of(std::begin(v), std::end(v), [](double x) { return std::isfinite(x); }))
+            return "the notice names a sample whose numbers are all finite: " + notice;
+    }
     return "";
 }
 

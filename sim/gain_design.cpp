@@ -22,6 +22,15 @@ void withSelectedStore(SimSettings& s, Use use)
 
 }  // namespace
 
+LoopGains loopGains(double zeta, double wn, double alpha)
+{
+    LoopGains g;
+    g.Kp = 2.0 * zeta * wn * alpha + wn * wn;
+    g.Kv = 2.0 * zeta * wn + alpha;
+    g.Ki = alpha * wn * wn;
+    return g;
+}
+
 void designGains(SimSettings& s)
 {
     // the selected method's stored characteristics become the active ones
@@ -32,13 +41,15 @@ void designGains(SimSettings& s)
         s.alpha2 = st.alpha2;
     });
     // system 1: tangential position
-    s.Kp1 = 2.0 * s.zeta1 * s.wn1 * s.alpha1 + s.wn1 * s.wn1;
-    s.Kv1 = 2.0 * s.zeta1 * s.wn1 + s.alpha1;
-    s.Ki1 = s.alpha1 * s.wn1 * s.wn1;
+    const LoopGains g1 = loopGains(s.zeta1, s.wn1, s.alpha1);
+    s.Kp1 = g1.Kp;
+    s.Kv1 = g1.Kv;
+    s.Ki1 = g1.Ki;
     // system 2: normal force
-    s.Kp2 = 2.0 * s.zeta2 * s.wn2 * s.alpha2 + s.wn2 * s.wn2;
-    s.Kv2 = 2.0 * s.zeta2 * s.wn2 + s.alpha2;
-    s.Ki2 = s.alpha2 * s.wn2 * s.wn2;
+    const LoopGains g2 = loopGains(s.zeta2, s.wn2, s.alpha2);
+    s.Kp2 = g2.Kp;
+    s.Kv2 = g2.Kv;
+    s.Ki2 = g2.Ki;
 }
 
 void storeControlValues(SimSettings& s)

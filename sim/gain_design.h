@@ -10,6 +10,17 @@
 
 namespace hybridsim {
 
+// The three gains of one control system.
+struct LoopGains {
+    double Kp = 0.0;  // proportional
+    double Kv = 0.0;  // velocity
+    double Ki = 0.0;  // integral
+};
+
+// The gains of a system with damping ratio zeta, natural angular frequency
+// wn [rad/s] and inverse additional time constant alpha [1/s].
+LoopGains loopGains(double zeta, double wn, double alpha);
+
 // Copies the selected method's stored wn and alpha into the active values
 // (nothing for a method other than '7' and '8') and computes the six gains.
 void designGains(SimSettings& s);

@@ -14,9 +14,31 @@ namespace {
 
 // tolerance of the switching-time test [s]
 constexpr double switchTolerance = 0.00001;
-// sub-steps of a period far from and near a switching time
-constexpr int coarseSubSteps = 10;
-constexpr int fineSubSteps = 100;
+
+// Hands every unreachable point on and remembers whether the sample being
+// recorded met one at a finite point (a point at infinity or not-a-number
+// is an overflow that reached the inverse kinematics, not a point out of
+// reach).
+class SampleReach : public ReachReporter {
+public:
+    explicit SampleReach(ReachReporter* next) : next_(next) {}
+    void unreachable(double l1, double L2, double x, double y) override
+    {
+        if (std::isfinite(x) && std::isfinite(y)) met_ = true;
+        if (next_) next_->unreachable(l1, L2, x, y);
+    }
+    // whether the sample since the last call met one
+    bool take()
+    {
+        const bool met = met_;
+        met_ = false;
+        return met;
+    }
+
+private:
+    ReachReporter* next_;
+    bool met_ = false;
+};
 
 // The last abscissa computed for each of the two sine integrations of a
 // sample; after the end of the path s_r repeats from sample to sample.
@@ -124,19 +146,30 @@ int lastSample(const SimSettings& s)
     return std::max(0, std::min(s.nsteps, seriesCapacity - 1));
 }
 
-void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
+RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
 {
     AbscissaMemo memo;
+    SampleReach reach(report);
+    RunFault fault;
+    double longestStep = 0.0;
+    const SeriesSet& set = currentSeries(run, s.type);
+    // the first sample whose numbers are no longer all numbers
+    auto look = [&](int i, const double* y) {
+        const bool unreachable = reach.take();
+        if (!fault) fault = findRunFault(s, set, i, y, longestStep, unreachable);
+    };
     double t = 0.0;
     double tau = 0.0;
     double y[stateSize] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     double next[stateSize];
-    recordSampleWith(s, run, 0, t, y, report, &memo);
+    recordSampleWith(s, run, 0, t, y, &reach, &memo);
+    look(0, y);
     const int last = lastSample(s);
     for (int i = 1; i <= last; ++i) {
         // the test uses tau as the previous period left it: this period's start
         const int nsub = subStepsFor(s, tau);
         const double h = s.dt / nsub;
+        longestStep = std::max(longestStep, h);
         tau = t;
         for (int k = 0; k < nsub; ++k) {
             rungeKuttaGill(s, tau, h, y, next);
@@ -144,8 +177,10 @@ void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
             tau = tau + h;
         }
         t = t + s.dt;
-        recordSampleWith(s, run, i, t, y, report, &memo);
+        recordSampleWith(s, run, i, t, y, &reach, &memo);
+        look(i, y);
     }
+    return fault;
 }
 
 }  // namespace hybridsim

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "sim/reach_reporter.h"
+#include "sim/run_fault.h"
 #include "sim/settings.h"
 
 namespace hybridsim {
@@ -37,6 +38,10 @@ struct RunSeries {
 SeriesSet& currentSeries(RunSeries& run, char type);
 const SeriesSet& currentSeries(const RunSeries& run, char type);
 
+// Sub-steps of a sampling period far from and near a switching time.
+constexpr int coarseSubSteps = 10;
+constexpr int fineSubSteps = 100;
+
 // Number of sub-steps of the period that starts at tau: 100 near the
 // switching times ta, tf - ta and tf of the velocity profile, otherwise 10.
 int subStepsFor(const SimSettings& s, double tau);
@@ -45,8 +50,11 @@ int subStepsFor(const SimSettings& s, double tau);
 void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
                   ReachReporter* report = nullptr);
 
-// The whole run: samples 0..nsteps of the current robot type's set.
-void calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);
+// The whole run: samples 0..nsteps of the current robot type's set.  The
+// result names the first sample whose numbers stopped being numbers for a
+// reason other than a point robot b cannot reach, and why (run_fault.h);
+// none when there is no such sample.
+RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);
 
 // The last sample a run records: nsteps, within the series' capacity.
 int lastSample(const SimSettings& s);

@@ -213,13 +213,21 @@ double distanceToContour(const SimSettings& s, Vec2 p, double& footX)
     }
 }
 
+bool hasPosture(const SeriesSet& set, int i)
+{
+    const std::size_t k = static_cast<std::size_t>(i);
+    return std::isfinite(set.time[k]) && finite(set.tipPos[k]) && finite(set.refPos[k]) &&
+           finite(set.posErr[k]) && std::isfinite(set.jointPos[k].phi1) &&
+           std::isfinite(set.jointPos[k].phi2) && finite(set.handDeflection[k]) &&
+           std::isfinite(set.contactForce[k]) && std::isfinite(set.forceErr[k]) && std::isfinite(set.sErr[k]);
+}
+
 std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set)
 {
     const int last = lastSample(s);
     std::vector<double> force;
     force.reserve(static_cast<std::size_t>(last) + 1);
-    for (int i = 0; i <= last; ++i)
-        force.push_back(inReach(set.jointPos[i]) ? set.contactForce[i] : notANumber);
+    for (int i = 0; i <= last; ++i) force.push_back(hasPosture(set, i) ? set.contactForce[i] : notANumber);
     return force;
 }
 
@@ -242,25 +250,22 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
         const double force = set.contactForce[i];
         const double forceErr = set.forceErr[i];
         const double sErr = set.sErr[i];
-        if (!finite(tip) || !finite(err) || !finite(set.refPos[i]) || !std::isfinite(force) ||
-            !std::isfinite(forceErr) || !std::isfinite(sErr))
+        // the force figures: only samples with a posture, all their numbers finite
+        if (!hasPosture(set, i)) {
             ++r.nanSamples;
-
-        // the force figures: only samples in reach of the robot
-        if (inReach(set.jointPos[i])) {
-            ++r.reachedSamples;
+        } else {
+            ++r.postureSamples;
             r.finalSample = i;
-            if (std::isfinite(force) && !r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
+            if (!r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
                 r.forceReached = true;
                 r.forceReachedSample = i;
                 r.forceReachedTime = set.time[i];
             }
-            if (r.forceReached && std::isfinite(forceErr))
-                r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
+            if (r.forceReached) r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
             // overshoot: past Fn in the direction of the step
-            if (std::isfinite(force)) r.overshoot = std::max(r.overshoot, stepSign * (force - s.Fn));
+            r.overshoot = std::max(r.overshoot, stepSign * (force - s.Fn));
             // settling: the first sample of the last stretch inside the band
-            const bool inside = std::isfinite(force) && std::fabs(force - s.Fn) <= band;
+            const bool inside = std::fabs(force - s.Fn) <= band;
             if (!inside)
                 r.settlingSample = -1;
             else if (r.settlingSample < 0)
@@ -333,13 +338,13 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
     auto line = [&out](const char* what, const std::string& value) {
         out << format("%-48s", what) << value << "\n";
     };
-    // the force of the last sample in reach, and which one when not the last
+    // the force of the last sample with a posture, and which one when not the last
     const std::string finalNote =
         r.finalSample >= 0 && r.finalSample != r.samples - 1
-            ? format("  (sample %d, the last in reach)", r.finalSample)
+            ? format("  (sample %d, the last with a posture)", r.finalSample)
             : std::string();
     if (r.finalSample < 0) {
-        line("final contact force", "      none  (no sample is in reach of the robot)");
+        line("final contact force", "      none  (no sample has a posture)");
         line("final force error", "      none");
     } else {
         line("final contact force", fixed("%10.3f N", r.finalForce) + finalNote);

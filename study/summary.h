@@ -23,18 +23,19 @@ constexpr double forceSettledShare = 0.02;
 
 struct RunSummary {
     int samples = 0;     // samples looked at: 0..nsteps
-    int nanSamples = 0;  // samples holding a not-a-number in any series used here
+    int nanSamples = 0;  // samples without a posture (see hasPosture), left out of the force figures
 
     // The force loop runs whether or not the robot reaches the workpiece, so
-    // the force figures read only the samples whose posture is a number
-    // (in reach of the robot); none when no sample is.
-    int reachedSamples = 0;      // samples whose posture is a number
+    // the force figures read only the samples that have a posture; none when
+    // no sample has one.
+    int postureSamples = 0;      // samples that have a posture: samples - nanSamples
     int finalSample = -1;        // the last of them, -1 when there is none
     double finalForce = 0.0;     // contactForce of finalSample [N] (nan: none)
     double finalForceErr = 0.0;  // forceErr of finalSample [N] (nan: none)
 
-    // The first sample in reach whose |contactForce - Fn| <= 5 % of |Fn|, its
-    // time, and the largest |forceErr| of the samples in reach from then on.
+    // The first sample with a posture whose |contactForce - Fn| <= 5 % of
+    // |Fn|, its time, and the largest |forceErr| of the samples with a
+    // posture from then on.
     bool forceReached = false;
     int forceReachedSample = -1;
     double forceReachedTime = 0.0;         // [s]
@@ -53,7 +54,7 @@ struct RunSummary {
     int posErrMaxSample = -1;
 
     // The contact force as a step response from 0 to Fn, read off the
-    // samples in reach (nan, "none", when there is no such sample):
+    // samples with a posture (nan, "none", when there is no such sample):
     // the overshoot is how far the force goes past Fn in the direction of
     // the step, max (sign(Fn) (contactForce - Fn)) with sign(0) = +1, and 0
     // when it never passes Fn; in percent of |Fn| (nan when Fn is 0: a step
@@ -61,9 +62,9 @@ struct RunSummary {
     double overshoot = 0.0;         // [N]
     double overshootPercent = 0.0;  // [%]
     // The settling time into the band |contactForce - Fn| <= 2 % of |Fn|:
-    // the time of the first sample in reach after which every sample in
-    // reach stays inside it (a force that is not a number is outside);
-    // -1 and nan ("never") when the last sample in reach is outside.  With
+    // the time of the first sample with a posture after which every such
+    // sample stays inside it; -1 and nan ("never") when the last sample
+    // with a posture is outside.  With
     // Fn = 0 the band is the one value 0.
     int settlingSample = -1;
     double settlingTime = 0.0;  // [s]
@@ -95,17 +96,21 @@ double distanceToContour(const SimSettings& s, Vec2 p, double& footX);
 double sampledSineDistance(const SimSettings& s, Vec2 p);
 
 // The figures of samples 0..nsteps of `set` (at most the series capacity).
-// A sample holding a not-a-number (an unreachable point of robot b) in a
-// series is counted in nanSamples and left out of every figure that reads
-// that series; the force figures leave out every sample whose posture is
-// not a number, because the force there is the model's, not a contact's.
+// A sample without a posture is counted in nanSamples and left out of the
+// force figures, because the force there is the model's, not a contact's;
+// every other figure leaves out the samples where the series it reads is
+// not a number.
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set);
 
-// Whether the robot reaches the posture: both joints are numbers.
-inline bool inReach(const Joints& q) { return std::isfinite(q.phi1) && std::isfinite(q.phi2); }
+// Whether sample i has a posture: every number it records is finite (the
+// joints, the hand deflection, the probe tip and its error, the reference,
+// the force and its error, the tangential error).  A point robot b cannot
+// reach leaves its sample without one, and so does a run whose numbers
+// overflowed (sim/run_fault.h).
+bool hasPosture(const SeriesSet& set, int i);
 
-// The contact force of samples 0..nsteps, not-a-number where the robot
-// does not reach (there the force is the model's, not a contact's): the
+// The contact force of samples 0..nsteps, not-a-number where the sample
+// has no posture (there the force is the model's, not a contact's): the
 // force as the summary reads it, for the plots.
 std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set);
 

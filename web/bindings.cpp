@@ -93,6 +93,8 @@ EMSCRIPTEN_KEEPALIVE const char* hs_csv() { return handOut(session->csv()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_notice() { return handOut(session->notice()); }
 EMSCRIPTEN_KEEPALIVE int hs_unreachable() { return session->unreachable(); }
 EMSCRIPTEN_KEEPALIVE const char* hs_run_too_short() { return handOut(session->runTooShort()); }
+// the notice that the run's numbers stopped being numbers (English, then Japanese), or empty
+EMSCRIPTEN_KEEPALIVE const char* hs_run_fault() { return handOut(session->runFault()); }
 
 // the frame shown and the last one, 0..nsteps; setting clamps and returns it
 EMSCRIPTEN_KEEPALIVE int hs_frame() { return session->frame(); }

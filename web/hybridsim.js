@@ -175,13 +175,15 @@
       return text(() => core._hs_summary());
     },
     // The notices of the latest run: how many points robot b could not
-    // reach with the console's lines, and the line that the positioning
-    // time is longer than the run ('' when it is not).
+    // reach with the console's lines, the line that the positioning time is
+    // longer than the run ('' when it is not), and the notice that the run's
+    // numbers stopped being numbers (English, then the console's line; '').
     notice() {
       return {
         count: need()._hs_unreachable(),
         text: text(() => core._hs_notice()),
         runTooShort: text(() => core._hs_run_too_short()),
+        runFault: text(() => core._hs_run_fault()),
       };
     },
     // the settings panel's sections and its fields' values (web/settings_panel.h)

@@ -13,6 +13,7 @@
   const message = $('message');
   const notice = $('notice');
   const shortNotice = $('short-notice');
+  const faultNotice = $('fault-notice');
   const dropHint = $('drop-hint');
 
   // the task shown, for the names of downloaded files
@@ -81,6 +82,8 @@
     shortNotice.textContent = n.runTooShort === '' ? '' :
       'The positioning time is longer than the run: only part of the contour is traced.\n' +
       n.runTooShort.trim();
+    faultNotice.hidden = n.runFault === '';
+    faultNotice.textContent = n.runFault;
     redraw();
     // the new run's picture is on the canvas (docs/performance.md measures to here)
     performance.clearMarks('hybridsim-run-drawn');

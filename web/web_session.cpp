@@ -5,6 +5,7 @@
 
 #include "console/reach_notice.h"
 #include "console/report.h"
+#include "console/run_notice.h"
 #include "console/series_csv.h"
 #include "study/summary.h"
 #include "console/task_file.h"
@@ -30,11 +31,15 @@ void WebSession::compute(bool fromStart)
     ReachNotice notice(out);
     notice.beginScope();
     deriveSettings(*s_, &notice);
-    calcontrol(*s_, *run_, &notice);
+    const RunFault fault = calcontrol(*s_, *run_, &notice);
     unreachable_ = notice.count();
     notice.endScope();
     notice_ = out.str();
     runTooShort_ = runTooShortNotice(*s_);
+    // a run that blew up: in the page's English, then the console's line
+    runFault_ = fault ? runFaultNotice(*s_, fault, NoticeLanguage::english) + "\n" +
+                            runFaultNotice(*s_, fault).substr(1)
+                      : std::string();
     s_->pointErrorGain = 10.0;
     if (fromStart) {
         // the view as a settings pass leaves it

@@ -60,6 +60,10 @@ public:
     int unreachable() const { return unreachable_; }
     // the notice that the run ends before the positioning time, or empty
     const std::string& runTooShort() const { return runTooShort_; }
+    // The notice that the run's numbers stopped being numbers, from which
+    // sample and why: an English line, then the console's Japanese line;
+    // empty when they did not.
+    const std::string& runFault() const { return runFault_; }
 
     // The frame shown, 0..nsteps; setFrame clamps to that range and pauses
     // the playback, as a jump in the window does.
@@ -115,6 +119,7 @@ private:
     std::string notice_;
     int unreachable_ = 0;
     std::string runTooShort_;
+    std::string runFault_;
     // the page's clock [s], as the latest call gave it
     double clock_ = 0.0;
     Playback playback_{[this] { return clock_; }};

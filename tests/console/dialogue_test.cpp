@@ -358,6 +358,27 @@ TEST(Dialogue, ARunShorterThanThePositioningTimeIsSaidOnce)
     EXPECT_EQ(q.output().find("!!! 位置決め時間"), std::string::npos);
 }
 
+// A run whose numbers overflow says from which sample and why, once, after
+// the run and before the window; a run that does not says nothing more.
+TEST(Dialogue, ARunThatBlowsUpIsSaidOnceAfterTheRun)
+{
+    ScriptedSession p("y\n1e308\n");
+    runPass(p, defaultSettings(), 'f');
+    const std::string out = p.output();
+    const std::string notice = format(runFaultFrom, 1, 0.04);
+    const std::string closing = std::string(Z1) + runFinished + Z2;
+    const std::size_t at = out.find(reportOf(*p.settings) + closing + notice);
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(out.find(notice), out.rfind(notice));
+    // one line, then the way to the window
+    const std::size_t end = out.find('\n', out.find(notice) + 1);
+    EXPECT_EQ(out.substr(end), Z3);
+    EXPECT_NE(out.substr(out.find(notice), end).find("Fn=1e+308[N]"), std::string::npos);
+    ScriptedSession q("y\n20\n");
+    runPass(q, defaultSettings(), 'f');
+    EXPECT_EQ(q.output().find("!!! サンプル"), std::string::npos);
+}
+
 TEST(Dialogue, ContourChoiceZSkipsTheParametersAndYAsksForTheNewContour)
 {
     const SimSettings start = defaultSettings();

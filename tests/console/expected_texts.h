@@ -90,5 +90,7 @@ inline constexpr const char* noSolutionDetail = "\n    アーム長1,2=(%6.3f %6
 inline constexpr const char* keyNotOffered = "\n!!! このキーは選べません: '%s'　%s のどれかを入力してください．";
 inline constexpr const char* runShorterThanPath =
     "\n!!! 位置決め時間 tf=%6.3f[s] が計算時間 %6.3f[s] より長いので，輪郭の途中までしか動きません．";
+// ... and of a run whose numbers stop being numbers
+inline constexpr const char* runFaultFrom = "\n!!! サンプル %d (t=%.2f[s]) から計算値が数値でなくなります：";
 
 }  // namespace hybridsim::testing::expect

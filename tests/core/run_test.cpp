@@ -2,7 +2,14 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "console/messages.h"
+#include "console/run_notice.h"
+#include "console/task_setting.h"
+#include "console/text_format.h"
 #include "sim/hybrid_control.h"
 #include "sim/integrator.h"
 #include "sim/kinematics.h"
@@ -229,6 +236,143 @@ TEST(Run, UnreachablePathsAreReportedAndRecordedAsNotANumber)
     EXPECT_GT(counter.calls, 100);
     EXPECT_TRUE(std::isnan(run->B.tipPos[s.nsteps].x));
     EXPECT_FALSE(std::isnan(run->B.contactForce[s.nsteps]));
+}
+
+// Values taken as typed that make a run's numbers overflow.  The run names
+// the first sample concerned and the cause; a run whose only not-a-number
+// samples are points out of reach, or that has none, names nothing.
+enum class From {
+    nowhere,       // no fault
+    firstNumber,   // the first sample holding a number that is not finite
+    firstForce,    // the first sample whose force is not finite (points out of reach came before)
+};
+struct BlowUp {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> settings;  // by name, in order
+    RunFaultCause cause;
+    int system;        // the loop named (0: none)
+    From from;
+    const char* says;  // in the console's notice
+};
+
+const BlowUp blowUps[] = {
+    {"Default", {}, RunFaultCause::none, 0, From::nowhere, ""},
+    {"ContourOutOfReach", {{"contour", "C"}, {"Ox", "3"}, {"Oy", "3"}}, RunFaultCause::none, 0, From::nowhere, ""},
+    {"ForceLoopAtItsLimit", {{"fn2", "222"}}, RunFaultCause::none, 0, From::nowhere, ""},
+    {"ForceLoopTooFast", {{"fn2", "1e5"}}, RunFaultCause::stepTooLong, 2, From::firstNumber,
+     "法線力制御系 (fn2=100000[Hz]) が速すぎて，積分の刻み h=0.0004[s]"},
+    {"ForceLoopJustTooFast", {{"fn2", "300"}}, RunFaultCause::stepTooLong, 2, From::firstForce, "h=0.004[s]"},
+    {"PositionLoopTooFast", {{"fn1", "1e5"}}, RunFaultCause::stepTooLong, 1, From::firstNumber, "接線位置制御系 (fn1="},
+    {"ForceLoopUnstable", {{"fn2", "-50"}}, RunFaultCause::loopUnstable, 2, From::firstForce, "(fn2=-50[Hz], α2=2[1/s])"},
+    {"FrequencyWhoseGainOverflows", {{"fn2", "1e160"}}, RunFaultCause::gainsOverflow, 2, From::firstNumber,
+     "fn2=1e+160[Hz]"},
+    {"FrequencyWhoseVelocityGainIsTiny", {{"fn1", "1e-320"}}, RunFaultCause::velocityGainTiny, 1,
+     From::firstNumber, "速度ゲイン Kv1="},
+    {"HugeForce", {{"Fn", "1e308"}}, RunFaultCause::forceTooLarge, 2, From::firstNumber, "Fn=1e+308[N]"},
+    {"HugePull", {{"Fn", "-1e308"}}, RunFaultCause::forceTooLarge, 2, From::firstNumber, "Fn=-1e+308[N]"},
+    {"SteepSine", {{"A", "1e200"}}, RunFaultCause::pathTooLong, 0, From::firstNumber, "振幅 A=1e+200[m]"},
+    {"HugeCircle", {{"contour", "C"}, {"r", "1e308"}}, RunFaultCause::pathTooLong, 0, From::firstNumber,
+     "半径 r=1e+308[m]"},
+    {"LineEndsFarApart", {{"contour", "L"}, {"x0", "-1e308"}, {"xf", "1e308"}}, RunFaultCause::pathTooLong, 0,
+     From::firstNumber, "直線の端点"},
+    {"PositioningTimeTooShort", {{"tf", "1e-320"}}, RunFaultCause::pathTooFast, 0, From::firstNumber, "tf="},
+    {"StiffSprings", {{"KH1", "1e200"}, {"KH2", "1e200"}}, RunFaultCause::springsTooStiff, 0, From::firstNumber,
+     "KH1=1e+200, KH2=1e+200[N/m] が大きすぎて"},
+    {"OneStiffSpring", {{"KH1", "1e308"}}, RunFaultCause::springsTooStiff, 0, From::firstNumber, "KH1=1e+308"},
+    {"SoftSpring", {{"KH1", "1e-320"}}, RunFaultCause::springsTooSoft, 0, From::firstNumber, "が小さすぎて"},
+    {"FarLineOfRobotA", {{"robot", "a"}, {"contour", "L"}, {"x0", "1e308"}, {"xf", "1e308"}},
+     RunFaultCause::coordinatesTooLarge, 0, From::firstNumber, "位置の値が大きすぎて"},
+};
+
+void PrintTo(const BlowUp& b, std::ostream* os)
+{
+    *os << b.name;
+}
+
+bool allFinite(const SeriesSet& set, int i)
+{
+    const double v[] = {set.time[i],          set.tipPos[i].x,         set.tipPos[i].y,
+                        set.refPos[i].x,      set.refPos[i].y,         set.posErr[i].x,
+                        set.posErr[i].y,      set.jointPos[i].phi1,    set.jointPos[i].phi2,
+                        set.handDeflection[i].x, set.handDeflection[i].y, set.contactForce[i],
+                        set.forceErr[i],      set.sErr[i]};
+    for (double x : v)
+        if (!std::isfinite(x)) return false;
+    return true;
+}
+
+class RunFaults : public ::testing::TestWithParam<BlowUp> {};
+
+TEST_P(RunFaults, NameTheirFirstSampleAndTheirCause)
+{
+    const BlowUp& b = GetParam();
+    SimSettings s = testing::defaultSettings();
+    for (const auto& [name, value] : b.settings) ASSERT_TRUE(setTaskSetting(s, name, value).ok) << name;
+    deriveSettings(s);
+    auto run = std::make_unique<RunSeries>();
+    const RunFault f = calcontrol(s, *run);
+    const SeriesSet& set = currentSeries(*run, s.type);
+    EXPECT_EQ(f.cause, b.cause);
+    EXPECT_EQ(f.system, b.system);
+    int expected = -1;
+    for (int i = 0; i <= s.nsteps && expected < 0; ++i) {
+        if (b.from == From::firstNumber && !allFinite(set, i)) expected = i;
+        if (b.from == From::firstForce && !std::isfinite(set.contactForce[i])) expected = i;
+    }
+    EXPECT_EQ(f.sample, expected);
+    if (expected >= 0) {
+        EXPECT_EQ(f.time, set.time[expected]);
+    }
+
+    // the notice: one line from that sample, in both languages
+    const std::string ja = runFaultNotice(s, f);
+    const std::string en = runFaultNotice(s, f, NoticeLanguage::english);
+    if (!f) {
+        EXPECT_EQ(ja + en, "");
+        return;
+    }
+    EXPECT_EQ(ja.rfind(format(msg::runFaultFrom, expected, set.time[expected]), 0), 0u) << ja;
+    EXPECT_NE(ja.find(b.says), std::string::npos) << ja;
+    EXPECT_EQ(en.rfind("From sample " + std::to_string(expected) + " (", 0), 0u) << en;
+    EXPECT_EQ(ja.find('\n', 1) + en.find('\n'), 2 * std::string::npos) << ja << en;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RunFaults, ::testing::ValuesIn(blowUps),
+                         [](const ::testing::TestParamInfo<BlowUp>& info) { return info.param.name; });
+
+// The frequency a too-fast loop's notice names is where the integration
+// stops growing: a little below it the force settles, a little above it
+// it grows past any contact force.
+TEST(RunFaultsAdvice, TheHighestStableFrequencyIsWhereTheRunStopsGrowing)
+{
+    // alpha2 = 1e4 gives the loop a complex pair of roots near the limit
+    for (const auto& [system, alpha] : {std::pair<int, const char*>{1, "0"}, {2, "2"}, {2, "1e4"}}) {
+        SCOPED_TRACE(std::to_string(system) + " " + alpha);
+        const std::string fn = "fn" + std::to_string(system);
+        SimSettings s = testing::defaultSettings();
+        ASSERT_TRUE(setTaskSetting(s, "alpha" + std::to_string(system), alpha).ok);
+        ASSERT_TRUE(setTaskSetting(s, fn, "1e5").ok);
+        deriveSettings(s);
+        auto run = std::make_unique<RunSeries>();
+        const RunFault fast = calcontrol(s, *run);
+        ASSERT_EQ(fast.cause, RunFaultCause::stepTooLong);
+        EXPECT_GT(fast.stableUpTo, 100.0);
+        EXPECT_LT(fast.stableUpTo, 1000.0);
+        auto largestError = [&](double factor) {
+            SimSettings t = s;
+            EXPECT_TRUE(setTaskSetting(t, fn, format("%.17g", factor * fast.stableUpTo)).ok);
+            deriveSettings(t);
+            EXPECT_FALSE(calcontrol(t, *run)) << factor;
+            double e = 0.0;
+            const SeriesSet& set = currentSeries(*run, t.type);
+            for (int i = 1; i <= t.nsteps; ++i)
+                e = std::max(e, std::fabs(system == 1 ? set.sErr[i] : set.forceErr[i]));
+            return e;
+        };
+        // below: the error of the default run's size; above: far beyond it
+        EXPECT_LT(largestError(0.99), system == 1 ? 1e-3 : 10.0);
+        EXPECT_GT(largestError(1.08), 1e6);
+    }
 }
 
 TEST(Run, NeverWritesPastTheSeriesCapacity)

@@ -2,6 +2,9 @@
 // holding the same value, and the same refusals as the reader's.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -106,30 +109,10 @@ TEST(TaskSetting, AWrittenFileReadsBackToTheSameRun)
             }
         }
     }
-    // the default task as a file: one group of fields a line
+    // the default task as a file: one group of fields a line, each number
+    // the shortest decimal that gives it back (the wavelength is 0.8 - 0.2)
     EXPECT_EQ(robotDataText(testing::defaultSettings()),
-              "b 0.5 0.5\n500 500\n8 5 0 20 2\nS 0.20000000000000001 0.29999999999999999 "
-              "0.60000000000000009 0.20000000000000001 4\n0.0050000000000000001\n10\n");
-}
-
-// Frequencies are stored as 2 pi fn and l2 without the probe: the file must
-// hold the numbers whose conversions give the stored values to the last bit.
-TEST(TaskSetting, ConvertedValuesAreWrittenSoThatTheyConvertBackExactly)
-{
-    SimSettings s = testing::settingsFor('b', '8', 'S');
-    int checked = 0;
-    for (double fn = 1e-300; fn < 1e300; fn *= 1.37e7) {
-        for (double l2 = 1e-12; l2 < 1e4; l2 *= 1.29) {
-            s.wn1Hybrid8 = twoPi * fn;
-            s.l2 = l2 - s.wp;
-            SimSettings back = testing::defaultSettings();
-            ASSERT_TRUE(parseRobotData(robotDataText(s), "f", back).ok);
-            ASSERT_EQ(back.wn1Hybrid8, s.wn1Hybrid8) << fn;
-            ASSERT_EQ(back.l2, s.l2) << l2;
-            ++checked;
-        }
-    }
-    EXPECT_GT(checked, 10000);
+              "b 0.5 0.5\n500 500\n8 5 0 20 2\nS 0.2 0.3 0.6000000000000001 0.2 4\n0.005\n10\n");
 }
 
 // The task file's tokens of the default task; `token` (1-based) replaced.
@@ -159,6 +142,99 @@ const std::pair<const char*, int> defaultTaskTokens[] = {
     {"alpha2", 10}, {"x0", 12}, {"y0", 13}, {"L", 14},  {"A", 15},  {"tf", 16}, {"seterror", 17},
     {"Fn", 18},
 };
+
+// Each number is written as the shortest decimal whose reading gives back
+// what the settings hold, also where 17 digits would be longer or another
+// number: l2 is held without the probe, fn as 2 pi fn.
+TEST(TaskSetting, ANumberIsWrittenAsTheShortestDecimalThatGivesItBack)
+{
+    const struct {
+        const char* name;
+        const char* typed;
+        const char* written;  // %.17g of the file's value in the comment
+    } cases[] = {
+        {"l2", "0.05", "0.05"},                                // 0.049999999999999989
+        {"l2", "0.30000000000000004", "0.30000000000000004"},  // 0.30000000000000004
+        {"l2", "0.123456789", "0.123456789"},                  // 0.123456789
+        {"x0", "0.1", "0.1"},                                  // 0.10000000000000001
+        {"fn1", "0.1", "0.1"},                                 // 0.10000000000000001
+        // 2 pi times this reading gives the stored 2 pi fn2, not the file's value
+        {"fn2", "0.3333333333333333", "0.3333333333333333"},   // 0.33333333333333326
+        {"KH1", "1e20", "1e+20"},                              // 1e+20
+        {"KH1", "1e16", "10000000000000000"},                  // 10000000000000000
+        {"KH2", "123456789012", "123456789012"},               // 123456789012
+        {"Fn", "1e-7", "1e-07"},                               // 9.9999999999999995e-08
+        {"seterror", "-0", "-0"},                              // -0
+        {"A", "5e-324", "5e-324"},                             // 4.9406564584124654e-324
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "=" + c.typed);
+        SimSettings s = testing::defaultSettings();
+        ASSERT_TRUE(setTaskSetting(s, c.name, c.typed).ok);
+        deriveSettings(s);
+        const std::string text = robotDataText(s);
+        int token = 0;
+        for (const auto& [name, at] : defaultTaskTokens)
+            if (std::string(name) == c.name) token = at;
+        std::istringstream words(text);
+        std::string word;
+        for (int i = 0; i < token; ++i) words >> word;
+        EXPECT_EQ(word, c.written) << text;
+        // read back: the same settings and the same run to the last bit
+        SimSettings back = testing::defaultSettings();
+        ASSERT_TRUE(parseRobotData(text, "written", back).ok) << text;
+        EXPECT_TRUE(sameText(runText(back), runText(s))) << text;
+        EXPECT_EQ(back.l2, s.l2);
+        EXPECT_EQ(back.wn1Hybrid8, s.wn1Hybrid8);
+        EXPECT_EQ(back.wn2Hybrid8, s.wn2Hybrid8);
+        deriveSettings(back);
+        EXPECT_EQ(robotDataText(back), text);
+    }
+}
+
+// The default task that the README prints is the built-in default: the
+// writer's text, and read back the same settings and run to the last bit.
+TEST(TaskSetting, TheReadmesDefaultTaskIsTheBuiltInDefault)
+{
+    std::ifstream readme(HYBRIDSIM_README);
+    ASSERT_TRUE(readme) << HYBRIDSIM_README;
+    const std::string all((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    const std::string lead = "The default task:\n\n```\n";
+    const std::size_t begin = all.find(lead);
+    ASSERT_NE(begin, std::string::npos) << "the README has no default task";
+    const std::size_t from = begin + lead.size();
+    const std::string block = all.substr(from, all.find("```", from) - from);
+    const SimSettings builtIn = testing::defaultSettings();
+    EXPECT_EQ(block, robotDataText(builtIn));
+    SimSettings read = testing::defaultSettings();
+    ASSERT_TRUE(parseRobotData(block, "README.md", read).ok);
+    for (const TaskField& f : taskFields()) {
+        if (!f.belongsTo(builtIn)) continue;
+        const double a = f.get(read), b = f.get(builtIn);
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << f.name << ": " << a << " vs " << b;
+    }
+    EXPECT_TRUE(sameText(runText(read), runText(builtIn)));
+}
+
+// Frequencies are stored as 2 pi fn and l2 without the probe: the file must
+// hold the numbers whose conversions give the stored values to the last bit.
+TEST(TaskSetting, ConvertedValuesAreWrittenSoThatTheyConvertBackExactly)
+{
+    SimSettings s = testing::settingsFor('b', '8', 'S');
+    int checked = 0;
+    for (double fn = 1e-300; fn < 1e300; fn *= 1.37e7) {
+        for (double l2 = 1e-12; l2 < 1e4; l2 *= 1.29) {
+            s.wn1Hybrid8 = twoPi * fn;
+            s.l2 = l2 - s.wp;
+            SimSettings back = testing::defaultSettings();
+            ASSERT_TRUE(parseRobotData(robotDataText(s), "f", back).ok);
+            ASSERT_EQ(back.wn1Hybrid8, s.wn1Hybrid8) << fn;
+            ASSERT_EQ(back.l2, s.l2) << l2;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 10000);
+}
 
 TEST(TaskSetting, EachNameChangesWhatATaskFileWouldAndNothingElse)
 {
@@ -203,8 +279,9 @@ TEST(TaskSetting, EachNameChangesWhatATaskFileWouldAndNothingElse)
 // the reader's "token N 'v': why" is --set's "NAME=v: why".
 TEST(TaskSetting, RefusesExactlyWhatTheReaderRefuses)
 {
-    const std::string values[] = {"0",  "-1",       "nan", "inf", "1e999", "five",     "0x1p3", "1e-320",
-                                  "1e308", "-1e308", "2,5", "",    "  3",  std::string(300, '7')};
+    // 1e-17: l2 + wp held as 0.2 - 0.2 = 0
+    const std::string values[] = {"0",     "-1",     "nan", "inf", "1e999", "five",   "0x1p3", "1e-320",
+                                  "1e308", "-1e308", "2,5", "",    "  3",   "1e-17", std::string(300, '7')};
     int refused = 0;
     for (const auto& [name, token] : defaultTaskTokens) {
         for (const std::string& value : values) {

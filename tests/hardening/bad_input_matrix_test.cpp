@@ -166,6 +166,24 @@ std::vector<Row> bothPrograms(const std::string& name, FileKind kind, const std:
     return {batch, console};
 }
 
+// The start of the notice of a run whose numbers stop being numbers at
+// `sample` (0.04 s apart), and the start of its reason, as the console
+// prints it; the batch runner's line lacks the line end in front.
+std::string blowUp(int sample, const std::string& why)
+{
+    return format(msg::runFaultFrom, sample, 0.04 * sample) + why;
+}
+
+// Rows of both programs whose task is taken and whose run blows up.
+std::vector<Row> blowUpRows(const std::string& name, const std::string& text, const std::string& notice,
+                            const std::vector<std::string>& more = {})
+{
+    std::vector<Row> rows = bothPrograms(name, FileKind::text, text, Outcome::accepted, more);
+    rows[0].err.push_back(notice.substr(1));
+    rows[1].out.push_back(notice);
+    return rows;
+}
+
 std::vector<Row> taskFileRows()
 {
     std::vector<Row> rows;
@@ -215,12 +233,17 @@ std::vector<Row> taskFileRows()
     }
 
     // the special numbers in a spring constant (positive), a natural
-    // frequency (finite, and 2 pi fn finite too) and the contact force (finite)
+    // frequency (finite, and 2 pi fn finite too) and the contact force
+    // (finite); those that make the run's numbers overflow are said so
+    const std::string stiff = blowUp(1, "ハンドのばね定数 KH1=1e+308, KH2=500[N/m] が大きすぎて");
     for (const Special& v : specials) {
         const std::string id = v.id;
         const std::string quoted = std::string("'") + v.text + "'";
         const double x = std::strtod(v.text, nullptr);
-        if (v.finite && v.positive) {
+        if (id == "1e308") {
+            add(blowUpRows("SpringConstant" + id, taskWith(sineTask, 4, v.text), stiff,
+                           {format(msg::reportSpringsN, x, 500.0)}));
+        } else if (v.finite && v.positive) {
             add(bothPrograms("SpringConstant" + id, FileKind::text, taskWith(sineTask, 4, v.text), accepted,
                              {format(msg::reportSpringsN, x, 500.0)}));
         } else {
@@ -228,14 +251,22 @@ std::vector<Row> taskFileRows()
                              {"{file}: token 4 " + quoted + ": the spring constant KH1 [N/m] must be " +
                               (v.finite ? "greater than 0" : "a finite number")}));
         }
-        if (v.frequencyFinite) {
+        if (id == "Subnormal1e_320") {
+            add(blowUpRows("Frequency" + id, taskWith(sineTask, 7, v.text),
+                           blowUp(1, "fn1=9.99989e-321[Hz], α1=0[1/s] では速度ゲイン Kv1="),
+                           {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0)}));
+        } else if (v.frequencyFinite) {
             add(bothPrograms("Frequency" + id, FileKind::text, taskWith(sineTask, 7, v.text), accepted,
                              {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0)}));
         } else {
             add(bothPrograms("Frequency" + id, FileKind::text, taskWith(sineTask, 7, v.text), refused,
                              {"{file}: token *fn1"}));
         }
-        if (v.finite) {
+        if (std::fabs(x) == 1e308) {
+            add(blowUpRows("ContactForce" + id, taskWith(sineTask, 18, v.text),
+                           blowUp(1, std::string("接触力 Fn=") + (x < 0 ? "-" : "") + "1e+308[N] が大きすぎて"),
+                           {format(msg::reportForce, x)}));
+        } else if (v.finite) {
             add(bothPrograms("ContactForce" + id, FileKind::text, taskWith(sineTask, 18, v.text), accepted,
                              {format(msg::reportForce, x)}));
         } else {
@@ -271,6 +302,21 @@ std::vector<Row> taskFileRows()
                           " must be greater than 0"}));
     }
 
+    // a link length that, held without the probe, comes to 0 + 0.2 - 0.2
+    const std::string heldAsZero =
+        "the second link length l2 + wp [m] must be greater than 0; as the settings hold it, it is 0";
+    add(bothPrograms("LinkLengthHeldAsZero", FileKind::text, taskWith(sineTask, 3, "1e-17"), refused,
+                     {"{file}: token 3 '1e-17': " + heldAsZero}));
+    {
+        Row set;
+        set.name = "Batch_SetLinkLengthHeldAsZeroThenWriteTheTask";
+        set.program = Program::batch;
+        set.args = {"--set", "l2=1e-17", "--write-task", "{out}"};
+        set.outcome = refused;
+        set.err = {"hybridsim-batch: --set l2=1e-17: " + heldAsZero};
+        rows.push_back(set);
+    }
+
     // values taken as they are
     add(bothPrograms("SettingErrorMinus5mm", FileKind::text, taskWith(sineTask, 17, "-0.005"), accepted,
                      {format(msg::reportSetError, -5.0)}));
@@ -278,6 +324,19 @@ std::vector<Row> taskFileRows()
                      {format(msg::reportSetError, 150.0)}));
     add(bothPrograms("ContactForceZero", FileKind::text, taskWith(sineTask, 18, "0"), accepted,
                      {format(msg::reportForce, 0.0)}));
+    // values taken as typed whose runs overflow: from which sample and why
+    add(blowUpRows("ForceLoopTooFastForTheStep", taskWith(sineTask, 9, "1e5"),
+                   blowUp(1, "法線力制御系 (fn2=100000[Hz]) が速すぎて，積分の刻み h=0.0004[s] では"
+                             "数値積分が発散します．この計算の刻み（最長 0.004[s]）で安定なのは fn2 が約 222[Hz] までです．")));
+    add(blowUpRows("PositionLoopTooFastForTheStep", taskWith(sineTask, 7, "1e5"),
+                   blowUp(1, "接線位置制御系 (fn1=100000[Hz]) が速すぎて")));
+    add(blowUpRows("SineSteeperThanNumbersGo", taskWith(sineTask, 15, "1e200"),
+                   blowUp(0, "振幅 A=1e+200[m] が波長 L=0.6[m] に比べて大きすぎて")));
+    std::vector<std::string> stiffer = sineTask;
+    stiffer[3] = stiffer[4] = "1e200";
+    add(blowUpRows("SpringsStifferThanNumbersGo", taskText(stiffer),
+                   blowUp(0, "ハンドのばね定数 KH1=1e+200, KH2=1e+200[N/m] が大きすぎて")));
+
     // a circle robot b cannot reach anywhere: the run goes on with
     // not-a-number samples, the first point and the count are reported
     {
@@ -335,10 +394,13 @@ std::vector<Row> typedNumberRows()
         const std::string id = v.id;
         const double x = std::strtod(v.text, nullptr);
         const std::string t = v.text;
+        // the runs that overflow say from where and why; the others show a report
+        const std::string report = msg::reportTitle;
         // KH1
         if (v.finite && v.positive) {
             rows.push_back(typed("SpringConstant" + id, atSprings + "y\n" + t + " 500\nn", accepted,
-                                 {format(msg::reportSpringsN, x, 500.0)}));
+                                 {format(msg::reportSpringsN, x, 500.0),
+                                  id == "1e308" ? blowUp(1, "ハンドのばね定数 KH1=1e+308") : report}));
         } else {
             rows.push_back(typed("SpringConstant" + id, atSprings + "y\n" + t + " 500\nn", refused,
                                  {format(v.finite ? msg::notPositive : msg::notFinite, "KH1")},
@@ -347,7 +409,8 @@ std::vector<Row> typedNumberRows()
         // fn1 (with alpha1 0; system 2 as it was)
         if (v.frequencyFinite) {
             rows.push_back(typed("Frequency" + id, atGains + "y\n" + t + " 0\n20 2\nn", accepted,
-                                 {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0)}));
+                                 {format(msg::reportSystem1, twoPi * x / twoPi, 1.0, 0.0),
+                                  x < 1e-300 ? blowUp(1, "fn1=9.99989e-321[Hz], α1=0[1/s] では速度ゲイン Kv1=") : report}));
         } else {
             rows.push_back(typed("Frequency" + id, atGains + "y\n" + t + " 0\n20 2\nn", refused,
                                  {"\n!!! *fn1"}, atGains + "zn"));
@@ -355,7 +418,9 @@ std::vector<Row> typedNumberRows()
         // Fn
         if (v.finite) {
             rows.push_back(typed("ContactForce" + id, atForce + "y\n" + t + "\n", accepted,
-                                 {format(msg::reportForce, x)}));
+                                 {format(msg::reportForce, x),
+                                  std::fabs(x) == 1e308 ? blowUp(1, std::string("接触力 Fn=") + (x < 0 ? "-" : "") + "1e+308[N]")
+                                                        : report}));
         } else {
             rows.push_back(typed("ContactForce" + id, atForce + "y\n" + t + "\n", refused,
                                  {format(msg::notFinite, "Fn")}, atForce + "n"));

@@ -194,11 +194,11 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
     bool reached = false;
     for (std::size_t i = 0; i <= last; ++i) {
         bool anyNan = false;
-        for (double v : t.rows[i]) anyNan = anyNan || std::isnan(v);
+        for (double v : t.rows[i]) anyNan = anyNan || !std::isfinite(v);
         e.nanSamples += anyNan ? 1 : 0;
-        // the force figures read only the samples in reach of the robot
+        // the force figures read only the samples with a posture: every number finite
         const double force = t.at(i, "force");
-        if (!std::isnan(t.at(i, "joint1")) && !std::isnan(t.at(i, "joint2"))) {
+        if (!anyNan) {
             e.finalForce = force;
             e.finalForceErr = t.at(i, "force_err");
             if (!reached && std::fabs(force - s.Fn) <= 0.05 * s.Fn) {
@@ -240,7 +240,9 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
     bool anyInReach = false;
     bool outsideSeen = false;
     for (std::size_t i = last + 1; i-- > 0;) {
-        if (std::isnan(t.at(i, "joint1")) || std::isnan(t.at(i, "joint2"))) continue;
+        bool anyNan = false;
+        for (double v : t.rows[i]) anyNan = anyNan || !std::isfinite(v);
+        if (anyNan) continue;
         const double force = t.at(i, "force");
         const double beyond = s.Fn < 0 ? s.Fn - force : force - s.Fn;
         e.overshoot = anyInReach ? std::max(e.overshoot, beyond) : std::max(0.0, beyond);
@@ -317,6 +319,12 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
         s.lineXf = 1.4;
         s.lineYf = 0.0;
         checkSummary({studyTask("out_of_reach.dat")}, s);
+    }
+    {
+        SCOPED_TRACE("springs too stiff for the numbers: only sample 0 has a posture");
+        SimSettings s = testing::defaultSettings();
+        s.KH1 = 1e308;
+        checkSummary({"--set", "KH1=1e308"}, s);
     }
 }
 
@@ -399,8 +407,16 @@ TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
     ASSERT_EQ(text.status, exitOk);
     const std::vector<std::string> lines = testing::textLines(text.out);
     ASSERT_GE(lines.size(), 5u) << text.out;
-    EXPECT_NE(lines[1].find("none  (no sample is in reach of the robot)"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("none  (no sample has a posture)"), std::string::npos) << lines[1];
     EXPECT_NE(lines[3].find("never"), std::string::npos) << lines[3];
+
+    // a run whose numbers overflow from its first sample has no posture either
+    const testing::Outcome steep = runBatchHere({"--set", "A=1e200", "--summary", "--format", "csv"});
+    ASSERT_EQ(steep.status, exitOk) << steep.err;
+    const CsvTable u = parseCsv(steep.out);
+    EXPECT_EQ(u.at(0, "nan_samples"), 201);
+    for (const char* figure : {"final_force_N", "force_reached_t_s", "overshoot_N", "settling_t_s"})
+        EXPECT_TRUE(std::isnan(u.at(0, figure))) << figure << " = " << u.at(0, figure);
 }
 
 // Not-a-number has one spelling, "nan", wherever a number is written as

@@ -133,6 +133,18 @@ TEST(StudySweep, RefusedValuesAndNoticesStayInTheirRows)
     EXPECT_NE(rows[2].find(",notice: !!! "), std::string::npos) << rows[2];  // tf 9 alone
     EXPECT_EQ(t.at(3, "nan_samples"), testing::parseCsv(runBatchHere({"--set", "l1=0.3", "--set", "tf=9", "--summary",
                                                                        "--format", "csv"}).out).at(0, "nan_samples"));
+
+    // a run whose numbers overflow is no "ok": its notice says from where and why
+    const Outcome fast = runBatchHere({"--sweep", "fn2=20,20000", "--jobs", "2"});
+    ASSERT_EQ(fast.status, exitOk) << fast.err;
+    EXPECT_TRUE(fast.err.empty()) << fast.err;
+    const std::vector<std::string> fastRows = textLines(fast.out);
+    ASSERT_EQ(fastRows.size(), 3u) << fast.out;
+    EXPECT_EQ(fastRows[1].substr(fastRows[1].size() - 3), ",ok");
+    const Outcome single = runBatchHere({"--set", "fn2=20000", "--summary"});
+    ASSERT_EQ(testing::textLines(single.err).size(), 1u) << single.err;
+    EXPECT_NE(single.err.find("!!! サンプル 1 (t=0.04[s]) から"), std::string::npos) << single.err;
+    EXPECT_EQ(fastRows[2].substr(fastRows[2].find(",notice: ")), ",notice: " + textLines(single.err)[0]);
 }
 
 // Many tasks on two threads come out in their order, the range's values

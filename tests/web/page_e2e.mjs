@@ -540,7 +540,7 @@ for (const [origin, url] of origins) {
       // refused: the desktop's words, and nothing changes
       const kept = [await csv(), await report(), await shownReport()];
       for (const [name, value] of [['KH1', -1], ['Fn', 'ten'], ['r', 0.1], ['method', '9'], ['Fn', ''],
-                                   ['tf', '1e999'], ['speed', 2]]) {
+                                   ['tf', '1e999'], ['speed', 2], ['l2', '1e-17']]) {
         const r = await page.evaluate((n, v) => hybridsim.set(n, v), name, value);
         assert.deepEqual(r, { ok: false, message: nativeRefusal('Fn=20', `${name}=${value}`) }, `${name}=${value}`);
         assert.deepEqual([await csv(), await report(), await shownReport()], kept, `${name}=${value}`);
@@ -566,6 +566,14 @@ for (const [origin, url] of origins) {
       assert.equal((notice.match(/!!!/g) || []).length, 1, notice);
       assert.equal(await page.evaluate(() => hybridsim.set('tf', 4).ok), true);
       assert.equal(await page.$eval('#short-notice', (e) => e.hidden), true);
+      // a force loop too fast for the integration step: from which sample and why, in both languages
+      assert.equal((await page.evaluate(() => hybridsim.set('fn2', 1e5))).ok, true);
+      await until(() => !document.getElementById('fault-notice').hidden);
+      const fault = await page.$eval('#fault-notice', (e) => e.textContent);
+      assert.match(fault, /^From sample 1 \(t = 0\.04 s\) on, .* too fast for the integration step h = 0\.0004 s/);
+      assert.match(fault, /\n!!! サンプル 1 \(t=0\.04\[s\]\) から計算値が数値でなくなります：法線力制御系/);
+      assert.equal(await page.evaluate(() => hybridsim.set('fn2', 20).ok), true);
+      assert.equal(await page.$eval('#fault-notice', (e) => e.hidden), true);
       noProblems();
     });
 

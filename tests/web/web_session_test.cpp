@@ -117,7 +117,8 @@ TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
     const std::string csv20 = w.csv();
     const std::string report20 = w.report();
     for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
-             {"KH1", "-1"}, {"Fn", "ten"}, {"Ox", "1"}, {"method", "9"}, {"fn1", "1e308"}, {"speed", "2"}}) {
+             {"KH1", "-1"}, {"Fn", "ten"}, {"Ox", "1"}, {"method", "9"}, {"fn1", "1e308"}, {"speed", "2"},
+             {"l2", "1e-17"}}) {
         SimSettings probe = w.settings();
         const SettingChange r = w.set(name, value);
         EXPECT_FALSE(r.ok) << name;
@@ -256,6 +257,27 @@ TEST(WebSession, NoticeOfAPositioningTimeLongerThanTheRun)
     EXPECT_NE(w.runTooShort().find("tf=10.000[s]"), std::string::npos) << w.runTooShort();
     ASSERT_TRUE(w.set("tf", "4").ok);
     EXPECT_EQ(w.runTooShort(), "");
+}
+
+// A run whose numbers overflow: the page's English line, then the console's
+// Japanese one; the next run that stays finite clears it.
+TEST(WebSession, NoticeOfARunThatBlowsUp)
+{
+    WebSession w;
+    EXPECT_EQ(w.runFault(), "");
+    ASSERT_TRUE(w.set("fn2", "1e5").ok);
+    const std::string& n = w.runFault();
+    ASSERT_EQ(std::count(n.begin(), n.end(), '\n'), 1) << n;
+    EXPECT_EQ(n.rfind("From sample 1 (t = 0.04 s) on, the run's numbers are not numbers: the normal force loop "
+                      "(fn2 = 100000 Hz) is too fast for the integration step h = 0.0004 s",
+                      0),
+              0u)
+        << n;
+    EXPECT_NE(n.find("stays stable up to about fn2 = 222 Hz.\n!!! サンプル 1 (t=0.04[s]) から"), std::string::npos)
+        << n;
+    EXPECT_EQ(w.unreachable(), 0);
+    ASSERT_TRUE(w.set("fn2", "20").ok);
+    EXPECT_EQ(w.runFault(), "");
 }
 
 }  // namespace
