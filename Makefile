@@ -39,7 +39,7 @@ serve-web: web
 	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
 
 # Every test in the ordinary build, then the browser edition in headless
-# Chromium (it compares the page with programs of the ordinary build, and
+# Chromium and Firefox ESR (it compares the page with programs of the ordinary build, and
 # fails in a minute rather than after the sanitizer stage), then the whole
 # suite again under the sanitizers, then the fuzz targets
 # (docs/reliability.md; FUZZ_SECONDS sets how long each target runs).

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those missing.
-# The browser edition needs emscripten to build, chromium, nodejs and npm to
-# test (the test's own npm packages come from tests/web/package-lock.json).
+# The browser edition needs emscripten to build, chromium, firefox-esr, nodejs
+# and npm to test (the test's own npm packages come from
+# tests/web/package-lock.json).
 set -eu
 
 packages="
@@ -30,6 +31,7 @@ libclang-rt-14-dev
 emscripten
 nodejs
 chromium
+firefox-esr
 fonts-liberation
 "
 

@@ -2,11 +2,11 @@
 # The stages of `make test` after the ordinary build and its tests:
 #
 #   scripts/test-stages.sh web    the browser edition: the Emscripten build of
-#                                 the page, then the page in Debian's Chromium,
-#                                 headless, from file:// and from a server on
-#                                 127.0.0.1, against hybridsim-batch, the
-#                                 shape dump and the task writer of the
-#                                 ordinary build
+#                                 the page, then the page in Debian's Chromium
+#                                 and Firefox ESR, headless, from file:// and
+#                                 from a server on 127.0.0.1, against
+#                                 hybridsim-batch, the shape dump and the task
+#                                 writer of the ordinary build
 #   scripts/test-stages.sh web-deps   only the test's npm packages, from
 #                                 tests/web/package-lock.json (npm ci)
 #   scripts/test-stages.sh asan   the whole test suite again in a build with
@@ -148,7 +148,7 @@ web_stage() {
     emcmake cmake -S web -B "$WEB_BUILD/cmake" >/dev/null
     cmake --build "$WEB_BUILD/cmake" -j "$JOBS"
 
-    say "the page in headless Chromium, against the ordinary build ($BUILD)"
+    say "the page in headless Chromium and Firefox ESR, against the ordinary build ($BUILD)"
     cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump web_task_text
     web_deps
     status=0

@@ -6,6 +6,7 @@
 #include <emscripten/emscripten.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "web/settings_panel.h"
@@ -84,6 +85,15 @@ EMSCRIPTEN_KEEPALIVE const char* hs_panel_values()
 {
     return handOut(hybridsim::settingsPanelValues(session->settings()));
 }
+// The setting `name` (`nameSize` bytes) as a task file holds it: 1 and the
+// text (hs_message), or 0 when no setting of that name is in force.
+EMSCRIPTEN_KEEPALIVE int hs_get(const char* name, int nameSize)
+{
+    const std::optional<std::string> v =
+        session->settingText(std::string(name, static_cast<std::size_t>(nameSize < 0 ? 0 : nameSize)));
+    handOut(v ? *v : "");
+    return v ? 1 : 0;
+}
 // the task as a robot data file
 EMSCRIPTEN_KEEPALIVE const char* hs_task_text() { return handOut(session->taskText()); }
 
@@ -100,7 +110,7 @@ EMSCRIPTEN_KEEPALIVE const char* hs_run_fault() { return handOut(session->runFau
 EMSCRIPTEN_KEEPALIVE int hs_frame() { return session->frame(); }
 EMSCRIPTEN_KEEPALIVE int hs_last_frame() { return session->lastFrame(); }
 EMSCRIPTEN_KEEPALIVE int hs_set_frame(int frame) { return session->setFrame(frame); }
-// time of a sample [s]
+// the recorded time of a sample [s]; not a number outside 0..nsteps
 EMSCRIPTEN_KEEPALIVE double hs_time(int frame) { return session->time(frame); }
 
 // Playback: `nowMs` is the page's clock [ms] (performance.now, or a display

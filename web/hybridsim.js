@@ -14,16 +14,65 @@
 // run (with its cause: 'start', 'file' or 'setting'), of a new frame and of
 // playing, pausing or a new speed; the page redraws its canvas and panels
 // from them.
+//
+// A call given an argument of the wrong kind throws a TypeError that names
+// the call and what it takes, before it changes anything.
 (function (global) {
   'use strict';
 
   let core = null;
-  const listeners = { run: [], frame: [], playback: [] };
+  const listeners = new Map([['run', []], ['frame', []], ['playback', []]]);
+
+  // An error a listener threw goes to the browser's console as an uncaught
+  // one would; the other listeners, the page's own among them, still hear.
+  const reportError = typeof global.reportError === 'function'
+    ? (e) => global.reportError(e)
+    : (e) => setTimeout(() => { throw e; });
 
   // `cause` tells a 'run' listener where the run came from: 'start',
   // 'file' (a task file) or 'setting' (one setting by name)
   function emit(event, cause) {
-    for (const fn of listeners[event]) fn(cause);
+    for (const fn of listeners.get(event).slice()) {
+      try {
+        fn(cause);
+      } catch (e) {
+        reportError(e);
+      }
+    }
+  }
+
+  // --- arguments ---
+  // a value as an error message names it
+  function shown(v) {
+    if (typeof v === 'string') return JSON.stringify(v.length > 40 ? v.slice(0, 40) + '…' : v);
+    if (typeof v === 'function') return 'a function';
+    if (typeof v === 'bigint') return v + 'n';
+    if (v === null || typeof v !== 'object') return String(v);
+    return Array.isArray(v) ? 'an array' : 'an object (' + Object.prototype.toString.call(v).slice(8, -1) + ')';
+  }
+  function wrong(call, takes, value) {
+    return new TypeError(`hybridsim.${call}: expected ${takes}, not ${shown(value)}`);
+  }
+  // a number that is not NaN (infinities are places too: beyond either end)
+  function number(call, what, v) {
+    if (typeof v !== 'number' || Number.isNaN(v)) throw wrong(call, what, v);
+    return v;
+  }
+  function string(call, what, v) {
+    if (typeof v !== 'string') throw wrong(call, what, v);
+    return v;
+  }
+  // a value as a task file has it: a number or its text
+  function value(call, v) {
+    if (typeof v !== 'number' && typeof v !== 'string') throw wrong(call, 'a number or a text', v);
+    return v;
+  }
+  // the bytes of a Uint8Array, any other typed array or DataView, or an ArrayBuffer
+  function bytesOf(call, v) {
+    if (ArrayBuffer.isView(v)) return new Uint8Array(v.buffer, v.byteOffset, v.byteLength);
+    const kind = Object.prototype.toString.call(v);
+    if (kind === '[object ArrayBuffer]' || kind === '[object SharedArrayBuffer]') return new Uint8Array(v);
+    throw wrong(call, "a file's bytes (a Uint8Array or an ArrayBuffer)", v);
   }
 
   function need() {
@@ -48,7 +97,7 @@
   // the answer when the memory cannot hold them.
   function withBytes(texts, fn, tooLarge) {
     const c = need();
-    const encoded = texts.map((t) => (t instanceof Uint8Array ? t : new TextEncoder().encode(String(t))));
+    const encoded = texts.map((t) => (t instanceof Uint8Array ? t : new TextEncoder().encode(t)));
     const at = encoded.map((b) => c._malloc(b.length + 1));
     try {
       if (at.some((p) => !p)) return tooLarge(encoded);
@@ -64,11 +113,10 @@
     return Object.is(value, -0) ? '-0' : String(value);
   }
 
-  // The bytes of a task file, named `name` in messages: the desktop's reader
-  // takes the whole file or nothing.
-  function loadBytes(bytes, name) {
+  // The bytes of a task file (a Uint8Array), named `label` in messages:
+  // the desktop's reader takes the whole file or nothing.
+  function loadBytes(bytes, label) {
     const c = need();
-    const label = String(name);
     const r = withBytes([bytes, label + '\0'], (data, size, labelAt) => {
       const ok = c._hs_load(data, size, labelAt) === 1;
       return { ok, message: message(c) };
@@ -136,7 +184,7 @@
     emit('playback');
   }
 
-  const steps = { left: 0, right: 1, home: 2, end: 3 };
+  const steps = new Map([['left', 0], ['right', 1], ['home', 2], ['end', 3]]);
 
   const api = {
     // settles when the core has computed the default task
@@ -144,21 +192,37 @@
 
     // Reads a task file given as text (UTF-8); `name` names it in messages.
     loadTask(taskText, name = 'task.dat') {
-      return loadBytes(new TextEncoder().encode(String(taskText)), name);
+      string('loadTask', "a task file's text", taskText);
+      string('loadTask', 'a file name', name);
+      return loadBytes(new TextEncoder().encode(taskText), name);
     },
-    // The same for the raw bytes of a file (a Uint8Array).
-    loadBytes(bytes, name) {
-      return loadBytes(bytes, name);
+    // The same for the raw bytes of a file (a Uint8Array, another typed
+    // array or an ArrayBuffer).
+    loadBytes(bytes, name = 'task.dat') {
+      const data = bytesOf('loadBytes', bytes);
+      string('loadBytes', 'a file name', name);
+      return loadBytes(data, name);
     },
 
     // One setting by the name --set uses ('Fn', 'KH1', 'method', 'x0', ...),
     // its value a number or a text as a task file has it.
-    set(name, value) {
-      return change([String(name), asText(value)], (c, n, nn, v, vn) => c._hs_set(n, nn, v, vn));
+    set(name, v) {
+      string('set', "a setting's name", name);
+      value('set', v);
+      return change([name, asText(v)], (c, n, nn, t, tn) => c._hs_set(n, nn, t, tn));
     },
     // The setting error in millimetres, as the console dialogue asks for it.
-    setSetErrorMm(value) {
-      return change([asText(value)], (c, v, vn) => c._hs_set_seterror_mm(v, vn));
+    setSetErrorMm(v) {
+      value('setSetErrorMm', v);
+      return change([asText(v)], (c, t, tn) => c._hs_set_seterror_mm(t, tn));
+    },
+    // The setting `name` in force as a task file holds it: a selector's key,
+    // a number with 17 significant digits (set(name, get(name)) changes
+    // nothing); null when no setting of that name is in force.
+    get(name) {
+      string('get', "a setting's name", name);
+      const c = need();
+      return withBytes([name], (n, nn) => (c._hs_get(n, nn) === 1 ? message(c) : null), () => null);
     },
     // the task as a robot data file, as the desktop's writer writes it
     taskText() {
@@ -197,20 +261,22 @@
     get frame() {
       return need()._hs_frame();
     },
-    set frame(value) {
+    set frame(v) {
       const c = need();
-      const v = Math.trunc(Number(value));
-      if (!Number.isFinite(v)) return;
-      c._hs_set_frame(Math.max(-1, Math.min(v, c._hs_last_frame() + 1)));
+      const f = Math.trunc(number('frame', 'a sample number', v));
+      c._hs_set_frame(Math.max(-1, Math.min(f, c._hs_last_frame() + 1)));
       paused();
     },
     get lastFrame() {
       return need()._hs_last_frame();
     },
-    // time of sample `frame` (the current one by default) [s]
+    // the recorded time of sample `frame` (the current one by default) [s]
     time(frame) {
       const c = need();
-      return c._hs_time(frame === undefined ? c._hs_frame() : frame);
+      if (frame === undefined) return c._hs_time(c._hs_frame());
+      const last = c._hs_last_frame();
+      if (!Number.isInteger(frame) || frame < 0 || frame > last) throw wrong('time', `a sample 0..${last}`, frame);
+      return c._hs_time(frame);
     },
 
     // --- playback, as the window's keys ---
@@ -248,16 +314,17 @@
     },
     // 'left', 'right' one sample back or on, 'home', 'end' the first or last; pauses
     step(where) {
-      if (!(where in steps)) throw new Error("hybridsim.step: 'left', 'right', 'home' or 'end'");
-      need()._hs_step(steps[where]);
+      if (!steps.has(where)) throw wrong('step', "'left', 'right', 'home' or 'end'", where);
+      need()._hs_step(steps.get(where));
       paused();
     },
     // the window's 's', '0' (a step, a jump: they pause), 'w', 'W' (zoom);
     // false for another key
     key(k) {
+      string('key', 'a key as a text', k);
       const c = need();
       const was = c._hs_playing();
-      if (typeof k !== 'string' || k.length !== 1 || !c._hs_view_key(k.charCodeAt(0))) return false;
+      if (k.length !== 1 || !c._hs_view_key(k.charCodeAt(0))) return false;
       if (was && !c._hs_playing()) paused();
       else emit('frame');
       return true;
@@ -266,16 +333,18 @@
     // y up): a press inside a graph and each drag until the release jump
     // to the sample under it and pause.  inGraph says whether a point is in one.
     scrubPress(x, y) {
-      if (need()._hs_scrub_press(Number(x), Number(y))) paused();
+      const at = [number('scrubPress', 'x in window units', x), number('scrubPress', 'y in window units', y)];
+      if (need()._hs_scrub_press(...at)) paused();
     },
     scrubDrag(x) {
-      if (need()._hs_scrub_drag(Number(x))) paused();
+      if (need()._hs_scrub_drag(number('scrubDrag', 'x in window units', x))) paused();
     },
     scrubRelease() {
       need()._hs_scrub_release();
     },
     inGraph(x, y) {
-      return need()._hs_in_graph(Number(x), Number(y)) === 1;
+      const at = [number('inGraph', 'x in window units', x), number('inGraph', 'y in window units', y)];
+      return need()._hs_in_graph(...at) === 1;
     },
 
     // the current frame's shapes and texts in painter's order
@@ -285,13 +354,18 @@
     },
     // draws the current frame on a 2D context, a square of `size` pixels
     draw(ctx, size) {
+      if (ctx === null || typeof ctx !== 'object' || typeof ctx.fillRect !== 'function')
+        throw wrong('draw', 'a 2D canvas context', ctx);
+      if (typeof size !== 'number' || !(size > 0) || !Number.isFinite(size))
+        throw wrong('draw', 'a size in pixels greater than 0', size);
       const p = picture();
       HybridsimShapeView.draw(ctx, size, p.data, p.count, p.bytes);
     },
 
     on(event, fn) {
-      if (!listeners[event]) throw new Error('hybridsim.on: no event ' + event);
-      listeners[event].push(fn);
+      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame' or 'playback'", event);
+      if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
+      listeners.get(event).push(fn);
     },
   };
 

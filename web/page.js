@@ -70,20 +70,31 @@
     if (summaryInView && summaryStale && ready) showSummaryLater();
   }).observe(summary);
 
+  // a notice: a line of the page's, then the console's own lines (Japanese)
+  function showNotice(box, line, consoleLines) {
+    box.hidden = consoleLines === '';
+    if (consoleLines === '') {
+      box.textContent = '';
+      return;
+    }
+    const words = document.createElement('span');
+    words.lang = 'ja';
+    words.textContent = consoleLines.trim();
+    box.replaceChildren(line + '\n', words);
+  }
+
   function showRun() {
     $('report').textContent = sim.report();
     showSummaryLater();
     const n = sim.notice();
-    notice.hidden = n.count === 0;
-    notice.textContent = n.count === 0 ? '' :
-      'Robot b cannot reach ' + n.count + (n.count === 1 ? ' point' : ' points') +
-      ' of this run; their samples hold not-a-number.\n' + n.text.trim();
-    shortNotice.hidden = n.runTooShort === '';
-    shortNotice.textContent = n.runTooShort === '' ? '' :
-      'The positioning time is longer than the run: only part of the contour is traced.\n' +
-      n.runTooShort.trim();
-    faultNotice.hidden = n.runFault === '';
-    faultNotice.textContent = n.runFault;
+    showNotice(notice, 'Robot b cannot reach ' + n.count + (n.count === 1 ? ' point' : ' points') +
+      ' of this run; their samples hold not-a-number.', n.count === 0 ? '' : n.text);
+    showNotice(shortNotice, 'The positioning time is longer than the run: only part of the contour is traced.',
+      n.runTooShort);
+    // a run that blew up: its English line, then the console's
+    const fault = n.runFault.indexOf('\n');
+    showNotice(faultNotice, fault < 0 ? n.runFault : n.runFault.slice(0, fault),
+      fault < 0 ? '' : n.runFault.slice(fault + 1));
     redraw();
     // the new run's picture is on the canvas (docs/performance.md measures to here)
     performance.clearMarks('hybridsim-run-drawn');
@@ -97,19 +108,28 @@
   }
 
   // --- task files ---
+  // The file chosen last is the one read: a file still being read when
+  // another is chosen is dropped when its bytes arrive.
+  let chosen = 0;
   function openFile(file) {
     if (!ready || !file) return;
+    const mine = ++chosen;
     file.arrayBuffer().then((buffer) => {
-      const r = sim.loadBytes(new Uint8Array(buffer), file.name);
+      if (mine !== chosen) return;
+      const r = sim.loadBytes(buffer, file.name);
       if (r.ok) {
         taskName = file.name.replace(/\.[^.]*$/, '') || 'task';
         say('Read ' + file.name + '.', false);
       } else {
         say(r.message, true);  // the previous run stays on screen
       }
-    }, (e) => say(file.name + ': cannot read: ' + e.message, true));
+    }, (e) => {
+      if (mine === chosen) say(file.name + ': cannot read: ' + e.message, true);
+    });
   }
 
+  // the button opens the browser's file picker (the input itself is hidden)
+  $('open-task').addEventListener('click', () => $('task-file').click());
   $('task-file').addEventListener('change', (e) => {
     openFile(e.target.files[0]);
     e.target.value = '';  // the same file can be read again
@@ -135,7 +155,15 @@
     e.preventDefault();
     dragDepth = 0;
     dropHint.hidden = true;
-    openFile(e.dataTransfer.files[0]);
+    const files = e.dataTransfer.files;
+    if (files.length === 1) {
+      openFile(files[0]);
+    } else {
+      // none is read, and a file still being read is dropped too
+      ++chosen;
+      say(files.length === 0 ? 'Nothing to read was dropped: drop one task file.'
+        : files.length + ' files were dropped and none was read: drop one task file at a time.', true);
+    }
   });
 
   // --- downloads ---

@@ -6,6 +6,9 @@
 //   Space  play / pause          Left, Right  one sample back, on (pause)
 //   Home, End  first, last       -, + (=)     half, twice the speed
 //   s, 0   one sample on, first  w, W         zoom the robot out, in
+//
+// The keys work wherever the focus is but in a text field or a list, and
+// Space and Enter on a focused button press that button.
 (function (global) {
   'use strict';
 
@@ -32,9 +35,13 @@
     });
 
     // --- keys, wherever the focus is but in a text field or a list ---
-    const typingIn = (t) => t instanceof Element && t.closest('input:not([type=range]), select, textarea');
+    // whether the focused control takes `key` itself: a text field or a
+    // list every key, a button (or a link) Space and Enter
+    const takes = (t, key) => t instanceof Element &&
+      (t.closest('input:not([type=range]), select, textarea, [contenteditable]') !== null ||
+       ((key === ' ' || key === 'Enter') && t.closest('button, a[href], summary, [role=button]') !== null));
     document.addEventListener('keydown', (e) => {
-      if (e.ctrlKey || e.metaKey || e.altKey || typingIn(e.target)) return;
+      if (e.ctrlKey || e.metaKey || e.altKey || takes(e.target, e.key)) return;
       switch (e.key) {
       case ' ':
         if (!e.repeat) sim.toggle();
@@ -57,12 +64,8 @@
       default:
         return;
       }
-      // no scrolling, no slider step, no button pressed by the same key
+      // no scrolling, no slider step by the same key
       e.preventDefault();
-    });
-    // a focused button clicks on the release of Space: the key was taken
-    document.addEventListener('keyup', (e) => {
-      if (e.key === ' ' && !typingIn(e.target)) e.preventDefault();
     });
 
     // --- scrubbing in the time graphs, as with the window's left button ---
@@ -73,8 +76,9 @@
       const y = e.clientY - box.top - canvas.clientTop;
       return [(2 * x) / canvas.clientWidth - 1, 1 - (2 * y) / canvas.clientHeight];
     }
+    const laidOut = () => canvas.clientWidth > 0 && canvas.clientHeight > 0;
     canvas.addEventListener('pointerdown', (e) => {
-      if (e.button !== 0 || !e.isPrimary) return;
+      if (e.button !== 0 || !e.isPrimary || !laidOut()) return;
       const [x, y] = windowPoint(e);
       sim.scrubPress(x, y);
       if (sim.inGraph(x, y)) {
@@ -83,6 +87,7 @@
       }
     });
     canvas.addEventListener('pointermove', (e) => {
+      if (!laidOut()) return;
       const [x, y] = windowPoint(e);
       if (e.buttons & 1) sim.scrubDrag(x);
       canvas.style.cursor = sim.inGraph(x, y) ? 'col-resize' : '';
@@ -91,13 +96,24 @@
     canvas.addEventListener('pointerup', release);
     canvas.addEventListener('pointercancel', release);
     canvas.addEventListener('lostpointercapture', release);
+    // On a touch screen a drag would scroll the page, and the browser would
+    // cancel the scrub after a few moves: a touch that starts in a time
+    // graph is the scrub's alone (elsewhere a drag scrolls as usual).
+    canvas.addEventListener('touchstart', (e) => {
+      if (e.touches.length !== 1 || !laidOut()) return;
+      const [x, y] = windowPoint(e.touches[0]);
+      if (sim.inGraph(x, y)) e.preventDefault();
+    }, { passive: false });
 
     // --- the readout ---
     function showFrame() {
       const f = sim.frame;
       slider.max = String(sim.lastFrame);
       slider.value = String(f);
-      readout.textContent = 'sample ' + f + ' / ' + sim.lastFrame + ', t = ' + sim.time(f).toFixed(2) + ' s';
+      const t = sim.time(f).toFixed(2);
+      readout.textContent = 'sample ' + f + ' / ' + sim.lastFrame + ', t = ' + t + ' s';
+      // what a screen reader says for the slider: the time, not the bare number
+      slider.setAttribute('aria-valuetext', 'sample ' + f + ' of ' + sim.lastFrame + ', t = ' + t + ' s');
     }
     function showPlayback() {
       const playing = sim.playing;

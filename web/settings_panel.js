@@ -4,11 +4,14 @@
 //
 // Every change goes to the core's setTaskSetting (hybridsim.set; the setting
 // error in millimetres through hybridsim.setSetErrorMm): nothing is checked
-// here.  A value taken recomputes the run at once; a refused one keeps the
-// run, and its field keeps the text typed, marked, with the desktop's
-// message beside it, until the field is typed in again, Escape brings the
-// value in force back, the value in force changes (another method or
-// contour) or a task file is read.
+// here.  A value taken recomputes the run at once; a refused one puts the
+// field's value from before the edit back in force (hybridsim.get kept it,
+// to the bit), and its field keeps the text typed, marked, with the
+// desktop's message beside it, until the field is typed in again, Escape
+// brings the value in force back, the value in force changes (another
+// method or contour) or a task file is read.  An edit begins with the first
+// change typed into a field and ends when the field is left or Enter or
+// Escape is pressed.
 (function (global) {
   'use strict';
 
@@ -37,12 +40,16 @@
     const groups = [];  // [element, contour, [field ids]]
     // a refused field's text waits for the value that was in force then
     const refused = {};
+    // the value of a field being edited from before its edit, as hybridsim.get gives it
+    const editFrom = {};
     let values = sim.panelValues();
     let typing = null;  // the input whose change runs now
 
     const toggle = el('button', { type: 'button', id: 'language', className: 'language' });
+    const hint = el('span', { id: 'language-hint', hidden: '' });
+    toggle.setAttribute('aria-describedby', 'language-hint');
     const head = el('div', { className: 'settings-head' },
-      say(el('h2'), '諸元の変更', 'Change the settings'), toggle);
+      say(el('h2'), '諸元の変更', 'Change the settings'), toggle, hint);
     container.append(head);
 
     const show = (message, text) => {
@@ -58,7 +65,8 @@
         const select = el('select', { 'data-field': name, 'aria-label': section.en });
         for (const o of section.selector.options)
           select.append(say(el('option', { value: o.key }), o.key + ': ' + o.ja, o.key + ': ' + o.en));
-        const message = el('div', { className: 'field-message', role: 'alert' });
+        // the desktop's messages are English whatever the panel's language
+        const message = el('div', { className: 'field-message', role: 'alert', lang: 'en' });
         message.hidden = true;
         box.append(el('div', { className: 'selector' }, select), message);
         selects[name] = { select, message };
@@ -78,7 +86,7 @@
             'data-field': f.id,
           });
           const label = say(el('span', { className: 'label' }), f.ja, f.en);
-          const message = el('div', { className: 'field-message', role: 'alert' });
+          const message = el('div', { className: 'field-message', role: 'alert', lang: 'en' });
           message.hidden = true;
           const unit = el('span', { className: 'unit' }, f.unit);
           const row = el('label', { className: 'field' }, label, input, unit);
@@ -97,8 +105,11 @@
     function wire(id) {
       const f = fields[id];
       f.input.addEventListener('input', () => {
+        if (!(id in editFrom)) editFrom[id] = sim.get(f.name);
         typing = f.input;
         const r = f.millimetres ? sim.setSetErrorMm(f.input.value) : sim.set(f.name, f.input.value);
+        // refused: the task from before the edit, not the last part typed that was taken
+        if (!r.ok && editFrom[id] !== null && sim.get(f.name) !== editFrom[id]) sim.set(f.name, editFrom[id]);
         typing = null;
         if (r.ok) {
           delete refused[id];
@@ -111,8 +122,13 @@
       f.input.addEventListener('change', () => {
         if (!(id in refused) && id in values.values) f.input.value = values.values[id];
       });
+      f.input.addEventListener('blur', () => {
+        delete editFrom[id];
+      });
       f.input.addEventListener('keydown', (e) => {
+        if (e.key === 'Enter') delete editFrom[id];
         if (e.key !== 'Escape' || !(id in values.values)) return;
+        delete editFrom[id];
         delete refused[id];
         f.input.value = values.values[id];
         mark(id, '');
@@ -130,7 +146,10 @@
     // hidden; a task file replaces every value, refused ones too
     function refresh(cause) {
       values = sim.panelValues();
-      if (cause === 'file') for (const id of Object.keys(refused)) refused[id] = null;
+      if (cause === 'file') {
+        for (const id of Object.keys(refused)) refused[id] = null;
+        for (const id of Object.keys(editFrom)) delete editFrom[id];
+      }
       for (const [name, s] of Object.entries(selects)) {
         s.select.value = values[name];
         show(s.message, '');
@@ -155,8 +174,11 @@
     function applyLanguage() {
       container.lang = language;
       for (const [e, ja, en] of texts) e.textContent = language === 'ja' ? ja : en;
+      // the button names the other language in its own words
       toggle.textContent = language === 'ja' ? 'English' : '日本語';
-      toggle.setAttribute('aria-label', language === 'ja' ? 'labels in English' : 'labels in Japanese');
+      toggle.lang = language === 'ja' ? 'en' : 'ja';
+      hint.textContent = language === 'ja' ? 'the labels in English' : 'the labels in Japanese';
+      hint.lang = 'en';
     }
     toggle.addEventListener('click', () => {
       language = language === 'ja' ? 'en' : 'ja';

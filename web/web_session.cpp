@@ -1,6 +1,7 @@
 #include "web/web_session.h"
 
 #include <algorithm>
+#include <limits>
 #include <sstream>
 
 #include "console/reach_notice.h"
@@ -89,6 +90,17 @@ SettingChange WebSession::setSetErrorMm(const std::string& millimetres)
     return set("seterror", format("%.17g", mm / 1000.0));
 }
 
+std::optional<std::string> WebSession::settingText(const std::string& name) const
+{
+    for (const TaskField& f : taskFields()) {
+        if (name != f.name || !f.belongsTo(*s_)) continue;
+        const double v = f.get(*s_);
+        if (f.rule == FieldRule::selector) return std::string(1, static_cast<char>(v));
+        return format("%.17g", v);
+    }
+    return std::nullopt;
+}
+
 std::string WebSession::taskText() const
 {
     return robotDataText(*s_);
@@ -172,9 +184,9 @@ bool WebSession::viewKey(char key)
     return true;
 }
 
-double WebSession::time(int frame) const
+double WebSession::time(long frame) const
 {
-    if (frame < 0 || frame > lastFrame()) return 0.0;
+    if (frame < 0 || frame > lastFrame()) return std::numeric_limits<double>::quiet_NaN();
     return currentSeries(*run_, s_->type).time[static_cast<std::size_t>(frame)];
 }
 

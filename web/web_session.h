@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/task_setting.h"
@@ -42,6 +43,12 @@ public:
     // stored as mm / 1000 metres; a refusal names the value as typed and the
     // unit [mm].
     SettingChange setSetErrorMm(const std::string& millimetres);
+
+    // The setting `name` (as --set names it) as a task file holds it: a
+    // selector its key, a number with 17 significant digits, which set()
+    // takes back to the same value bit for bit; none when no setting of
+    // that name belongs to the robot and contour in force.
+    std::optional<std::string> settingText(const std::string& name) const;
 
     // the task as a robot data file, as the window's 'x' and --write-task write it
     std::string taskText() const;
@@ -96,8 +103,9 @@ public:
     bool scrubDrag(double x) { return scrub_.dragAt(playback_, *s_, x); }
     void scrubRelease() { scrub_.release(); }
     bool inGraph(double x, double y) const { return inTimeGraph(*s_, x, y); }
-    // time of a sample [s]
-    double time(int frame) const;
+    // The recorded time of sample `frame` (0..nsteps) [s]; not a number
+    // for a frame outside the run, which has no sample.
+    double time(long frame) const;
 
     // The picture of the current frame, recorded anew.
     const ShapeBuffer& draw();

@@ -1,6 +1,7 @@
-// Debian's Chromium, headless, driven by the pinned puppeteer-core, and a
-// static server on 127.0.0.1 for the built page: what the browser tests and
-// the benchmark share.
+// Debian's Chromium and Firefox ESR, headless, driven by the pinned
+// puppeteer-core (Chromium over its DevTools protocol, Firefox over WebDriver
+// BiDi), and a static server on 127.0.0.1 for the built page: what the
+// browser tests and the benchmark share.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -18,6 +19,7 @@ export function pathOption(name, fallback) {
 }
 
 export const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
+export const firefoxPath = process.env.FIREFOX || '/usr/bin/firefox-esr';
 
 // flags that keep Chromium off the network this machine does not have
 const chromiumArgs = [
@@ -31,21 +33,52 @@ const chromiumArgs = [
   '--disable-dev-shm-usage',
 ];
 
-// Starts Chromium with a new empty profile; close() ends it and removes the profile.
-export async function launchBrowser() {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-chromium-'));
-  const browser = await puppeteer.launch({
-    executablePath: chromiumPath,
-    headless: true,
-    userDataDir: profile,
-    args: chromiumArgs,
-    timeout: 60000,
-  });
+// what keeps Firefox off the network (puppeteer's own preferences do the most)
+const firefoxPrefs = {
+  'network.captive-portal-service.enabled': false,
+  'network.connectivity-service.enabled': false,
+  'browser.safebrowsing.update.enabled': false,
+  'extensions.getAddons.cache.enabled': false,
+  'media.gmp-manager.url': '',
+};
+
+// Starts `kind` ('chromium' or 'firefox') with a new empty profile;
+// close() ends it and removes the profile.  `downloads`, for Firefox: the
+// folder where its downloads go (WebDriver BiDi sets it per browser context,
+// in `context`, where the pages are to be opened).
+export async function launchBrowser(kind = 'chromium') {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), `hybridsim-${kind}-`));
+  const browser = kind === 'firefox'
+    ? await puppeteer.launch({
+      browser: 'firefox',
+      executablePath: firefoxPath,
+      headless: true,
+      userDataDir: profile,
+      extraPrefsFirefox: firefoxPrefs,
+      timeout: 60000,
+    })
+    : await puppeteer.launch({
+      executablePath: chromiumPath,
+      headless: true,
+      userDataDir: profile,
+      args: chromiumArgs,
+      timeout: 60000,
+    });
+  let context = browser.defaultBrowserContext();
+  let downloads = null;
+  if (kind === 'firefox') {
+    downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-firefox-downloads-'));
+    context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: downloads } });
+  }
   return {
+    kind,
     browser,
+    context,
+    downloads,
     async close() {
       await browser.close();
       fs.rmSync(profile, { recursive: true, force: true });
+      if (downloads) fs.rmSync(downloads, { recursive: true, force: true });
     },
   };
 }
@@ -81,11 +114,12 @@ export function serveFolder(dir) {
   });
 }
 
-// A new page whose console errors, page errors, failed requests and dialogs
-// are collected in `problems`; `pixelRatio` is the screen's devicePixelRatio;
-// `beforeLoad`, if given, runs in the page before its own scripts.
-export async function openPage(browser, url, problems, timeout = 30000, pixelRatio = 1, beforeLoad = null) {
-  const page = await browser.newPage();
+// A new page in `context` (a browser or one of its contexts) whose console
+// errors, page errors, failed requests and dialogs are collected in
+// `problems`; `pixelRatio` is the screen's devicePixelRatio; `beforeLoad`,
+// if given, runs in the page before its own scripts.
+export async function openPage(context, url, problems, timeout = 30000, pixelRatio = 1, beforeLoad = null) {
+  const page = await context.newPage();
   if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   page.on('console', (m) => {
     if (m.type() === 'error') problems.push(`console error: ${m.text()}`);

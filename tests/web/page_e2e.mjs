@@ -1,10 +1,14 @@
-// The built page in Debian's Chromium, headless, from file:// and from a
-// local HTTP server: the same numbers, texts and shapes as the desktop
-// program, task files taken whole or refused with the desktop's message,
-// settings by name and in the panel, playback by keys, buttons and the
-// time graphs, the notices, saving the task, the downloads, and a fuzz run
-// of random input; and no console error, page error, failed request or
-// dialog on the way.
+// The built page in Debian's Chromium and Firefox ESR, headless, from
+// file:// and from a local HTTP server: the same numbers, texts and shapes
+// as the desktop program (and the same CSV in both browsers, byte for
+// byte), task files taken whole or refused with the desktop's message, the
+// last one chosen read, settings by name and in the panel (a refused entry
+// leaving the value from before its edit in force), the scripting
+// interface's refusal of wrong arguments, playback by keys, buttons, the
+// time graphs and a touch screen, the keyboard, accessibility by axe-core's
+// rules, the notices, saving the task, the downloads, and a fuzz run of
+// random input; and no console error, page error, failed request or dialog
+// on the way.
 //
 //   node tests/web/page_e2e.mjs --site build-web/site --batch build/app/hybridsim-batch \
 //       --dump build/tests/web/web_shape_dump --task-text build/tests/web/web_task_text
@@ -18,6 +22,8 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+
+import { KnownDevices } from 'puppeteer-core';
 
 import { launchBrowser, openPage, pathOption, root, serveFolder } from './browser.mjs';
 
@@ -80,11 +86,15 @@ function nativeShapes(frame, file) {
 
 // --- downloads ---
 
-// Runs `start`, which makes the page download `count` files, into a new
-// folder, and returns the folder once the browser has reported every one of
-// them complete (its download events: a file is there whole, under its
-// name), within the deadline.  The caller removes the folder.
-async function downloads(page, count, start) {
+// Runs `start`, which makes the page download the files `names`, into a new
+// folder, and returns the folder once the browser has finished every one of
+// them, within the deadline.  The caller removes the folder.  Chromium
+// reports each download complete (a file is there whole, under its name);
+// Firefox writes a file to NAME.part and renames it to NAME when it is
+// whole, in the folder of its browser context (browser.downloads).
+async function downloads(browser, page, names, start) {
+  if (browser.kind === 'firefox') return firefoxDownloads(browser.downloads, names, start);
+  const count = names.length;
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
   const cdp = await page.createCDPSession();
   try {
@@ -109,6 +119,24 @@ async function downloads(page, count, start) {
   } finally {
     await cdp.detach();
   }
+}
+
+async function firefoxDownloads(into, names, start) {
+  for (const f of fs.readdirSync(into)) fs.rmSync(path.join(into, f), { force: true });
+  await start();
+  const whole = () => {
+    const there = fs.readdirSync(into);
+    return !there.some((f) => f.endsWith('.part')) &&
+      names.every((n) => there.includes(n) && fs.statSync(path.join(into, n)).size > 0);
+  };
+  const until = Date.now() + deadline;
+  while (!whole()) {
+    if (Date.now() > until) throw new Error(`downloads not finished: ${fs.readdirSync(into)}`);
+    await new Promise((done) => setTimeout(done, 20));
+  }
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
+  for (const n of names) fs.copyFileSync(path.join(into, n), path.join(folder, n));
+  return folder;
 }
 
 // --- comparisons ---
@@ -241,7 +269,7 @@ async function fuzz(page, problems) {
       if (r < 0.4) {
         const key = rand.pick(fuzzKeys);
         what = `key ${JSON.stringify(key)}`;
-        await page.keyboard.press(key === ' ' ? 'Space' : key);
+        await page.keyboard.press(key);
       } else if (r < 0.5) {
         const button = rand.pick(fuzzButtons);
         what = `click ${button}`;
@@ -313,34 +341,64 @@ async function fuzz(page, problems) {
   if (problems.length) fail(fuzzSteps, problems.join('; '));
 }
 
-// --- the page, from both origins ---
+// --- the page, from both origins, in Chromium and Firefox ---
+//
+// Chromium runs every test from file://, and from the server those of
+// loading, runs, files, downloads, settings and playback (the tests that
+// cannot depend on the origin, such as the scripting interface's arguments,
+// the keyboard and accessibility, run from file:// only).  Firefox runs
+// every test from file:// but the fuzz run and the touch screen (its phone
+// emulation is Chromium's).  And the CSVs that both browsers computed are
+// the same, byte for byte.  HYBRIDSIM_BROWSERS=chromium (or firefox) runs
+// one browser.
 
-let chromium;
+const browserKinds = (process.env.HYBRIDSIM_BROWSERS || 'chromium,firefox').split(',');
+const launched = {};
 let server;
 before(async () => {
   assert.ok(fs.existsSync(path.join(site, 'index.html')), `no page in ${site}: make web`);
-  chromium = await launchBrowser();
+  await Promise.all(browserKinds.map(async (kind) => {
+    launched[kind] = await launchBrowser(kind);
+  }));
   server = await serveFolder(site);
 });
 after(async () => {
-  if (chromium) await chromium.close();
+  for (const b of Object.values(launched)) await b.close();
   if (server) await server.close();
 });
 
-const origins = [
-  ['file://', () => pathToFileURL(path.join(site, 'index.html')).href],
-  ['http://127.0.0.1', () => server.url],
-];
+const fileUrl = () => pathToFileURL(path.join(site, 'index.html')).href;
+const runs = [
+  ['chromium', 'file://', fileUrl],
+  ['chromium', 'http://127.0.0.1', () => server.url],
+  ['firefox', 'file://', fileUrl],
+].filter(([kind]) => browserKinds.includes(kind));
 
-for (const [origin, url] of origins) {
-  describe(`page from ${origin}`, () => {
+// the CSVs each browser computed, by what they are of: kind -> label -> CSV
+// (each browser's first of a label)
+const csvSeen = { chromium: new Map(), firefox: new Map() };
+
+// The pages of one browser, one origin after the other.
+function pageTests(kind, origin, url) {
+  describe(`${kind}: page from ${origin}`, { concurrency: 1 }, () => {
     let page;
     let problems;
+    const chromium = kind === 'chromium';
     // a fresh page for each test, whose problems fail it
     const fresh = async (pixelRatio = 1, beforeLoad = null) => {
       if (page) await page.close();
       problems = [];
-      page = await openPage(chromium.browser, url(), problems, deadline, pixelRatio, beforeLoad);
+      page = await openPage(launched[kind].context, url(), problems, deadline, pixelRatio, beforeLoad);
+    };
+    // the page's CSV, kept under `label` for the comparison of the browsers
+    const seenCsv = async (label) => {
+      const text = await page.evaluate(() => hybridsim.csv());
+      if (!csvSeen[kind].has(label)) csvSeen[kind].set(label, text);
+      return text;
+    };
+    // a test of what does not depend on where the page came from: from file:// only
+    const once = (name, fn) => {
+      if (origin === 'file://') test(name, fn);
     };
     const noProblems = () => assert.deepEqual(problems, [], 'console, page, request or dialog trouble');
     const loadTask = (file) =>
@@ -351,8 +409,10 @@ for (const [origin, url] of origins) {
     // (polled by a timer: polling on display frames would ask for them itself)
     const until = (fn, ...args) => page.waitForFunction(fn, { timeout: deadline, polling: 20 }, ...args);
     // a panel field: its text replaced by typing `text`, key by key
+    // (the text selected by the page: a triple click selects nothing in Firefox's input fields)
     const typeInto = async (id, text) => {
-      await page.click(`[data-field="${id}"]`, { clickCount: 3 });
+      await page.click(`[data-field="${id}"]`);
+      await page.$eval(`[data-field="${id}"]`, (e) => e.select());
       if (text === '') await page.keyboard.press('Backspace');
       else await page.keyboard.type(text);
     };
@@ -371,7 +431,7 @@ for (const [origin, url] of origins) {
 
     test('the default run: CSV, report and summary as hybridsim-batch gives them', async () => {
       await fresh();
-      assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut('--csv', '-'));
+      assertSameCsv(await seenCsv('the default task'), batchOut('--csv', '-'));
       assert.equal(await page.evaluate(() => hybridsim.report()), batchOut('--report'));
       assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut('--summary'));
       // the panels show the same texts, the readout frame 0
@@ -385,7 +445,7 @@ for (const [origin, url] of origins) {
       for (const file of [tasks.robotALine, tasks.robotBCircle]) {
         const r = await loadTask(file);
         assert.deepEqual(r, { ok: true, message: '' }, file);
-        assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(file, '--csv', '-'));
+        assertSameCsv(await seenCsv(path.basename(file)), batchOut(file, '--csv', '-'));
         assert.equal(await page.evaluate(() => hybridsim.report()), batchOut(file, '--report'));
         assert.equal(await page.evaluate(() => hybridsim.frame), 0);
       }
@@ -488,11 +548,272 @@ for (const [origin, url] of origins) {
       noProblems();
     });
 
+    once('files: the one chosen last is read, a big one still on its way dropped; several at once, none', async () => {
+      await fresh();
+      const message = () => page.$eval('#message', (e) => e.textContent);
+      // A big valid task (the default task, then 20 MB the reader passes
+      // over), whose bytes the test holds back until a small one has been
+      // dropped and read: the big one's arrive last and are not read.
+      await page.evaluate((big, small) => {
+        window.drop = (...files) => {
+          const data = new DataTransfer();
+          for (const f of files) data.items.add(f);
+          for (const type of ['dragenter', 'dragover', 'drop'])
+            document.body.dispatchEvent(new DragEvent(type, { dataTransfer: data, bubbles: true, cancelable: true }));
+        };
+        const file = new File([big, ' '.repeat(20 << 20)], 'big.dat');
+        let release;
+        const held = new Promise((done) => { release = done; });
+        window.releaseBig = release;
+        window.bigDelivered = false;
+        file.arrayBuffer = () => {
+          const bytes = held.then(() => File.prototype.arrayBuffer.call(file));
+          // after the page's own handler of the same bytes
+          bytes.then(() => setTimeout(() => { window.bigDelivered = true; }));
+          return bytes;
+        };
+        window.drop(file);
+        window.drop(new File([small], 'small.dat'));
+      }, fs.readFileSync(tasks.robotBCircle, 'utf8'), fs.readFileSync(tasks.robotALine, 'utf8'));
+      await until(() => document.getElementById('message').textContent === 'Read small.dat.');
+      await page.evaluate(() => window.releaseBig());
+      await until(() => window.bigDelivered);
+      assert.equal(await message(), 'Read small.dat.');
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText(tasks.robotALine));
+      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+
+      // two files at once: neither is read, and the page says to drop one
+      const kept = await page.evaluate(() => hybridsim.taskText());
+      await page.evaluate((a, b) => window.drop(new File([a], 'one.dat'), new File([b], 'two.dat')),
+                          fs.readFileSync(tasks.robotBCircle, 'utf8'), fs.readFileSync(tasks.farCircle, 'utf8'));
+      assert.equal(await message(), '2 files were dropped and none was read: drop one task file at a time.');
+      assert.equal(await page.$eval('#message', (e) => e.classList.contains('error')), true);
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), kept);
+      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+      noProblems();
+    });
+
+    once('keyboard: Tab reaches every control, Space and Enter press the focused button, the keys work unfocused', async () => {
+      await fresh();
+      const focused = () => page.evaluate(() => {
+        const e = document.activeElement;
+        return !e || e === document.body ? '' : e.id || e.dataset.field || e.tagName;
+      });
+      const stops = [];
+      for (let i = 0; i < 60; ++i) {
+        await page.keyboard.press('Tab');
+        const at = await focused();
+        if (at === '' || at === stops[0]) break;
+        stops.push(at);
+      }
+      assert.deepEqual(stops, [
+        'open-task', 'save-task', 'download-csv', 'download-png',
+        'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame',
+        'language', 'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
+        'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
+      // The last Tab left the page for the browser's own controls, and
+      // Firefox gives it no keys again: a new page for the rest.
+      await fresh();
+      // Chromium intercepts the file picker only once its browser has been
+      // told to, which is not awaited by itself: told here, long before
+      // the picker opens
+      const chooser = page.waitForFileChooser({ timeout: 4 * deadline });
+      chooser.catch(() => {});  // awaited below; an early failure is not unhandled
+      if (chromium) {
+        // the file button in the accessibility tree, named by its words
+        const names = [];
+        const walk = (n) => {
+          if (n.role === 'button') names.push(n.name);
+          (n.children || []).forEach(walk);
+        };
+        walk(await page.accessibility.snapshot());
+        assert.ok(names.includes('Open task file…'), names.join(', '));
+      }
+
+      const at = () => page.evaluate(() => [hybridsim.frame, hybridsim.playing]);
+      // a focused button takes Space and Enter; the other keys stay the page's
+      await page.focus('#forward');
+      await page.keyboard.press(' ');
+      assert.deepEqual(await at(), [1, false]);
+      await page.keyboard.press('Enter');
+      assert.deepEqual(await at(), [2, false]);
+      await page.keyboard.press('ArrowRight');
+      assert.deepEqual(await at(), [3, false]);
+      await page.focus('#play');
+      await page.keyboard.press('Enter');
+      await until(() => hybridsim.playing);
+      await page.keyboard.press(' ');
+      assert.equal((await at())[1], false, 'Space pressed Pause');
+      await page.focus('#language');
+      await page.keyboard.press(' ');
+      assert.equal(await page.$eval('#settings', (e) => e.lang), 'en');
+      await page.keyboard.press('Enter');
+      assert.equal(await page.$eval('#settings', (e) => e.lang), 'ja');
+      // nothing focused: Space plays and pauses, End, Home
+      await page.evaluate(() => document.activeElement.blur());
+      await page.keyboard.press(' ');
+      await until(() => hybridsim.playing);
+      await page.keyboard.press(' ');
+      assert.equal((await at())[1], false);
+      await page.keyboard.press('End');
+      assert.deepEqual(await at(), [200, false]);
+      // the slider's own keys move it
+      await page.focus('#frame');
+      await page.keyboard.press('Home');
+      assert.deepEqual(await at(), [0, false]);
+
+      // the file picker from the keyboard
+      await page.focus('#open-task');
+      await page.keyboard.press('Enter');
+      await (await chooser).accept([tasks.robotALine]);
+      await until(() => document.getElementById('message').textContent === 'Read robot_a_line.dat.');
+      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+      noProblems();
+    });
+
+    // the robot's picture and the time graphs: a point of window units in
+    // CSS pixels, and (as `.back`) a CSS x in window units
+    const canvasPoint = async () => {
+      const box = await page.$eval('#view', (c) => {
+        const r = c.getBoundingClientRect();
+        return [r.left + c.clientLeft, r.top + c.clientTop, c.clientWidth, c.clientHeight];
+      });
+      const css = (x, y) => [box[0] + ((x + 1) / 2) * box[2], box[1] + ((1 - y) / 2) * box[3]];
+      css.back = (px) => (2 * (px - box[0])) / box[2] - 1;
+      return css;
+    };
+    // the x of sample `frame` on the time axes, and a height within the position graph
+    const graphs = async (frame) => {
+      const shapes = await page.evaluate((f) => {
+        hybridsim.frame = f;
+        return hybridsim.shapes();
+      }, frame);
+      // the curves drawn up to the sample shown end at its x
+      const step = (s) => s.kind === 'lines' && s.vertices.length === 2 && s.vertices[0][0] > 0.3 &&
+        s.vertices[1][0] > s.vertices[0][0] && s.vertices[1][0] - s.vertices[0][0] < 0.01;
+      const ends = shapes.filter(step).map((s) => s.vertices[1][0]);
+      // the middle of the value axis where the curves start (the first of the two graphs)
+      const start = Math.min(...shapes.filter(step).map((s) => s.vertices[0][0]));
+      const axis = shapes.find((s) => s.kind === 'lines' && s.vertices[0][0] === start &&
+        s.vertices[1][0] === start && Math.abs(s.vertices[1][1] - s.vertices[0][1]) > 0.2 &&
+        Math.abs(s.vertices[1][1] - s.vertices[0][1]) < 1);
+      assert.ok(ends.length > 0 && axis, `the graphs of sample ${frame}`);
+      return [Math.max(...ends), (axis.vertices[0][1] + axis.vertices[1][1]) / 2];
+    };
+
+    if (chromium) {
+      once('a touch screen: a drag in a time graph scrubs to its end, elsewhere it scrolls; buttons of 44 px', async () => {
+        if (page) await page.close();
+        problems = [];
+        page = await launched[kind].context.newPage();
+        page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+        page.on('console', (m) => {
+          if (m.type() === 'error') problems.push(`console error: ${m.text()}`);
+        });
+        await page.emulate(KnownDevices['Pixel 5']);
+        await page.goto(url(), { waitUntil: 'load', timeout: deadline });
+        await until(() => document.body.dataset.ready === 'true');
+        assert.equal(await page.evaluate(() => matchMedia('(pointer: coarse)').matches), true);
+        const small = await page.$$eval('#playback button', (all) => all.map((b) => {
+          const r = b.getBoundingClientRect();
+          return [b.id, Math.round(r.width * 100) / 100, Math.round(r.height * 100) / 100];
+        }).filter(([, w, h]) => w < 44 || h < 44));
+        assert.deepEqual(small, [], 'playback buttons under 44 CSS px');
+
+        // A touch lands on a whole CSS pixel, about half a sample wide here:
+        // the sample nearest to it, from where samples 60 and 180 lie.
+        const [x60, y] = await graphs(60);
+        const [x180] = await graphs(180);
+        const css = await canvasPoint();
+        const [ax, ay] = css(x60, y).map(Math.round);
+        const bx = Math.round(css(x180, y)[0]);
+        const sampleAt = (px) => 60 + Math.round(((css.back(px) - x60) * 120) / (x180 - x60));
+        assert.ok(Math.abs(sampleAt(ax) - 60) <= 1 && Math.abs(sampleAt(bx) - 180) <= 1);
+        // a tap jumps
+        await page.evaluate(() => { hybridsim.frame = 0; });
+        await page.touchscreen.tap(ax, ay);
+        assert.equal(await page.evaluate(() => hybridsim.frame), sampleAt(ax));
+        // a drag of 40 moves scrubs all the way, the page unmoved
+        await page.touchscreen.touchStart(ax, ay);
+        for (let k = 1; k <= 40; ++k) await page.touchscreen.touchMove(Math.round(ax + ((bx - ax) * k) / 40), ay);
+        await page.touchscreen.touchEnd();
+        assert.deepEqual(await page.evaluate(() => [hybridsim.frame, window.scrollY]), [sampleAt(bx), 0]);
+        // a drag up on the robot's side scrolls the page, and scrubs nothing
+        const [rx, ry] = css(-0.5, -0.6);
+        await page.touchscreen.touchStart(rx, ry);
+        for (let k = 1; k <= 10; ++k) await page.touchscreen.touchMove(rx, ry - 20 * k);
+        await page.touchscreen.touchEnd();
+        await until(() => window.scrollY > 0);
+        assert.equal(await page.evaluate(() => hybridsim.frame), sampleAt(bx));
+        noProblems();
+      });
+    }
+
+    once('accessibility: no serious or critical finding of axe-core; names, languages, the slider\'s time', async () => {
+      await fresh();
+      // a refused field, a notice and the stale summary on screen
+      await loadTask(tasks.farCircle);
+      await typeInto('KH1', 'o5');
+      await page.addScriptTag({ path: path.join(here, 'node_modules', 'axe-core', 'axe.min.js') });
+      const findings = () => page.evaluate(async () => {
+        const r = await axe.run(document, {
+          preload: false,  // it would read the style sheet by a request that file:// refuses
+          runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice',
+                                            'experimental'] },
+        });
+        return r.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+          .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
+      });
+      const wide = await page.evaluate(() => [innerWidth, innerHeight]);
+      for (const [what, width, english] of [['wide', wide[0], false], ['wide, English', wide[0], true],
+                                            ['narrow', 360, true], ['narrow, Japanese', 360, false]]) {
+        await page.setViewport({ width, height: 800 });
+        if ((await page.$eval('#settings', (e) => e.lang)) !== (english ? 'en' : 'ja')) await page.click('#language');
+        assert.deepEqual(await findings(), [], what);
+        // every Japanese text is marked so, every English message in the Japanese panel too
+        const mislabelled = await page.evaluate(() => {
+          const wrong = [];
+          const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+          for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+            const lang = n.parentElement.closest('[lang]')?.lang || document.documentElement.lang;
+            if (/[\u3040-\u30ff\u4e00-\u9fff]/.test(n.data) && lang !== 'ja') wrong.push(n.data.trim().slice(0, 30));
+          }
+          for (const m of document.querySelectorAll('.field-message:not([hidden])'))
+            if (m.closest('[lang]').lang !== 'en') wrong.push(m.textContent);
+          return wrong;
+        });
+        assert.deepEqual(mislabelled, [], what);
+      }
+      // the summary greyed while out of date (out of view, so axe-core saw
+      // it fresh) is still readable: 4.5 : 1 at least, as axe-core's rule asks
+      await page.evaluate(() => window.scrollTo(0, 0));
+      await loadTask(tasks.robotALine);
+      const contrast = await page.$eval('#summary', (e) => {
+        const luminance = (css) => {
+          const [r, g, b] = css.match(/\d+/g).slice(0, 3).map((v) => {
+            const c = Number(v) / 255;
+            return c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+          });
+          return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        };
+        const style = getComputedStyle(e);
+        const [a, b] = [luminance(style.color), luminance(style.backgroundColor)].sort((x, y) => y - x);
+        return [e.classList.contains('stale'), (a + 0.05) / (b + 0.05)];
+      });
+      assert.equal(contrast[0], true, 'the summary is out of date');
+      assert.ok(contrast[1] >= 4.5, `the greyed summary's contrast ${contrast[1]}`);
+      assert.deepEqual(await page.$eval('#view', (c) => [c.getAttribute('role'), c.getAttribute('aria-label')]),
+                       ['img', 'the robot, the workpiece and the time graphs']);
+      await page.evaluate(() => { hybridsim.frame = 100; });
+      assert.equal(await page.$eval('#frame', (s) => s.getAttribute('aria-valuetext')), 'sample 100 of 200, t = 4.00 s');
+      noProblems();
+    });
+
     test('unreachable points: one notice in the page with the count, no dialog', async () => {
       await fresh();
       const r = await loadTask(tasks.farCircle);
       assert.equal(r.ok, true);
-      assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(tasks.farCircle, '--csv', '-'));
+      assertSameCsv(await seenCsv('far_circle.dat'), batchOut(tasks.farCircle, '--csv', '-'));
       await page.waitForFunction(() => !document.getElementById('notice').hidden, { timeout: deadline });
       const notice = await page.$eval('#notice', (e) => e.textContent);
       assert.match(notice, /cannot reach 404 points/);
@@ -507,12 +828,14 @@ for (const [origin, url] of origins) {
     test('downloads: the CSV as the batch runner writes it, the frame as an 800 x 800 PNG', async () => {
       await fresh();
       await page.evaluate(() => { hybridsim.frame = 60; });
-      const folder = await downloads(page, 2, async () => {
+      const folder = await downloads(launched[kind], page, ['default.csv', 'default_frame_060.png'], async () => {
         await page.click('#download-csv');
         await page.click('#download-png');
       });
       try {
-        assertSameCsv(fs.readFileSync(path.join(folder, 'default.csv'), 'utf8'), batchOut('--csv', '-'));
+        const saved = fs.readFileSync(path.join(folder, 'default.csv'), 'utf8');
+        assertSameCsv(saved, batchOut('--csv', '-'));
+        assert.equal(saved, await seenCsv('the default task'), 'the file is hybridsim.csv(), byte for byte');
         const png = fs.readFileSync(path.join(folder, 'default_frame_060.png'));
         assert.equal(png.subarray(1, 4).toString(), 'PNG');
         assert.equal(png.readUInt32BE(16), 800, 'width');
@@ -528,7 +851,7 @@ for (const [origin, url] of origins) {
       assert.deepEqual(await page.evaluate(() => hybridsim.set('Fn', 20)), { ok: true, message: '' });
       const fn20 = nativeTaskFile('Fn=20');
       assert.match(fs.readFileSync(fn20, 'utf8'), /\n20\n$/);
-      assertSameCsv(await csv(), batchOut(fn20, '--csv', '-'));
+      assertSameCsv(await seenCsv('Fn=20'), batchOut(fn20, '--csv', '-'));
       assert.equal(await report(), batchOut(fn20, '--report'));
       assert.equal(await shownReport(), batchOut(fn20, '--report'));
       assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut(fn20, '--summary'));
@@ -577,6 +900,108 @@ for (const [origin, url] of origins) {
       noProblems();
     });
 
+    once('the scripting interface: a wrong argument is a TypeError naming the call and changes nothing', async () => {
+      await fresh();
+      await page.evaluate(() => { hybridsim.frame = 37; });
+      const state = () => page.evaluate(() => JSON.stringify([hybridsim.taskText(), hybridsim.frame, hybridsim.playing,
+                                                              hybridsim.speed, hybridsim.shapes().length]));
+      const before = await state();
+      // [call, expression]: each throws before it changes anything
+      const wrong = [
+        ['step', "hybridsim.step('toString')"], ['step', "hybridsim.step('__proto__')"], ['step', 'hybridsim.step()'],
+        ['on', "hybridsim.on('constructor', () => {})"], ['on', "hybridsim.on('hasOwnProperty', () => {})"],
+        ['on', "hybridsim.on('run', 'x')"], ['on', "hybridsim.on('frame')"],
+        ['frame', 'hybridsim.frame = NaN'], ['frame', "hybridsim.frame = '100'"], ['frame', 'hybridsim.frame = null'],
+        ['time', 'hybridsim.time(-1)'], ['time', 'hybridsim.time(201)'], ['time', 'hybridsim.time(2 ** 32 + 5)'],
+        ['time', 'hybridsim.time(1.5)'], ['time', "hybridsim.time('3')"], ['time', 'hybridsim.time(NaN)'],
+        ['scrubDrag', 'hybridsim.scrubDrag(NaN)'], ['scrubDrag', "hybridsim.scrubDrag('0.5')"],
+        ['scrubPress', 'hybridsim.scrubPress(0.5, NaN)'], ['inGraph', 'hybridsim.inGraph(undefined, 0)'],
+        ['set', "hybridsim.set({}, 1)"], ['set', "hybridsim.set('Fn', null)"], ['set', "hybridsim.set('Fn', [20])"],
+        ['set', "hybridsim.set('Fn')"], ['setSetErrorMm', 'hybridsim.setSetErrorMm(true)'],
+        ['loadTask', 'hybridsim.loadTask(42)'], ['loadTask', "hybridsim.loadTask('b', 7)"],
+        ['loadBytes', "hybridsim.loadBytes('b 0.5 0.5')"], ['loadBytes', 'hybridsim.loadBytes([98, 32])'],
+        ['loadBytes', 'hybridsim.loadBytes(new Uint8Array(4), {})'], ['key', 'hybridsim.key(115)'],
+        ['get', 'hybridsim.get(1)'],
+        ['draw', "hybridsim.draw(null, 100)"],
+        ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
+      ];
+      for (const [call, expression] of wrong) {
+        const thrown = await page.evaluate((x) => {
+          try {
+            (0, eval)(x);
+            return null;
+          } catch (e) {
+            return [e.constructor.name, e.message];
+          }
+        }, expression);
+        assert.ok(thrown, `${expression} throws`);
+        assert.equal(thrown[0], 'TypeError', `${expression}: ${thrown[1]}`);
+        assert.match(thrown[1], new RegExp(`^hybridsim\\.${call}: expected .+, not `), expression);
+        assert.equal(await state(), before, `${expression} changed nothing`);
+      }
+
+      // taken: infinities clamp as large numbers do; a sample's time is the
+      // CSV's; a file's bytes in any buffer
+      const frames = await page.evaluate(() => [Infinity, -Infinity, 1e300, -1e300, 120.9].map((f) => {
+        hybridsim.frame = f;
+        return hybridsim.frame;
+      }));
+      assert.deepEqual(frames, [200, 0, 200, 0, 120]);
+      const times = await page.evaluate(() => [hybridsim.time(0), hybridsim.time(200)]);
+      const rows = (await csv()).trim().split('\n');
+      assert.deepEqual(times, [Number(rows[1].split(',')[1]), Number(rows[201].split(',')[1])]);
+      assert.equal(await page.evaluate(() => hybridsim.get('KH1')), '500');
+      assert.equal(await page.evaluate(() => hybridsim.get('Ox')), null);
+      const line = fs.readFileSync(tasks.robotALine, 'utf8');
+      for (const wrap of ['buffer', 'view', 'part']) {
+        await loadTask(tasks.robotBCircle);
+        const r = await page.evaluate((text, how) => {
+          const bytes = new TextEncoder().encode(text);
+          const padded = new Uint8Array(bytes.length + 8);
+          padded.set(bytes, 4);
+          const data = how === 'buffer' ? bytes.buffer : how === 'view' ? new DataView(bytes.buffer)
+            : new Uint8Array(padded.buffer, 4, bytes.length);
+          return hybridsim.loadBytes(data, 'line.dat');
+        }, line, wrap);
+        assert.deepEqual(r, { ok: true, message: '' }, wrap);
+        assert.equal(await report(), batchOut(tasks.robotALine, '--report'), wrap);
+      }
+      noProblems();
+    });
+
+    once('listeners: one that throws stops neither the page nor the other listeners', async () => {
+      await fresh();
+      await page.evaluate(() => {
+        window.heard = { run: 0, frame: 0 };
+        hybridsim.on('run', () => { throw new Error('a listener in trouble'); });
+        hybridsim.on('run', () => { ++window.heard.run; });
+        hybridsim.on('frame', () => { throw new Error('a listener in trouble'); });
+        hybridsim.on('frame', () => { ++window.heard.frame; });
+      });
+      // a setting is taken, and said to be, once
+      assert.deepEqual(await page.evaluate(() => hybridsim.set('Fn', 20)), { ok: true, message: '' });
+      await until(() => /Fn=20\.000/.test(document.getElementById('report').textContent));
+      assert.equal(await page.evaluate(() => window.heard.run), 1);
+      // playing goes on to the end (30 samples, 1.2 s), the page showing each frame
+      await page.evaluate(() => {
+        hybridsim.frame = 170;
+        hybridsim.play();
+      });
+      await until(() => hybridsim.frame === 200 && !hybridsim.playing &&
+                  document.getElementById('readout').textContent.startsWith('sample 200 /'));
+      assert.ok(await page.evaluate(() => window.heard.frame) >= 2, 'the other listener heard the frames');
+      assert.equal(await page.$eval('#play', (e) => e.textContent), 'Play');
+      // each error is reported as an uncaught one would be (the browser's
+      // report of it may come after the call), and nothing else
+      const reported = () => problems.filter((p) => /a listener in trouble/.test(p)).length;
+      for (const until = Date.now() + deadline; reported() < 2;) {
+        assert.ok(Date.now() < until, `the listeners' errors reported: ${problems.join('; ')}`);
+        await new Promise((done) => setTimeout(done, 20));
+      }
+      assert.deepEqual(problems.filter((p) => !/a listener in trouble/.test(p)), []);
+      problems.length = 0;
+    });
+
     test('the panel: a typed value runs at once, a refusal shows beside its field, contours, English', async () => {
       await fresh();
       // the dialogue's sections in its order, with its words
@@ -592,7 +1017,7 @@ for (const [origin, url] of origins) {
       await until(() => /Fn=15\.000/.test(document.getElementById('report').textContent));
       const fn15 = nativeTaskFile('Fn=15');
       assert.equal(await shownReport(), batchOut(fn15, '--report'));
-      assertSameCsv(await csv(), batchOut(fn15, '--csv', '-'));
+      assertSameCsv(await seenCsv('Fn=15 typed in the panel'), batchOut(fn15, '--csv', '-'));
 
       // a refused value: the desktop's message beside the field, its text kept, the run kept
       // (every part typed is refused too: 'o', 'o5', 'o50')
@@ -602,8 +1027,19 @@ for (const [origin, url] of origins) {
       assert.equal(await csv(), kept);
       assert.equal(await shownReport(), batchOut(fn15, '--report'));
 
-      // the setting error in millimetres; a refusal names the unit typed
+      // the setting error in millimetres, every digit typed counting: stored
+      // as mm / 1000 to the bit, as the dialogue stores it (and as --set
+      // seterror=0.0012345678 gives it)
+      await typeInto('seterror', '1.2345678');
+      await page.keyboard.press('Enter');
+      const stored = Number(await page.evaluate(() => hybridsim.get('seterror')));
+      assert.equal(stored, 1.2345678 / 1000);
+      assert.equal(stored, 0.0012345678);
+      assertSameCsv(await csv(), batchOut('--set', 'Fn=15', '--set', 'seterror=0.0012345678', '--csv', '-'));
+      assert.equal((await fieldState('seterror')).text, '1.2345678');
+      // a refusal names the unit typed
       await typeInto('seterror', '7.5');
+      await page.keyboard.press('Enter');  // the edit ends: 7.5 is the value from before the next
       await until(() => /e =   7\.50\[mm\]/.test(document.getElementById('report').textContent));
       assertSameCsv(await csv(), batchOut(nativeTaskFile('Fn=15', 'seterror_mm=7.5'), '--csv', '-'));
       await typeInto('seterror', '7.5mm');
@@ -656,6 +1092,56 @@ for (const [origin, url] of origins) {
       noProblems();
     });
 
+    once('the panel: while a field shows a refusal, the task from before its edit is in force everywhere', async () => {
+      await fresh();
+      const inForce = async () => ({ task: await page.evaluate(() => hybridsim.taskText()), csv: await csv(),
+                                     report: await shownReport() });
+      const start = await inForce();
+      assert.equal(start.task, nativeTaskText());
+      // [field, typed, its name natively, the value shown again by Escape]: each
+      // part typed that reads as a number ('6', '1e40', '-10', '5', '2.5', '0.25')
+      // was taken on the way
+      const rows = [['KH1', '6,5', 'KH1', '500'], ['Fn', '1e400', 'Fn', '10'], ['Fn', '-10x', 'Fn', '10'],
+                    ['KH1', '5e', 'KH1', '500'], ['seterror', '2.5mmm', 'seterror_mm', '5'],
+                    ['S.x0', '0.25.', 'x0', '0.2']];
+      for (const [id, typed, name, shows] of rows) {
+        await typeInto(id, typed);
+        assert.deepEqual(await fieldState(id), { text: typed, message: nativeRefusal(`${name}=${typed}`), refused: true });
+        assert.deepEqual(await inForce(), start, `${id} ${typed}: the task, the CSV and the report from before`);
+        if (id === 'KH1' && typed === '6,5') {
+          // the summary and the saved file too; the field keeps its refusal when left
+          await page.$eval('#summary', (e) => e.scrollIntoView());
+          await until((want) => document.getElementById('summary').textContent === want &&
+                      !document.getElementById('summary').classList.contains('stale'), batchOut('--summary'));
+          const folder = await downloads(launched[kind], page, ['default.dat'], () => page.click('#save-task'));
+          try {
+            assert.equal(fs.readFileSync(path.join(folder, 'default.dat'), 'utf8'), start.task);
+          } finally {
+            fs.rmSync(folder, { recursive: true, force: true });
+          }
+          assert.equal((await fieldState(id)).refused, true);
+          await page.focus(`[data-field="${id}"]`);
+        }
+        // Escape shows the value from before the edit
+        await page.keyboard.press('Escape');
+        assert.deepEqual(await fieldState(id), { text: shows, message: '', refused: false }, `${id} ${typed}`);
+        assert.deepEqual(await inForce(), start);
+      }
+
+      // a valid value still runs at once; after Enter the next edit starts from it
+      await typeInto('Fn', '15');
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText('Fn=15'));
+      await page.keyboard.press('Enter');
+      await typeInto('Fn', '2x');
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText('Fn=15'));
+      await page.keyboard.press('Escape');
+      assert.equal((await fieldState('Fn')).text, '15');
+      await typeInto('KH1', '65');
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText('Fn=15', 'KH1=65'));
+      assert.equal(await shownReport(), batchOut(nativeTaskFile('Fn=15', 'KH1=65'), '--report'));
+      noProblems();
+    });
+
     test('playback: End, Left, Space plays and pauses, buttons, speed, a press and a drag in the time graphs', async () => {
       // counts the page's requests for a display frame
       await fresh(1, () => {
@@ -698,12 +1184,12 @@ for (const [origin, url] of origins) {
         return paused;
       };
       // Space plays to the last sample and stops there; Space again plays from the first
-      await page.keyboard.press('Space');
+      await page.keyboard.press(' ');
       await until(() => hybridsim.frame === 200 && !hybridsim.playing);
       await stillWhileTimePasses('stopped at the end');
-      await page.keyboard.press('Space');
+      await page.keyboard.press(' ');
       await until(() => hybridsim.playing && hybridsim.frame >= 5);
-      await page.keyboard.press('Space');
+      await page.keyboard.press(' ');
       const paused = await stillWhileTimePasses('paused');
       assert.equal(paused.playing, false);
       assert.equal(paused.readout, `sample ${paused.frame} / 200, t = ${(paused.frame * 0.04).toFixed(2)} s`);
@@ -731,33 +1217,14 @@ for (const [origin, url] of origins) {
       await page.click('#first');
       assert.equal((await state()).frame, 0);
 
-      // the time graphs: the curves drawn up to the sample shown end at its x
-      const graphs = async (frame) => {
-        const shapes = await page.evaluate((f) => {
-          hybridsim.frame = f;
-          return hybridsim.shapes();
-        }, frame);
-        const step = (s) => s.kind === 'lines' && s.vertices.length === 2 && s.vertices[0][0] > 0.3 &&
-          s.vertices[1][0] > s.vertices[0][0] && s.vertices[1][0] - s.vertices[0][0] < 0.01;
-        const ends = shapes.filter(step).map((s) => s.vertices[1][0]);
-        // a height within the position graph: the middle of the value axis
-        // where the curves start (the first of the two graphs)
-        const start = Math.min(...shapes.filter(step).map((s) => s.vertices[0][0]));
-        const axis = shapes.find((s) => s.kind === 'lines' && s.vertices[0][0] === start &&
-          s.vertices[1][0] === start && Math.abs(s.vertices[1][1] - s.vertices[0][1]) > 0.2 &&
-          Math.abs(s.vertices[1][1] - s.vertices[0][1]) < 1);
-        assert.ok(ends.length > 0 && axis, `the graphs of sample ${frame}`);
-        return [Math.max(...ends), (axis.vertices[0][1] + axis.vertices[1][1]) / 2];
-      };
+      // the time graphs
       const [x100, y] = await graphs(100);
       const [x150] = await graphs(150);
-      const box = await page.$eval('#view', (c) => {
-        const r = c.getBoundingClientRect();
-        return [r.left + c.clientLeft, r.top + c.clientTop, c.clientWidth, c.clientHeight];
-      });
-      const css = (x, y) => [box[0] + ((x + 1) / 2) * box[2], box[1] + ((1 - y) / 2) * box[3]];
+      const css = await canvasPoint();
+      // the keys with no control focused: the button clicked last would take Space itself
+      await page.evaluate(() => document.activeElement.blur());
       await page.keyboard.press('Home');
-      await page.keyboard.press('Space');
+      await page.keyboard.press(' ');
       await until(() => hybridsim.playing);
       await page.mouse.move(...css(x100, y));
       await page.mouse.down();
@@ -773,7 +1240,7 @@ for (const [origin, url] of origins) {
       assert.equal((await state()).frame, 150);
 
       // the slider scrubs too, and pauses
-      await page.keyboard.press('Space');
+      await page.keyboard.press(' ');
       await until(() => hybridsim.playing);
       await page.$eval('#frame', (s) => {
         s.value = '42';
@@ -803,11 +1270,12 @@ for (const [origin, url] of origins) {
       assert.equal(await page.evaluate(() => hybridsim.taskText()), want);
       const saved = [await csv(), await report()];
 
-      const folder = await downloads(page, 1, () => page.click('#save-task'));
+      const folder = await downloads(launched[kind], page, ['default.dat'], () => page.click('#save-task'));
       try {
         const file = path.join(folder, 'default.dat');
         assert.equal(fs.readFileSync(file, 'utf8'), want);
         assertSameCsv(saved[0], batchOut(file, '--csv', '-'));
+        csvSeen[kind].set('a circle, method 7, saved', saved[0]);
 
         // another task, then the saved file through the file picker: the same run
         await loadTask(tasks.robotALine);
@@ -822,11 +1290,36 @@ for (const [origin, url] of origins) {
       noProblems();
     });
 
-    if (origin === 'file://') {
+    if (chromium && origin === 'file://') {
       test('a fuzz run: random keys, clicks and values leave no error and a run on screen', async () => {
         await fresh();
         await fuzz(page, problems);
       });
+    }
+  });
+}
+
+// The two browsers side by side (each its own process, with its own focus
+// and keyboard), their tests one after the other in each (a suite's
+// subtests would take its concurrency).
+describe('the page', { concurrency: true }, () => {
+  for (const kind of browserKinds) {
+    describe(kind, { concurrency: 1 }, () => {
+      for (const [k, origin, url] of runs) if (k === kind) pageTests(kind, origin, url);
+    });
+  }
+});
+
+// the runs both browsers computed: the same numbers to the last bit
+if (browserKinds.includes('chromium') && browserKinds.includes('firefox')) {
+  test('Chromium and Firefox: the same CSV of every run both computed, byte for byte', () => {
+    const both = [...csvSeen.firefox.keys()].filter((label) => csvSeen.chromium.has(label));
+    assert.ok(both.length >= 7, `runs computed in both browsers: ${both.join(', ')}`);
+    for (const label of both) {
+      const [c, f] = [csvSeen.chromium.get(label), csvSeen.firefox.get(label)];
+      if (c === f) continue;
+      const line = c.split('\n').findIndex((l, i) => l !== f.split('\n')[i]);
+      assert.fail(`${label}: line ${line} differs:\n  Chromium ${c.split('\n')[line]}\n  Firefox  ${f.split('\n')[line]}`);
     }
   });
 }

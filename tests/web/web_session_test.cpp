@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "console/report.h"
 #include "console/task_file.h"
 #include "console/task_setting.h"
+#include "sim/derivation.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
@@ -70,6 +72,18 @@ TEST(WebSession, FrameStaysWithinTheRun)
     EXPECT_EQ(w.setFrame(201), 200);
     EXPECT_EQ(w.setFrame(1L << 40), 200);
     EXPECT_EQ(w.frame(), 200);
+    // a sample's time is the run's record of it, the last sample's too; a
+    // frame outside the run has no time (the page refuses it)
+    SimSettings fresh;
+    setEntryDefaults(fresh);
+    setDefaults(fresh);
+    deriveSettings(fresh);
+    RunSeries run;
+    calcontrol(fresh, run);
+    for (const long i : {0L, 1L, 199L, 200L})
+        EXPECT_EQ(w.time(i), currentSeries(run, fresh.type).time[static_cast<std::size_t>(i)]) << i;
+    EXPECT_GT(w.time(200), w.time(199));
+    for (const long outside : {-1L, 201L, -(1L << 40), 1L << 40}) EXPECT_TRUE(std::isnan(w.time(outside))) << outside;
     // the picture follows the frame: one more trail point per sample
     const std::size_t last = w.draw().data().size();
     w.setFrame(199);
@@ -141,11 +155,36 @@ TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
     EXPECT_EQ(w.csv(), csv20);
 }
 
+TEST(WebSession, SettingTextGivesBackTheValueInForceBitForBit)
+{
+    WebSession w;
+    const std::string task = w.taskText();
+    const std::string csv = w.csv();
+    EXPECT_EQ(w.settingText("robot"), "b");
+    EXPECT_EQ(w.settingText("KH1"), "500");
+    EXPECT_EQ(w.settingText("x0"), "0.20000000000000001");  // 17 digits: 0.2 exactly as stored
+    // names of another contour or robot, and unknown names, have none
+    for (const char* none : {"Ox", "l", "speed", ""}) EXPECT_FALSE(w.settingText(none).has_value()) << none;
+
+    // a value changed, then set back from its text: the task and the run as before, to the bit
+    for (const char* name : {"KH1", "fn1", "alpha2", "x0", "seterror", "Fn"}) {
+        const std::string before = w.settingText(name).value();
+        ASSERT_TRUE(w.set(name, "0.123456789012345678").ok) << name;
+        ASSERT_TRUE(w.set(name, before).ok) << name;
+        EXPECT_EQ(w.taskText(), task) << name;
+        EXPECT_EQ(w.csv(), csv) << name;
+    }
+}
+
 TEST(WebSession, SetErrorInMillimetresAsTheDialogueTakesIt)
 {
     WebSession w;
     ASSERT_TRUE(w.setSetErrorMm("7.5").ok);
     EXPECT_EQ(w.settings().seterror, 7.5 / 1000.0);
+    // every digit typed counts: the stored metres are the millimetres / 1000, to the bit
+    ASSERT_TRUE(w.setSetErrorMm("1.2345678").ok);
+    EXPECT_EQ(w.settings().seterror, 1.2345678 / 1000.0);
+    ASSERT_TRUE(w.setSetErrorMm("7.5").ok);
     EXPECT_NE(settingsPanelValues(w.settings()).find("\"seterror\":\"7.5\""), std::string::npos);
     EXPECT_NE(w.report().find("e =   7.50[mm]"), std::string::npos) << w.report();
 
