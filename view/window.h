@@ -42,7 +42,11 @@ std::string displayName(int argc, char** argv);
 
 // Empty when a window can be opened on `display` (an empty name meaning the
 // default display); otherwise the one line that tells the user why not and
-// what to do instead.
+// what to do instead.  A connection the server refuses is tried again for
+// up to displayRetrySeconds (none when no server can be listening, see
+// view/display_connection.h).  When the display is usable, the connection
+// that found it so stays open until prepareWindow or openWindow has made
+// GLUT's own.
 std::string checkDisplay(const std::string& display);
 
 // Opens the window and runs its main loop; never returns.  `settings` and
