@@ -78,6 +78,22 @@ void timerCallback(int generation)
     armTimer();
 }
 
+// After a dialogue or the save prompt on a terminal: the keys pressed in
+// the window meanwhile wait in the connection's queue, and would each run
+// once it returns (a second prompt, four more dialogues); they are taken
+// out of the queue unread.  XSync first brings in the events that the
+// server sent before.
+void dropKeysPressedMeanwhile()
+{
+    WindowState& w = windowState();
+    Display* dpy = glXGetCurrentDisplay();
+    if (!w.console.interactive || dpy == nullptr) return;
+    XSync(dpy, False);
+    XEvent event;
+    while (XCheckMaskEvent(dpy, KeyPressMask | KeyReleaseMask, &event)) {
+    }
+}
+
 void pausePlayback()
 {
     WindowState& w = windowState();
@@ -109,6 +125,7 @@ bool playbackKey(unsigned char key)
     case 'x':
         pausePlayback();
         if (w.console.saveTask) w.console.saveTask();
+        dropKeysPressedMeanwhile();
         return true;
     default:
         return false;
@@ -129,6 +146,8 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
         std::cout.flush();
         std::exit(0);
     case KeyResult::DialogueRan:
+        dropKeysPressedMeanwhile();
+        break;
     case KeyResult::Ignored:
         break;
     }

@@ -29,11 +29,15 @@ using DialogueRunner = std::function<void()>;
 
 // What the window does on the console: the settings dialogue of a dialogue
 // key, saving the task ('x'), and the line that shows a new playback speed
-// ("1/8" .. "8" times real time).
+// ("1/8" .. "8" times real time).  With `interactive` (the console is a
+// terminal, where a dialogue or the save prompt waits for the user), the
+// keys that reach the window while one of them runs are dropped, not
+// replayed once it returns.
 struct WindowConsole {
     DialogueRunner runDialogue;
     std::function<void()> saveTask;                      // nothing when empty
     std::function<void(const std::string&)> showSpeed;  // nothing when empty
+    bool interactive = false;
 };
 
 // The X display the window system will use: the value of a "-display NAME"
