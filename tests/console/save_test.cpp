@@ -150,7 +150,7 @@ TEST(SaveTask, ANameIsTheWholeLineAndOnlyOneThatRCanReadBackIsTaken)
     const std::vector<Case> cases = {
         {folder + "/my file.dat\n" + good + "\n", blank + folder + "/my file.dat'", true},
         {folder + "/tab\tname\n" + good + "\n", blank + folder + "/tab\tname'", true},
-        {"\x1b[A\n" + good + "\n", control + "\\x1b[A'", true},
+        {folder + "/\x1b[A\n" + good + "\n", control + folder + "/\\x1b[A'", true},
         {"  " + good + "  \n", "", true},  // blanks at either end are no part of it
         {"\n" + good + "\n", empty, false},
         {"   \n", empty, false},
