@@ -45,13 +45,21 @@ int main(int argc, char** argv)
     terminal.flush();
 
     // the window's dialogue keys run the same dialogue on the same console,
-    // 'x' saves the task there, and a new playback speed is said there
+    // 'x' saves the task there, and a new playback speed is said there.  On
+    // a terminal each starts with what is typed once it asks: what was typed
+    // while the window had control is dropped, and so are the window's keys
+    // pressed while it runs.
     WindowConsole console;
     console.runDialogue = [] {
+        session.terminal.dropTypedAhead();
         settingsDialogue(session);
         session.terminal.flush();
     };
-    console.saveTask = [] { saveRobotDataFile(session); };
+    console.saveTask = [] {
+        session.terminal.dropTypedAhead();
+        saveRobotDataFile(session);
+    };
+    console.interactive = interactive;
     console.showSpeed = [](const std::string& speed) {
         session.terminal.out() << format(msg::playbackSpeed, speed.c_str());
         session.terminal.flush();

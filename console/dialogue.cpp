@@ -349,6 +349,31 @@ std::string shownKey(char k)
     return c >= 0x20 && c < 0x7f ? std::string(1, k) : format("\\x%02x", c);
 }
 
+// A name that 'r' could not read back (it reads one word) or that holds a
+// control character (an arrow key typed at the prompt, say) gets its notice,
+// the control characters shown as \xNN; true then.
+bool refusedName(Terminal& t, const std::string& name)
+{
+    std::string visible;
+    bool control = false;
+    bool blank = false;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == ' ' || b == '\t') {
+            blank = true;
+            visible.push_back(c);
+        } else if (b < 0x20 || b == 0x7f) {
+            control = true;
+            visible += format("\\x%02x", b);
+        } else {
+            visible.push_back(c);
+        }
+    }
+    if (!control && !blank) return false;
+    t.writeWithRaw(control ? msg::saveNameControl : msg::saveNameBlank, visible);
+    return true;
+}
+
 }  // namespace
 
 bool saveRobotDataFile(Session& session)
@@ -358,12 +383,18 @@ bool saveRobotDataFile(Session& session)
     const std::string text = robotDataText(session.settings);
     for (;;) {
         out << msg::saveTitle << msg::fileNamePrompt;
-        const std::optional<std::string> name = t.readWord();
+        const std::optional<std::string> name = t.readLine();
         if (!name) {
             out << msg::saveInputEnded;
             t.flush();
             return false;
         }
+        if (name->empty()) {
+            out << msg::saveNameEmpty;
+            t.flush();
+            return false;
+        }
+        if (refusedName(t, *name)) continue;
         // a file that is there already is replaced only on 'y'
         struct stat st;
         if (stat(name->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

@@ -22,10 +22,12 @@ void settingsDialogue(Session& session);
 bool readRobotDataFile(Session& session);
 
 // Saves the current task as a robot data file, in the format that
-// readRobotDataFile reads: asks for a name, and for a file that is there
-// already whether to replace it ('y'; any other key asks for a name
-// again), until the file is written or the input ends.  A name that cannot
-// be written gets the reason and the question again.  The settings never
+// readRobotDataFile reads: asks for a name (the whole line), and for a file
+// that is there already whether to replace it ('y'; any other key asks for
+// a name again), until the file is written, an empty line says not to save
+// or the input ends.  A name with a blank (which 'r', reading one word,
+// could not read back) or a control character, and a name that cannot be
+// written, get their notice and the question again.  The settings never
 // change.  True when a file was written.
 bool saveRobotDataFile(Session& session);
 

@@ -173,6 +173,10 @@ inline constexpr const char* saveReplaceQuestion = "\nファイル %s は既に�
 inline constexpr const char* saveDone = "\nファイル %s に保存しました．";
 inline constexpr const char* saveFailed = "\n!!! ファイルに保存できません（設定は変わりません）: %s";
 inline constexpr const char* saveInputEnded = "\n!!! 入力が終わりました．ファイルは保存しません．";
+inline constexpr const char* saveNameEmpty = "\n!!! ファイル名がありません．ファイルは保存しません．";
+inline constexpr const char* saveNameBlank =
+    "\n!!! ファイル名に空白は使えません（'r' で読み込めなくなります）: '%s'";
+inline constexpr const char* saveNameControl = "\n!!! ファイル名に制御文字は使えません: '%s'";
 inline constexpr const char* playbackSpeed = "\n再生速度 ×%s";
 inline constexpr const char* keyNotOffered = "\n!!! このキーは選べません: '%s'　%s のどれかを入力してください．";
 

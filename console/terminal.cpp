@@ -177,6 +177,11 @@ void TtyKeyMode::leave()
     restoreTerminal();
 }
 
+void TtyKeyMode::dropTyped()
+{
+    tcflush(ttyFd, TCIFLUSH);
+}
+
 // --- input from a file descriptor ---
 
 FdInputBuf::int_type FdInputBuf::underflow()
@@ -428,6 +433,7 @@ std::string Terminal::dropLineRest()
 
 std::optional<char> Terminal::readKey()
 {
+    afterScriptKey_ = false;
     const std::string rest = trimmed(dropLineRest());
     if (!rest.empty()) writeWithRaw(msg::extraInputIgnored, shown(rest));
     flush();
@@ -452,7 +458,10 @@ std::optional<char> Terminal::readKey()
     for (;;) {
         const int c = nextByte();
         if (c == eof) return std::nullopt;
-        if (c != '\n' && c != '\r') return static_cast<char>(c);
+        if (c != '\n' && c != '\r') {
+            afterScriptKey_ = true;
+            return static_cast<char>(c);
+        }
     }
 }
 
@@ -463,6 +472,7 @@ void Terminal::waitKey()
 
 Terminal::Token Terminal::readToken(std::string& token)
 {
+    afterScriptKey_ = false;
     const int eof = std::char_traits<char>::eof();
     int c;
     while ((c = peekByte()) != eof && isBlank(c)) nextByte();
@@ -505,6 +515,38 @@ std::optional<std::string> Terminal::readWord()
     std::string word;
     if (readToken(word) != Token::read) return std::nullopt;
     return word;
+}
+
+std::optional<std::string> Terminal::readLine()
+{
+    const std::string rest = trimmed(dropLineRest());
+    if (!rest.empty()) writeWithRaw(msg::extraInputIgnored, shown(rest));
+    flush();
+    const int eof = std::char_traits<char>::eof();
+    // a script's key stands on a line of its own: "n\nname\n"
+    if (afterScriptKey_) {
+        afterScriptKey_ = false;
+        if (peekByte() == '\r') nextByte();
+        if (peekByte() == '\n') nextByte();
+    }
+    std::string line;
+    int c = nextByte();
+    if (c == eof) return std::nullopt;
+    for (; c != eof && c != '\n'; c = nextByte()) line.push_back(static_cast<char>(c));
+    if (inputEnded_) return std::nullopt;  // the line grew past its limit
+    return trimmed(line);
+}
+
+void Terminal::dropTypedAhead()
+{
+    if (!interactive_) return;
+    afterScriptKey_ = false;
+    lineOpen_ = false;
+    lineBytes_ = 0;
+    // byte by byte: istream::ignore would wait for one more
+    std::streambuf* held = in_.rdbuf();
+    for (std::streamsize n = held->in_avail(); n > 0; --n) held->sbumpc();
+    if (keyMode_) keyMode_->dropTyped();
 }
 
 }  // namespace hybridsim

@@ -10,7 +10,9 @@
 // no key.
 //
 // Numbers and words are whitespace-separated tokens, taken across lines
-// until the read has all it asks for.  A token that is not a number ends the
+// until the read has all it asks for.  A line (the save prompt's file name)
+// is the next line as typed; in a script the line end right after a key
+// belongs to that key.  A token that is not a number ends the
 // read there: the earlier targets have their values, the rest of that line
 // is dropped and a short notice says so.  A line longer than a generous
 // limit (16 KiB) ends its read the same way, and the input counts as ended
@@ -51,6 +53,8 @@ public:
     virtual ~KeyMode() = default;
     virtual void enter() = 0;
     virtual void leave() = 0;
+    // Drops what was typed and not read yet.
+    virtual void dropTyped() {}
 };
 
 // Single-key mode of the terminal on file descriptor `fd` (ICANON and ECHO
@@ -66,6 +70,7 @@ public:
     TtyKeyMode& operator=(const TtyKeyMode&) = delete;
     void enter() override;
     void leave() override;
+    void dropTyped() override;  // tcflush(TCIFLUSH)
 };
 
 // An input stream buffer over a file descriptor.  Each refill takes what
@@ -146,6 +151,18 @@ public:
     NumberRead readNumbers(int count);
     // One word of any length; none at the end of the input.
     std::optional<std::string> readWord();
+    // One line without its line end and without blanks at either end;
+    // empty for an empty line, none at the end of the input (also for a
+    // line past the limit).  The rest of the line of a number or word read
+    // before is dropped first, as readKey drops it, and in a script the
+    // line end that follows a key is passed over.
+    std::optional<std::string> readLine();
+
+    // On a terminal, drops everything typed and not read yet -- what is
+    // held of a line read before and what waits in the terminal's queue --
+    // so that a dialogue that the window starts takes only what is typed
+    // once it asks.  Nothing happens on other input.
+    void dropTypedAhead();
 
 private:
     enum class Token { none, read, tooLong };
@@ -166,6 +183,7 @@ private:
     EncodingBuf buf_;
     std::ostream out_;
     bool lineOpen_ = false;  // a token was read and its line is not finished
+    bool afterScriptKey_ = false;  // the last read took a key from a script
     std::size_t lineBytes_ = 0;  // bytes taken since the last line feed
     bool inputEnded_ = false;    // a line grew past the limit: no more input
 };

@@ -5,6 +5,7 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include "view/display_connection.h"
 #include "view/frame.h"
 #include "view/window.h"
 
@@ -35,28 +36,7 @@ int noteXError(Display* /*dpy*/, XErrorEvent* /*event*/)
     return 0;
 }
 
-std::string displayLabel(const std::string& display, Display* dpy)
-{
-    if (dpy != nullptr) return DisplayString(dpy);
-    return display;
-}
-
 }  // namespace
-
-std::string offscreenDisplayProblem(const std::string& display)
-{
-    Display* dpy = XOpenDisplay(display.empty() ? nullptr : display.c_str());
-    if (dpy == nullptr)
-        return display.empty() ? "there is no X display (DISPLAY is not set)"
-                               : "the X display '" + display + "' cannot be opened";
-    int errorBase = 0;
-    int eventBase = 0;
-    std::string problem;
-    if (!glXQueryExtension(dpy, &errorBase, &eventBase))
-        problem = "the X display '" + displayLabel(display, dpy) + "' has no OpenGL (GLX) support";
-    XCloseDisplay(dpy);
-    return problem;
-}
 
 struct OffscreenView::Glx {
     Display* dpy = nullptr;
@@ -87,17 +67,24 @@ OffscreenView::~OffscreenView()
 
 std::unique_ptr<OffscreenView> OffscreenView::open(const std::string& display, std::string& error)
 {
-    error = offscreenDisplayProblem(display);
-    if (!error.empty()) return nullptr;
-
     std::unique_ptr<OffscreenView> view(new OffscreenView);
     Glx& g = *view->glx_;
-    g.dpy = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    // one connection checks the display and holds it while GLUT opens its
+    // own: a server that resets when its last client leaves cannot reset in
+    // between (view/display_connection.h)
+    g.dpy = openDisplayPatiently(display);
     if (g.dpy == nullptr) {
-        error = "the X display '" + display + "' cannot be opened";
+        error = display.empty() ? "there is no X display (DISPLAY is not set)"
+                                : "the X display '" + display + "' cannot be opened";
         return nullptr;
     }
     const std::string name = DisplayString(g.dpy);
+    int errorBase = 0;
+    int eventBase = 0;
+    if (!glXQueryExtension(g.dpy, &errorBase, &eventBase)) {
+        error = "the X display '" + name + "' has no OpenGL (GLX) support";
+        return nullptr;
+    }
 
     // the bitmap fonts need GLUT initialised; it opens its own connection
     // to the same display and makes no window

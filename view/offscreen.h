@@ -26,18 +26,15 @@
 
 namespace hybridsim {
 
-// Empty when `display` (empty: $DISPLAY) can be opened and offers OpenGL
-// (GLX); otherwise why not, as a phrase such as "DISPLAY is not set".
-// Touches nothing but that one connection, which it closes again.
-std::string offscreenDisplayProblem(const std::string& display);
-
 class OffscreenView {
 public:
-    // Opens the display, initialises GLUT for its fonts (unless the process
-    // has already done so), and makes an 800 x 800 pixel buffer with its
-    // context current.  Null with `error` set (a phrase, see above) when
-    // any step fails; nothing is left open then.  One view at a time per
-    // process.
+    // Opens `display` (empty: $DISPLAY; a refused connection is tried again
+    // as openDisplayPatiently does), initialises GLUT for its fonts (unless
+    // the process has already done so) while that connection is open, and
+    // makes an 800 x 800 pixel buffer with its context current.  Null with
+    // `error` set to a phrase such as "DISPLAY is not set" or "the X display
+    // ':5' cannot be opened" when any step fails; nothing is left open then.
+    // One view at a time per process.
     static std::unique_ptr<OffscreenView> open(const std::string& display, std::string& error);
 
     ~OffscreenView();

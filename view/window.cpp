@@ -12,7 +12,9 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <utility>
 
+#include "view/display_connection.h"
 #include "view/frame.h"
 #include "view/gl_canvas.h"
 #include "view/playback.h"
@@ -76,6 +78,22 @@ void timerCallback(int generation)
     armTimer();
 }
 
+// After a dialogue or the save prompt on a terminal: the keys pressed in
+// the window meanwhile wait in the connection's queue, and would each run
+// once it returns (a second prompt, four more dialogues); they are taken
+// out of the queue unread.  XSync first brings in the events that the
+// server sent before.
+void dropKeysPressedMeanwhile()
+{
+    WindowState& w = windowState();
+    Display* dpy = glXGetCurrentDisplay();
+    if (!w.console.interactive || dpy == nullptr) return;
+    XSync(dpy, False);
+    XEvent event;
+    while (XCheckMaskEvent(dpy, KeyPressMask | KeyReleaseMask, &event)) {
+    }
+}
+
 void pausePlayback()
 {
     WindowState& w = windowState();
@@ -107,6 +125,7 @@ bool playbackKey(unsigned char key)
     case 'x':
         pausePlayback();
         if (w.console.saveTask) w.console.saveTask();
+        dropKeysPressedMeanwhile();
         return true;
     default:
         return false;
@@ -127,6 +146,8 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
         std::cout.flush();
         std::exit(0);
     case KeyResult::DialogueRan:
+        dropKeysPressedMeanwhile();
+        break;
     case KeyResult::Ignored:
         break;
     }
@@ -266,6 +287,18 @@ void watchForDestruction()
         watchedWindowDestroyed = true;
 }
 
+// The connection with which checkDisplay found the display usable, held
+// until GLUT holds its own: the server then has a client all the while and
+// does not reset in between (see view/display_connection.h).
+Display* heldDisplay = nullptr;
+
+void releaseHeldDisplay()
+{
+    if (heldDisplay == nullptr) return;
+    XCloseDisplay(heldDisplay);
+    heldDisplay = nullptr;
+}
+
 // GLUT initialised with argc/argv and the 800 x 800 double-buffered window
 // made with its title; `watch`: the main loop ends when another client
 // destroys the window.
@@ -273,6 +306,7 @@ void createWindow(int* argc, char** argv, bool watch)
 {
     glutInitWindowSize(windowSize, windowSize);
     glutInit(argc, argv);
+    releaseHeldDisplay();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutCreateWindow(windowTitle);
     if (watch) watchForDestruction();
@@ -297,7 +331,7 @@ std::string displayName(int argc, char** argv)
 std::string checkDisplay(const std::string& display)
 {
     std::string reason;
-    Display* dpy = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    Display* dpy = openDisplayPatiently(display);
     if (dpy == nullptr) {
         reason = display.empty() ? "there is no X display (DISPLAY is not set)"
                                  : "the X display '" + display + "' cannot be opened";
@@ -307,7 +341,11 @@ std::string checkDisplay(const std::string& display)
         if (!glXQueryExtension(dpy, &errorBase, &eventBase))
             reason = std::string("the X display '") + DisplayString(dpy) +
                      "' has no OpenGL (GLX) support";
-        XCloseDisplay(dpy);
+        if (reason.empty()) {
+            // kept until the window is made; an earlier one goes after it
+            std::swap(dpy, heldDisplay);
+        }
+        if (dpy != nullptr) XCloseDisplay(dpy);
     }
     if (reason.empty()) return "";
     return "hybridsim: the run was computed but cannot be shown: " + reason +

@@ -29,11 +29,15 @@ using DialogueRunner = std::function<void()>;
 
 // What the window does on the console: the settings dialogue of a dialogue
 // key, saving the task ('x'), and the line that shows a new playback speed
-// ("1/8" .. "8" times real time).
+// ("1/8" .. "8" times real time).  With `interactive` (the console is a
+// terminal, where a dialogue or the save prompt waits for the user), the
+// keys that reach the window while one of them runs are dropped, not
+// replayed once it returns.
 struct WindowConsole {
     DialogueRunner runDialogue;
     std::function<void()> saveTask;                      // nothing when empty
     std::function<void(const std::string&)> showSpeed;  // nothing when empty
+    bool interactive = false;
 };
 
 // The X display the window system will use: the value of a "-display NAME"
@@ -42,7 +46,11 @@ std::string displayName(int argc, char** argv);
 
 // Empty when a window can be opened on `display` (an empty name meaning the
 // default display); otherwise the one line that tells the user why not and
-// what to do instead.
+// what to do instead.  A connection the server refuses is tried again for
+// up to displayRetrySeconds (none when no server can be listening, see
+// view/display_connection.h).  When the display is usable, the connection
+// that found it so stays open until prepareWindow or openWindow has made
+// GLUT's own.
 std::string checkDisplay(const std::string& display);
 
 // Opens the window and runs its main loop; never returns.  `settings` and

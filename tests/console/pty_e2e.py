@@ -7,6 +7,14 @@ line of numbers, and that `stty -g` reads the same after the program has
 ended as before -- also when it is ended by SIGINT (Ctrl-C), SIGTERM or
 SIGHUP while it waits for a key.
 
+With its window on a private Xvfb (keys sent with xdotool), the console and
+the window take turns: a line typed in the terminal while the window has
+control is not the answer of the save prompt that a window key opens next;
+window keys pressed while the prompt or a dialogue waits on the terminal
+are dropped, not replayed afterwards; the save prompt refuses a name with a
+blank or an arrow key in it and takes an empty Enter as "do not save"; the
+answers typed ahead within a dialogue are all taken.
+
 With the batch runner as a second argument, a sweep on the terminal too:
 its progress line on standard error never lands among the table's rows
 when both go to the same terminal, and is cleared when Ctrl-C ends the
@@ -17,12 +25,17 @@ usage: pty_e2e.py PATH/TO/hybridsim [PATH/TO/hybridsim-batch]
 import fcntl
 import os
 import select
+import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import termios
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "view"))
+from ending_key import describe_press, send_ending_key  # noqa: E402
+from waiting import wait_for  # noqa: E402
 
 PROGRAM = sys.argv[1]
 TIMEOUT = 15.0  # seconds for any one expected output
@@ -121,6 +134,12 @@ class Session:
     def key(self, k):
         check(self.waits_for_key(), "single-key mode before key %r" % k)
         os.write(self.master, k.encode())
+
+    def line(self, text):
+        """A line typed in the terminal's usual mode, once the program reads
+        lines (a prompt waits) or the window has control."""
+        check(self.cooked(), "usual terminal mode before typing %r" % text)
+        os.write(self.master, text.encode())
 
     def finish(self):
         deadline = time.monotonic() + TIMEOUT
@@ -266,6 +285,100 @@ def sweep_rows_alone_on_a_shared_terminal(batch):
     s.close()
 
 
+# the console's texts that the window scenario waits for
+TO_WINDOW = [("no:n    ", "n"), ("type=", "b"), ("hybrid=", "8"), ("curve=", "S"),
+             ("全て変更しない:n   ", "n")]
+WINDOW_OPENS = "描画画面へ"
+SAVE_TITLE = "現在の設定をファイル"
+FILE_NAME = "ファイル名入力　"
+FORCE_QUESTION = "接触力変更？：y  変更しない：n  "
+SPEED = "再生速度 ×"
+
+
+def window_keys_and_the_console():
+    from private_display import VirtualDisplay
+    display = VirtualDisplay()
+    work = tempfile.mkdtemp(prefix="pty-window-")
+    try:
+        s = Session(display.name)
+        before = s.stty()
+        s.start()
+        for prompt, typed in TO_WINDOW:
+            s.until(prompt)
+            s.key(typed)
+        s.until(WINDOW_OPENS)
+        window = display.window()
+        def back_in_window():
+            """Presses '+' until the window shows the speed line: the window
+            has control again (a key that comes while the console still has
+            it is dropped, as it must be); returns the console's text up to
+            that line."""
+            def answered():
+                display.key(window, "plus")
+                s.read_some(0.1)
+                return s.output.find(SPEED.encode(), s.cursor) >= 0
+            if not wait_for(answered, TIMEOUT):
+                raise TimeoutError("the window did not take '+' again: %r"
+                                   % s.output[s.cursor:][-300:])
+            return s.until(SPEED)
+
+        stale = os.path.join(work, "stale.dat")
+        saved = os.path.join(work, "saved.dat")
+
+        # a line typed in the terminal while the window has control, its echo
+        # seen (it waits in the terminal's queue), then 'x' in the window
+        s.line(stale + "\n")
+        s.until(stale)
+        display.key(window, "x")
+        s.until(FILE_NAME)
+        # 'x' again in the window while the prompt waits: dropped
+        display.key(window, "x")
+        s.line(os.path.join(work, "my file.dat") + "\n")
+        text = s.until(FILE_NAME)
+        check("ファイル名に空白は使えません" in text, "a name with a blank is refused: %r" % text[-200:])
+        s.line(work + "/\x1b[A\n")  # the up-arrow key, then Enter
+        text = s.until(FILE_NAME)
+        check("ファイル名に制御文字は使えません: '" + work + "/\\x1b[A'" in text,
+              "an arrow key is no file name: %r" % text[-200:])
+        s.line(saved + "\n")
+        s.until("ファイル " + saved + " に保存しました．")
+        check(os.path.exists(saved), "the task is saved under the name typed at the prompt")
+        check(sorted(os.listdir(work)) == ["saved.dat"],
+              "no other file was written: %r" % sorted(os.listdir(work)))
+        # the second 'x' opened no prompt
+        text = back_in_window()
+        check(SAVE_TITLE not in text, "a window key pressed at the prompt was replayed: %r" % text)
+
+        # an empty Enter at the prompt: nothing is saved, and it says so
+        display.key(window, "x")
+        s.until(FILE_NAME)
+        s.line("\n")
+        s.until("ファイル名がありません．ファイルは保存しません．")
+        back_in_window()
+
+        # 'f' five times: one dialogue, whose answers typed ahead in one go
+        # (a key and the line of the new force) are all taken
+        display.key(window, "f")
+        s.until(FORCE_QUESTION)
+        for _ in range(4):
+            display.key(window, "f")
+        check(s.waits_for_key(), "single-key mode at the force question")
+        os.write(s.master, b"y12.5\n")
+        s.until("Fn=12.500[N]")
+        s.until(WINDOW_OPENS)
+        text = back_in_window()
+        check(FORCE_QUESTION not in text, "a second dialogue opened: %r" % text[-300:])
+
+        why = describe_press(send_ending_key(display.env(), "Escape", window))
+        rc = s.finish()
+        check(rc == 0, "ESC ends the program with status 0, got %r%s" % (rc, why))
+        check(s.stty() == before, "stty -g unchanged after the window")
+        s.close()
+    finally:
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     try:
         whole_pass()
@@ -276,6 +389,13 @@ def main():
             sweep_rows_alone_on_a_shared_terminal(sys.argv[2])
     except TimeoutError as e:
         check(False, str(e))
+    if all(shutil.which(tool) for tool in ("Xvfb", "xdotool", "xprop")):
+        try:
+            window_keys_and_the_console()
+        except (TimeoutError, subprocess.SubprocessError) as e:
+            check(False, "window keys and the console: %s" % e)
+    else:
+        check(False, "Xvfb, xdotool and xprop are needed for the window scenario")
     if failures:
         print("%d pseudo-terminal checks failed" % len(failures))
         return 1

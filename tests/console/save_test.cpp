@@ -1,11 +1,13 @@
 // Saving the task from the window ('x'): the file the console writes reads
-// back to the same run, an existing file is replaced only on 'y', and a
-// name that cannot be written is refused with its reason and asked again.
+// back to the same run, an existing file is replaced only on 'y', a name
+// that cannot be written is refused with its reason and asked again, and
+// so is a name that 'r' could not read back; an empty line saves nothing.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "console/series_csv.h"
 #include "console/task_file.h"
@@ -127,6 +129,50 @@ TEST(SaveTask, ANameThatCannotBeWrittenGetsItsReasonAndTheQuestionAgain)
     struct stat st;
     EXPECT_NE(stat((folder + "/no-such-folder").c_str(), &st), 0);
     EXPECT_EQ(stat(good.c_str(), &st), 0);
+}
+
+// What is typed at the prompt, line by line: a name with a blank (which
+// 'r', reading one word, could not read back) or with a control character
+// (an arrow key: ESC [ A) is refused with its notice and asked again; an
+// empty line ends the save with its notice.
+TEST(SaveTask, ANameIsTheWholeLineAndOnlyOneThatRCanReadBackIsTaken)
+{
+    const std::string good = writeTempFile("line-name.dat", "");
+    const std::string folder = good.substr(0, good.rfind('/'));
+    struct Case {
+        std::string typed;   // the lines typed, `good` ending them where saved
+        std::string notice;  // the notice given (before the question again)
+        bool saved;
+    };
+    const std::string blank = "\n!!! ファイル名に空白は使えません（'r' で読み込めなくなります）: '";
+    const std::string control = "\n!!! ファイル名に制御文字は使えません: '";
+    const std::string empty = "\n!!! ファイル名がありません．ファイルは保存しません．";
+    const std::vector<Case> cases = {
+        {folder + "/my file.dat\n" + good + "\n", blank + folder + "/my file.dat'", true},
+        {folder + "/tab\tname\n" + good + "\n", blank + folder + "/tab\tname'", true},
+        {folder + "/\x1b[A\n" + good + "\n", control + folder + "/\\x1b[A'", true},
+        {"  " + good + "  \n", "", true},  // blanks at either end are no part of it
+        {"\n" + good + "\n", empty, false},
+        {"   \n", empty, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        std::remove(good.c_str());
+        std::remove((folder + "/my").c_str());
+        ScriptedSession p(c.typed);
+        *p.settings = tunedSettings();
+        EXPECT_EQ(saveRobotDataFile(p.session), c.saved);
+        const std::string out = p.output();
+        if (!c.notice.empty()) {
+            EXPECT_TRUE(contains(out, c.notice + (c.saved ? "\n現在の設定をファイル" : ""))) << out;
+        }
+        struct stat st;
+        EXPECT_EQ(stat(good.c_str(), &st) == 0, c.saved);
+        EXPECT_NE(stat((folder + "/my").c_str(), &st), 0) << "the first word was saved";
+        if (!c.saved) {
+            EXPECT_TRUE(p.unread().size() > 0 || c.typed == "   \n") << "read past the empty line";
+        }
+    }
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ class RecordingKeyMode : public KeyMode {
 public:
     void enter() override { log += "enter "; }
     void leave() override { log += "leave "; }
+    void dropTyped() override { log += "drop "; }
     std::string log;
 };
 
@@ -72,6 +73,37 @@ TEST(TerminalKeys, SingleKeyModeIsOnForEachKeyReadFromATerminalOnly)
     }
     close(fds[0]);
     EXPECT_EQ(mode.log, "enter leave | | enter leave ");
+}
+
+// What the window's dialogues start with: on a terminal, nothing typed
+// before they ask -- neither what the stream holds nor the terminal's
+// queue; a script is read on as it is.
+TEST(TerminalKeys, TypedAheadIsDroppedOnATerminalOnly)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "k12 5\nstale\n", 13), 13);
+    FdInputBuf buf(fds[0]);
+    std::istream in(&buf);
+    std::ostringstream out;
+    RecordingKeyMode mode;
+    {
+        Terminal t(in, out, true, Encoding::utf8, &mode);
+        EXPECT_EQ(t.readKey(), 'k');  // one read took the rest in too
+        EXPECT_EQ(t.readNumbers(1).values, std::vector<double>({12.0}));
+        t.dropTypedAhead();
+        ASSERT_EQ(write(fds[1], "fresh\n", 6), 6);
+        close(fds[1]);
+        EXPECT_EQ(t.readLine(), "fresh");  // no notice of the " 5" dropped
+        EXPECT_EQ(t.readLine(), std::nullopt);
+    }
+    close(fds[0]);
+    EXPECT_EQ(mode.log, "enter leave drop ");
+    EXPECT_EQ(out.str(), "");
+
+    ScriptedConsole script("ab");
+    script.terminal.dropTypedAhead();
+    EXPECT_EQ(script.terminal.readKey(), 'a');
 }
 
 TEST(TerminalNumbers, TokensComeAcrossLinesAndStayForTheNextRead)
@@ -165,6 +197,34 @@ TEST(TerminalWords, AWordHasAnyLengthAndEndsAtABlank)
     EXPECT_EQ(c.terminal.readWord(), longName);
     EXPECT_EQ(c.terminal.readWord(), "rest");
     EXPECT_EQ(c.terminal.readWord(), std::nullopt);
+}
+
+// The save prompt's name: the whole line, blanks inside kept.
+TEST(TerminalWords, ALineIsTakenWholeAndAScriptKeysLineEndIsNoLine)
+{
+    ScriptedConsole c("n\n  my file.dat \r\n\nlast");
+    EXPECT_EQ(c.terminal.readKey(), 'n');
+    EXPECT_EQ(c.terminal.readLine(), "my file.dat");
+    EXPECT_EQ(c.terminal.readLine(), "");  // an empty line is one
+    EXPECT_EQ(c.terminal.readLine(), "last");
+    EXPECT_EQ(c.terminal.readLine(), std::nullopt);
+
+    // the rest of a number's line is dropped with its notice first
+    ScriptedConsole n("600 700 extra\nname\n");
+    EXPECT_EQ(n.terminal.readNumbers(2).values.size(), 2u);
+    EXPECT_EQ(n.terminal.readLine(), "name");
+    EXPECT_EQ(n.output(), "\n!!! 余分な入力を読み飛ばしました: 'extra'");
+
+    // on a terminal a key is no line: Enter right away is the empty line
+    ScriptedConsole tty("y\nname\n", true);
+    EXPECT_EQ(tty.terminal.readKey(), 'y');
+    EXPECT_EQ(tty.terminal.readLine(), "");
+    EXPECT_EQ(tty.terminal.readLine(), "name");
+
+    // a line past the limit ends the input
+    ScriptedConsole endless(std::string(64 * 1024, 'a') + "\nname\n");
+    EXPECT_EQ(endless.terminal.readLine(), std::nullopt);
+    EXPECT_EQ(endless.terminal.readLine(), std::nullopt);
 }
 
 TEST(Encoding, ShiftJisCodesetsSelectCP932)

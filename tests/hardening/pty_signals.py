@@ -26,13 +26,11 @@ race).
 usage: pty_signals.py PATH/TO/hybridsim
 """
 import os
-import select
 import shutil
 import signal
 import subprocess
 import sys
 import termios
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "console"))
@@ -42,7 +40,7 @@ os.environ.pop("DISPLAY", None)
 
 import pty_e2e  # noqa: E402  (reads the program from sys.argv[1])
 from ending_key import describe_press, release_delay, send_ending_key  # noqa: E402
-from waiting import wait_for  # noqa: E402
+from private_display import VirtualDisplay  # noqa: E402
 from pty_e2e import Session, check, failures  # noqa: E402
 
 # prompts of the console
@@ -125,75 +123,6 @@ def run(name, steps, waits_for, ending, unusual):
     after = s.stty()
     check(after == before, "%s: stty -g as before: %r, after: %r" % (name, before, after))
     s.close()
-
-
-class VirtualDisplay:
-    """A private Xvfb; `name` is its display (":N")."""
-
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x1024x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        # the server writes its display number and a newline when it is ready
-        number = b""
-        deadline = time.monotonic() + pty_e2e.TIMEOUT
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 0.1)
-            if not ready:
-                continue
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
-            self.close()
-            raise TimeoutError("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-
-    def env(self):
-        return dict(os.environ, DISPLAY=self.name)
-
-    def x(self, *cmd):
-        return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True,
-                              timeout=pty_e2e.TIMEOUT)
-
-    def window(self):
-        """The program's window, as an xdotool id, once it is made: found by
-        its title, which freeglut gives it as it creates it, and carrying the
-        UTF-8 title that the program sets right after."""
-        def titled():
-            found = self.x("xdotool", "search", "--name", "r:file").stdout.split()
-            if found and "r:file" in self.x("xprop", "-id", found[0], "_NET_WM_NAME").stdout:
-                return found[0]
-            return None
-        window = wait_for(titled, pty_e2e.TIMEOUT)
-        if not window:
-            raise TimeoutError("no window on " + self.name)
-        return window
-
-    def key(self, window, name):
-        """A key that does not end the program: press and release must arrive."""
-        sent = self.x("xdotool", "key", "--window", window, name)
-        if sent.returncode != 0:
-            raise TimeoutError("xdotool could not send %r: %s" % (name, sent.stderr.strip()))
-
-    def destroy(self, window):
-        """Destroys the window from another client, as XDestroyWindow does."""
-        sent = self.x("xdotool", "windowclose", window)
-        if sent.returncode != 0:
-            raise TimeoutError("xdotool could not destroy the window: " + sent.stderr.strip())
-
-    def close(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(pty_e2e.TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
 
 
 # start-up keys for robot b, method 8, the sine, then 'n' at the opening

@@ -34,6 +34,14 @@ With --no-display-check the program is also run without any display: it
 must do its console part, then print one line naming xvfb-run and
 hybridsim-batch on standard error and end with status 1.
 
+With --starts N the program is started N times, each time ended with ESC
+once its window has the focus, and `hybridsim-batch --png` run N times,
+all under one Xvfb that resets whenever its last client leaves (as a plain
+`Xvfb :N` and xvfb-run's server do, and as the other checks' servers, with
+-noreset, do not).  Such a server refuses the connections that come while
+it resets; every start must open its window and end with status 0 and
+nothing on standard error, and every picture must be drawn.
+
 Used for the window test program (tests/view/window_check.cpp) and for the
 built `hybridsim`:
   e2e_window.py --program build/app/hybridsim --batch build/app/hybridsim-batch \
@@ -186,11 +194,13 @@ class Session:
         self.stdout_path = os.path.join(workdir, f"{phase}-stdout.txt")
         self.stderr_path = os.path.join(workdir, f"{phase}-stderr.txt")
 
-    def start_xvfb(self):
+    def start_xvfb(self, resets=False):
+        """A private Xvfb; with `resets`, one that resets whenever its last
+        client leaves."""
         r, w = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x1024x24",
-             "-nolisten", "tcp", "-noreset"],
+             "-nolisten", "tcp"] + ([] if resets else ["-noreset"]),
             pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(w)
@@ -422,6 +432,46 @@ def run_destroy(args, workdir):
                            "destroying the window from another program")
 
 
+def run_repeated_starts(args, workdir):
+    """--starts N: the window and the pictures, N times each, under one
+    server that resets whenever its last client leaves."""
+    s = Session(args, workdir, "starts")
+    failed = []
+    try:
+        s.start_xvfb(resets=True)
+        for n in range(1, args.starts + 1):
+            try:
+                s.start_program()
+                why = s.end_key("Escape")
+                try:
+                    status = s.program.wait(DEADLINE)
+                except subprocess.TimeoutExpired:
+                    raise Failure("ESC did not end the program" + why)
+                if status != 0 or s.stderr():
+                    raise Failure(f"status {status}, stderr: {s.stderr()[-300:]!r}")
+            except Failure as e:
+                failed.append(f"window start {n}: {e}")
+                if s.program and s.program.poll() is None:
+                    s.program.kill()
+                    s.program.wait()
+        picture = os.path.join(workdir, "starts.png")
+        for n in range(1, args.starts + 1):
+            if os.path.exists(picture):
+                os.remove(picture)
+            r = subprocess.run([args.batch, "--png", picture], env=s.env(), capture_output=True,
+                               timeout=120)
+            if r.returncode != 0 or not os.path.exists(picture):
+                failed.append(f"picture {n}: status {r.returncode}, "
+                              f"stderr: {r.stderr.decode('utf-8', 'replace').strip()[-300:]!r}")
+    finally:
+        s.stop()
+    if failed:
+        raise Failure(f"{len(failed)} of {2 * args.starts} starts failed under a server that "
+                      f"resets:\n    " + "\n    ".join(failed))
+    print(f"  ok: {args.starts} windows and {args.starts} pictures under a server that resets, "
+          f"none refused")
+
+
 def run_without_display(args, workdir):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     with open(args.answers, "rb") as answers:
@@ -452,6 +502,9 @@ def main():
                     help="also destroy the window from another client: status 0 expected")
     ap.add_argument("--no-display-check", action="store_true",
                     help="also check the program without any display")
+    ap.add_argument("--starts", type=int, default=0,
+                    help="also start the window and draw a picture this many times each "
+                         "under a server that resets")
     ap.add_argument("--keep", help="keep the pictures in this folder")
     args = ap.parse_args()
 
@@ -473,7 +526,8 @@ def main():
     checks = [(True, run_window_with_tips),
               (args.close_helper, lambda: run_close(args, workdir)),
               (args.destroy_check, lambda: run_destroy(args, workdir)),
-              (args.no_display_check, lambda: run_without_display(args, workdir))]
+              (args.no_display_check, lambda: run_without_display(args, workdir)),
+              (args.starts > 0, lambda: run_repeated_starts(args, workdir))]
     failures = 0
     passed = 0
     for wanted, check in checks:
