@@ -4,6 +4,8 @@
 #include <limits>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/run_notice.h"
@@ -51,6 +53,78 @@ void WebSession::compute(bool fromStart)
         // the same instant of the new run
         s_->frame = std::max(0, std::min(s_->frame, lastFrame()));
     }
+    current_ = studyRun(*s_, currentSeries(*run_, s_->type), "current run", studyRunColour(0));
+    drawRuns();
+    // a task of its own: the force scale fitted to it
+    if (fromStart) graphs_.fitForceScale();
+}
+
+void WebSession::drawRuns()
+{
+    std::vector<StudyRun> runs{current_};
+    runs.insert(runs.end(), others_.begin(), others_.end());
+    graphs_.setRuns(std::move(runs));
+}
+
+void WebSession::setOtherRuns(std::vector<StudyRun> runs)
+{
+    if (runs.size() > studyMostRuns - 1) runs.resize(studyMostRuns - 1);
+    others_ = std::move(runs);
+    drawRuns();
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string jsonText(const Json& j)
+{
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string WebSession::studyCursorJson(int frame) const
+{
+    Json runs = Json::array();
+    int sample = 0;
+    for (const StudyCursorRun& c : graphs_.cursor(frame)) {
+        if (runs.empty()) sample = c.sample;
+        // (a number that is not one goes into JSON as null)
+        runs.push_back({{"label", c.label},
+                        {"colour", c.colour},
+                        {"sample", c.sample},
+                        {"t", c.t},
+                        {"force", c.force},
+                        {"Fn", c.Fn},
+                        {"sErr", c.sErr},
+                        {"distance", c.distance},
+                        {"tipX", c.tipX},
+                        {"tipY", c.tipY},
+                        {"refX", c.refX},
+                        {"refY", c.refY},
+                        {"text",
+                         {{"t", c.tText},
+                          {"force", c.forceText},
+                          {"Fn", c.FnText},
+                          {"sErr", c.sErrText},
+                          {"distance", c.distanceText},
+                          {"tipX", c.tipXText},
+                          {"tipY", c.tipYText},
+                          {"refX", c.refXText},
+                          {"refY", c.refYText}}}});
+    }
+    return jsonText({{"sample", sample}, {"runs", std::move(runs)}});
+}
+
+std::string WebSession::studyStateJson() const
+{
+    const AxisScale& f = graphs_.forceScale();
+    Json runs = Json::array();
+    for (const StudyRun& r : graphs_.runs()) runs.push_back({{"label", r.label}, {"colour", r.colour}});
+    return jsonText({{"width", graphs_.width()},
+                     {"forceScale", {{"lo", f.lo}, {"hi", f.hi}, {"step", f.step}, {"ticks", f.ticks}}},
+                     {"runs", std::move(runs)}});
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)

@@ -11,10 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/study_graphs.h"
 #include "view/playback.h"
 #include "view/shape_buffer.h"
 
@@ -112,6 +114,30 @@ public:
 
     const SimSettings& settings() const { return *s_; }
 
+    // --- the study graphs (study/study_graphs.h) ---
+    // They draw the current run ("current run", the first colour) and the
+    // other runs given, each with its own label and colour.  Every new run
+    // grows the force scale when a value leaves it; the start and a task
+    // file read fit it anew, as fitForceScale does.
+    const StudyGraphs& studyGraphs() const { return graphs_; }
+    // the current run as the graphs draw it ("current run", the first colour):
+    // what a run kept for comparing holds, relabelled
+    const StudyRun& currentRun() const { return current_; }
+    // The runs drawn beside the current one (at most studyMostRuns - 1).
+    void setOtherRuns(std::vector<StudyRun> runs);
+    const std::vector<StudyRun>& otherRuns() const { return others_; }
+    void fitForceScale() { graphs_.fitForceScale(); }
+    void setStudyWidth(double width) { graphs_.setWidth(width); }
+    // As JSON (nlohmann/json; every number the shortest text that reads
+    // back to its bits, not-a-number as null):
+    //   studyCursorJson  {"sample", "runs": [{"label", "colour", "sample", "t", "force",
+    //                     "Fn", "sErr", "distance", "tipX", "tipY", "refX", "refY",
+    //                     "text": {the same names: the texts shown}}]}, SI units
+    //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks"},
+    //                     "runs": [{"label", "colour"}]}
+    std::string studyCursorJson(int frame) const;
+    std::string studyStateJson() const;
+
     WebSession(const WebSession&) = delete;
     WebSession& operator=(const WebSession&) = delete;
 
@@ -120,6 +146,8 @@ private:
     // as a settings pass leaves it, at frame 0 and paused when `fromStart`.
     void compute(bool fromStart);
     void setClock(double now);
+    // the graphs' runs anew: the current one, then the others
+    void drawRuns();
 
     std::unique_ptr<SimSettings> s_ = std::make_unique<SimSettings>();
     std::unique_ptr<RunSeries> run_ = std::make_unique<RunSeries>();
@@ -132,6 +160,9 @@ private:
     double clock_ = 0.0;
     Playback playback_{[this] { return clock_; }};
     Scrub scrub_;
+    StudyRun current_;
+    std::vector<StudyRun> others_;
+    StudyGraphs graphs_;
 };
 
 }  // namespace hybridsim
