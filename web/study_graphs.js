@@ -9,7 +9,8 @@
 // SVG out anew after the display frame that shows the run's picture (so that
 // no key typed waits for them, and a burst of runs is drawn once; the
 // holder is marked data-stale until then); a new frame redraws only the
-// cursor, at once.
+// cursor, at once, and a panel whose scales and texts stay gets only its
+// lines anew.
 (function (global) {
   'use strict';
 
@@ -41,6 +42,50 @@
       svg.querySelector('g.cursor').innerHTML = sim.studyCursorSvg();
     }
 
+    // The SVG in pieces, as the core writes it: what comes before the
+    // panels (the legend), each panel's <g class="panel">, and the rest (the
+    // cursor's group).
+    function pieces(text) {
+      const parts = text.split('<g class="panel">');
+      const panels = parts.slice(1).map((p) => '<g class="panel">' + p);
+      const last = panels.length - 1;
+      const cut = last < 0 ? -1 : panels[last].indexOf('<g class="cursor">');
+      if (cut < 0) return null;
+      const tail = panels[last].slice(cut);
+      panels[last] = panels[last].slice(0, cut);
+      return { head: parts[0], panels, tail };
+    }
+    const outline = (panel) => panel.replace(/ d="[^"]*"/g, '');
+    let shownPieces = null;  // those of the SVG on the page
+    // Puts `text` in the page, changing only what changed: a panel whose
+    // axes, ticks and texts are as they were gets only its lines' shapes
+    // (laying the texts out again costs the most), another panel is put anew.
+    function put(text) {
+      const next = pieces(text);
+      const same = svg !== null && next !== null && shownPieces !== null && next.head === shownPieces.head &&
+        next.tail === shownPieces.tail && next.panels.length === shownPieces.panels.length;
+      if (!same) {
+        holder.innerHTML = text;
+        svg = holder.querySelector('svg');
+        shownPieces = next;
+        return;
+      }
+      const elements = svg.querySelectorAll('g.panel');
+      next.panels.forEach((panel, i) => {
+        const was = shownPieces.panels[i];
+        if (panel === was) return;
+        if (outline(panel) === outline(was)) {
+          const shapes = [...panel.matchAll(/ d="([^"]*)"/g)].map((m) => m[1]);
+          elements[i].querySelectorAll('[d]').forEach((e, k) => e.setAttribute('d', shapes[k]));
+        } else {
+          const box = document.createElementNS('http://www.w3.org/2000/svg', 'svg');
+          box.innerHTML = panel;
+          elements[i].replaceWith(box.firstElementChild);
+        }
+      });
+      shownPieces = next;
+    }
+
     function draw() {
       if (!shown()) {
         stale = true;
@@ -54,12 +99,15 @@
       }
       stale = false;
       delete holder.dataset.stale;
+      // (docs/performance.md measures from here to hybridsim-graphs-drawn)
+      performance.clearMarks('hybridsim-graphs-start');
+      performance.mark('hybridsim-graphs-start');
       const graphs = sim.studyGraphs();
-      holder.innerHTML = graphs.svg;
-      svg = holder.querySelector('svg');
+      put(graphs.svg);
       sayScale(graphs.forceScale);
       cursorStale = true;
       drawCursor();
+      void holder.getBoundingClientRect();  // laid out here, so that the mark below measures it
       performance.clearMarks('hybridsim-graphs-drawn');
       performance.mark('hybridsim-graphs-drawn');
     }
@@ -104,12 +152,13 @@
     details.addEventListener('toggle', () => {
       if (shown() && stale) draw();
     });
+    // in view: some of the graphs on the screen (not only the disclosure's line)
     new IntersectionObserver((seen) => {
       inView = seen[seen.length - 1].isIntersecting;
       if (!shown()) return;
       if (stale) draw();
       else if (cursorStale) drawCursor();
-    }, { rootMargin: '200px 0px' }).observe(details);
+    }).observe(holder);
     window.addEventListener('resize', () => {
       if (canvas.offsetWidth !== sim.studyWidth) draw();
     });

@@ -373,6 +373,12 @@ TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
     EXPECT_TRUE(far["force"].is_null());
     EXPECT_EQ(far["text"]["force"], "nan N");
 
+    // a setting grows the force scale; a task file read fits it to its own run
+    ASSERT_TRUE(w.set("Fn", "50").ok);
+    EXPECT_GE(w.studyGraphs().forceScale().hi, 50.0);
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    EXPECT_LT(w.studyGraphs().forceScale().hi, 50.0);
+
     // the others stay beside every new run, four at most
     WebSession other;
     ASSERT_TRUE(other.set("Fn", "30").ok);
