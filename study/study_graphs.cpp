@@ -94,6 +94,8 @@ StudyRun studyRun(const SimSettings& s, const SeriesSet& set, std::string label,
     r.Fn = s.Fn;
     r.force = contactForceInReach(s, set);
     const int last = lastSample(s);
+    for (std::vector<double>* v : {&r.time, &r.sErr, &r.distance, &r.tipX, &r.tipY, &r.refX, &r.refY})
+        v->reserve(static_cast<std::size_t>(last) + 1);
     double footX = notANumber;  // the sine's foot of the previous sample, as the summary searches
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];

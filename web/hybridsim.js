@@ -366,7 +366,8 @@
 
     // --- the study graphs (study/study_graphs.h), laid out studyWidth px wide ---
     // The SVG (an <svg> element's text, its last element an empty
-    // <g class="cursor">), the force scale {lo, hi, step, ticks} [N], the
+    // <g class="cursor">), the force scale {lo, hi, step, ticks, text} [N] (text:
+    // its ends as the axis writes them), the
     // runs drawn [{label, colour}] and the values at the frame shown
     // (studyCursor).
     studyGraphs() {

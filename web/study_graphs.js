@@ -29,7 +29,7 @@
 
     // the force scale's ends, and when it changes
     function sayScale(scale) {
-      note.textContent = `Force scale ${scale.lo} to ${scale.hi} N: it stays while settings change and grows ` +
+      note.textContent = `Force scale ${scale.text[0]} to ${scale.text[1]} N: it stays while settings change and grows ` +
         'when a force leaves it; reading a task file or Fit force scale fits it to the runs shown.';
     }
 

@@ -123,7 +123,13 @@ std::string WebSession::studyStateJson() const
     Json runs = Json::array();
     for (const StudyRun& r : graphs_.runs()) runs.push_back({{"label", r.label}, {"colour", r.colour}});
     return jsonText({{"width", graphs_.width()},
-                     {"forceScale", {{"lo", f.lo}, {"hi", f.hi}, {"step", f.step}, {"ticks", f.ticks}}},
+                     {"forceScale",
+                      {{"lo", f.lo},
+                       {"hi", f.hi},
+                       {"step", f.step},
+                       {"ticks", f.ticks},
+                       // the ends as the axis writes its ticks
+                       {"text", {tickText(f.lo, f.step), tickText(f.hi, f.step)}}}},
                      {"runs", std::move(runs)}});
 }
 

@@ -133,7 +133,7 @@ public:
     //   studyCursorJson  {"sample", "runs": [{"label", "colour", "sample", "t", "force",
     //                     "Fn", "sErr", "distance", "tipX", "tipY", "refX", "refY",
     //                     "text": {the same names: the texts shown}}]}, SI units
-    //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks"},
+    //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks", "text": [lo, hi]},
     //                     "runs": [{"label", "colour"}]}
     std::string studyCursorJson(int frame) const;
     std::string studyStateJson() const;

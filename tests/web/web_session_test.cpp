@@ -401,6 +401,8 @@ TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
     // the force scale covers the other run's 30 N, and keeps it through a new run
     EXPECT_GE(s["forceScale"]["hi"].get<double>(), 30.0);
     EXPECT_EQ(s["forceScale"]["ticks"].size(), w.studyGraphs().forceScale().ticks.size());
+    EXPECT_EQ(s["forceScale"]["text"][0], "0");
+    EXPECT_EQ(s["forceScale"]["text"][1], tickText(w.studyGraphs().forceScale().hi, w.studyGraphs().forceScale().step));
     // a task file read fits it to the runs drawn, the other one's forces included
     ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
     EXPECT_GE(w.studyGraphs().forceScale().hi, 30.0);
