@@ -53,24 +53,37 @@ void WebSession::compute(bool fromStart)
         // the same instant of the new run
         s_->frame = std::max(0, std::min(s_->frame, lastFrame()));
     }
-    current_ = studyRun(*s_, currentSeries(*run_, s_->type), "current run", studyRunColour(0));
-    drawRuns();
-    // a task of its own: the force scale fitted to it
-    if (fromStart) graphs_.fitForceScale();
+    // the study graphs take the run when next asked for; a task of its own
+    // fits their force scale
+    currentDue_ = true;
+    runsDue_ = true;
+    if (fromStart) fitDue_ = true;
 }
 
-void WebSession::drawRuns()
+StudyGraphs& WebSession::drawn() const
 {
-    std::vector<StudyRun> runs{current_};
-    runs.insert(runs.end(), others_.begin(), others_.end());
-    graphs_.setRuns(std::move(runs));
+    if (currentDue_) {
+        current_ = studyRun(*s_, currentSeries(*run_, s_->type), "current run", studyRunColour(0));
+        currentDue_ = false;
+    }
+    if (runsDue_) {
+        std::vector<StudyRun> runs{current_};
+        runs.insert(runs.end(), others_.begin(), others_.end());
+        graphs_.setRuns(std::move(runs));
+        runsDue_ = false;
+    }
+    if (fitDue_) {
+        graphs_.fitForceScale();
+        fitDue_ = false;
+    }
+    return graphs_;
 }
 
 void WebSession::setOtherRuns(std::vector<StudyRun> runs)
 {
     if (runs.size() > studyMostRuns - 1) runs.resize(studyMostRuns - 1);
     others_ = std::move(runs);
-    drawRuns();
+    runsDue_ = true;
 }
 
 namespace {
@@ -88,7 +101,7 @@ std::string WebSession::studyCursorJson(int frame) const
 {
     Json runs = Json::array();
     int sample = 0;
-    for (const StudyCursorRun& c : graphs_.cursor(frame)) {
+    for (const StudyCursorRun& c : drawn().cursor(frame)) {
         if (runs.empty()) sample = c.sample;
         // (a number that is not one goes into JSON as null)
         runs.push_back({{"label", c.label},
@@ -119,10 +132,11 @@ std::string WebSession::studyCursorJson(int frame) const
 
 std::string WebSession::studyStateJson() const
 {
-    const AxisScale& f = graphs_.forceScale();
+    const StudyGraphs& graphs = drawn();
+    const AxisScale& f = graphs.forceScale();
     Json runs = Json::array();
-    for (const StudyRun& r : graphs_.runs()) runs.push_back({{"label", r.label}, {"colour", r.colour}});
-    return jsonText({{"width", graphs_.width()},
+    for (const StudyRun& r : graphs.runs()) runs.push_back({{"label", r.label}, {"colour", r.colour}});
+    return jsonText({{"width", graphs.width()},
                      {"forceScale",
                       {{"lo", f.lo},
                        {"hi", f.hi},

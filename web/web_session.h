@@ -116,17 +116,23 @@ public:
 
     // --- the study graphs (study/study_graphs.h) ---
     // They draw the current run ("current run", the first colour) and the
-    // other runs given, each with its own label and colour.  Every new run
-    // grows the force scale when a value leaves it; the start and a task
-    // file read fit it anew, as fitForceScale does.
-    const StudyGraphs& studyGraphs() const { return graphs_; }
+    // other runs given, each with its own label and colour.  A new run is
+    // put in them when they are next asked for (a page that does not show
+    // them pays nothing for them); it grows the force scale when a value
+    // leaves it, and the start and a task file read fit the scale anew, as
+    // fitForceScale does.
+    const StudyGraphs& studyGraphs() const { return drawn(); }
     // the current run as the graphs draw it ("current run", the first colour):
     // what a run kept for comparing holds, relabelled
-    const StudyRun& currentRun() const { return current_; }
+    const StudyRun& currentRun() const
+    {
+        drawn();
+        return current_;
+    }
     // The runs drawn beside the current one (at most studyMostRuns - 1).
     void setOtherRuns(std::vector<StudyRun> runs);
     const std::vector<StudyRun>& otherRuns() const { return others_; }
-    void fitForceScale() { graphs_.fitForceScale(); }
+    void fitForceScale() { drawn().fitForceScale(); }
     void setStudyWidth(double width) { graphs_.setWidth(width); }
     // As JSON (nlohmann/json; every number the shortest text that reads
     // back to its bits, not-a-number as null):
@@ -146,8 +152,8 @@ private:
     // as a settings pass leaves it, at frame 0 and paused when `fromStart`.
     void compute(bool fromStart);
     void setClock(double now);
-    // the graphs' runs anew: the current one, then the others
-    void drawRuns();
+    // the graphs with the latest runs in them: the current one, then the others
+    StudyGraphs& drawn() const;
 
     std::unique_ptr<SimSettings> s_ = std::make_unique<SimSettings>();
     std::unique_ptr<RunSeries> run_ = std::make_unique<RunSeries>();
@@ -160,9 +166,13 @@ private:
     double clock_ = 0.0;
     Playback playback_{[this] { return clock_; }};
     Scrub scrub_;
-    StudyRun current_;
     std::vector<StudyRun> others_;
-    StudyGraphs graphs_;
+    // made from the run when the graphs are asked for
+    mutable StudyRun current_;
+    mutable StudyGraphs graphs_;
+    mutable bool currentDue_ = true;  // current_ is of an earlier run
+    mutable bool runsDue_ = true;     // the graphs hold earlier runs
+    mutable bool fitDue_ = true;      // a task of its own: the force scale to be fitted
 };
 
 }  // namespace hybridsim
