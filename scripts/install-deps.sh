@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those missing.
-# The browser edition needs emscripten to build, chromium, firefox-esr, nodejs
-# and npm to test (the test's own npm packages come from
+# The browser edition needs emscripten and nlohmann-json3-dev (header-only
+# JSON; the native tests of the page's C++ use it too) to build, chromium,
+# firefox-esr, nodejs and npm to test (the test's own npm packages come from
 # tests/web/package-lock.json).
 set -eu
 
@@ -29,6 +30,7 @@ python3
 clang
 libclang-rt-14-dev
 emscripten
+nlohmann-json3-dev
 nodejs
 chromium
 firefox-esr

@@ -136,7 +136,8 @@ double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out
             const double y = top + (rows - 1) * keyRowHeight + 10.0;
             *out += "<g class=\"key\"><line x1=\"" + px(x) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
                     px(x + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + k.colour +
-                    "\" stroke-width=\"2.5\"/><text x=\"" + px(x + sampleLength + 6) + "\" y=\"" + px(y) +
+                    "\" stroke-width=\"2.5\"" + (k.dashed ? " stroke-dasharray=\"6 4\"" : "") +
+                    "/><text x=\"" + px(x + sampleLength + 6) + "\" y=\"" + px(y) +
                     "\">" + escaped(k.label) + "</text></g>\n";
         }
         x += w;
@@ -144,33 +145,47 @@ double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out
     return rows * keyRowHeight + 6.0;
 }
 
-void writePanel(const ChartPanel& p, double left, double top, double width, double height, std::string& out)
+// The scales of a panel: categories at 0..n-1, numbers at round ticks,
+// the y scale as given when it is.
+void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys)
 {
-    // the scales: categories at 0..n-1, numbers at round ticks
     double xlo = 0.0, xhi = 1.0, ylo = 0.0, yhi = 1.0;
-    AxisScale xs;
     if (!p.xCategories.empty()) {
         xs.lo = -0.5;
         xs.hi = static_cast<double>(p.xCategories.size()) - 0.5;
         xs.step = 1.0;
+        xs.ticks.clear();
         for (std::size_t i = 0; i < p.xCategories.size(); ++i) xs.ticks.push_back(static_cast<double>(i));
     } else {
         dataRange(p.series, true, xlo, xhi);
         xs = roundScale(xlo, xhi, 7);
     }
-    dataRange(p.series, false, ylo, yhi);
-    const AxisScale ys = roundScale(ylo, yhi, 6);
+    if (p.yScale) {
+        ys = *p.yScale;
+    } else {
+        dataRange(p.series, false, ylo, yhi);
+        ys = roundScale(ylo, yhi, 6);
+    }
+}
 
-    // the plot area: room on the left for the longest y tick and the label
+// The room left of a plot area for the longest y tick and the label.
+double leftRoom(const AxisScale& ys)
+{
     std::size_t longest = 0;
     for (double t : ys.ticks) longest = std::max(longest, tickText(t, ys.step).size());
+    return std::max(plotLeft, 34.0 + charWidth * static_cast<double>(longest));
+}
+
+void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
+{
+    const AxisScale& xs = at.xs;
+    const AxisScale& ys = at.ys;
+    const double left = at.left;
+    const double top = at.top;
     const double legend = legendWidth(p);
-    const double x0 = left + std::max(plotLeft, 34.0 + charWidth * static_cast<double>(longest));
-    const double x1 = left + width - (legend > 0.0 ? legend : plotRightBare);
-    const double y0 = top + panelTitleHeight;
-    const double y1 = top + height - plotBottom;
-    auto X = [&](double v) { return x0 + (x1 - x0) * share(v, xs.lo, xs.hi); };
-    auto Y = [&](double v) { return y1 - (y1 - y0) * share(v, ys.lo, ys.hi); };
+    const double x0 = at.x0, x1 = at.x1, y0 = at.y0, y1 = at.y1;
+    auto X = [&](double v) { return at.X(v); };
+    auto Y = [&](double v) { return at.Y(v); };
 
     out += "<g class=\"panel\">\n";
     out += "<text class=\"panel-title\" x=\"" + px(x0) + "\" y=\"" + px(top + 16) +
@@ -318,49 +333,81 @@ std::string rampColour(double share)
     return format("#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
 }
 
-std::string chartSvg(const Chart& c)
+std::string xmlText(const std::string& text) { return escaped(text); }
+
+double PanelLayout::X(double v) const { return x0 + (x1 - x0) * share(v, xs.lo, xs.hi); }
+double PanelLayout::Y(double v) const { return y1 - (y1 - y0) * share(v, ys.lo, ys.hi); }
+double PanelLayout::xValue(double px) const
 {
+    return xs.lo + (xs.hi - xs.lo) * ((px - x0) / (x1 - x0));
+}
+
+ChartLayout chartLayout(const Chart& c)
+{
+    ChartLayout layout;
     const int columns = std::max(1, c.columns);
-    const double width = 2 * margin + columns * c.panelWidth;
-    double top = margin + titleHeight + (c.subtitle.empty() ? 0.0 : subtitleHeight);
-    const double keys = keyRows(c.keys, width, nullptr, top);
+    layout.width = 2 * margin + columns * c.panelWidth;
+    const double top = margin + (c.title.empty() ? 0.0 : titleHeight) + (c.subtitle.empty() ? 0.0 : subtitleHeight);
+    layout.panelsTop = top + keyRows(c.keys, layout.width, nullptr, top);
 
     // where each panel goes: rows of `columns` panels, a wide panel a row of
     // its own; a row is as high as its tallest panel
-    struct Place {
-        double left, top, width, height;
-    };
-    std::vector<Place> places;
-    double rowTop = top + keys;
+    double rowTop = layout.panelsTop;
     double rowHeight = 0.0;
     int inRow = columns;  // panels in the current row
+    double room = 0.0;    // the room left of the plot areas, when aligned
     for (const ChartPanel& p : c.panels) {
+        PanelLayout at;
+        panelScales(p, at.xs, at.ys);
+        room = std::max(room, leftRoom(at.ys));
         const double h = p.height > 0.0 ? p.height : c.panelHeight;
         if (p.wide || inRow >= columns) {
             rowTop += rowHeight;
             rowHeight = 0.0;
             inRow = 0;
         }
-        const double w = p.wide ? columns * c.panelWidth : c.panelWidth;
-        places.push_back({margin + inRow * c.panelWidth, rowTop, w, h});
+        at.width = p.wide ? columns * c.panelWidth : c.panelWidth;
+        at.height = h;
+        at.left = margin + inRow * c.panelWidth;
+        at.top = rowTop;
         rowHeight = std::max(rowHeight, h);
         inRow = p.wide ? columns : inRow + 1;
+        layout.panels.push_back(std::move(at));
     }
-    const double height = rowTop + rowHeight + margin;
+    layout.height = rowTop + rowHeight + margin;
+    // the plot areas: room on the left for the longest y tick and the label
+    for (std::size_t i = 0; i < c.panels.size(); ++i) {
+        PanelLayout& at = layout.panels[i];
+        const double legend = legendWidth(c.panels[i]);
+        at.x0 = at.left + (c.alignPlots ? room : leftRoom(at.ys));
+        at.x1 = at.left + at.width - (legend > 0.0 ? legend : plotRightBare);
+        at.y0 = at.top + panelTitleHeight;
+        at.y1 = at.top + at.height - plotBottom;
+    }
+    return layout;
+}
+
+std::string chartSvg(const Chart& c)
+{
+    const ChartLayout layout = chartLayout(c);
+    const double width = layout.width;
+    const double height = layout.height;
+    const double top = margin + (c.title.empty() ? 0.0 : titleHeight) + (c.subtitle.empty() ? 0.0 : subtitleHeight);
 
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(width) + "\" height=\"" + px(height) +
            "\" viewBox=\"0 0 " + px(width) + " " + px(height) +
-           "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"11\" fill=\"#222\">\n";
+           "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"11\" fill=\"#222\"" +
+           (c.accessibleName.empty() ? "" : " role=\"img\" aria-label=\"" + escaped(c.accessibleName) + "\"") + ">\n";
     out += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    out += "<text class=\"title\" x=\"" + px(margin) + "\" y=\"" + px(margin + 18) +
-           "\" font-size=\"16\" font-weight=\"bold\">" + escaped(c.title) + "</text>\n";
+    if (!c.title.empty())
+        out += "<text class=\"title\" x=\"" + px(margin) + "\" y=\"" + px(margin + 18) +
+               "\" font-size=\"16\" font-weight=\"bold\">" + escaped(c.title) + "</text>\n";
     if (!c.subtitle.empty())
-        out += "<text class=\"subtitle\" x=\"" + px(margin) + "\" y=\"" + px(margin + titleHeight + 8) +
-               "\" font-size=\"12\">" + escaped(c.subtitle) + "</text>\n";
+        out += "<text class=\"subtitle\" x=\"" + px(margin) + "\" y=\"" +
+               px(top - subtitleHeight + 8) + "\" font-size=\"12\">" + escaped(c.subtitle) + "</text>\n";
     keyRows(c.keys, width, &out, top);
-    for (std::size_t i = 0; i < c.panels.size(); ++i)
-        writePanel(c.panels[i], places[i].left, places[i].top, places[i].width, places[i].height, out);
+    for (std::size_t i = 0; i < c.panels.size(); ++i) writePanel(c.panels[i], layout.panels[i], out);
     out += "</svg>\n";
     return out;
 }

@@ -9,10 +9,19 @@
 // <text class="tick-y"> placed at their ticks.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace hybridsim {
+
+// A scale of an axis: its ends, and ticks a step apart.
+struct AxisScale {
+    double lo = 0.0;
+    double hi = 1.0;
+    double step = 1.0;
+    std::vector<double> ticks;
+};
 
 // One line of a panel.  A point whose x or y is not a number is left out
 // and breaks the line there.
@@ -35,12 +44,16 @@ struct ChartPanel {
     bool legend = true;  // the series' labels to the right of the plot area
     double height = 0.0;  // [px]; 0: the chart's panelHeight
     bool wide = false;    // a row of its own, as wide as all columns
+    // when given: the y scale, kept as it is whatever the data (the data
+    // are meant to lie within it); else a round scale of the data
+    std::optional<AxisScale> yScale = std::nullopt;
 };
 
 // An entry of the legend above all panels.
 struct ChartKey {
     std::string label;
     std::string colour;
+    bool dashed = false;
 };
 
 struct Chart {
@@ -51,16 +64,15 @@ struct Chart {
     int columns = 1;
     double panelWidth = 420.0;   // [px], the panel's legend included
     double panelHeight = 240.0;  // [px]
+    // the plot areas of all panels start at the same x (the room that the
+    // longest y ticks of any panel need), so that one x is one time in all
+    bool alignPlots = false;
+    // when not empty: the SVG is an image of this name (role="img", aria-label)
+    std::string accessibleName;
 };
 
 // A round scale that covers [lo, hi]: ends and ticks at whole multiples of
 // a step of 1, 2 or 5 times a power of ten, at most `most` ticks.
-struct AxisScale {
-    double lo = 0.0;
-    double hi = 1.0;
-    double step = 1.0;
-    std::vector<double> ticks;
-};
 AxisScale roundScale(double lo, double hi, int most = 6);
 
 // A tick's text: as many decimals as the step needs, no "-0".
@@ -72,7 +84,31 @@ std::string tickText(double v, double step);
 std::string paletteColour(std::size_t i);
 std::string rampColour(double share);
 
-// The whole chart as an SVG document.
+// Where a panel and its plot area lie in the chart [px, y down], with the
+// scales its axes show: what chartSvg draws, for a program that maps a
+// point of the picture to the data (a pointer to a time, say).
+struct PanelLayout {
+    double left = 0.0, top = 0.0, width = 0.0, height = 0.0;  // the panel
+    double x0 = 0.0, x1 = 0.0;  // the plot area's left and right
+    double y0 = 0.0, y1 = 0.0;  // its top and bottom
+    AxisScale xs, ys;
+    double X(double v) const;  // where the value v lies along x [px]
+    double Y(double v) const;  // ... along y
+    double xValue(double px) const;  // the value at px along x
+};
+struct ChartLayout {
+    double width = 0.0, height = 0.0;  // the whole picture [px]
+    double panelsTop = 0.0;            // below the titles and the legend above the panels
+    std::vector<PanelLayout> panels;   // in the order of chart.panels
+};
+ChartLayout chartLayout(const Chart& chart);
+
+// `text` as XML text: the five special characters as entities, and every
+// byte that is no character XML takes as U+FFFD.
+std::string xmlText(const std::string& text);
+
+// The whole chart as an SVG document.  A chart without a title has no
+// title line.
 std::string chartSvg(const Chart& chart);
 
 }  // namespace hybridsim

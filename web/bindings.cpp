@@ -144,6 +144,23 @@ EMSCRIPTEN_KEEPALIVE int hs_scrub_drag(double x) { return session->scrubDrag(x) 
 EMSCRIPTEN_KEEPALIVE void hs_scrub_release() { session->scrubRelease(); }
 EMSCRIPTEN_KEEPALIVE int hs_in_graph(double x, double y) { return session->inGraph(x, y) ? 1 : 0; }
 
+// The study graphs (study/study_graphs.h) at the width set [px]: the SVG
+// element, the cursor's elements at the frame shown, the values at a frame
+// and the graphs' state as JSON (WebSession::studyCursorJson, studyStateJson),
+// the sample under x and whether (x, y) is in a plot area [px of the SVG].
+EMSCRIPTEN_KEEPALIVE void hs_study_set_width(double width) { session->setStudyWidth(width); }
+EMSCRIPTEN_KEEPALIVE const char* hs_study_svg() { return handOut(session->studyGraphs().svg()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_study_cursor_svg()
+{
+    return handOut(session->studyGraphs().cursorSvg(session->frame()));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_study_cursor(int frame) { return handOut(session->studyCursorJson(frame)); }
+EMSCRIPTEN_KEEPALIVE const char* hs_study_state() { return handOut(session->studyStateJson()); }
+EMSCRIPTEN_KEEPALIVE int hs_study_sample_at(double x) { return session->studyGraphs().sampleAt(x); }
+EMSCRIPTEN_KEEPALIVE int hs_study_in_plot(double x, double y) { return session->studyGraphs().inPlot(x, y) ? 1 : 0; }
+// fits the force scale to the runs drawn
+EMSCRIPTEN_KEEPALIVE void hs_study_fit_force() { session->fitForceScale(); }
+
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).
 EMSCRIPTEN_KEEPALIVE int hs_draw()

@@ -9,11 +9,13 @@
 //   hybridsim.frame = 100;          // clamped to 0..lastFrame, pauses, redrawn
 //   hybridsim.play(), .pause(), .playing
 //   hybridsim.shapes()              // the current frame's shapes and texts
+//   hybridsim.studyGraphs()         // the study graphs: SVG, force scale, values at the cursor
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback', fn)) hear of a new
-// run (with its cause: 'start', 'file' or 'setting'), of a new frame and of
-// playing, pausing or a new speed; the page redraws its canvas and panels
-// from them.
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs', fn)) hear
+// of a new run (with its cause: 'start', 'file' or 'setting'), of a new
+// frame, of playing, pausing or a new speed, and of the study graphs laid
+// out anew (their force scale fitted, a new width); the page redraws its
+// canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -21,7 +23,7 @@
   'use strict';
 
   let core = null;
-  const listeners = new Map([['run', []], ['frame', []], ['playback', []]]);
+  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -362,8 +364,65 @@
       HybridsimShapeView.draw(ctx, size, p.data, p.count, p.bytes);
     },
 
+    // --- the study graphs (study/study_graphs.h), laid out studyWidth px wide ---
+    // The SVG (an <svg> element's text, its last element an empty
+    // <g class="cursor">), the force scale {lo, hi, step, ticks, text} [N] (text:
+    // its ends as the axis writes them), the
+    // runs drawn [{label, colour}] and the values at the frame shown
+    // (studyCursor).
+    studyGraphs() {
+      const state = JSON.parse(text(() => core._hs_study_state()));
+      state.svg = text(() => core._hs_study_svg());
+      state.cursor = api.studyCursor();
+      return state;
+    },
+    // The values of every run at sample `frame` (the one shown when left
+    // out): {sample, runs: [{label, colour, sample, t, force, Fn, sErr,
+    // distance, tipX, tipY, refX, refY, text: {...}}]}, SI units (null: not
+    // a number), and the texts the graphs show, as the summary writes them.
+    studyCursor(frame) {
+      const c = need();
+      if (frame !== undefined) {
+        const last = c._hs_last_frame();
+        if (!Number.isInteger(frame) || frame < 0 || frame > last)
+          throw wrong('studyCursor', `a sample 0..${last}`, frame);
+      }
+      return JSON.parse(text(() => core._hs_study_cursor(frame === undefined ? c._hs_frame() : frame)));
+    },
+    // the cursor's SVG elements at the frame shown, for the <g class="cursor">
+    studyCursorSvg() {
+      return text(() => core._hs_study_cursor_svg());
+    },
+    // the width the graphs are laid out at [px] (240 to 4000)
+    get studyWidth() {
+      return JSON.parse(text(() => core._hs_study_state())).width;
+    },
+    set studyWidth(w) {
+      if (typeof w !== 'number' || !(w > 0) || !Number.isFinite(w))
+        throw wrong('studyWidth', 'a width in pixels greater than 0', w);
+      const before = api.studyWidth;
+      need()._hs_study_set_width(w);
+      if (api.studyWidth !== before) emit('graphs');
+    },
+    // The sample under x [px of the SVG] by the time axis's scale (the
+    // first and last left and right of it); whether (x, y) is in a plot
+    // area, where a press scrubs.
+    studySampleAt(x) {
+      return need()._hs_study_sample_at(number('studySampleAt', 'x in pixels of the graphs', x));
+    },
+    studyInGraph(x, y) {
+      const at = [number('studyInGraph', 'x in pixels of the graphs', x),
+                  number('studyInGraph', 'y in pixels of the graphs', y)];
+      return need()._hs_study_in_plot(...at) === 1;
+    },
+    // fits the force scale to the runs drawn (it shrinks back)
+    fitForceScale() {
+      need()._hs_study_fit_force();
+      emit('graphs');
+    },
+
     on(event, fn) {
-      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame' or 'playback'", event);
+      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback' or 'graphs'", event);
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);
     },

@@ -1,7 +1,8 @@
 // The page around window.hybridsim: the canvas, the panels, the notices,
 // opening task files (picker and drag-and-drop), saving the task and the
-// downloads; the settings panel (settings_panel.js) and the playback bar
-// (playback_bar.js) once the core is ready.
+// downloads; the settings panel (settings_panel.js), the playback bar
+// (playback_bar.js) and the study graphs (study_graphs.js) once the core is
+// ready.
 (function () {
   'use strict';
 
@@ -224,6 +225,7 @@
     ready = true;
     HybridsimSettingsPanel.attach($('settings'), sim);
     HybridsimPlaybackBar.attach(sim, canvas);
+    HybridsimStudyGraphs.attach(sim, canvas);
     showRun();
     // the first picture is on the canvas (docs/performance.md measures to here)
     performance.mark('hybridsim-first-picture');

@@ -12,6 +12,44 @@
 (function (global) {
   'use strict';
 
+  // Scrubbing by pointer in `element` (a mouse's left button, a pen, a
+  // touch): a press where `inside(point)` holds, and each drag until the
+  // release, are `press(point)` and `drag(point)`; `at(event)` is a
+  // pointer's point.  The pointer is captured, so that a drag past the
+  // element's edge scrubs on.  On a touch screen a drag would scroll the
+  // page, and the browser would cancel the scrub after a few moves: a touch
+  // that starts where a press scrubs is the scrub's alone (elsewhere a drag
+  // scrolls as usual).
+  function scrubbable(element, { at, inside, press, drag, release }) {
+    const laidOut = () => {
+      const box = element.getBoundingClientRect();
+      return box.width > 0 && box.height > 0;
+    };
+    element.addEventListener('pointerdown', (e) => {
+      if (e.button !== 0 || !e.isPrimary || !laidOut()) return;
+      const p = at(e);
+      press(p);
+      if (inside(p)) {
+        element.setPointerCapture(e.pointerId);
+        e.preventDefault();
+      }
+    });
+    element.addEventListener('pointermove', (e) => {
+      if (!laidOut()) return;
+      const p = at(e);
+      if (e.buttons & 1) drag(p);
+      element.style.cursor = inside(p) ? 'col-resize' : '';
+    });
+    element.addEventListener('pointerup', release);
+    element.addEventListener('pointercancel', release);
+    element.addEventListener('lostpointercapture', release);
+    element.addEventListener('touchstart', (e) => {
+      if (e.touches.length !== 1 || !laidOut()) return;
+      // (a touch while the page still scrolls from a fling cannot be kept from scrolling)
+      if (e.cancelable && inside(at(e.touches[0]))) e.preventDefault();
+    }, { passive: false });
+  }
+
   // Wires the bar, the keys and the canvas's time graphs to `sim`.
   function attach(sim, canvas) {
     const $ = (id) => document.getElementById(id);
@@ -76,34 +114,13 @@
       const y = e.clientY - box.top - canvas.clientTop;
       return [(2 * x) / canvas.clientWidth - 1, 1 - (2 * y) / canvas.clientHeight];
     }
-    const laidOut = () => canvas.clientWidth > 0 && canvas.clientHeight > 0;
-    canvas.addEventListener('pointerdown', (e) => {
-      if (e.button !== 0 || !e.isPrimary || !laidOut()) return;
-      const [x, y] = windowPoint(e);
-      sim.scrubPress(x, y);
-      if (sim.inGraph(x, y)) {
-        canvas.setPointerCapture(e.pointerId);
-        e.preventDefault();
-      }
+    scrubbable(canvas, {
+      at: windowPoint,
+      inside: ([x, y]) => sim.inGraph(x, y),
+      press: ([x, y]) => sim.scrubPress(x, y),
+      drag: ([x]) => sim.scrubDrag(x),
+      release: () => sim.scrubRelease(),
     });
-    canvas.addEventListener('pointermove', (e) => {
-      if (!laidOut()) return;
-      const [x, y] = windowPoint(e);
-      if (e.buttons & 1) sim.scrubDrag(x);
-      canvas.style.cursor = sim.inGraph(x, y) ? 'col-resize' : '';
-    });
-    const release = () => sim.scrubRelease();
-    canvas.addEventListener('pointerup', release);
-    canvas.addEventListener('pointercancel', release);
-    canvas.addEventListener('lostpointercapture', release);
-    // On a touch screen a drag would scroll the page, and the browser would
-    // cancel the scrub after a few moves: a touch that starts in a time
-    // graph is the scrub's alone (elsewhere a drag scrolls as usual).
-    canvas.addEventListener('touchstart', (e) => {
-      if (e.touches.length !== 1 || !laidOut()) return;
-      const [x, y] = windowPoint(e.touches[0]);
-      if (sim.inGraph(x, y)) e.preventDefault();
-    }, { passive: false });
 
     // --- the readout ---
     function showFrame() {
@@ -127,5 +144,5 @@
     showPlayback();
   }
 
-  global.HybridsimPlaybackBar = { attach };
+  global.HybridsimPlaybackBar = { attach, scrubbable };
 })(window);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "console/messages.h"
 #include "console/task_setting.h"
 #include "console/text_format.h"
@@ -154,73 +156,55 @@ std::string unitOf(const TaskField& f, bool millimetres)
     return at == std::string::npos ? "" : what.substr(at + 1);
 }
 
-// --- JSON ---
+// --- JSON (nlohmann/json, keys in the order written) ---
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            out += format("\\u%04x", u);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+using Json = nlohmann::ordered_json;
 
-std::string pair(const char* key, const std::string& value)
+// the text of `j`: compact, UTF-8 as it is, any byte that is no UTF-8
+// written as U+FFFD rather than thrown about
+std::string jsonText(const Json& j)
 {
-    return quoted(key) + ":" + quoted(value);
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace
 
 std::string settingsPanelLayout()
 {
-    std::string out = "[";
+    Json out = Json::array();
     for (const Section& s : sections()) {
-        if (out.size() > 1) out += ",";
-        out += "{" + pair("id", s.id) + "," + pair("ja", s.ja) + "," + pair("en", s.en) + ",\"selector\":";
+        Json section = {{"id", s.id}, {"ja", s.ja}, {"en", s.en}, {"selector", nullptr}};
         if (s.selector) {
-            out += "{" + pair("name", s.selector) + ",\"options\":[";
-            for (std::size_t i = 0; i < s.options.size(); ++i) {
-                const Option& o = s.options[i];
-                out += std::string(i ? "," : "") + "{" + pair("key", o.key) + "," + pair("ja", o.ja) + "," +
-                       pair("en", o.en) + "}";
-            }
-            out += "]}";
-        } else {
-            out += "null";
+            Json options = Json::array();
+            for (const Option& o : s.options) options.push_back({{"key", o.key}, {"ja", o.ja}, {"en", o.en}});
+            section["selector"] = {{"name", s.selector}, {"options", std::move(options)}};
         }
-        out += ",\"groups\":[";
-        for (std::size_t g = 0; g < s.groups.size(); ++g) {
-            const Group& group = s.groups[g];
-            out += std::string(g ? "," : "") + "{" +
-                   pair("contour", group.contour ? std::string(1, group.contour) : "") + "," +
-                   pair("ja", group.ja) + "," + pair("en", group.en) + ",\"fields\":[";
-            for (std::size_t i = 0; i < group.fields.size(); ++i) {
-                const PanelField& p = group.fields[i];
+        Json groups = Json::array();
+        for (const Group& group : s.groups) {
+            Json fields = Json::array();
+            for (const PanelField& p : group.fields) {
                 const TaskField& f = taskField(p);
-                out += std::string(i ? "," : "") + "{" + pair("id", fieldId(p)) + "," + pair("name", p.name) +
-                       "," + pair("ja", p.ja) + "," + pair("en", englishLabel(f)) + "," +
-                       pair("unit", unitOf(f, p.millimetres)) +
-                       ",\"millimetres\":" + (p.millimetres ? "true" : "false") + "}";
+                fields.push_back({{"id", fieldId(p)},
+                                  {"name", p.name},
+                                  {"ja", p.ja},
+                                  {"en", englishLabel(f)},
+                                  {"unit", unitOf(f, p.millimetres)},
+                                  {"millimetres", p.millimetres}});
             }
-            out += "]}";
+            groups.push_back({{"contour", group.contour ? std::string(1, group.contour) : ""},
+                              {"ja", group.ja},
+                              {"en", group.en},
+                              {"fields", std::move(fields)}});
         }
-        out += "]}";
+        section["groups"] = std::move(groups);
+        out.push_back(std::move(section));
     }
-    return out + "]";
+    return jsonText(out);
 }
 
 std::string settingsPanelValues(const SimSettings& s)
 {
-    std::string values;
+    Json values = Json::object();
     for (const Section& section : sections())
         for (const Group& group : section.groups)
             for (const PanelField& p : group.fields) {
@@ -228,11 +212,13 @@ std::string settingsPanelValues(const SimSettings& s)
                 if (!f.belongsTo(s)) continue;
                 // the setting error as the dialogue shows it: 1000 times the metres
                 const double v = p.millimetres ? 1000.0 * f.get(s) : f.get(s);
-                const std::string text = shortestNumber(v, panelDigits);
-                values += (values.empty() ? "" : ",") + pair(fieldId(p).c_str(), text);
+                values[fieldId(p)] = shortestNumber(v, panelDigits);
             }
-    return "{" + pair("robot", std::string(1, s.type)) + "," + pair("method", std::string(1, s.hybrid)) + "," +
-           pair("contour", std::string(1, s.curve)) + ",\"values\":{" + values + "}}";
+    const Json out = {{"robot", std::string(1, s.type)},
+                      {"method", std::string(1, s.hybrid)},
+                      {"contour", std::string(1, s.curve)},
+                      {"values", std::move(values)}};
+    return jsonText(out);
 }
 
 }  // namespace hybridsim

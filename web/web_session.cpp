@@ -4,6 +4,8 @@
 #include <limits>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "console/reach_notice.h"
 #include "console/report.h"
 #include "console/run_notice.h"
@@ -51,6 +53,98 @@ void WebSession::compute(bool fromStart)
         // the same instant of the new run
         s_->frame = std::max(0, std::min(s_->frame, lastFrame()));
     }
+    // the study graphs take the run when next asked for; a task of its own
+    // fits their force scale
+    currentDue_ = true;
+    runsDue_ = true;
+    if (fromStart) fitDue_ = true;
+}
+
+StudyGraphs& WebSession::drawn() const
+{
+    if (currentDue_) {
+        current_ = studyRun(*s_, currentSeries(*run_, s_->type), "current run", studyRunColour(0));
+        currentDue_ = false;
+    }
+    if (runsDue_) {
+        std::vector<StudyRun> runs{current_};
+        runs.insert(runs.end(), others_.begin(), others_.end());
+        graphs_.setRuns(std::move(runs));
+        runsDue_ = false;
+    }
+    if (fitDue_) {
+        graphs_.fitForceScale();
+        fitDue_ = false;
+    }
+    return graphs_;
+}
+
+void WebSession::setOtherRuns(std::vector<StudyRun> runs)
+{
+    if (runs.size() > studyMostRuns - 1) runs.resize(studyMostRuns - 1);
+    others_ = std::move(runs);
+    runsDue_ = true;
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string jsonText(const Json& j)
+{
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string WebSession::studyCursorJson(int frame) const
+{
+    Json runs = Json::array();
+    int sample = 0;
+    for (const StudyCursorRun& c : drawn().cursor(frame)) {
+        if (runs.empty()) sample = c.sample;
+        // (a number that is not one goes into JSON as null)
+        runs.push_back({{"label", c.label},
+                        {"colour", c.colour},
+                        {"sample", c.sample},
+                        {"t", c.t},
+                        {"force", c.force},
+                        {"Fn", c.Fn},
+                        {"sErr", c.sErr},
+                        {"distance", c.distance},
+                        {"tipX", c.tipX},
+                        {"tipY", c.tipY},
+                        {"refX", c.refX},
+                        {"refY", c.refY},
+                        {"text",
+                         {{"t", c.tText},
+                          {"force", c.forceText},
+                          {"Fn", c.FnText},
+                          {"sErr", c.sErrText},
+                          {"distance", c.distanceText},
+                          {"tipX", c.tipXText},
+                          {"tipY", c.tipYText},
+                          {"refX", c.refXText},
+                          {"refY", c.refYText}}}});
+    }
+    return jsonText({{"sample", sample}, {"runs", std::move(runs)}});
+}
+
+std::string WebSession::studyStateJson() const
+{
+    const StudyGraphs& graphs = drawn();
+    const AxisScale& f = graphs.forceScale();
+    Json runs = Json::array();
+    for (const StudyRun& r : graphs.runs()) runs.push_back({{"label", r.label}, {"colour", r.colour}});
+    return jsonText({{"width", graphs.width()},
+                     {"forceScale",
+                      {{"lo", f.lo},
+                       {"hi", f.hi},
+                       {"step", f.step},
+                       {"ticks", f.ticks},
+                       // the ends as the axis writes its ticks
+                       {"text", {tickText(f.lo, f.step), tickText(f.hi, f.step)}}}},
+                     {"runs", std::move(runs)}});
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)

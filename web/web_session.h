@@ -11,10 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/study_graphs.h"
 #include "view/playback.h"
 #include "view/shape_buffer.h"
 
@@ -112,6 +114,36 @@ public:
 
     const SimSettings& settings() const { return *s_; }
 
+    // --- the study graphs (study/study_graphs.h) ---
+    // They draw the current run ("current run", the first colour) and the
+    // other runs given, each with its own label and colour.  A new run is
+    // put in them when they are next asked for (a page that does not show
+    // them pays nothing for them); it grows the force scale when a value
+    // leaves it, and the start and a task file read fit the scale anew, as
+    // fitForceScale does.
+    const StudyGraphs& studyGraphs() const { return drawn(); }
+    // the current run as the graphs draw it ("current run", the first colour):
+    // what a run kept for comparing holds, relabelled
+    const StudyRun& currentRun() const
+    {
+        drawn();
+        return current_;
+    }
+    // The runs drawn beside the current one (at most studyMostRuns - 1).
+    void setOtherRuns(std::vector<StudyRun> runs);
+    const std::vector<StudyRun>& otherRuns() const { return others_; }
+    void fitForceScale() { drawn().fitForceScale(); }
+    void setStudyWidth(double width) { graphs_.setWidth(width); }
+    // As JSON (nlohmann/json; every number the shortest text that reads
+    // back to its bits, not-a-number as null):
+    //   studyCursorJson  {"sample", "runs": [{"label", "colour", "sample", "t", "force",
+    //                     "Fn", "sErr", "distance", "tipX", "tipY", "refX", "refY",
+    //                     "text": {the same names: the texts shown}}]}, SI units
+    //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks", "text": [lo, hi]},
+    //                     "runs": [{"label", "colour"}]}
+    std::string studyCursorJson(int frame) const;
+    std::string studyStateJson() const;
+
     WebSession(const WebSession&) = delete;
     WebSession& operator=(const WebSession&) = delete;
 
@@ -120,6 +152,8 @@ private:
     // as a settings pass leaves it, at frame 0 and paused when `fromStart`.
     void compute(bool fromStart);
     void setClock(double now);
+    // the graphs with the latest runs in them: the current one, then the others
+    StudyGraphs& drawn() const;
 
     std::unique_ptr<SimSettings> s_ = std::make_unique<SimSettings>();
     std::unique_ptr<RunSeries> run_ = std::make_unique<RunSeries>();
@@ -132,6 +166,13 @@ private:
     double clock_ = 0.0;
     Playback playback_{[this] { return clock_; }};
     Scrub scrub_;
+    std::vector<StudyRun> others_;
+    // made from the run when the graphs are asked for
+    mutable StudyRun current_;
+    mutable StudyGraphs graphs_;
+    mutable bool currentDue_ = true;  // current_ is of an earlier run
+    mutable bool runsDue_ = true;     // the graphs hold earlier runs
+    mutable bool fitDue_ = true;      // a task of its own: the force scale to be fitted
 };
 
 }  // namespace hybridsim

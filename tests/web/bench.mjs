@@ -9,7 +9,10 @@
 //   - a settings change typed in the panel (a key in the Fn field): from the
 //     key's event to the new run computed, to its picture (the last frame)
 //     drawn and rasterised on the page's canvas, and to the animation-frame
-//     callbacks of the display frame that shows it;
+//     callbacks of the display frame that shows it; again with the study
+//     graphs in view, to their SVG laid out anew;
+//   - the study graphs alone: the whole SVG made and laid out, and the
+//     cursor of a new frame (what playing redraws);
 //   - the weight of the page's files.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
@@ -121,6 +124,95 @@ try {
   const changes = await typing.evaluate(() => window.changes);
   await typing.close();
 
+  // the same with the study graphs in view: the SVG laid out anew for each key
+  const withGraphs = await openPage(chromium.browser, url, problems);
+  await withGraphs.evaluate(() => {
+    hybridsim.frame = hybridsim.lastFrame;
+    document.getElementById('study').scrollIntoView();
+  });
+  await withGraphs.waitForFunction(() => document.querySelector('#study-graphs .cursor-line') !== null,
+                                   { polling: 50, timeout: 30000 });
+  await withGraphs.evaluate(() => {
+    const input = document.querySelector('[data-field="Fn"]');
+    window.changes = [];
+    let key = 0;
+    document.addEventListener('keydown', (e) => { key = e.timeStamp; }, true);
+    const holder = document.getElementById('study-graphs');
+    // after the page's own listener: the picture rasterised, the next display
+    // frame; then (after that frame, as the page draws them) the graphs' SVG
+    // made, put in the page and laid out, and the display frame after it
+    input.addEventListener('input', () => {
+      const at = (name) => performance.getEntriesByName(name)[0].startTime;
+      document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+      const change = { key, computed: at('hybridsim-run-computed'), rasterised: performance.now(), frame: 0,
+                       graphs: 0, graphsFrame: 0 };
+      window.changes.push(change);
+      const drawn = () => {
+        if (holder.dataset.stale) {
+          setTimeout(drawn, 0);
+          return;
+        }
+        void holder.getBoundingClientRect();  // style and layout of the SVG
+        change.graphs = performance.now();
+        const at = (name) => performance.getEntriesByName(name)[0].startTime;
+        change.graphsWork = at('hybridsim-graphs-drawn') - at('hybridsim-graphs-start');
+        requestAnimationFrame(() => { change.graphsFrame = performance.now(); });
+      };
+      requestAnimationFrame(() => {
+        change.frame = performance.now();
+        setTimeout(drawn, 0);
+      });
+    });
+  });
+  await withGraphs.$eval('[data-field="Fn"]', (e) => {
+    e.focus();
+    e.setSelectionRange(e.value.length, e.value.length);
+  });
+  // a key at a time, as typed by hand: each after the graphs of the one before are on the screen
+  for (let i = 0; i < repeats; ++i) {
+    await withGraphs.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
+    await withGraphs.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].graphsFrame > 0,
+                                     { polling: 20, timeout: 30000 }, i + 1);
+  }
+  const graphChanges = await withGraphs.evaluate(() => window.changes);
+  // the graphs alone: the whole SVG, and the cursor of each frame as playing draws it
+  const graphs = await withGraphs.evaluate((n) => {
+    const holder = document.getElementById('study-graphs');
+    const whole = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      holder.innerHTML = hybridsim.studyGraphs().svg;
+      holder.querySelector('g.cursor').innerHTML = hybridsim.studyCursorSvg();
+      void holder.getBoundingClientRect();
+      whole.push(performance.now() - t0);
+    }
+    const made = [];
+    for (let i = 0; i < n; ++i) {
+      const t0 = performance.now();
+      hybridsim.studyGraphs();
+      made.push(performance.now() - t0);
+    }
+    const cursor = [];
+    const g = holder.querySelector('g.cursor');
+    for (let f = 0; f <= hybridsim.lastFrame; ++f) {
+      hybridsim.frame = f;  // the page's own redraw: the canvas and the cursor
+      const t0 = performance.now();
+      g.innerHTML = hybridsim.studyCursorSvg();
+      void holder.getBoundingClientRect();
+      cursor.push(performance.now() - t0);
+    }
+    const frame = [];
+    for (let f = 0; f <= hybridsim.lastFrame; ++f) {
+      const t0 = performance.now();
+      hybridsim.frame = f;  // as a frame of playing: the canvas, the readout, the cursor
+      document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+      void holder.getBoundingClientRect();
+      frame.push(performance.now() - t0);
+    }
+    return { whole, made, cursor, frame, bytes: hybridsim.studyGraphs().svg.length };
+  }, repeats);
+  await withGraphs.close();
+
   // the same run natively
   const native = JSON.parse(execFileSync(nativeBench, [
     '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
@@ -155,6 +247,20 @@ try {
               `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
               `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
               `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
+  const graphTyped = (fn) => ms(median(graphChanges.map(fn)));
+  console.log(`the same with the study graphs in view (medians of ${graphChanges.length}): ` +
+              `to the run computed ${graphTyped((c) => c.computed - c.key)}, ` +
+              `to the picture rasterised ${graphTyped((c) => c.rasterised - c.key)} ` +
+              `(90th percentile ${ms(ninetieth(graphChanges.map((c) => c.rasterised - c.key)))}), ` +
+              `to the display frame that shows it ${graphTyped((c) => c.frame - c.key)}; ` +
+              `to the graphs laid out after it ${graphTyped((c) => c.graphs - c.key)}, ` +
+              `to the display frame that shows them ${graphTyped((c) => c.graphsFrame - c.key)}; ` +
+              `the graphs' own work (made, put in the page, laid out) ${graphTyped((c) => c.graphsWork)}, ` +
+              `90th percentile ${ms(ninetieth(graphChanges.map((c) => c.graphsWork)))}`);
+  console.log(`the study graphs (${(graphs.bytes / 1024).toFixed(0)} KiB of SVG): made in WebAssembly ${ms(median(graphs.made))}, ` +
+              `made, put in the page and laid out ${ms(median(graphs.whole))} (medians of ${repeats}); ` +
+              `the cursor of a frame ${ms(median(graphs.cursor))}; a whole frame of playing (canvas, readout, cursor) ` +
+              `${ms(median(graphs.frame))}, 90th percentile ${ms(ninetieth(graphs.frame))} (${graphs.frame.length} frames)`);
   console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
   if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
 } finally {

@@ -214,7 +214,8 @@ function generator(seed) {
 
 const fuzzKeys = [' ', 'ArrowLeft', 'ArrowRight', 'Home', 'End', '+', '=', '-', 's', '0', 'w', 'W', 'Escape',
                   'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp'];
-const fuzzButtons = ['#first', '#back', '#play', '#forward', '#last', '#slower', '#faster', '#language'];
+const fuzzButtons = ['#first', '#back', '#play', '#forward', '#last', '#slower', '#faster', '#language', '#fit-force',
+                     '#study-toggle'];
 const fuzzTokens = ['0', '-1', '5', '20', '0.15', '1e308', '1e999', '-1e-300', 'nan', 'inf', '', 'abc', '5o0',
                     '0x1p3', '２０', ' 7', '1,5', '+3', '.5', '-0', '1e-7', '3.14159265358979', '12345678901234567890'];
 const fuzzNames = ['robot', 'l', 'l1', 'l2', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
@@ -273,6 +274,8 @@ async function fuzz(page, problems) {
       } else if (r < 0.5) {
         const button = rand.pick(fuzzButtons);
         what = `click ${button}`;
+        // into view at once: a page still scrolling from PageDown would carry it away from the click
+        await page.$eval(button, (e) => e.scrollIntoView({ block: 'nearest', behavior: 'instant' }));
         await page.click(button);
       } else if (r < 0.62) {
         const from = somewhere();
@@ -608,7 +611,7 @@ function pageTests(kind, origin, url) {
       }
       assert.deepEqual(stops, [
         'open-task', 'save-task', 'download-csv', 'download-png',
-        'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame',
+        'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'study-toggle', 'fit-force',
         'language', 'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
       // The last Tab left the page for the browser's own controls, and
@@ -669,6 +672,39 @@ function pageTests(kind, origin, url) {
       await until(() => document.getElementById('message').textContent === 'Read robot_a_line.dat.');
       assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
       noProblems();
+    });
+
+    // The study graphs in view, drawn: where their axes lie on the screen,
+    // read from the SVG's own elements (the tick labels at their ticks, the
+    // plot areas), in CSS pixels.
+    const studyInView = async () => {
+      await page.$eval('#study', (e) => e.scrollIntoView());
+      await studyDrawn();
+    };
+    // the graphs of the latest run on the page (they follow its picture by a display frame)
+    const studyDrawn = () => until(() => document.querySelector('#study-graphs svg .cursor-line') !== null &&
+                                   !document.getElementById('study-graphs').dataset.stale);
+    const studyAxes = () => page.evaluate(() => {
+      const svg = document.querySelector('#study-graphs svg');
+      const m = svg.getScreenCTM();
+      const panels = [...svg.querySelectorAll('g.panel')].map((p) => {
+        const r = p.querySelector('rect.plot-area');
+        const [x, y, w, h] = ['x', 'y', 'width', 'height'].map((a) => r[a].baseVal.value);
+        return { left: m.e + m.a * x, right: m.e + m.a * (x + w), top: m.f + m.d * y, bottom: m.f + m.d * (y + h) };
+      });
+      const force = svg.querySelector('g.panel');
+      const fn = force.querySelector('path[data-label="Fn (current run)"]').getAttribute('d');
+      return {
+        panels,
+        // the time axis: [value, CSS x] of each tick
+        ticks: [...svg.querySelectorAll('g.panel')[2].querySelectorAll('text.tick-x')]
+          .map((t) => [Number(t.textContent), m.e + m.a * t.x.baseVal[0].value]),
+        forceTicks: [...force.querySelectorAll('text.tick-y')].map((t) => t.textContent),
+        // how high the Fn line stands above the bottom of the force scale [CSS px]
+        fnHeight: m.d * (force.querySelector('rect.plot-area').y.baseVal.value +
+                         force.querySelector('rect.plot-area').height.baseVal.value - Number(fn.split(',')[1].split('L')[0])),
+        note: document.getElementById('force-scale-note').textContent,
+      };
     });
 
     // the robot's picture and the time graphs: a point of window units in
@@ -745,6 +781,40 @@ function pageTests(kind, origin, url) {
         await page.touchscreen.touchEnd();
         await until(() => window.scrollY > 0);
         assert.equal(await page.evaluate(() => hybridsim.frame), sampleAt(bx));
+        // in the study graphs a tap jumps to the sample under it too, and a drag scrubs, the page unmoved
+        // (once the page has come to rest from the drag that scrolled it: ten display frames without a move)
+        const still = () => page.evaluate(() => new Promise((done) => {
+          let last = window.scrollY;
+          let frames = 0;
+          const look = () => {
+            frames = window.scrollY === last ? frames + 1 : 0;
+            last = window.scrollY;
+            if (frames >= 10) done();
+            else requestAnimationFrame(look);
+          };
+          requestAnimationFrame(look);
+        }));
+        await still();
+        await studyInView();
+        await still();
+        const axes = await studyAxes();
+        const [[t0, x0], [t1, x1]] = [axes.ticks[0], axes.ticks[axes.ticks.length - 1]];
+        const tx = (t) => Math.round(x0 + ((t - t0) * (x1 - x0)) / (t1 - t0));
+        const graphY = Math.round((axes.panels[0].top + axes.panels[0].bottom) / 2);
+        const want = (x) => page.evaluate((cx) => {
+          const svg = document.querySelector('#study-graphs svg');
+          return hybridsim.studySampleAt((cx - svg.getBoundingClientRect().left) * svg.width.baseVal.value /
+                                         svg.getBoundingClientRect().width);
+        }, x);
+        await page.touchscreen.tap(tx(1), graphY);
+        assert.equal(await page.evaluate(() => hybridsim.frame), await want(tx(1)));
+        assert.ok(Math.abs(await want(tx(1)) - 25) <= 1);
+        const scrolled = await page.evaluate(() => window.scrollY);
+        await page.touchscreen.touchStart(tx(1), graphY);
+        for (let k = 1; k <= 20; ++k) await page.touchscreen.touchMove(Math.round(tx(1) + ((tx(7) - tx(1)) * k) / 20), graphY);
+        await page.touchscreen.touchEnd();
+        assert.deepEqual(await page.evaluate(() => [hybridsim.frame, window.scrollY]), [await want(tx(7)), scrolled]);
+        assert.ok(Math.abs(await want(tx(7)) - 175) <= 1);
         noProblems();
       });
     }
@@ -769,6 +839,12 @@ function pageTests(kind, origin, url) {
                                             ['narrow', 360, true], ['narrow, Japanese', 360, false]]) {
         await page.setViewport({ width, height: 800 });
         if ((await page.$eval('#settings', (e) => e.lang)) !== (english ? 'en' : 'ja')) await page.click('#language');
+        // the study graphs drawn (they are drawn in view)
+        await page.$eval('#study', (e) => e.scrollIntoView());
+        await until((w) => document.querySelector('#study-graphs svg .cursor-line') !== null &&
+                    !document.getElementById('study-graphs').dataset.stale &&
+                    document.querySelector('#study-graphs svg').width.baseVal.value === w,
+                    await page.$eval('#view', (c) => c.offsetWidth));
         assert.deepEqual(await findings(), [], what);
         // every Japanese text is marked so, every English message in the Japanese panel too
         const mislabelled = await page.evaluate(() => {
@@ -804,6 +880,9 @@ function pageTests(kind, origin, url) {
       assert.ok(contrast[1] >= 4.5, `the greyed summary's contrast ${contrast[1]}`);
       assert.deepEqual(await page.$eval('#view', (c) => [c.getAttribute('role'), c.getAttribute('aria-label')]),
                        ['img', 'the robot, the workpiece and the time graphs']);
+      const graphsName = await page.$eval('#study-graphs svg', (e) => [e.getAttribute('role'), e.getAttribute('aria-label')]);
+      assert.equal(graphsName[0], 'img');
+      assert.match(graphsName[1], /^the study graphs against time t \[s\]: the contact force F and Fn,/);
       await page.evaluate(() => { hybridsim.frame = 100; });
       assert.equal(await page.$eval('#frame', (s) => s.getAttribute('aria-valuetext')), 'sample 100 of 200, t = 4.00 s');
       noProblems();
@@ -904,7 +983,8 @@ function pageTests(kind, origin, url) {
       await fresh();
       await page.evaluate(() => { hybridsim.frame = 37; });
       const state = () => page.evaluate(() => JSON.stringify([hybridsim.taskText(), hybridsim.frame, hybridsim.playing,
-                                                              hybridsim.speed, hybridsim.shapes().length]));
+                                                              hybridsim.speed, hybridsim.shapes().length,
+                                                              hybridsim.studyWidth]));
       const before = await state();
       // [call, expression]: each throws before it changes anything
       const wrong = [
@@ -922,6 +1002,11 @@ function pageTests(kind, origin, url) {
         ['loadBytes', "hybridsim.loadBytes('b 0.5 0.5')"], ['loadBytes', 'hybridsim.loadBytes([98, 32])'],
         ['loadBytes', 'hybridsim.loadBytes(new Uint8Array(4), {})'], ['key', 'hybridsim.key(115)'],
         ['get', 'hybridsim.get(1)'],
+        ['studyCursor', 'hybridsim.studyCursor(1.5)'], ['studyCursor', 'hybridsim.studyCursor(201)'],
+        ['studyCursor', "hybridsim.studyCursor('7')"], ['studySampleAt', 'hybridsim.studySampleAt(NaN)'],
+        ['studySampleAt', "hybridsim.studySampleAt('100')"], ['studyInGraph', 'hybridsim.studyInGraph(100)'],
+        ['studyWidth', 'hybridsim.studyWidth = 0'], ['studyWidth', "hybridsim.studyWidth = '390'"],
+        ['studyWidth', 'hybridsim.studyWidth = Infinity'], ['on', "hybridsim.on('graph', () => {})"],
         ['draw', "hybridsim.draw(null, 100)"],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
       ];
@@ -1257,6 +1342,173 @@ function pageTests(kind, origin, url) {
       await page.keyboard.press('W');
       const back = await robot();
       back.vertices.forEach((v, i) => assert.ok(Math.abs(v[0] - before.vertices[i][0]) < 1e-12));
+      noProblems();
+    });
+
+    once('the study graphs: the values at the cursor are the CSV\'s, pointers scrub, the force scale stays while typing, a phone', async () => {
+      await fresh();
+      await studyInView();
+      const rows = (await csv()).trim().split('\n').slice(1).map((l) => l.split(',').map(Number));
+      // i t ref_x ref_y tip_x tip_y err_x err_y joint1 joint2 defl1 defl2 force force_err s_err
+      const mm = (v) => (1000 * v).toFixed(3) + ' mm';
+      for (const frame of [0, 37, 100, 163, 200]) {
+        const c = await page.evaluate((f) => {
+          hybridsim.frame = f;
+          return hybridsim.studyCursor();
+        }, frame);
+        const row = rows[frame];
+        const r = c.runs[0];
+        assert.deepEqual([c.sample, r.sample, r.t, r.refX, r.refY, r.tipX, r.tipY, r.force, r.sErr, r.Fn],
+                         [frame, frame, row[1], row[2], row[3], row[4], row[5], row[12], row[14], 10], `sample ${frame}`);
+        // on the page, as the summary writes them
+        const head = `t = ${row[1].toFixed(3)} s (sample ${frame})`;
+        assert.deepEqual(await page.$$eval('#study-graphs .cursor-text', (all) => all.map((t) => t.textContent)), [
+          head, `F ${row[12].toFixed(3)} N, Fn 10.000 N`, head, `sErr ${mm(row[14])}`, head, mm(r.distance),
+          head, `tip ${mm(row[4])}, command ${mm(row[2])}`, head, `tip ${mm(row[5])}, command ${mm(row[3])}`,
+        ], `sample ${frame}`);
+      }
+      // the distance from a circle: | |tip - O| - r |
+      await loadTask(tasks.robotBCircle);
+      const circle = (await csv()).trim().split('\n').slice(1).map((l) => l.split(',').map(Number));
+      const [ox, oy, radius] = await page.evaluate(() => ['Ox', 'Oy', 'r'].map((n) => Number(hybridsim.get(n))));
+      for (const frame of [20, 120]) {
+        const d = (await page.evaluate((f) => hybridsim.studyCursor(f), frame)).runs[0].distance;
+        const want = Math.abs(Math.hypot(circle[frame][4] - ox, circle[frame][5] - oy) - radius);
+        assert.ok(Math.abs(d - want) <= 1e-15, `distance of sample ${frame}: ${d}, not ${want}`);
+      }
+      await loadTask(path.join(root, 'tests', 'core', 'data', 'default_task.dat'));
+
+      // the SVG is XML, its cursor too
+      const parsed = await page.evaluate(() => {
+        const g = hybridsim.studyGraphs();
+        const text = g.svg.replace('<g class="cursor"></g>', `<g class="cursor">${hybridsim.studyCursorSvg()}</g>`);
+        const doc = new DOMParser().parseFromString(text, 'image/svg+xml');
+        return [doc.getElementsByTagName('parsererror').length, doc.documentElement.localName,
+                doc.querySelectorAll('g.panel').length, doc.querySelectorAll('g.cursor-panel').length, g.width,
+                document.getElementById('view').offsetWidth];
+      });
+      assert.deepEqual(parsed.slice(0, 4), [0, 'svg', 5, 5]);
+      assert.equal(parsed[4], parsed[5], 'as wide as the picture');
+
+      // a press in a plot area jumps to the sample under it, by the time axis's ticks; a drag scrubs
+      await studyInView();
+      const axes = await studyAxes();
+      const [[t0, x0], [t1, x1]] = [axes.ticks[0], axes.ticks[axes.ticks.length - 1]];
+      const xOf = (t) => x0 + ((t - t0) * (x1 - x0)) / (t1 - t0);
+      const under = (x) => {
+        const t = t0 + ((x - x0) * (t1 - t0)) / (x1 - x0);
+        let best = 0;
+        rows.forEach((row, i) => { if (Math.abs(row[1] - t) < Math.abs(rows[best][1] - t)) best = i; });
+        return best;
+      };
+      const middle = (p) => (p.top + p.bottom) / 2;
+      const state = () => page.evaluate(() => [hybridsim.frame, hybridsim.playing,
+                                               document.getElementById('readout').textContent]);
+      await page.evaluate(() => { document.activeElement.blur(); hybridsim.play(); });
+      const xa = Math.round(xOf(2.1));
+      await page.mouse.move(xa, middle(axes.panels[2]));
+      await page.mouse.down();
+      assert.deepEqual(await state(), [under(xa), false, `sample ${under(xa)} / 200, t = ${rows[under(xa)][1].toFixed(2)} s`]);
+      const xb = Math.round(xOf(6.3));
+      await page.mouse.move(xb, middle(axes.panels[0]), { steps: 5 });
+      assert.equal((await state())[0], under(xb));
+      await page.mouse.move(axes.panels[0].right + 30, middle(axes.panels[1]), { steps: 3 });
+      assert.equal((await state())[0], 200, 'right of the axis: the last sample');
+      await page.mouse.move(axes.panels[0].left - 30, middle(axes.panels[1]), { steps: 3 });
+      assert.equal((await state())[0], 0, 'left of the axis: the first sample');
+      await page.mouse.up();
+      await page.mouse.move(xb, middle(axes.panels[2]));
+      assert.equal((await state())[0], 0, 'released: moving does not scrub');
+      // the cursor's line stands where the sample is
+      await page.mouse.click(xb, middle(axes.panels[2]));
+      const line = await page.$eval('#study-graphs .cursor-line', (l) => {
+        const m = l.ownerSVGElement.getScreenCTM();
+        return m.e + m.a * l.x1.baseVal.value;
+      });
+      assert.ok(Math.abs(line - xOf(rows[under(xb)][1])) < 0.1, `cursor at ${line}, sample at ${xOf(rows[under(xb)][1])}`);
+      // a press above the panels (their legend) is no scrub
+      await page.mouse.click(xa, axes.panels[0].top - 30);
+      assert.equal((await state())[0], under(xb));
+
+      // the force scale stays while Fn is typed, 10 to 20 (20 N twice as high as 10 N), and grows when a value leaves it
+      const start = await studyAxes();
+      assert.equal(start.forceTicks[0], '0');
+      const typeFn = async (keys, expect) => {
+        await page.$eval('[data-field="Fn"]', (e) => { e.focus(); e.select(); });
+        const seen = [];
+        let typed = '';
+        for (const k of keys) {
+          await page.keyboard.type(k);
+          typed += k;
+          await until((v) => hybridsim.get('Fn') === v, String(Number(typed)));
+          await studyDrawn();
+          seen.push(await studyAxes());
+        }
+        if (expect) assert.deepEqual(seen.map((a) => a.forceTicks), seen.map(() => expect), `typing ${keys}`);
+        return seen[seen.length - 1];
+      };
+      const grown = await typeFn('20');  // 20 N leaves the scale of the default run
+      assert.notDeepEqual(grown.forceTicks, start.forceTicks);
+      assert.ok(Number(grown.forceTicks.at(-1)) >= 20, grown.forceTicks.join(' '));
+      const ten = await typeFn('10', grown.forceTicks);
+      const twenty = await typeFn('20', grown.forceTicks);
+      assert.ok(Math.abs(twenty.fnHeight - 2 * ten.fnHeight) < 0.15, `Fn 20: ${twenty.fnHeight} px, Fn 10: ${ten.fnHeight} px`);
+      assert.match(twenty.note, new RegExp(`^Force scale 0 to ${grown.forceTicks.at(-1)} N: it stays while`));
+      const fifty = await typeFn('50');
+      assert.ok(Number(fifty.forceTicks.at(-1)) >= 50, fifty.forceTicks.join(' '));
+      await typeFn('10', fifty.forceTicks);
+      // drawn piece by piece while typing (a panel's lines alone where its axes stay), the graphs
+      // on the page are those the core writes whole
+      const asWhole = await page.evaluate(() => {
+        const flat = (root) => [...root.querySelectorAll('*')].filter((e) => !e.closest('g.cursor')).map((e) =>
+          e.localName + [...e.attributes].map((a) => ` ${a.name}=${a.value}`).sort().join('') + ' | ' +
+          (e.children.length ? '' : e.textContent));
+        const shown = flat(document.querySelector('#study-graphs svg'));
+        const whole = flat(new DOMParser().parseFromString(hybridsim.studyGraphs().svg, 'image/svg+xml').documentElement);
+        return whole.map((e, i) => (e === shown[i] ? null : [shown[i], e])).filter(Boolean).slice(0, 3)
+          .concat(shown.length === whole.length ? [] : [`${shown.length} elements, not ${whole.length}`]);
+      });
+      assert.deepEqual(asWhole, []);
+      // it shrinks back when asked, and when a task file is read
+      await page.click('#fit-force');
+      assert.deepEqual((await studyAxes()).forceTicks, start.forceTicks);
+      await typeFn('50');
+      await loadTask(path.join(root, 'tests', 'core', 'data', 'default_task.dat'));
+      await studyInView();
+      assert.deepEqual((await studyAxes()).forceTicks, start.forceTicks);
+
+      // hidden or shown, the picture is the same (fitted anew to the window, seen from the top)
+      const picture = () => page.evaluate(() => {
+        window.scrollTo(0, 0);
+        window.dispatchEvent(new Event('resize'));
+        const c = document.getElementById('view');
+        // the pixels as one number (FNV-1a), so that a difference reads short
+        const pixels = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        let hash = 2166136261;
+        for (let i = 0; i < pixels.length; ++i) hash = Math.imul(hash ^ pixels[i], 16777619) >>> 0;
+        return [c.width, c.style.width, hash];
+      });
+      const open = await picture();
+      await page.click('#study-toggle');
+      assert.equal(await page.$eval('#study', (d) => d.open), false);
+      assert.deepEqual(await picture(), open);
+      await page.click('#study-toggle');
+      await studyInView();
+
+      // on a phone's width every text is 11 px or larger, and the graphs fit
+      await page.setViewport({ width: 390, height: 844 });
+      await until(() => document.getElementById('view').offsetWidth < innerWidth &&
+                  hybridsim.studyWidth === document.getElementById('view').offsetWidth &&
+                  document.querySelector('#study-graphs svg').width.baseVal.value === hybridsim.studyWidth);
+      const phone = await page.evaluate(() => {
+        const svg = document.querySelector('#study-graphs svg');
+        const scale = svg.getBoundingClientRect().width / svg.width.baseVal.value;
+        const sizes = [...svg.querySelectorAll('text')].map((t) => parseFloat(getComputedStyle(t).fontSize) * scale);
+        return [Math.min(...sizes), svg.getBoundingClientRect().right, document.documentElement.clientWidth, sizes.length];
+      });
+      assert.ok(phone[0] >= 11, `smallest text ${phone[0]} px`);
+      assert.ok(phone[1] <= phone[2], `the graphs end at ${phone[1]} px of ${phone[2]}`);
+      assert.ok(phone[3] > 60);
       noProblems();
     });
 

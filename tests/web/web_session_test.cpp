@@ -5,14 +5,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "console/report.h"
 #include "console/task_file.h"
 #include "console/task_setting.h"
+#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
@@ -317,6 +322,101 @@ TEST(WebSession, NoticeOfARunThatBlowsUp)
     EXPECT_EQ(w.unreachable(), 0);
     ASSERT_TRUE(w.set("fn2", "20").ok);
     EXPECT_EQ(w.runFault(), "");
+}
+
+// The study graphs: the current run, the others given beside it, the force
+// scale fitted by a task file read and grown by settings, and the values at
+// the cursor in JSON that reads back to every bit.
+TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
+{
+    WebSession w;
+    const auto cursor = [&](int frame) { return nlohmann::json::parse(w.studyCursorJson(frame)); };
+    const auto state = [&] { return nlohmann::json::parse(w.studyStateJson()); };
+    // the CSV's numbers, to the bit
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream csv(w.csv());
+    for (std::string line; std::getline(csv, line);) {
+        rows.emplace_back();
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
+    }
+    const auto number = [](const std::string& text) {
+        double v = 0.0;
+        parseDouble(text, v);
+        return v;
+    };
+    for (int frame : {0, 1, 77, 200}) {
+        const nlohmann::json c = cursor(frame);
+        ASSERT_EQ(c["runs"].size(), 1u);
+        const nlohmann::json& r = c["runs"][0];
+        EXPECT_EQ(c["sample"], frame);
+        EXPECT_EQ(r["label"], "current run");
+        for (const auto& [key, column] : std::vector<std::pair<const char*, int>>{
+                 {"t", 1}, {"refX", 2}, {"refY", 3}, {"tipX", 4}, {"tipY", 5}, {"force", 12}, {"sErr", 14}})
+            EXPECT_EQ(r[key].get<double>(), number(rows[static_cast<std::size_t>(frame) + 1][column]))
+                << key << " of sample " << frame;
+        EXPECT_EQ(r["text"]["force"], format("%.3f N", number(rows[static_cast<std::size_t>(frame) + 1][12])));
+    }
+    // numbers that are hard to write short: each reads back to its bits; none is null
+    StudyRun odd = studyRun(w.settings(), SeriesSet{}, "odd", studyRunColour(1));
+    const double hard[] = {0.1 + 0.2, 5e-324, 1.7976931348623157e308, -2.2250738585072014e-308, 1.0 / 3.0,
+                           123456789.12345678, -0.0};
+    for (std::size_t i = 0; i < std::size(hard); ++i) odd.tipX[i] = hard[i];
+    w.setOtherRuns({odd});
+    for (std::size_t i = 0; i < std::size(hard); ++i) {
+        const double back = cursor(static_cast<int>(i))["runs"][1]["tipX"].get<double>();
+        EXPECT_EQ(std::memcmp(&back, &hard[i], sizeof back), 0) << hard[i];
+    }
+    // a sample without a posture: its force is null, its text nan
+    ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
+    const nlohmann::json far = cursor(100)["runs"][0];
+    EXPECT_TRUE(far["force"].is_null());
+    EXPECT_EQ(far["text"]["force"], "nan N");
+
+    // a setting grows the force scale; a task file read fits it to its own run
+    ASSERT_TRUE(w.set("Fn", "50").ok);
+    EXPECT_GE(w.studyGraphs().forceScale().hi, 50.0);
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    EXPECT_LT(w.studyGraphs().forceScale().hi, 50.0);
+
+    // the others stay beside every new run, four at most
+    WebSession other;
+    ASSERT_TRUE(other.set("Fn", "30").ok);
+    std::vector<StudyRun> pins;
+    for (int i = 1; i <= 6; ++i)
+        pins.push_back(studyRun(other.settings(), SeriesSet{}, "pin " + std::to_string(i), studyRunColour(i)));
+    // the other session's run, as a pin would keep it
+    pins[0] = other.currentRun();
+    pins[0].label = "pin 1";
+    pins[0].colour = studyRunColour(1);
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    w.setOtherRuns(pins);
+    EXPECT_EQ(w.otherRuns().size(), studyMostRuns - 1);
+    ASSERT_TRUE(w.set("Fn", "12").ok);
+    const nlohmann::json s = state();
+    ASSERT_EQ(s["runs"].size(), studyMostRuns);
+    EXPECT_EQ(s["runs"][0]["label"], "current run");
+    EXPECT_EQ(s["runs"][1]["label"], "pin 1");
+    EXPECT_EQ(s["runs"][1]["colour"], studyRunColour(1));
+    // the force scale covers the other run's 30 N, and keeps it through a new run
+    EXPECT_GE(s["forceScale"]["hi"].get<double>(), 30.0);
+    EXPECT_EQ(s["forceScale"]["ticks"].size(), w.studyGraphs().forceScale().ticks.size());
+    EXPECT_EQ(s["forceScale"]["text"][0], "0");
+    EXPECT_EQ(s["forceScale"]["text"][1], tickText(w.studyGraphs().forceScale().hi, w.studyGraphs().forceScale().step));
+    // a task file read fits it to the runs drawn, the other one's forces included
+    ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
+    EXPECT_GE(w.studyGraphs().forceScale().hi, 30.0);
+    w.setOtherRuns({});
+    ASSERT_TRUE(w.set("Fn", "11").ok);
+    EXPECT_GE(w.studyGraphs().forceScale().hi, 30.0);  // it stays
+    w.fitForceScale();
+    EXPECT_LT(w.studyGraphs().forceScale().hi, 30.0);  // and shrinks back when fitted
+    EXPECT_EQ(state()["runs"].size(), 1u);
+    // the width the page lays them out at
+    w.setStudyWidth(390.0);
+    EXPECT_EQ(state()["width"], 390.0);
+    w.setStudyWidth(10.0);
+    EXPECT_EQ(state()["width"], 240.0);
 }
 
 }  // namespace
