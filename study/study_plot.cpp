@@ -160,6 +160,13 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
     };
     std::vector<Lines> lines;
     for (const ComparedRun& r : runs) lines.push_back(linesOf(r));
+    // the lines and panels name a run by its file's own name; the keys
+    // above the panels by the name given
+    auto shortName = [&runs](std::size_t k) {
+        const std::string& name = runs[k].name;
+        const std::size_t slash = name.find_last_of('/');
+        return slash == std::string::npos || slash + 1 == name.size() ? name : name.substr(slash + 1);
+    };
 
     ChartPanel force{"contact force", "time t [s]", "force [N]", {}, {}};
     ChartPanel sErr{"tangential error", "time t [s]", "sErr [mm]", {}, {}};
@@ -171,15 +178,15 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
                                                   : ": " + differencesText(settingDifferences(*runs[k].settings, ms),
                                                                            main.name)),
                           colour});
-        force.series.push_back({runs[k].name, colour, lines[k].t, lines[k].force});
-        sErr.series.push_back({runs[k].name, colour, lines[k].t, lines[k].sErr});
-        posErr.series.push_back({runs[k].name, colour, lines[k].t, lines[k].posErr});
+        force.series.push_back({shortName(k), colour, lines[k].t, lines[k].force});
+        sErr.series.push_back({shortName(k), colour, lines[k].t, lines[k].sErr});
+        posErr.series.push_back({shortName(k), colour, lines[k].t, lines[k].posErr});
         sameFn = sameFn && runs[k].settings->Fn == ms.Fn;
     }
     // the commanded forces, dashed: one line when every run has the same
     for (std::size_t k = 0; k < runs.size() && (k == 0 || !sameFn); ++k) {
         const std::vector<double>& t = lines[k].t;
-        ChartSeries target{sameFn ? "Fn" : "Fn " + runs[k].name, sameFn ? targetColour : colourOf(k),
+        ChartSeries target{sameFn ? "Fn" : "Fn " + shortName(k), sameFn ? targetColour : colourOf(k),
                            {t.front(), t.back()}, {runs[k].settings->Fn, runs[k].settings->Fn}};
         target.dashed = true;
         force.series.push_back(target);
@@ -200,17 +207,16 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
             return d;
         };
         const std::vector<double> t(m.t.begin(), m.t.begin() + static_cast<std::ptrdiff_t>(n));
-        const std::string who = runs[k].name + " - " + main.name;
+        const std::string who = shortName(k) + " - " + main.name;
         const std::string colour = colourOf(k);
         const struct {
             const char* what;
             std::string yLabel;
             std::vector<double> y;
         } panels[] = {
-            {"contact force", "F - F " + main.name + " [N]", minus(a.force, m.force)},
-            {"tangential error", "sErr - sErr " + main.name + " [mm]", minus(a.sErr, m.sErr)},
-            {"distance from the command point", "|posErr| - |posErr| " + main.name + " [mm]",
-             minus(a.posErr, m.posErr)},
+            {"force", "F - F " + main.name + " [N]", minus(a.force, m.force)},
+            {"sErr", "sErr - sErr " + main.name + " [mm]", minus(a.sErr, m.sErr)},
+            {"|posErr|", "|posErr| - |posErr| " + main.name + " [mm]", minus(a.posErr, m.posErr)},
         };
         for (const auto& d : panels) {
             ChartPanel p{who + ": " + d.what, "time t [s]", d.yLabel, {{who, colour, t, d.y}}, {}};
