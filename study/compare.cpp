@@ -11,8 +11,6 @@
 namespace hybridsim {
 namespace {
 
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-
 // --- settings ---
 
 // The gains of the method in force: under another method they are
