@@ -13,8 +13,8 @@ namespace {
 constexpr int gridLines = 20;
 constexpr double gridSpacing = 0.1;
 
-// The robot, the pins' trails and rings, the robot's points and the graph
-// panel for robot 'a' or 'b'.
+// The robot, the pins' trails, the robot's points and trail, the pins' tip
+// rings and the graph panel for robot 'a' or 'b'.
 void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bool robotA,
                const PinSet& pins)
 {
@@ -28,11 +28,12 @@ void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bo
         drawRobotA(cv, s, set.jointPos[i], set.tipPos[i]);
     else
         drawRobotB(cv, s, set.jointPos[i], set.tipPos[i]);
-    drawPinScene(cv, s, pins);
+    drawPinTrails(cv, s, pins);
     drawPoint(cv, s, g, palette::green);
     drawPoint(cv, s, ref, palette::white);
     // the trail of the probe tip, drawn last over the two points
     for (int k = 0; k <= i; ++k) drawPoint(cv, s, set.tipPos[k], palette::red);
+    drawPinRings(cv, s, pins);
 
     fillRect(cv, Vec2{s.posGraphX - graphPanelMargin, -1.0}, 1.0, 2.0, 0.0, palette::white);
 }

@@ -35,8 +35,8 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run);
 
 // The same picture with the runs of `pins` under the live one
 // (view/pin_drawing.h): their legend lines after the legend, their trails
-// and tip rings after the robot, before its points and trail, their curves
-// in each graph before the live curves.  The pins are only read; an empty
+// after the robot, before its points and trail, their tip rings after the
+// trail, their curves in each graph before the live curves.  The pins are only read; an empty
 // set draws exactly the picture above.
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins);
 

@@ -75,19 +75,27 @@ void drawPinLegend(Canvas& cv, const SimSettings& s, const PinSet& pins)
     }
 }
 
-void drawPinScene(Canvas& cv, const SimSettings& s, const PinSet& pins)
+void drawPinTrails(Canvas& cv, const SimSettings& s, const PinSet& pins)
 {
     // the robot view: what the graph panel does not cover
     const Box view{-1.0, -1.0, s.posGraphX - graphPanelMargin, 1.0};
     for (const Pin& pin : pins.pins()) {
         const PinLook look = pinLook(pin.slot);
-        const int last = pinSample(s, pin, s.frame);
         const auto& tip = pin.series.tipPos;
-        drawDashedPolyline(
-            cv, curve(last, [&](int i) { return toWindow(s, tip[i]).x; }, [&](int i) { return toWindow(s, tip[i]).y; }),
-            look.dash, pinLineWidth, view, look.color);
+        drawDashedPolyline(cv,
+                           curve(pinSample(s, pin, s.frame), [&](int i) { return toWindow(s, tip[i]).x; },
+                                 [&](int i) { return toWindow(s, tip[i]).y; }),
+                           look.dash, pinLineWidth, view, look.color);
+    }
+}
+
+void drawPinRings(Canvas& cv, const SimSettings& s, const PinSet& pins)
+{
+    for (const Pin& pin : pins.pins()) {
+        const PinLook look = pinLook(pin.slot);
         cv.setLineWidth(pinLineWidth);
-        outlineCircle(cv, toWindow(s, tip[last]), pinRingRadius + pin.slot * pinRingStep, look.color);
+        outlineCircle(cv, toWindow(s, pin.series.tipPos[pinSample(s, pin, s.frame)]),
+                      pinRingRadius + pin.slot * pinRingStep, look.color);
     }
 }
 

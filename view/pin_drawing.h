@@ -6,9 +6,10 @@
 // Each pin slot has a look of its own: a colour none of the picture's
 // other colours is (pinColour), and a dash pattern (long dashes, short
 // dashes, dash-dot, dots), 2 pixels wide.  Drawn for each pin:
-//   scene   the probe-tip trail up to the sample shown, and a ring about the
-//           tip at that sample (a larger ring for each later slot, so that
-//           rings at one place stay apart);
+//   scene   the probe-tip trail up to the sample shown, under the live run's
+//           points and trail, and over them a ring about the tip at that
+//           sample (a larger ring for each later slot, so that rings at one
+//           place stay apart; the live tip shows inside);
 //   graphs  the tip's x and y in the position graph and the contact force in
 //           the force graph, in the live run's scales, cut off where they
 //           leave the graph's frame (time axis to the top of the value axis);
@@ -60,8 +61,10 @@ double pinLegendRoom(const SimSettings& s);
 // The legend lines of every pin.
 void drawPinLegend(Canvas& cv, const SimSettings& s, const PinSet& pins);
 
-// The trail and the tip ring of every pin at the frame s.frame.
-void drawPinScene(Canvas& cv, const SimSettings& s, const PinSet& pins);
+// The trail of every pin up to the frame s.frame, left of the graph panel.
+void drawPinTrails(Canvas& cv, const SimSettings& s, const PinSet& pins);
+// The ring about every pin's tip at the frame s.frame.
+void drawPinRings(Canvas& cv, const SimSettings& s, const PinSet& pins);
 
 // The pins' tip x and y in the position graph, scaled as `set` (the live
 // run's series) is, samples 0..frame.

@@ -202,8 +202,9 @@ TEST(PinDrawing, PinsAreDrawnAtTheFrameShownInTheirPlaceOfThePaintersOrder)
             EXPECT_TRUE(lines[1]->vertices.empty());
         }
 
-        // legend line after the legend, before the grid; ring after the
-        // robot, before the green point; curves before the live curves
+        // legend line after the legend, before the grid; trail after the
+        // robot, before the green point; ring after the live trail, before
+        // the graph panel; curves before the live curves
         const RecordedText* legend = cv.findText("black point : position without deflection");
         const RecordedText* pinLine = cv.findText("pin 1: tf = 6 s (now 4 s)");
         ASSERT_TRUE(legend && pinLine);
@@ -211,7 +212,10 @@ TEST(PinDrawing, PinsAreDrawnAtTheFrameShownInTheirPlaceOfThePaintersOrder)
         EXPECT_EQ(lines[0]->sequence, legend->sequence + 1);
         EXPECT_LT(pinLine->sequence, cv.find(Shape::Lines, palette::black).front()->sequence);
         const auto greens = cv.find(Shape::Polygon, palette::green);
-        EXPECT_EQ(ring[0]->sequence + 1, greens.back()->sequence);
+        EXPECT_EQ(lines[1]->sequence + 1, greens.back()->sequence);
+        const auto reds = cv.find(Shape::Polygon, palette::red);
+        EXPECT_EQ(ring[0]->sequence, reds.back()->sequence + 1);  // the last trail point's disc
+        EXPECT_EQ(cv.find(Shape::Polygon, palette::white).back()->sequence, ring[0]->sequence + 1);
         const auto liveRed = cv.find(Shape::Lines, palette::red);
         if (shown > 0) {
             EXPECT_LT(lines.back()->sequence, liveRed.back()->sequence);
