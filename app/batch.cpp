@@ -22,6 +22,7 @@
 #include "console/file_output.h"
 #include "console/report.h"
 #include "console/series_csv.h"
+#include "study/compare.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -96,8 +97,8 @@ std::string framesFolder(const std::string& dir)
 // they come into place together, or none of them does.  The folder is made
 // when it is missing; `made` says so, for the caller to remove it again
 // when the command fails.
-bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const RunSeries& run, int last,
-                 const std::string& dir, bool& made, std::string& error)
+bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const RunSeries& run,
+                 const PinSet& pins, int last, const std::string& dir, bool& made, std::string& error)
 {
     struct stat st;
     made = false;
@@ -111,7 +112,7 @@ bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const 
     for (int frame = 0; frame <= last; ++frame) {
         s.frame = frame;
         const std::string path = framesFolder(dir) + frameFileName(frame, last);
-        if (!stagePicture(files, path, view.draw(s, run), pngLevelFast, error)) return false;
+        if (!stagePicture(files, path, view.draw(s, run, pins), pngLevelFast, error)) return false;
     }
     return true;
 }
@@ -177,6 +178,16 @@ bool outputsApart(const BatchOptions& o, int lastFrame, int outFd, std::string& 
             error = out.label + " is the task file read; only --write-task may write over it";
             return false;
         }
+    // the tasks compared are read, never written: by no output at all
+    std::vector<FileIdentity> compared;
+    for (const std::string& file : o.compareFiles) compared.push_back(fileIdentity(file));
+    for (const NamedOutput& out : outputs)
+        for (std::size_t k = 0; k < compared.size(); ++k)
+            if (sameFile(out.id, compared[k])) {
+                error = out.label + " is the task file read by --compare '" + o.compareFiles[k] +
+                        "'; no output may write over it";
+                return false;
+            }
     if (outFd < 0 || !usesStandardOutput(o)) return true;
     const FileIdentity stdOut = descriptorIdentity(outFd);
     if (sameFile(stdOut, task)) {
@@ -184,6 +195,12 @@ bool outputsApart(const BatchOptions& o, int lastFrame, int outFd, std::string& 
                 "'; only --write-task may write over it";
         return false;
     }
+    for (std::size_t k = 0; k < compared.size(); ++k)
+        if (sameFile(stdOut, compared[k])) {
+            error = "standard output goes to the task file read by --compare '" + o.compareFiles[k] +
+                    "'; no output may write over it";
+            return false;
+        }
     for (const NamedOutput& out : outputs)
         if (sameFile(out.id, stdOut)) {
             error = out.label + " is the file that standard output goes to; standard output and each "
@@ -280,6 +297,32 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     return finishOutput(out, err);
 }
 
+// A task of --compare: its file, its settings after the program's start
+// and the file, its run, and the notices of its derivation and run.
+struct ComparedTask {
+    std::string file;
+    std::unique_ptr<SimSettings> settings = std::make_unique<SimSettings>();
+    std::unique_ptr<RunSeries> run = std::make_unique<RunSeries>();
+    std::ostringstream notices;
+
+    // The notices so far on `err` under one line that names the file;
+    // nothing when there are none.
+    void tell(std::ostream& err)
+    {
+        const std::string text = notices.str();
+        if (!text.empty()) err << "--compare " << file << ":" << text << std::flush;
+        notices.str("");
+    }
+};
+
+// What the main run is, for the first line of its summary.
+std::string mainTaskText(const BatchOptions& o)
+{
+    std::string text = o.taskFile.empty() ? "the default task" : "task file " + o.taskFile;
+    for (const Setting& one : o.sets) text += ", " + one.name + "=" + one.value;
+    return text;
+}
+
 }  // namespace
 
 int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -302,6 +345,13 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (!loadTask(o.taskFile, s, err, error)) return fail(exitUsage, error);
     const SettingChange change = applySettings(s, o.sets);
     if (!change.ok) return fail(exitUsage, "--set " + change.message);
+    // the tasks compared, each read whole or not at all
+    std::vector<ComparedTask> compared(o.compareFiles.size());
+    for (std::size_t k = 0; k < compared.size(); ++k) {
+        ComparedTask& t = compared[k];
+        t.file = o.compareFiles[k];
+        if (!loadTask(t.file, *t.settings, t.notices, error)) return fail(exitUsage, "--compare " + error);
+    }
     // everything that can be found wrong before the run is computed
     const int lastFrame = lastSample(s);
     if (!outputsApart(o, lastFrame, descriptorOf(out), error)) return fail(exitUsage, error);
@@ -310,6 +360,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
     // deriving
     deriveTask(s, err);
+    for (ComparedTask& t : compared) deriveTask(*t.settings, t.notices);
     if (!o.pngPath.empty()) {
         if (!o.frameGiven) o.frame = lastFrame;
         if (o.frame < 0 || o.frame > lastFrame)
@@ -347,6 +398,15 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     auto run = std::make_unique<RunSeries>();
     runTask(s, *run, err);
     const SeriesSet& set = currentSeries(*run, s.type);
+    // the runs compared: the main run first, then each task as its pin
+    std::vector<ComparedRun> runs{{"main", mainTaskText(o), &s, &set}};
+    PinSet pins;
+    for (ComparedTask& t : compared) {
+        runTask(*t.settings, *t.run, t.notices);
+        t.tell(err);
+        runs.push_back({t.file, "", t.settings.get(), &currentSeries(*t.run, t.settings->type)});
+        pins.pin(*t.settings, *t.run);
+    }
     // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
     SimSettings shown = s;
     shown.frame = 0;
@@ -367,20 +427,27 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         writeSeriesCsv(s, set, csv);
         if (!files.add(o.csvPath, csv.str(), error)) return failFiles(error);
     }
-    if (!o.plotPath.empty() && !files.add(o.plotPath, chartSvg(runChart(s, set)), error)) return failFiles(error);
+    if (!o.plotPath.empty() &&
+        !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(runs) : runChart(s, set)), error))
+        return failFiles(error);
     if (!o.pngPath.empty()) {
         shown.frame = static_cast<int>(o.frame);
-        if (!stagePicture(files, o.pngPath, view->draw(shown, *run), pngLevelSmallest, error))
+        if (!stagePicture(files, o.pngPath, view->draw(shown, *run, pins), pngLevelSmallest, error))
             return failFiles(error);
     }
     if (!o.framesDir.empty() &&
-        !stageFrames(files, *view, shown, *run, lastFrame, o.framesDir, madeFolder, error))
+        !stageFrames(files, *view, shown, *run, pins, lastFrame, o.framesDir, madeFolder, error))
         return failFiles(error);
     if (!files.commit(error)) return failFiles(error);
 
     // summarising, and what goes to standard output
     if (o.report) printSettings(s, out);
-    if (o.summary) {
+    if (o.summary && o.compare()) {
+        if (o.summaryCsv)
+            printComparedSummariesCsv(runs, out);
+        else
+            printComparedSummaries(runs, out);
+    } else if (o.summary) {
         const RunSummary summary = summarizeRun(s, set);
         if (o.summaryCsv)
             printSummaryCsv(s, summary, out);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "console/text_format.h"
+#include "study/compare.h"
 
 namespace hybridsim {
 
@@ -15,7 +16,7 @@ const char* const batchUsage =
     "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
     "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
-    "                       [--plot FILE.svg] [--help]\n"
+    "                       [--plot FILE.svg] [--compare TASKFILE]... [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
     "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
     "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
@@ -40,6 +41,13 @@ const char* const batchUsage =
     "  --plot FILE.svg  graphs as SVG: force, tangential error and distance to the\n"
     "                 command point over time; for a sweep, every figure against\n"
     "                 the swept value and the force of each run\n"
+    "  --compare TASKFILE  computes that task too (up to 4 times; --set applies\n"
+    "                 to the main task only) and compares it with the main run:\n"
+    "                 --summary gives a block (--format csv: a row, first column\n"
+    "                 run) per run with the largest differences from the main run;\n"
+    "                 --png and --frames draw the compared runs as the window's\n"
+    "                 pins; --plot overlays every run and adds its differences.\n"
+    "                 Not with --csv, --report or --sweep\n"
     "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
     "  without a screen); the other outputs need none.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --plot,\n"
@@ -65,7 +73,8 @@ bool isOption(const std::string& token)
 {
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
                                           "--format", "--png", "--frame",     "--frames",  "--zoom",
-                                          "--set",  "--write-task", "--sweep", "--jobs",   "--plot"};
+                                          "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
+                                          "--compare"};
     for (const char* o : options)
         if (token == o) return true;
     return false;
@@ -120,7 +129,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         std::string v;
         // each option names one output or one setting of it: a second one
         // would silently win over the first (--set and --sweep add up)
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep") {
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep" && a != "--compare") {
             if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
                 error = shownText(a) + " is given more than once";
                 return false;
@@ -194,6 +203,15 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
                 return false;
             }
             o.jobs = static_cast<int>(jobs);
+        } else if (a == "--compare") {
+            if (!value(i, "a task file", v)) return false;
+            if (o.compareFiles.size() == static_cast<std::size_t>(pinCapacity)) {
+                error = format("--compare is given more than %d times; at most %d runs are compared with the "
+                               "main run",
+                               pinCapacity, pinCapacity);
+                return false;
+            }
+            o.compareFiles.push_back(v);
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {
@@ -225,6 +243,23 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
     if (o.jobs != 0 && !o.sweep()) {
         error = "--jobs goes with --sweep";
         return false;
+    }
+    if (o.compare()) {
+        // the outputs of one run's numbers have no place for a second run
+        const std::pair<bool, const char*> single[] = {
+            {o.sweep(), "--sweep does not go with --compare (a sweep compares its own tasks in its table)"},
+            {csvGiven, "--csv does not go with --compare (the CSV holds the samples of one run)"},
+            {o.report, "--report does not go with --compare (the report is of one task)"}};
+        for (const auto& [given, message] : single)
+            if (given) {
+                error = std::string(message) + "; --compare goes with --summary, --png, --frames and --plot";
+                return false;
+            }
+        if (!o.summary && !o.pictures() && o.plotPath.empty()) {
+            error = "--compare needs an output that compares: --summary, --png, --frames or --plot";
+            return false;
+        }
+        return true;
     }
     if (o.sweep()) {
         // a sweep writes one table; the outputs of one run have no place in it

@@ -12,6 +12,7 @@ namespace hybridsim {
 
 struct BatchOptions {
     std::string taskFile;
+    std::vector<std::string> compareFiles;  // --compare TASKFILE, in the order given (at most pinCapacity)
     std::vector<Setting> sets;  // --set NAME=VALUE, in the order given
     std::string writeTaskPath;  // --write-task FILE; empty: none
     std::vector<SweepAxis> sweeps;  // --sweep: none, one, or two (a grid)
@@ -32,6 +33,7 @@ struct BatchOptions {
 
     bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }
     bool sweep() const { return !sweeps.empty(); }
+    bool compare() const { return !compareFiles.empty(); }
 };
 
 // The text of --help.

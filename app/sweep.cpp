@@ -33,16 +33,6 @@ constexpr double closestValues = 1e-14;
 constexpr auto progressDelay = std::chrono::seconds(1);
 constexpr auto progressInterval = std::chrono::milliseconds(200);
 
-// A CSV field: quoted, with its quotes doubled, when it holds a comma, a
-// quote or a line end.
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 // Notices written as lines, as one line: each line trimmed, joined by blanks.
 std::string oneLine(const std::string& text)
 {

@@ -1,8 +1,9 @@
 // Time to draw one picture of the window: the last frame of the default run
 // (201 trail points, both graphs complete) in the 800 x 800 window, drawn by
-// OpenGL.  Needs an X display; without one, run it under
+// OpenGL, without pins and with four.  Needs an X display; without one, run it under
 //   xvfb-run -a -s "-screen 0 1024x1024x24" hybridsim-draw-bench
-// Each benchmark reports the median of its single redraws as `median_ms`.
+// Each benchmark reports the median of its single redraws as `median_ms`
+// (clock) and `median_cpu_ms` (processor time of every thread).
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -10,9 +11,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
+#include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "view/frame.h"
@@ -45,20 +48,62 @@ const LastFrame& lastFrame()
     return f;
 }
 
-// Times every redraw and reports their median in milliseconds.
+// Four runs pinned under it, each of another task: Fn 5 N, method 7, tf
+// 6 s, and robot a on the circle (trails, rings, curves and legend lines).
+const PinSet& fourPins()
+{
+    static const PinSet pins = [] {
+        PinSet p;
+        const char* const changes[][2][2] = {{{"Fn", "5"}, {"Fn", "5"}},
+                                             {{"method", "7"}, {"method", "7"}},
+                                             {{"tf", "6"}, {"tf", "6"}},
+                                             {{"robot", "a"}, {"contour", "C"}}};
+        for (const auto& change : changes) {
+            LastFrame task;
+            for (const auto& [name, value] : change) setTaskSetting(task.s, name, value);
+            deriveSettings(task.s);
+            calcontrol(task.s, *task.run);
+            p.pin(task.s, *task.run);
+        }
+        return p;
+    }();
+    return pins;
+}
+
+// The processor time of the whole process, every thread (the renderer's
+// own among them) [ms].
+double processMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return 1e3 * static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_nsec);
+}
+
+double median(std::vector<double>& v)
+{
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+// Times every redraw and reports their median in milliseconds, of the
+// clock (`median_ms`) and of the process's processor time (`median_cpu_ms`:
+// less disturbed by other programs on a loaded machine).
 template <typename Redraw>
 void timeRedraws(benchmark::State& state, Redraw redraw)
 {
     std::vector<double> ms;
+    std::vector<double> cpu;
     for (auto _ : state) {
+        const double cpuStart = processMs();
         const auto start = std::chrono::steady_clock::now();
         redraw();
         const auto stop = std::chrono::steady_clock::now();
+        cpu.push_back(processMs() - cpuStart);
         ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
     }
     if (ms.empty()) return;
-    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
-    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["median_ms"] = median(ms);
+    state.counters["median_cpu_ms"] = median(cpu);
 }
 
 // Drawing and rendering of the picture, until OpenGL has finished it, in
@@ -74,6 +119,33 @@ void BM_DrawLastFrame(benchmark::State& state)
     });
 }
 BENCHMARK(BM_DrawLastFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The same picture with four pins, as the window draws it after 'p' four times.
+void BM_DrawLastFrameFourPins(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    const PinSet& pins = fourPins();
+    GlCanvas canvas;
+    if (canvas.order() != GlCanvas::Order::Depth) state.SkipWithError("no depth buffer");
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run, pins);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawLastFrameFourPins)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// ... and shown by a buffer swap.
+void BM_DrawAndShowLastFrameFourPins(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    const PinSet& pins = fourPins();
+    GlCanvas canvas([] { glutSwapBuffers(); });
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run, pins);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawAndShowLastFrameFourPins)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The same picture sent shape by shape in drawing order, for comparison.
 void BM_DrawLastFramePainter(benchmark::State& state)
@@ -111,6 +183,20 @@ void BM_LastFrameGeometry(benchmark::State& state)
     });
 }
 BENCHMARK(BM_LastFrameGeometry)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ... with four pins.
+void BM_LastFrameGeometryFourPins(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    const PinSet& pins = fourPins();
+    RecordingCanvas canvas;
+    timeRedraws(state, [&] {
+        canvas.reset();
+        drawFrame(canvas, f.s, *f.run, pins);
+        benchmark::DoNotOptimize(canvas.shapes.data());
+    });
+}
+BENCHMARK(BM_LastFrameGeometryFourPins)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace hybridsim

@@ -269,6 +269,12 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
     return {true, ""};
 }
 
+std::string fieldText(const TaskField& f, const SimSettings& s)
+{
+    if (f.rule == FieldRule::selector) return std::string(1, static_cast<char>(f.get(s)));
+    return writtenNumber(f, s);
+}
+
 std::string robotDataText(const SimSettings& s)
 {
     std::string text;
@@ -281,11 +287,7 @@ std::string robotDataText(const SimSettings& s)
         } else if (!text.empty()) {
             text += ' ';
         }
-        const double v = f.get(s);
-        if (f.rule == FieldRule::selector)
-            text += static_cast<char>(v);
-        else
-            text += writtenNumber(f, s);
+        text += fieldText(f, s);
     }
     return text + '\n';
 }

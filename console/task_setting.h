@@ -83,6 +83,12 @@ struct SettingChange {
 // or contour leaves `s` unchanged.  The caller derives the settings after.
 SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value);
 
+// The value of field `f` in `s` as a task file writes it: a selector's
+// character, a number as the shortest decimal that gives back what `s`
+// holds (see robotDataText).  Two settings records whose texts of `f` are
+// the same hold the same value of it, as a task file gives it back.
+std::string fieldText(const TaskField& f, const SimSettings& s);
+
 // The task of `s` as the text of a robot data file, exactly as the reader
 // reads it, every number the shortest decimal whose reading gives back the
 // value the settings hold (l2 without the probe, 2 pi fn) to the last bit:

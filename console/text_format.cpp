@@ -139,6 +139,14 @@ std::string exactNumber(double v)
     return format("%.17g", plainNan(v));
 }
 
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
 std::string shownText(const std::string& text, std::size_t most)
 {
     std::string out;

@@ -31,6 +31,10 @@ double plainNan(double v);
 // as "nan": the numbers of the CSV files.
 std::string exactNumber(double v);
 
+// A field of a CSV row: quoted, with its quotes doubled, when it holds a
+// comma, a quote or a line end; as it is otherwise.
+std::string csvField(const std::string& text);
+
 // A value as a message quotes it: on one line and short.  Printable ASCII
 // stays as it is, every other byte (control characters, line ends, bytes of
 // other scripts) is written as \xNN, and after `most` characters the rest

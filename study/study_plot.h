@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "study/compare.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
 #include "sim/run.h"
@@ -26,6 +27,16 @@ inline bool sweepOverlaysForce(std::size_t names, std::size_t runs)
 // from the command point [mm]; samples 0..nsteps of `set` (samples out of
 // reach of the robot break the lines of the tip).
 Chart runChart(const SimSettings& s, const SeriesSet& set);
+
+// Runs compared (study/compare.h), the first the main run: the three
+// panels of runChart with every run overlaid, each in its colour (the main
+// run red, the others their pins' colours) and named by its file's own
+// name (the keys above the panels give the names in full, with the
+// settings that differ), and then, for every other run, a row of three
+// panels of its difference from the main run over time: F - F_main [N]
+// (where both have a posture), sErr - sErr_main [mm] and
+// |posErr| - |posErr|_main [mm].
+Chart compareChart(const std::vector<ComparedRun>& runs);
 
 // One task of a sweep, as its plot needs it.
 struct SweepPlotTask {

@@ -1,6 +1,7 @@
 #include "view/frame.h"
 
 #include "view/graphs.h"
+#include "view/pin_drawing.h"
 #include "view/primitives.h"
 #include "view/robot_drawing.h"
 #include "view/text_legend.h"
@@ -12,8 +13,10 @@ namespace {
 constexpr int gridLines = 20;
 constexpr double gridSpacing = 0.1;
 
-// The robot, its points and the graph panel for robot 'a' or 'b'.
-void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bool robotA)
+// The robot, the pins' trails, the robot's points and trail, the pins' tip
+// rings and the graph panel for robot 'a' or 'b'.
+void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bool robotA,
+               const PinSet& pins)
 {
     // green point: the command point minus the magnified position error,
     // on the side of the command point away from the tip
@@ -25,10 +28,12 @@ void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bo
         drawRobotA(cv, s, set.jointPos[i], set.tipPos[i]);
     else
         drawRobotB(cv, s, set.jointPos[i], set.tipPos[i]);
+    drawPinTrails(cv, s, pins);
     drawPoint(cv, s, g, palette::green);
     drawPoint(cv, s, ref, palette::white);
     // the trail of the probe tip, drawn last over the two points
     for (int k = 0; k <= i; ++k) drawPoint(cv, s, set.tipPos[k], palette::red);
+    drawPinRings(cv, s, pins);
 
     fillRect(cv, Vec2{s.posGraphX - graphPanelMargin, -1.0}, 1.0, 2.0, 0.0, palette::white);
 }
@@ -49,9 +54,16 @@ void endFrame(Canvas& cv)
 
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run)
 {
+    static const PinSet noPins;
+    drawFrame(cv, s, run, noPins);
+}
+
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins)
+{
     beginFrame(cv);
     drawTitle(cv);
     drawLegend(cv, s);
+    drawPinLegend(cv, s, pins);
 
     const double vs = s.viewScale;
     drawGrid(cv, Vec2{s.viewOffsetX * vs, s.viewOffsetY * vs}, 0.0, gridLines, gridSpacing * vs,
@@ -61,11 +73,11 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run)
 
     const SeriesSet& set = currentSeries(run, s.type);
     const int i = lastSample(s, s.frame);
-    if (s.type == 'a') drawScene(cv, s, set, i, true);
-    if (s.type == 'b') drawScene(cv, s, set, i, false);
+    if (s.type == 'a') drawScene(cv, s, set, i, true, pins);
+    if (s.type == 'b') drawScene(cv, s, set, i, false, pins);
 
-    drawPositionGraph(cv, s, set, s.frame);
-    drawForceGraph(cv, s, set, s.frame);
+    drawPositionGraph(cv, s, set, s.frame, &pins);
+    drawForceGraph(cv, s, set, s.frame, &pins);
     endFrame(cv);
 }
 
@@ -122,6 +134,19 @@ KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& di
     default:
         return KeyResult::Ignored;
     }
+}
+
+bool onPinKey(PinSet& pins, const SimSettings& s, const RunSeries& run, unsigned char k)
+{
+    if (k == 'p') {
+        pins.pin(s, run);
+        return true;
+    }
+    if (k == 'P' && !pins.empty()) {
+        pins.clear();
+        return true;
+    }
+    return false;
 }
 
 }  // namespace hybridsim

@@ -10,6 +10,7 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/compare.h"
 #include "view/canvas.h"
 
 namespace hybridsim {
@@ -32,6 +33,13 @@ void endFrame(Canvas& cv);
 // the position and the force graph.
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run);
 
+// The same picture with the runs of `pins` under the live one
+// (view/pin_drawing.h): their legend lines after the legend, their trails
+// after the robot, before its points and trail, their tip rings after the
+// trail, their curves in each graph before the live curves.  The pins are only read; an empty
+// set draws exactly the picture above.
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins);
+
 // What the window does after a key.
 enum class KeyResult {
     Ignored,      // not a command: only `key` changed
@@ -44,5 +52,11 @@ enum class KeyResult {
 // command and, for the dialogue keys (r a b k h g L C S e f), runs
 // `dialogue` to its end.
 KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& dialogue);
+
+// Keys of pinned runs (keys onKey ignores): 'p' pins the run shown -- the
+// task `s` and its robot's series in `run`, computing nothing; at most
+// pinCapacity pins, a fifth in place of the oldest -- and 'P' removes every
+// pin.  True when the pins changed and the picture is to be drawn again.
+bool onPinKey(PinSet& pins, const SimSettings& s, const RunSeries& run, unsigned char k);
 
 }  // namespace hybridsim

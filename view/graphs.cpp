@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "view/pin_drawing.h"
 #include "view/primitives.h"
 #include "view/text_legend.h"
 
@@ -119,7 +120,8 @@ void drawAxes(Canvas& cv, const SimSettings& s, Vec2 origin, double dt, int nste
     drawLine(cv, Vec2{xEnd, o.y}, Vec2{xEnd, o.y + height}, palette::blue);
 }
 
-void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame)
+void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame,
+                       const PinSet* pins)
 {
     const double gx = s.posGraphX;
     const double gy = s.posGraphY;
@@ -132,6 +134,7 @@ void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, i
 
     // one scale for x and y over the whole run; a range of zero width
     // cannot be scaled and draws no curve
+    if (pins) drawPinPositionCurves(cv, s, set, *pins, frame);
     const SeriesRange range = seriesRange(s, set);
     const double k = posGraphHeight / (range.max - range.min);
     const double step = s.graphWidth / s.nsteps;
@@ -168,7 +171,8 @@ void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, i
     }
 }
 
-void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame)
+void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame,
+                    const PinSet* pins)
 {
     const double gx = s.forceGraphX;
     const double y0 = s.forceGraphY;
@@ -183,6 +187,7 @@ void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int 
     // commanded force
     drawLine(cv, Vec2{gx, y0 + top}, Vec2{gx + s.graphWidth, y0 + top}, palette::blue);
 
+    if (pins) drawPinForceCurves(cv, s, *pins, frame);
     // window units per newton; a commanded force of 0 cannot be scaled
     const double perNewton = top / s.Fn;
     const double step = s.graphWidth / s.nsteps;

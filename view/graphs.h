@@ -10,6 +10,8 @@
 
 namespace hybridsim {
 
+class PinSet;
+
 // Height into which the position range is mapped [window units].
 constexpr double posGraphHeight = 0.4;
 
@@ -39,12 +41,15 @@ void drawAxes(Canvas& cv, const SimSettings& s, Vec2 origin, double dt, int nste
               double width, double height);
 
 // Everything of the position graph for samples 0..frame, scaled over the
-// whole run so that stepping never rescales it.
-void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame);
+// whole run so that stepping never rescales it; the curves of `pins`
+// (view/pin_drawing.h), when given, under the run's own.
+void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame,
+                       const PinSet* pins = nullptr);
 
 // Everything of the force graph for samples 0..frame; the commanded force
-// Fn lies at height forceGraphScale.
-void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame);
+// Fn lies at height forceGraphScale.  The pins' forces under the run's own.
+void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int frame,
+                    const PinSet* pins = nullptr);
 
 // The last sample that may be read: frame clamped to 0..nsteps and to the
 // capacity of the series.

@@ -153,6 +153,12 @@ RgbImage OffscreenView::draw(const SimSettings& s, const RunSeries& run)
     return readBackBuffer(windowSize, windowSize);
 }
 
+RgbImage OffscreenView::draw(const SimSettings& s, const RunSeries& run, const PinSet& pins)
+{
+    drawFrame(*canvas_, s, run, pins);
+    return readBackBuffer(windowSize, windowSize);
+}
+
 GlCanvas::Order OffscreenView::order() const { return canvas_->order(); }
 
 }  // namespace hybridsim

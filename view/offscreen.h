@@ -22,6 +22,7 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/compare.h"
 #include "view/gl_canvas.h"
 
 namespace hybridsim {
@@ -44,6 +45,8 @@ public:
     // The picture drawFrame draws for `s` (its frame and zoom as they are),
     // read back from the pixel buffer, row 0 at the bottom.
     RgbImage draw(const SimSettings& s, const RunSeries& run);
+    // ... with the runs of `pins` drawn as the window draws its pins.
+    RgbImage draw(const SimSettings& s, const RunSeries& run, const PinSet& pins);
 
     // Depth when the configuration has a depth buffer, as in the window.
     GlCanvas::Order order() const;

@@ -1,5 +1,6 @@
 #include "view/primitives.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -174,6 +175,85 @@ void drawBracket(Canvas& cv, Vec2 p, double a, double b, double w, double theta,
 void drawPoint(Canvas& cv, const SimSettings& s, Vec2 p, const Color& color)
 {
     fillDisc(cv, toWindow(s, p), pointRadius * s.viewScale, color);
+}
+
+namespace {
+
+// The share [t0, t1] of segment p + t (q - p), 0 <= t <= 1, that lies inside
+// the box (Liang-Barsky); false when none of it does.
+bool clipSegment(Vec2 p, Vec2 q, const Box& box, double& t0, double& t1)
+{
+    t0 = 0.0;
+    t1 = 1.0;
+    const double dx = q.x - p.x;
+    const double dy = q.y - p.y;
+    // each side: the segment runs towards it by `towards`, and starts `room` inside it
+    const double towards[4] = {-dx, dx, -dy, dy};
+    const double room[4] = {p.x - box.left, box.right - p.x, p.y - box.bottom, box.top - p.y};
+    for (int k = 0; k < 4; ++k) {
+        if (towards[k] == 0.0) {
+            if (room[k] < 0.0) return false;
+            continue;
+        }
+        const double t = room[k] / towards[k];
+        if (towards[k] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    return t0 < t1;
+}
+
+}  // namespace
+
+void drawDashedPolyline(Canvas& cv, const std::vector<Vec2>& points, const DashPattern& dash, float pixels,
+                        const Box& clip, const Color& color)
+{
+    cv.setLighting(false);
+    cv.setColor(color);
+    cv.setLineWidth(pixels);
+    cv.begin(Shape::Lines);
+    const int n = dash.count == 2 || dash.count == 4 ? dash.count : 0;
+    double period = 0.0;
+    for (int k = 0; k < n; ++k) period += dash.lengths[static_cast<std::size_t>(k)];
+    const bool solid = !(period > 0.0);
+    double along = 0.0;  // length of the line before the segment [window units]
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const Vec2 p = points[i - 1];
+        const Vec2 q = points[i];
+        if (!drawable(p) || !drawable(q)) continue;
+        const double length = std::hypot(q.x - p.x, q.y - p.y);
+        double t0 = 0.0;
+        double t1 = 0.0;
+        if (length > 0.0 && clipSegment(p, q, clip, t0, t1)) {
+            auto emit = [&](double a, double b) {  // the part from length a to b of this segment
+                cv.vertex(p.x + (q.x - p.x) * (a / length), p.y + (q.y - p.y) * (a / length));
+                cv.vertex(p.x + (q.x - p.x) * (b / length), p.y + (q.y - p.y) * (b / length));
+            };
+            const double from = t0 * length;
+            const double to = t1 * length;
+            if (solid) {
+                emit(from, to);
+            } else {
+                // the strokes of the pattern that overlap [from, to], the pattern
+                // starting at the line's start: from the period that holds `from` on
+                const double first = along + from;
+                double start = first - std::fmod(first, period);
+                for (int k = 0; start - along < to; k = (k + 1) % n) {
+                    const double end = start + dash.lengths[static_cast<std::size_t>(k)];
+                    if (k % 2 == 0) {
+                        const double a = std::max(from, start - along);
+                        const double b = std::min(to, end - along);
+                        if (a < b) emit(a, b);
+                    }
+                    start = end;
+                }
+            }
+        }
+        along += length;
+    }
+    cv.end();
+    cv.setLighting(true);
 }
 
 }  // namespace hybridsim

@@ -10,6 +10,9 @@
 // set, so the widths of the shapes after it do not change.
 #pragma once
 
+#include <array>
+#include <vector>
+
 #include "sim/settings.h"
 #include "view/canvas.h"
 
@@ -68,5 +71,28 @@ void drawBracket(Canvas& cv, Vec2 p, double a, double b, double w, double theta,
 
 // Point marker: a disc of 0.008 m (zoomed) at world point p [m].
 void drawPoint(Canvas& cv, const SimSettings& s, Vec2 p, const Color& color);
+
+// The strokes and gaps of a dashed line, alternating from a stroke
+// [window units]; a pattern of no length draws the line solid.
+struct DashPattern {
+    std::array<double, 4> lengths{};  // stroke, gap, stroke, gap [window units]
+    int count = 0;                    // lengths in use: 0 (solid), 2 or 4
+};
+
+// An upright rectangle [window units].
+struct Box {
+    double left = -1.0;
+    double bottom = -1.0;
+    double right = 1.0;
+    double top = 1.0;
+};
+
+// The polyline through `points` [window units], `pixels` wide, dashed by
+// `dash` along its whole length, and only inside `clip`: a segment is cut
+// where it leaves the box (the pattern runs on over the part left out),
+// and a point that is not drawable breaks the line there.  All of it is
+// one shape of separate segments; the line width stays `pixels`.
+void drawDashedPolyline(Canvas& cv, const std::vector<Vec2>& points, const DashPattern& dash, float pixels,
+                        const Box& clip, const Color& color);
 
 }  // namespace hybridsim

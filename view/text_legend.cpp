@@ -3,6 +3,31 @@
 #include "view/primitives.h"
 
 namespace hybridsim {
+namespace {
+
+// Advance [pixels] of the characters 0x20..0x7E of the 12- and 18-pixel
+// Helvetica bitmap fonts the window draws with.
+constexpr unsigned char helvetica12[95] = {
+    4, 3, 5, 7, 7, 11, 9, 3, 4, 4, 5, 7, 4, 8, 3, 4, 7, 7, 7, 7, 7, 7, 7, 7,
+    7, 7, 3, 3, 7, 7, 7, 7, 12, 9, 8, 9, 9, 8, 8, 9, 9, 3, 7, 8, 7, 11, 9, 10,
+    8, 10, 8, 8, 7, 8, 9, 11, 9, 9, 9, 3, 4, 3, 6, 7, 3, 7, 7, 7, 7, 7, 3, 7,
+    7, 3, 3, 6, 3, 9, 7, 7, 7, 7, 4, 6, 3, 7, 7, 9, 6, 7, 6, 4, 3, 4, 7};
+constexpr unsigned char helvetica18[95] = {
+    5, 6, 5, 10, 10, 16, 13, 4, 6, 6, 7, 10, 5, 11, 5, 5, 10, 10, 10, 10, 10, 10, 10, 10,
+    10, 10, 5, 5, 10, 11, 10, 10, 18, 12, 13, 14, 13, 11, 11, 14, 13, 6, 10, 13, 10, 16, 13, 15,
+    12, 15, 12, 13, 12, 13, 14, 18, 13, 14, 12, 5, 5, 5, 9, 10, 4, 9, 11, 10, 11, 10, 6, 11,
+    10, 4, 4, 9, 4, 14, 10, 11, 11, 11, 6, 9, 6, 10, 10, 14, 10, 10, 9, 6, 4, 6, 10};
+
+}  // namespace
+
+double textWidth(Font font, const std::string& bytes)
+{
+    const unsigned char* advance = font == Font::Helvetica12 ? helvetica12 : helvetica18;
+    const double widest = font == Font::Helvetica12 ? 12.0 : 18.0;
+    double width = 0.0;
+    for (unsigned char c : bytes) width += c >= 0x20 && c < 0x7F ? advance[c - 0x20] : widest;
+    return width;
+}
 
 void drawText(Canvas& cv, float x, float y, Font font, const std::string& bytes)
 {

@@ -28,6 +28,12 @@ constexpr const char* blackPoint = "black point : position without deflection";
 // Text at (x, y) in window units, in the current (lit) colour.
 void drawText(Canvas& cv, float x, float y, Font font, const std::string& bytes);
 
+// Width of `bytes` in `font` [pixels of the 800-pixel window]: the sum of
+// the bitmap font's advances of printable ASCII characters; any other byte
+// counts as the font's widest character.  The browser edition draws the
+// same sizes of a metric-compatible sans-serif.
+double textWidth(Font font, const std::string& bytes);
+
 // The title line at the top left.
 void drawTitle(Canvas& cv);
 

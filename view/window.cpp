@@ -36,6 +36,7 @@ struct WindowState {
     std::unique_ptr<GlCanvas> canvas;  // made once the window's context exists
     Playback playback;
     Scrub scrub;
+    PinSet pins;  // runs kept under the live one ('p', 'P')
     // GLUT cannot take a timer back: each play, pause and change of speed
     // starts a new generation, and a timer of an earlier one does nothing
     int timerGeneration = 0;
@@ -50,13 +51,13 @@ WindowState& windowState()
 void displayCallback()
 {
     WindowState& w = windowState();
-    drawFrame(*w.canvas, *w.settings, *w.run);
+    drawFrame(*w.canvas, *w.settings, *w.run, w.pins);
 }
 
 void redraw()
 {
     WindowState& w = windowState();
-    drawFrame(*w.canvas, *w.settings, *w.run);
+    drawFrame(*w.canvas, *w.settings, *w.run, w.pins);
 }
 
 void timerCallback(int generation);
@@ -140,15 +141,16 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
     if (key != 0 && std::strchr("rabkhgLCSefs0\x1b", key) != nullptr) pausePlayback();
     switch (onKey(*w.settings, key, w.console.runDialogue)) {
     case KeyResult::Redraw:
-        drawFrame(*w.canvas, *w.settings, *w.run);
+        redraw();
         break;
     case KeyResult::Quit:
         std::cout.flush();
         std::exit(0);
+    case KeyResult::Ignored:
+        if (onPinKey(w.pins, *w.settings, *w.run, key)) redraw();
+        break;
     case KeyResult::DialogueRan:
         dropKeysPressedMeanwhile();
-        break;
-    case KeyResult::Ignored:
         break;
     }
 }

@@ -559,7 +559,7 @@ std::vector<Row> outputFileRows()
         return r;
     };
     const Outcome refused = Outcome::refused;
-    return {
+    std::vector<Row> rows = {
         // mode 444: a rename in the folder would replace it all the same
         batch("ReadOnlyTaskFileWrittenInPlace", FileKind::readOnly,
               {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, refused,
@@ -576,7 +576,22 @@ std::vector<Row> outputFileRows()
         // an edit in place is taken
         batch("TaskFileWrittenInPlace", FileKind::text,
               {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, Outcome::accepted, {}),
+        // a task of --compare: read as the task file is, and written by no output
+        batch("ComparedTaskWrittenOver", FileKind::text, {"--compare", "{file}", "--summary", "--write-task", "{file}"},
+              refused, {"--write-task '{file}' is the task file read by --compare '{file}'; no output may write over it"}),
+        batch("ComparedTaskUnreadable", FileKind::unreadable, {"--compare", "{file}", "--summary", "--write-task", "{out}"},
+              refused, {"--compare {file}: cannot open: Permission denied"}),
+        batch("ComparedTaskIsAFolder", FileKind::directory, {"--compare", "{file}", "--summary", "--write-task", "{out}"},
+              refused, {"--compare {file}: is a directory, not a robot data file"}),
+        batch("ComparedTaskTakenWithTheMainTaskWritten", FileKind::text,
+              {"--compare", "{file}", "--summary", "--write-task", "{out}"}, Outcome::accepted, {}),
     };
+    Row garbage = batch("ComparedTaskOfBinaryGarbage", FileKind::text,
+                        {"--compare", "{file}", "--summary", "--write-task", "{out}"}, refused,
+                        {"--compare {file}: token 1 ", "expected one character for the robot type (a or b)"});
+    garbage.fileText = binaryGarbage(3000);
+    rows.push_back(garbage);
+    return rows;
 }
 
 std::vector<Row> allRows()

@@ -30,7 +30,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
     std::ofstream(plainFile) << "not a folder\n";
     const struct {
         std::vector<std::string> args;
-        const char* expect;
+        std::string expect;
     } cases[] = {
         // frames outside the run, and numbers that are no frame
         {{"--png", png, "--frame", "-1"}, "--frame -1 is out of range: the run has frames 0..200"},
@@ -65,6 +65,21 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--csv", "--summary"}, "--csv needs a file name or '-' (got the option '--summary')"},
         {{"--png", "--frames", dir}, "--png needs a file name (got the option '--frames')"},
         {{"--plot", "--help"}, "--plot needs a file name ending in .svg (got the option '--help')"},
+        // compared tasks: read like the task file, with outputs that compare
+        {{"--compare"}, "--compare needs a task file"},
+        {{"--compare", "--summary"}, "--compare needs a task file (got the option '--summary')"},
+        {{"--compare", plainFile, "--summary"}, "--compare " + plainFile + ": token 1 'not': expected one character "
+                                                "for the robot type (a or b)"},
+        {{"--compare", dir + "/none.dat", "--summary"}, "--compare " + dir + "/none.dat: cannot open: No such file"},
+        {{"--compare", dir, "--png", png}, "--compare " + dir + ": is a directory, not a robot data file"},
+        {{"--compare", plainFile}, "--compare needs an output that compares: --summary, --png, --frames or --plot"},
+        {{"--compare", plainFile, "--write-task", dir + "/t.dat"}, "--compare needs an output that compares"},
+        {{"--compare", plainFile, "--summary", "--csv", "-"}, "--csv does not go with --compare (the CSV holds the "
+                                                              "samples of one run)"},
+        {{"--compare", plainFile, "--summary", "--report"}, "--report does not go with --compare"},
+        {{"--compare", plainFile, "--sweep", "fn2=1,2"}, "--sweep does not go with --compare"},
+        {{"--compare", "a", "--compare", "b", "--compare", "c", "--compare", "d", "--compare", "e", "--summary"},
+         "--compare is given more than 4 times; at most 4 runs are compared with the main run"},
     };
     for (const auto& c : cases) {
         const Outcome r = runBatchHere(c.args);
@@ -174,6 +189,16 @@ TEST(StudyOptions, OutputsThatWouldWriteOverEachOtherOrTheTaskAreRefused)
          out},
         {{task, "--report"}, "standard output goes to the task file read '" + task + "'; only --write-task may write over it",
          task},
+        // a task compared is read by no output, not even --write-task
+        {{"--compare", task, "--png", dir + "/hard.dat"},
+         "--png '" + dir + "/hard.dat' is the task file read by --compare '" + task + "'; no output may write over it",
+         ""},
+        {{task, "--compare", dir + "/soft.dat", "--summary", "--write-task", task},
+         "--write-task '" + task + "' is the task file read by --compare '" + dir + "/soft.dat'; no output may write "
+                                   "over it",
+         ""},
+        {{"--compare", task, "--summary"},
+         "standard output goes to the task file read by --compare '" + task + "'; no output may write over it", task},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -272,7 +297,8 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
 {
     const Outcome r = runBatchHere({"--help"});
     EXPECT_EQ(r.status, exitOk);
-    for (const char* o : {"--png", "--frame N", "--frames", "--zoom", "--summary", "--format csv", "xvfb-run"})
+    for (const char* o : {"--png", "--frame N", "--frames", "--zoom", "--summary", "--format csv", "xvfb-run",
+                          "--compare TASKFILE"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
 }
 

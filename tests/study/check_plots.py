@@ -191,6 +191,46 @@ def check_run_plot(batch, work, task_args, name):
     check(len(pos_panel.paths[0]["runs"]) == runs_of(pos_err), f"{name}: |posErr| not broken where out of reach")
 
 
+def series_of(rows):
+    """Time, force where in reach, sErr [m] and |posErr| [m] of a run's CSV."""
+    t = [number(r["t"]) for r in rows]
+    in_reach = [all(math.isfinite(number(v)) for v in r.values()) for r in rows]
+    force = [number(r["force"]) if ok else math.nan for r, ok in zip(rows, in_reach)]
+    s_err = [number(r["s_err"]) for r in rows]
+    pos_err = [math.hypot(number(r["err_x"]), number(r["err_y"])) for r in rows]
+    return t, force, s_err, pos_err
+
+
+def check_compare_plot(batch, work, main_args, files, name):
+    """Every run in each of the three panels, then per compared run a row of
+    its three differences from the main run, read back against the CSVs."""
+    svg = os.path.join(work, name + ".svg")
+    args = list(main_args)
+    for f in files:
+        args += ["--compare", f]
+    table(run(batch, args + ["--plot", svg, "--summary", "--format", "csv"]))
+    _, found = panels_of(svg)
+    if not check(len(found) == 3 + 3 * len(files), f"{name}: {len(found)} panels, expected {3 + 3 * len(files)}"):
+        return
+    runs = [("main", series_of(table(run(batch, main_args + ["--csv", "-"]))))]
+    runs += [(os.path.basename(f), series_of(table(run(batch, [f, "--csv", "-"])))) for f in files]
+    for panel, k, scale in ((found[0], 1, 1.0), (found[1], 2, 1000.0), (found[2], 3, 1000.0)):
+        labels = [p["label"] for p in panel.paths if not p["label"].startswith("Fn")]
+        check(labels == [n for n, _ in runs], f"{name} {panel.title}: lines {labels}")
+        colours = {p["colour"] for p in panel.paths if not p["label"].startswith("Fn")}
+        check(len(colours) == len(runs), f"{name} {panel.title}: runs share a colour")
+        for path, (label, series) in zip(panel.paths, runs):
+            same_values(panel, path, finite_pairs(series[0], series[k]), f"{name} {panel.title} {label}", y_scale=scale)
+    main = runs[0][1]
+    for j, (label, series) in enumerate(runs[1:]):
+        for q, (k, scale) in enumerate(((1, 1.0), (2, 1000.0), (3, 1000.0))):
+            panel = found[3 + 3 * j + q]
+            check(panel.title.startswith(label + " - main: "), f"{name}: panel '{panel.title}' for {label}")
+            diff = [a - b for a, b in zip(series[k], main[k])]
+            if check(len(panel.paths) == 1, f"{name} {panel.title}: {len(panel.paths)} lines"):
+                same_values(panel, panel.paths[0], finite_pairs(main[0], diff), f"{name} {panel.title}", y_scale=scale)
+
+
 # the figures of a sweep's panels, in order: CSV column and scale to the axis' unit
 FIGURES = [("final_force_N", 1), ("final_force_err_N", 1), ("force_reached_t_s", 1),
            ("force_err_max_after_N", 1), ("overshoot_N", 1), ("overshoot_pct", 1), ("settling_t_s", 1),
@@ -259,6 +299,10 @@ def main():
         # one run: the default task, and robot b mostly out of reach
         check_run_plot(a.batch, work, [], "default")
         check_run_plot(a.batch, work, [os.path.join(a.data, "out_of_reach.dat")], "out_of_reach")
+        # runs compared: every run overlaid, and each one's differences
+        check_compare_plot(a.batch, work, [os.path.join(a.data, "circle_method7.dat"), "--set", "Fn=20"],
+                           [os.path.join(a.data, "circle_method8.dat"), os.path.join(a.data, "far_circle.dat"),
+                            os.path.join(a.data, "robot_a_circle.dat")], "compare")
         # one name over a range: every figure, and the force of every run
         found, rows = check_sweep_plot(a.batch, work, ["--sweep", "fn2=5:40:8"], "fn2", "fn2")
         check_overlay(a.batch, found, rows, "fn2", "fn2")

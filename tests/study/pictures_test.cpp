@@ -11,11 +11,13 @@
 #include <string>
 
 #include "console/task_file.h"
+#include "console/task_setting.h"
 #include "study_support.h"
 #include "tests/view/view_support.h"
 #include "tests/view/test_window.h"
 #include "view/frame.h"
 #include "view/gl_canvas.h"
+#include "view/pin_drawing.h"
 #include "view/png_image.h"
 #include "view/primitives.h"
 #include "view/window.h"
@@ -92,6 +94,10 @@ protected:
     {
         return testing::drawAndReadBack(s, run);
     }
+    static RgbImage windowPicture(const SimSettings& s, const RunSeries& run, const PinSet& pins)
+    {
+        return testing::drawAndReadBack(s, run, pins);
+    }
 
     static testing::TestWindow* window_;
     static std::string startError_;
@@ -141,6 +147,102 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         EXPECT_EQ(pixelAt(written, toWindow(t.s, t.set().tipPos[t.s.frame])), red);
         EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"picture.png"});
     }
+    testing::removeTree(dir);
+}
+
+// Pixels of colour c within `reach` pixels of window point p.
+int pixelsNear(const RgbImage& img, Vec2 p, unsigned c, int reach)
+{
+    const int x = static_cast<int>(std::floor((p.x + 1.0) * pixelsPerUnit));
+    const int y = static_cast<int>(std::floor((p.y + 1.0) * pixelsPerUnit));
+    int n = 0;
+    for (int dy = -reach; dy <= reach; ++dy)
+        for (int dx = -reach; dx <= reach; ++dx) n += img.pixel(x + dx, y + dy) == c ? 1 : 0;
+    return n;
+}
+
+// The tips and contact forces of a task, read from the batch runner's CSV.
+struct Recorded {
+    std::vector<Vec2> tips;
+    std::vector<double> force;
+};
+Recorded recorded(const std::string& task)
+{
+    const testing::CsvTable csv = testing::parseCsv(runBatchProgram({task, "--csv", "-"}).out);
+    Recorded r;
+    for (std::size_t i = 0; i < csv.rows.size(); ++i) {
+        r.tips.push_back({csv.at(i, "tip_x"), csv.at(i, "tip_y")});
+        r.force.push_back(csv.at(i, "force"));
+    }
+    return r;
+}
+
+TEST_F(StudyPictures, ComparedRunsAreDrawnAsTheWindowDrawsItsPinsWhereTheirSeriesPutThem)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string circle = studyTask("circle_method7.dat");  // Fn 10 N
+    const std::string robotA = studyTask("robot_a_circle.dat");
+    const int frame = 60;
+    const std::string png = dir + "/picture.png";
+    const Outcome r = runBatchProgram({circle, "--set", "Fn=20", "--set", "tf=8", "--compare", circle, "--compare",
+                                       robotA, "--png", png, "--frame", std::to_string(frame), "--zoom", "0.9"},
+                                      onDisplay());
+    ASSERT_EQ(r.status, 0) << r.err;
+    RgbImage written;
+    std::string error;
+    ASSERT_TRUE(readPngFile(png, written, error)) << error;
+
+    // the window's picture of the main task with the compared tasks pinned
+    Task main = batchTask(circle);
+    ASSERT_TRUE(setTaskSetting(main.s, "Fn", "20").ok && setTaskSetting(main.s, "tf", "8").ok);
+    deriveSettings(main.s);
+    calcontrol(main.s, *main.run);
+    main.s.frame = frame;
+    main.s.viewScale = 0.9;
+    const Task first = batchTask(circle);
+    const Task second = batchTask(robotA);
+    PinSet pins;
+    pins.pin(first.s, *first.run);
+    pins.pin(second.s, *second.run);
+    EXPECT_EQ(differingBytes(written, windowPicture(main.s, *main.run, pins)), 0);
+
+    // where the first compared run's own CSV puts its tip ring and its force
+    const Recorded own = recorded(circle);
+    ASSERT_EQ(own.tips.size(), 201u);
+    const unsigned colour = pinColour(0);
+    const Vec2 tip = toWindow(main.s, own.tips[frame]);
+    int onRing = 0;
+    for (int k = 0; k < 24; ++k) {
+        const double a = k * 2.0 * pi / 24.0;
+        onRing += pixelsNear(written, {tip.x + pinRingRadius * std::cos(a), tip.y + pinRingRadius * std::sin(a)},
+                             colour, 1) > 0;
+    }
+    EXPECT_GE(onRing, 12) << "of 24 points of the ring about the pinned tip";
+    EXPECT_EQ(pixelsNear(written, tip, colour, 2), 0) << "the ring is empty inside";
+    // the force: half as high as the live Fn of 20 N puts 10 N; a stroke
+    // through most samples, nothing of its colour away from the curve
+    const double perNewton = main.s.forceGraphScale / 20.0;
+    const double step = main.s.graphWidth / main.s.nsteps;
+    // the rows of the force graph, from its time axis to the top of its value axis
+    const int forceBottom = static_cast<int>((main.s.forceGraphY + 1.0) * pixelsPerUnit) - 2;
+    const int forceTop = static_cast<int>((main.s.forceGraphY + main.s.forceGraphScale + 0.05 + 1.0) * pixelsPerUnit) + 2;
+    int stroked = 0;
+    for (int i = 1; i <= frame; ++i) {
+        const Vec2 at{main.s.forceGraphX + i * step, main.s.forceGraphY + perNewton * own.force[i]};
+        stroked += pixelsNear(written, at, colour, 1) > 0;
+        const int column = static_cast<int>(std::floor((at.x + 1.0) * pixelsPerUnit));
+        const int row = static_cast<int>(std::floor((at.y + 1.0) * pixelsPerUnit));
+        const double rise = std::fabs(own.force[i] - own.force[i - 1]) * perNewton * pixelsPerUnit;
+        for (int y = forceBottom; y <= forceTop; ++y)
+            if (written.pixel(column, y) == colour && std::abs(y - row) > 2 + rise) {
+                ADD_FAILURE() << "sample " << i << ": the pin's colour at row " << y << ", its force at row " << row;
+                break;
+            }
+    }
+    EXPECT_GE(stroked, frame / 2) << "samples on a stroke of the pinned force";
+    // and nothing of it beyond the frame shown
+    for (int y = 0; y < windowSize; ++y)
+        for (int x = 562 + frame; x < 760; ++x) ASSERT_NE(written.pixel(x, y), colour) << x << " " << y;
     testing::removeTree(dir);
 }
 

@@ -17,6 +17,18 @@ with the window's own code, pixel for pixel the window's picture):
   * 'x' saves the task on the console: the saved file, read by the batch
     runner, gives the CSV of the task the window showed, byte for byte.
 
+A second session pins runs (keys 'p' and 'P'), compared with the batch
+runner's pictures of the same tasks with --compare:
+
+  * End, then 'p': the run is pinned under itself ("same task as now");
+  * 'f' changes the contact force from 10 to 20 N (the dialogue on the
+    console), and Space plays the new run with the pin from frame 0 and
+    pauses: the picture is the batch runner's --compare picture of the frame
+    reached, and the pin's tip ring and force curve lie where the pinned
+    run's own CSV puts them, the force half as high as the live one;
+  * 'w' zooms the pin with the live run; 'P' drops it: the picture is the
+    one without --compare.
+
 Every wait is for a condition with a deadline.
 
 usage: e2e_playback.py --program build/app/hybridsim --batch build/app/hybridsim-batch
@@ -24,6 +36,7 @@ usage: e2e_playback.py --program build/app/hybridsim --batch build/app/hybridsim
 
 import argparse
 import array
+import math
 import os
 import shutil
 import struct
@@ -44,6 +57,14 @@ DEADLINE = 30.0  # seconds for any one condition
 # that the reference file below holds exactly
 ANSWERS = "nb7Cn\n"
 REFERENCE_TASK = "b 0.5 0.5 500 500 7 5 0 10 5 C 0.4 0 0.25 6 0.005 10\n"
+# the same task after the 'f' dialogue answered "y", "20"
+FORCE_ANSWERS = "y\n20\n"
+REFERENCE_TASK_20 = "b 0.5 0.5 500 500 7 5 0 10 5 C 0.4 0 0.25 6 0.005 20\n"
+# the window's constants of a pin (view/pin_drawing.h, study/compare.h)
+PIN_COLOUR = (0xFF, 0x99, 0x00)  # slot 0
+PIN_RING_RADIUS = 0.012  # window units
+FORCE_GRAPH = (0.4, 0.1, 0.25)  # x and y of the origin, height of Fn [window units]
+GRAPH_STEP = 0.5 / 200  # window units a sample
 
 
 def read_png(path):
@@ -105,10 +126,11 @@ class Playback(Session):
     """The window session of e2e_window.py (a private Xvfb, the program, its
     window), with the input and pictures of playback."""
 
-    def __init__(self, args, work):
-        super().__init__(args, work, "playback")
+    def __init__(self, args, work, phase="playback"):
+        super().__init__(args, work, phase)
         self.work = work
         self.frames = {}  # frame number -> pixels of the batch runner's picture
+        self.pictures = {}  # batch runner's arguments -> pixels of its picture
 
     def start(self, answers):
         answers_path = os.path.join(self.work, "answers.txt")
@@ -147,6 +169,17 @@ class Playback(Session):
 
     def shows(self, n):
         return lambda pic: colour_only(pic) == self.frame_picture(n, pic)
+
+    def batch_picture(self, like, *args):
+        """The batch runner's --png picture with these arguments."""
+        if args not in self.pictures:
+            path = os.path.join(self.work, f"picture{len(self.pictures)}.png")
+            subprocess.run([self.args.batch, *args, "--png", path], env=self.env(), check=True, timeout=120)
+            self.pictures[args] = as_pixels(read_png(path)[2], like)
+        return self.pictures[args]
+
+    def shows_picture(self, *args):
+        return lambda pic: colour_only(pic) == self.batch_picture(pic, *args)
 
 
 def reached_frame(pic):
@@ -249,6 +282,122 @@ def run(args, work):
         p.stop()
 
 
+def csv_rows(batch, task):
+    out = subprocess.run([batch, task, "--csv", "-"], check=True, capture_output=True, text=True,
+                         timeout=60).stdout
+    names = out.splitlines()[0].split(",")
+    return [dict(zip(names, map(float, line.split(",")))) for line in out.splitlines()[1:]]
+
+
+def pixel_of(x, y):
+    """Column and row from the top of window point (x, y)."""
+    return int((x + 1.0) * 400), WINDOW - 1 - int((y + 1.0) * 400)
+
+
+def check_pin_pixels(pic, rows, frame, scale, live_fn):
+    """The pin's tip ring about the pinned tip of `frame` and its force curve
+    where the pinned run's CSV puts them, scaled by the live Fn."""
+    x, y = window_point((rows[frame]["tip_x"], rows[frame]["tip_y"]), scale)
+    on_ring = 0
+    for k in range(24):
+        a = 2.0 * math.pi * k / 24
+        col, row = pixel_of(x + PIN_RING_RADIUS * math.cos(a), y + PIN_RING_RADIUS * math.sin(a))
+        on_ring += any(pic.at(col + dx, row + dy) == PIN_COLOUR for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+    if on_ring < 12:
+        raise Failure(f"the pin's ring about its tip of frame {frame}: {on_ring} of 24 points in its colour")
+    gx, gy, top = FORCE_GRAPH
+    # the rows of the force graph, from the top of its value axis to its time axis
+    graph_rows = range(pixel_of(0, gy + top + 0.05)[1] - 2, pixel_of(0, gy)[1] + 3)
+    stroked = 0
+    for i in range(1, frame + 1):
+        per_newton = top / live_fn
+        col, row = pixel_of(gx + i * GRAPH_STEP, gy + per_newton * rows[i]["force"])
+        stroked += any(pic.at(col, row + d) == PIN_COLOUR for d in range(-2, 3))
+        # nothing of the pin's colour away from its curve (a steep stretch is
+        # as tall as its rise)
+        rise = abs(rows[i]["force"] - rows[i - 1]["force"]) * per_newton * 400
+        for r in graph_rows:
+            if pic.at(col, r) == PIN_COLOUR and abs(r - row) > 2 + rise:
+                raise Failure(f"sample {i}: the pin's colour at row {r}, its force at row {row}")
+    # a dashed line: strokes over most of it
+    if stroked < frame // 3:
+        raise Failure(f"the pin's force lies on its CSV's force at {stroked} of {frame} samples")
+    print(f"  ok: the pin's ring ({on_ring} of 24) and force ({stroked} of {frame} samples) where its CSV puts them")
+
+
+def run_pins(args, work):
+    ref = os.path.join(work, "reference.dat")
+    ref20 = os.path.join(work, "reference20.dat")
+    for path, text in ((ref, REFERENCE_TASK), (ref20, REFERENCE_TASK_20)):
+        with open(path, "w") as f:
+            f.write(text)
+    rows = csv_rows(args.batch, ref)
+    last = len(rows) - 1
+
+    p = Playback(args, work, "pins")
+    try:
+        p.start(ANSWERS + FORCE_ANSWERS)
+        p.expect("the window shows frame 0 of the run", p.shows(0), changed=False)
+        p.key("End")
+        p.expect(f"End shows the last sample, {last}", p.shows(last), changed=False)
+        p.key("p")
+        p.expect("'p' pins the run under itself",
+                 p.shows_picture(ref, "--compare", ref, "--frame", str(last)), changed=False)
+
+        before = len(p.stdout())
+        p.key("f")
+        if not wait_for(lambda: "描画画面へ" in p.stdout()[before:], DEADLINE, stop=p.ended):
+            raise Failure("the 'f' dialogue did not end: " + p.stdout()[-500:])
+        print("  ok: 'f' ran the dialogue: Fn = 20 N")
+        for _ in range(3):
+            p.key("minus")
+        p.key("space")
+        p.expect("Space plays the new run with the pin", lambda pic: reached_frame(pic) > 12, changed=False)
+        p.key("space")
+        # paused: the picture stays the same for a second of the clock, three
+        # frame periods at this speed; the frame it shows is one near the end
+        # of the force curve
+        def still():
+            first = p.capture()
+            start = time.monotonic()
+            while time.monotonic() - start < 1.0:
+                if p.capture().pixels != first.pixels:
+                    return None
+            return first
+        pic = wait_for(still, DEADLINE, stop=p.ended)
+        if pic is None:
+            raise Failure("the picture did not stand still after Space paused")
+        near = reached_frame(pic)
+        shown = None
+        for n in range(max(0, near - 3), min(last, near + 3) + 1):
+            if colour_only(pic) == p.batch_picture(pic, ref20, "--compare", ref, "--frame", str(n)):
+                shown = n
+        if shown is None:
+            raise Failure(f"the paused picture is no --compare picture of frames {near - 3}..{near + 3}")
+        print(f"  ok: paused at frame {shown}: the batch runner's --compare picture of it")
+        check_pin_pixels(pic, rows, shown, 1.0, 20.0)
+
+        p.key("w")
+        zoomed = p.expect("'w' zooms the pin with the live run",
+                          p.shows_picture(ref20, "--compare", ref, "--frame", str(shown), "--zoom", "0.9"),
+                          changed=False)
+        check_pin_pixels(zoomed, rows, shown, 0.9, 20.0)
+        p.key("P")
+        p.expect("'P' drops the pin: the picture without it",
+                 p.shows_picture(ref20, "--frame", str(shown), "--zoom", "0.9"), changed=False)
+
+        press = send_ending_key(p.env(), "Escape", p.window)
+        try:
+            status = p.program.wait(DEADLINE)
+        except subprocess.TimeoutExpired:
+            raise Failure("ESC did not end the program" + describe_press(press))
+        if status != 0:
+            raise Failure(f"ESC ended the program with status {status}")
+        print("  ok: ESC ends the program with status 0")
+    finally:
+        p.stop()
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--program", required=True)
@@ -264,6 +413,8 @@ def main():
     try:
         print(f"playback in the window of {args.program}:")
         run(args, work)
+        print(f"pins in the window of {args.program}:")
+        run_pins(args, work)
     except (Failure, subprocess.SubprocessError, OSError) as e:
         print(f"  FAILED: {e}", file=sys.stderr)
         return 1

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "view/frame.h"
@@ -37,6 +38,41 @@ const RecordedShape* panel(const RecordingCanvas& cv)
             near(r->vertices[2].y, 1.0, 1e-12))
             return r;
     return nullptr;
+}
+
+// FNV-1a over everything a recording holds, in order: each shape's place,
+// kind, colour, width, lighting and vertices to the last bit, each text's
+// place, position, font, lighting and bytes.  Equal hashes: the same
+// picture, to the pixel, on any canvas.
+std::uint64_t recordingHash(const RecordingCanvas& cv)
+{
+    std::uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void* p, std::size_t n) {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (std::size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    };
+    for (const RecordedShape& s : cv.shapes) {
+        const int kind = static_cast<int>(s.shape);
+        mix(&s.sequence, sizeof s.sequence);
+        mix(&kind, sizeof kind);
+        mix(&s.color, sizeof s.color);
+        mix(&s.lineWidth, sizeof s.lineWidth);
+        mix(&s.lighting, sizeof s.lighting);
+        for (const Vec2& v : s.vertices) {
+            mix(&v.x, sizeof v.x);
+            mix(&v.y, sizeof v.y);
+        }
+    }
+    for (const RecordedText& t : cv.texts) {
+        const int font = static_cast<int>(t.font);
+        mix(&t.sequence, sizeof t.sequence);
+        mix(&t.x, sizeof t.x);
+        mix(&t.y, sizeof t.y);
+        mix(&font, sizeof font);
+        mix(&t.lighting, sizeof t.lighting);
+        mix(t.bytes.data(), t.bytes.size());
+    }
+    return h;
 }
 
 TEST(Frame, PaintersOrderFromTextToGraphs)
@@ -92,6 +128,37 @@ TEST(Frame, PaintersOrderFromTextToGraphs)
     ASSERT_TRUE(posTitle && forceTitle);
     EXPECT_GT(posTitle->sequence, p->sequence);
     EXPECT_GT(forceTitle->sequence, posTitle->sequence);
+}
+
+// The picture without pins, as it was before pins existed: the hashes of
+// recordings made then.  A pin set that is empty draws nothing at all.
+TEST(Frame, WithoutPinsThePictureIsTheOneOfOld)
+{
+    struct Case {
+        char type, hybrid, curve;
+        int frame;
+        double zoom;
+        std::uint64_t hash;
+    };
+    for (const Case c : {Case{'b', '8', 'S', 120, 1.0, 0x2027650116729a21ull}, Case{'b', '8', 'S', 200, 1.0, 0xc2e12c64b596f5f0ull},
+                         Case{'a', '7', 'C', 30, 0.81, 0x3781a60af2e37ee4ull}, Case{'b', '7', 'L', 0, 1.2, 0x99566cc97a45040aull}}) {
+        SCOPED_TRACE(::testing::Message() << c.type << c.hybrid << c.curve << " frame " << c.frame);
+        Task task = testing::computeTask(c.type, c.hybrid, c.curve);
+        task.s.frame = c.frame;
+        task.s.viewScale = c.zoom;
+        RecordingCanvas cv;
+        drawFrame(cv, task.s, *task.run);
+        EXPECT_EQ(recordingHash(cv), c.hash);
+        // an empty pin set, and one emptied by 'P' after a pin
+        PinSet pins;
+        for (int round = 0; round < 2; ++round) {
+            cv.reset();
+            drawFrame(cv, task.s, *task.run, pins);
+            EXPECT_EQ(recordingHash(cv), c.hash) << "round " << round;
+            EXPECT_TRUE(onPinKey(pins, task.s, *task.run, 'p'));
+            EXPECT_TRUE(onPinKey(pins, task.s, *task.run, 'P'));
+        }
+    }
 }
 
 TEST(Frame, FrameZeroShowsOneTrailPointAndFramesOutOfRangeAreHeld)
@@ -183,6 +250,41 @@ TEST(KeyCommands, DialogueKeysStoreTheKeyResetAndRunTheDialogue)
         EXPECT_EQ(s.curve, c.key == 'L' || c.key == 'C' || c.key == 'S' ? static_cast<char>(c.key)
                                                                           : 'S');
     }
+}
+
+TEST(KeyCommands, PinKeysKeepTheRunShownAndDropEveryPin)
+{
+    Task task = testing::computeTask('a', '7', 'C');
+    SimSettings s = task.s;
+    PinSet pins;
+    // 'p' and 'P' are no commands of onKey: only `key` changes there
+    for (unsigned char k : {'p', 'P'}) {
+        SimSettings before = s;
+        EXPECT_EQ(onKey(s, k, [] { ADD_FAILURE() << "no dialogue expected"; }), KeyResult::Ignored);
+        EXPECT_EQ(s.frame, before.frame);
+        EXPECT_EQ(s.viewScale, before.viewScale);
+    }
+    EXPECT_FALSE(onPinKey(pins, s, *task.run, 'P'));  // nothing to drop
+    for (unsigned char k : {'x', 's', '0', 'w'}) EXPECT_FALSE(onPinKey(pins, s, *task.run, k));
+    EXPECT_TRUE(pins.empty());
+
+    // the run shown: the task and its robot's series, as they were then
+    s.frame = 44;
+    ASSERT_TRUE(onPinKey(pins, s, *task.run, 'p'));
+    ASSERT_EQ(pins.size(), 1);
+    const Pin& pin = pins.pins()[0];
+    EXPECT_EQ(pin.settings.type, 'a');
+    EXPECT_EQ(pin.series.tipPos[120].x, currentSeries(*task.run, 'a').tipPos[120].x);
+    EXPECT_EQ(pin.series.contactForce[7], currentSeries(*task.run, 'a').contactForce[7]);
+    currentSeries(*task.run, 'a').contactForce[7] = -1.0;  // a new run later
+    s.Fn = 33.0;
+    EXPECT_NE(pins.pins()[0].series.contactForce[7], -1.0);
+    EXPECT_EQ(pins.pins()[0].settings.Fn, task.s.Fn);
+
+    for (int k = 0; k < 6; ++k) onPinKey(pins, s, *task.run, 'p');
+    EXPECT_EQ(pins.size(), pinCapacity);
+    EXPECT_TRUE(onPinKey(pins, s, *task.run, 'P'));
+    EXPECT_TRUE(pins.empty());
 }
 
 TEST(KeyCommands, StepResetZoomQuitAndOtherKeys)

@@ -10,7 +10,10 @@
 
 #include "view/frame.h"
 #include "view/gl_canvas.h"
+#include "sim/derivation.h"
+#include "view/pin_drawing.h"
 #include "view/primitives.h"
+#include "view/text_legend.h"
 #include "view/window.h"
 #include "view_support.h"
 #include "tests/view/test_window.h"
@@ -196,6 +199,28 @@ TEST_F(GlRender, DepthOrderedBatchesGiveThePaintersPicture)
         for (std::size_t i = 0; i < painted.rgb.size(); ++i)
             differing += painted.rgb[i] != batched.rgb[i] ? 1 : 0;
         EXPECT_EQ(differing, 0);
+    }
+    // four pins under the live run: dashed lines, rings and legend lines too
+    PinSet pins;
+    const Task* pinned[] = {&robotA, &line, &defaultTask(), &robotA};
+    for (const Task* t : pinned) pins.pin(t->s, *t->run);
+    SimSettings s = defaultTask().s;
+    s.frame = 137;
+    s.viewScale = 0.9;
+    const RgbImage painted = testing::drawAndReadBack(s, *defaultTask().run, pins, GlCanvas::Order::Painter);
+    const RgbImage batched = testing::drawAndReadBack(s, *defaultTask().run, pins, GlCanvas::Order::Depth);
+    EXPECT_EQ(painted.rgb, batched.rgb);
+}
+
+TEST_F(GlRender, TextWidthsAreTheBitmapFontsOwn)
+{
+    for (const Font font : {Font::Helvetica12, Font::Helvetica18}) {
+        void* glut = font == Font::Helvetica12 ? GLUT_BITMAP_HELVETICA_12 : GLUT_BITMAP_HELVETICA_18;
+        for (int c = 0x20; c < 0x7F; ++c)
+            EXPECT_EQ(textWidth(font, std::string(1, static_cast<char>(c))), glutBitmapWidth(glut, c)) << c;
+        const std::string label = "pin 2: method 7 (now 8), fn2 = 10 Hz";
+        EXPECT_EQ(textWidth(font, label),
+                  glutBitmapLength(glut, reinterpret_cast<const unsigned char*>(label.c_str())));
     }
 }
 

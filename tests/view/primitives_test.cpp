@@ -191,5 +191,63 @@ TEST(Primitives, ShapesThatCannotBeScaledAreLeftOutAndKeepTheirWidth)
     EXPECT_EQ(cv.misuses, 0);
 }
 
+TEST(Primitives, DashedPolylineRunsItsPatternOnAcrossPointsAndIsCutAtTheBox)
+{
+    const DashPattern dash{{0.02, 0.01, 0.0, 0.0}, 2};
+    // the strokes of [0, 0.02) and [0.03, 0.05) from the line's start, the
+    // first across the point at 0.015, drawn in the order of the line
+    struct Case {
+        std::vector<Vec2> points;
+        Box clip;
+        std::vector<double> ends;  // x of every segment end, in order (all on y = 0.1)
+    };
+    const Case cases[] = {
+        {{{0.0, 0.1}, {0.015, 0.1}, {0.05, 0.1}}, Box{}, {0.0, 0.015, 0.015, 0.02, 0.03, 0.05}},
+        // the box cuts the line; the pattern runs on over what it leaves out
+        {{{-1.2, 0.1}, {0.05, 0.1}}, Box{-0.99, -1.0, 0.04, 1.0}, {}},
+        {{{0.0, 0.1}, {0.05, 0.1}}, Box{0.025, -1.0, 0.04, 1.0}, {0.03, 0.04}},
+        {{{0.0, 0.1}, {0.05, 0.1}}, Box{-1.0, 0.2, 1.0, 1.0}, {}},
+        // a point that cannot be drawn breaks the line; a point twice adds nothing
+        {{{0.0, 0.1}, {nan, 0.1}, {0.05, 0.1}}, Box{}, {}},
+        {{{0.0, 0.1}, {0.0, 0.1}, {0.05, 0.1}}, Box{}, {0.0, 0.02, 0.03, 0.05}},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(k);
+        RecordingCanvas cv = litCanvas();
+        drawDashedPolyline(cv, cases[k].points, dash, 3.0f, cases[k].clip, palette::blue);
+        ASSERT_EQ(cv.shapes.size(), 1u);
+        const RecordedShape& l = cv.shapes[0];
+        EXPECT_EQ(l.shape, Shape::Lines);
+        EXPECT_FALSE(l.lighting);
+        EXPECT_FLOAT_EQ(l.lineWidth, 3.0f);
+        std::vector<double> ends;
+        for (const Vec2& v : l.vertices) {
+            ends.push_back(std::round(v.x * 1e9) / 1e9);
+            EXPECT_EQ(v.y, 0.1);
+        }
+        if (k == 1) {
+            // -1.2 .. 0.05: 1.25 long, the box lets -0.99 .. 0.04 through;
+            // strokes start every 0.03 from -1.2: the 8th at -0.99, the
+            // 42nd at 0.03, cut at 0.04
+            ASSERT_FALSE(ends.empty());
+            EXPECT_TRUE(near(ends.front(), -0.99, 1e-9));
+            EXPECT_TRUE(near(ends[1], -0.97, 1e-9));
+            EXPECT_TRUE(near(ends[2], -0.96, 1e-9));
+            EXPECT_TRUE(near(ends.back(), 0.04, 1e-9));
+            EXPECT_EQ(ends.size(), 2u * 35u);
+        } else {
+            EXPECT_EQ(ends, cases[k].ends);
+        }
+        EXPECT_TRUE(cv.lighting());
+        EXPECT_FLOAT_EQ(cv.lineWidth(), 3.0f);
+        EXPECT_EQ(cv.nonFiniteValues, 0);
+    }
+    // without a pattern: solid, cut at the box
+    RecordingCanvas cv = litCanvas();
+    drawDashedPolyline(cv, {{0.0, 0.0}, {2.0, 2.0}}, DashPattern{}, 2.0f, Box{}, palette::red);
+    ASSERT_EQ(cv.shapes[0].vertices.size(), 2u);
+    EXPECT_TRUE(near(distance(cv.shapes[0].vertices[1], Vec2{1.0, 1.0}), 0.0, 1e-12));
+}
+
 }  // namespace
 }  // namespace hybridsim

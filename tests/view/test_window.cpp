@@ -39,9 +39,18 @@ void TestWindow::close()
 
 RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, GlCanvas::Order order)
 {
+    static const PinSet noPins;
+    return drawAndReadBack(s, run, noPins, order);
+}
+
+RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, const PinSet& pins, GlCanvas::Order order)
+{
     GlCanvas canvas({}, order);
     EXPECT_EQ(canvas.order(), order);
-    drawFrame(canvas, s, run);
+    if (pins.empty())
+        drawFrame(canvas, s, run);
+    else
+        drawFrame(canvas, s, run, pins);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     return readBackBuffer(windowSize, windowSize);
 }

@@ -7,6 +7,7 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/compare.h"
 #include "tests/view/virtual_display.h"
 #include "view/gl_canvas.h"
 
@@ -36,6 +37,9 @@ private:
 // One picture drawn by drawFrame into the prepared window, in `order`, left
 // in the back buffer and read back from there; expects no OpenGL error.
 RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run,
+                         GlCanvas::Order order = GlCanvas::Order::Depth);
+// ... with the runs of `pins` (drawn by the four-argument drawFrame).
+RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, const PinSet& pins,
                          GlCanvas::Order order = GlCanvas::Order::Depth);
 
 }  // namespace hybridsim::testing
