@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "console/task_setting.h"
@@ -75,16 +76,23 @@ int PinSet::pin(const SimSettings& s, const RunSeries& run)
 
 int PinSet::pin(const SimSettings& s, const SeriesSet& series)
 {
-    int slot = size();
-    if (slot == pinCapacity) {
+    std::size_t at = 0;
+    int slot = 0;
+    replaced_ = size() == pinCapacity;
+    if (replaced_) {
         // the oldest makes room
-        slot = 0;
-        for (const Pin& p : pins_)
-            if (p.serial < pins_[static_cast<std::size_t>(slot)].serial) slot = p.slot;
+        for (std::size_t k = 0; k < pins_.size(); ++k)
+            if (pins_[k].serial < pins_[at].serial) at = k;
+        slot = pins_[at].slot;
     } else {
-        pins_.emplace_back();
+        // the first free slot, the pins staying in slot order
+        while (at < pins_.size() && pins_[at].slot == slot) {
+            ++at;
+            ++slot;
+        }
+        pins_.emplace(pins_.begin() + static_cast<std::ptrdiff_t>(at));
     }
-    Pin& p = pins_[static_cast<std::size_t>(slot)];
+    Pin& p = pins_[at];
     p.settings = s;
     p.series = series;
     p.slot = slot;
@@ -96,6 +104,14 @@ void PinSet::clear()
 {
     pins_.clear();
     serial_ = 0;
+    replaced_ = false;
+}
+
+void PinSet::remove(int index)
+{
+    if (index < 0 || index >= size()) return;
+    pins_.erase(pins_.begin() + index);
+    replaced_ = false;
 }
 
 std::uint32_t pinColour(int slot)

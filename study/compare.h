@@ -44,19 +44,25 @@ public:
     // Keeps a copy of the task `s` and of its robot's series in `run`
     // (currentSeries(run, s.type)): in the first free slot, or in the slot
     // of the oldest pin when every slot is taken.  Returns the slot.
+    // oldestReplaced() says afterwards whether a pin made room.
     int pin(const SimSettings& s, const RunSeries& run);
     int pin(const SimSettings& s, const SeriesSet& series);
     // Forgets every pin.
     void clear();
+    // Forgets the pin pins()[index] (an index out of range: nothing); the
+    // others keep their slots, and the next pin takes the first free one.
+    void remove(int index);
+    bool oldestReplaced() const { return replaced_; }
 
     bool empty() const { return pins_.empty(); }
     int size() const { return static_cast<int>(pins_.size()); }
-    // The pins in slot order: pins()[k].slot == k.
+    // The pins in slot order; without a removal pins()[k].slot == k.
     const std::vector<Pin>& pins() const { return pins_; }
 
 private:
     std::vector<Pin> pins_;
     long serial_ = 0;  // serial of the latest pin [-]
+    bool replaced_ = false;  // the latest pin took the oldest one's slot
 };
 
 // The colour of a pin's slot as 0xRRGGBB: orange, magenta, teal, brown --

@@ -161,6 +161,22 @@ EMSCRIPTEN_KEEPALIVE int hs_study_in_plot(double x, double y) { return session->
 // fits the force scale to the runs drawn
 EMSCRIPTEN_KEEPALIVE void hs_study_fit_force() { session->fitForceScale(); }
 
+// Pins (WebSession::pin): pins the run shown and returns its slot, with
+// hs_message saying so; hs_unpin forgets pins()[index] (1 when there was
+// one); hs_pins the pins as JSON (WebSession::pinsJson); hs_reset_defaults
+// puts the built-in task back, the pins staying.
+EMSCRIPTEN_KEEPALIVE int hs_pin()
+{
+    const WebSession::PinResult r = session->pin();
+    handOut(r.message);
+    return r.slot;
+}
+EMSCRIPTEN_KEEPALIVE int hs_unpin(int index) { return session->unpin(index) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void hs_clear_pins() { session->clearPins(); }
+EMSCRIPTEN_KEEPALIVE int hs_pin_count() { return session->pins().size(); }
+EMSCRIPTEN_KEEPALIVE const char* hs_pins(int withRuns) { return handOut(session->pinsJson(withRuns != 0)); }
+EMSCRIPTEN_KEEPALIVE void hs_reset_defaults() { session->resetDefaults(); }
+
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).
 EMSCRIPTEN_KEEPALIVE int hs_draw()

@@ -10,12 +10,14 @@
 //   hybridsim.play(), .pause(), .playing
 //   hybridsim.shapes()              // the current frame's shapes and texts
 //   hybridsim.studyGraphs()         // the study graphs: SVG, force scale, values at the cursor
+//   hybridsim.pin(), .pins(), .unpin(i), .clearPins()  // runs kept under the live one
+//   hybridsim.resetDefaults()       // the built-in task again (the pins stay)
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs', fn)) hear
-// of a new run (with its cause: 'start', 'file' or 'setting'), of a new
-// frame, of playing, pausing or a new speed, and of the study graphs laid
-// out anew (their force scale fitted, a new width); the page redraws its
-// canvas and panels from them.
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins', fn))
+// hear of a new run (with its cause: 'start', 'file', 'setting' or
+// 'defaults'), of a new frame, of playing, pausing or a new speed, of the
+// study graphs laid out anew (their force scale fitted, a new width) and of
+// a pin made or removed; the page redraws its canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -23,7 +25,7 @@
   'use strict';
 
   let core = null;
-  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []]]);
+  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -421,8 +423,51 @@
       emit('graphs');
     },
 
+    // --- pins (study/compare.h): runs kept under the live one, at most 4 ---
+    // Pins the run shown: {ok, message} ('pinned as pin 2'; a fifth takes
+    // the oldest one's place and says so).
+    pin() {
+      const c = need();
+      c._hs_pin();
+      const message = text(() => core._hs_message());
+      emit('pins');
+      return { ok: true, message };
+    },
+    // The pins in slot order: [{label, slot, colour, taskText, csv}], label
+    // their legend line against the task in force, taskText and csv those
+    // of the pin's own task as taskText() and csv() write them.
+    pins() {
+      return JSON.parse(text(() => core._hs_pins(1)));
+    },
+    // the pins' legend lines, slots and colours only, for the page's list
+    pinLabels() {
+      return JSON.parse(text(() => core._hs_pins(0)));
+    },
+    // forgets pins()[i]
+    unpin(i) {
+      const count = need()._hs_pin_count();
+      if (!Number.isInteger(i) || i < 0 || i >= count)
+        throw wrong('unpin', count === 0 ? 'the index of a pin, and there is no pin' : `the index of a pin, 0..${count - 1}`, i);
+      core._hs_unpin(i);
+      emit('pins');
+    },
+    clearPins() {
+      const c = need();
+      if (c._hs_pin_count() === 0) return;
+      c._hs_clear_pins();
+      emit('pins');
+    },
+    // The task back to the built-in defaults, shown from the first sample,
+    // paused; the pins stay.
+    resetDefaults() {
+      need()._hs_reset_defaults();
+      stopLoop();
+      emit('run', 'defaults');
+      emit('playback');
+    },
+
     on(event, fn) {
-      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback' or 'graphs'", event);
+      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs' or 'pins'", event);
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);
     },

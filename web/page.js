@@ -100,6 +100,8 @@
     // the new run's picture is on the canvas (docs/performance.md measures to here)
     performance.clearMarks('hybridsim-run-drawn');
     performance.mark('hybridsim-run-drawn');
+    // the pins' legend lines name their differences from the new task
+    showPins();
   }
 
   function say(text, isError) {
@@ -203,6 +205,42 @@
     }, 'image/png');
   });
 
+  // --- pins: the runs kept under the live one, each with its legend line ---
+  const pinList = $('pin-list');
+  function showPins() {
+    if (!ready) return;
+    const pins = sim.pinLabels();
+    pinList.hidden = pins.length === 0;
+    pinList.replaceChildren(...pins.map((p, i) => {
+      const item = document.createElement('li');
+      const swatch = document.createElement('span');
+      swatch.className = 'swatch';
+      swatch.style.background = p.colour;
+      const label = document.createElement('span');
+      label.className = 'pin-label';
+      label.textContent = p.label;
+      const remove = document.createElement('button');
+      remove.type = 'button';
+      remove.textContent = '×';
+      remove.setAttribute('aria-label', 'Remove pin ' + (p.slot + 1));
+      remove.addEventListener('click', () => sim.unpin(i));
+      item.replaceChildren(swatch, label, remove);
+      return item;
+    }));
+  }
+  $('pin').addEventListener('click', () => {
+    if (ready) say(sim.pin().message + '.', false);
+  });
+  $('clear-pins').addEventListener('click', () => {
+    if (ready) sim.clearPins();
+  });
+  $('reset-defaults').addEventListener('click', () => {
+    if (!ready) return;
+    sim.resetDefaults();
+    taskName = 'default';
+    say('The task is the built-in default again.', false);
+  });
+
   window.addEventListener('resize', () => {
     fitCanvas();
     redraw();
@@ -220,6 +258,10 @@
 
   sim.on('run', showRun);
   sim.on('frame', redraw);
+  sim.on('pins', () => {
+    redraw();
+    showPins();
+  });
   fitCanvas();
   sim.ready.then(() => {
     ready = true;

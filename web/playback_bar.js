@@ -99,6 +99,11 @@
       case 'W':
         sim.key(e.key);
         break;
+      // the window's pin keys: pin the run shown, remove every pin
+      case 'p':
+        if (!e.repeat) sim.pin();
+        break;
+      case 'P': sim.clearPins(); break;
       default:
         return;
       }

@@ -164,6 +164,7 @@
     });
 
     sim.on('run', drawLater);
+    sim.on('pins', drawLater);
     sim.on('graphs', draw);
     sim.on('frame', drawCursor);
     draw();

@@ -1,7 +1,9 @@
 #include "web/web_session.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <limits>
+#include <memory>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +17,7 @@
 #include "console/text_format.h"
 #include "sim/derivation.h"
 #include "view/frame.h"
+#include "view/pin_drawing.h"
 
 namespace hybridsim {
 
@@ -58,6 +61,72 @@ void WebSession::compute(bool fromStart)
     currentDue_ = true;
     runsDue_ = true;
     if (fromStart) fitDue_ = true;
+    // the pins' labels name their differences from the new task
+    if (!pins_.empty()) showPins();
+}
+
+void WebSession::showPins()
+{
+    std::vector<StudyRun> runs;
+    for (std::size_t k = 0; k < pinRuns_.size(); ++k) {
+        runs.push_back(pinRuns_[k]);
+        runs.back().label = pinLegendText(pins_.pins()[k], *s_);
+    }
+    setOtherRuns(std::move(runs));
+}
+
+namespace {
+
+std::string pinColourText(int slot)
+{
+    return format("#%06x", static_cast<unsigned>(pinColour(slot)));
+}
+
+}  // namespace
+
+WebSession::PinResult WebSession::pin()
+{
+    PinResult r;
+    r.slot = pins_.pin(*s_, *run_);
+    r.replaced = pins_.oldestReplaced();
+    // the pin's place in pin order is its slot's among the slots taken
+    std::size_t at = 0;
+    while (pins_.pins()[at].slot != r.slot) ++at;
+    const Pin& p = pins_.pins()[at];
+    StudyRun run = studyRun(p.settings, p.series, "", pinColourText(p.slot));
+    if (r.replaced)
+        pinRuns_[at] = std::move(run);
+    else
+        pinRuns_.insert(pinRuns_.begin() + static_cast<std::ptrdiff_t>(at), std::move(run));
+    showPins();
+    r.message = "pinned as pin " + std::to_string(r.slot + 1) + (r.replaced ? " in place of the oldest pin" : "");
+    return r;
+}
+
+bool WebSession::unpin(int index)
+{
+    if (index < 0 || index >= pins_.size()) return false;
+    pins_.remove(index);
+    pinRuns_.erase(pinRuns_.begin() + index);
+    showPins();
+    return true;
+}
+
+void WebSession::clearPins()
+{
+    pins_.clear();
+    pinRuns_.clear();
+    showPins();
+}
+
+void WebSession::resetDefaults()
+{
+    // the program's start, as the constructor makes it
+    auto fresh = std::make_unique<SimSettings>();
+    setEntryDefaults(*fresh);
+    setDefaults(*fresh);
+    *s_ = *fresh;
+    compute(true);
 }
 
 StudyGraphs& WebSession::drawn() const
@@ -145,6 +214,22 @@ std::string WebSession::studyStateJson() const
                        // the ends as the axis writes its ticks
                        {"text", {tickText(f.lo, f.step), tickText(f.hi, f.step)}}}},
                      {"runs", std::move(runs)}});
+}
+
+std::string WebSession::pinsJson(bool withRuns) const
+{
+    Json pins = Json::array();
+    for (const Pin& p : pins_.pins()) {
+        Json one = {{"label", pinLegendText(p, *s_)}, {"slot", p.slot}, {"colour", pinColourText(p.slot)}};
+        if (withRuns) {
+            std::ostringstream csv;
+            writeSeriesCsv(p.settings, p.series, csv);
+            one["taskText"] = robotDataText(p.settings);
+            one["csv"] = csv.str();
+        }
+        pins.push_back(std::move(one));
+    }
+    return jsonText(pins);
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)
@@ -286,7 +371,7 @@ double WebSession::time(long frame) const
 
 const ShapeBuffer& WebSession::draw()
 {
-    drawFrame(picture_, *s_, *run_);
+    drawFrame(picture_, *s_, *run_, pins_);
     return picture_;
 }
 

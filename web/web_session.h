@@ -16,6 +16,7 @@
 #include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/compare.h"
 #include "study/study_graphs.h"
 #include "view/playback.h"
 #include "view/shape_buffer.h"
@@ -144,6 +145,31 @@ public:
     std::string studyCursorJson(int frame) const;
     std::string studyStateJson() const;
 
+    // --- pins (study/compare.h), drawn as the window draws them ---
+    // Pins the run shown: the picture draws it under the live run and the
+    // study graphs draw it beside the current run (setOtherRuns), labelled
+    // as its legend line and in its pinColour; it stays through every new
+    // run.  The message: "pinned as pin 2", or for a fifth "pinned as pin
+    // 1 in place of the oldest pin".
+    struct PinResult {
+        int slot = 0;
+        bool replaced = false;
+        std::string message;
+    };
+    PinResult pin();
+    const PinSet& pins() const { return pins_; }
+    // Forgets pins()[index]; false (nothing changed) when there is no such pin.
+    bool unpin(int index);
+    void clearPins();
+    // The pins in slot order as JSON: [{"label", "slot", "colour", "taskText", "csv"}],
+    // label the picture's legend line against the task in force, taskText
+    // and csv as taskText() and csv() write them for the pin's own task;
+    // without `withRuns` only "label", "slot" and "colour" (for the page's list).
+    std::string pinsJson(bool withRuns = true) const;
+    // The task back to the built-in defaults, as at the start: derived,
+    // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
+    void resetDefaults();
+
     WebSession(const WebSession&) = delete;
     WebSession& operator=(const WebSession&) = delete;
 
@@ -167,6 +193,12 @@ private:
     Playback playback_{[this] { return clock_; }};
     Scrub scrub_;
     std::vector<StudyRun> others_;
+    PinSet pins_;
+    // the pins' runs as the study graphs draw them, in the pins' order
+    // (made once per pin; their labels follow the task in force)
+    std::vector<StudyRun> pinRuns_;
+    // the pins' runs into the study graphs, labelled against the task in force
+    void showPins();
     // made from the run when the graphs are asked for
     mutable StudyRun current_;
     mutable StudyGraphs graphs_;

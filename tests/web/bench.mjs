@@ -96,8 +96,15 @@ try {
 
   // a settings change typed in the panel: the Fn field gets a '1' at its end
   // and loses it again, a new run for each key, shown at its last frame
+  // (with `pinned` runs pinned first: 5, 15, 25, 35 N, the task then back to its Fn)
+  const typeFn = async (pinned) => {
   const typing = await openPage(chromium.browser, url, problems);
-  await typing.evaluate(() => {
+  await typing.evaluate((n) => {
+    for (let k = 0; k < n; ++k) {
+      hybridsim.set('Fn', 5 + 10 * k);
+      hybridsim.pin();
+    }
+    if (n > 0) hybridsim.set('Fn', 10);
     hybridsim.frame = hybridsim.lastFrame;
     const input = document.querySelector('[data-field="Fn"]');
     window.changes = [];
@@ -113,7 +120,7 @@ try {
       window.changes.push(change);
       requestAnimationFrame(() => { change.frame = performance.now(); });
     });
-  });
+  }, pinned);
   await typing.$eval('[data-field="Fn"]', (e) => {
     e.focus();
     e.setSelectionRange(e.value.length, e.value.length);
@@ -123,6 +130,10 @@ try {
                                { polling: 50, timeout: 30000 }, repeats);
   const changes = await typing.evaluate(() => window.changes);
   await typing.close();
+  return changes;
+  };
+  const changes = await typeFn(0);
+  const pinnedChanges = await typeFn(4);
 
   // the same with the study graphs in view: the SVG laid out anew for each key
   const withGraphs = await openPage(chromium.browser, url, problems);
@@ -247,6 +258,12 @@ try {
               `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
               `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
               `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
+  const pinTyped = (fn) => ms(median(pinnedChanges.map(fn)));
+  console.log(`the same with 4 pins (medians of ${pinnedChanges.length}): ` +
+              `to the run computed ${pinTyped((c) => c.computed - c.key)}, ` +
+              `key to picture ${pinTyped((c) => c.rasterised - c.key)}, ` +
+              `key to the display frame that shows it ${pinTyped((c) => c.frame - c.key)}; ` +
+              `90th percentile of key to picture ${ms(ninetieth(pinnedChanges.map((c) => c.rasterised - c.key)))}`);
   const graphTyped = (fn) => ms(median(graphChanges.map(fn)));
   console.log(`the same with the study graphs in view (medians of ${graphChanges.length}): ` +
               `to the run computed ${graphTyped((c) => c.computed - c.key)}, ` +

@@ -213,9 +213,9 @@ function generator(seed) {
 }
 
 const fuzzKeys = [' ', 'ArrowLeft', 'ArrowRight', 'Home', 'End', '+', '=', '-', 's', '0', 'w', 'W', 'Escape',
-                  'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp'];
+                  'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp', 'p', 'P'];
 const fuzzButtons = ['#first', '#back', '#play', '#forward', '#last', '#slower', '#faster', '#language', '#fit-force',
-                     '#study-toggle'];
+                     '#study-toggle', '#pin', '#clear-pins', '#reset-defaults'];
 const fuzzTokens = ['0', '-1', '5', '20', '0.15', '1e308', '1e999', '-1e-300', 'nan', 'inf', '', 'abc', '5o0',
                     '0x1p3', '２０', ' 7', '1,5', '+3', '.5', '-0', '1e-7', '3.14159265358979', '12345678901234567890'];
 const fuzzNames = ['robot', 'l', 'l1', 'l2', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
@@ -611,7 +611,8 @@ function pageTests(kind, origin, url) {
       }
       assert.deepEqual(stops, [
         'open-task', 'save-task', 'download-csv', 'download-png',
-        'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'study-toggle', 'fit-force',
+        'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
+        'study-toggle', 'fit-force',
         'language', 'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
       // The last Tab left the page for the browser's own controls, and
@@ -1007,6 +1008,7 @@ function pageTests(kind, origin, url) {
         ['studySampleAt', "hybridsim.studySampleAt('100')"], ['studyInGraph', 'hybridsim.studyInGraph(100)'],
         ['studyWidth', 'hybridsim.studyWidth = 0'], ['studyWidth', "hybridsim.studyWidth = '390'"],
         ['studyWidth', 'hybridsim.studyWidth = Infinity'], ['on', "hybridsim.on('graph', () => {})"],
+        ['unpin', 'hybridsim.unpin(0)'], ['unpin', "hybridsim.unpin('0')"],
         ['draw', "hybridsim.draw(null, 100)"],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
       ];
@@ -1342,6 +1344,76 @@ function pageTests(kind, origin, url) {
       await page.keyboard.press('W');
       const back = await robot();
       back.vertices.forEach((v, i) => assert.ok(Math.abs(v[0] - before.vertices[i][0]) < 1e-12));
+      noProblems();
+    });
+
+    once('pins: kept through new runs, each its task\'s batch CSV, in the picture and the study graphs; the defaults again', async () => {
+      await fresh();
+      await studyInView();
+      const plain = await page.evaluate(() => JSON.stringify(hybridsim.shapes()));
+      const listed = () => page.$$eval('#pin-list li', (all) => all.map((li) =>
+        [li.querySelector('.pin-label').textContent, li.querySelector('button').getAttribute('aria-label')]));
+      // the button pins the default run, the key p the run of Fn = 20 N, the call that of 30 N
+      await page.click('#pin');
+      await until(() => document.querySelectorAll('#pin-list li').length === 1);
+      assert.equal(await page.evaluate(() => hybridsim.set('Fn', 20).ok), true);
+      await page.keyboard.press('p');
+      await until(() => document.querySelectorAll('#pin-list li').length === 2);
+      assert.deepEqual(await page.evaluate(() => [hybridsim.set('Fn', 30).ok, hybridsim.pin()]),
+        [true, { ok: true, message: 'pinned as pin 3' }]);
+      assert.equal(await page.evaluate(() => hybridsim.set('Fn', 40).ok), true);
+      const pins = await page.evaluate(() => hybridsim.pins());
+      const labels = ['pin 1: Fn = 10 N (now 40 N)', 'pin 2: Fn = 20 N (now 40 N)', 'pin 3: Fn = 30 N (now 40 N)'];
+      assert.deepEqual(pins.map((p) => p.label), labels);
+      await until((n) => document.querySelector('#pin-list li .pin-label').textContent.endsWith(n), '(now 40 N)');
+      assert.deepEqual(await listed(), labels.map((l, i) => [l, `Remove pin ${i + 1}`]));
+      // each pin's CSV is the batch runner's of the pin's own task
+      for (const p of pins) {
+        const file = path.join(scratch, `pin${++scratchFiles}.dat`);
+        fs.writeFileSync(file, p.taskText);
+        assertSameCsv(p.csv, batchOut(file, '--csv', '-'));
+      }
+      assert.equal(pins[0].taskText, nativeTaskText());
+      // the picture draws each legend line; the graphs draw each pin in its colour,
+      // its values at the cursor those of its CSV
+      const shown = await page.evaluate(() => hybridsim.shapes().filter((s) => s.kind === 'text').map((s) => s.text));
+      for (const l of labels) assert.ok(shown.includes(l), l);
+      await page.evaluate(() => { hybridsim.frame = 57; });
+      const g = await page.evaluate(() => hybridsim.studyGraphs());
+      assert.deepEqual(g.runs.slice(1), pins.map((p) => ({ label: p.label, colour: p.colour })));
+      assert.deepEqual(pins.map((p) => p.colour), ['#ff9900', '#cc00cc', '#009999']);
+      pins.forEach((p, k) => {
+        const [head, ...rows] = p.csv.trim().split('\n').map((l) => l.split(','));
+        const row = rows[57];
+        const r = g.cursor.runs[k + 1];
+        for (const [key, column] of [['t', 't'], ['force', 'force'], ['sErr', 's_err'], ['tipX', 'tip_x']])
+          assert.equal(r[key], Number(row[head.indexOf(column)]), `${p.label}: ${key}`);
+      });
+      await studyDrawn();
+      assert.ok(await page.$eval('#study-graphs svg', (e, l) => e.textContent.includes(l), labels[2]));
+      // a fourth, then a fifth in place of the oldest
+      assert.equal((await page.evaluate(() => hybridsim.pin())).message, 'pinned as pin 4');
+      assert.deepEqual(await page.evaluate(() => hybridsim.pin()),
+        { ok: true, message: 'pinned as pin 1 in place of the oldest pin' });
+      assert.equal((await page.evaluate(() => hybridsim.pins()))[0].label, 'pin 1: same task as now');
+      // removed by its button and by the call, the others keep their slots
+      await page.click('[aria-label="Remove pin 2"]');
+      await until(() => document.querySelectorAll('#pin-list li').length === 3);
+      await page.evaluate(() => hybridsim.unpin(2));
+      assert.deepEqual((await page.evaluate(() => hybridsim.pins())).map((p) => p.slot), [0, 2]);
+      // the defaults again, paused at the first sample; the pins stay, named against them
+      await page.click('#reset-defaults');
+      assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText());
+      assertSameCsv(await csv(), batchOut('--csv', '-'));
+      assert.deepEqual(await page.evaluate(() => [hybridsim.frame, hybridsim.pins().map((p) => p.label)]),
+        [0, ['pin 1: Fn = 40 N (now 10 N)', 'pin 3: Fn = 30 N (now 10 N)']]);
+      await until(() => document.querySelector('#pin-list li .pin-label').textContent.endsWith('(now 10 N)'));
+      // none left: the picture as before any pin, to the value
+      await page.click('#clear-pins');
+      assert.deepEqual(await page.evaluate(() => hybridsim.pins()), []);
+      assert.equal(await page.evaluate(() => JSON.stringify(hybridsim.shapes())), plain);
+      assert.equal(await page.$eval('#pin-list', (e) => e.hidden), true);
+      assert.equal((await page.evaluate(() => hybridsim.studyGraphs())).runs.length, 1);
       noProblems();
     });
 

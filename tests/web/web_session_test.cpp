@@ -419,5 +419,77 @@ TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
     EXPECT_EQ(state()["width"], 240.0);
 }
 
+TEST(WebSession, PinsStayThroughNewRunsInThePictureAndTheStudyGraphs)
+{
+    WebSession w;
+    const WebSession fresh;
+    const auto pins = [&] { return nlohmann::json::parse(w.pinsJson()); };
+    w.draw();  // (a text takes the colour in force: that of the frame drawn before)
+    const ShapeBuffer& before = w.draw();
+    const std::vector<double> data = before.data();
+    const std::string bytes = before.bytes();
+
+    // the default run pinned, then Fn changed: its legend line names the change
+    EXPECT_EQ(w.pin().message, "pinned as pin 1");
+    ASSERT_TRUE(w.set("Fn", "20").ok);
+    nlohmann::json p = pins();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0]["label"], "pin 1: Fn = 10 N (now 20 N)");
+    EXPECT_EQ(p[0]["colour"], "#ff9900");
+    EXPECT_EQ(p[0]["taskText"], fresh.taskText());
+    EXPECT_EQ(p[0]["csv"], fresh.csv());
+    // the picture draws it as the window does; the graphs beside the current run
+    EXPECT_GT(w.draw().data().size(), data.size());
+    ASSERT_EQ(w.otherRuns().size(), 1u);
+    EXPECT_EQ(w.otherRuns()[0].label, p[0]["label"]);
+    EXPECT_EQ(w.otherRuns()[0].colour, "#ff9900");
+    EXPECT_EQ(w.otherRuns()[0].force, fresh.currentRun().force);
+    EXPECT_EQ(w.otherRuns()[0].tipX, fresh.currentRun().tipX);
+
+    // four more: the fifth takes the oldest one's place and says so
+    for (const char* fn : {"30", "40", "50"}) {
+        ASSERT_TRUE(w.set("Fn", fn).ok);
+        const std::string said = w.pin().message;
+        EXPECT_EQ(said, "pinned as pin " + std::to_string(w.pins().size()));
+    }
+    const WebSession::PinResult fifth = w.pin();
+    EXPECT_EQ(fifth.message, "pinned as pin 1 in place of the oldest pin");
+    ASSERT_EQ(w.pins().size(), pinCapacity);
+    EXPECT_EQ(w.pins().pins()[0].settings.Fn, 50.0);
+    EXPECT_EQ(pins()[1]["label"], "pin 2: Fn = 30 N (now 50 N)");
+    EXPECT_EQ(w.otherRuns().size(), 4u);
+
+    // a pin removed keeps the others' slots; the next pin takes the free one
+    EXPECT_FALSE(w.unpin(4));
+    EXPECT_FALSE(w.unpin(-1));
+    ASSERT_TRUE(w.unpin(1));
+    p = pins();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[1]["label"], "pin 3: Fn = 40 N (now 50 N)");
+    EXPECT_EQ(w.otherRuns()[1].label, p[1]["label"]);
+    EXPECT_EQ(w.otherRuns()[1].colour, "#009999");
+    EXPECT_EQ(w.pin().slot, 1);
+
+    // the defaults again: frame 0, the pins staying and named against them
+    w.setFrame(80);
+    w.resetDefaults();
+    EXPECT_EQ(w.taskText(), fresh.taskText());
+    EXPECT_EQ(w.csv(), fresh.csv());
+    EXPECT_EQ(w.frame(), 0);
+    EXPECT_EQ(w.pins().size(), pinCapacity);
+    EXPECT_EQ(pins()[2]["label"], "pin 3: Fn = 40 N (now 10 N)");
+    EXPECT_EQ(w.otherRuns()[2].label, "pin 3: Fn = 40 N (now 10 N)");
+
+    // none left: the picture as before any pin, to the bit
+    w.clearPins();
+    EXPECT_EQ(pins().size(), 0u);
+    EXPECT_TRUE(w.otherRuns().empty());
+    // (as the page does, once redrawn: the first texts record the colour the
+    // frame before left in force, which lit text does not show)
+    w.draw();
+    EXPECT_EQ(w.draw().data(), data);
+    EXPECT_EQ(w.draw().bytes(), bytes);
+}
+
 }  // namespace
 }  // namespace hybridsim
