@@ -9,8 +9,8 @@
 //   - a settings change typed in the panel (a key in the Fn field): from the
 //     key's event to the new run computed, to its picture (the last frame)
 //     drawn and rasterised on the page's canvas, and to the animation-frame
-//     callbacks of the display frame that shows it; again with the study
-//     graphs in view, to their SVG laid out anew;
+//     callbacks of the display frame that shows it; again with four runs
+//     pinned; again with the study graphs in view, to their SVG laid out anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
 //   - the weight of the page's files.
