@@ -194,6 +194,18 @@ def reached_frame(pic):
     return last
 
 
+def end_with_escape(p):
+    """ESC ends the program; judged by its status, not by the key sender."""
+    press = send_ending_key(p.env(), "Escape", p.window)
+    try:
+        status = p.program.wait(DEADLINE)
+    except subprocess.TimeoutExpired:
+        raise Failure("ESC did not end the program" + describe_press(press))
+    if status != 0:
+        raise Failure(f"ESC ended the program with status {status}")
+    print("  ok: ESC ends the program with status 0")
+
+
 def run(args, work):
     with open(os.path.join(work, "reference.dat"), "w") as f:
         f.write(REFERENCE_TASK)
@@ -269,15 +281,7 @@ def run(args, work):
         if reached_frame(p.capture()) != paused_at:
             raise Failure("saving moved the frame")
 
-        # ESC ends the program; judged by its status, not by the key sender
-        press = send_ending_key(p.env(), "Escape", p.window)
-        try:
-            status = p.program.wait(DEADLINE)
-        except subprocess.TimeoutExpired:
-            raise Failure("ESC did not end the program" + describe_press(press))
-        if status != 0:
-            raise Failure(f"ESC ended the program with status {status}")
-        print("  ok: ESC ends the program with status 0")
+        end_with_escape(p)
     finally:
         p.stop()
 
@@ -386,14 +390,7 @@ def run_pins(args, work):
         p.expect("'P' drops the pin: the picture without it",
                  p.shows_picture(ref20, "--frame", str(shown), "--zoom", "0.9"), changed=False)
 
-        press = send_ending_key(p.env(), "Escape", p.window)
-        try:
-            status = p.program.wait(DEADLINE)
-        except subprocess.TimeoutExpired:
-            raise Failure("ESC did not end the program" + describe_press(press))
-        if status != 0:
-            raise Failure(f"ESC ended the program with status {status}")
-        print("  ok: ESC ends the program with status 0")
+        end_with_escape(p)
     finally:
         p.stop()
 
