@@ -69,8 +69,6 @@ const Texts english = {
     "a position of the robot or of the contour is beyond the range of double precision numbers.",
 };
 
-double hertz(double wn) { return wn / twoPi; }
-
 std::string why(const SimSettings& s, const RunFault& f, const Texts& t)
 {
     const int n = f.system;

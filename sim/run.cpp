@@ -12,9 +12,6 @@
 namespace hybridsim {
 namespace {
 
-// tolerance of the switching-time test [s]
-constexpr double switchTolerance = 0.00001;
-
 // Hands every unreachable point on and remembers whether the sample being
 // recorded met one at a finite point (a point at infinity or not-a-number
 // is an overflow that reached the inverse kinematics, not a point out of

@@ -14,6 +14,8 @@ namespace hybridsim {
 constexpr double pi = 3.14159265358979;
 // Factor between hertz and rad/s.
 constexpr double twoPi = 2.0 * pi;
+// A natural frequency given in rad/s, in hertz.
+constexpr double hertz(double wn) { return wn / twoPi; }
 // Used to show spring constants in kgf/mm.
 constexpr double gravity = 9.8;
 

@@ -5,9 +5,6 @@
 namespace hybridsim {
 namespace {
 
-// switching-time tolerance of the trapezoidal profile [s]
-constexpr double switchTolerance = 0.00001;
-
 // wave number k = 2 pi / L of the sine contour [rad/m]
 double waveNumber(const SimSettings& s)
 {

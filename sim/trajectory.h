@@ -9,6 +9,11 @@ namespace hybridsim {
 // Number of Simpson intervals and Heun steps of the sine contour.
 constexpr int sineSteps = 200;
 
+// Tolerance of the tests against the profile's switching times [s]: the
+// phases of the trapezoid, and the samples near them that the run
+// integrates in finer steps.
+constexpr double switchTolerance = 0.00001;
+
 // Reference tangential position and speed along the path.
 struct ReferenceMotion {
     double s = 0.0;     // s_r [m]
