@@ -274,8 +274,23 @@ async function fuzz(page, problems) {
       } else if (r < 0.5) {
         const button = rand.pick(fuzzButtons);
         what = `click ${button}`;
-        // into view at once: a page still scrolling from PageDown would carry it away from the click
-        await page.$eval(button, (e) => e.scrollIntoView({ block: 'nearest', behavior: 'instant' }));
+        // into view, and held there until it stands still for a frame: a page
+        // still scrolling from PageDown would carry it away from the click
+        await page.$eval(button, (e) => new Promise((done) => {
+          let last = '';
+          let frames = 0;
+          const settle = () => {
+            e.scrollIntoView({ block: 'nearest', behavior: 'instant' });
+            const r = e.getBoundingClientRect();
+            const at = `${r.left},${r.top}`;
+            if ((at === last && r.top >= 0 && r.bottom <= innerHeight) || ++frames > 120) done();
+            else {
+              last = at;
+              requestAnimationFrame(settle);
+            }
+          };
+          settle();
+        }));
         await page.click(button);
       } else if (r < 0.62) {
         const from = somewhere();
