@@ -98,7 +98,8 @@ std::string framesFolder(const std::string& dir)
 // when it is missing; `made` says so, for the caller to remove it again
 // when the command fails.
 bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const RunSeries& run,
-                 const PinSet& pins, int last, const std::string& dir, bool& made, std::string& error)
+                 const PinSet& pins, bool overlay, int last, const std::string& dir, bool& made,
+                 std::string& error)
 {
     struct stat st;
     made = false;
@@ -112,7 +113,7 @@ bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const 
     for (int frame = 0; frame <= last; ++frame) {
         s.frame = frame;
         const std::string path = framesFolder(dir) + frameFileName(frame, last);
-        if (!stagePicture(files, path, view.draw(s, run, pins), pngLevelFast, error)) return false;
+        if (!stagePicture(files, path, view.draw(s, run, pins, overlay), pngLevelFast, error)) return false;
     }
     return true;
 }
@@ -432,11 +433,11 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         return failFiles(error);
     if (!o.pngPath.empty()) {
         shown.frame = static_cast<int>(o.frame);
-        if (!stagePicture(files, o.pngPath, view->draw(shown, *run, pins), pngLevelSmallest, error))
+        if (!stagePicture(files, o.pngPath, view->draw(shown, *run, pins, o.overlay), pngLevelSmallest, error))
             return failFiles(error);
     }
     if (!o.framesDir.empty() &&
-        !stageFrames(files, *view, shown, *run, pins, lastFrame, o.framesDir, madeFolder, error))
+        !stageFrames(files, *view, shown, *run, pins, o.overlay, lastFrame, o.framesDir, madeFolder, error))
         return failFiles(error);
     if (!files.commit(error)) return failFiles(error);
 

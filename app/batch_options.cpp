@@ -14,7 +14,7 @@ namespace hybridsim {
 const char* const batchUsage =
     "usage: hybridsim-batch [TASKFILE] [--set NAME=VALUE]... [--write-task FILE]\n"
     "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
-    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F]\n"
+    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
     "                       [--plot FILE.svg] [--compare TASKFILE]... [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
@@ -32,6 +32,8 @@ const char* const batchUsage =
     "                 last) as an 800 x 800 PNG\n"
     "  --frames DIR   every frame as DIR/frame_000.png ... (DIR is made if missing)\n"
     "  --zoom F       zoom of the robot view in the pictures (default 1; 'w' is 0.9)\n"
+    "  --overlay      the pictures with the teaching overlay ('v' in the window):\n"
+    "                 contact frame, forces, hand spring and robot b's reach\n"
     "  --sweep NAME=FROM:TO:COUNT  one task per value (COUNT values, both ends\n"
     "                 included), or NAME=V1,V2,... one per value given; two --sweep\n"
     "                 options make a grid.  The summary of every task as CSV to\n"
@@ -72,7 +74,7 @@ bool parseWhole(const std::string& token, long& value)
 bool isOption(const std::string& token)
 {
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
-                                          "--format", "--png", "--frame",     "--frames",  "--zoom",
+                                          "--format", "--png", "--frame",     "--frames",  "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
                                           "--compare"};
     for (const char* o : options)
@@ -164,6 +166,8 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.frameGiven = true;
         } else if (a == "--frames") {
             if (!value(i, "a folder name", o.framesDir)) return false;
+        } else if (a == "--overlay") {
+            o.overlay = true;
         } else if (a == "--zoom") {
             if (!value(i, "a number", v)) return false;
             if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
@@ -234,6 +238,10 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
     }
     if (o.zoomGiven && !o.pictures()) {
         error = "--zoom goes with --png or --frames";
+        return false;
+    }
+    if (o.overlay && !o.pictures()) {
+        error = "--overlay goes with --png or --frames";
         return false;
     }
     if (o.formatGiven && !o.summary) {

@@ -29,6 +29,7 @@ struct BatchOptions {
     std::string framesDir;  // empty: no frame sequence
     double zoom = 1.0;
     bool zoomGiven = false;
+    bool overlay = false;  // --overlay: the teaching overlay in the pictures
     bool help = false;
 
     bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }

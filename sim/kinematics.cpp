@@ -38,6 +38,12 @@ Joints inverseKinematics(const SimSettings& s, double x, double y, Joints refere
     return q;
 }
 
+ReachAnnulus reachOfRobotB(const SimSettings& s)
+{
+    const double L2 = s.l2 + s.wp;
+    return {std::fabs(s.l1 - L2), s.l1 + L2};
+}
+
 Vec2 probeTipPosition(const SimSettings& s, Joints q)
 {
     if (s.type == 'a') return {q.phi2 * std::cos(q.phi1), q.phi2 * std::sin(q.phi1)};

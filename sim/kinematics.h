@@ -22,6 +22,15 @@ double nearestBranch(double v, double r);
 Joints inverseKinematics(const SimSettings& s, double x, double y, Joints reference,
                          ReachReporter* report = nullptr);
 
+// The annulus about the base that robot b's undeflected probe tip can reach:
+// radii |l1 - L2| and l1 + L2 [m].  Points between them, edges included,
+// have a posture; inverseKinematics reports every other point.
+struct ReachAnnulus {
+    double inner = 0.0;
+    double outer = 0.0;
+};
+ReachAnnulus reachOfRobotB(const SimSettings& s);
+
 // The undeflected probe tip of a posture.
 Vec2 probeTipPosition(const SimSettings& s, Joints q);
 

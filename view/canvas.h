@@ -33,6 +33,19 @@ enum class Font {
     Helvetica18,
 };
 
+// What a shape or text of the teaching overlay (view/overlay.h) stands for;
+// Plain for everything else in the picture.
+enum class Role {
+    Plain,
+    Tangent,       // the contour's tangent at the contact point: position-controlled
+    Normal,        // the normal into the workpiece: force-controlled
+    Force,         // the contact force F n
+    ForceCommand,  // the commanded force Fn n
+    Deflection,    // the hand spring, from the undeflected to the deflected tip
+    HandAxis,      // the hand frame's axes 1 and 2
+    Reach,         // robot b's reachable area and the points out of it
+};
+
 class Canvas {
 public:
     virtual ~Canvas() = default;
@@ -63,6 +76,10 @@ public:
     // is saved and restored around it; the bytes are drawn one by one up to
     // the first zero byte.
     virtual void text(float x, float y, Font font, const std::string& bytes) = 0;
+
+    // The role of the shapes and texts drawn from now on; a target that
+    // only draws (OpenGL) has no use for it.
+    virtual void setRole(Role) {}
 };
 
 }  // namespace hybridsim

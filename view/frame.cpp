@@ -1,6 +1,7 @@
 #include "view/frame.h"
 
 #include "view/graphs.h"
+#include "view/overlay.h"
 #include "view/pin_drawing.h"
 #include "view/primitives.h"
 #include "view/robot_drawing.h"
@@ -16,7 +17,7 @@ constexpr double gridSpacing = 0.1;
 // The robot, the pins' trails, the robot's points and trail, the pins' tip
 // rings and the graph panel for robot 'a' or 'b'.
 void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bool robotA,
-               const PinSet& pins)
+               const PinSet& pins, bool overlay)
 {
     // green point: the command point minus the magnified position error,
     // on the side of the command point away from the tip
@@ -34,6 +35,7 @@ void drawScene(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, bo
     // the trail of the probe tip, drawn last over the two points
     for (int k = 0; k <= i; ++k) drawPoint(cv, s, set.tipPos[k], palette::red);
     drawPinRings(cv, s, pins);
+    if (overlay) drawOverlay(cv, s, set, i, pins);
 
     fillRect(cv, Vec2{s.posGraphX - graphPanelMargin, -1.0}, 1.0, 2.0, 0.0, palette::white);
 }
@@ -60,6 +62,11 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run)
 
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins)
 {
+    drawFrame(cv, s, run, pins, false);
+}
+
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins, bool overlay)
+{
     beginFrame(cv);
     drawTitle(cv);
     drawLegend(cv, s);
@@ -73,8 +80,8 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const Pin
 
     const SeriesSet& set = currentSeries(run, s.type);
     const int i = lastSample(s, s.frame);
-    if (s.type == 'a') drawScene(cv, s, set, i, true, pins);
-    if (s.type == 'b') drawScene(cv, s, set, i, false, pins);
+    if (s.type == 'a') drawScene(cv, s, set, i, true, pins, overlay);
+    if (s.type == 'b') drawScene(cv, s, set, i, false, pins, overlay);
 
     drawPositionGraph(cv, s, set, s.frame, &pins);
     drawForceGraph(cv, s, set, s.frame, &pins);
@@ -147,6 +154,13 @@ bool onPinKey(PinSet& pins, const SimSettings& s, const RunSeries& run, unsigned
         return true;
     }
     return false;
+}
+
+bool onOverlayKey(bool& overlay, unsigned char k)
+{
+    if (k != 'v') return false;
+    overlay = !overlay;
+    return true;
 }
 
 }  // namespace hybridsim

@@ -40,6 +40,11 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run);
 // set draws exactly the picture above.
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins);
 
+// The same picture with the teaching overlay (view/overlay.h) over the
+// robot, after the pins' rings and before the graph panel, when `overlay`
+// is true; exactly the picture above when it is false.
+void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins, bool overlay);
+
 // What the window does after a key.
 enum class KeyResult {
     Ignored,      // not a command: only `key` changed
@@ -58,5 +63,9 @@ KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& di
 // pinCapacity pins, a fifth in place of the oldest -- and 'P' removes every
 // pin.  True when the pins changed and the picture is to be drawn again.
 bool onPinKey(PinSet& pins, const SimSettings& s, const RunSeries& run, unsigned char k);
+
+// The overlay key (a key onKey ignores): 'v' turns the teaching overlay on
+// or off.  True when it did and the picture is to be drawn again.
+bool onOverlayKey(bool& overlay, unsigned char k);
 
 }  // namespace hybridsim

@@ -159,6 +159,12 @@ RgbImage OffscreenView::draw(const SimSettings& s, const RunSeries& run, const P
     return readBackBuffer(windowSize, windowSize);
 }
 
+RgbImage OffscreenView::draw(const SimSettings& s, const RunSeries& run, const PinSet& pins, bool overlay)
+{
+    drawFrame(*canvas_, s, run, pins, overlay);
+    return readBackBuffer(windowSize, windowSize);
+}
+
 GlCanvas::Order OffscreenView::order() const { return canvas_->order(); }
 
 }  // namespace hybridsim

@@ -47,6 +47,8 @@ public:
     RgbImage draw(const SimSettings& s, const RunSeries& run);
     // ... with the runs of `pins` drawn as the window draws its pins.
     RgbImage draw(const SimSettings& s, const RunSeries& run, const PinSet& pins);
+    // ... and with the teaching overlay when `overlay` is true.
+    RgbImage draw(const SimSettings& s, const RunSeries& run, const PinSet& pins, bool overlay);
 
     // Depth when the configuration has a depth buffer, as in the window.
     GlCanvas::Order order() const;

@@ -21,12 +21,6 @@ Color colourOf(std::uint32_t rgb)
     return Color{part(16), part(8), part(0), 0.0f};
 }
 
-// The last sample of `pin` drawn at `frame`: the live run's, within the pin's own run.
-int pinSample(const SimSettings& s, const Pin& pin, int frame)
-{
-    return std::min(lastSample(s, frame), lastSample(pin.settings));
-}
-
 // The polyline of samples 0..last of a pin, point i at (x(i), y(i)).
 template <class X, class Y>
 std::vector<Vec2> curve(int last, X x, Y y)
@@ -73,6 +67,11 @@ void drawPinLegend(Canvas& cv, const SimSettings& s, const PinSet& pins)
         drawText(cv, static_cast<float>(pinLegendTextX), static_cast<float>(y), Font::Helvetica18,
                  pinLegendText(pin, s));
     }
+}
+
+int pinSample(const SimSettings& s, const Pin& pin, int frame)
+{
+    return std::min(lastSample(s, frame), lastSample(pin.settings));
 }
 
 void drawPinTrails(Canvas& cv, const SimSettings& s, const PinSet& pins)

@@ -58,6 +58,9 @@ std::string pinLegendText(const Pin& pin, const SimSettings& s);
 // The widest legend text that fits [pixels].
 double pinLegendRoom(const SimSettings& s);
 
+// The last sample of `pin` drawn at `frame`: the live run's, within the pin's own run.
+int pinSample(const SimSettings& s, const Pin& pin, int frame);
+
 // The legend lines of every pin.
 void drawPinLegend(Canvas& cv, const SimSettings& s, const PinSet& pins);
 

@@ -35,6 +35,14 @@ const RecordedText* RecordingCanvas::findText(const std::string& bytes) const
     return nullptr;
 }
 
+std::vector<const RecordedShape*> RecordingCanvas::withRole(Role role) const
+{
+    std::vector<const RecordedShape*> out;
+    for (const RecordedShape& s : shapes)
+        if (s.role == role) out.push_back(&s);
+    return out;
+}
+
 void RecordingCanvas::check(double v)
 {
     if (!std::isfinite(v)) ++nonFiniteValues;
@@ -119,6 +127,7 @@ void RecordingCanvas::begin(Shape shape)
     current_.color = color_;
     current_.lineWidth = lineWidth_;
     current_.lighting = lighting_;
+    current_.role = role_;
 }
 
 void RecordingCanvas::vertex(double x, double y)
@@ -150,11 +159,14 @@ void RecordingCanvas::text(float x, float y, Font font, const std::string& bytes
     check(y);
     RecordedText t;
     t.sequence = sequence_++;
-    t.x = x;
-    t.y = y;
+    // where OpenGL puts the raster position: through the model-view matrix
+    const Vec2 p = stack_.back().apply(x, y);
+    t.x = static_cast<float>(p.x);
+    t.y = static_cast<float>(p.y);
     t.font = font;
     t.bytes = bytes.substr(0, bytes.find('\0'));
     t.lighting = lighting_;
+    t.role = role_;
     texts.push_back(std::move(t));
 }
 

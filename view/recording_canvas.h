@@ -18,16 +18,18 @@ struct RecordedShape {
     Color color;
     float lineWidth = 1.0f;  // pixels, in force when the shape was drawn
     bool lighting = false;   // GL_LIGHTING in force when the shape was drawn
+    Role role = Role::Plain;
     std::vector<Vec2> vertices;  // window units
 };
 
 struct RecordedText {
     int sequence = 0;
-    float x = 0.0f;  // raster position, window units
+    float x = 0.0f;  // raster position carried through the model-view matrix, window units
     float y = 0.0f;
     Font font = Font::Helvetica18;
     std::string bytes;
     bool lighting = false;  // decides the text colour in OpenGL
+    Role role = Role::Plain;
 };
 
 class RecordingCanvas : public Canvas {
@@ -54,6 +56,8 @@ public:
     std::vector<const RecordedShape*> find(Shape shape, const Color& color) const;
     // The first text with these bytes, or nullptr.
     const RecordedText* findText(const std::string& bytes) const;
+    // The shapes of one role, in painter's order.
+    std::vector<const RecordedShape*> withRole(Role role) const;
 
     void clear() override;
     void loadIdentity() override;
@@ -69,6 +73,7 @@ public:
     void vertex(double x, double y) override;
     void end() override;
     void text(float x, float y, Font font, const std::string& bytes) override;
+    void setRole(Role role) override { role_ = role; }
 
 private:
     void check(double v);
@@ -77,6 +82,7 @@ private:
     bool lighting_ = false;
     float lineWidth_ = 1.0f;
     Color color_{1.0f, 1.0f, 1.0f, 1.0f};
+    Role role_ = Role::Plain;
     bool inShape_ = false;
     RecordedShape current_;
     int sequence_ = 0;

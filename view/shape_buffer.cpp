@@ -12,6 +12,7 @@ void ShapeBuffer::header(int kind, int n)
     data_.push_back(lineWidth_);
     data_.push_back(lighting_ ? 1.0 : 0.0);
     data_.push_back(n);
+    data_.push_back(static_cast<double>(role_));
 }
 
 void ShapeBuffer::clear()
@@ -53,7 +54,7 @@ void ShapeBuffer::end()
     if (open_ < 0) return;
     // the vertex count goes into the header now that it is known
     const std::size_t first = static_cast<std::size_t>(open_) + headerSize;
-    data_[static_cast<std::size_t>(open_) + headerSize - 1] =
+    data_[static_cast<std::size_t>(open_) + headerSize - 2] =
         static_cast<double>((data_.size() - first) / 2);
     open_ = -1;
     ++shapes_;

@@ -4,7 +4,7 @@
 //
 // Every shape and text is one record of doubles, in painter's order:
 //
-//   kind  r g b a  lineWidth  lighting  n     (the header, headerSize numbers)
+//   kind  r g b a  lineWidth  lighting  n  role   (the header, headerSize numbers)
 //   kind 0..3 (Shape):  x0 y0 ... x(n-1) y(n-1)   n vertices [window units]
 //   kind 4 (text):      font x y first            n bytes of bytes() from first
 //
@@ -13,7 +13,8 @@
 // are the ones set (alpha included, 0 in the palette); the line width is in
 // pixels of the 800-pixel window; lighting is 1 or 0 (a lit shape or text
 // shows the lit colour, not its own).  font is 0 for Helvetica 12, 1 for
-// Helvetica 18.  Text bytes are kept up to the first zero byte.
+// Helvetica 18.  Text bytes are kept up to the first zero byte.  role is the
+// Role value (0 for everything but the teaching overlay).
 #pragma once
 
 #include <string>
@@ -27,7 +28,7 @@ namespace hybridsim {
 class ShapeBuffer : public TransformingCanvas {
 public:
     // numbers in a record's header
-    static constexpr int headerSize = 8;
+    static constexpr int headerSize = 9;
     // kind of a text record (the kinds below it are the Shape values)
     static constexpr int textKind = 4;
     // numbers after the header of a text record

@@ -16,6 +16,7 @@ public:
     void setLighting(bool on) override { lighting_ = on; }
     void setColor(const Color& c) override { color_ = c; }
     void setLineWidth(float pixels) override { lineWidth_ = pixels; }
+    void setRole(Role role) override { role_ = role; }
 
     void pushMatrix() override { stack_.push_back(stack_.back()); }
     // a pop without its push leaves the identity at the bottom
@@ -34,6 +35,7 @@ protected:
     bool lighting_ = false;
     float lineWidth_ = 1.0f;
     Color color_{1.0f, 1.0f, 1.0f, 1.0f};
+    Role role_ = Role::Plain;
 
 private:
     std::vector<Affine> stack_ = std::vector<Affine>(1);  // top last

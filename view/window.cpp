@@ -37,6 +37,7 @@ struct WindowState {
     Playback playback;
     Scrub scrub;
     PinSet pins;  // runs kept under the live one ('p', 'P')
+    bool overlay = false;  // the teaching overlay ('v')
     // GLUT cannot take a timer back: each play, pause and change of speed
     // starts a new generation, and a timer of an earlier one does nothing
     int timerGeneration = 0;
@@ -51,13 +52,13 @@ WindowState& windowState()
 void displayCallback()
 {
     WindowState& w = windowState();
-    drawFrame(*w.canvas, *w.settings, *w.run, w.pins);
+    drawFrame(*w.canvas, *w.settings, *w.run, w.pins, w.overlay);
 }
 
 void redraw()
 {
     WindowState& w = windowState();
-    drawFrame(*w.canvas, *w.settings, *w.run, w.pins);
+    drawFrame(*w.canvas, *w.settings, *w.run, w.pins, w.overlay);
 }
 
 void timerCallback(int generation);
@@ -147,7 +148,7 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
         std::cout.flush();
         std::exit(0);
     case KeyResult::Ignored:
-        if (onPinKey(w.pins, *w.settings, *w.run, key)) redraw();
+        if (onPinKey(w.pins, *w.settings, *w.run, key) || onOverlayKey(w.overlay, key)) redraw();
         break;
     case KeyResult::DialogueRan:
         dropKeysPressedMeanwhile();

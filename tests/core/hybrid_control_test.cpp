@@ -143,6 +143,42 @@ TEST(HybridControl, NormalsPointIntoTheMaterial)
     EXPECT_TRUE(near(crest.tangent, 0.0, 1e-12));
 }
 
+// The tangent is the direction of travel along each contour's own
+// parametrisation, the normal square to it.
+TEST(HybridControl, TangentIsTheDirectionOfTravelOfTheContoursParametrisation)
+{
+    const double h = 1e-6;
+    // the direction at p from the points just before (o) and after (q) it
+    auto expectAlong = [&](const SimSettings& s, Vec2 o, Vec2 p, Vec2 q) {
+        const ContourAngles a = contourNormalAngle(s, p);
+        const double len = std::hypot(q.x - o.x, q.y - o.y);
+        EXPECT_TRUE(near(std::cos(a.tangent), (q.x - o.x) / len, 1e-7)) << p.x << ' ' << p.y;
+        EXPECT_TRUE(near(std::sin(a.tangent), (q.y - o.y) / len, 1e-7)) << p.x << ' ' << p.y;
+        EXPECT_TRUE(near(std::cos(a.normal - a.tangent), 0.0, 1e-12));
+    };
+    SimSettings line = testing::settingsFor('a', '7', 'L');
+    for (double angle : {0.4, 2.0, -2.7}) {
+        line.lineAngle = angle;
+        const Vec2 p{0.3, 0.1};
+        expectAlong(line, p, p, Vec2{p.x + h * std::cos(angle), p.y + h * std::sin(angle)});
+    }
+    const SimSettings circle = testing::settingsFor('b', '8', 'C');
+    for (double u : {0.0, 1.1, 3.5, 5.9}) {
+        // counter-clockwise from the right-hand end
+        auto at = [&](double v) {
+            return Vec2{circle.circleOx + circle.circleR * std::cos(v), circle.circleOy + circle.circleR * std::sin(v)};
+        };
+        expectAlong(circle, at(u - h), at(u), at(u + h));
+    }
+    const SimSettings sine = testing::defaultSettings();
+    for (double x : {0.21, 0.35, 0.5, 0.77}) {
+        auto at = [&](double v) {
+            return Vec2{v, sine.sineY0 + sine.sineA * std::sin(2.0 * M_PI * (v - sine.sineX0) / sine.sineL)};
+        };
+        expectAlong(sine, at(x - h), at(x), at(x + h));
+    }
+}
+
 TEST(HybridControl, TurningNormalOrHandByFullTurnsChangesNothing)
 {
     SimSettings s = verticalLine('b', 700.0, 400.0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -99,6 +100,29 @@ TEST(Kinematics, ScaraOutOfReachReportsOnceAndYieldsNotANumber)
     s.type = 'a';
     inverseKinematics(s, 5.0, -7.0, {0.0, 0.0}, &report);
     EXPECT_EQ(report.calls.size(), 1u);
+}
+
+TEST(Kinematics, ScaraReachIsTheAnnulusTheInverseKinematicsSolves)
+{
+    SimSettings s = testing::defaultSettings();
+    for (double l1 : {0.5, 0.8, 0.2}) {
+        s.l1 = l1;
+        const ReachAnnulus reach = reachOfRobotB(s);
+        EXPECT_DOUBLE_EQ(reach.outer - reach.inner, 2.0 * std::min(s.l1, s.l2 + s.wp));
+        for (double angle : {0.3, 2.5, -1.9}) {
+            auto solved = [&](double r) {
+                RecordingReporter report;
+                const Joints q = inverseKinematics(s, r * std::cos(angle), r * std::sin(angle), {0.0, 0.0}, &report);
+                return report.calls.empty() && std::isfinite(q.phi1) && std::isfinite(q.phi2);
+            };
+            EXPECT_TRUE(solved(reach.outer * (1.0 - 1e-9))) << l1;
+            EXPECT_FALSE(solved(reach.outer * (1.0 + 1e-9))) << l1;
+            if (reach.inner > 0.0) {
+                EXPECT_TRUE(solved(reach.inner * (1.0 + 1e-9))) << l1;
+                EXPECT_FALSE(solved(reach.inner * (1.0 - 1e-9))) << l1;
+            }
+        }
+    }
 }
 
 TEST(Kinematics, InverseThenForwardReturnsThePointOnBothRobots)

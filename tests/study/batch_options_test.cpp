@@ -49,6 +49,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--png", png, "--zoom", "inf"}, "--zoom needs a finite number greater than 0"},
         {{"--png", png, "--zoom", "1,5"}, "--zoom needs a finite number greater than 0"},
         {{"--zoom", "0.9"}, "--zoom goes with --png or --frames"},
+        {{"--overlay", "--csv", "-"}, "--overlay goes with --png or --frames"},
         // the summary's format
         {{"--summary", "--format", "xml"}, "--format needs 'csv' or 'text' (got 'xml')"},
         {{"--format", "csv"}, "--format goes with --summary"},

@@ -94,9 +94,10 @@ protected:
     {
         return testing::drawAndReadBack(s, run);
     }
-    static RgbImage windowPicture(const SimSettings& s, const RunSeries& run, const PinSet& pins)
+    static RgbImage windowPicture(const SimSettings& s, const RunSeries& run, const PinSet& pins,
+                                  bool overlay = false)
     {
-        return testing::drawAndReadBack(s, run, pins);
+        return testing::drawAndReadBack(s, run, pins, GlCanvas::Order::Depth, overlay);
     }
 
     static testing::TestWindow* window_;
@@ -115,12 +116,14 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         const char* task;  // "" for the default task
         int frame;         // -1: no --frame, the last frame
         const char* zoom;  // nullptr: no --zoom
+        bool overlay = false;
     };
     for (const Case c : {Case{"", 137, nullptr}, Case{"", -1, nullptr}, Case{"", 0, "0.81"},
                          Case{"robot_a_circle.dat", 60, "0.5"},
-                         Case{"robot_a_slanted_line.dat", 200, "1.2345679"}}) {
+                         Case{"robot_a_slanted_line.dat", 200, "1.2345679"}, Case{"", 90, "1.5", true},
+                         Case{"robot_a_circle.dat", 60, nullptr, true}}) {
         SCOPED_TRACE(::testing::Message() << "task '" << c.task << "' frame " << c.frame << " zoom "
-                                          << (c.zoom ? c.zoom : "-"));
+                                          << (c.zoom ? c.zoom : "-") << (c.overlay ? " overlay" : ""));
         std::vector<std::string> args;
         const std::string task = *c.task ? studyTask(c.task) : "";
         if (!task.empty()) args.push_back(task);
@@ -128,6 +131,7 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         args.insert(args.end(), {"--png", png});
         if (c.frame >= 0) args.insert(args.end(), {"--frame", std::to_string(c.frame)});
         if (c.zoom) args.insert(args.end(), {"--zoom", c.zoom});
+        if (c.overlay) args.push_back("--overlay");
         const Outcome r = runBatchProgram(args, onDisplay());
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(r.out.empty());
@@ -141,10 +145,12 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         Task t = batchTask(task);
         t.s.frame = c.frame >= 0 ? c.frame : t.s.nsteps;
         t.s.viewScale = c.zoom ? std::stod(c.zoom) : 1.0;
-        const RgbImage window = windowPicture(t.s, *t.run);
+        const RgbImage window = windowPicture(t.s, *t.run, PinSet{}, c.overlay);
         EXPECT_EQ(differingBytes(written, window), 0);
-        // the probe tip where the view mapping puts the recorded tip
-        EXPECT_EQ(pixelAt(written, toWindow(t.s, t.set().tipPos[t.s.frame])), red);
+        // the probe tip where the view mapping puts the recorded tip, under
+        // the overlay's arrows when it is drawn
+        if (!c.overlay) EXPECT_EQ(pixelAt(written, toWindow(t.s, t.set().tipPos[t.s.frame])), red);
+        else EXPECT_GT(differingBytes(written, windowPicture(t.s, *t.run)), 1000);
         EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"picture.png"});
     }
     testing::removeTree(dir);

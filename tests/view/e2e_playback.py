@@ -26,8 +26,9 @@ runner's pictures of the same tasks with --compare:
     pauses: the picture is the batch runner's --compare picture of the frame
     reached, and the pin's tip ring and force curve lie where the pinned
     run's own CSV puts them, the force half as high as the live one;
-  * 'w' zooms the pin with the live run; 'P' drops it: the picture is the
-    one without --compare.
+  * 'w' zooms the pin with the live run; 'v' draws the overlay over both,
+    'P' drops the pin, a second 'v' the overlay: each picture is the batch
+    runner's with the same --compare, --zoom and --overlay.
 
 Every wait is for a condition with a deadline.
 
@@ -386,8 +387,15 @@ def run_pins(args, work):
                           p.shows_picture(ref20, "--compare", ref, "--frame", str(shown), "--zoom", "0.9"),
                           changed=False)
         check_pin_pixels(zoomed, rows, shown, 0.9, 20.0)
+        p.key("v")
+        p.expect("'v' draws the overlay over the run and its pin",
+                 p.shows_picture(ref20, "--compare", ref, "--frame", str(shown), "--zoom", "0.9", "--overlay"),
+                 changed=False)
         p.key("P")
-        p.expect("'P' drops the pin: the picture without it",
+        p.expect("'P' drops the pin and keeps the overlay",
+                 p.shows_picture(ref20, "--frame", str(shown), "--zoom", "0.9", "--overlay"), changed=False)
+        p.key("v")
+        p.expect("a second 'v' takes the overlay away: the picture without it",
                  p.shows_picture(ref20, "--frame", str(shown), "--zoom", "0.9"), changed=False)
 
         end_with_escape(p)

@@ -43,11 +43,14 @@ RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, GlCanvas::O
     return drawAndReadBack(s, run, noPins, order);
 }
 
-RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, const PinSet& pins, GlCanvas::Order order)
+RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, const PinSet& pins, GlCanvas::Order order,
+                         bool overlay)
 {
     GlCanvas canvas({}, order);
     EXPECT_EQ(canvas.order(), order);
-    if (pins.empty())
+    if (overlay)
+        drawFrame(canvas, s, run, pins, true);
+    else if (pins.empty())
         drawFrame(canvas, s, run);
     else
         drawFrame(canvas, s, run, pins);

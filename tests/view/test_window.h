@@ -38,8 +38,9 @@ private:
 // in the back buffer and read back from there; expects no OpenGL error.
 RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run,
                          GlCanvas::Order order = GlCanvas::Order::Depth);
-// ... with the runs of `pins` (drawn by the four-argument drawFrame).
+// ... with the runs of `pins` (drawn by the four-argument drawFrame), and
+// with the teaching overlay when `overlay` is true.
 RgbImage drawAndReadBack(const SimSettings& s, const RunSeries& run, const PinSet& pins,
-                         GlCanvas::Order order = GlCanvas::Order::Depth);
+                         GlCanvas::Order order = GlCanvas::Order::Depth, bool overlay = false);
 
 }  // namespace hybridsim::testing

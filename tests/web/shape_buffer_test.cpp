@@ -141,23 +141,38 @@ TEST(ShapeBuffer, LayoutOfShapesAndTexts)
     buf.setLighting(true);
     buf.text(-0.9f, 0.8f, Font::Helvetica12, std::string("ab\ncd\0ef", 8));
     buf.text(0.25f, -0.5f, Font::Helvetica18, "Z");
-    // a shape left open is closed by the next text or by present()
+    // a shape left open is closed by the next text or by present(); the
+    // role in force goes into the header
+    buf.setRole(Role::Force);
     buf.begin(Shape::Lines);
     buf.vertex(0.0, 0.0);
     buf.present();
 
     const std::vector<double>& d = buf.data();
     const std::vector<double> want = {
-        1, 0.6f, 0.6f, 1, 0, 3, 0, 2, 0.5, 0.1, 0.5 - 0.2, 0.0,  // the loop
-        4, 0.6f, 0.6f, 1, 0, 3, 1, 5, 0, -0.9f, 0.8f, 0,          // "ab\ncd"
-        4, 0.6f, 0.6f, 1, 0, 3, 1, 1, 1, 0.25f, -0.5f, 5,         // "Z"
-        3, 0.6f, 0.6f, 1, 0, 3, 1, 1, 0, 0,                       // one vertex of lines
+        1, 0.6f, 0.6f, 1, 0, 3, 0, 2, 0, 0.5, 0.1, 0.5 - 0.2, 0.0,  // the loop
+        4, 0.6f, 0.6f, 1, 0, 3, 1, 5, 0, 0, -0.9f, 0.8f, 0,          // "ab\ncd"
+        4, 0.6f, 0.6f, 1, 0, 3, 1, 1, 0, 1, 0.25f, -0.5f, 5,         // "Z"
+        3, 0.6f, 0.6f, 1, 0, 3, 1, 1, 3, 0, 0,                       // one vertex of lines, a force
     };
     ASSERT_EQ(d.size(), want.size());
     for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(d[k], want[k], 1e-15) << "number " << k;
     EXPECT_EQ(buf.bytes(), "ab\ncdZ");
     EXPECT_EQ(buf.shapeCount(), 2);
     EXPECT_EQ(buf.textCount(), 2);
+
+    // text under a transform lands where OpenGL puts it, in the buffer and
+    // in the recording alike
+    RecordingCanvas rec;
+    for (Canvas* cv : {static_cast<Canvas*>(&rec), static_cast<Canvas*>(&buf)}) {
+        cv->clear();
+        cv->translate(0.5, 0.25);
+        cv->text(0.1f, 0.1f, Font::Helvetica12, "T");
+    }
+    ASSERT_EQ(rec.texts.size(), 1u);
+    EXPECT_NEAR(rec.texts[0].x, 0.6, 1e-6);
+    EXPECT_NEAR(rec.texts[0].y, 0.35, 1e-6);
+    EXPECT_NEAR(buf.data()[ShapeBuffer::headerSize + 1], 0.6, 1e-6);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// web_shape_dump [TASKFILE] FRAME: the shapes and texts that the desktop's
+// web_shape_dump [--overlay] [TASKFILE] FRAME: the shapes and texts that the desktop's
 // drawing records (RecordingCanvas) for one frame of a task, in painter's
 // order, and where the view mapping puts the probe tip of that frame, as
-// JSON: {"tip": [x, y], "items": [...]} in window units.  The browser tests
-// compare the page's picture with it.
+// JSON: {"tip": [x, y], "items": [...]} in window units, each item of the
+// teaching overlay (--overlay) with its "role".  The browser tests compare
+// the page's picture with it.
 //
 // The task is set up as hybridsim-batch sets it up: entry defaults,
 // defaults, derivation, the task file, derivation, the run, and the view as
@@ -24,6 +25,27 @@
 namespace {
 
 using namespace hybridsim;
+
+// the role as the page's shapes() names it; nullptr for the plain picture
+const char* roleName(Role role)
+{
+    switch (role) {
+    case Role::Plain: return nullptr;
+    case Role::Tangent: return "tangent";
+    case Role::Normal: return "normal";
+    case Role::Force: return "force";
+    case Role::ForceCommand: return "force-command";
+    case Role::Deflection: return "deflection";
+    case Role::HandAxis: return "hand-axis";
+    case Role::Reach: return "reach";
+    }
+    return "?";
+}
+
+void role(Role r)
+{
+    if (const char* name = roleName(r)) std::printf(",\"role\":\"%s\"", name);
+}
 
 const char* kindName(Shape shape)
 {
@@ -81,8 +103,13 @@ void string(const std::string& bytes)
 
 int main(int argc, char** argv)
 {
+    const bool overlay = argc > 1 && std::string(argv[1]) == "--overlay";
+    if (overlay) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: web_shape_dump [TASKFILE] FRAME\n");
+        std::fprintf(stderr, "usage: web_shape_dump [--overlay] [TASKFILE] FRAME\n");
         return 2;
     }
     auto s = std::make_unique<SimSettings>();
@@ -104,7 +131,7 @@ int main(int argc, char** argv)
     s->frame = std::atoi(argv[argc - 1]);
 
     RecordingCanvas cv;
-    drawFrame(cv, *s, *run);
+    drawFrame(cv, *s, *run, PinSet{}, overlay);
 
     const Vec2 tip = toWindow(*s, currentSeries(*run, s->type).tipPos[std::size_t(lastSample(*s, s->frame))]);
     std::printf("{\"tip\":[");
@@ -134,7 +161,9 @@ int main(int argc, char** argv)
                 number(sh.vertices[k].y);
                 std::printf("]");
             }
-            std::printf("]}");
+            std::printf("]");
+            role(sh.role);
+            std::printf("}");
         } else {
             const RecordedText& t = cv.texts[ti++];
             std::printf("{\"kind\":\"text\",\"font\":\"%s\",\"x\":",
@@ -144,6 +173,7 @@ int main(int argc, char** argv)
             number(t.y);
             std::printf(",\"lighting\":%s,\"bytes\":", t.lighting ? "true" : "false");
             string(t.bytes);
+            role(t.role);
             std::printf("}");
         }
     }

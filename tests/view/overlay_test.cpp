@@ -1,0 +1,163 @@
+// The teaching overlay read back from the recording canvas: its arrows
+// against the contour's own equations, its spring against the run's
+// recorded points, robot b's reach against the inverse kinematics.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "console/task_setting.h"
+#include "sim/derivation.h"
+#include "sim/kinematics.h"
+#include "view/frame.h"
+#include "view/graphs.h"
+#include "view/overlay.h"
+#include "view/pin_drawing.h"
+#include "view/primitives.h"
+#include "view/recording_canvas.h"
+#include "view_support.h"
+
+namespace hybridsim {
+namespace {
+
+using testing::defaultTask;
+using testing::distance;
+using testing::Task;
+
+Task taskWith(const std::vector<std::pair<const char*, const char*>>& changes)
+{
+    Task t;
+    t.s = defaultTask().s;
+    for (const auto& [name, value] : changes) EXPECT_TRUE(setTaskSetting(t.s, name, value).ok) << name;
+    deriveSettings(t.s);
+    calcontrol(t.s, *t.run);
+    t.s.viewScale = 1.0;
+    return t;
+}
+
+// The unit normal into the workpiece at contour point p, from the
+// contour's own equation (not from the model's angles).
+Vec2 normalFromEquation(const SimSettings& s, Vec2 p)
+{
+    Vec2 n;
+    if (s.curve == 'L') {
+        // material right of the direction from start to end
+        n = Vec2{s.lineYf - s.lineY0, -(s.lineXf - s.lineX0)};
+    } else if (s.curve == 'C') {
+        n = Vec2{s.circleOx - p.x, s.circleOy - p.y};
+    } else {
+        // y = y0 + A sin(k (x - x0)), material below: the downward normal (f', -1)
+        const double k = 2.0 * M_PI / s.sineL;
+        n = Vec2{s.sineA * k * std::cos(k * (p.x - s.sineX0)), -1.0};
+    }
+    const double len = std::hypot(n.x, n.y);
+    return Vec2{n.x / len, n.y / len};
+}
+
+Vec2 shaft(const RecordedShape& arrow)
+{
+    return Vec2{arrow.vertices[1].x - arrow.vertices[0].x, arrow.vertices[1].y - arrow.vertices[0].y};
+}
+double length(Vec2 v) { return std::hypot(v.x, v.y); }
+double cross(Vec2 a, Vec2 b) { return a.x * b.y - a.y * b.x; }
+double dot(Vec2 a, Vec2 b) { return a.x * b.x + a.y * b.y; }
+
+struct OverlayCase {
+    const char* robot;
+    const char* method;
+    const char* contour;
+};
+
+class OverlayGeometry : public ::testing::TestWithParam<OverlayCase> {};
+
+TEST_P(OverlayGeometry, ArrowsFollowTheContourAndTheRunsOwnQuantities)
+{
+    const OverlayCase c = GetParam();
+    Task t = taskWith({{"robot", c.robot}, {"method", c.method}, {"contour", c.contour}});
+    const SeriesSet& set = currentSeries(*t.run, t.s.type);
+    for (int frame : {20, 100, 200}) {
+        SCOPED_TRACE(frame);
+        t.s.frame = frame;
+        const int i = lastSample(t.s, frame);
+        RecordingCanvas cv;
+        drawFrame(cv, t.s, *t.run, PinSet{}, true);
+        EXPECT_EQ(cv.nonFiniteValues, 0);
+        EXPECT_EQ(cv.misuses, 0);
+        const auto force = cv.withRole(Role::Force);
+        const auto command = cv.withRole(Role::ForceCommand);
+        const auto tangent = cv.withRole(Role::Tangent);
+        const auto normal = cv.withRole(Role::Normal);
+        const auto spring = cv.withRole(Role::Deflection);
+        ASSERT_EQ(force.size(), 1u);
+        ASSERT_EQ(command.size(), 1u);
+        ASSERT_EQ(tangent.size(), 1u);
+        ASSERT_EQ(normal.size(), 1u);
+        ASSERT_EQ(spring.size(), 1u);
+        EXPECT_EQ(cv.withRole(Role::HandAxis).size(), c.method[0] == '8' ? 2u : 0u);
+        EXPECT_EQ(!cv.withRole(Role::Reach).empty(), c.robot[0] == 'b');
+
+        // both forces start at the contact point, along the contour's normal
+        const Vec2 contact = toWindow(t.s, set.tipPos[i]);
+        const Vec2 n = normalFromEquation(t.s, set.tipPos[i]);
+        EXPECT_LT(distance(force[0]->vertices[0], contact), 1e-12);
+        EXPECT_LT(distance(command[0]->vertices[0], contact), 1e-12);
+        const Vec2 f = shaft(*force[0]);
+        EXPECT_NEAR(cross(f, n) / length(f), 0.0, 1e-6);
+        EXPECT_GT(dot(f, n) * set.contactForce[i], 0.0);
+        EXPECT_NEAR(length(f) / length(shaft(*command[0])), std::fabs(set.contactForce[i] / t.s.Fn), 1e-9);
+        EXPECT_NEAR(length(shaft(*command[0])), t.s.Fn / overlayNewtonsPerMetre * t.s.viewScale, 1e-12);
+
+        // the contact frame: t square to n, n into the workpiece
+        const Vec2 tv = shaft(*tangent[0]);
+        const Vec2 nv = shaft(*normal[0]);
+        EXPECT_NEAR(dot(tv, nv) / (length(tv) * length(nv)), 0.0, 1e-9);
+        EXPECT_NEAR(dot(nv, n) / length(nv), 1.0, 1e-6);
+
+        // the spring joins the undeflected tip of the posture to the recorded tip
+        EXPECT_LT(distance(spring[0]->vertices.front(), toWindow(t.s, probeTipPosition(t.s, set.jointPos[i]))),
+                  1e-12);
+        EXPECT_LT(distance(spring[0]->vertices.back(), contact), 1e-12);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Contours, OverlayGeometry,
+                         ::testing::Values(OverlayCase{"a", "7", "L"}, OverlayCase{"a", "8", "C"},
+                                           OverlayCase{"a", "7", "S"}, OverlayCase{"b", "8", "L"},
+                                           OverlayCase{"b", "7", "C"}, OverlayCase{"b", "8", "S"}));
+
+TEST(Overlay, RobotBsReachAndTheSamplesItMissedAndThePinsArrows)
+{
+    // a far circle: part of it lies beyond robot b's reach, which is an
+    // annulus with these links
+    Task t = taskWith({{"robot", "b"}, {"l1", "0.7"}, {"contour", "C"}, {"Ox", "1.2"}, {"r", "0.4"}});
+    const SeriesSet& set = t.run->B;
+    t.s.frame = 200;
+    PinSet pins;
+    pins.pin(taskWith({}).s, *taskWith({}).run);
+    RecordingCanvas cv;
+    drawFrame(cv, t.s, *t.run, pins, true);
+    EXPECT_EQ(cv.nonFiniteValues, 0);
+
+    const auto reach = cv.withRole(Role::Reach);
+    ASSERT_GE(reach.size(), 2u);
+    const ReachAnnulus annulus = reachOfRobotB(t.s);
+    EXPECT_GT(annulus.inner, 0.0);
+    const Vec2 base = toWindow(t.s, Vec2{0.0, 0.0});
+    for (int k = 0; k < 2; ++k)
+        for (const Vec2& v : reach[k]->vertices)
+            // a dash ends on a chord of the circle's 120 steps
+            EXPECT_NEAR(distance(v, base), (k == 0 ? annulus.inner : annulus.outer) * t.s.viewScale,
+                        4e-4 * annulus.outer);
+    int missed = 0;
+    for (int k = 0; k <= lastSample(t.s); ++k) missed += std::isnan(set.jointPos[k].phi1) ? 1 : 0;
+    ASSERT_GT(missed, 0);
+    ASSERT_EQ(reach.size(), 3u);
+    EXPECT_EQ(reach[2]->vertices.size(), 4u * missed);
+
+    // the pin's arrow is in its colour, under the live run's
+    const auto force = cv.withRole(Role::Force);
+    ASSERT_GE(force.size(), 1u);
+    EXPECT_TRUE(sameColor(force[0]->color, pinLook(0).color));
+}
+
+}  // namespace
+}  // namespace hybridsim
