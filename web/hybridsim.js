@@ -12,12 +12,14 @@
 //   hybridsim.studyGraphs()         // the study graphs: SVG, force scale, values at the cursor
 //   hybridsim.pin(), .pins(), .unpin(i), .clearPins()  // runs kept under the live one
 //   hybridsim.resetDefaults()       // the built-in task again (the pins stay)
+//   hybridsim.overlay = true;       // the teaching overlay: forces and frames
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins', fn))
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting' or
 // 'defaults'), of a new frame, of playing, pausing or a new speed, of the
-// study graphs laid out anew (their force scale fitted, a new width) and of
-// a pin made or removed; the page redraws its canvas and panels from them.
+// study graphs laid out anew (their force scale fitted, a new width), of
+// a pin made or removed and of the overlay turned on or off; the page
+// redraws its canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -25,7 +27,7 @@
   'use strict';
 
   let core = null;
-  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []]]);
+  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []], ['overlay', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -274,6 +276,18 @@
     get lastFrame() {
       return need()._hs_last_frame();
     },
+    // the teaching overlay (view/overlay.h): the contact frame, the forces,
+    // the hand spring and robot b's reach over the robot; false at the start
+    get overlay() {
+      return need()._hs_overlay() === 1;
+    },
+    set overlay(on) {
+      if (typeof on !== 'boolean') throw wrong('overlay', 'true or false', on);
+      const c = need();
+      if ((c._hs_overlay() === 1) === on) return;
+      c._hs_set_overlay(on ? 1 : 0);
+      emit('overlay');
+    },
     // the recorded time of sample `frame` (the current one by default) [s]
     time(frame) {
       const c = need();
@@ -467,7 +481,7 @@
     },
 
     on(event, fn) {
-      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs' or 'pins'", event);
+      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins' or 'overlay'", event);
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);
     },

@@ -241,6 +241,12 @@
     say('The task is the built-in default again.', false);
   });
 
+  // the teaching overlay: the checkbox and 'v' (or a script) keep each other
+  const overlaySwitch = $('overlay');
+  overlaySwitch.addEventListener('change', () => {
+    if (ready) sim.overlay = overlaySwitch.checked;
+  });
+
   window.addEventListener('resize', () => {
     fitCanvas();
     redraw();
@@ -262,9 +268,14 @@
     redraw();
     showPins();
   });
+  sim.on('overlay', () => {
+    overlaySwitch.checked = sim.overlay;
+    redraw();
+  });
   fitCanvas();
   sim.ready.then(() => {
     ready = true;
+    overlaySwitch.checked = sim.overlay;
     HybridsimSettingsPanel.attach($('settings'), sim);
     HybridsimPlaybackBar.attach(sim, canvas);
     HybridsimStudyGraphs.attach(sim, canvas);

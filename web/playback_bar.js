@@ -74,10 +74,11 @@
 
     // --- keys, wherever the focus is but in a text field or a list ---
     // whether the focused control takes `key` itself: a text field or a
-    // list every key, a button (or a link) Space and Enter
+    // list every key, a button (or a link, a checkbox) Space and Enter
     const takes = (t, key) => t instanceof Element &&
-      (t.closest('input:not([type=range]), select, textarea, [contenteditable]') !== null ||
-       ((key === ' ' || key === 'Enter') && t.closest('button, a[href], summary, [role=button]') !== null));
+      (t.closest('input:not([type=range]):not([type=checkbox]), select, textarea, [contenteditable]') !== null ||
+       ((key === ' ' || key === 'Enter') &&
+        t.closest('button, a[href], summary, [role=button], input[type=checkbox]') !== null));
     document.addEventListener('keydown', (e) => {
       if (e.ctrlKey || e.metaKey || e.altKey || takes(e.target, e.key)) return;
       switch (e.key) {
@@ -104,6 +105,10 @@
         if (!e.repeat) sim.pin();
         break;
       case 'P': sim.clearPins(); break;
+      // the window's overlay key: forces and frames on or off
+      case 'v':
+        if (!e.repeat) sim.overlay = !sim.overlay;
+        break;
       default:
         return;
       }

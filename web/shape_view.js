@@ -1,18 +1,20 @@
 // The picture of one frame, drawn from the flat shape buffer that the C++
 // core records (view/shape_buffer.h), on an HTML canvas 2D context.
 //
-// A record is a header of 8 numbers (kind, r, g, b, a, line width [px of
-// the 800-pixel window], lighting, n) and then n vertices x y in window
+// A record is a header of 9 numbers (kind, r, g, b, a, line width [px of
+// the 800-pixel window], lighting, n, role) and then n vertices x y in window
 // units (kinds 0..3), or for a text (kind 4) font, x, y and the offset of
 // its n bytes.  Window units [-1, 1] map onto the square canvas, y up.
 (function (global) {
   'use strict';
 
-  const headerSize = 8;
+  const headerSize = 9;
   const textKind = 4;
   const textFields = 4;
   const kinds = ['polygon', 'lineLoop', 'lineStrip', 'lines', 'text'];
   const fonts = ['Helvetica12', 'Helvetica18'];
+  // what a shape of the teaching overlay stands for (view/canvas.h, Role)
+  const roles = [null, 'tangent', 'normal', 'force', 'force-command', 'deflection', 'hand-axis', 'reach'];
 
   // the window's size in pixels, to which widths and font sizes refer
   const windowPixels = 800;
@@ -162,6 +164,7 @@
         lineWidth: data[i + 5],
         lighting: data[i + 6] !== 0,
       };
+      if (data[i + 8] !== 0) item.role = roles[data[i + 8]];
       const v = i + headerSize;
       if (kind === textKind) {
         item.font = fonts[data[v]];

@@ -371,7 +371,7 @@ double WebSession::time(long frame) const
 
 const ShapeBuffer& WebSession::draw()
 {
-    drawFrame(picture_, *s_, *run_, pins_);
+    drawFrame(picture_, *s_, *run_, pins_, overlay_);
     return picture_;
 }
 

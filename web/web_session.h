@@ -166,6 +166,10 @@ public:
     // and csv as taskText() and csv() write them for the pin's own task;
     // without `withRuns` only "label", "slot" and "colour" (for the page's list).
     std::string pinsJson(bool withRuns = true) const;
+    // --- the teaching overlay (view/overlay.h), off at the start ---
+    bool overlay() const { return overlay_; }
+    void setOverlay(bool on) { overlay_ = on; }
+
     // The task back to the built-in defaults, as at the start: derived,
     // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
     void resetDefaults();
@@ -194,6 +198,7 @@ private:
     Scrub scrub_;
     std::vector<StudyRun> others_;
     PinSet pins_;
+    bool overlay_ = false;
     // the pins' runs as the study graphs draw them, in the pins' order
     // (made once per pin; their labels follow the task in force)
     std::vector<StudyRun> pinRuns_;

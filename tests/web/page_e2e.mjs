@@ -79,8 +79,8 @@ function nativeTaskFile(...settings) {
   return file;
 }
 
-function nativeShapes(frame, file) {
-  const args = file ? [file, String(frame)] : [String(frame)];
+function nativeShapes(frame, file, overlay = false) {
+  const args = [...(overlay ? ['--overlay'] : []), ...(file ? [file] : []), String(frame)];
   return JSON.parse(execFileSync(dump, args, { encoding: 'utf8', maxBuffer: 64 << 20 }));
 }
 
@@ -176,6 +176,7 @@ function assertSameShapes(got, want) {
     const w = want[i];
     const at = `item ${i} (${w.kind})`;
     assert.equal(g.kind, w.kind, at);
+    assert.equal(g.role, w.role, `${at} role`);
     assert.equal(g.lighting, w.lighting, `${at} lighting`);
     if (w.kind === 'text') {
       assert.equal(g.font, w.font, `${at} font`);
@@ -477,6 +478,18 @@ function pageTests(kind, origin, url) {
         hybridsim.frame = 100;
       });
       assertSameShapes(await page.evaluate(() => hybridsim.shapes()), want.items);
+      // the overlay by its checkbox: the desktop's overlay, roles and all;
+      // 'v' takes it away again, and the checkbox follows
+      await page.click('#overlay');
+      const overlaid = await page.evaluate(() => hybridsim.shapes());
+      assertSameShapes(overlaid, nativeShapes(100, undefined, true).items);
+      const force = overlaid.find((item) => item.role === 'force');
+      assert.ok(Math.hypot(force.vertices[0][0] - want.tip[0], force.vertices[0][1] - want.tip[1]) < 1e-12,
+                'the force arrow starts at the contact point');
+      await page.keyboard.press('v');
+      assert.deepEqual(await page.evaluate(() => [hybridsim.overlay, document.getElementById('overlay').checked]),
+                       [false, false]);
+      assertSameShapes(await page.evaluate(() => hybridsim.shapes()), want.items);
       // the pixel where the view mapping puts the tip, and the text colour
       const seen = await page.evaluate(
         ([x, y]) => {
@@ -627,7 +640,7 @@ function pageTests(kind, origin, url) {
       assert.deepEqual(stops, [
         'open-task', 'save-task', 'download-csv', 'download-png',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
-        'study-toggle', 'fit-force',
+        'overlay', 'study-toggle', 'fit-force',
         'language', 'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
       // The last Tab left the page for the browser's own controls, and
@@ -668,6 +681,13 @@ function pageTests(kind, origin, url) {
       assert.equal(await page.$eval('#settings', (e) => e.lang), 'en');
       await page.keyboard.press('Enter');
       assert.equal(await page.$eval('#settings', (e) => e.lang), 'ja');
+      // a focused checkbox takes Space, and leaves 'v' to the page
+      await page.focus('#overlay');
+      await page.keyboard.press(' ');
+      assert.equal(await page.evaluate(() => hybridsim.overlay), true, 'Space ticks the overlay');
+      await page.keyboard.press('v');
+      assert.deepEqual(await page.evaluate(() => [hybridsim.overlay, document.getElementById('overlay').checked]),
+                       [false, false], "'v' on the focused checkbox");
       // nothing focused: Space plays and pauses, End, Home
       await page.evaluate(() => document.activeElement.blur());
       await page.keyboard.press(' ');
@@ -1024,7 +1044,7 @@ function pageTests(kind, origin, url) {
         ['studyWidth', 'hybridsim.studyWidth = 0'], ['studyWidth', "hybridsim.studyWidth = '390'"],
         ['studyWidth', 'hybridsim.studyWidth = Infinity'], ['on', "hybridsim.on('graph', () => {})"],
         ['unpin', 'hybridsim.unpin(0)'], ['unpin', "hybridsim.unpin('0')"],
-        ['draw', "hybridsim.draw(null, 100)"],
+        ['draw', "hybridsim.draw(null, 100)"], ['overlay', "hybridsim.overlay = 'on'"], ['overlay', 'hybridsim.overlay = 1'],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
       ];
       for (const [call, expression] of wrong) {
