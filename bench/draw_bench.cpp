@@ -147,6 +147,19 @@ void BM_DrawAndShowLastFrameFourPins(benchmark::State& state)
 }
 BENCHMARK(BM_DrawAndShowLastFrameFourPins)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
+// ... with the teaching overlay over the run and its four pins ('v').
+void BM_DrawAndShowLastFrameFourPinsOverlay(benchmark::State& state)
+{
+    const LastFrame& f = lastFrame();
+    const PinSet& pins = fourPins();
+    GlCanvas canvas([] { glutSwapBuffers(); });
+    timeRedraws(state, [&] {
+        drawFrame(canvas, f.s, *f.run, pins, true);
+        glFinish();
+    });
+}
+BENCHMARK(BM_DrawAndShowLastFrameFourPinsOverlay)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
 // The same picture sent shape by shape in drawing order, for comparison.
 void BM_DrawLastFramePainter(benchmark::State& state)
 {

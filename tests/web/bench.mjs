@@ -96,10 +96,12 @@ try {
 
   // a settings change typed in the panel: the Fn field gets a '1' at its end
   // and loses it again, a new run for each key, shown at its last frame
-  // (with `pinned` runs pinned first: 5, 15, 25, 35 N, the task then back to its Fn)
-  const typeFn = async (pinned) => {
+  // (with `pinned` runs pinned first: 5, 15, 25, 35 N, the task then back to
+  // its Fn; with the teaching overlay when `overlay`)
+  const typeFn = async (pinned, overlay = false) => {
   const typing = await openPage(chromium.browser, url, problems);
-  await typing.evaluate((n) => {
+  await typing.evaluate(([n, overlay]) => {
+    hybridsim.overlay = overlay;
     for (let k = 0; k < n; ++k) {
       hybridsim.set('Fn', 5 + 10 * k);
       hybridsim.pin();
@@ -120,7 +122,7 @@ try {
       window.changes.push(change);
       requestAnimationFrame(() => { change.frame = performance.now(); });
     });
-  }, pinned);
+  }, [pinned, overlay]);
   await typing.$eval('[data-field="Fn"]', (e) => {
     e.focus();
     e.setSelectionRange(e.value.length, e.value.length);
@@ -134,6 +136,7 @@ try {
   };
   const changes = await typeFn(0);
   const pinnedChanges = await typeFn(4);
+  const overlaidChanges = await typeFn(4, true);
 
   // the same with the study graphs in view: the SVG laid out anew for each key
   const withGraphs = await openPage(chromium.browser, url, problems);
@@ -264,6 +267,10 @@ try {
               `key to picture ${pinTyped((c) => c.rasterised - c.key)}, ` +
               `key to the display frame that shows it ${pinTyped((c) => c.frame - c.key)}; ` +
               `90th percentile of key to picture ${ms(ninetieth(pinnedChanges.map((c) => c.rasterised - c.key)))}`);
+  const overlaidTyped = (fn) => ms(median(overlaidChanges.map(fn)));
+  console.log(`the same with 4 pins and the overlay (medians of ${overlaidChanges.length}): ` +
+              `key to picture ${overlaidTyped((c) => c.rasterised - c.key)}, ` +
+              `key to the display frame that shows it ${overlaidTyped((c) => c.frame - c.key)}`);
   const graphTyped = (fn) => ms(median(graphChanges.map(fn)));
   console.log(`the same with the study graphs in view (medians of ${graphChanges.length}): ` +
               `to the run computed ${graphTyped((c) => c.computed - c.key)}, ` +
