@@ -22,17 +22,7 @@ namespace {
 using testing::defaultTask;
 using testing::distance;
 using testing::Task;
-
-Task taskWith(const std::vector<std::pair<const char*, const char*>>& changes)
-{
-    Task t;
-    t.s = defaultTask().s;
-    for (const auto& [name, value] : changes) EXPECT_TRUE(setTaskSetting(t.s, name, value).ok) << name;
-    deriveSettings(t.s);
-    calcontrol(t.s, *t.run);
-    t.s.viewScale = 1.0;
-    return t;
-}
+using testing::taskWith;
 
 // The unit normal into the workpiece at contour point p, from the
 // contour's own equation (not from the model's angles).

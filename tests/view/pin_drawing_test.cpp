@@ -22,19 +22,7 @@ using testing::defaultTask;
 using testing::distance;
 using testing::near;
 using testing::Task;
-
-// The default task with some settings changed by name, derived and run.
-Task taskWith(const std::vector<std::pair<const char*, const char*>>& changes)
-{
-    Task t;
-    t.s = defaultTask().s;
-    for (const auto& [name, value] : changes) EXPECT_TRUE(setTaskSetting(t.s, name, value).ok) << name;
-    deriveSettings(t.s);
-    calcontrol(t.s, *t.run);
-    t.s.frame = 0;
-    t.s.viewScale = 1.0;
-    return t;
-}
+using testing::taskWith;
 
 // Distance from p to the polyline through `points`.
 double toPolyline(Vec2 p, const std::vector<Vec2>& points)

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "../test_support.h"
+#include "console/task_setting.h"
+#include "sim/derivation.h"
 #include "sim/run.h"
 #include "view/recording_canvas.h"
 
@@ -37,6 +39,20 @@ inline const Task& defaultTask()
 {
     static const Task task = computeTask('b', '8', 'S');
     return task;
+}
+
+// The default task with some settings changed by name, derived and run,
+// shown from frame 0 unzoomed.
+inline Task taskWith(const std::vector<std::pair<const char*, const char*>>& changes)
+{
+    Task t;
+    t.s = defaultTask().s;
+    for (const auto& [name, value] : changes) EXPECT_TRUE(setTaskSetting(t.s, name, value).ok) << name;
+    deriveSettings(t.s);
+    calcontrol(t.s, *t.run);
+    t.s.frame = 0;
+    t.s.viewScale = 1.0;
+    return t;
 }
 
 inline double distance(Vec2 p, Vec2 q) { return std::hypot(p.x - q.x, p.y - q.y); }
