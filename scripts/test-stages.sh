@@ -23,7 +23,7 @@
 #   WEB_BUILD=build-web folder of the browser edition (the page in site/)
 #   ASAN_BUILD=build-asan   folder of the sanitizer build
 #   FUZZ_BUILD=build-fuzz   folder of the fuzz build (its corpus grows there)
-#   FUZZ_SECONDS=45     seconds each fuzz target runs; the targets run side by side
+#   FUZZ_SECONDS=30     seconds each fuzz target runs; the targets run side by side
 #   FUZZ_TIMEOUT=5      seconds one input may take
 set -eu
 
@@ -32,7 +32,7 @@ ROOT=$(pwd)
 JOBS=${JOBS:-2}
 ASAN_BUILD=${ASAN_BUILD:-build-asan}
 FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
-FUZZ_SECONDS=${FUZZ_SECONDS:-45}
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-5}
 BUILD=${BUILD:-build}
 WEB_BUILD=${WEB_BUILD:-build-web}

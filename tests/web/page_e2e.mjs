@@ -198,7 +198,7 @@ function assertSameShapes(got, want) {
 // --- a fuzz run: random input from a fixed seed ---
 
 const fuzzSeed = Number(process.env.HYBRIDSIM_FUZZ_SEED || 20240611);
-const fuzzSteps = Number(process.env.HYBRIDSIM_FUZZ_STEPS || 2500);
+const fuzzSteps = Number(process.env.HYBRIDSIM_FUZZ_STEPS || 1500);
 
 // a small seeded generator (mulberry32): the same seed, the same input
 function generator(seed) {
@@ -214,9 +214,9 @@ function generator(seed) {
 }
 
 const fuzzKeys = [' ', 'ArrowLeft', 'ArrowRight', 'Home', 'End', '+', '=', '-', 's', '0', 'w', 'W', 'Escape',
-                  'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp', 'p', 'P'];
+                  'Tab', 'Enter', 'x', 'a', '7', 'Backspace', 'PageDown', 'ArrowUp', 'p', 'P', 'v'];
 const fuzzButtons = ['#first', '#back', '#play', '#forward', '#last', '#slower', '#faster', '#language', '#fit-force',
-                     '#study-toggle', '#pin', '#clear-pins', '#reset-defaults'];
+                     '#study-toggle', '#pin', '#clear-pins', '#reset-defaults', '#overlay'];
 const fuzzTokens = ['0', '-1', '5', '20', '0.15', '1e308', '1e999', '-1e-300', 'nan', 'inf', '', 'abc', '5o0',
                     '0x1p3', '２０', ' 7', '1,5', '+3', '.5', '-0', '1e-7', '3.14159265358979', '12345678901234567890'];
 const fuzzNames = ['robot', 'l', 'l1', 'l2', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
@@ -275,9 +275,10 @@ async function fuzz(page, problems) {
       } else if (r < 0.5) {
         const button = rand.pick(fuzzButtons);
         what = `click ${button}`;
-        // into view, and held there until it stands still for a frame: a page
-        // still scrolling from PageDown would carry it away from the click
-        await page.$eval(button, (e) => new Promise((done) => {
+        // into view at once; a page still scrolling from PageDown can carry it
+        // away before the click lands, and then it is held in view until it
+        // stands still for a frame and clicked again
+        const intoView = () => page.$eval(button, (e) => new Promise((done) => {
           let last = '';
           let frames = 0;
           const settle = () => {
@@ -292,7 +293,14 @@ async function fuzz(page, problems) {
           };
           settle();
         }));
-        await page.click(button);
+        await page.$eval(button, (e) => e.scrollIntoView({ block: 'nearest', behavior: 'instant' }));
+        try {
+          await page.click(button);
+        } catch (e) {
+          if (!/not clickable/.test(e.message)) throw e;
+          await intoView();
+          await page.click(button);
+        }
       } else if (r < 0.62) {
         const from = somewhere();
         const to = rand.next() < 0.5 ? somewhere() : from;
