@@ -1432,7 +1432,8 @@ function pageTests(kind, origin, url) {
         for (const [key, column] of [['t', 't'], ['force', 'force'], ['sErr', 's_err'], ['tipX', 'tip_x']])
           assert.equal(r[key], Number(row[head.indexOf(column)]), `${p.label}: ${key}`);
       });
-      await studyDrawn();
+      // (the graphs are drawn while in view; clicking Pin may have scrolled them away)
+      await studyInView();
       assert.ok(await page.$eval('#study-graphs svg', (e, l) => e.textContent.includes(l), labels[2]));
       // a fourth, then a fifth in place of the oldest
       assert.equal((await page.evaluate(() => hybridsim.pin())).message, 'pinned as pin 4');
