@@ -54,7 +54,7 @@ void ShapeBuffer::end()
     if (open_ < 0) return;
     // the vertex count goes into the header now that it is known
     const std::size_t first = static_cast<std::size_t>(open_) + headerSize;
-    data_[static_cast<std::size_t>(open_) + headerSize - 2] =
+    data_[static_cast<std::size_t>(open_) + countField] =
         static_cast<double>((data_.size() - first) / 2);
     open_ = -1;
     ++shapes_;

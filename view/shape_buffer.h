@@ -29,6 +29,9 @@ class ShapeBuffer : public TransformingCanvas {
 public:
     // numbers in a record's header
     static constexpr int headerSize = 9;
+    // places in the header of the vertex or byte count and of the role
+    static constexpr int countField = 7;
+    static constexpr int roleField = 8;
     // kind of a text record (the kinds below it are the Shape values)
     static constexpr int textKind = 4;
     // numbers after the header of a text record

@@ -155,6 +155,10 @@ TEST(Frame, WithoutPinsThePictureIsTheOneOfOld)
             cv.reset();
             drawFrame(cv, task.s, *task.run, pins);
             EXPECT_EQ(recordingHash(cv), c.hash) << "round " << round;
+            // and with the overlay asked for and off
+            cv.reset();
+            drawFrame(cv, task.s, *task.run, pins, false);
+            EXPECT_EQ(recordingHash(cv), c.hash) << "overlay off, round " << round;
             EXPECT_TRUE(onPinKey(pins, task.s, *task.run, 'p'));
             EXPECT_TRUE(onPinKey(pins, task.s, *task.run, 'P'));
         }
