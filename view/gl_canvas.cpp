@@ -8,6 +8,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "view/bitmap_font.h"
 #include "view/pixel_cover.h"
 
 namespace hybridsim {
@@ -71,9 +72,11 @@ struct GlCanvas::PixelMap {
     Vec2 operator()(Vec2 p) const { return Vec2{x0 + (p.x + 1.0) * sx, y0 + (p.y + 1.0) * sy}; }
 };
 
-GlCanvas::GlCanvas(std::function<void()> show, Order order)
+GlCanvas::GlCanvas(std::function<void()> show, Order order, Text text)
     : show_(std::move(show)), order_(order)
 {
+    std::string unused;
+    ownGlyphs_ = text == Text::Strings && bitmapFontsUsable(unused);
     if (order_ == Order::Depth) {
         GLint bits = 0;
         glGetIntegerv(GL_DEPTH_BITS, &bits);
@@ -188,10 +191,14 @@ void GlCanvas::sendText(float x, float y, double z, Font font, const std::string
 {
     glPushAttrib(GL_CURRENT_BIT);
     glRasterPos3f(x, y, static_cast<float>(z));
-    void* f = glutFont(font);
-    for (char c : bytes) {
-        if (c == '\0') break;
-        glutBitmapCharacter(f, static_cast<unsigned char>(c));
+    if (ownGlyphs_) {
+        drawBitmapText(font, bytes);
+    } else {
+        void* f = glutFont(font);
+        for (char c : bytes) {
+            if (c == '\0') break;
+            glutBitmapCharacter(f, static_cast<unsigned char>(c));
+        }
     }
     glPopAttrib();
 }
@@ -216,37 +223,60 @@ void GlCanvas::text(float x, float y, Font font, const std::string& bytes)
     items_.push_back(std::move(item));
 }
 
-// A filled convex polygon as triangles, inside an open GL_TRIANGLES batch:
-// the fan from its first vertex that OpenGL itself makes of a polygon,
-// for a small disc the fan of the smaller polygon that colours the same
-// pixels.
-void GlCanvas::sendFill(const Vec2* v, std::size_t n, double depth, const PixelMap& pixels)
+// A filled convex polygon as triangles, added to the batch: the fan from
+// its first vertex that OpenGL itself makes of a polygon, for a small disc
+// the fan of the smaller polygon that colours the same pixels.
+void GlCanvas::sendFill(const Vec2* v, std::size_t n, double depth, const Color& color, const PixelMap& pixels)
 {
     auto fan = [&](auto vertexAt, std::size_t count) {
         for (std::size_t k = 2; k < count; ++k) {
-            const Vec2 a = vertexAt(0);
-            const Vec2 b = vertexAt(k - 1);
-            const Vec2 c = vertexAt(k);
-            glVertex3d(a.x, a.y, depth);
-            glVertex3d(b.x, b.y, depth);
-            glVertex3d(c.x, c.y, depth);
+            batchVertex(vertexAt(0), depth, color);
+            batchVertex(vertexAt(k - 1), depth, color);
+            batchVertex(vertexAt(k), depth, color);
         }
     };
     if (n >= roundShapeVertices) {
         std::vector<Vec2>& px = pixelScratch_;
         px.resize(n);
         for (std::size_t k = 0; k < n; ++k) px[k] = pixels(v[k]);
-        if (coveringSubset(px, smallShapePixels, keptScratch_)) {
-            fan([&](std::size_t k) { return v[keptScratch_[k]]; }, keptScratch_.size());
+        const std::vector<std::size_t>* kept = nullptr;
+        if (covers_.find(px, smallShapePixels, kept)) {
+            fan([&](std::size_t k) { return v[(*kept)[k]]; }, kept->size());
             return;
         }
     }
     fan([&](std::size_t k) { return v[k]; }, n);
 }
 
+void GlCanvas::batchVertex(Vec2 p, double depth, const Color& color)
+{
+    batchPositions_.insert(batchPositions_.end(), {p.x, p.y, depth});
+    batchColors_.insert(batchColors_.end(), {color.r, color.g, color.b, color.a});
+}
+
+// The batch's vertices to OpenGL as one array of primitives of `mode`.
+void GlCanvas::drawBatch(unsigned mode)
+{
+    const std::size_t n = batchPositions_.size() / 3;
+    if (n > 0) {
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_DOUBLE, 0, batchPositions_.data());
+        glColorPointer(4, GL_FLOAT, 0, batchColors_.data());
+        glDrawArrays(mode, 0, static_cast<GLsizei>(n));
+        glPopClientAttrib();
+    }
+    batchPositions_.clear();
+    batchColors_.clear();
+}
+
 // The picture in depth order: item k of n lies at depth 1 - (k + 1) / (n + 1)
 // (window depth, nearer with k), so that with GL_LESS each pixel keeps the
 // latest shape that covers it whatever order the batches are sent in.
+// A batch goes to OpenGL as one vertex array, each vertex with its shape's
+// colour: the same primitives in the same order as between glBegin and
+// glEnd, without a call for every vertex.
 void GlCanvas::sendGathered()
 {
     const std::size_t n = items_.size();
@@ -268,13 +298,12 @@ void GlCanvas::sendGathered()
     const PixelMap pixels;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
-    bool open = false;
+    GLenum mode = GL_TRIANGLES;
     for (std::size_t i = 0; i < n; ++i) {
         const Item& it = items_[order[i]];
         const double depth = z(order[i]);
         if (it.kind == Item::Kind::Text) {
-            if (open) glEnd();
-            open = false;
+            drawBatch(mode);
             setGlLighting(it.lighting);
             glColor4f(it.color.r, it.color.g, it.color.b, it.color.a);
             sendText(it.x, it.y, depth, it.font, it.bytes);
@@ -282,20 +311,18 @@ void GlCanvas::sendGathered()
         }
         const bool newBatch = i == 0 || key(order[i]) != key(order[i - 1]);
         if (newBatch) {
-            if (open) glEnd();
+            drawBatch(mode);
             setGlLighting(it.lighting);
             glLineWidth(it.lineWidth);
-            glBegin(it.kind == Item::Kind::Fill ? GL_TRIANGLES : GL_LINES);
-            open = true;
+            mode = it.kind == Item::Kind::Fill ? GL_TRIANGLES : GL_LINES;
         }
-        glColor4f(it.color.r, it.color.g, it.color.b, it.color.a);
         const Vec2* v = vertices_.data() + it.first;
         if (it.kind == Item::Kind::Fill)
-            sendFill(v, it.count, depth, pixels);
+            sendFill(v, it.count, depth, it.color, pixels);
         else
-            for (std::size_t k = 0; k < it.count; ++k) glVertex3d(v[k].x, v[k].y, depth);
+            for (std::size_t k = 0; k < it.count; ++k) batchVertex(v[k], depth, it.color);
     }
-    if (open) glEnd();
+    drawBatch(mode);
     glDisable(GL_DEPTH_TEST);
     items_.clear();
     vertices_.clear();

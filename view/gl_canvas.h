@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "view/affine.h"
+#include "view/pixel_cover.h"
 #include "view/transforming_canvas.h"
 
 namespace hybridsim {
@@ -39,7 +40,12 @@ public:
     // of a double-buffered window); without it the picture stays in the
     // back buffer, where readBackBuffer finds it.  Depth order needs a
     // depth buffer in the current context and falls back to Painter without.
-    explicit GlCanvas(std::function<void()> show = {}, Order order = Order::Depth);
+    // Text goes to OpenGL a string at a time (view/bitmap_font.h) or, as the
+    // toolkit sends it, a character at a time; both give the same pixels,
+    // and Strings falls back to Characters where the fonts cannot be read.
+    enum class Text { Strings, Characters };
+
+    explicit GlCanvas(std::function<void()> show = {}, Order order = Order::Depth, Text text = Text::Strings);
 
     // The order in use.
     Order order() const { return order_; }
@@ -75,7 +81,9 @@ private:
     // Sends the gathered picture and forgets it.
     void sendGathered();
     void sendText(float x, float y, double z, Font font, const std::string& bytes);
-    void sendFill(const Vec2* v, std::size_t n, double depth, const PixelMap& pixels);
+    void sendFill(const Vec2* v, std::size_t n, double depth, const Color& color, const PixelMap& pixels);
+    void batchVertex(Vec2 p, double depth, const Color& color);
+    void drawBatch(unsigned mode);
 
     std::function<void()> show_;
     Order order_;
@@ -93,7 +101,11 @@ private:
     Shape shape_ = Shape::Polygon;
     std::size_t shapeFirst_ = 0;
     std::vector<Vec2> pixelScratch_;
-    std::vector<std::size_t> keptScratch_;
+    // the batch being gathered: x, y, depth and r, g, b, a of each vertex
+    std::vector<double> batchPositions_;
+    std::vector<float> batchColors_;
+    CoveringMemo covers_;
+    bool ownGlyphs_ = false;
 };
 
 // An RGB picture read back from the frame buffer, row 0 at the bottom.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace hybridsim {
 namespace {
@@ -126,6 +127,56 @@ bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<st
         }
     }
     return true;
+}
+
+namespace {
+
+bool sameBits(const std::vector<Vec2>& a, const std::vector<Vec2>& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec2)) == 0);
+}
+
+std::uint64_t bitsHash(const std::vector<Vec2>& p, double maxPixels)
+{
+    // word by word: each coordinate's bits mixed in (multiply and shift)
+    std::uint64_t h = 0x9E3779B97F4A7C15ull;
+    auto mix = [&h](double value) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, &value, sizeof w);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    };
+    mix(maxPixels);
+    for (const Vec2& v : p) {
+        mix(v.x);
+        mix(v.y);
+    }
+    return h;
+}
+
+}  // namespace
+
+bool CoveringMemo::find(const std::vector<Vec2>& p, double maxPixels, const std::vector<std::size_t>*& kept)
+{
+    const std::uint64_t h = bitsHash(p, maxPixels);
+    const auto it = entries_.find(h);
+    if (it != entries_.end()) {
+        const Entry& e = it->second;
+        if (e.maxPixels == maxPixels && sameBits(e.polygon, p)) {
+            kept = &e.kept;
+            return e.covered;
+        }
+        // another polygon of the same hash: worked out, not kept
+        kept = &scratch_;
+        return coveringSubset(p, maxPixels, scratch_);
+    }
+    if (entries_.size() >= capacity) entries_.clear();
+    Entry& e = entries_[h];
+    e.polygon = p;
+    e.maxPixels = maxPixels;
+    e.covered = coveringSubset(p, maxPixels, e.kept);
+    kept = &e.kept;
+    return e.covered;
 }
 
 }  // namespace hybridsim

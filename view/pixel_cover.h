@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/settings.h"
@@ -27,5 +29,32 @@ constexpr double pixelCentreMargin = 0.02;
 // pixel centre at all.  False (use the polygon as it is) when it is wider or
 // higher than `maxPixels`, degenerate or not convex.
 bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<std::size_t>& kept);
+
+// coveringSubset of the polygons met before, kept: a picture drawn again
+// (the same frame after a key, the trail of the samples before during
+// playback) has the same discs at the same pixels, and finding their
+// subsets again would cost more than all the rest of its geometry.
+// A polygon is the same only bit for bit.
+class CoveringMemo {
+public:
+    // As coveringSubset(p, maxPixels, kept); `kept` is valid until the next call.
+    bool find(const std::vector<Vec2>& p, double maxPixels, const std::vector<std::size_t>*& kept);
+
+    std::size_t size() const { return entries_.size(); }
+
+    // Entries kept at most: the memo starts again when it would hold more
+    // (several pictures' discs; a trail has one per sample).
+    static constexpr std::size_t capacity = 8192;
+
+private:
+    struct Entry {
+        std::vector<Vec2> polygon;
+        double maxPixels = 0.0;
+        bool covered = false;
+        std::vector<std::size_t> kept;
+    };
+    std::unordered_map<std::uint64_t, Entry> entries_;
+    std::vector<std::size_t> scratch_;
+};
 
 }  // namespace hybridsim

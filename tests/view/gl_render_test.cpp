@@ -212,6 +212,41 @@ TEST_F(GlRender, DepthOrderedBatchesGiveThePaintersPicture)
     EXPECT_EQ(painted.rgb, batched.rgb);
 }
 
+TEST_F(GlRender, OwnTextIsGlutsText)
+{
+    // a string as one bitmap of the toolkit's glyphs, against the toolkit's
+    // characters one by one: every byte value, both fonts, at whole and
+    // fractional places, in both orders, the next string after the raster
+    // position's advance
+    std::string all;
+    for (int c = 0x01; c < 0x100; ++c) all += static_cast<char>(c);
+    auto picture = [](GlCanvas::Order order, GlCanvas::Text text, const std::string& bytes) {
+        GlCanvas canvas({}, order, text);
+        canvas.clear();
+        canvas.setColor(Color{0.0f, 0.0f, 0.0f, 0.0f});
+        for (int k = 0; k * 32 < static_cast<int>(bytes.size()); ++k) {
+            const std::string part = bytes.substr(static_cast<std::size_t>(k) * 32, 32);
+            const float y = 0.9f - 0.1f * static_cast<float>(k);
+            canvas.text(-0.98f, y, Font::Helvetica18, part);
+            canvas.text(-0.3137f, y + 0.0123f, Font::Helvetica12, part + part);
+        }
+        canvas.present();
+        return readBackBuffer(windowSize, windowSize);
+    };
+    for (const GlCanvas::Order order : {GlCanvas::Order::Painter, GlCanvas::Order::Depth}) {
+        const RgbImage glut = picture(order, GlCanvas::Text::Characters, all);
+        const RgbImage own = picture(order, GlCanvas::Text::Strings, all);
+        int inked = 0;
+        for (unsigned char v : glut.rgb) inked += v == 0 ? 1 : 0;
+        EXPECT_GT(inked, 20000);
+        EXPECT_EQ(own.rgb, glut.rgb);
+    }
+    // up to a NUL, as the toolkit's characters
+    const std::string cut("ab\0cd", 5);
+    EXPECT_EQ(picture(GlCanvas::Order::Painter, GlCanvas::Text::Strings, cut).rgb,
+              picture(GlCanvas::Order::Painter, GlCanvas::Text::Characters, cut).rgb);
+}
+
 TEST_F(GlRender, TextWidthsAreTheBitmapFontsOwn)
 {
     for (const Font font : {Font::Helvetica12, Font::Helvetica18}) {

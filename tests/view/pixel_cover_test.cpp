@@ -104,5 +104,36 @@ TEST(PixelCover, TinyLargeAndBrokenShapes)
     EXPECT_FALSE(coveringSubset({{0, 0}, {nan, 0}, {0, 3}}, 24.0, kept));
 }
 
+TEST(PixelCover, TheMemoAnswersAsTheSubsetItself)
+{
+    // discs met again and discs a last bit apart, across a restart of the memo
+    CoveringMemo memo;
+    std::vector<std::size_t> direct;
+    const std::vector<Vec2> tiny = disc(Vec2{10.0, 10.0}, 0.3);
+    const std::vector<Vec2> large = disc(Vec2{10.0, 10.0}, 20.0);
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t k = 0; k < CoveringMemo::capacity + 10; k += 97) {
+            std::vector<Vec2> p = disc(Vec2{100.0 + 0.01 * double(k), 200.25}, 3.2 + 0.001 * double(k % 7));
+            for (int variant = 0; variant < 2; ++variant) {
+                if (variant == 1) p[5].x = std::nextafter(p[5].x, 1e9);
+                const std::vector<std::size_t>* kept = nullptr;
+                ASSERT_EQ(memo.find(p, 24.0, kept), coveringSubset(p, 24.0, direct));
+                ASSERT_EQ(*kept, direct) << "round " << round << " disc " << k;
+            }
+        }
+        const std::vector<std::size_t>* kept = nullptr;
+        EXPECT_TRUE(memo.find(tiny, 24.0, kept));
+        EXPECT_TRUE(kept->empty());
+        EXPECT_FALSE(memo.find(large, 24.0, kept));
+        EXPECT_TRUE(memo.find(large, 48.0, kept));  // the same polygon under a wider bound
+        EXPECT_LE(memo.size(), CoveringMemo::capacity);
+    }
+    for (std::size_t k = 0; k < CoveringMemo::capacity + 1; ++k) {
+        const std::vector<std::size_t>* kept = nullptr;
+        memo.find(disc(Vec2{50.0 + 1e-6 * double(k), 50.0}, 2.0), 24.0, kept);
+    }
+    EXPECT_LE(memo.size(), CoveringMemo::capacity);
+}
+
 }  // namespace
 }  // namespace hybridsim
