@@ -132,11 +132,21 @@
           ctx.closePath();
         }
       } else if (kind === 3) {
-        // separate segments; an odd last vertex is dropped
+        // separate segments; an odd last vertex is dropped.  A segment that
+        // starts where the one before it ended (a dash across a sample of a
+        // pinned run's curve, an arrow's head) goes on the same subpath:
+        // the canvas strokes a few long subpaths much faster than many
+        // short ones, and the corner is joined instead of notched.
         if (n >= 2) start('stroke', colour, data[i + 5] * widthScale);
+        let endX = NaN;
+        let endY = NaN;
         for (let j = 0; j + 1 < n; j += 2) {
-          ctx.moveTo(x(j), y(j));
-          ctx.lineTo(x(j + 1), y(j + 1));
+          const ax = x(j);
+          const ay = y(j);
+          if (ax !== endX || ay !== endY) ctx.moveTo(ax, ay);
+          endX = x(j + 1);
+          endY = y(j + 1);
+          ctx.lineTo(endX, endY);
         }
       } else if (n >= 2) {
         // a line strip, or a loop closed back to its first vertex
