@@ -244,6 +244,11 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     double sumSq = 0.0;
     int sErrCount = 0;
     double footX = notANumber;  // the sine's foot of the previous sample
+    // the times the force first reaches 10 % and 90 % of the step,
+    // interpolated from the sample in reach before
+    double riseFrom = notANumber;
+    double riseTo = notANumber;
+    int before = -1;  // the last sample in reach so far
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];
         const Vec2 err = set.posErr[i];
@@ -270,6 +275,21 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
                 r.settlingSample = -1;
             else if (r.settlingSample < 0)
                 r.settlingSample = i;
+            // rise and peak, in the direction of the step
+            const double along = stepSign * force;
+            auto reaches = [&](double share, double& at) {
+                const double level = share * std::fabs(s.Fn);
+                if (!std::isnan(at) || along < level) return;
+                at = set.time[i];
+                if (before < 0) return;
+                const double from = stepSign * set.contactForce[before];
+                if (from < level)
+                    at = set.time[before] + (level - from) / (along - from) * (set.time[i] - set.time[before]);
+            };
+            reaches(riseFromShare, riseFrom);
+            reaches(riseToShare, riseTo);
+            if (r.peakSample < 0 || along > stepSign * set.contactForce[r.peakSample]) r.peakSample = i;
+            before = i;
         }
 
         if (std::isfinite(sErr)) {
@@ -297,6 +317,10 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     if (r.finalSample < 0) r.overshoot = notANumber;
     r.overshootPercent = s.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(s.Fn) : notANumber;
     r.settlingTime = r.settlingSample >= 0 ? set.time[r.settlingSample] : notANumber;
+    r.riseTime = s.Fn != 0.0 ? riseTo - riseFrom : notANumber;
+    r.peakForce = r.peakSample >= 0 ? set.contactForce[r.peakSample] : notANumber;
+    r.peakTime = r.peakSample >= 0 ? set.time[r.peakSample] : notANumber;
+    r.steadyError = r.finalSample >= 0 ? set.contactForce[r.finalSample] - s.Fn : notANumber;
     if (r.contourDistMaxSample < 0) r.contourDistMax = notANumber;
     if (r.posErrMaxSample < 0) r.posErrMax = notANumber;
     if (sErrCount == 0) r.sErrMax = notANumber;
@@ -371,6 +395,9 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
     if (r.finalSample < 0) {
         line("force overshoot above Fn", "      none");
         line("force settled within 2 % of Fn from", "     never");
+        line("force rise time, 10 % to 90 % of Fn", "      none");
+        line("force peak", "      none");
+        line("force steady-state error (F - Fn)", "      none");
         return;
     }
     line("force overshoot above Fn",
@@ -380,13 +407,20 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
          r.settlingSample < 0
              ? std::string("     never")
              : fixed("%10.3f s", r.settlingTime) + format("  (sample %d)", r.settlingSample));
+    line("force rise time, 10 % to 90 % of Fn",
+         std::isnan(r.riseTime) ? std::string(s.Fn == 0.0 ? "      none  (Fn is 0: no step)" : "      none")
+                                : fixed("%10.3f s", r.riseTime));
+    line("force peak", fixed("%10.3f N", r.peakForce) + fixed(" at %.3f s", r.peakTime) +
+                           format("  (sample %d)", r.peakSample));
+    line("force steady-state error (F - Fn)", fixed("%10.3f N", r.steadyError) + finalNote);
 }
 
 std::string summaryCsvHeader()
 {
     return "robot,method,contour,seterror_m,Fn_N,samples,nan_samples,final_force_N,"
            "final_force_err_N,force_reached_t_s,force_err_max_after_N,s_err_rms_m,s_err_max_m,"
-           "contour_dist_max_m,pos_err_max_m,overshoot_N,overshoot_pct,settling_t_s";
+           "contour_dist_max_m,pos_err_max_m,overshoot_N,overshoot_pct,settling_t_s,force_rise_t_s,"
+           "force_peak_N,force_peak_t_s,force_steady_err_N";
 }
 
 std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
@@ -398,7 +432,8 @@ std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
           num(r.finalForce), num(r.finalForceErr),
           num(r.forceReached ? r.forceReachedTime : notANumber), num(r.maxForceErrAfterReached),
           num(r.sErrRms), num(r.sErrMax), num(r.contourDistMax), num(r.posErrMax),
-          num(r.overshoot), num(r.overshootPercent), num(r.settlingTime)})
+          num(r.overshoot), num(r.overshootPercent), num(r.settlingTime), num(r.riseTime),
+          num(r.peakForce), num(r.peakTime), num(r.steadyError)})
         row += ',' + field;
     return row;
 }

@@ -68,7 +68,27 @@ struct RunSummary {
     // Fn = 0 the band is the one value 0.
     int settlingSample = -1;
     double settlingTime = 0.0;  // [s]
+
+    // More of the same step response, on the same samples: the rise time
+    // from the force's first reaching 10 % of the step to its first reaching
+    // 90 % (in the step's direction, sign(Fn) contactForce against |Fn| / 10
+    // and 9 |Fn| / 10; nan when Fn is 0 or a level is never reached), each
+    // time interpolated linearly between the first sample at or past the
+    // level and the sample with a posture before it (a stiff force loop
+    // passes both levels between two samples); the peak,
+    // the first sample of the largest sign(Fn) contactForce, its force and
+    // time; and the steady-state error, contactForce - Fn at the last sample
+    // with a posture (the sign of forceErr).
+    double riseTime = 0.0;    // [s]
+    int peakSample = -1;
+    double peakForce = 0.0;   // [N]
+    double peakTime = 0.0;    // [s]
+    double steadyError = 0.0; // [N]
 };
+
+// The levels of the rise time, as shares of |Fn|.
+constexpr double riseFromShare = 0.1;
+constexpr double riseToShare = 0.9;
 
 // Distance [m] from point p to the nominal contour of the workpiece, the
 // contour the probe is pressed against (the setting error moves only the

@@ -164,6 +164,7 @@ struct Expected {
     double finalForce = nan, finalForceErr = nan, reachedTime = nan, forceErrMaxAfter = nan;
     double sErrRms = 0, sErrMax = 0, contourDistMax = 0, posErrMax = 0;
     double overshoot = nan, overshootPct = nan, settlingTime = nan;
+    double riseTime = nan, peakForce = nan, peakTime = nan, steadyError = nan;
     int nanSamples = 0;
 };
 
@@ -251,6 +252,31 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
         if (!outsideSeen) e.settlingTime = t.at(i, "t");
     }
     if (anyInReach && s.Fn != 0) e.overshootPct = 100.0 * e.overshoot / std::fabs(s.Fn);
+
+    // rise, peak and steady-state error, read forwards over the samples in reach
+    // (a level's time on the straight line between the sample that reaches it and the one before)
+    double t10 = nan, t90 = nan;
+    const double sign = s.Fn < 0 ? -1.0 : 1.0;
+    double fPrev = nan, tPrev = nan;
+    for (std::size_t i = 0; i <= last; ++i) {
+        bool anyNan = false;
+        for (double v : t.rows[i]) anyNan = anyNan || !std::isfinite(v);
+        if (anyNan) continue;
+        const double force = sign * t.at(i, "force");
+        const double time = t.at(i, "t");
+        for (auto [level, at] : {std::pair{std::fabs(s.Fn) * 0.1, &t10}, std::pair{std::fabs(s.Fn) * 0.9, &t90}})
+            if (std::isnan(*at) && force >= level)
+                *at = !(fPrev < level) ? time : tPrev + (time - tPrev) * (level - fPrev) / (force - fPrev);
+        fPrev = force;
+        tPrev = time;
+        const double f = sign * force;
+        if (std::isnan(e.peakForce) || sign * f > sign * e.peakForce) {
+            e.peakForce = f;
+            e.peakTime = time;
+        }
+        e.steadyError = f - s.Fn;
+    }
+    if (s.Fn != 0) e.riseTime = t90 - t10;
     return e;
 }
 
@@ -285,8 +311,16 @@ void checkSummary(const std::vector<std::string>& task, const SimSettings& s)
     EXPECT_PRED2(same, t.at(0, "overshoot_N"), e.overshoot);
     EXPECT_PRED2(same, t.at(0, "overshoot_pct"), e.overshootPct);
     EXPECT_PRED2(same, t.at(0, "settling_t_s"), e.settlingTime);
+    if (std::isnan(e.riseTime))
+        EXPECT_TRUE(std::isnan(t.at(0, "force_rise_t_s")));
+    else
+        EXPECT_NEAR(t.at(0, "force_rise_t_s"), e.riseTime, 1e-15);
+    EXPECT_PRED2(same, t.at(0, "force_peak_N"), e.peakForce);
+    EXPECT_PRED2(same, t.at(0, "force_peak_t_s"), e.peakTime);
+    EXPECT_PRED2(same, t.at(0, "force_steady_err_N"), e.steadyError);
     // the new columns come after the ones that were there before, in the same order
-    EXPECT_EQ(t.names.size(), 18u);
+    EXPECT_EQ(t.names.size(), 22u);
+    EXPECT_EQ(t.column("force_rise_t_s"), 18);
     EXPECT_EQ(t.column("pos_err_max_m"), 14);
     EXPECT_EQ(t.column("overshoot_N"), 15);
 }
@@ -355,6 +389,14 @@ TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
     EXPECT_EQ(r.overshootPercent, 12.0);
     EXPECT_EQ(r.settlingSample, 6);
     EXPECT_EQ(r.settlingTime, 0.04 * 6);
+    // 10 % (5 N) between samples 0 and 1 (0 and 30 N), 90 % (45 N) between
+    // 1 and 2 (30 and 52.5 N); the peak 56 N at sample 3 (150 N out of
+    // reach); 49.5 - 50 N at the last
+    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-15);
+    EXPECT_EQ(r.peakSample, 3);
+    EXPECT_EQ(r.peakForce, 56.0);
+    EXPECT_EQ(r.peakTime, 0.04 * 3);
+    EXPECT_EQ(r.steadyError, -0.5);
     // the last sample outside the band: never settled
     std::vector<double> late = step;
     late[9] = 51.5;
@@ -368,16 +410,30 @@ TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
     EXPECT_EQ(r.overshoot, 6.0);
     EXPECT_EQ(r.overshootPercent, 12.0);
     EXPECT_EQ(r.settlingSample, 6);
+    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-15);
+    EXPECT_EQ(r.peakForce, -56.0);
+    EXPECT_EQ(r.steadyError, 0.5);
     // a force that never passes Fn has no overshoot
     r = figures(50.0, {0, 10, 30, 45, 49, 49.5, 49.9, 50, 50, 50}, -1);
     EXPECT_EQ(r.overshoot, 0.0);
     EXPECT_EQ(r.overshootPercent, 0.0);
     EXPECT_EQ(r.settlingSample, 4);
+    // no overshoot: 5 N half way to sample 1, 45 N is 90 % exactly (sample
+    // 3, no interpolation); the peak the first 50 N
+    EXPECT_NEAR(r.riseTime, 0.04 * 3 - 0.02, 1e-15);
+    EXPECT_EQ(r.peakSample, 7);
+    EXPECT_EQ(r.steadyError, 0.0);
+    // a force that stops short of 90 % has no rise time
+    r = figures(50.0, {0, 10, 30, 40, 44, 44, 44, 44, 44, 44}, -1);
+    EXPECT_TRUE(std::isnan(r.riseTime));
+    EXPECT_EQ(r.steadyError, -6.0);
     // Fn 0: the overshoot is the force above 0, with no share; the band is 0 alone
     r = figures(0.0, {0, 0.5, -0.2, 0.1, 0, 0, 0.25, 0, 0, 0}, -1);
     EXPECT_EQ(r.overshoot, 0.5);
     EXPECT_TRUE(std::isnan(r.overshootPercent));
     EXPECT_EQ(r.settlingSample, 7);
+    EXPECT_TRUE(std::isnan(r.riseTime));  // a step of no height
+    EXPECT_EQ(r.peakForce, 0.5);
     std::ostringstream text;
     printSummary(s, r, text);
     EXPECT_NE(text.str().find("0.500 N  (Fn is 0: no %)"), std::string::npos) << text.str();
@@ -386,6 +442,7 @@ TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
     r = figures(50.0, {60}, 0);
     EXPECT_TRUE(std::isnan(r.overshoot));
     EXPECT_TRUE(std::isnan(r.settlingTime));
+    for (double v : {r.riseTime, r.peakForce, r.peakTime, r.steadyError}) EXPECT_TRUE(std::isnan(v));
 }
 
 // A robot that reaches nothing is in contact nowhere: the force loop runs
@@ -400,7 +457,8 @@ TEST(StudySummary, ARobotThatReachesNothingHasNoForceFigures)
     ASSERT_EQ(t.rows.size(), 1u);
     EXPECT_EQ(t.at(0, "nan_samples"), 201);
     for (const char* figure : {"final_force_N", "final_force_err_N", "force_reached_t_s",
-                               "force_err_max_after_N", "overshoot_N", "overshoot_pct", "settling_t_s"})
+                               "force_err_max_after_N", "overshoot_N", "overshoot_pct", "settling_t_s",
+                               "force_rise_t_s", "force_peak_N", "force_peak_t_s", "force_steady_err_N"})
         EXPECT_TRUE(std::isnan(t.at(0, figure))) << figure << " = " << t.at(0, figure);
 
     const testing::Outcome text = runBatchHere({far, "--summary"});
@@ -463,7 +521,7 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     const testing::Outcome r = runBatchHere({studyTask("out_of_reach.dat"), "--summary"});
     ASSERT_EQ(r.status, exitOk);
     const std::vector<std::string> lines = testing::textLines(r.out);
-    ASSERT_EQ(lines.size(), 12u) << r.out;
+    ASSERT_EQ(lines.size(), 15u) << r.out;
     EXPECT_EQ(lines[0], "robot b (SCARA), method 8, line, setting error 0 mm, Fn 10 N, samples 0..200");
     const char* units[] = {"N", "N", "s", "N", "mm", "mm", "mm", "mm"};
     for (int i = 0; i < 8; ++i)
@@ -477,6 +535,10 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     EXPECT_NE(lines[10].find(" % of Fn)"), std::string::npos) << lines[10];
     EXPECT_EQ(lines[11].rfind("force settled within 2 % of Fn from", 0), 0u) << lines[11];
     EXPECT_NE(lines[11].find(" s  (sample "), std::string::npos) << lines[11];
+    EXPECT_EQ(lines[12].rfind("force rise time, 10 % to 90 % of Fn", 0), 0u) << lines[12];
+    EXPECT_EQ(lines[12].substr(lines[12].size() - 2), " s") << lines[12];
+    EXPECT_NE(lines[13].find(" N at "), std::string::npos) << lines[13];
+    EXPECT_NE(lines[14].find(" N  (sample 19, the last with a posture)"), std::string::npos) << lines[14];
 }
 
 // The teaching point: with a setting error of 5 mm, method 7 commands the
