@@ -1,0 +1,62 @@
+// The poles of the two control loops: as the gain design means them and as
+// the model integrates them, and the model's force step in closed form.
+//
+// The gain design (sim/derivation.h) picks Kp, Kv and Ki so that
+//   s^3 + Kv s^2 + Kp s + Ki = (s^2 + 2 zeta wn s + wn^2)(s + alpha),
+// three poles: a pair of natural angular frequency wn and damping zeta, and
+// -alpha.  The model's laws (sim/model.h) subtract 1 from Kp and divide by
+// Kv, so the error e of either loop obeys
+//   Kv e'' + (Kp - 1) e' + Ki e = 0,
+// two poles, the roots of Kv s^2 + (Kp - 1) s + Ki: not the designed ones.
+// For the default method 8 force loop (fn2 = 20 Hz, alpha2 = 2) the design
+// has -125.7 twice and -2; the model has about -62.5 and -2.0.
+#pragma once
+
+#include <array>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+struct Pole {
+    double re = 0.0;
+    double im = 0.0;
+};
+
+struct LoopPoles {
+    int system = 1;              // 1: tangential position, 2: normal force
+    std::vector<Pole> designed;  // three: the pair of wn and zeta, then -alpha
+    std::vector<Pole> model;     // two, or one when Kv is 0 and the model has no second order
+};
+
+// The roots of a s^2 + b s + c, without the cancellation of the schoolbook
+// formula: the larger root first from b and the root of the discriminant,
+// the other from c / (a root).  A complex pair as re + i im, im > 0 first.
+// With a = 0 the one root -c / b (none when b is 0 too).
+std::vector<Pole> quadraticRoots(double a, double b, double c);
+
+// The poles of systems 1 and 2 of the settings' method, from the active wn,
+// zeta and alpha (designed) and the gains (model); the settings derived.
+std::array<LoopPoles, 2> loopPoles(const SimSettings& s);
+
+// The natural angular frequency |p| [rad/s] and the damping -re / |p| of a pole.
+double poleFrequency(const Pole& p);
+double poleDamping(const Pole& p);
+
+// The poles as text: per system, each set with its polynomial, every pole
+// with its natural frequency in Hz and its damping where it is complex.
+void printLoops(const SimSettings& s, std::ostream& out);
+
+// The poles as CSV: the header system,kind,re,im and one row per pole,
+// kind "designed" or "model", numbers with 17 significant digits.
+void printLoopsCsv(const SimSettings& s, std::ostream& out);
+
+// The model's contact force at time t [s] of the step from F = 0 (and its
+// integral 0) to Fn, in closed form: the force the run integrates, without
+// the integration error.
+double modelForceStep(const SimSettings& s, double t);
+
+}  // namespace hybridsim

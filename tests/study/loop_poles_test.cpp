@@ -1,0 +1,158 @@
+// The loops' poles against the polynomials they are the roots of, and the
+// model's force step in closed form against the run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "sim/derivation.h"
+#include "sim/run.h"
+#include "study/loop_poles.h"
+#include "study/summary.h"
+#include "tests/test_support.h"
+
+namespace hybridsim {
+namespace {
+
+using Complex = std::complex<double>;
+
+// The monic polynomial with these roots, by multiplying out (s - p):
+// coefficients from the highest power down, the leading 1 left out.
+std::vector<Complex> fromRoots(const std::vector<Pole>& poles)
+{
+    std::vector<Complex> c{1.0};
+    for (const Pole& p : poles) {
+        std::vector<Complex> next(c.size() + 1, 0.0);
+        for (std::size_t k = 0; k < c.size(); ++k) {
+            next[k] += c[k];
+            next[k + 1] -= c[k] * Complex(p.re, p.im);
+        }
+        c = next;
+    }
+    c.erase(c.begin());
+    return c;
+}
+
+// |a - b| within `rel` of the polynomial's scale
+::testing::AssertionResult close(Complex a, double b, double scale, double rel)
+{
+    if (std::abs(a - b) <= rel * scale) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " against " << b << " (scale " << scale << ")";
+}
+
+TEST(LoopPoles, ThePolesAreTheRootsOfTheDesignAndOfTheModel)
+{
+    struct Case {
+        const char* what;
+        char method;
+        double fn2, alpha2, zeta;
+    };
+    const Case cases[] = {
+        {"method 8 as it starts", '8', 20.0, 2.0, 1.0},
+        {"method 7 as it starts", '7', 10.0, 5.0, 1.0},
+        {"PD: alpha 0", '8', 20.0, 0.0, 1.0},
+        {"underdamped design", '7', 10.0, 5.0, 0.4},
+        {"a slow loop of a large alpha: the model's pair complex", '8', 1.0, 50.0, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimSettings s = testing::defaultSettings();
+        s.hybrid = c.method;
+        double& wn = c.method == '7' ? s.wn2Hybrid7 : s.wn2Hybrid8;
+        double& alpha = c.method == '7' ? s.alpha2Hybrid7 : s.alpha2Hybrid8;
+        wn = 2.0 * 3.14159265358979323846 * c.fn2;
+        alpha = c.alpha2;
+        s.zeta1 = s.zeta2 = c.zeta;
+        deriveSettings(s);
+        const auto loops = loopPoles(s);
+        for (const LoopPoles& l : loops) {
+            SCOPED_TRACE(l.system);
+            const double Kp = l.system == 1 ? s.Kp1 : s.Kp2;
+            const double Kv = l.system == 1 ? s.Kv1 : s.Kv2;
+            const double Ki = l.system == 1 ? s.Ki1 : s.Ki2;
+            // designed: s^3 + Kv s^2 + Kp s + Ki
+            ASSERT_EQ(l.designed.size(), 3u);
+            const auto d = fromRoots(l.designed);
+            EXPECT_TRUE(close(d[0], Kv, Kv, 1e-9));
+            EXPECT_TRUE(close(d[1], Kp, Kp, 1e-9));
+            EXPECT_TRUE(close(d[2], Ki, std::max(Ki, Kp), 1e-9));
+            // model: s^2 + (Kp - 1) / Kv s + Ki / Kv
+            ASSERT_EQ(l.model.size(), 2u);
+            const auto m = fromRoots(l.model);
+            const double b = (Kp - 1.0) / Kv;
+            const double q = Ki / Kv;
+            EXPECT_TRUE(close(m[0], b, b, 1e-9));
+            EXPECT_TRUE(close(m[1], q, std::max(q, b), 1e-9));
+            for (const Pole& p : l.model) {
+                EXPECT_LE(p.re, 0.0);  // every loop here is stable or, at alpha 0, has its integrator's 0
+                // each pole a root: |Kv p^2 + (Kp - 1) p + Ki| small against the terms
+                const Complex z(p.re, p.im);
+                EXPECT_LE(std::abs(Kv * z * z + (Kp - 1.0) * z + Ki),
+                          1e-12 * (Kv * std::norm(z) + std::abs((Kp - 1.0) * z) + Ki));
+            }
+        }
+        if (c.alpha2 == 0.0) {
+            EXPECT_EQ(loops[1].model[1].re, 0.0);  // no integral gain: a pole at 0
+            EXPECT_EQ(loops[1].designed[2].re, 0.0);
+        }
+        if (c.fn2 == 1.0) {
+            EXPECT_NE(loops[1].model[0].im, 0.0);
+        }
+        if (c.zeta < 1.0) {
+            EXPECT_NEAR(poleDamping(loops[1].designed[0]), c.zeta, 1e-12);
+        }
+    }
+}
+
+TEST(LoopPoles, TheModelsForceStepLiesOnTheRunsForce)
+{
+    // the default (method 8: two real model poles), method 7, PD, and the
+    // complex pair of a slow loop with a large alpha
+    for (auto [method, fn2, alpha2] : {std::tuple{'8', 20.0, 2.0}, std::tuple{'7', 10.0, 5.0},
+                                       std::tuple{'8', 20.0, 0.0}, std::tuple{'8', 1.0, 50.0}}) {
+        SCOPED_TRACE(::testing::Message() << "method " << method << " fn2 " << fn2 << " alpha2 " << alpha2);
+        SimSettings s = testing::defaultSettings();
+        s.hybrid = method;
+        (method == '7' ? s.wn2Hybrid7 : s.wn2Hybrid8) = 2.0 * 3.14159265358979323846 * fn2;
+        (method == '7' ? s.alpha2Hybrid7 : s.alpha2Hybrid8) = alpha2;
+        deriveSettings(s);
+        auto run = std::make_unique<RunSeries>();
+        calcontrol(s, *run);
+        const SeriesSet& set = currentSeries(*run, s.type);
+        double worst = 0.0;
+        for (int i = 0; i <= lastSample(s); ++i)
+            if (hasPosture(set, i))
+                worst = std::max(worst, std::fabs(set.contactForce[i] - modelForceStep(s, set.time[i])));
+        EXPECT_LT(worst, 1e-6 * s.Fn);
+        EXPECT_EQ(modelForceStep(s, 0.0), 0.0);
+    }
+}
+
+TEST(LoopPoles, TheTablesNameEveryPole)
+{
+    const SimSettings s = testing::defaultSettings();
+    std::ostringstream csv;
+    printLoopsCsv(s, csv);
+    const std::string expected_first = "system,kind,re,im\n1,designed,";
+    EXPECT_EQ(csv.str().rfind(expected_first, 0), 0u) << csv.str();
+    int rows = 0;
+    for (char ch : csv.str()) rows += ch == '\n' ? 1 : 0;
+    EXPECT_EQ(rows, 1 + 2 * (3 + 2));
+    EXPECT_NE(csv.str().find("1,model,0,0\n"), std::string::npos);  // the PD position loop's integrator, not -0
+    // the force loop's design: -wn2 twice, -alpha2, each to 17 digits
+    EXPECT_NE(csv.str().find("2,designed,-125.6637061435916,0\n2,designed,-125.6637061435916,0\n"
+                             "2,designed,-2,0\n"),
+              std::string::npos)
+        << csv.str();
+    std::ostringstream text;
+    printLoops(s, text);
+    EXPECT_NE(text.str().find("system 2 (normal force), method 8: fn 20 Hz, zeta 1, alpha 2 1/s"),
+              std::string::npos)
+        << text.str();
+}
+
+}  // namespace
+}  // namespace hybridsim
