@@ -24,6 +24,8 @@
 #include "console/series_csv.h"
 #include "study/compare.h"
 #include "study/study_plot.h"
+#include "study/goals.h"
+#include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
 #include "console/task_setting.h"
@@ -247,6 +249,15 @@ bool errorIsTerminal(const std::ostream& err)
     return err.rdbuf() == std::cerr.rdbuf() && isatty(STDERR_FILENO) == 1;
 }
 
+// The loops' poles, as text or CSV as --format says.
+void printLoopTables(const BatchOptions& o, const SimSettings& s, std::ostream& out)
+{
+    if (o.summaryCsv)
+        printLoopsCsv(s, out);
+    else
+        printLoops(s, out);
+}
+
 // The sweep: its table to standard output as the tasks come in, then the
 // plot when asked for.
 int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& out, std::ostream& err,
@@ -277,11 +288,14 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     const int outFd = descriptorOf(out);
     const bool rowsOnTerminal = outFd >= 0 && isatty(outFd) == 1;
     SweepProgress progress(err, errorIsTerminal(err) && !sameTerminal(outFd, STDERR_FILENO));
-    out << sweepCsvHeader(o.sweeps) << '\n';
+    const bool goals = !o.goals.empty();
+    out << sweepCsvHeader(o.sweeps) << (goals ? ",goals" : "") << '\n';
     runSweep(
         base, o.sweeps, jobs, keepForce,
         [&](SweepTaskResult& r) {
-            out << sweepCsvRow(r) << '\n';
+            out << sweepCsvRow(r);
+            if (goals) out << ',' << (r.computed ? goalsField(o.goals, summaryCsvHeader(), r.row) : "no run");
+            out << '\n';
             if (rowsOnTerminal) out.flush();
             if (plot) {
                 // the figures only: a few numbers a task
@@ -389,9 +403,11 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
     // a task file alone needs no run
     StagedFiles files;
-    const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty();
+    const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() ||
+                          !o.goals.empty();
     if (!needsRun) {
         if (!stageTaskFile(files, o, s, error) || !files.commit(error)) return fail(exitUsage, error);
+        if (o.loops) printLoopTables(o, s, out);
         return finishOutput(out, err);
     }
 
@@ -456,7 +472,19 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
             printSummary(s, summary, out);
     }
     if (o.csvPath == "-") writeSeriesCsv(s, set, out);
-    return finishOutput(out, err);
+    if (o.loops) printLoopTables(o, s, out);
+    bool met = true;
+    if (!o.goals.empty()) {
+        const std::string header = summaryCsvHeader();
+        const std::string row = summaryCsvRow(s, summarizeRun(s, set));
+        for (const Goal& g : o.goals) {
+            const GoalCheck c = checkGoal(g, header, row);
+            out << goalLine(g, c) << '\n';
+            met = met && c.pass;
+        }
+    }
+    const int status = finishOutput(out, err);
+    return status == exitOk && !met ? exitGoalFailed : status;
 }
 
 }  // namespace hybridsim

@@ -9,6 +9,7 @@ namespace hybridsim {
 // Exit statuses of the batch runner.
 constexpr int exitOk = 0;
 constexpr int exitNoDisplay = 1;  // pictures asked for, but no display to draw them on
+constexpr int exitGoalFailed = 1; // a goal of --require not met
 constexpr int exitUsage = 2;      // bad option, invalid task file, frame out of range,
                                   // unwritable output
 

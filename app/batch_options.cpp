@@ -16,7 +16,8 @@ const char* const batchUsage =
     "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
     "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
-    "                       [--plot FILE.svg] [--compare TASKFILE]... [--help]\n"
+    "                       [--plot FILE.svg] [--compare TASKFILE]... [--loops [--format csv]]\n"
+    "                       [--require 'NAME OP VALUE']... [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
     "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
     "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
@@ -50,10 +51,17 @@ const char* const batchUsage =
     "                 --png and --frames draw the compared runs as the window's\n"
     "                 pins; --plot overlays every run and adds its differences.\n"
     "                 Not with --csv, --report or --sweep\n"
+    "  --loops        the poles of both control loops, as designed ((s^2 + 2 zeta wn s\n"
+    "                 + wn^2)(s + alpha)) and as the model integrates them (Kv s^2 +\n"
+    "                 (Kp - 1) s + Ki); --format csv: rows system,kind,re,im\n"
+    "  --require 'NAME OP VALUE'  a goal on a figure of --summary --format csv (OP\n"
+    "                 <, <=, > or >=; repeatable): one line per goal, pass or FAIL,\n"
+    "                 and exit status 1 when one fails (a figure that is none\n"
+    "                 fails); with --sweep a goals column instead\n"
     "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
     "  without a screen); the other outputs need none.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --plot,\n"
-    "  --write-task and --sweep the CSV goes to standard output.\n";
+    "  --write-task, --sweep, --loops and --require the CSV goes to standard output.\n";
 
 namespace {
 
@@ -76,7 +84,7 @@ bool isOption(const std::string& token)
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
                                           "--format", "--png", "--frame",     "--frames",  "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
-                                          "--compare"};
+                                          "--compare", "--loops", "--require"};
     for (const char* o : options)
         if (token == o) return true;
     return false;
@@ -131,7 +139,8 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         std::string v;
         // each option names one output or one setting of it: a second one
         // would silently win over the first (--set and --sweep add up)
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep" && a != "--compare") {
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0 && a != "--set" && a != "--sweep" && a != "--compare" &&
+            a != "--require") {
             if (std::find(seen.begin(), seen.end(), a) != seen.end()) {
                 error = shownText(a) + " is given more than once";
                 return false;
@@ -168,6 +177,13 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             if (!value(i, "a folder name", o.framesDir)) return false;
         } else if (a == "--overlay") {
             o.overlay = true;
+        } else if (a == "--loops") {
+            o.loops = true;
+        } else if (a == "--require") {
+            if (!value(i, "a goal 'NAME OP VALUE'", v)) return false;
+            Goal goal;
+            if (!parseGoal(v, goal, error)) return false;
+            o.goals.push_back(goal);
         } else if (a == "--zoom") {
             if (!value(i, "a number", v)) return false;
             if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
@@ -244,8 +260,8 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         error = "--overlay goes with --png or --frames";
         return false;
     }
-    if (o.formatGiven && !o.summary) {
-        error = "--format goes with --summary";
+    if (o.formatGiven && !o.summary && !o.loops) {
+        error = "--format goes with --summary or --loops";
         return false;
     }
     if (o.jobs != 0 && !o.sweep()) {
@@ -292,7 +308,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         return true;
     }
     if (!csvGiven && !o.report && !o.summary && !o.pictures() && o.plotPath.empty() &&
-        o.writeTaskPath.empty())
+        o.writeTaskPath.empty() && !o.loops && o.goals.empty())
         o.csvPath = "-";
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include "app/batch_task.h"
 #include "app/sweep.h"
+#include "study/goals.h"
 
 namespace hybridsim {
 
@@ -30,6 +31,8 @@ struct BatchOptions {
     double zoom = 1.0;
     bool zoomGiven = false;
     bool overlay = false;  // --overlay: the teaching overlay in the pictures
+    bool loops = false;    // --loops: the control loops' poles
+    std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
     bool help = false;
 
     bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }

@@ -9,7 +9,7 @@
 //   Kv e'' + (Kp - 1) e' + Ki e = 0,
 // two poles, the roots of Kv s^2 + (Kp - 1) s + Ki: not the designed ones.
 // For the default method 8 force loop (fn2 = 20 Hz, alpha2 = 2) the design
-// has -125.7 twice and -2; the model has about -62.5 and -2.0.
+// has -125.7 twice and -2; the model has about -62.3 and -2.0.
 #pragma once
 
 #include <array>

@@ -52,7 +52,18 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--overlay", "--csv", "-"}, "--overlay goes with --png or --frames"},
         // the summary's format
         {{"--summary", "--format", "xml"}, "--format needs 'csv' or 'text' (got 'xml')"},
-        {{"--format", "csv"}, "--format goes with --summary"},
+        {{"--format", "csv"}, "--format goes with --summary or --loops"},
+        // goals: a figure of the summary's CSV, one of four comparisons, a finite number
+        {{"--require", "overshot_pct < 5"}, "--require 'overshot_pct < 5': unknown figure 'overshot_pct'; the "
+                                            "figures are seterror_m, Fn_N, samples,"},
+        {{"--require", "robot < 5"}, "unknown figure 'robot'"},
+        {{"--require", "< 5"}, "--require '< 5': no figure named; the figures are"},
+        {{"--require", "overshoot_pct = 5"}, "--require needs NAME OP VALUE with OP one of <, <=, >, >= (got "
+                                             "'overshoot_pct = 5')"},
+        {{"--require", "overshoot_pct <> 5"}, "the operator must be one of <, <=, >, >="},
+        {{"--require", "overshoot_pct < five"}, "--require 'overshoot_pct < five': the value must be a finite number"},
+        {{"--require", "overshoot_pct < inf"}, "the value must be a finite number"},
+        {{"--require"}, "--require needs a goal 'NAME OP VALUE'"},
         // outputs that cannot be written
         {{"--png", "/nonexistent-dir/picture.png"}, "cannot write '/nonexistent-dir/picture.png'"},
         {{"--png", dir}, "it is a folder"},

@@ -12,6 +12,8 @@
 #include "sim/run.h"
 #include "study/loop_poles.h"
 #include "study/summary.h"
+#include "app/batch.h"
+#include "study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
@@ -152,6 +154,54 @@ TEST(LoopPoles, TheTablesNameEveryPole)
     EXPECT_NE(text.str().find("system 2 (normal force), method 8: fn 20 Hz, zeta 1, alpha 2 1/s"),
               std::string::npos)
         << text.str();
+}
+
+// Goals on the default run (overshoot 2.55 %, settled at 0.28 s, the
+// force loop's poles printed by --loops), each line and the exit status.
+TEST(Goals, EachGoalIsOneLineAndTheStatusSaysWhetherAllPassed)
+{
+    using testing::runBatchHere;
+    struct Case {
+        std::vector<std::string> goals;
+        int status;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {{"overshoot_pct <= 5"}, exitOk, {"pass  overshoot_pct = 2.55063 <= 5"}},
+        {{"overshoot_pct<=5", "settling_t_s < 0.28"}, exitGoalFailed,
+         {"pass  overshoot_pct = 2.55063 <= 5", "FAIL  settling_t_s = 0.28 < 0.28"}},
+        {{"settling_t_s <= 0.28", "force_peak_N > 10", "force_steady_err_N >= -1e-3"}, exitOk,
+         {"pass  settling_t_s = 0.28 <= 0.28", "pass  force_peak_N = 10.2551 > 10",
+          "pass  force_steady_err_N = 3.71333e-08 >= -1e-3"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& g : c.goals) args.insert(args.end(), {"--require", g});
+        const testing::Outcome r = runBatchHere(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(testing::textLines(r.out), c.lines);
+    }
+    // a figure that is none fails whatever it is compared with: robot b reaches nothing of a far circle
+    const testing::Outcome far =
+        runBatchHere({testing::studyTask("far_circle.dat"), "--require", "settling_t_s > -1"});
+    EXPECT_EQ(far.status, exitGoalFailed);
+    EXPECT_EQ(testing::textLines(far.out), std::vector<std::string>{"FAIL  settling_t_s = none > -1"});
+    // a sweep: a goals column, pass or the failed goals
+    const testing::Outcome sweep = runBatchHere({"--sweep", "fn2=5,40", "--require", "settling_t_s<0.3",
+                                                 "--require", "overshoot_pct < 5"});
+    EXPECT_EQ(sweep.status, exitOk) << sweep.err;
+    const std::vector<std::string> rows = testing::textLines(sweep.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].substr(rows[0].size() - 13), ",status,goals");
+    const std::string failed = ",ok,settling_t_s = 1.04 < 0.3; overshoot_pct = 7.14401 < 5";
+    EXPECT_EQ(rows[1].substr(rows[1].size() - failed.size()), failed);
+    EXPECT_EQ(rows[2].substr(rows[2].size() - 8), ",ok,pass");
+    // the poles from the batch runner: as the library prints them
+    const testing::Outcome loops = runBatchHere({"--loops", "--format", "csv"});
+    EXPECT_EQ(loops.status, exitOk);
+    std::ostringstream expected;
+    printLoopsCsv(testing::defaultSettings(), expected);
+    EXPECT_EQ(loops.out, expected.str());
 }
 
 }  // namespace

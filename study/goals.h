@@ -1,0 +1,42 @@
+// Goals a run's figures must meet: "settling_t_s < 0.3", each naming a
+// column of the summary's CSV, a comparison and a value.  A goal is checked
+// on the summary's own CSV row, so it reads exactly the number the table
+// shows; a figure that does not exist (nan: "none", "never") meets no goal.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace hybridsim {
+
+struct Goal {
+    std::string name;       // a numeric column of summaryCsvHeader()
+    std::string op;         // "<", "<=", ">" or ">="
+    double value = 0.0;
+    std::string valueText;  // as given, for the lines that report it
+};
+
+// The columns a goal may name: the summary's numeric ones, in its order.
+std::vector<std::string> goalNames();
+
+// Reads "NAME OP VALUE" (spaces around OP optional): false with `error`
+// set to one line when the name is not a figure (the line lists them), the
+// operator is none of the four, or the value is not a finite number.
+bool parseGoal(const std::string& text, Goal& goal, std::string& error);
+
+struct GoalCheck {
+    bool pass = false;
+    double actual = 0.0;  // the figure (nan when it does not exist)
+};
+
+// The goal on a summary row (summaryCsvRow) under its header (summaryCsvHeader).
+GoalCheck checkGoal(const Goal& goal, const std::string& header, const std::string& row);
+
+// "pass  overshoot_pct = 3.2 <= 5", "FAIL  settling_t_s = none < 0.3".
+std::string goalLine(const Goal& goal, const GoalCheck& check);
+
+// A sweep's goals column: "pass", or the failed goals as
+// "settling_t_s = 0.41 <= 0.3" joined by "; ".
+std::string goalsField(const std::vector<Goal>& goals, const std::string& header, const std::string& row);
+
+}  // namespace hybridsim
