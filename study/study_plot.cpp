@@ -7,6 +7,7 @@
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
+#include "study/loop_poles.h"
 
 namespace hybridsim {
 namespace {
@@ -18,6 +19,7 @@ constexpr double mmPerM = 1000.0;
 const char* const forceColour = "#d62728";
 const char* const targetColour = "#1f77b4";
 const char* const errorColour = "#2ca02c";
+const char* const modelColour = "#555555";
 const char* const distanceColour = "#9467bd";
 
 // Markers on the lines of a sweep with at most this many values.
@@ -111,6 +113,14 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
     }
     ChartSeries target{"Fn", targetColour, {set.time[0], set.time[last]}, {s.Fn, s.Fn}};
     target.dashed = true;
+    // the model's force loop in closed form: on the recorded force but for
+    // the integration error
+    ChartSeries model{"model force (closed form)", modelColour, {}, {}};
+    model.dashed = true;
+    for (int i = 0; i <= last; ++i) {
+        model.x.push_back(set.time[i]);
+        model.y.push_back(modelForceStep(s, set.time[i]));
+    }
 
     Chart c;
     c.title = summaryTitle(s);
@@ -118,11 +128,47 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
     c.columns = 1;
     c.panelWidth = 820.0;
     c.panelHeight = 230.0;
-    c.panels.push_back({"contact force", "time t [s]", "force [N]", {force, target}, {}});
+    c.panels.push_back({"contact force", "time t [s]", "force [N]", {force, target, model}, {}});
     c.panels.push_back({"tangential error", "time t [s]", "sErr [mm]", {sErr}, {}});
     c.panels.push_back({"distance of the probe tip from the command point", "time t [s]", "|posErr| [mm]",
                         {posErr}, {}});
+    c.panels.push_back(polesPanel(s));
     return c;
+}
+
+ChartPanel polesPanel(const SimSettings& s)
+{
+    ChartPanel p{"poles of the control loops", "re [1/s]", "im [1/s]", {}, {}};
+    const char* colours[] = {errorColour, forceColour};  // system 1 (position), 2 (force)
+    for (const LoopPoles& l : loopPoles(s)) {
+        const std::string n = std::to_string(l.system);
+        const char* colour = colours[l.system - 1];
+        ChartSeries designed{"system " + n + ", designed", colour, {}, {}};
+        designed.mark = ChartSeries::Mark::cross;
+        for (const Pole& q : l.designed) {
+            designed.x.push_back(q.re);
+            designed.y.push_back(q.im);
+        }
+        ChartSeries model{"system " + n + ", model", colour, {}, {}};
+        model.mark = ChartSeries::Mark::ring;
+        for (const Pole& q : l.model) {
+            model.x.push_back(q.re);
+            model.y.push_back(q.im);
+        }
+        // the circle of radius wn about 0, its left half (stable poles lie there)
+        const double wn = l.system == 1 ? s.wn1 : s.wn2;
+        ChartSeries circle{"|s| = wn" + n, colour, {}, {}};
+        circle.dashed = true;
+        for (int k = 0; k <= 64; ++k) {
+            const double a = pi / 2 + pi * k / 64;
+            circle.x.push_back(std::fabs(wn) * std::cos(a));
+            circle.y.push_back(std::fabs(wn) * std::sin(a));
+        }
+        p.series.push_back(designed);
+        p.series.push_back(model);
+        p.series.push_back(circle);
+    }
+    return p;
 }
 
 Chart compareChart(const std::vector<ComparedRun>& runs)

@@ -28,6 +28,11 @@ inline bool sweepOverlaysForce(std::size_t names, std::size_t runs)
 // reach of the robot break the lines of the tip).
 Chart runChart(const SimSettings& s, const SeriesSet& set);
 
+// The s-plane of both control loops (study/loop_poles.h): the designed
+// poles as crosses, the model's as rings, each system in its colour, with
+// the circle of radius wn of each; re and im in 1/s.
+ChartPanel polesPanel(const SimSettings& s);
+
 // Runs compared (study/compare.h), the first the main run: the three
 // panels of runChart with every run overlaid, each in its colour (the main
 // run red, the others their pins' colours) and named by its file's own

@@ -227,10 +227,21 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
             }
             const std::string x = px(X(s.x[i]));
             const std::string y = px(Y(s.y[i]));
-            d += (pen ? "L" : "M") + x + "," + y;
+            const bool marked = s.mark != ChartSeries::Mark::none;
+            d += (pen && !marked ? "L" : "M") + x + "," + y;
             pen = true;
             if (s.markers)
                 dots += "<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"2.5\" fill=\"" + s.colour + "\"/>";
+            if (s.mark == ChartSeries::Mark::ring)
+                dots += "<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"5\" fill=\"none\" stroke=\"" + s.colour +
+                        "\" stroke-width=\"1.6\"/>";
+            if (s.mark == ChartSeries::Mark::cross) {
+                const double cx = X(s.x[i]);
+                const double cy = Y(s.y[i]);
+                dots += "<path d=\"M" + px(cx - 5) + "," + px(cy - 5) + "L" + px(cx + 5) + "," + px(cy + 5) + "M" +
+                        px(cx - 5) + "," + px(cy + 5) + "L" + px(cx + 5) + "," + px(cy - 5) + "\" stroke=\"" +
+                        s.colour + "\" stroke-width=\"1.6\"/>";
+            }
         }
         out += "<path class=\"series\" data-label=\"" + escaped(s.label) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" +
                s.colour + "\" stroke-width=\"1.6\"" + (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
@@ -243,10 +254,21 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
         const double lx = x1 + 10.0;
         for (const ChartSeries& s : p.series) {
             if (s.label.empty()) continue;
-            out += "<g class=\"legend\"><line x1=\"" + px(lx) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
-                   px(lx + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + s.colour +
-                   "\" stroke-width=\"2\"" + (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/><text x=\"" +
-                   px(lx + sampleLength + 5) + "\" y=\"" + px(y) + "\">" + escaped(s.label) + "</text></g>\n";
+            // the line's sample, or the mark in the middle of its place
+            const double mx = lx + sampleLength / 2;
+            const std::string sample =
+                s.mark == ChartSeries::Mark::ring
+                    ? "<circle cx=\"" + px(mx) + "\" cy=\"" + px(y - 4) + "\" r=\"5\" fill=\"none\" stroke=\"" +
+                          s.colour + "\" stroke-width=\"1.6\"/>"
+                : s.mark == ChartSeries::Mark::cross
+                    ? "<path d=\"M" + px(mx - 5) + "," + px(y - 9) + "L" + px(mx + 5) + "," + px(y + 1) + "M" +
+                          px(mx - 5) + "," + px(y + 1) + "L" + px(mx + 5) + "," + px(y - 9) + "\" stroke=\"" + s.colour +
+                          "\" stroke-width=\"1.6\"/>"
+                    : "<line x1=\"" + px(lx) + "\" y1=\"" + px(y - 4) + "\" x2=\"" + px(lx + sampleLength) + "\" y2=\"" +
+                          px(y - 4) + "\" stroke=\"" + s.colour + "\" stroke-width=\"2\"" +
+                          (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>";
+            out += "<g class=\"legend\">" + sample + "<text x=\"" + px(lx + sampleLength + 5) + "\" y=\"" + px(y) +
+                   "\">" + escaped(s.label) + "</text></g>\n";
             y += legendRowHeight;
         }
     }

@@ -32,6 +32,11 @@ struct ChartSeries {
     std::vector<double> y;
     bool dashed = false;
     bool markers = false;  // a dot on every point
+    // A mark of its own on every point instead of a line (the path then
+    // moves from point to point without drawing, so that a reader still
+    // finds the points in it): a cross or a ring.
+    enum class Mark { none, cross, ring };
+    Mark mark = Mark::none;
 };
 
 struct ChartPanel {

@@ -169,18 +169,30 @@ def check_run_plot(batch, work, task_args, name):
     svg = os.path.join(work, name + ".svg")
     rows = table(run(batch, task_args + ["--plot", svg, "--csv", "-"]))
     _, found = panels_of(svg)
-    if not check(len(found) == 3, f"{name}: {len(found)} panels, expected 3"):
+    if not check(len(found) == 4, f"{name}: {len(found)} panels, expected 4"):
         return
     t = [number(r["t"]) for r in rows]
     in_reach = [math.isfinite(number(r["joint1"])) and math.isfinite(number(r["joint2"])) for r in rows]
     force = [number(r["force"]) if ok else math.nan for r, ok in zip(rows, in_reach)]
     s_err = [number(r["s_err"]) for r in rows]
     pos_err = [math.hypot(number(r["err_x"]), number(r["err_y"])) for r in rows]
-    force_panel, s_panel, pos_panel = found
+    force_panel, s_panel, pos_panel, pole_panel = found
     check(force_panel.xticks[0][1] in ("0", "0.0"), f"{name}: the time axis starts at {force_panel.xticks[0][1]}")
     labels = [p["label"] for p in force_panel.paths]
-    check(labels == ["contact force F", "Fn"], f"{name}: force panel lines {labels}")
-    if len(force_panel.paths) == 2:
+    check(labels == ["contact force F", "Fn", "model force (closed form)"], f"{name}: force panel lines {labels}")
+    # the poles where --loops puts them, each system's designed (crosses) and model (rings)
+    poles = table(run(batch, task_args + ["--loops", "--format", "csv"]))
+    labels = [p["label"] for p in pole_panel.paths]
+    check(labels == ["system 1, designed", "system 1, model", "|s| = wn1",
+                     "system 2, designed", "system 2, model", "|s| = wn2"], f"{name}: pole panel {labels}")
+    if len(pole_panel.paths) == 6:
+        for k, (system, kind) in enumerate([("1", "designed"), ("1", "model"), ("2", "designed"), ("2", "model")]):
+            expected = [(number(r["re"]), number(r["im"])) for r in poles if r["system"] == system and r["kind"] == kind]
+            same_values(pole_panel, pole_panel.paths[k + k // 2], expected, f"{name}: system {system} {kind} poles")
+    if len(force_panel.paths) == 3 and all(math.isfinite(f) for f in force):
+        # the closed form lies on the recorded force to a fraction of a pixel
+        same_values(force_panel, force_panel.paths[2], finite_pairs(t, force), f"{name}: model force")
+    if len(force_panel.paths) == 3:
         same_values(force_panel, force_panel.paths[0], finite_pairs(t, force), f"{name}: force")
         check(len(force_panel.paths[0]["runs"]) == runs_of(force), f"{name}: force lines not broken where out of reach")
         fn = number(rows[0]["force"]) - number(rows[0]["force_err"])
