@@ -11,6 +11,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -459,24 +460,26 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
     // summarising, and what goes to standard output
     if (o.report) printSettings(s, out);
+    // the main run's figures, once, for the summary and the goals
+    std::optional<RunSummary> summary;
+    if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, set);
     if (o.summary && o.compare()) {
         if (o.summaryCsv)
             printComparedSummariesCsv(runs, out);
         else
             printComparedSummaries(runs, out);
     } else if (o.summary) {
-        const RunSummary summary = summarizeRun(s, set);
         if (o.summaryCsv)
-            printSummaryCsv(s, summary, out);
+            printSummaryCsv(s, *summary, out);
         else
-            printSummary(s, summary, out);
+            printSummary(s, *summary, out);
     }
     if (o.csvPath == "-") writeSeriesCsv(s, set, out);
     if (o.loops) printLoopTables(o, s, out);
     bool met = true;
     if (!o.goals.empty()) {
         const std::string header = summaryCsvHeader();
-        const std::string row = summaryCsvRow(s, summarizeRun(s, set));
+        const std::string row = summaryCsvRow(s, *summary);
         for (const Goal& g : o.goals) {
             const GoalCheck c = checkGoal(g, header, row);
             out << goalLine(g, c) << '\n';

@@ -26,19 +26,17 @@ std::vector<Pole> quadraticRoots(double a, double b, double c)
 
 std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
 {
-    auto one = [](int system, double wn, double zeta, double alpha, double Kp, double Kv, double Ki) {
-        LoopPoles l;
-        l.system = system;
-        l.designed = quadraticRoots(1.0, 2.0 * zeta * wn, wn * wn);
-        l.designed.push_back(Pole{-alpha, 0.0});
-        l.model = quadraticRoots(Kv, Kp - 1.0, Ki);
+    std::array<LoopPoles, 2> loops{LoopPoles{1, s.wn1, s.zeta1, s.alpha1, s.Kp1, s.Kv1, s.Ki1, {}, {}},
+                                   LoopPoles{2, s.wn2, s.zeta2, s.alpha2, s.Kp2, s.Kv2, s.Ki2, {}, {}}};
+    for (LoopPoles& l : loops) {
+        l.designed = quadraticRoots(1.0, 2.0 * l.zeta * l.wn, l.wn * l.wn);
+        l.designed.push_back(Pole{-l.alpha, 0.0});
+        l.model = quadraticRoots(l.Kv, l.Kp - 1.0, l.Ki);
         // a pole at 0 (alpha 0, no integral gain) is 0, not -0
         for (auto* set : {&l.designed, &l.model})
             for (Pole& p : *set) p = Pole{p.re + 0.0, p.im + 0.0};
-        return l;
-    };
-    return {one(1, s.wn1, s.zeta1, s.alpha1, s.Kp1, s.Kv1, s.Ki1),
-            one(2, s.wn2, s.zeta2, s.alpha2, s.Kp2, s.Kv2, s.Ki2)};
+    }
+    return loops;
 }
 
 double poleFrequency(const Pole& p) { return std::hypot(p.re, p.im); }
@@ -57,7 +55,7 @@ std::string poleText(const Pole& p)
     std::string t = p.im == 0.0 ? format("%14.6g", p.re) : format("%14.6g %c %.6gi", p.re, p.im < 0 ? '-' : '+',
                                                                   std::fabs(p.im));
     if (p.im != 0.0)
-        t += format("   (fn %.6g Hz, damping %.6g)", poleFrequency(p) / twoPi, poleDamping(p));
+        t += format("   (fn %.6g Hz, damping %.6g)", hertz(poleFrequency(p)), poleDamping(p));
     else if (p.re != 0.0)
         t += format("   (time constant %.6g s)", -1.0 / p.re);
     return t;
@@ -69,19 +67,12 @@ void printLoops(const SimSettings& s, std::ostream& out)
 {
     const char* names[] = {"", "system 1 (tangential position)", "system 2 (normal force)"};
     for (const LoopPoles& l : loopPoles(s)) {
-        const bool first = l.system == 1;
-        const double wn = first ? s.wn1 : s.wn2;
-        const double zeta = first ? s.zeta1 : s.zeta2;
-        const double alpha = first ? s.alpha1 : s.alpha2;
-        const double Kp = first ? s.Kp1 : s.Kp2;
-        const double Kv = first ? s.Kv1 : s.Kv2;
-        const double Ki = first ? s.Ki1 : s.Ki2;
-        out << names[l.system] << ", method " << s.hybrid << ": fn " << format("%g", wn / twoPi) << " Hz, zeta "
-            << format("%g", zeta) << ", alpha " << format("%g", alpha) << " 1/s\n";
+        out << names[l.system] << ", method " << s.hybrid << ": fn " << format("%g", hertz(l.wn)) << " Hz, zeta "
+            << format("%g", l.zeta) << ", alpha " << format("%g", l.alpha) << " 1/s\n";
         out << "  designed, the roots of (s^2 + 2 zeta wn s + wn^2)(s + alpha):\n";
         for (const Pole& p : l.designed) out << "    " << poleText(p) << "\n";
-        out << "  model, the roots of Kv s^2 + (Kp - 1) s + Ki = " << format("%.6g", Kv) << " s^2 + "
-            << format("%.6g", Kp - 1.0) << " s + " << format("%.6g", Ki) << ":\n";
+        out << "  model, the roots of Kv s^2 + (Kp - 1) s + Ki = " << format("%.6g", l.Kv) << " s^2 + "
+            << format("%.6g", l.Kp - 1.0) << " s + " << format("%.6g", l.Ki) << ":\n";
         for (const Pole& p : l.model) out << "    " << poleText(p) << "\n";
     }
 }

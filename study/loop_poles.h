@@ -27,7 +27,10 @@ struct Pole {
 };
 
 struct LoopPoles {
-    int system = 1;              // 1: tangential position, 2: normal force
+    int system = 1;  // 1: tangential position, 2: normal force
+    // the system's design values and gains, as the settings hold them
+    double wn = 0.0, zeta = 0.0, alpha = 0.0;
+    double Kp = 0.0, Kv = 0.0, Ki = 0.0;
     std::vector<Pole> designed;  // three: the pair of wn and zeta, then -alpha
     std::vector<Pole> model;     // two, or one when Kv is 0 and the model has no second order
 };

@@ -156,7 +156,7 @@ ChartPanel polesPanel(const SimSettings& s)
             model.y.push_back(q.im);
         }
         // the circle of radius wn about 0, its left half (stable poles lie there)
-        const double wn = l.system == 1 ? s.wn1 : s.wn2;
+        const double wn = l.wn;
         ChartSeries circle{"|s| = wn" + n, colour, {}, {}};
         circle.dashed = true;
         for (int k = 0; k <= 64; ++k) {
