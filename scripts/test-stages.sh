@@ -56,6 +56,13 @@ asan_stage() {
     chmod 1777 "$reports"  # the matrix runs one program as an unprivileged user
     ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1"
     ASAN_OPTIONS="$ASAN_OPTIONS:check_initialization_order=1:strict_init_order=1:log_path=$reports/asan"
+    # Debian 12's runtime mistakes a dynamic TLS block that happens to start
+    # 16 bytes into a page for an old glibc's block with a header, reads a
+    # length from before it, and its leak check at exit then dies scanning
+    # that range ("Tracer caught signal 11"): about one exit in twelve of a
+    # program that opened a window.  Not following __tls_get_addr leaves the
+    # dynamic TLS of loaded libraries unscanned; our own TLS is static.
+    ASAN_OPTIONS="$ASAN_OPTIONS:intercept_tls_get_addr=0"
     LSAN_OPTIONS="suppressions=$SANITIZERS/lsan.supp:print_suppressions=0"
     UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
     export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
