@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -119,6 +122,11 @@ struct FramePictures {
 // place together, or none of them does.  The folder is made when it is
 // missing; `made` says so, for the caller to remove it again when the
 // command fails.
+//
+// The frames are drawn on this thread, where the OpenGL context is
+// current, and encoded (PNG, GIF) in frame order on a second one, at most
+// a few frames behind: on two cores the two take about as long as the
+// longer of them alone.
 bool stageFrameSequences(StagedFiles& files, FramePictures& pictures, int last, const std::string& dir,
                          const std::string& gifPath, bool& made, std::string& error)
 {
@@ -131,16 +139,60 @@ bool stageFrameSequences(StagedFiles& files, FramePictures& pictures, int last, 
         }
         made = true;
     }
+    constexpr std::size_t framesAhead = 3;
+    std::mutex m;
+    std::condition_variable changed;
+    std::deque<RgbImage> drawn;
+    bool allDrawn = false;
+    bool failed = false;
+    std::string why;  // the encoder's failure
+
     GifEncoder gif(windowSize, windowSize);
-    for (int frame = 0; frame <= last; ++frame) {
-        const RgbImage img = pictures.frame(frame);
-        if (!dir.empty() &&
-            !stagePicture(files, framesFolder(dir) + frameFileName(frame, last), img, pngLevelFast, error))
-            return false;
-        if (!gifPath.empty() && !gif.addFrame(img, error)) {
-            error = "cannot write '" + gifPath + "': " + error;
-            return false;
+    std::thread encoder([&] {
+        for (int frame = 0;; ++frame) {
+            RgbImage img;
+            {
+                std::unique_lock<std::mutex> lock(m);
+                changed.wait(lock, [&] { return !drawn.empty() || allDrawn; });
+                if (drawn.empty()) return;
+                img = std::move(drawn.front());
+                drawn.pop_front();
+            }
+            changed.notify_all();
+            std::string problem;
+            bool ok = dir.empty() ||
+                      stagePicture(files, framesFolder(dir) + frameFileName(frame, last), img, pngLevelFast, problem);
+            if (ok && !gifPath.empty() && !gif.addFrame(img, problem)) {
+                problem = "cannot write '" + gifPath + "': " + problem;
+                ok = false;
+            }
+            if (!ok) {
+                std::lock_guard<std::mutex> lock(m);
+                failed = true;
+                why = problem;
+                changed.notify_all();
+                return;
+            }
         }
+    });
+    for (int frame = 0; frame <= last; ++frame) {
+        RgbImage img = pictures.frame(frame);
+        std::unique_lock<std::mutex> lock(m);
+        changed.wait(lock, [&] { return drawn.size() < framesAhead || failed; });
+        if (failed) break;
+        drawn.push_back(std::move(img));
+        lock.unlock();
+        changed.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m);
+        allDrawn = true;
+    }
+    changed.notify_all();
+    encoder.join();
+    if (failed) {
+        error = why;
+        return false;
     }
     if (gifPath.empty()) return true;
     const std::vector<unsigned char> bytes = gif.finish();

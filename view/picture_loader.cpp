@@ -85,6 +85,12 @@ std::unique_ptr<PictureDrawer> openPictureDrawer(std::string& error)
         error = std::string(picturePathVariable) + " must be egl, glx or auto (got '" + quoted(choice) + "')";
         return nullptr;
     }
+    // Mesa's software renderer rasterises on this thread rather than on
+    // threads of its own (unless the environment says otherwise): the
+    // pictures are the same, and a frame sequence, drawn here while another
+    // thread encodes the frames before, then has a core for each (see
+    // docs/performance.md)
+    setenv("LP_NUM_THREADS", "0", 0);
     error.clear();
     for (int i = 0; i < count; ++i) {
         const PicturePath& path = *paths[i];
