@@ -336,7 +336,11 @@ RgbImage readBackBuffer(int width, int height)
     img.height = height;
     img.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
     glFinish();
-    glReadBuffer(GL_BACK);
+    // the back buffer of a double-buffered window; the one buffer of a
+    // single-buffered surface (an EGL pbuffer)
+    GLboolean doubled = GL_FALSE;
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubled);
+    glReadBuffer(doubled ? GL_BACK : GL_FRONT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, img.rgb.data());
     return img;

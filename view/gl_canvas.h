@@ -109,7 +109,8 @@ private:
     bool ownGlyphs_ = false;
 };
 
-// The back buffer of the current context (the picture drawn before `show`).
+// The back buffer of the current context (the picture drawn before `show`),
+// or its only buffer when it has no back buffer.
 RgbImage readBackBuffer(int width, int height);
 
 // The state a picture of the window is drawn in, for a surface of width x

@@ -7,22 +7,25 @@
 //
 //   EGL  Mesa's EGL on its surfaceless platform (EGL_MESA_platform_surfaceless):
 //        no X display at all.  A pbuffer surface of the configuration that
-//        matches the window's: 8-bit RGB without alpha, the deepest depth
-//        buffer, no stencil (what the GLX configuration below has on Xvfb:
-//        8-8-8, depth 32), in a desktop OpenGL context, rendered by the same
-//        renderer as the window under Xvfb (Mesa's llvmpipe) and so to the
-//        same pixels.  A pbuffer rather than a surfaceless context with a
-//        frame-buffer object: the pbuffer's buffers come from the same
-//        configuration mechanism as the window's, and its back buffer is
-//        read as the window's is; a frame-buffer object would carry formats
-//        of its own choosing.
+//        matches what the window gets under Xvfb (8-bit RGB without alpha,
+//        a 32-bit depth buffer, no stencil, no multisampling: the deepest
+//        depth of the configurations with 8-bit RGB and no alpha), in a
+//        desktop OpenGL context, rendered by the same renderer as the window
+//        (Mesa's llvmpipe) and so to the same pixels.  A pbuffer rather
+//        than a surfaceless context with a frame-buffer object: its buffers
+//        come from the same configurations as the window's; a frame-buffer
+//        object would carry formats of its own choosing.  The pbuffer has
+//        one colour buffer, read where the window's back buffer is read.
 //   GLX  a GLX pixel buffer of the frame-buffer configuration the window
 //        would get on the X display (the first that glXChooseFBConfig
 //        returns for the window's display mode: 8-bit RGB, depth buffer,
-//        double buffering), used when EGL is missing or fails.
+//        double buffering), used where EGL cannot draw (no libEGL, no
+//        surfaceless platform, no such configuration).
 //
-// Both draw the text with the pictures' own glyph writer
-// (view/bitmap_font.h), so neither initialises GLUT.
+// A test draws pictures through both and through the window and finds no
+// pixel that differs (StudyPictures.PngIsTheWindowsPictureOfTheFrame).
+// Neither initialises GLUT: the text is drawn from the toolkit's font
+// tables (view/bitmap_font.h).
 #pragma once
 
 #include <memory>

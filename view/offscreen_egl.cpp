@@ -50,8 +50,9 @@ EGLint configAttribute(EGLDisplay dpy, EGLConfig config, EGLint attribute)
 }
 
 // The configuration that matches the window's pixel buffer under GLX: red,
-// green and blue of 8 bits, no alpha, the deepest depth buffer, the least
-// stencil; the first such in EGL's order.  Null when there is none.
+// green and blue of 8 bits, no alpha, no multisampling, the deepest depth
+// buffer, the least stencil; the first such in EGL's order.  Null when
+// there is none.
 EGLConfig windowLikeConfig(EGLDisplay dpy)
 {
     const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
@@ -68,7 +69,8 @@ EGLConfig windowLikeConfig(EGLDisplay dpy)
     for (EGLint i = 0; i < count; ++i) {
         const EGLConfig c = configs[static_cast<std::size_t>(i)];
         if (configAttribute(dpy, c, EGL_RED_SIZE) != 8 || configAttribute(dpy, c, EGL_GREEN_SIZE) != 8 ||
-            configAttribute(dpy, c, EGL_BLUE_SIZE) != 8 || configAttribute(dpy, c, EGL_ALPHA_SIZE) != 0)
+            configAttribute(dpy, c, EGL_BLUE_SIZE) != 8 || configAttribute(dpy, c, EGL_ALPHA_SIZE) != 0 ||
+            configAttribute(dpy, c, EGL_SAMPLE_BUFFERS) != 0)
             continue;
         const EGLint depth = configAttribute(dpy, c, EGL_DEPTH_SIZE);
         const EGLint stencil = configAttribute(dpy, c, EGL_STENCIL_SIZE);

@@ -39,7 +39,13 @@ constexpr PicturePath glxPath{"GLX", "hybridsim-pictures-glx.so"};
 // The drawer of one path, or null with `error` saying why not.
 PictureDrawer* openThrough(const PicturePath& path, const char* display, std::string& error)
 {
-    const std::string file = pictureModuleFolder() + path.file;
+    const std::string folder = pictureModuleFolder();
+    if (folder.empty()) {
+        // never a module from wherever the program happens to run
+        error = "the program's own folder cannot be found (/proc/self/exe)";
+        return nullptr;
+    }
+    const std::string file = folder + path.file;
     // the module's libraries are its own: nothing of them is seen by the
     // program or by the other module
     void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -62,10 +68,10 @@ std::string pictureModuleFolder()
 {
     std::vector<char> buf(4096);
     const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) return "./";
+    if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) return "";
     const std::string exe(buf.data(), static_cast<std::size_t>(n));
     const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? "./" : exe.substr(0, slash + 1);
+    return slash == std::string::npos ? "" : exe.substr(0, slash + 1);
 }
 
 std::unique_ptr<PictureDrawer> openPictureDrawer(std::string& error)

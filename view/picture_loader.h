@@ -23,7 +23,8 @@ namespace hybridsim {
 constexpr const char* picturePathVariable = "HYBRIDSIM_PICTURES";
 
 // The folder the modules are looked for in: the running program's own
-// ($ORIGIN, read from /proc/self/exe), with a slash at its end.
+// (read from /proc/self/exe), with a slash at its end; empty when it cannot
+// be read.
 std::string pictureModuleFolder();
 
 // Opens a drawer the way $HYBRIDSIM_PICTURES says, $DISPLAY for GLX.  Null
