@@ -8,6 +8,7 @@
 // Wall time; run with --benchmark_repetitions=N for medians.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ struct DefaultFrames {
         calcontrol(s, *run);
         s.viewScale = 1.0;
         s.pointErrorGain = 10.0;
+        // as the batch runner draws (view/picture_loader.cpp)
+        setenv("LP_NUM_THREADS", "0", 0);
         view = OffscreenView::openEgl(error);
         if (!view) return;
         for (int k = 0; k <= s.nsteps; ++k) frames.push_back(draw(k));

@@ -12,8 +12,7 @@ usage: process_times.py [--pictures] BATCH [OLD_BATCH] [ROUNDS]
              default task: BATCH's without any X display (DISPLAY unset);
              OLD_BATCH's, a build that draws through GLX only, on a private
              Xvfb started here, and as a whole `xvfb-run -a OLD_BATCH --png`
-             (the server's start included).  The GIF is timed in every third
-             round only.
+             (the server's start included).
 """
 import os
 import shutil
@@ -64,7 +63,7 @@ def main():
         png = os.path.join(work, "picture.png")
         gif = os.path.join(work, "run.gif")
         commands["--png, no X display"] = ([args[0], "--png", png], without_x, 1)
-        commands["--gif, no X display"] = ([args[0], "--gif", gif], without_x, 3)
+        commands["--gif, no X display"] = ([args[0], "--gif", gif], without_x, 1)
         if len(builds) > 1:
             server, display = start_xvfb()
             on_x = dict(without_x, DISPLAY=display)

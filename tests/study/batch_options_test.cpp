@@ -298,7 +298,8 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
 {
     const Outcome r = runBatchHere({"--help"});
     EXPECT_EQ(r.status, exitOk);
-    for (const char* o : {"--png", "--frame N", "--frames", "--zoom", "--summary", "--format csv", "xvfb-run",
+    for (const char* o : {"--png", "--frame N", "--frames", "--gif FILE", "EGL", "HYBRIDSIM_PICTURES", "--zoom",
+                          "--summary", "--format csv", "xvfb-run",
                           "--compare TASKFILE"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
 }
