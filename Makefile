@@ -54,6 +54,7 @@ bench: build
 	./$(BUILD)/bench/hybridsim-study-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 	xvfb-run -a -s "-screen 0 1024x1024x24" ./$(BUILD)/bench/hybridsim-draw-bench \
 	    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	./$(BUILD)/bench/hybridsim-picture-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 # The browser edition's figures in headless Chromium (docs/performance.md).
 bench-web: build web

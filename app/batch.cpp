@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -32,8 +35,11 @@
 #include "console/task_setting.h"
 #include "console/text_format.h"
 #include "sim/run.h"
-#include "view/offscreen.h"
+#include "view/frame.h"
+#include "view/gif_image.h"
+#include "view/picture_loader.h"
 #include "view/png_image.h"
+#include "view/window.h"
 
 namespace hybridsim {
 namespace {
@@ -96,29 +102,104 @@ std::string framesFolder(const std::string& dir)
     return dir.back() == '/' ? dir : dir + "/";
 }
 
-// Every frame 0..last into `dir`, staged with the command's other files:
-// they come into place together, or none of them does.  The folder is made
-// when it is missing; `made` says so, for the caller to remove it again
-// when the command fails.
-bool stageFrames(StagedFiles& files, OffscreenView& view, SimSettings& s, const RunSeries& run,
-                 const PinSet& pins, bool overlay, int last, const std::string& dir, bool& made,
-                 std::string& error)
+// The pictures of a command.  Every picture output (--png, --frames,
+// --gif) takes its frames from frame(): one way to draw a frame, whatever
+// the output.
+struct FramePictures {
+    PictureDrawer& drawer;
+    SimSettings shown;  // the view as a dialogue pass leaves it, at the zoom asked for
+    const RunSeries& run;
+    const PinSet& pins;
+    bool overlay;
+
+    RgbImage frame(int n)
+    {
+        shown.frame = n;
+        return drawer.draw([this](Canvas& cv) { drawFrame(cv, shown, run, pins, overlay); });
+    }
+};
+
+// Every frame 0..last, each drawn once, into `dir` (--frames) and as one
+// animation into `gifPath` (--gif), whichever is asked for (an empty name:
+// not asked for), staged with the command's other files: they come into
+// place together, or none of them does.  The folder is made when it is
+// missing; `made` says so, for the caller to remove it again when the
+// command fails.
+//
+// The frames are drawn on this thread, where the OpenGL context is
+// current, and encoded (PNG, GIF) in frame order on a second one, at most
+// a few frames behind: on two cores the two take about as long as the
+// longer of them alone.
+bool stageFrameSequences(StagedFiles& files, FramePictures& pictures, int last, const std::string& dir,
+                         const std::string& gifPath, bool& made, std::string& error)
 {
     struct stat st;
     made = false;
-    if (stat(dir.c_str(), &st) != 0) {
+    if (!dir.empty() && stat(dir.c_str(), &st) != 0) {
         if (mkdir(dir.c_str(), 0777) != 0) {
             error = "cannot make the folder '" + dir + "': " + std::strerror(errno);
             return false;
         }
         made = true;
     }
+    constexpr std::size_t framesAhead = 3;
+    std::mutex m;
+    std::condition_variable changed;
+    std::deque<RgbImage> drawn;
+    bool allDrawn = false;
+    bool failed = false;
+    std::string why;  // the encoder's failure
+
+    GifEncoder gif(windowSize, windowSize);
+    std::thread encoder([&] {
+        for (int frame = 0;; ++frame) {
+            RgbImage img;
+            {
+                std::unique_lock<std::mutex> lock(m);
+                changed.wait(lock, [&] { return !drawn.empty() || allDrawn; });
+                if (drawn.empty()) return;
+                img = std::move(drawn.front());
+                drawn.pop_front();
+            }
+            changed.notify_all();
+            std::string problem;
+            bool ok = dir.empty() ||
+                      stagePicture(files, framesFolder(dir) + frameFileName(frame, last), img, pngLevelFast, problem);
+            if (ok && !gifPath.empty() && !gif.addFrame(img, problem)) {
+                problem = "cannot write '" + gifPath + "': " + problem;
+                ok = false;
+            }
+            if (!ok) {
+                std::lock_guard<std::mutex> lock(m);
+                failed = true;
+                why = problem;
+                changed.notify_all();
+                return;
+            }
+        }
+    });
     for (int frame = 0; frame <= last; ++frame) {
-        s.frame = frame;
-        const std::string path = framesFolder(dir) + frameFileName(frame, last);
-        if (!stagePicture(files, path, view.draw(s, run, pins, overlay), pngLevelFast, error)) return false;
+        RgbImage img = pictures.frame(frame);
+        std::unique_lock<std::mutex> lock(m);
+        changed.wait(lock, [&] { return drawn.size() < framesAhead || failed; });
+        if (failed) break;
+        drawn.push_back(std::move(img));
+        lock.unlock();
+        changed.notify_all();
     }
-    return true;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        allDrawn = true;
+    }
+    changed.notify_all();
+    encoder.join();
+    if (failed) {
+        error = why;
+        return false;
+    }
+    if (gifPath.empty()) return true;
+    const std::vector<unsigned char> bytes = gif.finish();
+    return files.add(gifPath, reinterpret_cast<const char*>(bytes.data()), bytes.size(), error);
 }
 
 // Flushes standard output and checks that everything written reached it
@@ -162,6 +243,7 @@ bool outputsApart(const BatchOptions& o, int lastFrame, int outFd, std::string& 
     if (!o.csvPath.empty() && o.csvPath != "-") add("--csv", o.csvPath);
     if (!o.plotPath.empty()) add("--plot", o.plotPath);
     if (!o.pngPath.empty()) add("--png", o.pngPath);
+    if (!o.gifPath.empty()) add("--gif", o.gifPath);
     if (!o.framesDir.empty()) {
         add("--frames", o.framesDir);
         for (int frame = 0; frame <= lastFrame; ++frame) {
@@ -389,17 +471,17 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         return fail(exitUsage, error);
     if (!o.csvPath.empty() && o.csvPath != "-" && !outputFileAllowed(o.csvPath, error))
         return fail(exitUsage, error);
+    if (!o.gifPath.empty() && !outputFileAllowed(o.gifPath, error)) return fail(exitUsage, error);
 
-    // the display, only when pictures are asked for
-    std::unique_ptr<OffscreenView> view;
+    // the picture module, only when pictures are asked for
+    std::unique_ptr<PictureDrawer> drawer;
     if (o.pictures()) {
-        const char* display = std::getenv("DISPLAY");
-        view = OffscreenView::open(display != nullptr ? display : "", error);
-        if (!view)
-            return fail(exitNoDisplay,
-                        "cannot draw pictures: " + error +
-                            "; run it under xvfb-run (xvfb-run -a hybridsim-batch ...) "
-                            "or with DISPLAY set (--csv, --report and --summary need no display)");
+        drawer = openPictureDrawer(error);
+        if (!drawer)
+            return fail(exitNoDisplay, "cannot draw pictures: " + error +
+                                           " (where EGL cannot draw, run it under xvfb-run: xvfb-run -a "
+                                           "hybridsim-batch ...; --csv, --report and --summary need no "
+                                           "pictures)");
     }
 
     // a task file alone needs no run
@@ -425,12 +507,6 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         runs.push_back({t.file, "", t.settings.get(), &currentSeries(*t.run, t.settings->type)});
         pins.pin(*t.settings, *t.run);
     }
-    // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
-    SimSettings shown = s;
-    shown.frame = 0;
-    shown.viewScale = o.zoom;
-    shown.pointErrorGain = 10.0;
-
     // files first, all or nothing: each staged whole, then all renamed into
     // place; a failure leaves them as they were and standard output untouched
     bool madeFolder = false;
@@ -448,14 +524,19 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (!o.plotPath.empty() &&
         !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(runs) : runChart(s, set)), error))
         return failFiles(error);
-    if (!o.pngPath.empty()) {
-        shown.frame = static_cast<int>(o.frame);
-        if (!stagePicture(files, o.pngPath, view->draw(shown, *run, pins, o.overlay), pngLevelSmallest, error))
+    if (drawer) {
+        // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
+        FramePictures pictures{*drawer, s, *run, pins, o.overlay};
+        pictures.shown.frame = 0;
+        pictures.shown.viewScale = o.zoom;
+        pictures.shown.pointErrorGain = 10.0;
+        if (!o.pngPath.empty() &&
+            !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
+            return failFiles(error);
+        if ((!o.framesDir.empty() || !o.gifPath.empty()) &&
+            !stageFrameSequences(files, pictures, lastFrame, o.framesDir, o.gifPath, madeFolder, error))
             return failFiles(error);
     }
-    if (!o.framesDir.empty() &&
-        !stageFrames(files, *view, shown, *run, pins, o.overlay, lastFrame, o.framesDir, madeFolder, error))
-        return failFiles(error);
     if (!files.commit(error)) return failFiles(error);
 
     // summarising, and what goes to standard output

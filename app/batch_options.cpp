@@ -14,7 +14,8 @@ namespace hybridsim {
 const char* const batchUsage =
     "usage: hybridsim-batch [TASKFILE] [--set NAME=VALUE]... [--write-task FILE]\n"
     "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
-    "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--overlay]\n"
+    "                       [--png FILE [--frame N]] [--frames DIR] [--gif FILE]\n"
+    "                       [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
     "                       [--plot FILE.svg] [--compare TASKFILE]... [--loops [--format csv]]\n"
     "                       [--require 'NAME OP VALUE']... [--help]\n"
@@ -32,6 +33,8 @@ const char* const batchUsage =
     "  --png FILE     the window's picture of frame N (--frame N, 0..200, default the\n"
     "                 last) as an 800 x 800 PNG\n"
     "  --frames DIR   every frame as DIR/frame_000.png ... (DIR is made if missing)\n"
+    "  --gif FILE     every frame as one animated GIF, 25 frames a second, looping;\n"
+    "                 each frame is the picture --png gives of it\n"
     "  --zoom F       zoom of the robot view in the pictures (default 1; 'w' is 0.9)\n"
     "  --overlay      the pictures with the teaching overlay ('v' in the window):\n"
     "                 contact frame, forces, hand spring and robot b's reach\n"
@@ -48,8 +51,9 @@ const char* const batchUsage =
     "                 to the main task only) and compares it with the main run:\n"
     "                 --summary gives a block (--format csv: a row, first column\n"
     "                 run) per run with the largest differences from the main run;\n"
-    "                 --png and --frames draw the compared runs as the window's\n"
-    "                 pins; --plot overlays every run and adds its differences.\n"
+    "                 --png, --frames and --gif draw the compared runs as the\n"
+    "                 window's pins; --plot overlays every run and adds its\n"
+    "                 differences.\n"
     "                 Not with --csv, --report or --sweep\n"
     "  --loops        the poles of both control loops, as designed ((s^2 + 2 zeta wn s\n"
     "                 + wn^2)(s + alpha)) and as the model integrates them (Kv s^2 +\n"
@@ -58,9 +62,11 @@ const char* const batchUsage =
     "                 <, <=, > or >=; repeatable): one line per goal, pass or FAIL,\n"
     "                 and exit status 1 when one fails (a figure that is none\n"
     "                 fails); with --sweep a goals column instead\n"
-    "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
-    "  without a screen); the other outputs need none.\n"
-    "  Without any of --csv, --report, --summary, --png, --frames, --plot,\n"
+    "  Pictures are drawn off screen through Mesa's EGL and need no X display;\n"
+    "  only where EGL cannot draw, through GLX on the X display of $DISPLAY\n"
+    "  (xvfb-run gives one).  HYBRIDSIM_PICTURES=egl or =glx takes that way alone.\n"
+    "  The other outputs load no graphics library at all.\n"
+    "  Without any of --csv, --report, --summary, --png, --frames, --gif, --plot,\n"
     "  --write-task, --sweep, --loops and --require the CSV goes to standard output.\n";
 
 namespace {
@@ -82,7 +88,7 @@ bool parseWhole(const std::string& token, long& value)
 bool isOption(const std::string& token)
 {
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
-                                          "--format", "--png", "--frame",     "--frames",  "--zoom",  "--overlay",
+                                          "--format", "--png", "--frame",     "--frames",  "--gif", "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
                                           "--compare", "--loops", "--require"};
     for (const char* o : options)
@@ -175,6 +181,8 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.frameGiven = true;
         } else if (a == "--frames") {
             if (!value(i, "a folder name", o.framesDir)) return false;
+        } else if (a == "--gif") {
+            if (!fileName(i, o.gifPath)) return false;
         } else if (a == "--overlay") {
             o.overlay = true;
         } else if (a == "--loops") {
@@ -249,15 +257,17 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         }
     }
     if (o.frameGiven && o.pngPath.empty()) {
-        error = "--frame goes with --png FILE";
+        error = o.gifPath.empty() && o.framesDir.empty()
+                    ? "--frame goes with --png FILE"
+                    : "--frame goes with --png FILE (--frames and --gif have every frame)";
         return false;
     }
     if (o.zoomGiven && !o.pictures()) {
-        error = "--zoom goes with --png or --frames";
+        error = "--zoom goes with --png, --frames or --gif";
         return false;
     }
     if (o.overlay && !o.pictures()) {
-        error = "--overlay goes with --png or --frames";
+        error = "--overlay goes with --png, --frames or --gif";
         return false;
     }
     if (o.formatGiven && !o.summary && !o.loops) {
@@ -276,11 +286,11 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             {o.report, "--report does not go with --compare (the report is of one task)"}};
         for (const auto& [given, message] : single)
             if (given) {
-                error = std::string(message) + "; --compare goes with --summary, --png, --frames and --plot";
+                error = std::string(message) + "; --compare goes with --summary, --png, --frames, --gif and --plot";
                 return false;
             }
         if (!o.summary && !o.pictures() && o.plotPath.empty()) {
-            error = "--compare needs an output that compares: --summary, --png, --frames or --plot";
+            error = "--compare needs an output that compares: --summary, --png, --frames, --gif or --plot";
             return false;
         }
         return true;
@@ -289,7 +299,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         // a sweep writes one table; the outputs of one run have no place in it
         const std::pair<bool, const char*> single[] = {
             {csvGiven, "--csv"}, {o.report, "--report"}, {!o.pngPath.empty(), "--png"},
-            {!o.framesDir.empty(), "--frames"}};
+            {!o.framesDir.empty(), "--frames"}, {!o.gifPath.empty(), "--gif"}};
         for (const auto& [given, name] : single)
             if (given) {
                 error = std::string(name) + " does not go with --sweep (a sweep writes the summary "

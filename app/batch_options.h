@@ -28,6 +28,7 @@ struct BatchOptions {
     long frame = 0;
     bool frameGiven = false;
     std::string framesDir;  // empty: no frame sequence
+    std::string gifPath;    // --gif FILE; empty: no animation
     double zoom = 1.0;
     bool zoomGiven = false;
     bool overlay = false;  // --overlay: the teaching overlay in the pictures
@@ -35,7 +36,7 @@ struct BatchOptions {
     std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
     bool help = false;
 
-    bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }
+    bool pictures() const { return !pngPath.empty() || !framesDir.empty() || !gifPath.empty(); }
     bool sweep() const { return !sweeps.empty(); }
     bool compare() const { return !compareFiles.empty(); }
 };

@@ -1,5 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those missing.
+# The batch runner draws its pictures through Mesa's EGL without an X
+# server (libegl-dev to build, libegl-mesa0 for the surfaceless platform).
 # The browser edition needs emscripten and nlohmann-json3-dev (header-only
 # JSON; the native tests of the page's C++ use it too) to build, chromium,
 # firefox-esr, nodejs and npm to test (the test's own npm packages come from
@@ -17,6 +19,8 @@ libbenchmark-dev
 freeglut3-dev
 libgl1-mesa-dev
 libgl1-mesa-dri
+libegl-dev
+libegl-mesa0
 libglu1-mesa-dev
 libx11-dev
 libpng-dev

@@ -329,13 +329,6 @@ void GlCanvas::sendGathered()
     stateKnown_ = false;
 }
 
-unsigned RgbImage::pixel(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return (unsigned(rgb[i]) << 16) | (unsigned(rgb[i + 1]) << 8) | unsigned(rgb[i + 2]);
-}
-
 RgbImage readBackBuffer(int width, int height)
 {
     RgbImage img;
@@ -343,10 +336,22 @@ RgbImage readBackBuffer(int width, int height)
     img.height = height;
     img.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
     glFinish();
-    glReadBuffer(GL_BACK);
+    // the back buffer of a double-buffered window; the one buffer of a
+    // single-buffered surface (an EGL pbuffer)
+    GLboolean doubled = GL_FALSE;
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubled);
+    glReadBuffer(doubled ? GL_BACK : GL_FRONT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, img.rgb.data());
     return img;
+}
+
+void setPictureViewport(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
 }
 
 }  // namespace hybridsim

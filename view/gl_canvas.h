@@ -28,6 +28,7 @@
 
 #include "view/affine.h"
 #include "view/pixel_cover.h"
+#include "view/rgb_image.h"
 #include "view/transforming_canvas.h"
 
 namespace hybridsim {
@@ -108,17 +109,13 @@ private:
     bool ownGlyphs_ = false;
 };
 
-// An RGB picture read back from the frame buffer, row 0 at the bottom.
-struct RgbImage {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;  // width * height * 3 bytes
-
-    // The pixel at column x, row y (from the bottom), as 0xRRGGBB; 0 outside.
-    unsigned pixel(int x, int y) const;
-};
-
-// The back buffer of the current context (the picture drawn before `show`).
+// The back buffer of the current context (the picture drawn before `show`),
+// or its only buffer when it has no back buffer.
 RgbImage readBackBuffer(int width, int height);
+
+// The state a picture of the window is drawn in, for a surface of width x
+// height pixels: the viewport over all of it, the identity projection (the
+// window's reshape callback, and the off-screen pictures).
+void setPictureViewport(int width, int height);
 
 }  // namespace hybridsim

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "view/gl_canvas.h"
+#include "view/rgb_image.h"
 
 namespace hybridsim {
 

@@ -398,10 +398,7 @@ void openWindow(int* argc, char** argv, SimSettings& settings, const RunSeries& 
 
 void reshapeWindow(int width, int height)
 {
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
+    setPictureViewport(width, height);
 }
 
 }  // namespace hybridsim

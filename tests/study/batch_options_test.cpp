@@ -48,8 +48,8 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--png", png, "--zoom", "nan"}, "--zoom needs a finite number greater than 0"},
         {{"--png", png, "--zoom", "inf"}, "--zoom needs a finite number greater than 0"},
         {{"--png", png, "--zoom", "1,5"}, "--zoom needs a finite number greater than 0"},
-        {{"--zoom", "0.9"}, "--zoom goes with --png or --frames"},
-        {{"--overlay", "--csv", "-"}, "--overlay goes with --png or --frames"},
+        {{"--zoom", "0.9"}, "--zoom goes with --png, --frames or --gif"},
+        {{"--overlay", "--csv", "-"}, "--overlay goes with --png, --frames or --gif"},
         // the summary's format
         {{"--summary", "--format", "xml"}, "--format needs 'csv' or 'text' (got 'xml')"},
         {{"--format", "csv"}, "--format goes with --summary or --loops"},
@@ -84,7 +84,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
                                                 "for the robot type (a or b)"},
         {{"--compare", dir + "/none.dat", "--summary"}, "--compare " + dir + "/none.dat: cannot open: No such file"},
         {{"--compare", dir, "--png", png}, "--compare " + dir + ": is a directory, not a robot data file"},
-        {{"--compare", plainFile}, "--compare needs an output that compares: --summary, --png, --frames or --plot"},
+        {{"--compare", plainFile}, "--compare needs an output that compares: --summary, --png, --frames, --gif or --plot"},
         {{"--compare", plainFile, "--write-task", dir + "/t.dat"}, "--compare needs an output that compares"},
         {{"--compare", plainFile, "--summary", "--csv", "-"}, "--csv does not go with --compare (the CSV holds the "
                                                               "samples of one run)"},
@@ -309,27 +309,42 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
 {
     const Outcome r = runBatchHere({"--help"});
     EXPECT_EQ(r.status, exitOk);
-    for (const char* o : {"--png", "--frame N", "--frames", "--zoom", "--summary", "--format csv", "xvfb-run",
+    for (const char* o : {"--png", "--frame N", "--frames", "--gif FILE", "EGL", "HYBRIDSIM_PICTURES", "--zoom",
+                          "--summary", "--format csv", "xvfb-run",
                           "--compare TASKFILE"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
 }
 
-// The built program without a display: pictures fail with one line and
-// status 1 and leave nothing behind; the other outputs never open the
-// display, so even a display name that leads nowhere does not matter.
+// The built program without a display: pictures that must go through GLX
+// (HYBRIDSIM_PICTURES=glx, or an EGL that cannot be loaded) fail with one
+// line and status 1 and leave nothing behind; the other outputs load no
+// graphics library at all (LD_DEBUG=libs lists what the loader loads), so
+// even a display name that leads nowhere does not matter.
 TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
 {
     const std::string dir = testing::makeTempFolder();
+    // an EGL library that cannot be loaded: an empty file in its place
+    const std::string brokenEgl = dir + "/broken-egl";
+    ASSERT_EQ(mkdir(brokenEgl.c_str(), 0755), 0);
+    std::ofstream(brokenEgl + "/libEGL.so.1").flush();
     testing::ChildSetup noDisplay;
     noDisplay.unsetDisplay = true;
+    noDisplay.environment = {"HYBRIDSIM_PICTURES=glx"};
     testing::ChildSetup deadDisplay;
     deadDisplay.display = ":65432";
+    deadDisplay.environment = {"HYBRIDSIM_PICTURES=glx"};
+    testing::ChildSetup noEgl;
+    noEgl.unsetDisplay = true;
+    noEgl.environment = {"LD_LIBRARY_PATH=" + brokenEgl};
 
-    for (const auto* setup : {&noDisplay, &deadDisplay}) {
-        SCOPED_TRACE(setup->display.empty() ? "DISPLAY unset" : "DISPLAY=" + setup->display);
+    for (const auto* setup : {&noDisplay, &deadDisplay, &noEgl}) {
+        const bool broken = setup == &noEgl;
+        SCOPED_TRACE(broken ? "EGL broken, DISPLAY unset"
+                            : setup->display.empty() ? "DISPLAY unset" : "DISPLAY=" + setup->display);
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{"--png", dir + "/a.png"},
-              std::vector<std::string>{"--frames", dir + "/frames", "--summary"}}) {
+              std::vector<std::string>{"--frames", dir + "/frames", "--summary"},
+              std::vector<std::string>{"--gif", dir + "/a.gif", "--overlay"}}) {
             const Outcome r = runBatchProgram(args, *setup);
             EXPECT_EQ(r.status, exitNoDisplay) << r.err;
             ASSERT_EQ(textLines(r.err).size(), 1u) << r.err;
@@ -338,9 +353,12 @@ TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
                                                         : "the X display ':65432' cannot be opened"),
                       std::string::npos)
                 << r.err;
+            // each way tried, and why it could not draw
+            EXPECT_EQ(r.err.find("through EGL: the picture module cannot be loaded") != std::string::npos, broken)
+                << r.err;
             EXPECT_TRUE(r.out.empty());
         }
-        EXPECT_TRUE(testing::folderEntries(dir).empty());
+        EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"broken-egl"});
 
         const Outcome summary = runBatchProgram({"--summary", "--report", "--csv", dir + "/run.csv"}, *setup);
         EXPECT_EQ(summary.status, exitOk) << summary.err;
@@ -352,6 +370,45 @@ TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
         EXPECT_EQ(textLines(csv.out).size(), 202u);
         testing::removeTree(dir + "/run.csv");
     }
+    // a choice of way that is none of them
+    testing::ChildSetup unknown;
+    unknown.environment = {"HYBRIDSIM_PICTURES=vulkan"};
+    const Outcome refused = runBatchProgram({"--png", dir + "/a.png"}, unknown);
+    EXPECT_EQ(refused.status, exitNoDisplay);
+    EXPECT_NE(refused.err.find("HYBRIDSIM_PICTURES must be egl, glx or auto (got 'vulkan')"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(textLines(refused.err).size(), 1u) << refused.err;
+
+    // what the loader loads: for the numbers, nothing of X or OpenGL; for a
+    // picture, the EGL module and its libraries (so that the listing is seen
+    // to show them)
+    const char* const graphics[] = {"libGL.so", "libGLX", "libEGL", "libOpenGL", "libX11", "libglut",
+                                    "libxcb", "hybridsim-pictures"};
+    testing::ChildSetup listed;
+    listed.unsetDisplay = true;
+    listed.environment = {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + dir + "/loaded"};
+    auto loaded = [&](const std::vector<std::string>& args) {
+        for (const std::string& name : testing::folderEntries(dir))
+            if (name.rfind("loaded", 0) == 0) testing::removeTree(dir + "/" + name);
+        const Outcome r = runBatchProgram(args, listed);
+        EXPECT_EQ(r.status, exitOk) << r.err;
+        std::string all;
+        for (const std::string& name : testing::folderEntries(dir))
+            if (name.rfind("loaded", 0) == 0) all += testing::readFile(dir + "/" + name);
+        EXPECT_NE(all.find("calling init: "), std::string::npos) << "LD_DEBUG listed nothing";
+        return all;
+    };
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--summary"}, std::vector<std::string>{"--csv", dir + "/run.csv"},
+          std::vector<std::string>{"--report", "--summary", "--format", "csv"}}) {
+        SCOPED_TRACE(args[0]);
+        const std::string libs = loaded(args);
+        for (const char* g : graphics) EXPECT_EQ(libs.find(g), std::string::npos) << g << " loaded";
+    }
+    const std::string drawing = loaded({"--png", dir + "/a.png"});
+    for (const char* g : {"hybridsim-pictures-egl.so", "libEGL", "libOpenGL"})
+        EXPECT_NE(drawing.find(g), std::string::npos) << g << " not loaded for a picture";
+    EXPECT_EQ(drawing.find("hybridsim-pictures-glx.so"), std::string::npos);
     testing::removeTree(dir);
 }
 

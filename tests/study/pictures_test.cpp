@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <string>
 
 #include "console/task_file.h"
 #include "console/task_setting.h"
+#include "gif_reader.h"
 #include "study_support.h"
 #include "tests/view/view_support.h"
 #include "tests/view/test_window.h"
@@ -70,6 +72,8 @@ protected:
     {
         window_ = new testing::TestWindow;
         ready_ = window_->open("study_tests", startError_);
+        brokenEgl_ = testing::makeTempFolder();
+        std::ofstream(brokenEgl_ + "/libEGL.so.1").flush();
     }
 
     static void TearDownTestSuite()
@@ -78,6 +82,7 @@ protected:
         delete window_;
         window_ = nullptr;
         ready_ = false;
+        testing::removeTree(brokenEgl_);
     }
 
     void SetUp() override { ASSERT_TRUE(ready_) << startError_; }
@@ -86,6 +91,25 @@ protected:
     {
         testing::ChildSetup setup;
         setup.display = window_->displayName();
+        return setup;
+    }
+
+    // The ways a picture is drawn: the program's own choice (EGL) with an X
+    // display there, EGL without any X display, GLX alone on the display,
+    // and GLX because EGL cannot be loaded (an empty file in its place).
+    enum class Way { chosen, withoutX, glx, eglBroken };
+    static testing::ChildSetup drawnBy(Way way)
+    {
+        testing::ChildSetup setup = onDisplay();
+        if (way == Way::withoutX) {
+            setup.display.clear();
+            setup.unsetDisplay = true;
+            setup.environment = {"HYBRIDSIM_PICTURES=egl"};
+        } else if (way == Way::glx) {
+            setup.environment = {"HYBRIDSIM_PICTURES=glx"};
+        } else if (way == Way::eglBroken) {
+            setup.environment = {"LD_LIBRARY_PATH=" + brokenEgl_};
+        }
         return setup;
     }
 
@@ -103,11 +127,13 @@ protected:
     static testing::TestWindow* window_;
     static std::string startError_;
     static bool ready_;
+    static std::string brokenEgl_;
 };
 
 testing::TestWindow* StudyPictures::window_ = nullptr;
 std::string StudyPictures::startError_;
 bool StudyPictures::ready_ = false;
+std::string StudyPictures::brokenEgl_;
 
 TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
 {
@@ -117,13 +143,16 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         int frame;         // -1: no --frame, the last frame
         const char* zoom;  // nullptr: no --zoom
         bool overlay = false;
+        Way way = Way::chosen;
     };
-    for (const Case c : {Case{"", 137, nullptr}, Case{"", -1, nullptr}, Case{"", 0, "0.81"},
-                         Case{"robot_a_circle.dat", 60, "0.5"},
-                         Case{"robot_a_slanted_line.dat", 200, "1.2345679"}, Case{"", 90, "1.5", true},
+    for (const Case c : {Case{"", 137, nullptr}, Case{"", -1, nullptr, false, Way::withoutX},
+                         Case{"", 0, "0.81", false, Way::glx}, Case{"robot_a_circle.dat", 60, "0.5", false, Way::withoutX},
+                         Case{"robot_a_slanted_line.dat", 200, "1.2345679", false, Way::eglBroken},
+                         Case{"", 90, "1.5", true, Way::withoutX}, Case{"", 90, "1.5", true, Way::glx},
                          Case{"robot_a_circle.dat", 60, nullptr, true}}) {
         SCOPED_TRACE(::testing::Message() << "task '" << c.task << "' frame " << c.frame << " zoom "
-                                          << (c.zoom ? c.zoom : "-") << (c.overlay ? " overlay" : ""));
+                                          << (c.zoom ? c.zoom : "-") << (c.overlay ? " overlay" : "") << " way "
+                                          << static_cast<int>(c.way));
         std::vector<std::string> args;
         const std::string task = *c.task ? studyTask(c.task) : "";
         if (!task.empty()) args.push_back(task);
@@ -132,7 +161,7 @@ TEST_F(StudyPictures, PngIsTheWindowsPictureOfTheFrame)
         if (c.frame >= 0) args.insert(args.end(), {"--frame", std::to_string(c.frame)});
         if (c.zoom) args.insert(args.end(), {"--zoom", c.zoom});
         if (c.overlay) args.push_back("--overlay");
-        const Outcome r = runBatchProgram(args, onDisplay());
+        const Outcome r = runBatchProgram(args, drawnBy(c.way));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(r.out.empty());
         EXPECT_TRUE(r.err.empty()) << r.err;
@@ -192,7 +221,7 @@ TEST_F(StudyPictures, ComparedRunsAreDrawnAsTheWindowDrawsItsPinsWhereTheirSerie
     const std::string png = dir + "/picture.png";
     const Outcome r = runBatchProgram({circle, "--set", "Fn=20", "--set", "tf=8", "--compare", circle, "--compare",
                                        robotA, "--png", png, "--frame", std::to_string(frame), "--zoom", "0.9"},
-                                      onDisplay());
+                                      drawnBy(Way::withoutX));
     ASSERT_EQ(r.status, 0) << r.err;
     RgbImage written;
     std::string error;
@@ -319,6 +348,70 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
     EXPECT_EQ(testing::folderEntries(frames), names);
     ASSERT_EQ(stat((frames + "/" + names[0]).c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "a frame was replaced by a command that failed";
+    testing::removeTree(dir);
+}
+
+// The animation of a run with a compared run pinned, zoomed, with the
+// overlay, drawn without any X display: 201 frames of 4/100 s, looping for
+// ever, each decoded frame the picture that --png gives of that frame; and
+// written whole or not at all.
+TEST_F(StudyPictures, GifHoldsEveryFrameAsThePngOfThatFrame)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::vector<std::string> options = {"--set", "Fn=20", "--compare", studyTask("circle_method7.dat"),
+                                              "--zoom", "0.9", "--overlay"};
+    const std::string gif = dir + "/run.gif";
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"--gif", gif});
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome r = runBatchProgram(args, drawnBy(Way::withoutX));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    ::testing::Test::RecordProperty("gif_seconds", std::to_string(seconds));
+    const std::string file = testing::readFile(gif);
+    std::printf("201 frames as a GIF of %zu bytes in %.2f s\n", file.size(), seconds);
+    EXPECT_LE(file.size(), 3000000u);
+
+    const std::vector<int> checked = {0, 1, 57, 133, 200};
+    const testing::GifFile back = testing::decodeGif(
+        std::vector<unsigned char>(file.begin(), file.end()),
+        [&](int k) { return std::find(checked.begin(), checked.end(), k) != checked.end(); });
+    ASSERT_EQ(back.error, "");
+    EXPECT_EQ(back.width, windowSize);
+    EXPECT_EQ(back.height, windowSize);
+    EXPECT_EQ(back.loopCount, 0) << "NETSCAPE2.0: loops for ever";
+    ASSERT_EQ(back.frames.size(), 201u);
+    for (std::size_t k = 0; k < back.frames.size(); ++k) {
+        EXPECT_EQ(back.frames[k].delay, 4) << k;
+        EXPECT_EQ(back.frames[k].disposal, 1) << k;
+    }
+    EXPECT_EQ(back.frames[0].width * back.frames[0].height, windowSize * windowSize);
+    for (int k : checked) {
+        SCOPED_TRACE(k);
+        const std::string png = dir + "/frame.png";
+        std::vector<std::string> one = options;
+        one.insert(one.end(), {"--png", png, "--frame", std::to_string(k)});
+        const Outcome p = runBatchProgram(one, drawnBy(Way::withoutX));
+        ASSERT_EQ(p.status, 0) << p.err;
+        RgbImage picture;
+        std::string error;
+        ASSERT_TRUE(readPngFile(png, picture, error)) << error;
+        EXPECT_EQ(differingBytes(back.frames[static_cast<std::size_t>(k)].picture, picture), 0);
+    }
+    EXPECT_GT(differingBytes(back.frames[1].picture, back.frames[200].picture), 1000);
+
+    // past a file-size limit: one line, status 2, and neither the animation
+    // nor the task written with it, nor a temporary file left
+    testing::ChildSetup limited = drawnBy(Way::withoutX);
+    limited.fileSizeLimit = static_cast<long long>(file.size()) - 1;
+    const Outcome cut = runBatchProgram({"--set", "Fn=20", "--compare", studyTask("circle_method7.dat"), "--zoom",
+                                         "0.9", "--overlay", "--gif", dir + "/cut.gif", "--write-task", dir + "/t.dat"},
+                                        limited);
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_EQ(cut.err, "hybridsim-batch: cannot write '" + dir + "/cut.gif': File too large\n");
+    EXPECT_EQ(testing::folderEntries(dir), (std::vector<std::string>{"frame.png", "run.gif"}));
     testing::removeTree(dir);
 }
 

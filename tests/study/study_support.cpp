@@ -44,8 +44,13 @@ Outcome runBatchProgram(const std::vector<std::string>& args, const ChildSetup& 
         const std::string var = *e;
         if (var.rfind("DISPLAY=", 0) == 0 && (setup.unsetDisplay || !setup.display.empty()))
             continue;
+        const std::string name = var.substr(0, var.find('=') + 1);
+        if (std::any_of(setup.environment.begin(), setup.environment.end(),
+                        [&](const std::string& e) { return e.rfind(name, 0) == 0; }))
+            continue;
         env.push_back(var);
     }
+    env.insert(env.end(), setup.environment.begin(), setup.environment.end());
     if (!setup.display.empty()) env.push_back("DISPLAY=" + setup.display);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());

@@ -21,6 +21,7 @@ struct ChildSetup {
     long long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes when >= 0 (SIGXFSZ as by default)
     std::string stdoutPath;          // standard output goes to this file when not empty
     bool stdoutAppends = false;      // ... added at its end (>>), not emptied first (>)
+    std::vector<std::string> environment;  // NAME=VALUE set for the child (over what it inherits)
 };
 
 // Runs the built hybridsim-batch with `args`, standard input from /dev/null.

@@ -35,7 +35,8 @@ must do its console part, then print one line naming xvfb-run and
 hybridsim-batch on standard error and end with status 1.
 
 With --starts N the program is started N times, each time ended with ESC
-once its window has the focus, and `hybridsim-batch --png` run N times,
+once its window has the focus, and `hybridsim-batch --png` run N times
+through GLX (HYBRIDSIM_PICTURES=glx),
 all under one Xvfb that resets whenever its last client leaves (as a plain
 `Xvfb :N` and xvfb-run's server do, and as the other checks' servers, with
 -noreset, do not).  Such a server refuses the connections that come while
@@ -458,7 +459,9 @@ def run_repeated_starts(args, workdir):
         for n in range(1, args.starts + 1):
             if os.path.exists(picture):
                 os.remove(picture)
-            r = subprocess.run([args.batch, "--png", picture], env=s.env(), capture_output=True,
+            # through GLX: the pictures that use the X display (EGL needs none)
+            r = subprocess.run([args.batch, "--png", picture],
+                               env=dict(s.env(), HYBRIDSIM_PICTURES="glx"), capture_output=True,
                                timeout=120)
             if r.returncode != 0 or not os.path.exists(picture):
                 failed.append(f"picture {n}: status {r.returncode}, "
