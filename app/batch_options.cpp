@@ -16,7 +16,7 @@ const char* const batchUsage =
     "                       [--csv FILE|-] [--report] [--summary [--format csv]]\n"
     "                       [--png FILE [--frame N]] [--frames DIR] [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
-    "                       [--plot FILE.svg] [--compare TASKFILE]... [--help]\n"
+    "                       [--plot FILE.svg] [--compare TASKFILE]... [--link [BASE]] [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
     "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
     "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
@@ -50,6 +50,12 @@ const char* const batchUsage =
     "                 --png and --frames draw the compared runs as the window's\n"
     "                 pins; --plot overlays every run and adds its differences.\n"
     "                 Not with --csv, --report or --sweep\n"
+    "  --link [BASE]  the link that opens the task in the browser edition, to\n"
+    "                 standard output: BASE (an address such as\n"
+    "                 https://host/hybridsim/index.html) followed by '#' and the\n"
+    "                 task's fragment; without BASE the fragment alone ('#v=1...').\n"
+    "                 --frame N the sample shown, --overlay the overlay on, each\n"
+    "                 --compare TASKFILE a pin; no other output goes with it\n"
     "  Pictures need an X display with OpenGL (run under xvfb-run on a machine\n"
     "  without a screen); the other outputs need none.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --plot,\n"
@@ -76,7 +82,7 @@ bool isOption(const std::string& token)
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
                                           "--format", "--png", "--frame",     "--frames",  "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
-                                          "--compare"};
+                                          "--compare", "--link"};
     for (const char* o : options)
         if (token == o) return true;
     return false;
@@ -86,6 +92,19 @@ bool isOption(const std::string& token)
 std::string got(const std::string& value)
 {
     return "(got '" + shownText(value) + "')";
+}
+
+// An absolute address: a scheme ("https", "file") and "://".  After --link,
+// only such a word is its BASE: a task file's name is not taken for one.
+bool isAddress(const std::string& word)
+{
+    const std::size_t colon = word.find("://");
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
+    for (std::size_t k = 1; k < colon; ++k) {
+        const unsigned char c = static_cast<unsigned char>(word[k]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
 }
 
 bool endsWithSvg(const std::string& path)
@@ -216,6 +235,9 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
                 return false;
             }
             o.compareFiles.push_back(v);
+        } else if (a == "--link") {
+            o.link = true;
+            if (i + 1 < argc && isAddress(argv[i + 1])) o.linkBase = argv[++i];
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {
@@ -232,8 +254,22 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             return false;
         }
     }
+    if (o.link) {
+        // the link is all that is printed; no run is computed for it
+        const std::pair<bool, const char*> outputs[] = {
+            {csvGiven, "--csv"}, {o.report, "--report"}, {o.summary, "--summary"}, {!o.pngPath.empty(), "--png"},
+            {!o.framesDir.empty(), "--frames"}, {!o.plotPath.empty(), "--plot"}, {o.sweep(), "--sweep"},
+            {!o.writeTaskPath.empty(), "--write-task"}, {o.zoomGiven, "--zoom"}, {o.jobs != 0, "--jobs"}};
+        for (const auto& [given, name] : outputs)
+            if (given) {
+                error = std::string(name) + " does not go with --link (it prints the link alone; --frame, "
+                                            "--overlay and --compare go into the link)";
+                return false;
+            }
+        return true;
+    }
     if (o.frameGiven && o.pngPath.empty()) {
-        error = "--frame goes with --png FILE";
+        error = "--frame goes with --png FILE (or --link)";
         return false;
     }
     if (o.zoomGiven && !o.pictures()) {
@@ -241,7 +277,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         return false;
     }
     if (o.overlay && !o.pictures()) {
-        error = "--overlay goes with --png or --frames";
+        error = "--overlay goes with --png or --frames (or --link)";
         return false;
     }
     if (o.formatGiven && !o.summary) {
@@ -264,7 +300,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
                 return false;
             }
         if (!o.summary && !o.pictures() && o.plotPath.empty()) {
-            error = "--compare needs an output that compares: --summary, --png, --frames or --plot";
+            error = "--compare needs an output that compares: --summary, --png, --frames or --plot (or --link)";
             return false;
         }
         return true;

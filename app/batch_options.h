@@ -29,7 +29,9 @@ struct BatchOptions {
     std::string framesDir;  // empty: no frame sequence
     double zoom = 1.0;
     bool zoomGiven = false;
-    bool overlay = false;  // --overlay: the teaching overlay in the pictures
+    bool overlay = false;  // --overlay: the teaching overlay in the pictures (or in the link)
+    bool link = false;     // --link [BASE]: the link of the task to standard output
+    std::string linkBase;  // BASE; empty: the fragment alone
     bool help = false;
 
     bool pictures() const { return !pngPath.empty() || !framesDir.empty(); }

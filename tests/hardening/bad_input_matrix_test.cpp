@@ -586,6 +586,22 @@ std::vector<Row> outputFileRows()
         batch("ComparedTaskTakenWithTheMainTaskWritten", FileKind::text,
               {"--compare", "{file}", "--summary", "--write-task", "{out}"}, Outcome::accepted, {}),
     };
+    // --link: the link alone, of a task read and set as every task is
+    const std::vector<Row> link = {
+        batch("LinkWithAnotherOutput", FileKind::text, {"{file}", "--link", "--csv", "{out}"}, refused,
+              {"--csv does not go with --link"}),
+        batch("LinkOfARefusedSetting", FileKind::text, {"{file}", "--set", "Fn=nan", "--link"}, refused,
+              {"--set Fn=nan: the contact force Fn [N] must be a finite number"}),
+        batch("LinkOfAFrameOutOfRange", FileKind::text, {"{file}", "--link", "https://x/", "--frame", "201"}, refused,
+              {"--frame 201 is out of range: the run has frames 0..200"}),
+        batch("LinkOfAComparedFolder", FileKind::directory, {"--link", "--compare", "{file}"}, refused,
+              {"--compare {file}: is a directory, not a robot data file"}),
+    };
+    rows.insert(rows.end(), link.begin(), link.end());
+    Row linkGarbage = batch("LinkOfBinaryGarbage", FileKind::text, {"{file}", "--link"}, refused,
+                            {"{file}: token 1 ", "expected one character for the robot type (a or b)"});
+    linkGarbage.fileText = binaryGarbage(3000);
+    rows.push_back(linkGarbage);
     Row garbage = batch("ComparedTaskOfBinaryGarbage", FileKind::text,
                         {"--compare", "{file}", "--summary", "--write-task", "{out}"}, refused,
                         {"--compare {file}: token 1 ", "expected one character for the robot type (a or b)"});
