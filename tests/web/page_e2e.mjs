@@ -1514,8 +1514,9 @@ function pageTests(kind, origin, url) {
       assert.equal(await state(), made);
       assert.deepEqual(await page.evaluate(() => [document.getElementById('pin').textContent,
         document.querySelector('.settings legend').textContent, document.getElementById('readout').textContent,
-        document.getElementById('language').textContent, document.title]),
-      ['ピン留め', '(1-1) ロボットタイプ', 'サンプル 123 / 200、t = 4.92 s', 'English', 'hybridsim：運動・力ハイブリッド制御']);
+        document.getElementById('language').textContent, document.title, document.documentElement.lang]),
+      ['ピン留め', '(1-1) ロボットタイプ', 'サンプル 123 / 200、t = 4.92 s', 'English', 'hybridsim：運動・力ハイブリッド制御',
+       'ja']);
       assert.equal(await page.evaluate(() => hybridsim.link()), link);
       // a reload keeps it
       await page.reload({ waitUntil: 'load' });
