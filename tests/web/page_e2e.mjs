@@ -1532,6 +1532,11 @@ function pageTests(kind, origin, url) {
         [...document.querySelectorAll('.notice')].filter((e) => !e.hidden).length]),
       ['500', '20', 7, 0, 'One part of this link was skipped; the rest is applied:\n' + nativeRefusal('KH1=-1'), 1]);
       assert.equal(await page.evaluate(() => location.hash), '#v=1&Fn=20&frame=7');
+      // a megabyte of link: not read, and said so
+      assert.deepEqual(await page.evaluate(() => {
+        const r = hybridsim.openLink('v=1&' + 'Fn=1&'.repeat(200000));
+        return [r.ok, r.refused, hybridsim.get('Fn')];
+      }), [false, 'the link is 1000004 characters long, more than a link of this page can be (16384)', '10']);
 
       // every kind of task, by hybridsim-batch --link: the batch runner's run, and the page's own link the same
       const contours = [['contour=L', 'x0=0.31', 'y0=-0.02', 'xf=0.29', 'yf=0.33', 'tf=3.7'],
