@@ -27,6 +27,7 @@
 #include "console/report.h"
 #include "console/series_csv.h"
 #include "study/compare.h"
+#include "console/task_link.h"
 #include "study/study_plot.h"
 #include "study/goals.h"
 #include "study/loop_poles.h"
@@ -421,6 +422,22 @@ std::string mainTaskText(const BatchOptions& o)
     return text;
 }
 
+// The address of --link: BASE up to its own fragment, every blank and byte
+// outside printable ASCII percent-encoded as a browser would, then '#' and
+// the fragment of the task, its view and the compared tasks as pins.
+std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared)
+{
+    LinkState state;
+    state.task = s;
+    state.frame = o.frameGiven ? static_cast<int>(o.frame) : 0;
+    state.overlay = o.overlay;
+    for (std::size_t k = 0; k < compared.size(); ++k) state.pins.push_back({static_cast<int>(k), *compared[k].settings});
+    std::string text;
+    for (unsigned char c : o.linkBase.substr(0, o.linkBase.find('#')))
+        text += c <= 0x20 || c >= 0x7f ? format("%%%02X", c) : std::string(1, static_cast<char>(c));
+    return text + "#" + linkFragment(state) + "\n";
+}
+
 }  // namespace
 
 int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -454,6 +471,13 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     const int lastFrame = lastSample(s);
     if (!outputsApart(o, lastFrame, descriptorOf(out), error)) return fail(exitUsage, error);
     if (!taskFilesAllowed(o, error)) return fail(exitUsage, error);
+    if (o.link) {
+        if (o.frameGiven && (o.frame < 0 || o.frame > lastFrame))
+            return fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
+                                       std::to_string(lastFrame));
+        out << linkText(o, s, compared);
+        return finishOutput(out, err);
+    }
     if (o.sweep()) return runSweepTasks(o, s, out, err, fail);
 
     // deriving

@@ -18,7 +18,7 @@ const char* const batchUsage =
     "                       [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
     "                       [--plot FILE.svg] [--compare TASKFILE]... [--loops [--format csv]]\n"
-    "                       [--require 'NAME OP VALUE']... [--help]\n"
+    "                       [--require 'NAME OP VALUE']... [--link [BASE]] [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
     "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
     "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
@@ -62,12 +62,19 @@ const char* const batchUsage =
     "                 <, <=, > or >=; repeatable): one line per goal, pass or FAIL,\n"
     "                 and exit status 1 when one fails (a figure that is none\n"
     "                 fails); with --sweep a goals column instead\n"
+    "  --link [BASE]  the link that opens the task in the browser edition, to\n"
+    "                 standard output: BASE (an address such as\n"
+    "                 https://host/hybridsim/index.html) followed by '#' and the\n"
+    "                 task's fragment; without BASE the fragment alone ('#v=1...').\n"
+    "                 --frame N the sample shown, --overlay the overlay on, each\n"
+    "                 --compare TASKFILE a pin; no other output goes with it\n"
     "  Pictures are drawn off screen through Mesa's EGL and need no X display;\n"
     "  only where EGL cannot draw, through GLX on the X display of $DISPLAY\n"
     "  (xvfb-run gives one).  HYBRIDSIM_PICTURES=egl or =glx takes that way alone.\n"
     "  The other outputs load no graphics library at all.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --gif, --plot,\n"
-    "  --write-task, --sweep, --loops and --require the CSV goes to standard output.\n";
+    "  --write-task, --sweep, --loops, --require and --link the CSV goes to\n"
+    "  standard output.\n";
 
 namespace {
 
@@ -90,7 +97,7 @@ bool isOption(const std::string& token)
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
                                           "--format", "--png", "--frame",     "--frames",  "--gif", "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
-                                          "--compare", "--loops", "--require"};
+                                          "--compare", "--loops", "--require", "--link"};
     for (const char* o : options)
         if (token == o) return true;
     return false;
@@ -100,6 +107,19 @@ bool isOption(const std::string& token)
 std::string got(const std::string& value)
 {
     return "(got '" + shownText(value) + "')";
+}
+
+// An absolute address: a scheme ("https", "file") and "://".  After --link,
+// only such a word is its BASE: a task file's name is not taken for one.
+bool isAddress(const std::string& word)
+{
+    const std::size_t colon = word.find("://");
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
+    for (std::size_t k = 1; k < colon; ++k) {
+        const unsigned char c = static_cast<unsigned char>(word[k]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
 }
 
 bool endsWithSvg(const std::string& path)
@@ -240,6 +260,9 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
                 return false;
             }
             o.compareFiles.push_back(v);
+        } else if (a == "--link") {
+            o.link = true;
+            if (i + 1 < argc && isAddress(argv[i + 1])) o.linkBase = argv[++i];
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {
@@ -256,10 +279,25 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             return false;
         }
     }
+    if (o.link) {
+        // the link is all that is printed; no run is computed for it
+        const std::pair<bool, const char*> outputs[] = {
+            {csvGiven, "--csv"}, {o.report, "--report"}, {o.summary, "--summary"}, {!o.pngPath.empty(), "--png"},
+            {!o.framesDir.empty(), "--frames"}, {!o.gifPath.empty(), "--gif"}, {!o.plotPath.empty(), "--plot"},
+            {o.sweep(), "--sweep"}, {o.loops, "--loops"}, {!o.goals.empty(), "--require"},
+            {!o.writeTaskPath.empty(), "--write-task"}, {o.zoomGiven, "--zoom"}, {o.jobs != 0, "--jobs"}};
+        for (const auto& [given, name] : outputs)
+            if (given) {
+                error = std::string(name) + " does not go with --link (it prints the link alone; --frame, "
+                                            "--overlay and --compare go into the link)";
+                return false;
+            }
+        return true;
+    }
     if (o.frameGiven && o.pngPath.empty()) {
         error = o.gifPath.empty() && o.framesDir.empty()
-                    ? "--frame goes with --png FILE"
-                    : "--frame goes with --png FILE (--frames and --gif have every frame)";
+                    ? "--frame goes with --png FILE or --link"
+                    : "--frame goes with --png FILE or --link (--frames and --gif have every frame)";
         return false;
     }
     if (o.zoomGiven && !o.pictures()) {
@@ -267,7 +305,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         return false;
     }
     if (o.overlay && !o.pictures()) {
-        error = "--overlay goes with --png, --frames or --gif";
+        error = "--overlay goes with --png, --frames, --gif or --link";
         return false;
     }
     if (o.formatGiven && !o.summary && !o.loops) {
@@ -290,7 +328,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
                 return false;
             }
         if (!o.summary && !o.pictures() && o.plotPath.empty()) {
-            error = "--compare needs an output that compares: --summary, --png, --frames, --gif or --plot";
+            error = "--compare needs an output that compares: --summary, --png, --frames, --gif or --plot (or --link)";
             return false;
         }
         return true;

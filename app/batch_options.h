@@ -31,9 +31,11 @@ struct BatchOptions {
     std::string gifPath;    // --gif FILE; empty: no animation
     double zoom = 1.0;
     bool zoomGiven = false;
-    bool overlay = false;  // --overlay: the teaching overlay in the pictures
+    bool overlay = false;  // --overlay: the teaching overlay in the pictures (or in the link)
     bool loops = false;    // --loops: the control loops' poles
     std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
+    bool link = false;     // --link [BASE]: the link of the task to standard output
+    std::string linkBase;  // BASE; empty: the fragment alone
     bool help = false;
 
     bool pictures() const { return !pngPath.empty() || !framesDir.empty() || !gifPath.empty(); }

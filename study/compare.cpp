@@ -100,6 +100,21 @@ int PinSet::pin(const SimSettings& s, const SeriesSet& series)
     return slot;
 }
 
+bool PinSet::pinInSlot(const SimSettings& s, const SeriesSet& series, int slot)
+{
+    if (slot < 0 || slot >= pinCapacity) return false;
+    std::size_t at = 0;
+    while (at < pins_.size() && pins_[at].slot < slot) ++at;
+    if (at < pins_.size() && pins_[at].slot == slot) return false;
+    Pin& p = *pins_.emplace(pins_.begin() + static_cast<std::ptrdiff_t>(at));
+    p.settings = s;
+    p.series = series;
+    p.slot = slot;
+    p.serial = ++serial_;
+    replaced_ = false;
+    return true;
+}
+
 void PinSet::clear()
 {
     pins_.clear();

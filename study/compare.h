@@ -47,6 +47,10 @@ public:
     // oldestReplaced() says afterwards whether a pin made room.
     int pin(const SimSettings& s, const RunSeries& run);
     int pin(const SimSettings& s, const SeriesSet& series);
+    // Keeps a copy of `s` and `series` in `slot` (0..pinCapacity-1) as the
+    // newest pin, as a link gives its pins back; false (nothing kept) when
+    // the slot is out of range or taken.
+    bool pinInSlot(const SimSettings& s, const SeriesSet& series, int slot);
     // Forgets every pin.
     void clear();
     // Forgets the pin pins()[index] (an index out of range: nothing); the

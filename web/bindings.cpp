@@ -179,6 +179,20 @@ EMSCRIPTEN_KEEPALIVE int hs_pin_count() { return session->pins().size(); }
 EMSCRIPTEN_KEEPALIVE const char* hs_pins(int withRuns) { return handOut(session->pinsJson(withRuns != 0)); }
 EMSCRIPTEN_KEEPALIVE void hs_reset_defaults() { session->resetDefaults(); }
 
+// The page's language, "en" or "ja"; setting it: 1 when taken, 0 for another text.
+EMSCRIPTEN_KEEPALIVE const char* hs_language() { return handOut(session->language()); }
+EMSCRIPTEN_KEEPALIVE int hs_set_language(const char* language, int size)
+{
+    return session->setLanguage(std::string(language, static_cast<std::size_t>(size < 0 ? 0 : size))) ? 1 : 0;
+}
+// Links (WebSession::link, openLink): the fragment of the page's state, and
+// opening one (`size` bytes), which answers with what it said as JSON.
+EMSCRIPTEN_KEEPALIVE const char* hs_link() { return handOut(session->link()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_open_link(const char* fragment, int size)
+{
+    return handOut(session->openLinkJson(std::string(fragment, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).
 EMSCRIPTEN_KEEPALIVE int hs_draw()

@@ -13,13 +13,16 @@
 //   hybridsim.pin(), .pins(), .unpin(i), .clearPins()  // runs kept under the live one
 //   hybridsim.resetDefaults()       // the built-in task again (the pins stay)
 //   hybridsim.overlay = true;       // the teaching overlay: forces and frames
+//   hybridsim.language = 'ja';      // the page's language ('en' at the start)
+//   hybridsim.link()                // the address that opens this state again
+//   hybridsim.openLink(address)     // opens one: {ok, refused, skipped, skippedCount}
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay', fn))
-// hear of a new run (with its cause: 'start', 'file', 'setting' or
-// 'defaults'), of a new frame, of playing, pausing or a new speed, of the
-// study graphs laid out anew (their force scale fitted, a new width), of
-// a pin made or removed and of the overlay turned on or off; the page
-// redraws its canvas and panels from them.
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language', fn))
+// hear of a new run (with its cause: 'start', 'file', 'setting',
+// 'defaults' or 'link'), of a new frame, of playing, pausing or a new
+// speed, of the study graphs laid out anew (their force scale fitted, a new
+// width), of a pin made or removed, of the overlay turned on or off and of
+// the language set; the page redraws its canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -27,7 +30,8 @@
   'use strict';
 
   let core = null;
-  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []], ['overlay', []]]);
+  const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []], ['overlay', []],
+                                ['language', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -480,8 +484,55 @@
       emit('playback');
     },
 
+    // --- the page's language and its links (console/task_link.h) ---
+    // 'en' (at the start) or 'ja': what the page's own words are in, and what its links hold
+    get language() {
+      return text(() => core._hs_language());
+    },
+    set language(v) {
+      if (v !== 'en' && v !== 'ja') throw wrong('language', "'en' or 'ja'", v);
+      if (api.language === v) return;
+      withBytes([v], (at, size) => need()._hs_set_language(at, size), () => 0);
+      emit('language');
+    },
+    // The address that opens this state again: the page's address with the
+    // fragment of the task, the frame shown, the overlay, the language and
+    // the pins in place of its own.
+    link() {
+      const fragment = text(() => core._hs_link());
+      return global.location.href.split('#')[0] + '#' + fragment;
+    },
+    // Opens a link -- a whole address, or its fragment with or without '#'
+    // -- in place of the page's state: {ok, refused, skipped, skippedCount},
+    // ok when every part of it was taken; `refused` why it was not read at
+    // all (the defaults are shown then), `skipped` the first reasons of the
+    // parts skipped ('KH1=-1: the spring constant KH1 [N/m] must be greater
+    // than 0'), `skippedCount` how many.
+    openLink(link) {
+      string('openLink', 'a link or its fragment', link);
+      const c = need();
+      const hash = link.indexOf('#');
+      const fragment = hash >= 0 ? link.slice(hash + 1) : /^[a-z][a-z0-9+.-]*:/i.test(link) ? '' : link;
+      const open = (f) => withBytes([f], (at, size) => JSON.parse(c.UTF8ToString(c._hs_open_link(at, size))),
+        () => null);
+      // (a text the memory cannot hold is no link of this page's: the defaults)
+      const r = open(fragment) || Object.assign(open(''), {
+        refused: `the link is ${fragment.length} characters long, too long to read`,
+      });
+      stopLoop();
+      emit('run', 'link');
+      emit('pins');
+      emit('overlay');
+      emit('language');
+      emit('playback');
+      return { ok: r.refused === '' && r.skippedCount === 0, refused: r.refused, skipped: r.skipped,
+               skippedCount: r.skippedCount };
+    },
+
     on(event, fn) {
-      if (!listeners.has(event)) throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins' or 'overlay'", event);
+      if (!listeners.has(event)) {
+        throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins', 'overlay' or 'language'", event);
+      }
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);
     },

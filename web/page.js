@@ -1,12 +1,16 @@
 // The page around window.hybridsim: the canvas, the panels, the notices,
 // opening task files (picker and drag-and-drop), saving the task and the
-// downloads; the settings panel (settings_panel.js), the playback bar
-// (playback_bar.js) and the study graphs (study_graphs.js) once the core is
-// ready.
+// downloads, the page's state in its address (a link: opened at the start
+// and when the fragment is edited, kept up to date by history.replaceState,
+// copied by *Copy link*), the language; the settings panel
+// (settings_panel.js), the playback bar (playback_bar.js) and the study
+// graphs (study_graphs.js) once the core is ready.  The page's own words
+// come from page_texts.js.
 (function () {
   'use strict';
 
   const sim = window.hybridsim;
+  const T = window.HybridsimTexts.t;
   const $ = (id) => document.getElementById(id);
   const canvas = $('view');
   const ctx = canvas.getContext('2d');
@@ -16,6 +20,7 @@
   const shortNotice = $('short-notice');
   const faultNotice = $('fault-notice');
   const dropHint = $('drop-hint');
+  const linkNotice = $('link-notice');
 
   // the task shown, for the names of downloaded files
   let taskName = 'default';
@@ -71,31 +76,35 @@
     if (summaryInView && summaryStale && ready) showSummaryLater();
   }).observe(summary);
 
-  // a notice: a line of the page's, then the console's own lines (Japanese)
-  function showNotice(box, line, consoleLines) {
+  // an element with its text in `lang`
+  function spanIn(lang, text) {
+    const words = document.createElement('span');
+    words.lang = lang;
+    words.textContent = text;
+    return words;
+  }
+
+  // A notice: a line of the page's (or the core's English line, `english`),
+  // then the console's own lines (Japanese).
+  function showNotice(box, line, consoleLines, english = false) {
     box.hidden = consoleLines === '';
     if (consoleLines === '') {
       box.textContent = '';
       return;
     }
-    const words = document.createElement('span');
-    words.lang = 'ja';
-    words.textContent = consoleLines.trim();
-    box.replaceChildren(line + '\n', words);
+    box.replaceChildren(english ? spanIn('en', line) : line, '\n', spanIn('ja', consoleLines.trim()));
   }
 
   function showRun() {
     $('report').textContent = sim.report();
     showSummaryLater();
     const n = sim.notice();
-    showNotice(notice, 'Robot b cannot reach ' + n.count + (n.count === 1 ? ' point' : ' points') +
-      ' of this run; their samples hold not-a-number.', n.count === 0 ? '' : n.text);
-    showNotice(shortNotice, 'The positioning time is longer than the run: only part of the contour is traced.',
-      n.runTooShort);
+    showNotice(notice, T('unreachable', n.count), n.count === 0 ? '' : n.text);
+    showNotice(shortNotice, T('runTooShort'), n.runTooShort);
     // a run that blew up: its English line, then the console's
     const fault = n.runFault.indexOf('\n');
     showNotice(faultNotice, fault < 0 ? n.runFault : n.runFault.slice(0, fault),
-      fault < 0 ? '' : n.runFault.slice(fault + 1));
+      fault < 0 ? '' : n.runFault.slice(fault + 1), true);
     redraw();
     // the new run's picture is on the canvas (docs/performance.md measures to here)
     performance.clearMarks('hybridsim-run-drawn');
@@ -104,9 +113,16 @@
     showPins();
   }
 
-  function say(text, isError) {
+  // A message: the page's own words as a function of no arguments (said
+  // anew in another language), or a text of the core's (English).
+  let saying = null;
+  function say(words, isError) {
+    saying = typeof words === 'function' ? words : null;
+    const text = saying ? saying() : words;
     message.hidden = text === '';
     message.textContent = text;
+    if (saying) message.removeAttribute('lang');
+    else message.lang = 'en';
     message.classList.toggle('error', Boolean(isError));
   }
 
@@ -122,12 +138,12 @@
       const r = sim.loadBytes(buffer, file.name);
       if (r.ok) {
         taskName = file.name.replace(/\.[^.]*$/, '') || 'task';
-        say('Read ' + file.name + '.', false);
+        say(() => T('read', file.name), false);
       } else {
         say(r.message, true);  // the previous run stays on screen
       }
     }, (e) => {
-      if (mine === chosen) say(file.name + ': cannot read: ' + e.message, true);
+      if (mine === chosen) say(() => T('cannotRead', file.name, e.message), true);
     });
   }
 
@@ -164,8 +180,8 @@
     } else {
       // none is read, and a file still being read is dropped too
       ++chosen;
-      say(files.length === 0 ? 'Nothing to read was dropped: drop one task file.'
-        : files.length + ' files were dropped and none was read: drop one task file at a time.', true);
+      const count = files.length;
+      say(() => (count === 0 ? T('droppedNothing') : T('droppedMany', count)), true);
     }
   });
 
@@ -201,7 +217,7 @@
     const name = taskName + '_frame_' + String(sim.frame).padStart(3, '0') + '.png';
     off.toBlob((blob) => {
       if (blob) download(blob, name);
-      else say('The picture could not be made.', true);
+      else say(() => T('noPicture'), true);
     }, 'image/png');
   });
 
@@ -219,17 +235,21 @@
       const label = document.createElement('span');
       label.className = 'pin-label';
       label.textContent = p.label;
+      label.lang = 'en';  // the core's words
       const remove = document.createElement('button');
       remove.type = 'button';
       remove.textContent = '×';
-      remove.setAttribute('aria-label', 'Remove pin ' + (p.slot + 1));
+      remove.setAttribute('aria-label', T('removePin', p.slot + 1));
       remove.addEventListener('click', () => sim.unpin(i));
       item.replaceChildren(swatch, label, remove);
       return item;
     }));
   }
   $('pin').addEventListener('click', () => {
-    if (ready) say(sim.pin().message + '.', false);
+    if (!ready) return;
+    const pinned = sim.pin().message;
+    const slot = Number(/pin (\d+)/.exec(pinned)[1]);
+    say(() => T(/oldest/.test(pinned) ? 'pinnedInstead' : 'pinned', slot), false);
   });
   $('clear-pins').addEventListener('click', () => {
     if (ready) sim.clearPins();
@@ -238,7 +258,7 @@
     if (!ready) return;
     sim.resetDefaults();
     taskName = 'default';
-    say('The task is the built-in default again.', false);
+    say(() => T('defaultsAgain'), false);
   });
 
   // the teaching overlay: the checkbox and 'v' (or a script) keep each other
@@ -262,7 +282,136 @@
   }
   watchPixelRatio();
 
+  // --- links: the page's state in its address ---
+  // The address follows every change by history.replaceState (no history
+  // entry: Back leaves the page, a reload keeps the state), at most once in
+  // linkGap ms -- a drag of the slider is many frames -- and not while the
+  // run plays (its pause writes the frame it stopped at).
+  const linkGap = 250;
+  let linkTimer = 0;
+  let linkAt = -Infinity;
+  let written = null;  // the fragment last put in the address
+  function writeLink() {
+    clearTimeout(linkTimer);
+    linkTimer = 0;
+    linkAt = performance.now();
+    const address = sim.link();
+    written = address.slice(address.indexOf('#') + 1);
+    if (address !== location.href) {
+      try {
+        history.replaceState(history.state, '', address);
+      } catch (e) {
+        // (a browser that refuses it keeps the old address; Copy link still gives the new one)
+      }
+    }
+    return address;
+  }
+  function linkLater() {
+    if (!ready || linkTimer) return;
+    const wait = linkAt + linkGap - performance.now();
+    if (wait <= 0) writeLink();
+    else linkTimer = setTimeout(writeLink, wait);
+  }
+
+  // What opening a link said, as one notice: why it was not read, or the
+  // parts it skipped with their reasons (the core's words, English).
+  let linkSaid = null;
+  function showLinkNotice() {
+    const r = linkSaid;
+    linkNotice.hidden = !r || (r.refused === '' && r.skippedCount === 0);
+    if (linkNotice.hidden) {
+      linkNotice.textContent = '';
+      return;
+    }
+    if (r.refused !== '') {
+      const [before, after] = T('linkNotRead', '\u0000').split('\u0000');
+      linkNotice.replaceChildren(before, spanIn('en', r.refused), after);
+      return;
+    }
+    const lines = r.skipped.map((why) => ['\n', spanIn('en', why)]).flat();
+    const more = r.skippedCount - r.skipped.length;
+    linkNotice.replaceChildren(T('linkSkipped', r.skippedCount), ...lines, ...(more > 0 ? ['\n', T('linkMore', more)] : []));
+  }
+  function openLink(address) {
+    linkSaid = sim.openLink(address);
+    taskName = 'link';
+    showLinkNotice();
+    writeLink();
+  }
+  // a fragment typed into the address bar (or a link followed to this page) is opened
+  window.addEventListener('hashchange', () => {
+    if (ready && location.hash.slice(1) !== written) openLink(location.href);
+  });
+
+  // Copy link: the whole address to the clipboard, by the clipboard's
+  // interface or else (file://, an older browser) by a selected text and the
+  // copy command; where neither works, the address in a field to copy by hand.
+  const linkCopy = $('link-copy');
+  const linkField = $('link-field');
+  function copyBySelection(text) {
+    const area = document.createElement('textarea');
+    area.value = text;
+    area.setAttribute('readonly', '');
+    area.style.position = 'fixed';
+    area.style.left = '-10000px';
+    document.body.append(area);
+    area.select();
+    let ok = false;
+    try {
+      ok = document.execCommand('copy');
+    } catch (e) {
+      ok = false;
+    }
+    area.remove();
+    return ok;
+  }
+  $('copy-link').addEventListener('click', async () => {
+    if (!ready) return;
+    const address = writeLink();
+    let ok = false;
+    try {
+      if (navigator.clipboard && typeof navigator.clipboard.writeText === 'function') {
+        // (a clipboard that asks for a permission nobody gives is not waited for)
+        await Promise.race([navigator.clipboard.writeText(address),
+          new Promise((done, fail) => setTimeout(() => fail(new Error('no answer')), 2000))]);
+        ok = true;
+      }
+    } catch (e) {
+      ok = false;
+    }
+    if (!ok) ok = copyBySelection(address);
+    $('copy-link').focus();
+    linkCopy.hidden = ok;
+    if (!ok) {
+      linkField.value = address;
+      linkField.select();
+    }
+    say(() => T(ok ? 'copied' : 'notCopied'), !ok);
+  });
+
+  // --- the language: the page's words, <html lang>, the link ---
+  function showLanguage() {
+    window.HybridsimTexts.apply(sim.language);
+    if (saying) say(saying, message.classList.contains('error'));
+    showRun();
+    showLinkNotice();
+  }
+  $('language').addEventListener('click', () => {
+    if (ready) sim.language = sim.language === 'ja' ? 'en' : 'ja';
+  });
+
+  sim.on('run', (cause) => {
+    if (cause === 'file' || cause === 'defaults') {
+      linkSaid = null;
+      showLinkNotice();
+    }
+  });
   sim.on('run', showRun);
+  sim.on('language', showLanguage);
+  for (const event of ['run', 'pins', 'overlay', 'language', 'playback']) sim.on(event, linkLater);
+  sim.on('frame', () => {
+    if (ready && !sim.playing) linkLater();
+  });
   sim.on('frame', redraw);
   sim.on('pins', () => {
     redraw();
@@ -279,9 +428,11 @@
     HybridsimSettingsPanel.attach($('settings'), sim);
     HybridsimPlaybackBar.attach(sim, canvas);
     HybridsimStudyGraphs.attach(sim, canvas);
-    showRun();
+    // a link opens its run; a page without one shows the default task
+    if (location.hash.length > 1) openLink(location.href);
+    showLanguage();
     // the first picture is on the canvas (docs/performance.md measures to here)
     performance.mark('hybridsim-first-picture');
     document.body.dataset.ready = 'true';
-  }, (e) => say('The simulator could not start: ' + e.message, true));
+  }, (e) => say(() => T('noStart', e.message), true));
 })();

@@ -53,6 +53,7 @@
   // Wires the bar, the keys and the canvas's time graphs to `sim`.
   function attach(sim, canvas) {
     const $ = (id) => document.getElementById(id);
+    const T = global.HybridsimTexts.t;
     const slider = $('frame');
     const readout = $('readout');
     const speed = $('speed');
@@ -138,18 +139,22 @@
       slider.max = String(sim.lastFrame);
       slider.value = String(f);
       const t = sim.time(f).toFixed(2);
-      readout.textContent = 'sample ' + f + ' / ' + sim.lastFrame + ', t = ' + t + ' s';
+      readout.textContent = T('readout', f, sim.lastFrame, t);
       // what a screen reader says for the slider: the time, not the bare number
-      slider.setAttribute('aria-valuetext', 'sample ' + f + ' of ' + sim.lastFrame + ', t = ' + t + ' s');
+      slider.setAttribute('aria-valuetext', T('sliderValue', f, sim.lastFrame, t));
     }
     function showPlayback() {
       const playing = sim.playing;
-      play.textContent = playing ? 'Pause' : 'Play';
-      speed.textContent = 'speed ×' + sim.speed;
+      play.textContent = T(playing ? 'pause' : 'play');
+      speed.textContent = T('speed', sim.speed);
     }
     sim.on('frame', showFrame);
     sim.on('run', showFrame);
     sim.on('playback', showPlayback);
+    sim.on('language', () => {
+      showFrame();
+      showPlayback();
+    });
     showFrame();
     showPlayback();
   }

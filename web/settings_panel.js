@@ -1,6 +1,7 @@
 // The settings panel: the console dialogue's sections as a form, built from
-// the core's description of them (web/settings_panel.h), in Japanese as at
-// the console or in English.
+// the core's description of them (web/settings_panel.h), in the page's
+// language (hybridsim.language): in Japanese with the console dialogue's
+// own words, or in English.
 //
 // Every change goes to the core's setTaskSetting (hybridsim.set; the setting
 // error in millimetres through hybridsim.setSetErrorMm): nothing is checked
@@ -45,11 +46,8 @@
     let values = sim.panelValues();
     let typing = null;  // the input whose change runs now
 
-    const toggle = el('button', { type: 'button', id: 'language', className: 'language' });
-    const hint = el('span', { id: 'language-hint', hidden: '' });
-    toggle.setAttribute('aria-describedby', 'language-hint');
     const head = el('div', { className: 'settings-head' },
-      say(el('h2'), '諸元の変更', 'Change the settings'), toggle, hint);
+      el('h2', { 'data-text': 'settingsHead' }, global.HybridsimTexts.t('settingsHead')));
     container.append(head);
 
     const show = (message, text) => {
@@ -142,11 +140,11 @@
       f.input.setAttribute('aria-invalid', message !== '' ? 'true' : 'false');
     }
 
-    // the values of a new run; the fields of another robot or contour
-    // hidden; a task file replaces every value, refused ones too
+    // the values of a new run; the fields of another robot or contour hidden
     function refresh(cause) {
       values = sim.panelValues();
-      if (cause === 'file') {
+      // a task file or a link replaces every value, refused ones too
+      if (cause === 'file' || cause === 'link') {
         for (const id of Object.keys(refused)) refused[id] = null;
         for (const id of Object.keys(editFrom)) delete editFrom[id];
       }
@@ -170,20 +168,14 @@
       for (const [g, , ids] of groups) g.hidden = !ids.some((id) => id in values.values);
     }
 
-    let language = 'ja';
+    // the page's language: the dialogue's words or the English ones
     function applyLanguage() {
+      const language = sim.language;
       container.lang = language;
       for (const [e, ja, en] of texts) e.textContent = language === 'ja' ? ja : en;
-      // the button names the other language in its own words
-      toggle.textContent = language === 'ja' ? 'English' : '日本語';
-      toggle.lang = language === 'ja' ? 'en' : 'ja';
-      hint.textContent = language === 'ja' ? 'the labels in English' : 'the labels in Japanese';
-      hint.lang = 'en';
+      head.querySelector('h2').textContent = global.HybridsimTexts.t('settingsHead');
     }
-    toggle.addEventListener('click', () => {
-      language = language === 'ja' ? 'en' : 'ja';
-      applyLanguage();
-    });
+    sim.on('language', applyLanguage);
 
     applyLanguage();
     refresh();

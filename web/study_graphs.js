@@ -28,9 +28,10 @@
     const shown = () => details.open && inView;
 
     // the force scale's ends, and when it changes
+    let said = null;  // the scale said last, said anew in another language
     function sayScale(scale) {
-      note.textContent = `Force scale ${scale.text[0]} to ${scale.text[1]} N: it stays while settings change and grows ` +
-        'when a force leaves it; reading a task file or Fit force scale fits it to the runs shown.';
+      said = scale;
+      note.textContent = global.HybridsimTexts.t('forceScale', scale.text[0], scale.text[1]);
     }
 
     function drawCursor() {
@@ -167,6 +168,9 @@
     sim.on('pins', drawLater);
     sim.on('graphs', draw);
     sim.on('frame', drawCursor);
+    sim.on('language', () => {
+      if (said) sayScale(said);
+    });
     draw();
   }
 

@@ -14,6 +14,7 @@
 #include "console/series_csv.h"
 #include "study/summary.h"
 #include "console/task_file.h"
+#include "console/task_link.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
 #include "view/frame.h"
@@ -92,15 +93,20 @@ WebSession::PinResult WebSession::pin()
     // the pin's place in pin order is its slot's among the slots taken
     std::size_t at = 0;
     while (pins_.pins()[at].slot != r.slot) ++at;
-    const Pin& p = pins_.pins()[at];
-    StudyRun run = studyRun(p.settings, p.series, "", pinColourText(p.slot));
-    if (r.replaced)
-        pinRuns_[at] = std::move(run);
-    else
-        pinRuns_.insert(pinRuns_.begin() + static_cast<std::ptrdiff_t>(at), std::move(run));
+    addPinRun(at, r.replaced);
     showPins();
     r.message = "pinned as pin " + std::to_string(r.slot + 1) + (r.replaced ? " in place of the oldest pin" : "");
     return r;
+}
+
+void WebSession::addPinRun(std::size_t at, bool replace)
+{
+    const Pin& p = pins_.pins()[at];
+    StudyRun run = studyRun(p.settings, p.series, "", pinColourText(p.slot));
+    if (replace)
+        pinRuns_[at] = std::move(run);
+    else
+        pinRuns_.insert(pinRuns_.begin() + static_cast<std::ptrdiff_t>(at), std::move(run));
 }
 
 bool WebSession::unpin(int index)
@@ -127,6 +133,53 @@ void WebSession::resetDefaults()
     setDefaults(*fresh);
     *s_ = *fresh;
     compute(true);
+}
+
+bool WebSession::setLanguage(const std::string& language)
+{
+    if (language != "en" && language != "ja") return false;
+    language_ = language;
+    return true;
+}
+
+std::string WebSession::link() const
+{
+    LinkState state;
+    state.task = *s_;
+    state.frame = s_->frame;
+    state.overlay = overlay_;
+    state.language = language_;
+    std::vector<const Pin*> byAge;
+    for (const Pin& p : pins_.pins()) byAge.push_back(&p);
+    std::sort(byAge.begin(), byAge.end(), [](const Pin* a, const Pin* b) { return a->serial < b->serial; });
+    for (const Pin* p : byAge) state.pins.push_back({p->slot, p->settings});
+    return linkFragment(state);
+}
+
+WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
+{
+    static_assert(linkMostPins == pinCapacity, "a link holds as many pins as the page");
+    const LinkReading r = readLinkFragment(fragment);
+    *s_ = r.state.task;
+    compute(true);
+    clearPins();
+    for (const LinkPin& p : r.state.pins) {
+        // the pin's task as a run of its own makes it: derived, run, as compute() leaves it
+        SimSettings task = p.task;
+        auto run = std::make_unique<RunSeries>();
+        deriveSettings(task);
+        calcontrol(task, *run);
+        task.pointErrorGain = 10.0;
+        if (!pins_.pinInSlot(task, currentSeries(*run, task.type), p.slot)) continue;
+        std::size_t at = 0;
+        while (pins_.pins()[at].slot != p.slot) ++at;
+        addPinRun(at, false);
+    }
+    showPins();
+    setFrame(r.state.frame);
+    overlay_ = r.state.overlay;
+    language_ = r.state.language;
+    return LinkOpened{r.refused, r.skipped, r.skippedCount};
 }
 
 StudyGraphs& WebSession::drawn() const
@@ -230,6 +283,15 @@ std::string WebSession::pinsJson(bool withRuns) const
         pins.push_back(std::move(one));
     }
     return jsonText(pins);
+}
+
+std::string WebSession::openLinkJson(const std::string& fragment)
+{
+    const LinkOpened opened = openLink(fragment);
+    return jsonText({{"refused", opened.refused},
+                     {"skipped", opened.skipped},
+                     {"skippedCount", opened.skippedCount},
+                     {"language", language_}});
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)

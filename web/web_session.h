@@ -8,6 +8,7 @@
 // the window's playback.  Nothing here computes the model.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -170,6 +171,33 @@ public:
     bool overlay() const { return overlay_; }
     void setOverlay(bool on) { overlay_ = on; }
 
+    // --- the page's language, "en" (at the start) or "ja"; what its links hold ---
+    const std::string& language() const { return language_; }
+    // false (nothing changed) for another text
+    bool setLanguage(const std::string& language);
+
+    // --- links (console/task_link.h) ---
+    // The fragment of the page's state, without '#': the task's
+    // differences from the default task, the frame shown, the overlay, the
+    // language and the pins, oldest first.
+    std::string link() const;
+    // What opening a link said: why it was not read at all ("" when it
+    // was), the first reasons of the parameters it skipped and how many.
+    struct LinkOpened {
+        std::string refused;
+        std::vector<std::string> skipped;
+        std::size_t skippedCount = 0;
+    };
+    // Opens a link's fragment (with or without '#'): its task derived and
+    // run, shown at its frame and paused, the force scale fitted, its
+    // overlay, language and pins -- each pin's task run anew in its slot --
+    // in place of the page's; what it does not give is the default's (no
+    // pins, frame 0, overlay off, English).  A link that is not read at all
+    // opens the defaults so.
+    LinkOpened openLink(const std::string& fragment);
+    // The same as JSON: {"refused", "skipped": [...], "skippedCount", "language"}.
+    std::string openLinkJson(const std::string& fragment);
+
     // The task back to the built-in defaults, as at the start: derived,
     // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
     void resetDefaults();
@@ -199,11 +227,14 @@ private:
     std::vector<StudyRun> others_;
     PinSet pins_;
     bool overlay_ = false;
+    std::string language_ = "en";
     // the pins' runs as the study graphs draw them, in the pins' order
     // (made once per pin; their labels follow the task in force)
     std::vector<StudyRun> pinRuns_;
     // the pins' runs into the study graphs, labelled against the task in force
     void showPins();
+    // the study graphs' run of pins_.pins()[at], put in place (replacing one there when `replace`)
+    void addPinRun(std::size_t at, bool replace);
     // made from the run when the graphs are asked for
     mutable StudyRun current_;
     mutable StudyGraphs graphs_;

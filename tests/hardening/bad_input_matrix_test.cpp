@@ -595,7 +595,7 @@ std::vector<Row> outputFileRows()
         batch("GifTwice", FileKind::none, {"--gif", "{out}.a.gif", "--gif", "{out}.b.gif"}, refused,
               {"--gif is given more than once"}),
         batch("GifWithAFrame", FileKind::none, {"--gif", "{out}.gif", "--frame", "3"}, refused,
-              {"--frame goes with --png FILE (--frames and --gif have every frame)"}),
+              {"--frame goes with --png FILE or --link (--frames and --gif have every frame)"}),
         batch("GifToStandardOutput", FileKind::none, {"--gif", "-"}, refused,
               {"--gif writes a file; standard output ('-') is not supported"}),
         batch("GifWithoutAName", FileKind::none, {"--csv", "{out}", "--gif"}, refused, {"--gif needs a file name"}),
@@ -609,6 +609,22 @@ std::vector<Row> outputFileRows()
         batch("PictureWithoutADisplay", FileKind::none, {"--png", "{out}", "--frame", "7", "--overlay"},
               Outcome::accepted, {}),
     };
+    // --link: the link alone, of a task read and set as every task is
+    const std::vector<Row> link = {
+        batch("LinkWithAnotherOutput", FileKind::text, {"{file}", "--link", "--csv", "{out}"}, refused,
+              {"--csv does not go with --link"}),
+        batch("LinkOfARefusedSetting", FileKind::text, {"{file}", "--set", "Fn=nan", "--link"}, refused,
+              {"--set Fn=nan: the contact force Fn [N] must be a finite number"}),
+        batch("LinkOfAFrameOutOfRange", FileKind::text, {"{file}", "--link", "https://x/", "--frame", "201"}, refused,
+              {"--frame 201 is out of range: the run has frames 0..200"}),
+        batch("LinkOfAComparedFolder", FileKind::directory, {"--link", "--compare", "{file}"}, refused,
+              {"--compare {file}: is a directory, not a robot data file"}),
+    };
+    rows.insert(rows.end(), link.begin(), link.end());
+    Row linkGarbage = batch("LinkOfBinaryGarbage", FileKind::text, {"{file}", "--link"}, refused,
+                            {"{file}: token 1 ", "expected one character for the robot type (a or b)"});
+    linkGarbage.fileText = binaryGarbage(3000);
+    rows.push_back(linkGarbage);
     Row garbage = batch("ComparedTaskOfBinaryGarbage", FileKind::text,
                         {"--compare", "{file}", "--summary", "--write-task", "{out}"}, refused,
                         {"--compare {file}: token 1 ", "expected one character for the robot type (a or b)"});

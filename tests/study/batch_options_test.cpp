@@ -49,7 +49,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--png", png, "--zoom", "inf"}, "--zoom needs a finite number greater than 0"},
         {{"--png", png, "--zoom", "1,5"}, "--zoom needs a finite number greater than 0"},
         {{"--zoom", "0.9"}, "--zoom goes with --png, --frames or --gif"},
-        {{"--overlay", "--csv", "-"}, "--overlay goes with --png, --frames or --gif"},
+        {{"--overlay", "--csv", "-"}, "--overlay goes with --png, --frames, --gif or --link"},
         // the summary's format
         {{"--summary", "--format", "xml"}, "--format needs 'csv' or 'text' (got 'xml')"},
         {{"--format", "csv"}, "--format goes with --summary or --loops"},
@@ -90,6 +90,18 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
                                                               "samples of one run)"},
         {{"--compare", plainFile, "--summary", "--report"}, "--report does not go with --compare"},
         {{"--compare", plainFile, "--sweep", "fn2=1,2"}, "--sweep does not go with --compare"},
+        // the link is printed alone
+        {{"--link", "--summary"}, "--summary does not go with --link (it prints the link alone; --frame, --overlay "
+                                  "and --compare go into the link)"},
+        {{"--link", "--write-task", dir + "/t.dat"}, "--write-task does not go with --link"},
+        {{"--link", "https://x/", "--png", png}, "--png does not go with --link"},
+        {{"--link", "--sweep", "fn2=1,2"}, "--sweep does not go with --link"},
+        {{"--link", "--zoom", "2"}, "--zoom does not go with --link"},
+        {{"--link", "--jobs", "2"}, "--jobs does not go with --link"},
+        {{"--link", "--frame", "x"}, "--frame needs a whole number (got 'x')"},
+        {{"--link", "--frame", "-1"}, "--frame -1 is out of range: the run has frames 0..200"},
+        {{"--link", "--link"}, "--link is given more than once"},
+        {{"--link", dir + "/none.dat"}, dir + "/none.dat: cannot open: No such file"},
         {{"--compare", "a", "--compare", "b", "--compare", "c", "--compare", "d", "--compare", "e", "--summary"},
          "--compare is given more than 4 times; at most 4 runs are compared with the main run"},
     };
@@ -310,8 +322,7 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
     const Outcome r = runBatchHere({"--help"});
     EXPECT_EQ(r.status, exitOk);
     for (const char* o : {"--png", "--frame N", "--frames", "--gif FILE", "EGL", "HYBRIDSIM_PICTURES", "--zoom",
-                          "--summary", "--format csv", "xvfb-run",
-                          "--compare TASKFILE"})
+                          "--summary", "--format csv", "xvfb-run", "--compare TASKFILE", "--link [BASE]"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
 }
 

@@ -7,10 +7,14 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch.h"
+#include "app/batch_task.h"
+#include "console/task_link.h"
+#include "console/task_setting.h"
 #include "study_support.h"
 
 namespace hybridsim {
@@ -235,6 +239,42 @@ TEST(StudySet, AWrittenTaskReadsBackToTheSameRun)
     EXPECT_TRUE(nowhere.out.empty());
     const Outcome stdoutTask = runBatchHere({"--write-task", "-"});
     EXPECT_EQ(stdoutTask.status, exitUsage);
+    testing::removeTree(dir);
+}
+
+// --link prints the link of the task after TASKFILE and every --set, and
+// nothing else: BASE (its own fragment replaced, blanks and bytes outside
+// ASCII percent-encoded) and the fragment, which reads back to that task;
+// --frame, --overlay and each --compare as a pin go into it.
+TEST(StudySet, TheLinkOfATaskIsPrintedAlone)
+{
+    const std::string dir = testing::makeTempFolder();
+    const std::string task = dir + "/task.dat";
+    ASSERT_EQ(runBatchHere({"--set", "contour=C", "--set", "r=0.3", "--write-task", task}).status, exitOk);
+    const Outcome bare = runBatchHere({task, "--set", "Fn=20", "--link"});
+    EXPECT_EQ(bare.status, exitOk) << bare.err;
+    EXPECT_EQ(bare.out, "#v=1&contour=C&r=0.3&Fn=20\n");
+    EXPECT_EQ(bare.err, "");
+    const LinkReading read = readLinkFragment(bare.out.substr(0, bare.out.size() - 1));
+    EXPECT_EQ(read.skippedCount, 0u);
+    SimSettings s;
+    std::string error;
+    std::ostringstream notices;
+    ASSERT_TRUE(loadTask(task, s, notices, error));
+    ASSERT_TRUE(applySettings(s, {{"Fn", "20"}}).ok);
+    EXPECT_EQ(robotDataText(read.state.task), robotDataText(s));
+
+    // a base, which a task file's name is not taken for
+    EXPECT_EQ(runBatchHere({"--link", "file:///home/t a/\xe5\x8f\xb0/index.html#old", task}).out,
+              "file:///home/t%20a/%E5%8F%B0/index.html#v=1&contour=C&r=0.3\n");
+    EXPECT_EQ(runBatchHere({"--link", task, "https://x/"}).err,
+              "hybridsim-batch: only one task file may be given (got '" + task + "' and 'https://x/') (see --help)\n");
+    // the view and the pins
+    EXPECT_EQ(runBatchHere({"--set", "method=7", "--link", "https://h/i.html", "--frame", "200", "--overlay",
+                            "--compare", task, "--compare", task})
+                  .out,
+              "https://h/i.html#v=1&method=7&frame=200&overlay=1&pin=1,contour:C,r:0.3&pin=2,contour:C,r:0.3\n");
+    EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"task.dat"});
     testing::removeTree(dir);
 }
 

@@ -256,7 +256,9 @@ async function fuzz(page, problems) {
         drawn,
         lines: hybridsim.csv().split('\n').length - 1,
         report: document.getElementById('report').textContent.length,
-        shown: document.getElementById('readout').textContent.startsWith(`sample ${f} / `) &&
+        // (in the page's language, which a click of #language changes)
+        shown: document.getElementById('readout').textContent ===
+                 HybridsimTexts.t('readout', f, hybridsim.lastFrame, hybridsim.time(f).toFixed(2)) &&
                Number(document.getElementById('frame').value) === f,
       };
     });
@@ -646,10 +648,10 @@ function pageTests(kind, origin, url) {
         stops.push(at);
       }
       assert.deepEqual(stops, [
-        'open-task', 'save-task', 'download-csv', 'download-png',
+        'open-task', 'save-task', 'download-csv', 'download-png', 'copy-link', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force',
-        'language', 'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
+        'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
       // The last Tab left the page for the browser's own controls, and
       // Firefox gives it no keys again: a new page for the rest.
@@ -686,9 +688,9 @@ function pageTests(kind, origin, url) {
       assert.equal((await at())[1], false, 'Space pressed Pause');
       await page.focus('#language');
       await page.keyboard.press(' ');
-      assert.equal(await page.$eval('#settings', (e) => e.lang), 'en');
-      await page.keyboard.press('Enter');
       assert.equal(await page.$eval('#settings', (e) => e.lang), 'ja');
+      await page.keyboard.press('Enter');
+      assert.equal(await page.$eval('#settings', (e) => e.lang), 'en');
       // a focused checkbox takes Space, and leaves 'v' to the page
       await page.focus('#overlay');
       await page.keyboard.press(' ');
@@ -906,6 +908,8 @@ function pageTests(kind, origin, url) {
       }
       // the summary greyed while out of date (out of view, so axe-core saw
       // it fresh) is still readable: 4.5 : 1 at least, as axe-core's rule asks
+      // (the page in English again: the names below are its English ones)
+      await page.click('#language');
       await page.evaluate(() => window.scrollTo(0, 0));
       await loadTask(tasks.robotALine);
       const contrast = await page.$eval('#summary', (e) => {
@@ -1053,6 +1057,8 @@ function pageTests(kind, origin, url) {
         ['studyWidth', 'hybridsim.studyWidth = Infinity'], ['on', "hybridsim.on('graph', () => {})"],
         ['unpin', 'hybridsim.unpin(0)'], ['unpin', "hybridsim.unpin('0')"],
         ['draw', "hybridsim.draw(null, 100)"], ['overlay', "hybridsim.overlay = 'on'"], ['overlay', 'hybridsim.overlay = 1'],
+        ['language', "hybridsim.language = 'fr'"], ['language', 'hybridsim.language = null'],
+        ['openLink', 'hybridsim.openLink(5)'], ['openLink', 'hybridsim.openLink()'],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
       ];
       for (const [call, expression] of wrong) {
@@ -1134,7 +1140,8 @@ function pageTests(kind, origin, url) {
 
     test('the panel: a typed value runs at once, a refusal shows beside its field, contours, English', async () => {
       await fresh();
-      // the dialogue's sections in its order, with its words
+      // the dialogue's sections in its order, with its words (the page in Japanese)
+      await page.click('#language');
       assert.deepEqual(await page.$$eval('.settings legend', (all) => all.map((e) => e.textContent)), [
         '(1-1) ロボットタイプ', '(1-6) ハンドばね定数', '(2-1) hybrid制御方法', '(2-2) 制御ゲイン',
         '(3-2) 物体輪郭', '(3-3) 物体設置誤差', '(3-4) 接触力（法線力）']);
@@ -1458,6 +1465,102 @@ function pageTests(kind, origin, url) {
       assert.equal(await page.evaluate(() => JSON.stringify(hybridsim.shapes())), plain);
       assert.equal(await page.$eval('#pin-list', (e) => e.hidden), true);
       assert.equal((await page.evaluate(() => hybridsim.studyGraphs())).runs.length, 1);
+      noProblems();
+    });
+
+    // Chromium only (a link is the page's own state, the same in every browser)
+    if (chromium) once('links: a fresh page opens the same run, pins, frame, overlay and language; a bad part ' +
+                       'skipped with one notice; every kind of task from hybridsim-batch --link', async () => {
+      await fresh();
+      const entries = await page.evaluate(() => history.length);
+      // changes of every kind: settings, pins (one removed: a free slot), overlay, frame, language
+      await page.evaluate(() => hybridsim.set('Fn', 20));
+      await page.click('#pin');
+      await page.evaluate(() => hybridsim.set('KH1', '0.30000000000000004'));
+      await page.click('#pin');
+      await page.evaluate(() => hybridsim.set('method', '7'));
+      await page.click('#pin');
+      await page.evaluate(() => hybridsim.unpin(0));
+      await page.evaluate(() => hybridsim.set('contour', 'C'));
+      await page.click('#overlay');
+      await page.click('#language');
+      await page.evaluate(() => { hybridsim.frame = 123; });
+      const state = () => page.evaluate(() => JSON.stringify([hybridsim.csv(), hybridsim.pins(), hybridsim.frame,
+        hybridsim.overlay, hybridsim.language, document.documentElement.lang]));
+      const made = await state();
+      const link = await page.evaluate(() => hybridsim.link());
+      assert.match(link, /^file:.*#v=1&KH1=0\.30000000000000004&method=7&contour=C&Fn=20&frame=123&overlay=1&lang=ja&pin=2,/);
+      // the address follows, with no history entry
+      await until((l) => location.href === l, link);
+      assert.equal(await page.evaluate(() => history.length), entries);
+      // Copy link: the clipboard's interface, else a selection copied; and says so
+      await page.evaluate(() => {
+        navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); };
+      });
+      await page.click('#copy-link');
+      await until(() => document.getElementById('message').textContent === 'リンクをクリップボードにコピーしました。');
+      assert.equal(await page.evaluate(() => window.copied), link);
+      await page.evaluate(() => {
+        Object.defineProperty(navigator, 'clipboard', { value: undefined });
+        document.execCommand = (what) => { window.copied = [what, document.activeElement.value]; return true; };
+      });
+      await page.click('#copy-link');
+      await until(() => Array.isArray(window.copied));
+      assert.deepEqual(await page.evaluate(() => window.copied), ['copy', link]);
+
+      // a fresh page at the link: the same everything, in Japanese
+      await page.close();
+      page = await openPage(launched[kind].context, link, problems, deadline);
+      assert.equal(await state(), made);
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('pin').textContent,
+        document.querySelector('.settings legend').textContent, document.getElementById('readout').textContent,
+        document.getElementById('language').textContent, document.title, document.documentElement.lang]),
+      ['ピン留め', '(1-1) ロボットタイプ', 'サンプル 123 / 200、t = 4.92 s', 'English', 'hybridsim：運動・力ハイブリッド制御',
+       'ja']);
+      assert.equal(await page.evaluate(() => hybridsim.link()), link);
+      // a reload keeps it
+      await page.reload({ waitUntil: 'load' });
+      await until(() => document.body.dataset.ready === 'true');
+      assert.equal(await state(), made);
+
+      // one bad part: the rest applied (in English: the link names no language), one notice naming it in
+      // the words of --set
+      await page.evaluate(() => { location.hash = 'v=1&KH1=-1&Fn=20&frame=7'; });
+      await until(() => !document.getElementById('link-notice').hidden);
+      assert.deepEqual(await page.evaluate(() => [hybridsim.get('KH1'), hybridsim.get('Fn'), hybridsim.frame,
+        hybridsim.pins().length, document.getElementById('link-notice').textContent,
+        [...document.querySelectorAll('.notice')].filter((e) => !e.hidden).length]),
+      ['500', '20', 7, 0, 'One part of this link was skipped; the rest is applied:\n' + nativeRefusal('KH1=-1'), 1]);
+      assert.equal(await page.evaluate(() => location.hash), '#v=1&Fn=20&frame=7');
+      // a megabyte of link: not read, and said so
+      assert.deepEqual(await page.evaluate(() => {
+        const r = hybridsim.openLink('v=1&' + 'Fn=1&'.repeat(200000));
+        return [r.ok, r.refused, hybridsim.get('Fn')];
+      }), [false, 'the link is 1000004 characters long, more than a link of this page can be (16384)', '10']);
+
+      // every kind of task, by hybridsim-batch --link: the batch runner's run, and the page's own link the same
+      const contours = [['contour=L', 'x0=0.31', 'y0=-0.02', 'xf=0.29', 'yf=0.33', 'tf=3.7'],
+                        ['contour=C', 'Ox=0.41', 'Oy=0.03', 'r=0.23', 'tf=5.3'],
+                        ['contour=S', 'x0=0.21', 'y0=0.29', 'L=0.57', 'A=0.17', 'tf=4.4']];
+      for (const robot of ['a', 'b']) {
+        for (const method of ['7', '8']) {
+          for (const contour of contours) {
+            const sets = [`robot=${robot}`, `method=${method}`, robot === 'a' ? 'l=0.65' : 'l2=0.57', 'KH2=876.5',
+                          'fn1=4.3', 'alpha2=3.3', 'Fn=10.000000000000002', ...contour]
+              .flatMap((x) => ['--set', x]);
+            const fragment = batchOut(...sets, '--link').trim();
+            await page.evaluate((f) => { location.hash = f; }, fragment);
+            await until((f) => hybridsim.link().endsWith(f), fragment);
+            assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(...sets, '--csv', '-'));
+          }
+        }
+      }
+      // tasks compared by the batch runner are the page's pins
+      const linked = batchOut(tasks.robotALine, '--link', 'https://h/i.html', '--compare', tasks.robotBCircle).trim();
+      await page.evaluate((f) => { location.hash = f; }, linked.slice(linked.indexOf('#')));
+      await until(() => hybridsim.pins().length === 1);
+      assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(tasks.robotALine, '--csv', '-'));
+      assertSameCsv(await page.evaluate(() => hybridsim.pins()[0].csv), batchOut(tasks.robotBCircle, '--csv', '-'));
       noProblems();
     });
 

@@ -491,5 +491,56 @@ TEST(WebSession, PinsStayThroughNewRunsInThePictureAndTheStudyGraphs)
     EXPECT_EQ(w.draw().bytes(), bytes);
 }
 
+// A link opens the same state in a fresh session: the run to the bit, the
+// frame, the overlay, the language, the pins in their slots with their
+// runs, the oldest the next to make room; a link that is not read at all
+// gives the defaults, as a fresh session has them.
+TEST(WebSession, ALinkOpensTheSameStateInAFreshSession)
+{
+    WebSession w;
+    for (const char* fn : {"11", "12", "13", "14"}) {
+        ASSERT_TRUE(w.set("Fn", fn).ok);
+        w.pin();
+    }
+    ASSERT_TRUE(w.unpin(0));  // slot 1 free
+    ASSERT_TRUE(w.set("method", "7").ok);
+    ASSERT_TRUE(w.set("fn2", "0.30000000000000004").ok);
+    w.pin();  // the newest, in slot 1
+    ASSERT_TRUE(w.set("contour", "C").ok);
+    w.setFrame(150);
+    w.setOverlay(true);
+    ASSERT_TRUE(w.setLanguage("ja"));
+    EXPECT_FALSE(w.setLanguage("fr"));
+    const std::string link = w.link();
+
+    WebSession opened;
+    const WebSession::LinkOpened said = opened.openLink("#" + link);
+    EXPECT_EQ(said.refused, "");
+    EXPECT_EQ(said.skippedCount, 0u);
+    EXPECT_EQ(opened.csv(), w.csv());
+    EXPECT_EQ(opened.taskText(), w.taskText());
+    EXPECT_EQ(opened.pinsJson(), w.pinsJson());
+    EXPECT_EQ(opened.frame(), 150);
+    EXPECT_TRUE(opened.overlay());
+    EXPECT_EQ(opened.language(), "ja");
+    EXPECT_EQ(opened.link(), link);
+    EXPECT_EQ(opened.draw().data(), w.draw().data());
+    // the next pin takes the oldest one's place, slot 2, in both (pinned
+    // in slot order, the newest would be oldest)
+    EXPECT_EQ(opened.pin().slot, 1);
+    EXPECT_EQ(w.pin().slot, 1);
+    EXPECT_EQ(opened.pinsJson(), w.pinsJson());
+
+    // another version: the defaults, no pins, and why
+    const WebSession fresh;
+    const WebSession::LinkOpened other = opened.openLink("v=2&Fn=20");
+    EXPECT_EQ(other.refused, "the link is of format version '2'; this page reads version 1");
+    EXPECT_EQ(opened.csv(), fresh.csv());
+    EXPECT_EQ(opened.pins().size(), 0);
+    EXPECT_EQ(opened.language(), "en");
+    EXPECT_EQ(nlohmann::json::parse(opened.openLinkJson("v=1&KH1=-1&Fn=20"))["skipped"][0],
+              "KH1=-1: the spring constant KH1 [N/m] must be greater than 0");
+}
+
 }  // namespace
 }  // namespace hybridsim

@@ -1,0 +1,82 @@
+// A link to a run: the browser edition's state as the fragment of its
+// address (the part after '#'), so that opening the address gives the same
+// run, and what `hybridsim-batch --link` prints.  Format version 1:
+//
+//   v=1&method=7&fn2=10&Fn=20&frame=100&overlay=1&lang=ja&pin=1,Fn:15&pin=3,robot:a
+//
+//   v=1         the format version, always written
+//   NAME=VALUE  each task setting in which the task differs from the built-in
+//               default task, by its --set name, in the task file's order, the
+//               value as the task-file writer writes it (the shortest decimal
+//               that gives the held value back to the last bit); read back in
+//               the order given through setTaskSetting, the rules and words
+//               of --set
+//   frame=N     the sample shown (not written when 0)
+//   overlay=1   the teaching overlay on (not written when off)
+//   lang=ja     the page's language (not written for English, the default)
+//   pin=S,...   each pin, oldest first: its slot S (1..4), then for each
+//               setting in which its task differs from the default task
+//               ",NAME:VALUE" -- VALUE the task file's text when it has at
+//               most 11 characters, else "~" and the 64 bits of the number
+//               in 11 characters of base64url (A-Z a-z 0-9 - _), the first
+//               holding the top 4 bits, so that no pin takes more than
+//               about 290 characters
+//
+// Keys and values are percent-encoded (RFC 3986; '+' stands for itself).
+// A parameter that cannot be taken -- an unknown name, a value --set
+// refuses, malformed percent-encoding, a key given twice, a pin in a slot
+// taken already -- is skipped and named with the reason; the rest is
+// applied.  A link of another version, or one longer than
+// linkMostCharacters, is not read at all: the defaults.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+constexpr int linkVersion = 1;
+// Longest fragment read; a link of this program is under 2,000 characters.
+constexpr std::size_t linkMostCharacters = 16384;
+// Most pins a link holds (the page's, study/compare.h's pinCapacity).
+constexpr int linkMostPins = 4;
+// Most reasons kept for the parameters a link skipped (the rest are counted).
+constexpr std::size_t linkMostReasons = 10;
+
+// A pin of a link: its slot (0..linkMostPins-1) and its task.
+struct LinkPin {
+    int slot = 0;
+    SimSettings task;
+};
+
+// What a link holds.
+struct LinkState {
+    SimSettings task;              // the task shown (as setTaskSetting leaves it: the caller derives)
+    int frame = 0;                 // the sample shown
+    bool overlay = false;          // the teaching overlay
+    std::string language = "en";   // the page's language: "en" or "ja"
+    std::vector<LinkPin> pins;     // oldest first
+};
+
+// The built-in default task as the program starts (entry defaults,
+// defaults, derivation): what a link's settings are differences from.
+SimSettings linkDefaultTask();
+
+// The fragment of `state`, without the '#': "v=1&Fn=20".
+std::string linkFragment(const LinkState& state);
+
+// What reading a fragment gave.
+struct LinkReading {
+    LinkState state;                   // the defaults where the link gave nothing
+    std::string refused;               // the link was not read at all: why (state: the defaults); else ""
+    std::vector<std::string> skipped;  // the first linkMostReasons parameters skipped: "NAME=VALUE: why"
+    std::size_t skippedCount = 0;      // every parameter skipped
+};
+
+// Reads a fragment, with or without its leading '#'; never fails.
+LinkReading readLinkFragment(const std::string& fragment);
+
+}  // namespace hybridsim

@@ -1,0 +1,127 @@
+// The page's own words in English and in Japanese: one table, the only
+// place where the page's labels, buttons, headings and messages are written.
+// What is not the page's own stays as it is in both languages: the console's
+// Japanese texts (the settings report, the console's lines of the notices,
+// the panel's Japanese labels, which are the dialogue's), and the English
+// words of the C++ core (the messages of --set and of the task-file reader,
+// the pins' legend lines, the texts of the picture and of the study graphs),
+// which the page marks lang="en".
+//
+// In index.html an element names its words by key: data-text (its text),
+// data-text-title (its title), data-text-label (its aria-label).
+// HybridsimTexts.t(key, ...args) gives the words of the language in force;
+// HybridsimTexts.apply(language) puts a language in force on the page.
+(function (global) {
+  'use strict';
+
+  // key: [English, Japanese]; a function takes the numbers it names
+  const table = {
+    title: ['hybridsim: motion/force hybrid control', 'hybridsim：運動・力ハイブリッド制御'],
+    subtitle: ['motion/force hybrid control', '運動・力ハイブリッド制御'],
+    openTask: ['Open task file…', 'タスクファイルを開く…'],
+    saveTask: ['Save task file', 'タスクファイルを保存'],
+    downloadCsv: ['Download CSV', 'CSV をダウンロード'],
+    downloadPng: ['Download frame PNG', 'フレームを PNG でダウンロード'],
+    copyLink: ['Copy link', 'リンクをコピー'],
+    copyLinkTitle: ['the address of this run, to the clipboard', 'この実行を開くアドレスをクリップボードへ'],
+    // the language button names the other language in its own words
+    otherLanguage: ['日本語', 'English'],
+    otherLanguageCode: ['ja', 'en'],
+    languageHint: ['the page in Japanese', 'ページを英語で表示'],
+    canvas: ['the robot, the workpiece and the time graphs', 'ロボット、対象物と時間グラフ'],
+    first: ['first sample (Home)', '最初のサンプル (Home)'],
+    back: ['one sample back (Left)', '1 サンプル戻る (Left)'],
+    playTitle: ['play / pause (Space)', '再生 / 一時停止 (Space)'],
+    forward: ['one sample on (Right)', '1 サンプル進む (Right)'],
+    last: ['last sample (End)', '最後のサンプル (End)'],
+    slower: ['half the speed (-)', '速度を半分に (-)'],
+    faster: ['twice the speed (+)', '速度を 2 倍に (+)'],
+    play: ['Play', '再生'],
+    pause: ['Pause', '一時停止'],
+    slider: ['time: the sample shown', '時間：表示中のサンプル'],
+    readout: [(f, last, t) => `sample ${f} / ${last}, t = ${t} s`, (f, last, t) => `サンプル ${f} / ${last}、t = ${t} s`],
+    sliderValue: [(f, last, t) => `sample ${f} of ${last}, t = ${t} s`,
+                  (f, last, t) => `サンプル ${f}（全 ${last}）、t = ${t} s`],
+    speed: [(x) => `speed ×${x}`, (x) => `速度 ×${x}`],
+    pin: ['Pin', 'ピン留め'],
+    pinTitle: ['pin the run shown (p)', '表示中の実行をピン留め (p)'],
+    clearPins: ['Clear pins', 'ピンをすべて外す'],
+    clearPinsTitle: ['remove every pin (P)', 'すべてのピンを外す (P)'],
+    resetDefaults: ['Reset to defaults', '初期値に戻す'],
+    overlay: ['Forces and frames', '力と座標系'],
+    overlayTitle: ['the contact frame, the forces, the hand spring and the reach over the robot (v)',
+                   '接触座標系、力、ハンドばね、到達範囲をロボットに重ねる (v)'],
+    pinList: ['pins', 'ピン'],
+    removePin: [(n) => `Remove pin ${n}`, (n) => `ピン ${n} を外す`],
+    studyGraphs: ['Study graphs', '学習用グラフ'],
+    fitForce: ['Fit force scale', '力の目盛りを合わせる'],
+    forceScale: [(lo, hi) => `Force scale ${lo} to ${hi} N: it stays while settings change and grows when a force ` +
+                   'leaves it; reading a task file or Fit force scale fits it to the runs shown.',
+                 (lo, hi) => `力の目盛り ${lo}〜${hi} N：設定を変えても変わらず、力がはみ出すと広がります。` +
+                   'タスクファイルの読み込みか「力の目盛りを合わせる」で表示中の実行に合わせます。'],
+    settingsHead: ['Change the settings', '諸元の変更'],
+    report: ['Settings report', '諸元レポート'],
+    summary: ['Run summary', '実行結果のまとめ'],
+    dropHint: ['Drop a task file to read it', 'タスクファイルをドロップすると読み込みます'],
+    read: [(name) => `Read ${name}.`, (name) => `${name} を読み込みました。`],
+    cannotRead: [(name, why) => `${name}: cannot read: ${why}`, (name, why) => `${name}：読み込めません：${why}`],
+    droppedNothing: ['Nothing to read was dropped: drop one task file.',
+                     '読み込むものがドロップされませんでした。タスクファイルを 1 つドロップしてください。'],
+    droppedMany: [(n) => `${n} files were dropped and none was read: drop one task file at a time.`,
+                  (n) => `${n} 個のファイルがドロップされたため、どれも読み込みませんでした。1 つずつドロップしてください。`],
+    defaultsAgain: ['The task is the built-in default again.', 'タスクを組み込みの初期値に戻しました。'],
+    pinned: [(n) => `pinned as pin ${n}.`, (n) => `ピン ${n} として留めました。`],
+    pinnedInstead: [(n) => `pinned as pin ${n} in place of the oldest pin.`,
+                    (n) => `最も古いピンの代わりにピン ${n} として留めました。`],
+    noPicture: ['The picture could not be made.', '画像を作れませんでした。'],
+    noStart: [(why) => `The simulator could not start: ${why}`, (why) => `シミュレータを開始できませんでした：${why}`],
+    unreachable: [(n) => `Robot b cannot reach ${n} ${n === 1 ? 'point' : 'points'} of this run; their samples hold ` +
+                    'not-a-number.',
+                  (n) => `ロボット b はこの実行の ${n} 点に届きません。それらのサンプルは非数 (NaN) です。`],
+    runTooShort: ['The positioning time is longer than the run: only part of the contour is traced.',
+                  '位置決め時間が計算時間より長いため、輪郭の一部だけをたどります。'],
+    copied: ['The link is on the clipboard.', 'リンクをクリップボードにコピーしました。'],
+    notCopied: ['The link could not be put on the clipboard: copy it from the field below.',
+                'リンクをクリップボードにコピーできませんでした。下の欄からコピーしてください。'],
+    linkField: ['the link of this run', 'この実行のリンク'],
+    linkNotRead: [(why) => `This link was not read (${why}): the built-in default task is shown.`,
+                  (why) => `このリンクは読み込みませんでした（${why}）。組み込みの初期値のタスクを表示しています。`],
+    linkSkipped: [(n) => `${n === 1 ? 'One part' : n + ' parts'} of this link ${n === 1 ? 'was' : 'were'} skipped; ` +
+                    'the rest is applied:',
+                  (n) => `このリンクの ${n} 個の項目を読み飛ばし、残りを適用しました：`],
+    linkMore: [(n) => `… and ${n} more`, (n) => `…ほか ${n} 個`],
+  };
+
+  let language = 'en';
+  const at = () => (language === 'ja' ? 1 : 0);
+
+  function t(key, ...args) {
+    const words = table[key][at()];
+    return typeof words === 'function' ? words(...args) : words;
+  }
+
+  // the page's static words in `language` ('en' or 'ja'), <html lang> with them
+  function apply(lang) {
+    language = lang === 'ja' ? 'ja' : 'en';
+    document.documentElement.lang = language;
+    document.title = t('title');
+    for (const e of document.querySelectorAll('[data-text]')) e.textContent = t(e.dataset.text);
+    for (const e of document.querySelectorAll('[data-text-title]')) e.title = t(e.dataset.textTitle);
+    for (const e of document.querySelectorAll('[data-text-label]')) e.setAttribute('aria-label', t(e.dataset.textLabel));
+    const button = document.getElementById('language');
+    if (button) {
+      button.textContent = t('otherLanguage');
+      button.lang = t('otherLanguageCode');
+    }
+  }
+
+  global.HybridsimTexts = {
+    t,
+    apply,
+    get language() {
+      return language;
+    },
+    // the keys, for the tests: every one has both languages
+    keys: () => Object.keys(table),
+  };
+})(window);
