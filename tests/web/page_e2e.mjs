@@ -6,11 +6,13 @@
 // leaving the value from before its edit in force), the scripting
 // interface's refusal of wrong arguments, playback by keys, buttons, the
 // time graphs and a touch screen, the keyboard, accessibility by axe-core's
-// rules, the notices, saving the task, the downloads, and a fuzz run of
+// rules, the notices, saving the task, the downloads (the animation among
+// them, parsed as a GIF), the page as one file alone in a folder, and a fuzz run of
 // random input; and no console error, page error, failed request or dialog
 // on the way.
 //
-//   node tests/web/page_e2e.mjs --site build-web/site --batch build/app/hybridsim-batch \
+//   node tests/web/page_e2e.mjs --site build-web/site --one-file build-web/hybridsim.html \
+//       --batch build/app/hybridsim-batch \
 //       --dump build/tests/web/web_shape_dump --task-text build/tests/web/web_task_text
 //
 // The fuzz run takes HYBRIDSIM_FUZZ_SEED and HYBRIDSIM_FUZZ_STEPS from the
