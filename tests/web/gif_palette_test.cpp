@@ -101,7 +101,8 @@ TEST(GifPalette, EachPixelGoesToTheNearestColour)
     std::vector<unsigned char> rgb(want.size() * 3);
     nearest.reduce(rgba.data(), want.size(), rgb.data());
     for (std::size_t i = 0; i < want.size(); ++i) {
-        const std::uint32_t got = (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) | rgb[3 * i + 2];
+        const unsigned char* p = &rgb[3 * i];
+        const std::uint32_t got = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
         ASSERT_EQ(got, want[i]) << "pixel " << i;
     }
 }
