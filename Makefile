@@ -28,11 +28,11 @@ run: build
 	@./$(BUILD)/app/hybridsim
 
 # The browser edition: the page in $(WEB_BUILD)/site, a folder of static
-# files (docs/web.md).
+# files, and the same page as one file, $(WEB_BUILD)/hybridsim.html (docs/web.md).
 web: deps
 	@emcmake cmake -S web -B $(WEB_BUILD)/cmake >/dev/null
 	@cmake --build $(WEB_BUILD)/cmake -j $(JOBS)
-	@echo "the page: $(WEB_BUILD)/site/index.html"
+	@echo "the page: $(WEB_BUILD)/site/index.html, and as one file: $(WEB_BUILD)/hybridsim.html"
 
 # The page on http://127.0.0.1:$(WEB_PORT)/ until Ctrl-C.
 serve-web: web
@@ -59,7 +59,7 @@ bench: build
 # The browser edition's figures in headless Chromium (docs/performance.md).
 bench-web: build web
 	./scripts/test-stages.sh web-deps
-	node tests/web/bench.mjs --site $(WEB_BUILD)/site --native-bench $(BUILD)/bench/hybridsim-bench
+	node tests/web/bench.mjs --site $(WEB_BUILD)/site --one-file $(WEB_BUILD)/hybridsim.html --native-bench $(BUILD)/bench/hybridsim-bench
 
 clean:
 	rm -rf $(BUILD) $(WEB_BUILD)

@@ -159,7 +159,8 @@ web_stage() {
     cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump web_task_text
     web_deps
     status=0
-    node tests/web/page_e2e.mjs --site "$WEB_BUILD/site" --batch "$BUILD/app/hybridsim-batch" \
+    node tests/web/page_e2e.mjs --site "$WEB_BUILD/site" --one-file "$WEB_BUILD/hybridsim.html" \
+        --batch "$BUILD/app/hybridsim-batch" \
         --dump "$BUILD/tests/web/web_shape_dump" --task-text "$BUILD/tests/web/web_task_text" || status=1
     if [ "$status" -ne 0 ]; then
         echo "browser stage FAILED" >&2

@@ -8,10 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "web/gif_export.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
+using hybridsim::GifExport;
 using hybridsim::SettingChange;
 using hybridsim::ShapeBuffer;
 using hybridsim::StepKey;
@@ -23,8 +26,12 @@ namespace {
 std::unique_ptr<WebSession> session;
 // the last text handed out
 std::string text;
-// the latest picture, recorded by hs_draw
+// the latest picture, recorded by hs_draw or hs_gif_draw
 const ShapeBuffer* picture = nullptr;
+// the animation being made (hs_gif_begin .. hs_gif_end), and its bytes
+// handed out last
+std::unique_ptr<GifExport> gif;
+std::vector<unsigned char> gifBytes;
 
 const char* handOut(std::string t)
 {
@@ -203,5 +210,61 @@ EMSCRIPTEN_KEEPALIVE int hs_draw()
 EMSCRIPTEN_KEEPALIVE const double* hs_shapes() { return picture->data().data(); }
 EMSCRIPTEN_KEEPALIVE const char* hs_text_bytes() { return picture->bytes().data(); }
 EMSCRIPTEN_KEEPALIVE int hs_text_size() { return static_cast<int>(picture->bytes().size()); }
+
+// --- the animation download (web/gif_export.h), one at a time ---
+// Begins an animation of the run shown as it is now (settings, zoom, pins,
+// overlay; later changes do not reach it), in place of any unfinished one:
+// its number of frames.
+EMSCRIPTEN_KEEPALIVE int hs_gif_begin()
+{
+    if (gif) picture = nullptr;  // it may be the unfinished one's
+    gif = std::make_unique<GifExport>(session->settings(), session->run(), session->pins(), session->overlay());
+    gifBytes.clear();
+    return gif->frames();
+}
+// Records the picture of sample `frame` of the animation, as hs_draw does
+// the page's: the size of the buffer (hs_shapes, hs_text_bytes).
+EMSCRIPTEN_KEEPALIVE int hs_gif_draw(int frame)
+{
+    if (!gif) return 0;
+    picture = &gif->draw(frame);
+    return static_cast<int>(picture->data().size());
+}
+// where the page puts the 800 x 800 RGBA pixels it drew, top row first
+EMSCRIPTEN_KEEPALIVE unsigned char* hs_gif_pixels() { return gif ? gif->pixels() : nullptr; }
+// Reduces the pixels to the colours of the picture drawn last.
+EMSCRIPTEN_KEEPALIVE void hs_gif_reduce()
+{
+    if (gif) gif->reduce();
+}
+// Adds the pixels reduced as the next frame: 1, or 0 with the reason in hs_message.
+// The GIF's bytes made by it are at hs_gif_bytes (hs_gif_bytes_size of them).
+EMSCRIPTEN_KEEPALIVE int hs_gif_add()
+{
+    if (!gif) {
+        handOut("no animation is being made");
+        return 0;
+    }
+    std::string error;
+    const bool ok = gif->add(error);
+    handOut(error);
+    gifBytes = gif->takeBytes();
+    return ok ? 1 : 0;
+}
+// Ends the animation: its last bytes at hs_gif_bytes.
+EMSCRIPTEN_KEEPALIVE void hs_gif_finish()
+{
+    if (gif) gifBytes = gif->finish();
+}
+EMSCRIPTEN_KEEPALIVE const unsigned char* hs_gif_bytes() { return gifBytes.data(); }
+EMSCRIPTEN_KEEPALIVE int hs_gif_bytes_size() { return static_cast<int>(gifBytes.size()); }
+// Forgets the animation (finished or cancelled) and its memory.
+EMSCRIPTEN_KEEPALIVE void hs_gif_end()
+{
+    if (!gif) return;
+    picture = nullptr;
+    gif.reset();
+    gifBytes = std::vector<unsigned char>();
+}
 
 }  // extern "C"

@@ -16,6 +16,7 @@
 //   hybridsim.language = 'ja';      // the page's language ('en' at the start)
 //   hybridsim.link()                // the address that opens this state again
 //   hybridsim.openLink(address)     // opens one: {ok, refused, skipped, skippedCount}
+//   await hybridsim.gif()           // the run as an animated GIF (Uint8Array); .cancelGif()
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting',
@@ -192,6 +193,83 @@
     stopLoop();
     emit('frame');
     emit('playback');
+  }
+
+  // --- the animation download (web/gif_export.h): one at a time ---
+  // the animation being made: {cancelled, reject}, or null
+  let gifJob = null;
+  // A new task after the ones waiting (a message to ourselves: not held back
+  // to 4 ms as a chain of timeouts is), so that the page runs between frames.
+  const nextTask = (() => {
+    const channel = new MessageChannel();
+    const waiting = [];
+    channel.port1.onmessage = () => waiting.shift()();
+    return () => new Promise((resolve) => {
+      waiting.push(resolve);
+      channel.port2.postMessage(0);
+    });
+  })();
+  function gifError(text, name = 'Error') {
+    const e = new Error('hybridsim.gif: ' + text);
+    e.name = name;
+    return e;
+  }
+  // the GIF's bytes the core made last, copied out of its memory
+  function gifBytes(c) {
+    const n = c._hs_gif_bytes_size();
+    const at = c._hs_gif_bytes();
+    return c.HEAPU8.slice(at, at + n);
+  }
+  // Every sample of the run as it is now, frame by frame, each in three
+  // tasks of its own, so that the page runs between them: drawn on an
+  // 800-pixel canvas by shape_view.js as the page draws it and read back;
+  // its colours reduced; added to the core's GIF.
+  async function makeGif(job, onProgress) {
+    const c = core;
+    const frames = c._hs_gif_begin();
+    const step = async () => {
+      await nextTask();
+      return !job.cancelled;
+    };
+    const side = HybridsimShapeView.windowPixels;
+    const canvas = document.createElement('canvas');
+    canvas.width = side;
+    canvas.height = side;
+    const ctx = canvas.getContext('2d', { willReadFrequently: true });
+    const chunks = [];
+    for (let f = 0; f < frames; ++f) {
+      if (!await step()) return null;
+      const count = c._hs_gif_draw(f);
+      HybridsimShapeView.draw(ctx, side, new Float64Array(c.HEAPF64.buffer, c._hs_shapes(), count), count,
+                              new Uint8Array(c.HEAPU8.buffer, c._hs_text_bytes(), c._hs_text_size()));
+      c.HEAPU8.set(ctx.getImageData(0, 0, side, side).data, c._hs_gif_pixels());
+      if (!await step()) return null;
+      c._hs_gif_reduce();
+      if (!await step()) return null;
+      if (!c._hs_gif_add()) throw gifError(`frame ${f}: ${message(c)}`);
+      chunks.push(gifBytes(c));
+      if (onProgress) {
+        try {
+          onProgress(f + 1, frames);
+        } catch (e) {
+          reportError(e);
+        }
+      }
+    }
+    c._hs_gif_finish();
+    chunks.push(gifBytes(c));
+    const bytes = new Uint8Array(chunks.reduce((n, b) => n + b.length, 0));
+    chunks.reduce((at, b) => {
+      bytes.set(b, at);
+      return at + b.length;
+    }, 0);
+    return bytes;
+  }
+  // the core's animation forgotten, if it is still `job`'s
+  function endGif(job) {
+    if (gifJob !== job) return;
+    gifJob = null;
+    core._hs_gif_end();
   }
 
   const steps = new Map([['left', 0], ['right', 1], ['home', 2], ['end', 3]]);
@@ -527,6 +605,52 @@
       emit('playback');
       return { ok: r.refused === '' && r.skippedCount === 0, refused: r.refused, skipped: r.skipped,
                skippedCount: r.skippedCount };
+    },
+
+    // --- the animation download ---
+    // An animated GIF of every sample of the run shown (0..lastFrame), as
+    // the page draws it (pins, overlay and zoom as they are now; changes
+    // made meanwhile go into the next one), 800 x 800 pixels, 4/100 s a
+    // frame, looping: a promise of its bytes (a Uint8Array).  Made frame by
+    // frame between the page's own work; onProgress(done, total) is called
+    // after each frame.  One at a time: while one is made, another request
+    // is refused (its promise rejects at once); cancelGif() rejects the
+    // promise with an AbortError.
+    gif(options = {}) {
+      if (options === null || typeof options !== 'object') throw wrong('gif', 'options {onProgress}', options);
+      const onProgress = options.onProgress;
+      if (onProgress !== undefined && typeof onProgress !== 'function')
+        throw wrong('gif', 'onProgress a function (done, total)', onProgress);
+      need();
+      if (gifJob) return Promise.reject(gifError('an animation is being made already: wait for it, or cancelGif()'));
+      const job = { cancelled: false, reject: null };
+      gifJob = job;
+      return new Promise((resolve, reject) => {
+        job.reject = reject;
+        makeGif(job, onProgress).then((bytes) => {
+          if (job.cancelled) return;
+          endGif(job);
+          resolve(bytes);
+        }, (e) => {
+          if (job.cancelled) return;
+          endGif(job);
+          reject(e);
+        });
+      });
+    },
+    // whether an animation is being made
+    get gifBusy() {
+      return gifJob !== null;
+    },
+    // Cancels the animation being made: its promise rejects with an
+    // AbortError ('hybridsim.gif: cancelled') at once.  False when none is.
+    cancelGif() {
+      const job = gifJob;
+      if (!job) return false;
+      job.cancelled = true;
+      endGif(job);
+      job.reject(gifError('cancelled', 'AbortError'));
+      return true;
     },
 
     on(event, fn) {

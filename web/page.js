@@ -221,6 +221,41 @@
     }, 'image/png');
   });
 
+  // the run as an animated GIF, every sample, made frame by frame by the
+  // core's encoder (hybridsim.gif) with a progress bar and Cancel; the
+  // button rests while it is made
+  const gifButton = $('download-gif');
+  const gifProgress = $('gif-progress');
+  const gifBar = $('gif-bar');
+  const gifCount = $('gif-count');
+  const gifCancel = $('gif-cancel');
+  const showGifProgress = (done, total) => {
+    gifBar.max = total;
+    gifBar.value = done;
+    gifCount.textContent = T('gifCount', done, total);
+  };
+  gifButton.addEventListener('click', () => {
+    if (!ready || gifButton.disabled) return;
+    const name = taskName + '.gif';
+    // the focus, on the button that rests, goes to Cancel and back
+    const focused = document.activeElement === gifButton;
+    gifButton.disabled = true;
+    showGifProgress(0, sim.lastFrame + 1);
+    gifProgress.hidden = false;
+    if (focused) gifCancel.focus();
+    sim.gif({ onProgress: showGifProgress }).then((bytes) => {
+      download(new Blob([bytes], { type: 'image/gif' }), name);
+    }, (e) => {
+      say(() => (e.name === 'AbortError' ? T('gifCancelled') : T('gifFailed', e.message)), e.name !== 'AbortError');
+    }).finally(() => {
+      const refocus = document.activeElement === gifCancel;
+      gifProgress.hidden = true;
+      gifButton.disabled = false;
+      if (refocus) gifButton.focus();
+    });
+  });
+  gifCancel.addEventListener('click', () => sim.cancelGif());
+
   // --- pins: the runs kept under the live one, each with its legend line ---
   const pinList = $('pin-list');
   function showPins() {

@@ -23,6 +23,12 @@
     downloadCsv: ['Download CSV', 'CSV をダウンロード'],
     downloadPng: ['Download frame PNG', 'フレームを PNG でダウンロード'],
     copyLink: ['Copy link', 'リンクをコピー'],
+    downloadGif: ['Download animation', 'アニメーションをダウンロード'],
+    gifCancel: ['Cancel', '中止'],
+    gifBarLabel: ['the animation being made', '作成中のアニメーション'],
+    gifCount: [(done, total) => `frame ${done} of ${total}`, (done, total) => `フレーム ${done}（全 ${total}）`],
+    gifCancelled: ['The animation was cancelled.', 'アニメーションの作成を中止しました。'],
+    gifFailed: [(why) => `The animation could not be made: ${why}`, (why) => `アニメーションを作成できません：${why}`],
     copyLinkTitle: ['the address of this run, to the clipboard', 'この実行を開くアドレスをクリップボードへ'],
     // the language button names the other language in its own words
     otherLanguage: ['日本語', 'English'],

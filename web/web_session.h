@@ -115,6 +115,8 @@ public:
     const ShapeBuffer& draw();
 
     const SimSettings& settings() const { return *s_; }
+    // the run of the settings in force, as the picture draws it
+    const RunSeries& run() const { return *run_; }
 
     // --- the study graphs (study/study_graphs.h) ---
     // They draw the current run ("current run", the first colour) and the

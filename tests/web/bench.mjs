@@ -13,7 +13,11 @@
 //     pinned; again with the study graphs in view, to their SVG laid out anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
-//   - the weight of the page's files.
+//   - the animation download of the default run (hybridsim.gif(), 201
+//     frames): its time, its size, and the longest the page waits for a
+//     task meanwhile (a timer's lateness), on a fresh page and again;
+//   - the weight of the page's files, the page as one file (hybridsim.html)
+//     and its opening from file://.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
 import { execFileSync } from 'node:child_process';
@@ -25,6 +29,7 @@ import { pathToFileURL } from 'node:url';
 import { launchBrowser, openPage, pathOption, root } from './browser.mjs';
 
 const site = pathOption('--site', path.join(root, 'build-web', 'site'));
+const oneFile = pathOption('--one-file', path.join(site, '..', 'hybridsim.html'));
 const nativeBench = pathOption('--native-bench', path.join(root, 'build', 'bench', 'hybridsim-bench'));
 const loads = 15;   // page openings
 const repeats = 50; // recomputations and redraws
@@ -227,6 +232,36 @@ try {
   }, repeats);
   await withGraphs.close();
 
+  // the animation of the default run, twice on a fresh page: its time, its
+  // bytes, the longest a timer waited past its time while it was made
+  const animating = await openPage(chromium.browser, url, problems);
+  const animations = await animating.evaluate(async () => {
+    const out = [];
+    for (let k = 0; k < 2; ++k) {
+      let late = 0;
+      let going = true;
+      const beat = (due) => setTimeout(() => {
+        late = Math.max(late, performance.now() - due);
+        if (going) beat(performance.now());
+      }, 0);
+      beat(performance.now());
+      const t0 = performance.now();
+      const bytes = await hybridsim.gif();
+      out.push({ ms: performance.now() - t0, bytes: bytes.length, late });
+      going = false;
+    }
+    return out;
+  });
+  await animating.close();
+
+  // the page as one file, opened from file://
+  const oneFileOpening = [];
+  for (let i = 0; i < loads; ++i) {
+    const one = await openPage(chromium.browser, pathToFileURL(oneFile).href, problems);
+    oneFileOpening.push(await one.evaluate(() => performance.getEntriesByName('hybridsim-first-picture')[0].startTime));
+    await one.close();
+  }
+
   // the same run natively
   const native = JSON.parse(execFileSync(nativeBench, [
     '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
@@ -286,6 +321,14 @@ try {
               `the cursor of a frame ${ms(median(graphs.cursor))}; a whole frame of playing (canvas, readout, cursor) ` +
               `${ms(median(graphs.frame))}, 90th percentile ${ms(ninetieth(graphs.frame))} (${graphs.frame.length} frames)`);
   console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
+  const [cold, warm] = animations;
+  console.log(`the animation of the default run (hybridsim.gif(), 201 frames, ${(cold.bytes / 1024).toFixed(0)} KiB): ` +
+              `${(cold.ms / 1000).toFixed(1)} s on a fresh page, the longest wait for a task meanwhile ${ms(cold.late)}; ` +
+              `again ${(warm.ms / 1000).toFixed(1)} s, the longest wait ${ms(warm.late)}`);
+  const oneFileBytes = fs.statSync(oneFile).size;
+  console.log(`the page as one file: ${(oneFileBytes / 1024).toFixed(0)} KiB (${oneFileBytes} bytes), ` +
+              `${(zlib.gzipSync(fs.readFileSync(oneFile), { level: 9 }).length / 1024).toFixed(0)} KiB gzipped; ` +
+              `opening it from file:// to the first picture ${ms(median(oneFileOpening))} (median of ${loads})`);
   if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
 } finally {
   await chromium.close();

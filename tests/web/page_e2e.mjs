@@ -6,11 +6,13 @@
 // leaving the value from before its edit in force), the scripting
 // interface's refusal of wrong arguments, playback by keys, buttons, the
 // time graphs and a touch screen, the keyboard, accessibility by axe-core's
-// rules, the notices, saving the task, the downloads, and a fuzz run of
+// rules, the notices, saving the task, the downloads (the animation among
+// them, parsed as a GIF), the page as one file alone in a folder, and a fuzz run of
 // random input; and no console error, page error, failed request or dialog
 // on the way.
 //
-//   node tests/web/page_e2e.mjs --site build-web/site --batch build/app/hybridsim-batch \
+//   node tests/web/page_e2e.mjs --site build-web/site --one-file build-web/hybridsim.html \
+//       --batch build/app/hybridsim-batch \
 //       --dump build/tests/web/web_shape_dump --task-text build/tests/web/web_task_text
 //
 // The fuzz run takes HYBRIDSIM_FUZZ_SEED and HYBRIDSIM_FUZZ_STEPS from the
@@ -32,6 +34,8 @@ const site = pathOption('--site', path.join(root, 'build-web', 'site'));
 const batch = pathOption('--batch', path.join(root, 'build', 'app', 'hybridsim-batch'));
 const dump = pathOption('--dump', path.join(root, 'build', 'tests', 'web', 'web_shape_dump'));
 const taskTextTool = pathOption('--task-text', path.join(root, 'build', 'tests', 'web', 'web_task_text'));
+// the page as one file, written beside the site by make web
+const oneFile = pathOption('--one-file', path.join(site, '..', 'hybridsim.html'));
 
 // deadline of each wait in the page [ms]
 const deadline = 30000;
@@ -137,6 +141,57 @@ async function firefoxDownloads(into, names, start) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
   for (const n of names) fs.copyFileSync(path.join(into, n), path.join(folder, n));
   return folder;
+}
+
+// The blocks of a GIF file: its screen's size, the loop count of its
+// NETSCAPE2.0 extension (null without one), and each image's rectangle and
+// the delay [1/100 s] of the graphic control before it.  Anything that is
+// no GIF block, or bytes after the trailer, fail.
+function parseGif(gif) {
+  assert.equal(gif.subarray(0, 6).toString('latin1'), 'GIF89a', 'signature');
+  const table = (flags) => (flags & 0x80 ? 3 * (2 << (flags & 7)) : 0);
+  let p = 13 + table(gif[10]);
+  const subBlocks = () => {
+    while (gif[p] !== 0) p += gif[p] + 1;
+    p += 1;
+  };
+  const out = { width: gif.readUInt16LE(6), height: gif.readUInt16LE(8), loop: null, frames: [] };
+  let delay = null;
+  for (;;) {
+    assert.ok(p < gif.length, 'the file ends before its trailer');
+    const block = gif[p++];
+    if (block === 0x3B) break;
+    if (block === 0x21) {
+      const label = gif[p++];
+      if (label === 0xFF && gif.subarray(p + 1, p + 12).toString('latin1') === 'NETSCAPE2.0') {
+        out.loop = gif.readUInt16LE(p + 14);
+      }
+      if (label === 0xF9) delay = gif.readUInt16LE(p + 2);
+      subBlocks();
+    } else if (block === 0x2C) {
+      const [left, top, width, height] = [0, 2, 4, 6].map((k) => gif.readUInt16LE(p + k));
+      p += 9 + table(gif[p + 8]) + 1;  // the descriptor, its colour table, the LZW code size
+      subBlocks();
+      out.frames.push({ left, top, width, height, delay });
+      delay = null;
+    } else {
+      assert.fail(`byte ${block} at ${p - 1} starts no GIF block`);
+    }
+  }
+  assert.equal(p, gif.length, 'nothing after the trailer');
+  return out;
+}
+
+// a GIF of every sample of the default run: 800 x 800, looping for ever,
+// 201 frames of 4/100 s, the first one whole and the others within it
+function assertRunGif(gif) {
+  const g = parseGif(gif);
+  assert.deepEqual([g.width, g.height, g.loop, g.frames.length], [800, 800, 0, 201]);
+  assert.deepEqual(g.frames[0], { left: 0, top: 0, width: 800, height: 800, delay: 4 });
+  for (const [i, f] of g.frames.entries()) {
+    assert.equal(f.delay, 4, `frame ${i}`);
+    assert.ok(f.left + f.width <= 800 && f.top + f.height <= 800, `frame ${i} within the screen`);
+  }
 }
 
 // --- comparisons ---
@@ -648,7 +703,7 @@ function pageTests(kind, origin, url) {
         stops.push(at);
       }
       assert.deepEqual(stops, [
-        'open-task', 'save-task', 'download-csv', 'download-png', 'copy-link', 'language',
+        'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'copy-link', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
@@ -973,6 +1028,72 @@ function pageTests(kind, origin, url) {
       noProblems();
     });
 
+    once('the page as one file: hybridsim.html alone in a folder opens from file://, the same run as the site', async () => {
+      assert.ok(fs.statSync(oneFile).size <= 600000, `${oneFile}: ${fs.statSync(oneFile).size} bytes`);
+      await fresh();
+      const siteCsv = await csv();
+      const alone = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-one-file-'));
+      const own = [];
+      let one;
+      try {
+        fs.copyFileSync(oneFile, path.join(alone, 'hybridsim.html'));
+        // any file it named would be missing here: a failed request
+        one = await openPage(launched[kind].context, pathToFileURL(path.join(alone, 'hybridsim.html')).href, own,
+                             deadline);
+        assert.equal(await one.evaluate(() => hybridsim.csv()), siteCsv);
+        assert.equal(await one.evaluate(() => hybridsim.report()), await report());
+        assert.deepEqual(own, [], 'console, page, request or dialog trouble in the one file');
+      } finally {
+        if (one) await one.close();
+        fs.rmSync(alone, { recursive: true, force: true });
+      }
+      noProblems();
+    });
+
+    once('the animation: a GIF of every sample, with progress; one at a time; Cancel leaves the page as it was', async () => {
+      await fresh();
+      const shown = () => page.evaluate(() => [document.getElementById('gif-progress').hidden,
+                                               document.getElementById('download-gif').disabled]);
+      const folder = await downloads(launched[kind], page, ['default.gif'], async () => {
+        await page.click('#download-gif');
+        await until(() => document.getElementById('gif-bar').value >= 2);
+        assert.deepEqual(await shown(), [false, true], 'the progress shown, the button resting');
+        assert.match(await page.$eval('#gif-count', (e) => e.textContent), /^frame \d+ of 201$/);
+        // a second request while it is made: refused at once
+        const second = await page.evaluate(() => hybridsim.gif().then(() => 'made', (e) => e.message));
+        assert.equal(second, 'hybridsim.gif: an animation is being made already: wait for it, or cancelGif()');
+      });
+      try {
+        assertRunGif(fs.readFileSync(path.join(folder, 'default.gif')));
+      } finally {
+        fs.rmSync(folder, { recursive: true, force: true });
+      }
+      await until(() => !hybridsim.gifBusy);
+      assert.deepEqual(await shown(), [true, false]);
+
+      // cancelled by the script: the promise rejects at once, nothing is
+      // left being made, and the page takes settings as before
+      const cancelled = await page.evaluate(async () => {
+        let seen = 0;
+        const made = hybridsim.gif({ onProgress: (done) => { seen = done; } });
+        while (seen < 3) await new Promise((r) => setTimeout(r, 5));
+        const answer = hybridsim.cancelGif();
+        const error = await made.then(() => null, (e) => [e.name, e.message]);
+        return { answer, error, busy: hybridsim.gifBusy, again: hybridsim.cancelGif(), set: hybridsim.set('Fn', 20) };
+      });
+      assert.deepEqual(cancelled, { answer: true, error: ['AbortError', 'hybridsim.gif: cancelled'], busy: false,
+                                    again: false, set: { ok: true, message: '' } });
+      // cancelled by the button: the page says so, the bar goes, the button is back
+      await page.click('#download-gif');
+      await until(() => document.getElementById('gif-bar').value >= 1);
+      await page.click('#gif-cancel');
+      await until(() => document.getElementById('message').textContent === 'The animation was cancelled.');
+      assert.deepEqual(await shown(), [true, false]);
+      assert.equal(await page.evaluate(() => hybridsim.gifBusy), false);
+      assertSameCsv(await csv(), batchOut('--set', 'Fn=20', '--csv', '-'));
+      noProblems();
+    });
+
     test('settings by name: a value taken runs as a task file holding it, a refused one keeps the run', async () => {
       await fresh();
       assert.deepEqual(await page.evaluate(() => hybridsim.set('Fn', 20)), { ok: true, message: '' });
@@ -1032,7 +1153,7 @@ function pageTests(kind, origin, url) {
       await page.evaluate(() => { hybridsim.frame = 37; });
       const state = () => page.evaluate(() => JSON.stringify([hybridsim.taskText(), hybridsim.frame, hybridsim.playing,
                                                               hybridsim.speed, hybridsim.shapes().length,
-                                                              hybridsim.studyWidth]));
+                                                              hybridsim.studyWidth, hybridsim.gifBusy]));
       const before = await state();
       // [call, expression]: each throws before it changes anything
       const wrong = [
@@ -1060,6 +1181,7 @@ function pageTests(kind, origin, url) {
         ['language', "hybridsim.language = 'fr'"], ['language', 'hybridsim.language = null'],
         ['openLink', 'hybridsim.openLink(5)'], ['openLink', 'hybridsim.openLink()'],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
+        ['gif', 'hybridsim.gif(null)'], ['gif', "hybridsim.gif({ onProgress: 'x' })"],
       ];
       for (const [call, expression] of wrong) {
         const thrown = await page.evaluate((x) => {
