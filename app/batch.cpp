@@ -424,7 +424,7 @@ std::string mainTaskText(const BatchOptions& o)
 
 // The address of --link: BASE up to its own fragment, every blank and byte
 // outside printable ASCII percent-encoded as a browser would, then '#' and
-// the fragment of the task, its view and the compared tasks as pins.
+// the fragment of the task, its view, its goals and the compared tasks as pins.
 std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared)
 {
     LinkState state;
@@ -432,6 +432,7 @@ std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vec
     state.frame = o.frameGiven ? static_cast<int>(o.frame) : 0;
     state.overlay = o.overlay;
     for (std::size_t k = 0; k < compared.size(); ++k) state.pins.push_back({static_cast<int>(k), *compared[k].settings});
+    for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
     std::string text;
     for (unsigned char c : o.linkBase.substr(0, o.linkBase.find('#')))
         text += c <= 0x20 || c >= 0x7f ? format("%%%02X", c) : std::string(1, static_cast<char>(c));

@@ -66,8 +66,9 @@ const char* const batchUsage =
     "                 standard output: BASE (an address such as\n"
     "                 https://host/hybridsim/index.html) followed by '#' and the\n"
     "                 task's fragment; without BASE the fragment alone ('#v=1...').\n"
-    "                 --frame N the sample shown, --overlay the overlay on, each\n"
-    "                 --compare TASKFILE a pin; no other output goes with it\n"
+    "                 --frame N the sample shown, --overlay the overlay on,\n"
+    "                 --require a goal, each --compare TASKFILE a pin; no other\n"
+    "                 output goes with it\n"
     "  Pictures are drawn off screen through Mesa's EGL and need no X display;\n"
     "  only where EGL cannot draw, through GLX on the X display of $DISPLAY\n"
     "  (xvfb-run gives one).  HYBRIDSIM_PICTURES=egl or =glx takes that way alone.\n"
@@ -284,12 +285,12 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         const std::pair<bool, const char*> outputs[] = {
             {csvGiven, "--csv"}, {o.report, "--report"}, {o.summary, "--summary"}, {!o.pngPath.empty(), "--png"},
             {!o.framesDir.empty(), "--frames"}, {!o.gifPath.empty(), "--gif"}, {!o.plotPath.empty(), "--plot"},
-            {o.sweep(), "--sweep"}, {o.loops, "--loops"}, {!o.goals.empty(), "--require"},
+            {o.sweep(), "--sweep"}, {o.loops, "--loops"},
             {!o.writeTaskPath.empty(), "--write-task"}, {o.zoomGiven, "--zoom"}, {o.jobs != 0, "--jobs"}};
         for (const auto& [given, name] : outputs)
             if (given) {
                 error = std::string(name) + " does not go with --link (it prints the link alone; --frame, "
-                                            "--overlay and --compare go into the link)";
+                                            "--overlay, --require and --compare go into the link)";
                 return false;
             }
         return true;

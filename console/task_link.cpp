@@ -129,7 +129,7 @@ std::string pinText(const LinkPin& pin)
 // The reading of one link, parameter by parameter.
 class Reader {
 public:
-    explicit Reader(LinkReading& r) : r_(r) {}
+    Reader(LinkReading& r, const LinkGoalReader& readGoal) : r_(r), readGoal_(readGoal) {}
 
     void skip(const std::string& why)
     {
@@ -148,7 +148,7 @@ public:
             return skip(shownText(raw) +
                         ": malformed percent-encoding (a '%' must be followed by two hexadecimal digits)");
         const std::string given = shownText(key) + "=" + shownText(value);
-        if (key != "pin") {
+        if (key != "pin" && key != "goal") {
             for (const std::string& k : seen_)
                 if (k == key) return skip(given + ": " + shownText(key) + " is given more than once; the first is kept");
             seen_.push_back(key);
@@ -175,6 +175,13 @@ public:
             return;
         }
         if (key == "pin") return pin(given, value);
+        if (key == "goal") {
+            std::string error;
+            if (!readGoal_) return skip(given + ": goals are not read here");
+            if (!readGoal_(value, error)) return skip(given + ": " + error);
+            s.goals.push_back(value);
+            return;
+        }
         const SettingChange change = setTaskSetting(s.task, key, value);
         if (!change.ok) skip(change.message);
     }
@@ -215,6 +222,7 @@ private:
     }
 
     LinkReading& r_;
+    const LinkGoalReader& readGoal_;
     std::vector<std::string> seen_;  // the keys taken or skipped so far, but "pin"
 };
 
@@ -236,11 +244,12 @@ std::string linkFragment(const LinkState& state)
     if (state.frame != 0) out += format("&frame=%d", state.frame);
     if (state.overlay) out += "&overlay=1";
     if (state.language != "en") out += "&lang=" + encoded(state.language);
+    for (const std::string& g : state.goals) out += "&goal=" + encoded(g);
     for (const LinkPin& p : state.pins) out += "&pin=" + encoded(pinText(p), "+,:");
     return out;
 }
 
-LinkReading readLinkFragment(const std::string& fragment)
+LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& readGoal)
 {
     LinkReading r;
     r.state.task = linkDefaultTask();
@@ -275,7 +284,7 @@ LinkReading readLinkFragment(const std::string& fragment)
                            linkVersion);
         return r;
     }
-    Reader reader(r);
+    Reader reader(r, readGoal);
     for (const std::string& p : params) reader.take(p);
     return r;
 }

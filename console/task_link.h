@@ -2,7 +2,7 @@
 // address (the part after '#'), so that opening the address gives the same
 // run, and what `hybridsim-batch --link` prints.  Format version 1:
 //
-//   v=1&method=7&fn2=10&Fn=20&frame=100&overlay=1&lang=ja&pin=1,Fn:15&pin=3,robot:a
+//   v=1&method=7&fn2=10&Fn=20&frame=100&overlay=1&lang=ja&goal=overshoot_pct%3C%3D5&pin=1,Fn:15
 //
 //   v=1         the format version, always written
 //   NAME=VALUE  each task setting in which the task differs from the built-in
@@ -14,6 +14,9 @@
 //   frame=N     the sample shown (not written when 0)
 //   overlay=1   the teaching overlay on (not written when off)
 //   lang=ja     the page's language (not written for English, the default)
+//   goal=TEXT   each goal on the run's figures, in order: "overshoot_pct<=5"
+//               (NAME OP VALUE without blanks, study/goals.h), read by the
+//               caller's goal reader
 //   pin=S,...   each pin, oldest first: its slot S (1..4), then for each
 //               setting in which its task differs from the default task
 //               ",NAME:VALUE" -- VALUE the task file's text when it has at
@@ -31,6 +34,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +63,7 @@ struct LinkState {
     bool overlay = false;          // the teaching overlay
     std::string language = "en";   // the page's language: "en" or "ja"
     std::vector<LinkPin> pins;     // oldest first
+    std::vector<std::string> goals;  // "NAME OP VALUE", in order, as the goal reader took them
 };
 
 // The built-in default task as the program starts (entry defaults,
@@ -76,7 +81,11 @@ struct LinkReading {
     std::size_t skippedCount = 0;      // every parameter skipped
 };
 
+// Reads a goal's text: true with `text` put in its written form, or false
+// with `error` set to one line.  Without one, a link's goals are skipped.
+using LinkGoalReader = std::function<bool(std::string& text, std::string& error)>;
+
 // Reads a fragment, with or without its leading '#'; never fails.
-LinkReading readLinkFragment(const std::string& fragment);
+LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& readGoal = {});
 
 }  // namespace hybridsim

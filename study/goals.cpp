@@ -80,6 +80,14 @@ bool parseGoal(const std::string& text, Goal& goal, std::string& error)
     return true;
 }
 
+std::string goalText(const Goal& goal) { return goal.name + goal.op + goal.valueText; }
+
+std::string goalError(const std::string& error)
+{
+    const std::string prefix = "--require ";
+    return error.compare(0, prefix.size(), prefix) == 0 ? error.substr(prefix.size()) : error;
+}
+
 GoalCheck checkGoal(const Goal& goal, const std::string& header, const std::string& row)
 {
     GoalCheck c;

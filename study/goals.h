@@ -24,6 +24,14 @@ std::vector<std::string> goalNames();
 // operator is none of the four, or the value is not a finite number.
 bool parseGoal(const std::string& text, Goal& goal, std::string& error);
 
+// The goal as links and lessons write it: "overshoot_pct<=5", which
+// parseGoal reads back to the same goal.
+std::string goalText(const Goal& goal);
+
+// The line of a refused goal without the batch runner's "--require " in
+// front, for readers that are not the command line.
+std::string goalError(const std::string& error);
+
 struct GoalCheck {
     bool pass = false;
     double actual = 0.0;  // the figure (nan when it does not exist)

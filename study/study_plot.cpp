@@ -95,22 +95,12 @@ std::string settingUnit(const std::string& name)
     return "";
 }
 
-Chart runChart(const SimSettings& s, const SeriesSet& set)
+ChartPanel forceStepPanel(const SimSettings& s, const SeriesSet& set)
 {
     const int last = lastSample(s);
-    ChartSeries force{"contact force F", forceColour, {}, {}};
-    ChartSeries sErr{"sErr", errorColour, {}, {}};
-    ChartSeries posErr{"|posErr|", distanceColour, {}, {}};
     // the force of a contact: only where the robot reaches (as the summary reads it)
-    force.y = contactForceInReach(s, set);
-    for (int i = 0; i <= last; ++i) {
-        const double t = set.time[i];
-        force.x.push_back(t);
-        sErr.x.push_back(t);
-        sErr.y.push_back(mmPerM * set.sErr[i]);
-        posErr.x.push_back(t);
-        posErr.y.push_back(mmPerM * std::hypot(set.posErr[i].x, set.posErr[i].y));
-    }
+    ChartSeries force{"contact force F", forceColour, {set.time.begin(), set.time.begin() + last + 1},
+                      contactForceInReach(s, set)};
     ChartSeries target{"Fn", targetColour, {set.time[0], set.time[last]}, {s.Fn, s.Fn}};
     target.dashed = true;
     // the model's force loop in closed form: on the recorded force but for
@@ -121,6 +111,32 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
         model.x.push_back(set.time[i]);
         model.y.push_back(modelForceStep(s, set.time[i]));
     }
+    return {"contact force", "time t [s]", "force [N]", {force, target, model}, {}};
+}
+
+double modelForceDifference(const SimSettings& s, const SeriesSet& set)
+{
+    const std::vector<double> force = contactForceInReach(s, set);
+    double largest = std::nan("");
+    for (int i = 0; i <= lastSample(s); ++i) {
+        const double d = std::fabs(force[i] - modelForceStep(s, set.time[i]));
+        if (!std::isnan(d) && !(d <= largest)) largest = d;
+    }
+    return largest;
+}
+
+Chart runChart(const SimSettings& s, const SeriesSet& set)
+{
+    const int last = lastSample(s);
+    ChartSeries sErr{"sErr", errorColour, {}, {}};
+    ChartSeries posErr{"|posErr|", distanceColour, {}, {}};
+    for (int i = 0; i <= last; ++i) {
+        const double t = set.time[i];
+        sErr.x.push_back(t);
+        sErr.y.push_back(mmPerM * set.sErr[i]);
+        posErr.x.push_back(t);
+        posErr.y.push_back(mmPerM * std::hypot(set.posErr[i].x, set.posErr[i].y));
+    }
 
     Chart c;
     c.title = summaryTitle(s);
@@ -128,7 +144,7 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
     c.columns = 1;
     c.panelWidth = 820.0;
     c.panelHeight = 230.0;
-    c.panels.push_back({"contact force", "time t [s]", "force [N]", {force, target, model}, {}});
+    c.panels.push_back(forceStepPanel(s, set));
     c.panels.push_back({"tangential error", "time t [s]", "sErr [mm]", {sErr}, {}});
     c.panels.push_back({"distance of the probe tip from the command point", "time t [s]", "|posErr| [mm]",
                         {posErr}, {}});

@@ -33,6 +33,14 @@ Chart runChart(const SimSettings& s, const SeriesSet& set);
 // the circle of radius wn of each; re and im in 1/s.
 ChartPanel polesPanel(const SimSettings& s);
 
+// The run chart's force panel: the contact force where the robot reaches,
+// Fn, and dashed under them the model's force step in closed form.
+ChartPanel forceStepPanel(const SimSettings& s, const SeriesSet& set);
+
+// The largest |F - the closed form| [N] over the samples in reach: the
+// integration error of the force loop; not a number without any.
+double modelForceDifference(const SimSettings& s, const SeriesSet& set);
+
 // Runs compared (study/compare.h), the first the main run: the three
 // panels of runChart with every run overlaid, each in its colour (the main
 // run red, the others their pins' colours) and named by its file's own

@@ -200,6 +200,21 @@ EMSCRIPTEN_KEEPALIVE const char* hs_open_link(const char* fragment, int size)
     return handOut(session->openLinkJson(std::string(fragment, static_cast<std::size_t>(size < 0 ? 0 : size))));
 }
 
+// Goals (WebSession::addGoal ...): adding one answers "" when taken, else
+// why not; hs_goals the goals on the run shown as JSON, hs_goal_names the
+// figures a goal may name.
+EMSCRIPTEN_KEEPALIVE const char* hs_add_goal(const char* goal, int size)
+{
+    return handOut(session->addGoal(std::string(goal, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+EMSCRIPTEN_KEEPALIVE int hs_remove_goal(int index) { return session->removeGoal(index) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE const char* hs_goals() { return handOut(session->goalsJson()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_goal_names() { return handOut(WebSession::goalNamesJson()); }
+// The loops' chart and the closed form's difference (WebSession::loopsJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_loops() { return handOut(session->loopsJson()); }
+// The lessons (WebSession::lessonsJson), each opened by its link.
+EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
+
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).
 EMSCRIPTEN_KEEPALIVE int hs_draw()

@@ -17,13 +17,16 @@
 //   hybridsim.link()                // the address that opens this state again
 //   hybridsim.openLink(address)     // opens one: {ok, refused, skipped, skippedCount}
 //   await hybridsim.gif()           // the run as an animated GIF (Uint8Array); .cancelGif()
+//   hybridsim.addGoal('overshoot_pct <= 5'), .goals(), .removeGoal(i)  // goals on the summary's figures
+//   hybridsim.loops()               // the loops' chart (SVG) and the closed form's difference
+//   hybridsim.lessons(), .openLesson(i)  // the lessons that come with the program
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language', fn))
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting',
 // 'defaults' or 'link'), of a new frame, of playing, pausing or a new
 // speed, of the study graphs laid out anew (their force scale fitted, a new
-// width), of a pin made or removed, of the overlay turned on or off and of
-// the language set; the page redraws its canvas and panels from them.
+// width), of a pin made or removed, of the overlay turned on or off, of
+// the language set and of a goal added or removed; the page redraws its canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -32,7 +35,7 @@
 
   let core = null;
   const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []], ['overlay', []],
-                                ['language', []]]);
+                                ['language', []], ['goals', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -602,9 +605,59 @@
       emit('pins');
       emit('overlay');
       emit('language');
+      emit('goals');
       emit('playback');
       return { ok: r.refused === '' && r.skippedCount === 0, refused: r.refused, skipped: r.skipped,
                skippedCount: r.skippedCount };
+    },
+
+    // --- goals on the run's figures (study/goals.h) ---
+    // Adds a goal 'NAME OP VALUE' (NAME one of goalNames(), OP <, <=, > or
+    // >=): {ok, message}, message why not when refused; a 'goals' event.
+    addGoal(goal) {
+      string('addGoal', "a goal 'NAME OP VALUE'", goal);
+      const why = withBytes([goal], (at, size) => text(() => core._hs_add_goal(at, size)),
+        () => 'the goal is too long');
+      if (why === '') emit('goals');
+      return { ok: why === '', message: why };
+    },
+    // Forgets goals()[i]; a 'goals' event.
+    removeGoal(i) {
+      const count = JSON.parse(text(() => core._hs_goals())).length;
+      if (!Number.isInteger(i) || i < 0 || i >= count)
+        throw wrong('removeGoal', count === 0 ? 'the index of a goal, and there is no goal' : `the index of a goal, 0..${count - 1}`, i);
+      core._hs_remove_goal(i);
+      emit('goals');
+    },
+    // The goals on the run shown: [{goal, name, op, value, pass, actual, line}],
+    // actual null where the figure does not exist ("none", which fails).
+    goals() {
+      return JSON.parse(text(() => need()._hs_goals()));
+    },
+    // The figures a goal may name: the numeric columns of the summary's CSV.
+    goalNames() {
+      return JSON.parse(text(() => need()._hs_goal_names()));
+    },
+
+    // --- the control loops ---
+    // {svg, forceError, text}: the recorded force with the model's step in
+    // closed form dashed, and the s-plane of both loops (designed poles as
+    // crosses, modelled as rings, the circles |s| = wn); forceError the
+    // largest |F - closed form| [N] over the samples in reach (null: none).
+    loops() {
+      return JSON.parse(text(() => need()._hs_loops()));
+    },
+
+    // --- the lessons that come with the program ---
+    // [{title, text, link}] in the page's language; link the fragment.
+    lessons() {
+      return JSON.parse(text(() => need()._hs_lessons()));
+    },
+    // Opens lessons()[i] as its link opens: the same events.
+    openLesson(i) {
+      const count = api.lessons().length;
+      if (!Number.isInteger(i) || i < 0 || i >= count) throw wrong('openLesson', `the index of a lesson, 0..${count - 1}`, i);
+      return api.openLink(api.lessons()[i].link);
     },
 
     // --- the animation download ---
@@ -655,7 +708,8 @@
 
     on(event, fn) {
       if (!listeners.has(event)) {
-        throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins', 'overlay' or 'language'", event);
+        throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins', 'overlay', 'language' or 'goals'",
+          event);
       }
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);

@@ -443,7 +443,7 @@
   });
   sim.on('run', showRun);
   sim.on('language', showLanguage);
-  for (const event of ['run', 'pins', 'overlay', 'language', 'playback']) sim.on(event, linkLater);
+  for (const event of ['run', 'pins', 'overlay', 'language', 'goals', 'playback']) sim.on(event, linkLater);
   sim.on('frame', () => {
     if (ready && !sim.playing) linkLater();
   });
@@ -463,6 +463,9 @@
     HybridsimSettingsPanel.attach($('settings'), sim);
     HybridsimPlaybackBar.attach(sim, canvas);
     HybridsimStudyGraphs.attach(sim, canvas);
+    HybridsimGoalsPanel.attach(sim, say);
+    HybridsimLoopsPanel.attach(sim);
+    HybridsimLessonsMenu.attach(sim);
     // a link opens its run; a page without one shows the default task
     if (location.hash.length > 1) openLink(location.href);
     showLanguage();

@@ -24,6 +24,23 @@
     downloadPng: ['Download frame PNG', 'フレームを PNG でダウンロード'],
     copyLink: ['Copy link', 'リンクをコピー'],
     downloadGif: ['Download animation', 'アニメーションをダウンロード'],
+    lessons: ['Lessons', 'レッスン'],
+    openLesson: ['Open lesson', 'レッスンを開く'],
+    closeLesson: ['Close lesson', 'レッスンを閉じる'],
+    lessonTitle: [(n, title) => `Lesson ${n}: ${title}`, (n, title) => `レッスン ${n}：${title}`],
+    loops: ['Control loops: the force step and the poles', '制御ループ：力のステップ応答と極'],
+    help: ['Help', 'ヘルプ'],
+    goals: ['Goals', '目標'],
+    goalName: ['figure of the run summary', '実行のまとめの数値'],
+    goalOp: ['comparison', '比較'],
+    goalValue: ['value', '値'],
+    addGoal: ['Add goal', '目標を追加'],
+    removeGoal: [(goal) => `Remove goal ${goal}`, (goal) => `目標 ${goal} を外す`],
+    noGoals: ['No goal yet: choose a figure, a comparison and a value.', '目標はまだありません：数値、比較、値を選んでください。'],
+    goalsPass: [(n) => (n === 1 ? 'The goal is met.' : `All ${n} goals are met.`), (n) => `${n} 個の目標をすべて満たしています。`],
+    goalsFail: [(failed, n) => `${failed} of ${n} goals ${failed === 1 ? 'is' : 'are'} not met.`,
+                (failed, n) => `${n} 個の目標のうち ${failed} 個を満たしていません。`],
+    goalAdded: [(goal) => `Added the goal ${goal}.`, (goal) => `目標 ${goal} を追加しました。`],
     gifCancel: ['Cancel', '中止'],
     gifBarLabel: ['the animation being made', '作成中のアニメーション'],
     gifCount: [(done, total) => `frame ${done} of ${total}`, (done, total) => `フレーム ${done}（全 ${total}）`],
@@ -114,6 +131,8 @@
     for (const e of document.querySelectorAll('[data-text]')) e.textContent = t(e.dataset.text);
     for (const e of document.querySelectorAll('[data-text-title]')) e.title = t(e.dataset.textTitle);
     for (const e of document.querySelectorAll('[data-text-label]')) e.setAttribute('aria-label', t(e.dataset.textLabel));
+    // texts written whole in each language (the help): the one of the language in force
+    for (const e of document.querySelectorAll('[data-language]')) e.hidden = e.dataset.language !== language;
     const button = document.getElementById('language');
     if (button) {
       button.textContent = t('otherLanguage');

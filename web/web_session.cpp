@@ -1,6 +1,7 @@
 #include "web/web_session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <memory>
@@ -12,7 +13,11 @@
 #include "console/report.h"
 #include "console/run_notice.h"
 #include "console/series_csv.h"
+#include "study/lessons.h"
+#include "study/loop_poles.h"
+#include "study/study_plot.h"
 #include "study/summary.h"
+#include "study/svg_chart.h"
 #include "console/task_file.h"
 #include "console/task_link.h"
 #include "console/text_format.h"
@@ -61,6 +66,7 @@ void WebSession::compute(bool fromStart)
     // fits their force scale
     currentDue_ = true;
     runsDue_ = true;
+    summaryDue_ = true;
     if (fromStart) fitDue_ = true;
     // the pins' labels name their differences from the new task
     if (!pins_.empty()) showPins();
@@ -149,6 +155,7 @@ std::string WebSession::link() const
     state.frame = s_->frame;
     state.overlay = overlay_;
     state.language = language_;
+    for (const Goal& g : goals_) state.goals.push_back(goalText(g));
     std::vector<const Pin*> byAge;
     for (const Pin& p : pins_.pins()) byAge.push_back(&p);
     std::sort(byAge.begin(), byAge.end(), [](const Pin* a, const Pin* b) { return a->serial < b->serial; });
@@ -159,7 +166,23 @@ std::string WebSession::link() const
 WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
 {
     static_assert(linkMostPins == pinCapacity, "a link holds as many pins as the page");
-    const LinkReading r = readLinkFragment(fragment);
+    std::vector<Goal> goals;
+    const LinkGoalReader readGoal = [&goals](std::string& text, std::string& error) {
+        Goal g;
+        if (goals.size() == mostGoals) {
+            error = format("a link holds at most %zu goals", mostGoals);
+            return false;
+        }
+        if (!parseGoal(text, g, error)) {
+            error = goalError(error);
+            return false;
+        }
+        goals.push_back(g);
+        text = goalText(g);
+        return true;
+    };
+    const LinkReading r = readLinkFragment(fragment, readGoal);
+    goals_ = goals;
     *s_ = r.state.task;
     compute(true);
     clearPins();
@@ -354,11 +377,102 @@ std::string WebSession::report() const
     return out.str();
 }
 
+const RunSummary& WebSession::runSummary() const
+{
+    if (summaryDue_) {
+        summary_ = summarizeRun(*s_, currentSeries(*run_, s_->type));
+        summaryDue_ = false;
+    }
+    return summary_;
+}
+
 std::string WebSession::summary() const
 {
     std::ostringstream out;
-    printSummary(*s_, summarizeRun(*s_, currentSeries(*run_, s_->type)), out);
+    printSummary(*s_, runSummary(), out);
     return out.str();
+}
+
+std::string WebSession::addGoal(const std::string& text)
+{
+    Goal g;
+    std::string error;
+    if (goals_.size() == mostGoals) return format("at most %zu goals are kept: remove one first", mostGoals);
+    if (!parseGoal(text, g, error)) return goalError(error);
+    goals_.push_back(g);
+    return "";
+}
+
+bool WebSession::removeGoal(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= goals_.size()) return false;
+    goals_.erase(goals_.begin() + index);
+    return true;
+}
+
+std::string WebSession::goalsJson() const
+{
+    Json out = Json::array();
+    if (goals_.empty()) return jsonText(out);
+    const std::string header = summaryCsvHeader();
+    const std::string row = summaryCsvRow(*s_, runSummary());
+    for (const Goal& g : goals_) {
+        const GoalCheck c = checkGoal(g, header, row);
+        out.push_back({{"goal", g.name + " " + g.op + " " + g.valueText},
+                       {"name", g.name},
+                       {"op", g.op},
+                       {"value", g.value},
+                       {"pass", c.pass},
+                       {"actual", c.actual},
+                       {"line", goalLine(g, c)}});
+    }
+    return jsonText(out);
+}
+
+std::string WebSession::goalNamesJson() { return jsonText(goalNames()); }
+
+std::string WebSession::loopsJson() const
+{
+    const SeriesSet& set = currentSeries(*run_, s_->type);
+    Chart c;
+    c.columns = 2;
+    c.panelWidth = 420.0;
+    c.panelHeight = 250.0;
+    c.accessibleName = "the contact force with the model's step in closed form, and the poles of the control loops";
+    c.panels.push_back(forceStepPanel(*s_, set));
+    c.panels.push_back(polesPanel(*s_));
+    const double largest = modelForceDifference(*s_, set);
+    Json out = {{"svg", chartSvg(c)}, {"forceError", largest}};
+    out["text"] = std::isnan(largest)
+                      ? std::string("no sample in reach: no force to compare with the closed form")
+                      : format("the closed form lies on the recorded force within %.3g N: the largest difference "
+                               "over the samples in reach, the integration error",
+                               largest);
+    return jsonText(out);
+}
+
+std::string WebSession::lessonsJson() const
+{
+    Json out = Json::array();
+    const int k = language_ == "ja" ? 1 : 0;
+    for (const Lesson& l : builtInLessons()) {
+        LinkState state;
+        std::string error;
+        lessonState(l, language_, state, error);
+        out.push_back({{"title", l.title[k]}, {"text", l.text[k]}, {"link", linkFragment(state)}});
+    }
+    return jsonText(out);
+}
+
+bool WebSession::openLesson(int index)
+{
+    const std::vector<Lesson>& all = builtInLessons();
+    if (index < 0 || static_cast<std::size_t>(index) >= all.size()) return false;
+    LinkState state;
+    std::string error;
+    if (!lessonState(all[index], language_, state, error)) return false;
+    openLink(linkFragment(state));
+    return true;
 }
 
 std::string WebSession::csv() const

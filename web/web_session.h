@@ -18,6 +18,8 @@
 #include "sim/run.h"
 #include "sim/settings.h"
 #include "study/compare.h"
+#include "study/goals.h"
+#include "study/summary.h"
 #include "study/study_graphs.h"
 #include "view/playback.h"
 #include "view/shape_buffer.h"
@@ -192,13 +194,42 @@ public:
     };
     // Opens a link's fragment (with or without '#'): its task derived and
     // run, shown at its frame and paused, the force scale fitted, its
-    // overlay, language and pins -- each pin's task run anew in its slot --
+    // overlay, language, goals and pins -- each pin's task run anew in its slot --
     // in place of the page's; what it does not give is the default's (no
     // pins, frame 0, overlay off, English).  A link that is not read at all
     // opens the defaults so.
     LinkOpened openLink(const std::string& fragment);
     // The same as JSON: {"refused", "skipped": [...], "skippedCount", "language"}.
     std::string openLinkJson(const std::string& fragment);
+
+    // --- goals on the run's figures (study/goals.h), checked on every run ---
+    // Adds a goal 'NAME OP VALUE' (at most mostGoals): "" when taken, else
+    // why not (one line); removeGoal forgets goals()[index].
+    static constexpr std::size_t mostGoals = 12;
+    std::string addGoal(const std::string& text);
+    bool removeGoal(int index);
+    void clearGoals() { goals_.clear(); }
+    const std::vector<Goal>& goals() const { return goals_; }
+    // The goals on the run shown, as JSON: [{"goal": "overshoot_pct <= 5",
+    // "name", "op", "value", "pass", "actual" (null for none), "line":
+    // goalLine's}], and the figures a goal may name: ["rms_force_err_N", ...].
+    std::string goalsJson() const;
+    static std::string goalNamesJson();
+
+    // --- the control loops (study/loop_poles.h) ---
+    // The chart of the loops: the recorded contact force with the model's
+    // closed-form step to Fn dashed under it, and the poles of both loops,
+    // designed (crosses) and modelled (rings), with the circles |s| = wn;
+    // as JSON {"svg", "forceError": the largest |F - closed form| [N] over
+    // the samples in reach (null without any), "text": a line saying so}.
+    std::string loopsJson() const;
+
+    // --- the lessons that come with the program (study/lessons.h) ---
+    // [{"title", "text", "link"}] in the page's language, the link the
+    // fragment that opens the lesson; openLesson opens lessons[index] so
+    // (false when there is no such lesson).
+    std::string lessonsJson() const;
+    bool openLesson(int index);
 
     // The task back to the built-in defaults, as at the start: derived,
     // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
@@ -230,6 +261,11 @@ private:
     PinSet pins_;
     bool overlay_ = false;
     std::string language_ = "en";
+    std::vector<Goal> goals_;
+    // the summary of the run shown, made when first asked for
+    const RunSummary& runSummary() const;
+    mutable RunSummary summary_;
+    mutable bool summaryDue_ = true;
     // the pins' runs as the study graphs draw them, in the pins' order
     // (made once per pin; their labels follow the task in force)
     std::vector<StudyRun> pinRuns_;

@@ -91,8 +91,8 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--compare", plainFile, "--summary", "--report"}, "--report does not go with --compare"},
         {{"--compare", plainFile, "--sweep", "fn2=1,2"}, "--sweep does not go with --compare"},
         // the link is printed alone
-        {{"--link", "--summary"}, "--summary does not go with --link (it prints the link alone; --frame, --overlay "
-                                  "and --compare go into the link)"},
+        {{"--link", "--summary"}, "--summary does not go with --link (it prints the link alone; --frame, --overlay, "
+                                  "--require and --compare go into the link)"},
         {{"--link", "--write-task", dir + "/t.dat"}, "--write-task does not go with --link"},
         {{"--link", "https://x/", "--png", png}, "--png does not go with --link"},
         {{"--link", "--sweep", "fn2=1,2"}, "--sweep does not go with --link"},

@@ -269,11 +269,13 @@ TEST(StudySet, TheLinkOfATaskIsPrintedAlone)
               "file:///home/t%20a/%E5%8F%B0/index.html#v=1&contour=C&r=0.3\n");
     EXPECT_EQ(runBatchHere({"--link", task, "https://x/"}).err,
               "hybridsim-batch: only one task file may be given (got '" + task + "' and 'https://x/') (see --help)\n");
-    // the view and the pins
+    // the view, the goals and the pins
     EXPECT_EQ(runBatchHere({"--set", "method=7", "--link", "https://h/i.html", "--frame", "200", "--overlay",
-                            "--compare", task, "--compare", task})
+                            "--compare", task, "--require", "overshoot_pct <= 5", "--compare", task, "--require",
+                            "settling_t_s<0.3"})
                   .out,
-              "https://h/i.html#v=1&method=7&frame=200&overlay=1&pin=1,contour:C,r:0.3&pin=2,contour:C,r:0.3\n");
+              "https://h/i.html#v=1&method=7&frame=200&overlay=1&goal=overshoot_pct%3C%3D5&goal=settling_t_s%3C0.3"
+              "&pin=1,contour:C,r:0.3&pin=2,contour:C,r:0.3\n");
     EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"task.dat"});
     testing::removeTree(dir);
 }

@@ -703,11 +703,13 @@ function pageTests(kind, origin, url) {
         stops.push(at);
       }
       assert.deepEqual(stops, [
-        'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'copy-link', 'language',
+        'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'lesson-pick', 'open-lesson',
+        'copy-link', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
-        'overlay', 'study-toggle', 'fit-force',
+        'overlay', 'study-toggle', 'fit-force', 'loops-toggle',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
-        'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'report', 'summary']);
+        'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn',
+        'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary']);
       // The last Tab left the page for the browser's own controls, and
       // Firefox gives it no keys again: a new page for the rest.
       await fresh();
@@ -1182,6 +1184,8 @@ function pageTests(kind, origin, url) {
         ['openLink', 'hybridsim.openLink(5)'], ['openLink', 'hybridsim.openLink()'],
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
         ['gif', 'hybridsim.gif(null)'], ['gif', "hybridsim.gif({ onProgress: 'x' })"],
+        ['addGoal', 'hybridsim.addGoal(5)'], ['removeGoal', 'hybridsim.removeGoal(0)'],
+        ['openLesson', 'hybridsim.openLesson(99)'], ['openLesson', "hybridsim.openLesson('1')"],
       ];
       for (const [call, expression] of wrong) {
         const thrown = await page.evaluate((x) => {
@@ -1683,6 +1687,73 @@ function pageTests(kind, origin, url) {
       await until(() => hybridsim.pins().length === 1);
       assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(tasks.robotALine, '--csv', '-'));
       assertSameCsv(await page.evaluate(() => hybridsim.pins()[0].csv), batchOut(tasks.robotBCircle, '--csv', '-'));
+      noProblems();
+    });
+
+    once('goals, the loops panel and the lessons: the batch runner\'s lines and runs, goals in the link', async () => {
+      await fresh();
+      // the loops' chart: the force with its closed form, and the poles
+      await until(() => document.querySelectorAll('#loops-chart svg g.panel').length === 2);
+      const loops = await page.evaluate(() => [document.getElementById('loops-text').textContent,
+        Number(document.getElementById('loops-chart').dataset.forceError), hybridsim.loops().forceError]);
+      assert.match(loops[0], /^the closed form lies on the recorded force within [0-9.e-]+ N/);
+      assert.ok(loops[1] > 0 && loops[1] === loops[2], String(loops));
+      // a goal from the form: the batch runner's line for the run, anew after every run
+      await page.select('#goal-name', 'overshoot_pct');
+      await page.select('#goal-op', '<=');
+      await page.$eval('#goal-value', (e) => { e.value = '5'; });
+      await page.click('#add-goal');
+      const lines = () => page.evaluate(() => [...document.querySelectorAll('#goal-list li')].map((e) =>
+        [e.className, e.querySelector('.goal-line').textContent]));
+      const required = (...sets) => {
+        const r = spawnSync(batch, [...sets.flatMap((x) => ['--set', x]), '--require', 'overshoot_pct <= 5'],
+          { encoding: 'utf8' });
+        const line = r.stdout.trim();
+        return [line.startsWith('pass') ? 'pass' : 'fail', line];
+      };
+      await until(() => document.querySelectorAll('#goal-list li').length === 1);
+      assert.deepEqual(await lines(), [required()]);
+      await page.evaluate(() => hybridsim.set('fn2', 60));
+      await until((l) => document.querySelector('#goal-list .goal-line').textContent === l, required('fn2=60')[1]);
+      assert.deepEqual(await lines(), [required('fn2=60')]);
+      // a value that is none: said, nothing added
+      await page.$eval('#goal-value', (e) => { e.value = 'five'; });
+      await page.click('#add-goal');
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('message').textContent,
+        hybridsim.goals().length]), ["'overshoot_pct <= five': the value must be a finite number", 1]);
+      // the goal travels in the link
+      const link = await page.evaluate(() => hybridsim.link());
+      assert.match(link, /&goal=overshoot_pct%3C%3D5/);
+      await page.close();
+      page = await openPage(launched[kind].context, link, problems, deadline);
+      assert.deepEqual(await lines(), [required('fn2=60')]);
+      // its remove button
+      await page.click('#goal-list button');
+      await until(() => hybridsim.goals().length === 0 && document.getElementById('goal-list').hidden);
+
+      // every lesson: its title in the menu, its run the batch runner's run of its settings
+      const lessons = JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8'));
+      assert.deepEqual(await page.$$eval('#lesson-pick option', (o) => o.map((e) => e.textContent)),
+        lessons.map((l, i) => `${i + 1}. ${l.title.en}`));
+      for (let i = 0; i < lessons.length; ++i) {
+        await page.select('#lesson-pick', String(i));
+        await page.click('#open-lesson');
+        await until((t) => document.getElementById('lesson-title').textContent === t,
+          `Lesson ${i + 1}: ${lessons[i].title.en}`);
+        const got = await page.evaluate(() => [hybridsim.csv(), hybridsim.pins().map((p) => p.csv),
+          hybridsim.goals().length, hybridsim.overlay, document.getElementById('lesson').hidden,
+          document.getElementById('lesson-text').textContent]);
+        assertSameCsv(got[0], batchOut(...lessons[i].set.flatMap((x) => ['--set', x]), '--csv', '-'));
+        (lessons[i].pins || []).forEach((pin, k) =>
+          assertSameCsv(got[1][k], batchOut(...pin.flatMap((x) => ['--set', x]), '--csv', '-')));
+        assert.deepEqual(got.slice(2), [(lessons[i].goals || []).length, Boolean(lessons[i].overlay), false,
+          lessons[i].text.en]);
+      }
+      // in Japanese: the menu and the text follow
+      await page.click('#language');
+      assert.equal(await page.$eval('#lesson-text', (e) => e.textContent), lessons[lessons.length - 1].text.ja);
+      await page.click('#close-lesson');
+      assert.ok(await page.$eval('#lesson', (e) => e.hidden));
       noProblems();
     });
 

@@ -19,6 +19,8 @@
 #include "console/task_setting.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
+#include "study/goals.h"
+#include "study/lessons.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
@@ -511,7 +513,10 @@ TEST(WebSession, ALinkOpensTheSameStateInAFreshSession)
     w.setOverlay(true);
     ASSERT_TRUE(w.setLanguage("ja"));
     EXPECT_FALSE(w.setLanguage("fr"));
+    EXPECT_EQ(w.addGoal("overshoot_pct <= 5"), "");
+    EXPECT_EQ(w.addGoal("force_rise_t_s>0.001"), "");
     const std::string link = w.link();
+    EXPECT_NE(link.find("&goal=overshoot_pct%3C%3D5&goal=force_rise_t_s%3E0.001"), std::string::npos) << link;
 
     WebSession opened;
     const WebSession::LinkOpened said = opened.openLink("#" + link);
@@ -523,6 +528,7 @@ TEST(WebSession, ALinkOpensTheSameStateInAFreshSession)
     EXPECT_EQ(opened.frame(), 150);
     EXPECT_TRUE(opened.overlay());
     EXPECT_EQ(opened.language(), "ja");
+    EXPECT_EQ(opened.goalsJson(), w.goalsJson());
     EXPECT_EQ(opened.link(), link);
     EXPECT_EQ(opened.draw().data(), w.draw().data());
     // the next pin takes the oldest one's place, slot 2, in both (pinned
@@ -540,6 +546,96 @@ TEST(WebSession, ALinkOpensTheSameStateInAFreshSession)
     EXPECT_EQ(opened.language(), "en");
     EXPECT_EQ(nlohmann::json::parse(opened.openLinkJson("v=1&KH1=-1&Fn=20"))["skipped"][0],
               "KH1=-1: the spring constant KH1 [N/m] must be greater than 0");
+    // a goal that is not one is skipped with the reader's words, the rest taken
+    const nlohmann::json bad = nlohmann::json::parse(opened.openLinkJson("v=1&goal=speed%3C1&goal=force_peak_N%3C%3D2&Fn=20"));
+    EXPECT_EQ(bad["skippedCount"], 1);
+    EXPECT_EQ(bad["skipped"][0].get<std::string>().rfind("goal=speed<1: 'speed<1': unknown figure 'speed'; the figures are ", 0), 0u)
+        << bad["skipped"][0];
+    ASSERT_EQ(opened.goals().size(), 1u);
+    EXPECT_EQ(opened.goals()[0].name, "force_peak_N");
+}
+
+// Goals on the run shown: pass and FAIL follow every run; a goal that
+// cannot be read changes nothing and says why without the command line's words.
+TEST(WebSession, GoalsAreCheckedOnEveryRun)
+{
+    WebSession w;
+    EXPECT_EQ(w.goalsJson(), "[]");
+    EXPECT_EQ(w.addGoal("force_peak_N <= 10.5"), "");
+    EXPECT_EQ(w.addGoal("force_steady_err_N < 1"), "");
+    EXPECT_EQ(w.addGoal("peak < 3"), "'peak < 3': unknown figure 'peak'; the figures are " +
+                                          [] {
+                                              std::string l;
+                                              for (const std::string& n : goalNames()) l += (l.empty() ? "" : ", ") + n;
+                                              return l;
+                                          }());
+    EXPECT_EQ(w.addGoal("force_peak_N <= ten"), "'force_peak_N <= ten': the value must be a finite number");
+    nlohmann::json g = nlohmann::json::parse(w.goalsJson());
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0]["goal"], "force_peak_N <= 10.5");
+    const double peak = g[0]["actual"];
+    EXPECT_EQ(g[0]["pass"], peak <= 10.5);
+    // twice the force: the peak goal fails, its line says so with the figure
+    ASSERT_TRUE(w.set("Fn", "20").ok);
+    g = nlohmann::json::parse(w.goalsJson());
+    EXPECT_FALSE(g[0]["pass"]);
+    EXPECT_EQ(g[0]["line"].get<std::string>().rfind("FAIL  force_peak_N = 2", 0), 0u) << g[0]["line"];
+    EXPECT_TRUE(w.removeGoal(0));
+    EXPECT_FALSE(w.removeGoal(1));
+    EXPECT_EQ(nlohmann::json::parse(w.goalsJson()).size(), 1u);
+    for (std::size_t k = 1; k < WebSession::mostGoals; ++k) EXPECT_EQ(w.addGoal("overshoot_pct < 99"), "");
+    EXPECT_EQ(w.addGoal("overshoot_pct < 99"), "at most 12 goals are kept: remove one first");
+}
+
+// The loops' chart: both panels, and the closed form within the integration
+// error of the run's force (the run's own series, read in the test).
+TEST(WebSession, TheLoopsChartHasTheForceStepAndThePoles)
+{
+    WebSession w;
+    const nlohmann::json l = nlohmann::json::parse(w.loopsJson());
+    const std::string svg = l["svg"];
+    EXPECT_NE(svg.find("model force (closed form)"), std::string::npos);
+    EXPECT_NE(svg.find("poles of the control loops"), std::string::npos);
+    const double error = l["forceError"];
+    EXPECT_GT(error, 0.0);
+    EXPECT_LT(error, 0.05 * w.settings().Fn);
+    EXPECT_NE(l["text"].get<std::string>().find(format("within %.3g N", error)), std::string::npos);
+    // robot b on a circle it cannot reach at all: no sample to compare
+    ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
+    const nlohmann::json none = nlohmann::json::parse(w.loopsJson());
+    EXPECT_TRUE(none["forceError"].is_null());
+}
+
+// Every lesson opens as its link: its task, pins, overlay, frame and goals,
+// in the page's language.
+TEST(WebSession, EachLessonOpensAsItsLink)
+{
+    const std::vector<Lesson>& lessons = builtInLessons();
+    ASSERT_GE(lessons.size(), 1u);
+    WebSession w;
+    ASSERT_TRUE(w.setLanguage("ja"));
+    const nlohmann::json listed = nlohmann::json::parse(w.lessonsJson());
+    ASSERT_EQ(listed.size(), lessons.size());
+    for (std::size_t k = 0; k < lessons.size(); ++k) {
+        const Lesson& l = lessons[k];
+        EXPECT_EQ(listed[k]["title"], l.title[1]);
+        ASSERT_TRUE(w.openLesson(static_cast<int>(k)));
+        EXPECT_EQ(w.link(), listed[k]["link"]) << k;
+        EXPECT_EQ(w.pins().size(), l.pins.size()) << k;
+        EXPECT_EQ(w.goals().size(), l.goals.size()) << k;
+        EXPECT_EQ(w.overlay(), l.overlay) << k;
+        EXPECT_EQ(w.frame(), l.frame) << k;
+        EXPECT_EQ(w.language(), "ja");
+        // the task: the default one with the lesson's settings, as --set gives it
+        WebSession by;
+        for (const std::string& item : l.set) {
+            const std::size_t eq = item.find('=');
+            ASSERT_TRUE(by.set(item.substr(0, eq), item.substr(eq + 1)).ok) << item;
+        }
+        EXPECT_EQ(w.csv(), by.csv()) << k;
+    }
+    EXPECT_FALSE(w.openLesson(static_cast<int>(lessons.size())));
+    EXPECT_FALSE(w.openLesson(-1));
 }
 
 }  // namespace
