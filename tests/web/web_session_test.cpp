@@ -633,6 +633,15 @@ TEST(WebSession, EachLessonOpensAsItsLink)
             ASSERT_TRUE(by.set(item.substr(0, eq), item.substr(eq + 1)).ok) << item;
         }
         EXPECT_EQ(w.csv(), by.csv()) << k;
+        const nlohmann::json pins = nlohmann::json::parse(w.pinsJson());
+        for (std::size_t p = 0; p < l.pins.size(); ++p) {
+            WebSession pin;
+            for (const std::string& item : l.pins[p]) {
+                const std::size_t eq = item.find('=');
+                ASSERT_TRUE(pin.set(item.substr(0, eq), item.substr(eq + 1)).ok) << item;
+            }
+            EXPECT_EQ(pins[p]["csv"], pin.csv()) << k << " pin " << p;
+        }
     }
     EXPECT_FALSE(w.openLesson(static_cast<int>(lessons.size())));
     EXPECT_FALSE(w.openLesson(-1));
