@@ -812,8 +812,11 @@ function pageTests(kind, origin, url) {
 
     // the robot's picture and the time graphs: a point of window units in
     // CSS pixels, and (as `.back`) a CSS x in window units
+    // (the canvas brought wholly into view first: a click on a control under
+    // it may have scrolled the page)
     const canvasPoint = async () => {
       const box = await page.$eval('#view', (c) => {
+        c.scrollIntoView({ block: 'nearest', inline: 'nearest' });
         const r = c.getBoundingClientRect();
         return [r.left + c.clientLeft, r.top + c.clientTop, c.clientWidth, c.clientHeight];
       });
@@ -1076,9 +1079,10 @@ function pageTests(kind, origin, url) {
       // cancelled by the script: the promise rejects at once, nothing is
       // left being made, and the page takes settings as before
       const cancelled = await page.evaluate(async () => {
-        let seen = 0;
-        const made = hybridsim.gif({ onProgress: (done) => { seen = done; } });
-        while (seen < 3) await new Promise((r) => setTimeout(r, 5));
+        let third;
+        const reached = new Promise((r) => { third = r; });
+        const made = hybridsim.gif({ onProgress: (done) => { if (done >= 3) third(); } });
+        await reached;
         const answer = hybridsim.cancelGif();
         const error = await made.then(() => null, (e) => [e.name, e.message]);
         return { answer, error, busy: hybridsim.gifBusy, again: hybridsim.cancelGif(), set: hybridsim.set('Fn', 20) };
@@ -1745,6 +1749,8 @@ function pageTests(kind, origin, url) {
           document.getElementById('lesson-text').textContent]);
         assertSameCsv(got[0], batchOut(...lessons[i].set.flatMap((x) => ['--set', x]), '--csv', '-'));
         assert.equal(got[1].length, (lessons[i].pins || []).length);
+        (lessons[i].pins || []).forEach((pin, k) =>
+          assertSameCsv(got[1][k], batchOut(...pin.flatMap((x) => ['--set', x]), '--csv', '-')));
         assert.deepEqual(got.slice(2), [(lessons[i].goals || []).length, Boolean(lessons[i].overlay), false,
           lessons[i].text.en]);
       }
