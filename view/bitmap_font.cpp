@@ -62,18 +62,18 @@ bool bitmapFontsUsable(std::string& error)
     return false;
 }
 
-void drawBitmapText(Font font, const std::string& text)
+void stringBitmap(Font font, const std::string& text, StringBitmap& out)
 {
     const ToolkitBitmapFont& f = toolkitFont(font);
     const std::size_t length = std::min(text.size(), text.find('\0'));
     int width = 0;
     for (std::size_t i = 0; i < length; ++i) width += f.glyphs[static_cast<unsigned char>(text[i])][0];
-    if (width == 0) return;
-    // the glyphs' rows side by side, bottom row first, leftmost pixel in the
-    // high bit (one scratch bitmap for every string)
+    out.width = width;
+    out.height = f.height;
+    out.xOrigin = f.xOrigin;
+    out.yOrigin = f.yOrigin;
     const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
-    thread_local std::vector<unsigned char> bits;
-    bits.assign(rowBytes * static_cast<std::size_t>(f.height), 0);
+    out.bits.assign(rowBytes * static_cast<std::size_t>(f.height), 0);
     int x = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char* glyph = f.glyphs[static_cast<unsigned char>(text[i])];
@@ -81,12 +81,20 @@ void drawBitmapText(Font font, const std::string& text)
         const int glyphRowBytes = (w + 7) / 8;
         for (int row = 0; row < f.height; ++row) {
             const unsigned char* from = glyph + 1 + row * glyphRowBytes;
-            unsigned char* to = bits.data() + static_cast<std::size_t>(row) * rowBytes;
+            unsigned char* to = out.bits.data() + static_cast<std::size_t>(row) * rowBytes;
             for (int k = 0; k < w; ++k)
                 if (from[k / 8] & (0x80 >> (k % 8))) to[(x + k) / 8] |= static_cast<unsigned char>(0x80 >> ((x + k) % 8));
         }
         x += w;
     }
+}
+
+void drawBitmapText(Font font, const std::string& text)
+{
+    // one scratch bitmap for every string
+    thread_local StringBitmap b;
+    stringBitmap(font, text, b);
+    if (b.width == 0) return;
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
     glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
@@ -94,7 +102,7 @@ void drawBitmapText(Font font, const std::string& text)
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glBitmap(width, f.height, f.xOrigin, f.yOrigin, static_cast<GLfloat>(width), 0.0f, bits.data());
+    glBitmap(b.width, b.height, b.xOrigin, b.yOrigin, static_cast<GLfloat>(b.width), 0.0f, b.bits.data());
     glPopClientAttrib();
 }
 

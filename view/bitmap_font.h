@@ -35,6 +35,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "view/canvas.h"
 
@@ -51,5 +52,19 @@ bool bitmapFontsUsable(std::string& error);
 // advance, as the toolkit's characters one by one would.  The pixel
 // unpacking state is set for it and put back.
 void drawBitmapText(Font font, const std::string& text);
+
+// The bitmap drawBitmapText sends for `text`: the glyphs side by side,
+// `height` rows of (width + 7) / 8 bytes, bottom row first, leftmost pixel
+// in the high bit, and the origin that places it (its lower left corner
+// lies `xOrigin`, `yOrigin` pixels left of and below the raster position).
+// `width` is 0 when the text has nothing to draw.
+struct StringBitmap {
+    int width = 0;
+    int height = 0;
+    float xOrigin = 0.0f;
+    float yOrigin = 0.0f;
+    std::vector<unsigned char> bits;
+};
+void stringBitmap(Font font, const std::string& text, StringBitmap& out);
 
 }  // namespace hybridsim

@@ -271,12 +271,111 @@ void GlCanvas::drawBatch(unsigned mode)
     batchColors_.clear();
 }
 
+void GlCanvas::placeTexts(std::vector<TextAtlas::Place>& places, std::vector<char>& placed)
+{
+    places.assign(items_.size(), TextAtlas::Place{});
+    placed.assign(items_.size(), 0);
+    if (!ownGlyphs_) return;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool full = false;
+        for (std::size_t k = 0; k < items_.size(); ++k) {
+            const Item& it = items_[k];
+            if (it.kind != Item::Kind::Text) continue;
+            placed[k] = atlas_.place(it.font, it.bytes, places[k]) ? 1 : 0;
+            const bool tooLarge = places[k].width > TextAtlas::size || places[k].height > TextAtlas::size;
+            if (!placed[k] && !tooLarge) full = true;
+        }
+        if (!full) return;
+        // the strings of earlier pictures make room for this one's
+        atlas_.clear();
+    }
+}
+
+// A text as glBitmap places it: the raster position in window coordinates
+// as OpenGL computes it (in single precision, through the viewport's scale
+// and offset), the bitmap's corner on the pixel at or left of it less the
+// origin (with the same small allowance), and nothing at all where the
+// raster position lies outside the view.  A bitmap is cut by the edges of
+// the surface, not by those of the viewport; a quad that would cross the
+// viewport's edge is left to glBitmap (false).
+bool GlCanvas::batchText(const Item& it, double depth, const TextAtlas::Place& place, const PixelMap& pixels)
+{
+    if (place.width <= 0) return true;
+    if (!(it.x >= -1.0f && it.x <= 1.0f && it.y >= -1.0f && it.y <= 1.0f)) return true;
+    const float scaleX = static_cast<float>(pixels.sx);
+    const float scaleY = static_cast<float>(pixels.sy);
+    const float rasterX = it.x * scaleX + static_cast<float>(pixels.x0 + pixels.sx);
+    const float rasterY = it.y * scaleY + static_cast<float>(pixels.y0 + pixels.sy);
+    const float epsilon = 0.0001f;
+    const double left = std::floor(rasterX + epsilon - place.xOrigin);
+    const double bottom = std::floor(rasterY + epsilon - place.yOrigin);
+    if (left < pixels.x0 || left + place.width > pixels.x0 + 2.0 * pixels.sx || bottom < pixels.y0 ||
+        bottom + place.height > pixels.y0 + 2.0 * pixels.sy)
+        return false;
+    auto windowX = [&](double px) { return (px - pixels.x0) / pixels.sx - 1.0; };
+    auto windowY = [&](double py) { return (py - pixels.y0) / pixels.sy - 1.0; };
+    const double x0 = windowX(left);
+    const double x1 = windowX(left + place.width);
+    const double y0 = windowY(bottom);
+    const double y1 = windowY(bottom + place.height);
+    const float s0 = static_cast<float>(place.u) / TextAtlas::size;
+    const float s1 = static_cast<float>(place.u + place.width) / TextAtlas::size;
+    const float t0 = static_cast<float>(place.v) / TextAtlas::size;
+    const float t1 = static_cast<float>(place.v + place.height) / TextAtlas::size;
+    TextBatch& b = textBatches_[it.lighting ? 1 : 0];
+    auto corner = [&](double x, double y, float s, float t) {
+        b.positions.insert(b.positions.end(), {x, y, depth});
+        b.texels.insert(b.texels.end(), {s, t});
+        b.colors.insert(b.colors.end(), {it.color.r, it.color.g, it.color.b, it.color.a});
+    };
+    corner(x0, y0, s0, t0);
+    corner(x1, y0, s1, t0);
+    corner(x1, y1, s1, t1);
+    corner(x0, y0, s0, t0);
+    corner(x1, y1, s1, t1);
+    corner(x0, y1, s0, t1);
+    return true;
+}
+
+// The text quads, their texels replacing nothing but the alpha that the
+// alpha test reads: a pixel of ink takes the text's colour (lit as the
+// raster position's colour is, under lighting), a pixel of none is left.
+void GlCanvas::drawTextBatches()
+{
+    if (textBatches_[0].positions.empty() && textBatches_[1].positions.empty()) return;
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_TEXTURE_2D);
+    atlas_.bind();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.5f);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (int lit = 0; lit < 2; ++lit) {
+        TextBatch& b = textBatches_[lit];
+        if (b.positions.empty()) continue;
+        setGlLighting(lit == 1);
+        glVertexPointer(3, GL_DOUBLE, 0, b.positions.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, b.texels.data());
+        glColorPointer(4, GL_FLOAT, 0, b.colors.data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(b.positions.size() / 3));
+        b.positions.clear();
+        b.texels.clear();
+        b.colors.clear();
+    }
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
 // The picture in depth order: item k of n lies at depth 1 - (k + 1) / (n + 1)
 // (window depth, nearer with k), so that with GL_LESS each pixel keeps the
 // latest shape that covers it whatever order the batches are sent in.
 // A batch goes to OpenGL as one vertex array, each vertex with its shape's
 // colour: the same primitives in the same order as between glBegin and
-// glEnd, without a call for every vertex.
+// glEnd, without a call for every vertex; the texts go together as quads
+// of the atlas's texture.
 void GlCanvas::sendGathered()
 {
     const std::size_t n = items_.size();
@@ -295,6 +394,10 @@ void GlCanvas::sendGathered()
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
 
+    std::vector<TextAtlas::Place>& places = textPlaces_;
+    std::vector<char>& placed = textPlaced_;
+    placeTexts(places, placed);
+
     const PixelMap pixels;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
@@ -303,6 +406,7 @@ void GlCanvas::sendGathered()
         const Item& it = items_[order[i]];
         const double depth = z(order[i]);
         if (it.kind == Item::Kind::Text) {
+            if (placed[order[i]] && batchText(it, depth, places[order[i]], pixels)) continue;
             drawBatch(mode);
             setGlLighting(it.lighting);
             glColor4f(it.color.r, it.color.g, it.color.b, it.color.a);
@@ -323,6 +427,7 @@ void GlCanvas::sendGathered()
             for (std::size_t k = 0; k < it.count; ++k) batchVertex(v[k], depth, it.color);
     }
     drawBatch(mode);
+    drawTextBatches();
     glDisable(GL_DEPTH_TEST);
     items_.clear();
     vertices_.clear();

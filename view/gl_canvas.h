@@ -29,6 +29,7 @@
 #include "view/affine.h"
 #include "view/pixel_cover.h"
 #include "view/rgb_image.h"
+#include "view/text_atlas.h"
 #include "view/transforming_canvas.h"
 
 namespace hybridsim {
@@ -85,6 +86,13 @@ private:
     void sendFill(const Vec2* v, std::size_t n, double depth, const Color& color, const PixelMap& pixels);
     void batchVertex(Vec2 p, double depth, const Color& color);
     void drawBatch(unsigned mode);
+    // The places of the picture's texts in the atlas (emptied once if it
+    // is full); false for a text that must go as a bitmap of its own.
+    void placeTexts(std::vector<TextAtlas::Place>& places, std::vector<char>& placed);
+    // A text's quad added to the text batch of its lighting; false when
+    // it must go as a bitmap of its own.
+    bool batchText(const Item& it, double depth, const TextAtlas::Place& place, const PixelMap& pixels);
+    void drawTextBatches();
 
     std::function<void()> show_;
     Order order_;
@@ -107,6 +115,17 @@ private:
     std::vector<float> batchColors_;
     CoveringMemo covers_;
     bool ownGlyphs_ = false;
+    // Depth order: the strings drawn so far, and the picture's text quads,
+    // unlit and lit: x, y, depth, texture s, t and r, g, b, a of each vertex
+    TextAtlas atlas_;
+    struct TextBatch {
+        std::vector<double> positions;
+        std::vector<float> texels;
+        std::vector<float> colors;
+    };
+    TextBatch textBatches_[2];
+    std::vector<TextAtlas::Place> textPlaces_;
+    std::vector<char> textPlaced_;
 };
 
 // The back buffer of the current context (the picture drawn before `show`),

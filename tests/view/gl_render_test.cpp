@@ -241,6 +241,29 @@ TEST_F(GlRender, OwnTextIsGlutsText)
         EXPECT_GT(inked, 20000);
         EXPECT_EQ(own.rgb, glut.rgb);
     }
+    // pictures of more strings than the atlas holds at once, one of them
+    // wider than it: the atlas empties between pictures and the wide one
+    // goes as a bitmap; every picture is still the toolkit's
+    {
+        GlCanvas glut({}, GlCanvas::Order::Painter, GlCanvas::Text::Characters);
+        GlCanvas own({}, GlCanvas::Order::Depth, GlCanvas::Text::Strings);
+        for (int picture = 0; picture < 3; ++picture) {
+            auto draw = [picture](GlCanvas& canvas) {
+                canvas.clear();
+                canvas.setColor(Color{0.2f, 0.4f, 0.6f, 1.0f});
+                for (int k = 0; k < 150; ++k)
+                    canvas.text(-1.0f + 0.013f * static_cast<float>(k % 100), 0.95f - 0.0127f * static_cast<float>(k),
+                                Font::Helvetica18,
+                                "picture " + std::to_string(picture) + ", string " + std::to_string(k) +
+                                    " of a hundred and fifty");
+                canvas.text(-1.0f, -0.97f, Font::Helvetica18, std::string(120, 'W'));
+                canvas.present();
+                return readBackBuffer(windowSize, windowSize);
+            };
+            SCOPED_TRACE(picture);
+            EXPECT_EQ(draw(own).rgb, draw(glut).rgb);
+        }
+    }
     // up to a NUL, as the toolkit's characters
     const std::string cut("ab\0cd", 5);
     EXPECT_EQ(picture(GlCanvas::Order::Painter, GlCanvas::Text::Strings, cut).rgb,
