@@ -50,15 +50,7 @@
       tally.className = goals.length === 0 ? '' : failed === 0 ? 'pass' : 'fail';
     }
 
-    let due = false;
-    function showLater() {
-      if (due) return;
-      due = true;
-      requestAnimationFrame(() => setTimeout(() => {
-        due = false;
-        show();
-      }, 0));
-    }
+    const showLater = global.HybridsimAfterPicture.later(show);
 
     form.addEventListener('submit', (e) => {
       e.preventDefault();

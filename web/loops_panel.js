@@ -13,7 +13,6 @@
     const chart = $('loops-chart');
     const note = $('loops-text');
     let stale = true;
-    let due = false;
 
     function show() {
       if (!details.open) return;
@@ -24,14 +23,12 @@
       note.textContent = l.text;
       chart.dataset.forceError = l.forceError === null ? '' : String(l.forceError);
     }
+    const askToShow = global.HybridsimAfterPicture.later(() => {
+      if (stale) show();
+    });
     function showLater() {
       stale = true;
-      if (due || !details.open) return;
-      due = true;
-      requestAnimationFrame(() => setTimeout(() => {
-        due = false;
-        if (stale) show();
-      }, 0));
+      if (details.open) askToShow();
     }
 
     details.addEventListener('toggle', () => {

@@ -57,19 +57,16 @@
   const summary = $('summary');
   let summaryStale = true;
   let summaryInView = false;
-  let summaryDue = false;
+  const askForSummary = HybridsimAfterPicture.later(() => {
+    if (!summaryStale) return;
+    summaryStale = false;
+    summary.textContent = sim.summary();
+    summary.classList.remove('stale');
+  });
   function showSummaryLater() {
     summaryStale = true;
     summary.classList.add('stale');
-    if (!summaryInView || summaryDue) return;
-    summaryDue = true;
-    requestAnimationFrame(() => setTimeout(() => {
-      summaryDue = false;
-      if (!summaryStale) return;
-      summaryStale = false;
-      summary.textContent = sim.summary();
-      summary.classList.remove('stale');
-    }, 0));
+    if (summaryInView) askForSummary();
   }
   new IntersectionObserver((seen) => {
     summaryInView = seen[seen.length - 1].isIntersecting;

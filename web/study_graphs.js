@@ -23,7 +23,6 @@
     let stale = true;        // the whole SVG is out of date
     let cursorStale = true;  // its cursor is
     let svg = null;
-    let due = false;         // a whole SVG is to be made after the next display frame
 
     const shown = () => details.open && inView;
 
@@ -113,16 +112,14 @@
       performance.mark('hybridsim-graphs-drawn');
     }
 
-    // after a new run: once its picture is on the screen (a display frame, then a task)
+    // after a new run: once its picture is on the screen
+    const askToDraw = global.HybridsimAfterPicture.later(() => {
+      if (stale) draw();
+    });
     function drawLater() {
       stale = true;
       holder.dataset.stale = 'true';
-      if (!shown() || due) return;
-      due = true;
-      requestAnimationFrame(() => setTimeout(() => {
-        due = false;
-        if (stale) draw();
-      }, 0));
+      if (shown()) askToDraw();
     }
 
     // a pointer's place in pixels of the SVG
