@@ -66,6 +66,12 @@ bool lessonState(const Lesson& lesson, const std::string& language, LinkState& s
         }
         state.goals.push_back(goalText(goal));
     }
+    SimSettings fixed = state.task;
+    for (const std::string& item : lesson.fix)
+        if (!applied(fixed, item, error)) {
+            error = "fix: " + error;
+            return false;
+        }
     return true;
 }
 

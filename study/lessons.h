@@ -10,7 +10,11 @@
 //    "set": ["NAME=VALUE", ...],          the task: --set items on the default task
 //    "pins": [["NAME=VALUE", ...], ...],  optional: each pin's task so, slots 1, 2, ...
 //    "overlay": true, "frame": N,         optional
-//    "goals": ["NAME OP VALUE", ...]}     optional: goals on the summary's figures
+//    "goals": ["NAME OP VALUE", ...],     optional: goals on the summary's figures
+//    "fix": ["NAME=VALUE", ...]}          optional: the change the text proposes,
+//                                         with which the goals pass; a lesson
+//                                         that has goals and no fix passes them
+//                                         as it opens, one with a fix fails them
 #pragma once
 
 #include <string>
@@ -28,6 +32,7 @@ struct Lesson {
     bool overlay = false;
     int frame = 0;
     std::vector<std::string> goals;
+    std::vector<std::string> fix;  // applied after `set`
 };
 
 // The lessons as lessons/lessons.json gave them when the program was built
@@ -40,7 +45,7 @@ std::vector<Lesson> builtInLessonList();
 const std::vector<Lesson>& builtInLessons();
 
 // The lesson's state as a link holds it, in `language` ("en" or "ja"):
-// false with `error` when a setting or goal of it is refused.
+// false with `error` when a setting, goal or item of the fix is refused.
 bool lessonState(const Lesson& lesson, const std::string& language, LinkState& state, std::string& error);
 
 }  // namespace hybridsim
