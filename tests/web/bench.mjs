@@ -11,6 +11,8 @@
 //     drawn and rasterised on the page's canvas, and to the animation-frame
 //     callbacks of the display frame that shows it; again with four runs
 //     pinned; again with the study graphs in view, to their SVG laid out anew;
+//     again with two goals, the control loops panel and the summary in view,
+//     to those three shown anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
 //   - the animation download of the default run (hybridsim.gif(), 201
@@ -20,6 +22,7 @@
 //     and its opening from file://.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
+// With --typing only the settings changes typed in the panel are measured.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -33,6 +36,7 @@ const oneFile = pathOption('--one-file', path.join(site, '..', 'hybridsim.html')
 const nativeBench = pathOption('--native-bench', path.join(root, 'build', 'bench', 'hybridsim-bench'));
 const loads = 15;   // page openings
 const repeats = 50; // recomputations and redraws
+const typingOnly = process.argv.includes('--typing');
 
 const median = (xs) => {
   const s = [...xs].sort((a, b) => a - b);
@@ -49,7 +53,7 @@ try {
 
   // opening the page: navigation start to the first picture
   const opening = [];
-  for (let i = 0; i < loads; ++i) {
+  for (let i = 0; i < (typingOnly ? 0 : loads); ++i) {
     const page = await openPage(chromium.browser, url, problems);
     opening.push(await page.evaluate(() => performance.getEntriesByName('hybridsim-first-picture')[0].startTime));
     await page.close();
@@ -143,193 +147,262 @@ try {
   const pinnedChanges = await typeFn(4);
   const overlaidChanges = await typeFn(4, true);
 
-  // the same with the study graphs in view: the SVG laid out anew for each key
-  const withGraphs = await openPage(chromium.browser, url, problems);
-  await withGraphs.evaluate(() => {
+  // the same with two goals, the control loops panel and the summary in
+  // view (a page tall enough to show them all): the picture first, then,
+  // after the display frame that shows it (as the page updates them), the
+  // goals checked, the poles and force step drawn and the summary written
+  const withPanels = await openPage(chromium.browser, url, problems);
+  await withPanels.setViewport({ width: 1280, height: 3000 });
+  await withPanels.evaluate(() => {
     hybridsim.frame = hybridsim.lastFrame;
-    document.getElementById('study').scrollIntoView();
+    for (const g of ['overshoot_pct <= 5', 'settling_t_s <= 0.3']) hybridsim.addGoal(g);
+    document.getElementById('loops').open = true;
   });
-  await withGraphs.waitForFunction(() => document.querySelector('#study-graphs .cursor-line') !== null,
+  await withPanels.waitForFunction(() => !document.getElementById('summary').classList.contains('stale') &&
+                                   document.querySelector('#loops-chart svg') !== null,
                                    { polling: 50, timeout: 30000 });
-  await withGraphs.evaluate(() => {
+  await withPanels.evaluate(() => {
     const input = document.querySelector('[data-field="Fn"]');
+    const summary = document.getElementById('summary');
+    const chart = document.getElementById('loops-chart');
+    const goals = document.getElementById('goal-list');
     window.changes = [];
     let key = 0;
     document.addEventListener('keydown', (e) => { key = e.timeStamp; }, true);
-    const holder = document.getElementById('study-graphs');
-    // after the page's own listener: the picture rasterised, the next display
-    // frame; then (after that frame, as the page draws them) the graphs' SVG
-    // made, put in the page and laid out, and the display frame after it
     input.addEventListener('input', () => {
-      const at = (name) => performance.getEntriesByName(name)[0].startTime;
       document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
-      const change = { key, computed: at('hybridsim-run-computed'), rasterised: performance.now(), frame: 0,
-                       graphs: 0, graphsFrame: 0 };
+      const before = { svg: chart.firstElementChild, goal: goals.firstElementChild };
+      const change = { key, rasterised: performance.now(), frame: 0, panels: 0, panelsFrame: 0, shown: false };
       window.changes.push(change);
-      const drawn = () => {
-        if (holder.dataset.stale) {
-          setTimeout(drawn, 0);
-          return;
-        }
-        void holder.getBoundingClientRect();  // style and layout of the SVG
-        change.graphs = performance.now();
-        const at = (name) => performance.getEntriesByName(name)[0].startTime;
-        change.graphsWork = at('hybridsim-graphs-drawn') - at('hybridsim-graphs-start');
-        requestAnimationFrame(() => { change.graphsFrame = performance.now(); });
-      };
       requestAnimationFrame(() => {
         change.frame = performance.now();
-        setTimeout(drawn, 0);
+        // after the page's own tasks of that frame (asked for before this one)
+        setTimeout(() => {
+          void document.body.getBoundingClientRect();
+          change.panels = performance.now();
+          change.shown = !summary.classList.contains('stale') && chart.firstElementChild !== before.svg &&
+            goals.firstElementChild !== before.goal;
+          requestAnimationFrame(() => { change.panelsFrame = performance.now(); });
+        }, 0);
       });
     });
   });
-  await withGraphs.$eval('[data-field="Fn"]', (e) => {
+  await withPanels.$eval('[data-field="Fn"]', (e) => {
     e.focus();
     e.setSelectionRange(e.value.length, e.value.length);
   });
-  // a key at a time, as typed by hand: each after the graphs of the one before are on the screen
   for (let i = 0; i < repeats; ++i) {
-    await withGraphs.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
-    await withGraphs.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].graphsFrame > 0,
+    await withPanels.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
+    await withPanels.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].panelsFrame > 0,
                                      { polling: 20, timeout: 30000 }, i + 1);
   }
-  const graphChanges = await withGraphs.evaluate(() => window.changes);
-  // the graphs alone: the whole SVG, and the cursor of each frame as playing draws it
-  const graphs = await withGraphs.evaluate((n) => {
-    const holder = document.getElementById('study-graphs');
-    const whole = [];
-    for (let i = 0; i < n; ++i) {
-      const t0 = performance.now();
-      holder.innerHTML = hybridsim.studyGraphs().svg;
-      holder.querySelector('g.cursor').innerHTML = hybridsim.studyCursorSvg();
-      void holder.getBoundingClientRect();
-      whole.push(performance.now() - t0);
-    }
-    const made = [];
-    for (let i = 0; i < n; ++i) {
-      const t0 = performance.now();
-      hybridsim.studyGraphs();
-      made.push(performance.now() - t0);
-    }
-    const cursor = [];
-    const g = holder.querySelector('g.cursor');
-    for (let f = 0; f <= hybridsim.lastFrame; ++f) {
-      hybridsim.frame = f;  // the page's own redraw: the canvas and the cursor
-      const t0 = performance.now();
-      g.innerHTML = hybridsim.studyCursorSvg();
-      void holder.getBoundingClientRect();
-      cursor.push(performance.now() - t0);
-    }
-    const frame = [];
-    for (let f = 0; f <= hybridsim.lastFrame; ++f) {
-      const t0 = performance.now();
-      hybridsim.frame = f;  // as a frame of playing: the canvas, the readout, the cursor
-      document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
-      void holder.getBoundingClientRect();
-      frame.push(performance.now() - t0);
-    }
-    return { whole, made, cursor, frame, bytes: hybridsim.studyGraphs().svg.length };
-  }, repeats);
-  await withGraphs.close();
+  const panelChanges = await withPanels.evaluate(() => window.changes);
+  await withPanels.close();
+  if (!panelChanges.every((c) => c.shown)) problems.push('the goals, loops or summary were not shown anew after a key');
 
-  // the animation of the default run, twice on a fresh page: its time, its
-  // bytes, the longest a timer waited past its time while it was made
-  const animating = await openPage(chromium.browser, url, problems);
-  const animations = await animating.evaluate(async () => {
-    const out = [];
-    for (let k = 0; k < 2; ++k) {
-      let late = 0;
-      let going = true;
-      const beat = (due) => setTimeout(() => {
-        late = Math.max(late, performance.now() - due);
-        if (going) beat(performance.now());
-      }, 0);
-      beat(performance.now());
-      const t0 = performance.now();
-      const bytes = await hybridsim.gif();
-      out.push({ ms: performance.now() - t0, bytes: bytes.length, late });
-      going = false;
-    }
-    return out;
-  });
-  await animating.close();
+  const typingLines = () => {
+    const typed = (fn) => ms(median(changes.map(fn)));
+    console.log(`a key in the panel's Fn field (medians of ${changes.length}): ` +
+                `to the run computed ${typed((c) => c.computed - c.key)}, ` +
+                `then to its picture drawn ${typed((c) => c.drawn - c.computed)} ` +
+                `and rasterised ${typed((c) => c.rasterised - c.computed)}; ` +
+                `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
+                `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
+                `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
+    const pinTyped = (fn) => ms(median(pinnedChanges.map(fn)));
+    console.log(`the same with 4 pins (medians of ${pinnedChanges.length}): ` +
+                `to the run computed ${pinTyped((c) => c.computed - c.key)}, ` +
+                `key to picture ${pinTyped((c) => c.rasterised - c.key)}, ` +
+                `key to the display frame that shows it ${pinTyped((c) => c.frame - c.key)}; ` +
+                `90th percentile of key to picture ${ms(ninetieth(pinnedChanges.map((c) => c.rasterised - c.key)))}`);
+    const overlaidTyped = (fn) => ms(median(overlaidChanges.map(fn)));
+    console.log(`the same with 4 pins and the overlay (medians of ${overlaidChanges.length}): ` +
+                `key to picture ${overlaidTyped((c) => c.rasterised - c.key)}, ` +
+                `key to the display frame that shows it ${overlaidTyped((c) => c.frame - c.key)}`);
+    const panelTyped = (fn) => ms(median(panelChanges.map(fn)));
+    console.log(`the same with two goals, the control loops and the summary in view (medians of ${panelChanges.length}): ` +
+                `key to picture ${panelTyped((c) => c.rasterised - c.key)}, ` +
+                `key to the display frame that shows it ${panelTyped((c) => c.frame - c.key)} ` +
+                `(90th percentile ${ms(ninetieth(panelChanges.map((c) => c.frame - c.key)))}); ` +
+                `to the goals, loops and summary shown anew after it ${panelTyped((c) => c.panels - c.key)}, ` +
+                `to the display frame that shows them ${panelTyped((c) => c.panelsFrame - c.key)}`);
+  };
+  if (typingOnly) {
+    typingLines();
+    if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
+  } else {
 
-  // the page as one file, opened from file://
-  const oneFileOpening = [];
-  for (let i = 0; i < loads; ++i) {
-    const one = await openPage(chromium.browser, pathToFileURL(oneFile).href, problems);
-    oneFileOpening.push(await one.evaluate(() => performance.getEntriesByName('hybridsim-first-picture')[0].startTime));
-    await one.close();
+    // the same with the study graphs in view: the SVG laid out anew for each key
+    const withGraphs = await openPage(chromium.browser, url, problems);
+    await withGraphs.evaluate(() => {
+      hybridsim.frame = hybridsim.lastFrame;
+      document.getElementById('study').scrollIntoView();
+    });
+    await withGraphs.waitForFunction(() => document.querySelector('#study-graphs .cursor-line') !== null,
+                                     { polling: 50, timeout: 30000 });
+    await withGraphs.evaluate(() => {
+      const input = document.querySelector('[data-field="Fn"]');
+      window.changes = [];
+      let key = 0;
+      document.addEventListener('keydown', (e) => { key = e.timeStamp; }, true);
+      const holder = document.getElementById('study-graphs');
+      // after the page's own listener: the picture rasterised, the next display
+      // frame; then (after that frame, as the page draws them) the graphs' SVG
+      // made, put in the page and laid out, and the display frame after it
+      input.addEventListener('input', () => {
+        const at = (name) => performance.getEntriesByName(name)[0].startTime;
+        document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+        const change = { key, computed: at('hybridsim-run-computed'), rasterised: performance.now(), frame: 0,
+                         graphs: 0, graphsFrame: 0 };
+        window.changes.push(change);
+        const drawn = () => {
+          if (holder.dataset.stale) {
+            setTimeout(drawn, 0);
+            return;
+          }
+          void holder.getBoundingClientRect();  // style and layout of the SVG
+          change.graphs = performance.now();
+          const at = (name) => performance.getEntriesByName(name)[0].startTime;
+          change.graphsWork = at('hybridsim-graphs-drawn') - at('hybridsim-graphs-start');
+          requestAnimationFrame(() => { change.graphsFrame = performance.now(); });
+        };
+        requestAnimationFrame(() => {
+          change.frame = performance.now();
+          setTimeout(drawn, 0);
+        });
+      });
+    });
+    await withGraphs.$eval('[data-field="Fn"]', (e) => {
+      e.focus();
+      e.setSelectionRange(e.value.length, e.value.length);
+    });
+    // a key at a time, as typed by hand: each after the graphs of the one before are on the screen
+    for (let i = 0; i < repeats; ++i) {
+      await withGraphs.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
+      await withGraphs.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].graphsFrame > 0,
+                                       { polling: 20, timeout: 30000 }, i + 1);
+    }
+    const graphChanges = await withGraphs.evaluate(() => window.changes);
+    // the graphs alone: the whole SVG, and the cursor of each frame as playing draws it
+    const graphs = await withGraphs.evaluate((n) => {
+      const holder = document.getElementById('study-graphs');
+      const whole = [];
+      for (let i = 0; i < n; ++i) {
+        const t0 = performance.now();
+        holder.innerHTML = hybridsim.studyGraphs().svg;
+        holder.querySelector('g.cursor').innerHTML = hybridsim.studyCursorSvg();
+        void holder.getBoundingClientRect();
+        whole.push(performance.now() - t0);
+      }
+      const made = [];
+      for (let i = 0; i < n; ++i) {
+        const t0 = performance.now();
+        hybridsim.studyGraphs();
+        made.push(performance.now() - t0);
+      }
+      const cursor = [];
+      const g = holder.querySelector('g.cursor');
+      for (let f = 0; f <= hybridsim.lastFrame; ++f) {
+        hybridsim.frame = f;  // the page's own redraw: the canvas and the cursor
+        const t0 = performance.now();
+        g.innerHTML = hybridsim.studyCursorSvg();
+        void holder.getBoundingClientRect();
+        cursor.push(performance.now() - t0);
+      }
+      const frame = [];
+      for (let f = 0; f <= hybridsim.lastFrame; ++f) {
+        const t0 = performance.now();
+        hybridsim.frame = f;  // as a frame of playing: the canvas, the readout, the cursor
+        document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+        void holder.getBoundingClientRect();
+        frame.push(performance.now() - t0);
+      }
+      return { whole, made, cursor, frame, bytes: hybridsim.studyGraphs().svg.length };
+    }, repeats);
+    await withGraphs.close();
+
+    // the animation of the default run, twice on a fresh page: its time, its
+    // bytes, the longest a timer waited past its time while it was made
+    const animating = await openPage(chromium.browser, url, problems);
+    const animations = await animating.evaluate(async () => {
+      const out = [];
+      for (let k = 0; k < 2; ++k) {
+        let late = 0;
+        let going = true;
+        const beat = (due) => setTimeout(() => {
+          late = Math.max(late, performance.now() - due);
+          if (going) beat(performance.now());
+        }, 0);
+        beat(performance.now());
+        const t0 = performance.now();
+        const bytes = await hybridsim.gif();
+        out.push({ ms: performance.now() - t0, bytes: bytes.length, late });
+        going = false;
+      }
+      return out;
+    });
+    await animating.close();
+
+    // the page as one file, opened from file://
+    const oneFileOpening = [];
+    for (let i = 0; i < loads; ++i) {
+      const one = await openPage(chromium.browser, pathToFileURL(oneFile).href, problems);
+      oneFileOpening.push(await one.evaluate(() => performance.getEntriesByName('hybridsim-first-picture')[0].startTime));
+      await one.close();
+    }
+
+    // the same run natively
+    const native = JSON.parse(execFileSync(nativeBench, [
+      '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
+      '--benchmark_report_aggregates_only=true', '--benchmark_format=json',
+    ], { encoding: 'utf8' }));
+    const nativeMedian = native.benchmarks.find((b) => b.aggregate_name === 'median');
+    const nativeMs = nativeMedian.real_time * { ns: 1e-6, us: 1e-3, ms: 1 }[nativeMedian.time_unit];
+
+    // the page's weight
+    const files = fs.readdirSync(site).filter((f) => fs.statSync(path.join(site, f)).isFile());
+    let bytes = 0;
+    let gzipped = 0;
+    for (const f of files) {
+      const b = fs.readFileSync(path.join(site, f));
+      bytes += b.length;
+      gzipped += zlib.gzipSync(b, { level: 9 }).length;
+    }
+
+    const recompute = median(inPage.recompute);
+    console.log(`chromium: ${(await chromium.browser.version())}`);
+    console.log(`opening from file:// to the first picture: ${ms(median(opening))} (median of ${loads})`);
+    console.log(`recompute of the default task in WebAssembly: ${ms(recompute)} (median of ${repeats})`);
+    console.log(`the same run natively (Calcontrol/robot_b/method_8/sine): ${ms(nativeMs)}; ratio ${(recompute / nativeMs).toFixed(2)}`);
+    console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
+                `${ms(median(inPage.record))} (medians of ${repeats})`);
+    console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
+    typingLines();
+    const graphTyped = (fn) => ms(median(graphChanges.map(fn)));
+    console.log(`the same with the study graphs in view (medians of ${graphChanges.length}): ` +
+                `to the run computed ${graphTyped((c) => c.computed - c.key)}, ` +
+                `to the picture rasterised ${graphTyped((c) => c.rasterised - c.key)} ` +
+                `(90th percentile ${ms(ninetieth(graphChanges.map((c) => c.rasterised - c.key)))}), ` +
+                `to the display frame that shows it ${graphTyped((c) => c.frame - c.key)}; ` +
+                `to the graphs laid out after it ${graphTyped((c) => c.graphs - c.key)}, ` +
+                `to the display frame that shows them ${graphTyped((c) => c.graphsFrame - c.key)}; ` +
+                `the graphs' own work (made, put in the page, laid out) ${graphTyped((c) => c.graphsWork)}, ` +
+                `90th percentile ${ms(ninetieth(graphChanges.map((c) => c.graphsWork)))}`);
+    console.log(`the study graphs (${(graphs.bytes / 1024).toFixed(0)} KiB of SVG): made in WebAssembly ${ms(median(graphs.made))}, ` +
+                `made, put in the page and laid out ${ms(median(graphs.whole))} (medians of ${repeats}); ` +
+                `the cursor of a frame ${ms(median(graphs.cursor))}; a whole frame of playing (canvas, readout, cursor) ` +
+                `${ms(median(graphs.frame))}, 90th percentile ${ms(ninetieth(graphs.frame))} (${graphs.frame.length} frames)`);
+    console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
+    const [cold, warm] = animations;
+    console.log(`the animation of the default run (hybridsim.gif(), 201 frames, ${(cold.bytes / 1024).toFixed(0)} KiB): ` +
+                `${(cold.ms / 1000).toFixed(1)} s on a fresh page, the longest wait for a task meanwhile ${ms(cold.late)}; ` +
+                `again ${(warm.ms / 1000).toFixed(1)} s, the longest wait ${ms(warm.late)}`);
+    const oneFileBytes = fs.statSync(oneFile).size;
+    console.log(`the page as one file: ${(oneFileBytes / 1024).toFixed(0)} KiB (${oneFileBytes} bytes), ` +
+                `${(zlib.gzipSync(fs.readFileSync(oneFile), { level: 9 }).length / 1024).toFixed(0)} KiB gzipped; ` +
+                `opening it from file:// to the first picture ${ms(median(oneFileOpening))} (median of ${loads})`);
+    if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
   }
-
-  // the same run natively
-  const native = JSON.parse(execFileSync(nativeBench, [
-    '--benchmark_filter=^Calcontrol/robot_b/method_8/sine$', '--benchmark_repetitions=10',
-    '--benchmark_report_aggregates_only=true', '--benchmark_format=json',
-  ], { encoding: 'utf8' }));
-  const nativeMedian = native.benchmarks.find((b) => b.aggregate_name === 'median');
-  const nativeMs = nativeMedian.real_time * { ns: 1e-6, us: 1e-3, ms: 1 }[nativeMedian.time_unit];
-
-  // the page's weight
-  const files = fs.readdirSync(site).filter((f) => fs.statSync(path.join(site, f)).isFile());
-  let bytes = 0;
-  let gzipped = 0;
-  for (const f of files) {
-    const b = fs.readFileSync(path.join(site, f));
-    bytes += b.length;
-    gzipped += zlib.gzipSync(b, { level: 9 }).length;
-  }
-
-  const recompute = median(inPage.recompute);
-  console.log(`chromium: ${(await chromium.browser.version())}`);
-  console.log(`opening from file:// to the first picture: ${ms(median(opening))} (median of ${loads})`);
-  console.log(`recompute of the default task in WebAssembly: ${ms(recompute)} (median of ${repeats})`);
-  console.log(`the same run natively (Calcontrol/robot_b/method_8/sine): ${ms(nativeMs)}; ratio ${(recompute / nativeMs).toFixed(2)}`);
-  console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
-              `${ms(median(inPage.record))} (medians of ${repeats})`);
-  console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
-  const typed = (fn) => ms(median(changes.map(fn)));
-  console.log(`a key in the panel's Fn field (medians of ${changes.length}): ` +
-              `to the run computed ${typed((c) => c.computed - c.key)}, ` +
-              `then to its picture drawn ${typed((c) => c.drawn - c.computed)} ` +
-              `and rasterised ${typed((c) => c.rasterised - c.computed)}; ` +
-              `key to picture ${typed((c) => c.rasterised - c.key)}; ` +
-              `key to the display frame that shows it (its animation callbacks) ${typed((c) => c.frame - c.key)}; ` +
-              `90th percentile of key to picture ${ms(ninetieth(changes.map((c) => c.rasterised - c.key)))}`);
-  const pinTyped = (fn) => ms(median(pinnedChanges.map(fn)));
-  console.log(`the same with 4 pins (medians of ${pinnedChanges.length}): ` +
-              `to the run computed ${pinTyped((c) => c.computed - c.key)}, ` +
-              `key to picture ${pinTyped((c) => c.rasterised - c.key)}, ` +
-              `key to the display frame that shows it ${pinTyped((c) => c.frame - c.key)}; ` +
-              `90th percentile of key to picture ${ms(ninetieth(pinnedChanges.map((c) => c.rasterised - c.key)))}`);
-  const overlaidTyped = (fn) => ms(median(overlaidChanges.map(fn)));
-  console.log(`the same with 4 pins and the overlay (medians of ${overlaidChanges.length}): ` +
-              `key to picture ${overlaidTyped((c) => c.rasterised - c.key)}, ` +
-              `key to the display frame that shows it ${overlaidTyped((c) => c.frame - c.key)}`);
-  const graphTyped = (fn) => ms(median(graphChanges.map(fn)));
-  console.log(`the same with the study graphs in view (medians of ${graphChanges.length}): ` +
-              `to the run computed ${graphTyped((c) => c.computed - c.key)}, ` +
-              `to the picture rasterised ${graphTyped((c) => c.rasterised - c.key)} ` +
-              `(90th percentile ${ms(ninetieth(graphChanges.map((c) => c.rasterised - c.key)))}), ` +
-              `to the display frame that shows it ${graphTyped((c) => c.frame - c.key)}; ` +
-              `to the graphs laid out after it ${graphTyped((c) => c.graphs - c.key)}, ` +
-              `to the display frame that shows them ${graphTyped((c) => c.graphsFrame - c.key)}; ` +
-              `the graphs' own work (made, put in the page, laid out) ${graphTyped((c) => c.graphsWork)}, ` +
-              `90th percentile ${ms(ninetieth(graphChanges.map((c) => c.graphsWork)))}`);
-  console.log(`the study graphs (${(graphs.bytes / 1024).toFixed(0)} KiB of SVG): made in WebAssembly ${ms(median(graphs.made))}, ` +
-              `made, put in the page and laid out ${ms(median(graphs.whole))} (medians of ${repeats}); ` +
-              `the cursor of a frame ${ms(median(graphs.cursor))}; a whole frame of playing (canvas, readout, cursor) ` +
-              `${ms(median(graphs.frame))}, 90th percentile ${ms(ninetieth(graphs.frame))} (${graphs.frame.length} frames)`);
-  console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
-  const [cold, warm] = animations;
-  console.log(`the animation of the default run (hybridsim.gif(), 201 frames, ${(cold.bytes / 1024).toFixed(0)} KiB): ` +
-              `${(cold.ms / 1000).toFixed(1)} s on a fresh page, the longest wait for a task meanwhile ${ms(cold.late)}; ` +
-              `again ${(warm.ms / 1000).toFixed(1)} s, the longest wait ${ms(warm.late)}`);
-  const oneFileBytes = fs.statSync(oneFile).size;
-  console.log(`the page as one file: ${(oneFileBytes / 1024).toFixed(0)} KiB (${oneFileBytes} bytes), ` +
-              `${(zlib.gzipSync(fs.readFileSync(oneFile), { level: 9 }).length / 1024).toFixed(0)} KiB gzipped; ` +
-              `opening it from file:// to the first picture ${ms(median(oneFileOpening))} (median of ${loads})`);
-  if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
 } finally {
   await chromium.close();
 }
