@@ -46,6 +46,24 @@ const median = (xs) => {
 const ms = (x) => x.toFixed(x < 10 ? 2 : 1) + ' ms';
 const ninetieth = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(0.9 * (xs.length - 1))];
 
+// The caret at the end of the panel's Fn field.
+const toFnsEnd = (page) => page.$eval('[data-field="Fn"]', (e) => {
+  e.focus();
+  e.setSelectionRange(e.value.length, e.value.length);
+});
+// `repeats` keys in the Fn field, a '1' and a Backspace in turn, a key at a
+// time as typed by hand: each after the page's record of the one before
+// (the last of window.changes) has its field `last` set; gives the records.
+const typeKeyByKey = async (page, last) => {
+  await toFnsEnd(page);
+  for (let i = 0; i < repeats; ++i) {
+    await page.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
+    await page.waitForFunction((n, field) => window.changes.length === n && window.changes[n - 1][field] > 0,
+                               { polling: 20, timeout: 30000 }, i + 1, last);
+  }
+  return page.evaluate(() => window.changes);
+};
+
 const chromium = await launchBrowser();
 const problems = [];
 try {
@@ -132,10 +150,7 @@ try {
       requestAnimationFrame(() => { change.frame = performance.now(); });
     });
   }, [pinned, overlay]);
-  await typing.$eval('[data-field="Fn"]', (e) => {
-    e.focus();
-    e.setSelectionRange(e.value.length, e.value.length);
-  });
+  await toFnsEnd(typing);
   for (let i = 0; i < repeats; ++i) await typing.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
   await typing.waitForFunction((n) => window.changes.length === n && window.changes.every((c) => c.frame > 0),
                                { polling: 50, timeout: 30000 }, repeats);
@@ -187,16 +202,7 @@ try {
       });
     });
   });
-  await withPanels.$eval('[data-field="Fn"]', (e) => {
-    e.focus();
-    e.setSelectionRange(e.value.length, e.value.length);
-  });
-  for (let i = 0; i < repeats; ++i) {
-    await withPanels.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
-    await withPanels.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].panelsFrame > 0,
-                                     { polling: 20, timeout: 30000 }, i + 1);
-  }
-  const panelChanges = await withPanels.evaluate(() => window.changes);
+  const panelChanges = await typeKeyByKey(withPanels, 'panelsFrame');
   await withPanels.close();
   if (!panelChanges.every((c) => c.shown)) problems.push('the goals, loops or summary were not shown anew after a key');
 
@@ -272,17 +278,8 @@ try {
         });
       });
     });
-    await withGraphs.$eval('[data-field="Fn"]', (e) => {
-      e.focus();
-      e.setSelectionRange(e.value.length, e.value.length);
-    });
-    // a key at a time, as typed by hand: each after the graphs of the one before are on the screen
-    for (let i = 0; i < repeats; ++i) {
-      await withGraphs.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
-      await withGraphs.waitForFunction((n) => window.changes.length === n && window.changes[n - 1].graphsFrame > 0,
-                                       { polling: 20, timeout: 30000 }, i + 1);
-    }
-    const graphChanges = await withGraphs.evaluate(() => window.changes);
+    // each key after the graphs of the one before are on the screen
+    const graphChanges = await typeKeyByKey(withGraphs, 'graphsFrame');
     // the graphs alone: the whole SVG, and the cursor of each frame as playing draws it
     const graphs = await withGraphs.evaluate((n) => {
       const holder = document.getElementById('study-graphs');
