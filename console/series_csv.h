@@ -2,7 +2,7 @@
 // sample 0..nsteps, every number with 17 significant digits so that it reads
 // back exactly (not-a-number always as "nan", see exactNumber).
 //
-//   i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err
+//   i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err,spring_force
 #pragma once
 
 #include <ostream>

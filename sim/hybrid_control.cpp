@@ -57,7 +57,7 @@ Joints computeJointCommand(const SimSettings& s, double t, Vec2 P, double F, Joi
 // n, Fc = d KH1 KH2 / (KH1 sin^2 phi + KH2 cos^2 phi), and unequal springs
 // add a tangential deflection dt = (KH1 - KH2) Fc cos phi sin phi / (KH1 KH2).
 // In the hand frame delta = d (cos phi, sin phi) + dt (-sin phi, cos phi).
-Vec2 evaluateContact(const SimSettings& s, Joints q)
+Contact contactOf(const SimSettings& s, Joints q)
 {
     const Vec2 T = probeTipPosition(s, q);
     double n = 0.0;  // normal angle into the material
@@ -93,7 +93,12 @@ Vec2 evaluateContact(const SimSettings& s, Joints q)
     const double sphi = std::sin(phi);
     const double Fc = d * s.KH1 * s.KH2 / (s.KH1 * sphi * sphi + s.KH2 * cphi * cphi);
     const double dt = (s.KH1 - s.KH2) * Fc * cphi * sphi / (s.KH1 * s.KH2);
-    return {d * cphi - dt * sphi, d * sphi + dt * cphi};
+    return {{d * cphi - dt * sphi, d * sphi + dt * cphi}, Fc};
+}
+
+Vec2 evaluateContact(const SimSettings& s, Joints q)
+{
+    return contactOf(s, q).deflection;
 }
 
 // The real tip lies at the undeflected tip minus R(theta_h) delta.

@@ -28,8 +28,16 @@ ContourAngles contourNormalAngle(const SimSettings& s, Vec2 p);
 Joints computeJointCommand(const SimSettings& s, double t, Vec2 P, double F,
                            Joints& contactJoints, ReachReporter* report = nullptr);
 
-// Hand deflection (hand frame) of posture q pressed against the nominal
-// contour, from the signed penetration of its undeflected tip.
+// What posture q does pressed against the nominal contour, from the signed
+// penetration of its undeflected tip: the hand deflection (hand frame) and
+// the normal force Fc that the spring exerts [N].
+struct Contact {
+    Vec2 deflection;
+    double springForce = 0.0;
+};
+Contact contactOf(const SimSettings& s, Joints q);
+
+// The hand deflection of contactOf alone.
 Vec2 evaluateContact(const SimSettings& s, Joints q);
 
 // The real probe tip of posture q with hand deflection delta.

@@ -99,7 +99,9 @@ void recordSampleWith(const SimSettings& s, RunSeries& run, int i, double t, con
     set.jointPos[i] = q;
     set.contactForce[i] = y[1];
     set.forceErr[i] = y[1] - s.Fn;
-    set.handDeflection[i] = evaluateContact(s, q);
+    const Contact contact = contactOf(s, q);
+    set.handDeflection[i] = contact.deflection;
+    set.springForce[i] = contact.springForce;
     set.tipPos[i] = deflectedTipPosition(s, q, set.handDeflection[i]);
     set.refPos[i] = ref.point;
     set.posErr[i] = {set.tipPos[i].x - ref.point.x, set.tipPos[i].y - ref.point.y};
@@ -159,6 +161,14 @@ RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
     double tau = 0.0;
     double y[stateSize] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     double next[stateSize];
+    SeriesSet& trace = currentSeries(run, s.type);
+    trace.forceTrace.clear();
+    trace.forceTrace.reserve(static_cast<std::size_t>(lastSample(s)) * coarseSubSteps + 1);
+    auto traced = [&](double at, const double* v) {
+        trace.forceTrace.push_back(ForcePoint{at, v[1], modelDerivative(s, 1, at, v)});
+    };
+    traced(t, y);
+    trace.traceAt[0] = 0;
     recordSampleWith(s, run, 0, t, y, &reach, &memo);
     look(0, y);
     const int last = lastSample(s);
@@ -172,8 +182,12 @@ RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
             rungeKuttaGill(s, tau, h, y, next);
             std::copy(next, next + stateSize, y);
             tau = tau + h;
+            // the sample's own point carries the sample's time
+            if (k + 1 < nsub) traced(tau, y);
         }
         t = t + s.dt;
+        traced(t, y);
+        trace.traceAt[i] = static_cast<int>(trace.forceTrace.size()) - 1;
         recordSampleWith(s, run, i, t, y, &reach, &memo);
         look(i, y);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "sim/reach_reporter.h"
 #include "sim/run_fault.h"
@@ -12,6 +13,14 @@ namespace hybridsim {
 
 // Samples held by every series.
 constexpr int seriesCapacity = 500;
+
+// The force loop at the end of one integration sub-step: its time, the
+// force and the force's rate of change there, as the model gives it.
+struct ForcePoint {
+    double t = 0.0;     // [s]
+    double F = 0.0;     // [N]
+    double rate = 0.0;  // dF/dt [N/s]
+};
 
 // The recorded series of one robot type, indexed by sample number.
 struct SeriesSet {
@@ -24,6 +33,18 @@ struct SeriesSet {
     std::array<double, seriesCapacity> contactForce{};  // F [N]
     std::array<double, seriesCapacity> forceErr{};      // F - Fn [N]
     std::array<double, seriesCapacity> sErr{};          // s - s_r [m]
+    // The normal force the hand spring exerts at the recorded posture, Fc
+    // of the contact evaluation [N]: the force the posture gives against the
+    // workpiece, beside the force loop's own F.  Signed: negative where the
+    // undeflected tip lies outside the material (the model makes no contact
+    // test).
+    std::array<double, seriesCapacity> springForce{};
+    // The force loop between the samples: the end of every sub-step of the
+    // run in time order, forceTrace[traceAt[i]] the point of sample i (its
+    // time set.time[i]).  Empty when the series were not made by a run
+    // (then the samples are all that is known of the force).
+    std::vector<ForcePoint> forceTrace;
+    std::array<int, seriesCapacity> traceAt{};
 };
 
 // Both robots' series and the continuity state kept across samples and runs.

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "console/text_format.h"
+#include "sim/hybrid_control.h"
+#include "study/step_response.h"
 
 namespace hybridsim {
 namespace {
@@ -238,17 +240,15 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     r.samples = last + 1;
 
     const double tolerance = forceReachedShare * std::fabs(s.Fn);
-    const double band = forceSettledShare * std::fabs(s.Fn);
-    // the direction of the force's step from 0 to Fn
-    const double stepSign = s.Fn < 0.0 ? -1.0 : 1.0;
     double sumSq = 0.0;
     int sErrCount = 0;
     double footX = notANumber;  // the sine's foot of the previous sample
-    // the times the force first reaches 10 % and 90 % of the step,
-    // interpolated from the sample in reach before
-    double riseFrom = notANumber;
-    double riseTo = notANumber;
-    int before = -1;  // the last sample in reach so far
+    std::vector<bool> inReach(static_cast<std::size_t>(last) + 1, false);
+    r.posErrTanMax = r.posErrNormMax = notANumber;
+    r.springForceDiffMax = r.springForceMin = r.springForceMax = notANumber;
+    auto larger = [](double& at, double v) {
+        if (std::isnan(at) || v > at) at = v;
+    };
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];
         const Vec2 err = set.posErr[i];
@@ -259,6 +259,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
         if (!hasPosture(set, i)) {
             ++r.nanSamples;
         } else {
+            inReach[static_cast<std::size_t>(i)] = true;
             ++r.postureSamples;
             r.finalSample = i;
             if (!r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
@@ -267,29 +268,14 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
                 r.forceReachedTime = set.time[i];
             }
             if (r.forceReached) r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
-            // overshoot: past Fn in the direction of the step
-            r.overshoot = std::max(r.overshoot, stepSign * (force - s.Fn));
-            // settling: the first sample of the last stretch inside the band
-            const bool inside = std::fabs(force - s.Fn) <= band;
-            if (!inside)
-                r.settlingSample = -1;
-            else if (r.settlingSample < 0)
-                r.settlingSample = i;
-            // rise and peak, in the direction of the step
-            const double along = stepSign * force;
-            auto reaches = [&](double share, double& at) {
-                const double level = share * std::fabs(s.Fn);
-                if (!std::isnan(at) || along < level) return;
-                at = set.time[i];
-                if (before < 0) return;
-                const double from = stepSign * set.contactForce[before];
-                if (from < level)
-                    at = set.time[before] + (level - from) / (along - from) * (set.time[i] - set.time[before]);
-            };
-            reaches(riseFromShare, riseFrom);
-            reaches(riseToShare, riseTo);
-            if (r.peakSample < 0 || along > stepSign * set.contactForce[r.peakSample]) r.peakSample = i;
-            before = i;
+            const double spring = set.springForce[i];
+            if (std::isfinite(spring)) {
+                larger(r.springForceDiffMax, std::fabs(spring - force));
+                if (r.forceReached) {
+                    larger(r.springForceMax, spring);
+                    if (std::isnan(r.springForceMin) || spring < r.springForceMin) r.springForceMin = spring;
+                }
+            }
         }
 
         if (std::isfinite(sErr)) {
@@ -308,22 +294,39 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
                 r.posErrMax = e;
                 r.posErrMaxSample = i;
             }
+            // along the contour's tangent and normal where the tip is
+            if (finite(tip)) {
+                const ContourAngles a = contourNormalAngle(s, tip);
+                const double along = err.x * std::cos(a.tangent) + err.y * std::sin(a.tangent);
+                const double across = err.x * std::cos(a.normal) + err.y * std::sin(a.normal);
+                if (std::isfinite(along) && std::isfinite(across)) {
+                    larger(r.posErrTanMax, std::fabs(along));
+                    larger(r.posErrNormMax, std::fabs(across));
+                }
+            }
         }
     }
     r.finalForce = r.finalSample >= 0 ? set.contactForce[r.finalSample] : notANumber;
     r.finalForceErr = r.finalSample >= 0 ? set.forceErr[r.finalSample] : notANumber;
     r.sErrRms = sErrCount > 0 ? std::sqrt(sumSq / sErrCount) : notANumber;
     if (!r.forceReached) r.maxForceErrAfterReached = notANumber;
-    if (r.finalSample < 0) r.overshoot = notANumber;
-    r.overshootPercent = s.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(s.Fn) : notANumber;
-    r.settlingTime = r.settlingSample >= 0 ? set.time[r.settlingSample] : notANumber;
-    r.riseTime = s.Fn != 0.0 ? riseTo - riseFrom : notANumber;
-    r.peakForce = r.peakSample >= 0 ? set.contactForce[r.peakSample] : notANumber;
-    r.peakTime = r.peakSample >= 0 ? set.time[r.peakSample] : notANumber;
-    r.steadyError = r.finalSample >= 0 ? set.contactForce[r.finalSample] - s.Fn : notANumber;
     if (r.contourDistMaxSample < 0) r.contourDistMax = notANumber;
     if (r.posErrMaxSample < 0) r.posErrMax = notANumber;
     if (sErrCount == 0) r.sErrMax = notANumber;
+
+    // the step response, between the samples
+    const StepFigures step = readStep(forceStretches(set, last, inReach), s.Fn, riseFromShare, riseToShare,
+                                      forceSettledShare * std::fabs(s.Fn));
+    r.stepRead = step.read;
+    r.overshoot = step.overshoot;
+    r.overshootPercent = s.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(s.Fn) : notANumber;
+    r.settlingTime = step.settlingTime;
+    r.riseTime = step.riseTime;
+    r.riseFromTime = step.riseFromTime;
+    r.riseToTime = step.riseToTime;
+    r.peakForce = step.peakForce;
+    r.peakTime = step.peakTime;
+    r.steadyError = step.read && !std::isnan(r.settlingTime) ? r.finalForceErr : notANumber;
     return r;
 }
 
@@ -392,49 +395,108 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
          mm(r.posErrMax) +
              (r.posErrMaxSample < 0 ? std::string() : format("  (sample %d)", r.posErrMaxSample)));
     line("samples holding not-a-number (left out)", format("%10d", r.nanSamples));
-    if (r.finalSample < 0) {
-        line("force overshoot above Fn", "      none");
-        line("force settled within 2 % of Fn from", "     never");
+    if (!r.stepRead) {
+        const char* why = r.finalSample < 0 ? "" : "  (sample 0 has no posture: no step to read)";
+        line("force overshoot above Fn", std::string("      none") + why);
+        line("force settled within 2 % of Fn from", "      none");
         line("force rise time, 10 % to 90 % of Fn", "      none");
         line("force peak", "      none");
         line("force steady-state error (F - Fn)", "      none");
-        return;
+    } else {
+        line("force overshoot above Fn",
+             fixed("%10.3f N", r.overshoot) +
+                 (s.Fn != 0.0 ? fixed("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
+        line("force settled within 2 % of Fn from",
+             std::isnan(r.settlingTime) ? std::string("     never") : fixed("%10.4f s", r.settlingTime));
+        line("force rise time, 10 % to 90 % of Fn",
+             std::isnan(r.riseTime) ? std::string(s.Fn == 0.0 ? "      none  (Fn is 0: no step)" : "      none")
+                                    : fixed("%10.4f s", r.riseTime));
+        line("force peak", std::isnan(r.peakForce)
+                               ? std::string("      none  (the force never passes Fn)")
+                               : fixed("%10.3f N", r.peakForce) + fixed(" at %.4f s", r.peakTime));
+        line("force steady-state error (F - Fn)",
+             std::isnan(r.steadyError) ? std::string("      none  (not settled)")
+                                       : fixed("%10.3f N", r.steadyError) + finalNote);
     }
-    line("force overshoot above Fn",
-         fixed("%10.3f N", r.overshoot) +
-             (s.Fn != 0.0 ? fixed("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
-    line("force settled within 2 % of Fn from",
-         r.settlingSample < 0
-             ? std::string("     never")
-             : fixed("%10.3f s", r.settlingTime) + format("  (sample %d)", r.settlingSample));
-    line("force rise time, 10 % to 90 % of Fn",
-         std::isnan(r.riseTime) ? std::string(s.Fn == 0.0 ? "      none  (Fn is 0: no step)" : "      none")
-                                : fixed("%10.3f s", r.riseTime));
-    line("force peak", fixed("%10.3f N", r.peakForce) + fixed(" at %.3f s", r.peakTime) +
-                           format("  (sample %d)", r.peakSample));
-    line("force steady-state error (F - Fn)", fixed("%10.3f N", r.steadyError) + finalNote);
+    line("largest |posErr| along the contour's tangent", mm(r.posErrTanMax));
+    line("largest |posErr| along the contour's normal", mm(r.posErrNormMax));
+    line("largest |spring force - F|", std::isnan(r.springForceDiffMax) ? std::string("      none")
+                                                                         : fixed("%10.3f N", r.springForceDiffMax));
+    line("spring force from F first within 5 % of Fn",
+         std::isnan(r.springForceMin)
+             ? std::string("      none")
+             : fixed("%10.3f", r.springForceMin) + fixed(" to %.3f N", r.springForceMax));
+}
+
+namespace {
+
+double numberOr(bool exists, double v) { return exists ? v : notANumber; }
+
+}  // namespace
+
+const std::vector<SummaryFigure>& summaryFigures()
+{
+    using S = const SimSettings&;
+    using R = const RunSummary&;
+    static const std::vector<SummaryFigure> figures = {
+        {"seterror_m", "setting error", "mm", 1000.0, false, [](S s, R) { return s.seterror; }},
+        {"Fn_N", "commanded force Fn", "N", 1.0, false, [](S s, R) { return s.Fn; }},
+        {"samples", "samples", "", 1.0, false, [](S, R r) { return double(r.samples); }},
+        {"nan_samples", "samples without a posture", "", 1.0, true, [](S, R r) { return double(r.nanSamples); }},
+        {"final_force_N", "final force", "N", 1.0, true, [](S, R r) { return r.finalForce; }},
+        {"final_force_err_N", "final force error", "N", 1.0, true, [](S, R r) { return r.finalForceErr; }},
+        {"force_reached_t_s", "force first within 5 % at", "s", 1.0, true,
+         [](S, R r) { return numberOr(r.forceReached, r.forceReachedTime); }},
+        {"force_err_max_after_N", "largest |force error| from then on", "N", 1.0, true,
+         [](S, R r) { return r.maxForceErrAfterReached; }},
+        {"s_err_rms_m", "RMS tangential error", "mm", 1000.0, true, [](S, R r) { return r.sErrRms; }},
+        {"s_err_max_m", "largest |sErr|", "mm", 1000.0, true, [](S, R r) { return r.sErrMax; }},
+        {"contour_dist_max_m", "largest distance tip to workpiece", "mm", 1000.0, true,
+         [](S, R r) { return r.contourDistMax; }},
+        {"pos_err_max_m", "largest |posErr|", "mm", 1000.0, true, [](S, R r) { return r.posErrMax; }},
+        {"overshoot_N", "force overshoot", "N", 1.0, true, [](S, R r) { return r.overshoot; }},
+        {"overshoot_pct", "force overshoot", "%", 1.0, true, [](S, R r) { return r.overshootPercent; }},
+        {"settling_t_s", "force settling time", "s", 1.0, true, [](S, R r) { return r.settlingTime; }},
+        {"force_rise_t_s", "force rise time", "s", 1.0, true, [](S, R r) { return r.riseTime; }},
+        {"force_peak_N", "force peak", "N", 1.0, true, [](S, R r) { return r.peakForce; }},
+        {"force_peak_t_s", "force peak time", "s", 1.0, true, [](S, R r) { return r.peakTime; }},
+        {"force_steady_err_N", "steady-state force error", "N", 1.0, true, [](S, R r) { return r.steadyError; }},
+        {"pos_err_tan_max_m", "largest |posErr| along the tangent", "mm", 1000.0, true,
+         [](S, R r) { return r.posErrTanMax; }},
+        {"pos_err_norm_max_m", "largest |posErr| along the normal", "mm", 1000.0, true,
+         [](S, R r) { return r.posErrNormMax; }},
+        {"spring_force_diff_max_N", "largest |spring force - F|", "N", 1.0, true,
+         [](S, R r) { return r.springForceDiffMax; }},
+        {"spring_force_min_N", "smallest spring force in contact", "N", 1.0, true,
+         [](S, R r) { return r.springForceMin; }},
+        {"spring_force_max_N", "largest spring force in contact", "N", 1.0, true,
+         [](S, R r) { return r.springForceMax; }},
+    };
+    return figures;
+}
+
+const SummaryFigure* summaryFigure(const std::string& column)
+{
+    for (const SummaryFigure& f : summaryFigures())
+        if (column == f.column) return &f;
+    return nullptr;
 }
 
 std::string summaryCsvHeader()
 {
-    return "robot,method,contour,seterror_m,Fn_N,samples,nan_samples,final_force_N,"
-           "final_force_err_N,force_reached_t_s,force_err_max_after_N,s_err_rms_m,s_err_max_m,"
-           "contour_dist_max_m,pos_err_max_m,overshoot_N,overshoot_pct,settling_t_s,force_rise_t_s,"
-           "force_peak_N,force_peak_t_s,force_steady_err_N";
+    std::string header = "robot,method,contour";
+    for (const SummaryFigure& f : summaryFigures()) header += std::string(",") + f.column;
+    return header;
 }
 
 std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
 {
-    auto num = [](double v) { return exactNumber(v); };
     std::string row = selector(s.type) + ',' + selector(s.hybrid) + ',' + selector(s.curve);
-    for (const std::string& field :
-         {num(s.seterror), num(s.Fn), std::to_string(r.samples), std::to_string(r.nanSamples),
-          num(r.finalForce), num(r.finalForceErr),
-          num(r.forceReached ? r.forceReachedTime : notANumber), num(r.maxForceErrAfterReached),
-          num(r.sErrRms), num(r.sErrMax), num(r.contourDistMax), num(r.posErrMax),
-          num(r.overshoot), num(r.overshootPercent), num(r.settlingTime), num(r.riseTime),
-          num(r.peakForce), num(r.peakTime), num(r.steadyError)})
-        row += ',' + field;
+    for (const SummaryFigure& f : summaryFigures()) {
+        const double v = f.value(s, r);
+        // the counts as integers
+        row += ',' + (f.unit[0] == '\0' ? std::to_string(static_cast<long long>(v)) : exactNumber(v));
+    }
     return row;
 }
 

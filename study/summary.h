@@ -53,37 +53,44 @@ struct RunSummary {
     double posErrMax = 0.0;
     int posErrMaxSample = -1;
 
-    // The contact force as a step response from 0 to Fn, read off the
-    // samples with a posture (nan, "none", when there is no such sample):
-    // the overshoot is how far the force goes past Fn in the direction of
-    // the step, max (sign(Fn) (contactForce - Fn)) with sign(0) = +1, and 0
-    // when it never passes Fn; in percent of |Fn| (nan when Fn is 0: a step
-    // of no height has no share to give).
+    // The position error split along the workpiece's contour at the probe
+    // tip (the tangent and the normal of contourNormalAngle there): the
+    // largest |posErr . t| and |posErr . n| [m] (nan: no sample).
+    double posErrTanMax = 0.0;
+    double posErrNormMax = 0.0;
+
+    // The force the hand spring exerts at the recorded posture against the
+    // force loop's own F: the largest |springForce - contactForce| over the
+    // samples with a posture, and the spring force's range from the force's
+    // first reaching 5 % of Fn on (nan: none) [N].
+    double springForceDiffMax = 0.0;
+    double springForceMin = 0.0;
+    double springForceMax = 0.0;
+
+    // The contact force as a step response from 0 to Fn (study/step_response.h),
+    // read off the force between the samples with a posture; every figure
+    // none (nan) when sample 0 has no posture, the step's start unknown.
+    bool stepRead = false;
+    // How far the force goes past Fn in the direction of the step, max
+    // (sign(Fn) (F - Fn)) with sign(0) = +1, and 0 when it never passes Fn;
+    // in percent of |Fn| (nan when Fn is 0: a step of no height has no share).
     double overshoot = 0.0;         // [N]
     double overshootPercent = 0.0;  // [%]
-    // The settling time into the band |contactForce - Fn| <= 2 % of |Fn|:
-    // the time of the first sample with a posture after which every such
-    // sample stays inside it; -1 and nan ("never") when the last sample
-    // with a posture is outside.  With
-    // Fn = 0 the band is the one value 0.
-    int settlingSample = -1;
+    // The time from which the force stays within 2 % of |Fn| of Fn (nan:
+    // "never", it ends outside).  With Fn = 0 the band is the one value 0.
     double settlingTime = 0.0;  // [s]
-
-    // More of the same step response, on the same samples: the rise time
-    // from the force's first reaching 10 % of the step to its first reaching
-    // 90 % (in the step's direction, sign(Fn) contactForce against |Fn| / 10
-    // and 9 |Fn| / 10; nan when Fn is 0 or a level is never reached), each
-    // time interpolated linearly between the first sample at or past the
-    // level and the sample with a posture before it (a stiff force loop
-    // passes both levels between two samples); the peak,
-    // the first sample of the largest sign(Fn) contactForce, its force and
-    // time; and the steady-state error, contactForce - Fn at the last sample
-    // with a posture (the sign of forceErr).
-    double riseTime = 0.0;    // [s]
-    int peakSample = -1;
-    double peakForce = 0.0;   // [N]
-    double peakTime = 0.0;    // [s]
-    double steadyError = 0.0; // [N]
+    // From the force's first reaching 10 % of the step to its first
+    // reaching 90 % (nan when Fn is 0 or a level is never reached), and
+    // those two times.
+    double riseTime = 0.0;  // [s]
+    double riseFromTime = 0.0, riseToTime = 0.0;
+    // The largest force in the direction of the step and its time, when the
+    // force passes Fn (nan, "none": a response that never passes Fn has no peak).
+    double peakForce = 0.0;  // [N]
+    double peakTime = 0.0;   // [s]
+    // The steady-state error, F - Fn at the last sample with a posture, when
+    // the force has settled (nan, "none": not settled).
+    double steadyError = 0.0;  // [N]
 };
 
 // The levels of the rise time, as shares of |Fn|.
@@ -151,5 +158,25 @@ void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& ou
 // sweep writes the same row for each of its tasks.
 std::string summaryCsvHeader();
 std::string summaryCsvRow(const SimSettings& s, const RunSummary& r);
+
+// The numeric columns of the summary's CSV, in its order after robot,
+// method and contour: the one list that the CSV, the goals and the page's
+// goal panel read.
+struct SummaryFigure {
+    const char* column;  // "overshoot_pct"
+    // what it is, in a few words: "force overshoot"
+    const char* title;
+    // the unit the page shows it in ("mm", "%", "s", "N", "" for a count)
+    // and the factor from the column's own unit to it (1000 for m to mm)
+    const char* unit;
+    double factor;
+    // whether it makes sense as a goal (the task's own settings, seterror_m
+    // and Fn_N, and the count of samples do not)
+    bool goal;
+    double (*value)(const SimSettings& s, const RunSummary& r);
+};
+const std::vector<SummaryFigure>& summaryFigures();
+// The figure of that column, or null.
+const SummaryFigure* summaryFigure(const std::string& column);
 
 }  // namespace hybridsim

@@ -15,7 +15,7 @@ batch() {
 
 batch "$TASKDIR/robot_a_line.dat" --csv "$out/run.csv"
 header=$(head -n 1 "$out/run.csv")
-[ "$header" = "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err" ] \
+[ "$header" = "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err,spring_force" ] \
     || { echo "wrong header: $header"; exit 1; }
 rows=$(wc -l < "$out/run.csv")
 [ "$rows" -eq 202 ] || { echo "expected 202 lines, got $rows"; exit 1; }

@@ -61,7 +61,7 @@ TEST(BatchRunner, CsvHoldsEverySampleOfTheTaskRobotBitExactly)
     ASSERT_EQ(r.status, exitOk) << r.err;
     const auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), 202u);
-    EXPECT_EQ(rows[0], "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err");
+    EXPECT_EQ(rows[0], "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err,spring_force");
 
     // the same task computed here
     SimSettings s = testing::defaultSettings();
@@ -72,13 +72,14 @@ TEST(BatchRunner, CsvHoldsEverySampleOfTheTaskRobotBitExactly)
     const SeriesSet& a = run->A;
     for (int i = 0; i <= s.nsteps; ++i) {
         const std::vector<double> f = fields(rows[i + 1]);
-        ASSERT_EQ(f.size(), 15u);
+        ASSERT_EQ(f.size(), 16u);
         ASSERT_EQ(f[0], i);
-        const double expected[14] = {a.time[i],           a.refPos[i].x,         a.refPos[i].y,     a.tipPos[i].x,
+        const double expected[15] = {a.time[i],           a.refPos[i].x,         a.refPos[i].y,     a.tipPos[i].x,
                                      a.tipPos[i].y,       a.posErr[i].x,         a.posErr[i].y,     a.jointPos[i].phi1,
                                      a.jointPos[i].phi2,  a.handDeflection[i].x, a.handDeflection[i].y,
-                                     a.contactForce[i],   a.forceErr[i],         a.sErr[i]};
-        for (int k = 0; k < 14; ++k) ASSERT_EQ(f[k + 1], expected[k]) << "row " << i << " column " << k + 1;
+                                     a.contactForce[i],   a.forceErr[i],         a.sErr[i],
+                                     a.springForce[i]};
+        for (int k = 0; k < 15; ++k) ASSERT_EQ(f[k + 1], expected[k]) << "row " << i << " column " << k + 1;
     }
 }
 

@@ -8,11 +8,14 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "app/batch.h"
 #include "console/text_format.h"
+#include "sim/derivation.h"
+#include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
 #include "study_support.h"
@@ -163,10 +166,28 @@ TEST(ContourDistance, NewtonFromAnyGuessGivesTheSampledSearchsDistance)
 struct Expected {
     double finalForce = nan, finalForceErr = nan, reachedTime = nan, forceErrMaxAfter = nan;
     double sErrRms = 0, sErrMax = 0, contourDistMax = 0, posErrMax = 0;
-    double overshoot = nan, overshootPct = nan, settlingTime = nan;
-    double riseTime = nan, peakForce = nan, peakTime = nan, steadyError = nan;
+    double posErrTan = 0, posErrNorm = 0;
+    double springDiff = nan, springMin = nan, springMax = nan;
+    // The step figures lie between the samples: what the samples bound them by.
+    bool stepRead = false;
+    double sampledOvershoot = nan;   // the largest overshoot at a sample (the figure is at least this)
+    double settledAfter = nan;       // the last sample outside the 2 % band (nan: none) ...
+    double settledBy = nan;          // ... and the first sample inside after it (nan: never settled)
+    double t10Lo = nan, t10Hi = nan;  // the samples around the first reaching of 10 % of the step
+    double t90Lo = nan, t90Hi = nan;  // ... and of 90 %
+    double sampledPeakTime = nan;     // the sample of the largest force
     int nanSamples = 0;
 };
+
+// The normal angle of the contour at p, computed here: the line's right-hand
+// side, towards the circle's centre, below the sine's slope.
+double normalAt(const SimSettings& s, Vec2 p)
+{
+    if (s.curve == 'L') return std::atan2(s.lineYf - s.lineY0, s.lineXf - s.lineX0) - pi / 2;
+    if (s.curve == 'C') return std::atan2(s.circleOy - p.y, s.circleOx - p.x);
+    const double k = 2.0 * pi / s.sineL;
+    return std::atan(s.sineA * k * std::cos(k * (p.x - s.sineX0))) - pi / 2;
+}
 
 // Foot of the perpendicular from p on the sine by Newton's method on the
 // derivative of the squared distance, started below p.
@@ -219,6 +240,20 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
         }
         if (!std::isnan(err.x)) e.posErrMax = std::max(e.posErrMax, std::sqrt(err.x * err.x + err.y * err.y));
         if (std::isnan(tip.x)) continue;
+        if (!std::isnan(err.x)) {
+            const double n = normalAt(s, tip);
+            e.posErrNorm = std::max(e.posErrNorm, std::fabs(err.x * std::cos(n) + err.y * std::sin(n)));
+            e.posErrTan = std::max(e.posErrTan, std::fabs(-err.x * std::sin(n) + err.y * std::cos(n)));
+        }
+        if (!anyNan) {
+            const double spring = t.at(i, "spring_force");
+            e.springDiff = std::isnan(e.springDiff) ? std::fabs(spring - force)
+                                                    : std::max(e.springDiff, std::fabs(spring - force));
+            if (reached) {
+                e.springMin = std::isnan(e.springMin) ? spring : std::min(e.springMin, spring);
+                e.springMax = std::isnan(e.springMax) ? spring : std::max(e.springMax, spring);
+            }
+        }
         double d = 0;
         if (s.curve == 'C') {
             d = std::fabs(std::sqrt((tip.x - s.circleOx) * (tip.x - s.circleOx) +
@@ -236,47 +271,43 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
     }
     e.sErrRms = std::sqrt(sumSq / count);
 
-    // the step response, read from the end: the samples in reach after the
-    // last one outside the 2 % band settle; the overshoot past Fn, at least 0
-    bool anyInReach = false;
-    bool outsideSeen = false;
-    for (std::size_t i = last + 1; i-- > 0;) {
-        bool anyNan = false;
-        for (double v : t.rows[i]) anyNan = anyNan || !std::isfinite(v);
-        if (anyNan) continue;
-        const double force = t.at(i, "force");
-        const double beyond = s.Fn < 0 ? s.Fn - force : force - s.Fn;
-        e.overshoot = anyInReach ? std::max(e.overshoot, beyond) : std::max(0.0, beyond);
-        anyInReach = true;
-        if (std::fabs(force - s.Fn) > 0.02 * std::fabs(s.Fn)) outsideSeen = true;
-        if (!outsideSeen) e.settlingTime = t.at(i, "t");
-    }
-    if (anyInReach && s.Fn != 0) e.overshootPct = 100.0 * e.overshoot / std::fabs(s.Fn);
-
-    // rise, peak and steady-state error, read forwards over the samples in reach
-    // (a level's time on the straight line between the sample that reaches it and the one before)
-    double t10 = nan, t90 = nan;
+    // the step response at the samples in reach, which bound the figures read between them
+    auto inReach = [&](std::size_t i) {
+        for (double v : t.rows[i])
+            if (!std::isfinite(v)) return false;
+        return true;
+    };
+    e.stepRead = inReach(0);
+    if (!e.stepRead) return e;
     const double sign = s.Fn < 0 ? -1.0 : 1.0;
-    double fPrev = nan, tPrev = nan;
+    const double band = 0.02 * std::fabs(s.Fn);
+    double peak = -1e300, tPrev = nan;
+    bool inside = false;
     for (std::size_t i = 0; i <= last; ++i) {
-        bool anyNan = false;
-        for (double v : t.rows[i]) anyNan = anyNan || !std::isfinite(v);
-        if (anyNan) continue;
-        const double force = sign * t.at(i, "force");
+        if (!inReach(i)) continue;
+        const double f = sign * t.at(i, "force");
         const double time = t.at(i, "t");
-        for (auto [level, at] : {std::pair{std::fabs(s.Fn) * 0.1, &t10}, std::pair{std::fabs(s.Fn) * 0.9, &t90}})
-            if (std::isnan(*at) && force >= level)
-                *at = !(fPrev < level) ? time : tPrev + (time - tPrev) * (level - fPrev) / (force - fPrev);
-        fPrev = force;
-        tPrev = time;
-        const double f = sign * force;
-        if (std::isnan(e.peakForce) || sign * f > sign * e.peakForce) {
-            e.peakForce = f;
-            e.peakTime = time;
+        for (auto [level, lo, hi] : {std::tuple{0.1 * std::fabs(s.Fn), &e.t10Lo, &e.t10Hi},
+                                     std::tuple{0.9 * std::fabs(s.Fn), &e.t90Lo, &e.t90Hi}})
+            if (std::isnan(*hi) && f >= level) {
+                *lo = tPrev;
+                *hi = time;
+            }
+        if (f > peak) {
+            peak = f;
+            e.sampledPeakTime = time;
         }
-        e.steadyError = f - s.Fn;
+        const bool in = std::fabs(sign * f - s.Fn) <= band;
+        if (!in) {
+            e.settledAfter = time;
+            e.settledBy = nan;
+        } else if (!inside) {
+            e.settledBy = time;
+        }
+        inside = in;
+        tPrev = time;
     }
-    if (s.Fn != 0) e.riseTime = t90 - t10;
+    e.sampledOvershoot = std::max(0.0, peak - std::fabs(s.Fn));
     return e;
 }
 
@@ -308,21 +339,48 @@ void checkSummary(const std::vector<std::string>& task, const SimSettings& s)
     EXPECT_TRUE(near(t.at(0, "contour_dist_max_m"), e.contourDistMax, 1e-12));
     EXPECT_EQ(t.at(0, "seterror_m"), s.seterror);
     EXPECT_EQ(t.at(0, "Fn_N"), s.Fn);
-    EXPECT_PRED2(same, t.at(0, "overshoot_N"), e.overshoot);
-    EXPECT_PRED2(same, t.at(0, "overshoot_pct"), e.overshootPct);
-    EXPECT_PRED2(same, t.at(0, "settling_t_s"), e.settlingTime);
-    if (std::isnan(e.riseTime))
-        EXPECT_TRUE(std::isnan(t.at(0, "force_rise_t_s")));
-    else
-        EXPECT_NEAR(t.at(0, "force_rise_t_s"), e.riseTime, 1e-15);
-    EXPECT_PRED2(same, t.at(0, "force_peak_N"), e.peakForce);
-    EXPECT_PRED2(same, t.at(0, "force_peak_t_s"), e.peakTime);
-    EXPECT_PRED2(same, t.at(0, "force_steady_err_N"), e.steadyError);
+    EXPECT_TRUE(near(t.at(0, "pos_err_tan_max_m"), e.posErrTan, 1e-12));
+    EXPECT_TRUE(near(t.at(0, "pos_err_norm_max_m"), e.posErrNorm, 1e-12));
+    EXPECT_PRED2(same, t.at(0, "spring_force_diff_max_N"), e.springDiff);
+    EXPECT_PRED2(same, t.at(0, "spring_force_min_N"), e.springMin);
+    EXPECT_PRED2(same, t.at(0, "spring_force_max_N"), e.springMax);
+    // the step figures, between the samples that bound them
+    const char* step[] = {"overshoot_N", "overshoot_pct", "settling_t_s", "force_rise_t_s",
+                          "force_peak_N", "force_peak_t_s", "force_steady_err_N"};
+    if (!e.stepRead) {
+        for (const char* figure : step) EXPECT_TRUE(std::isnan(t.at(0, figure))) << figure;
+    } else {
+        const double overshoot = t.at(0, "overshoot_N");
+        EXPECT_GE(overshoot, e.sampledOvershoot);
+        EXPECT_LT(overshoot, e.sampledOvershoot + 0.05 * std::fabs(s.Fn));
+        EXPECT_DOUBLE_EQ(t.at(0, "overshoot_pct"), 100.0 * overshoot / std::fabs(s.Fn));
+        const double settling = t.at(0, "settling_t_s");
+        if (std::isnan(e.settledBy)) {
+            EXPECT_TRUE(std::isnan(settling));
+            EXPECT_TRUE(std::isnan(t.at(0, "force_steady_err_N")));
+        } else {
+            EXPECT_GE(settling, e.settledAfter);
+            EXPECT_LE(settling, e.settledBy);
+            EXPECT_EQ(t.at(0, "force_steady_err_N"), e.finalForceErr);
+        }
+        if (std::isnan(e.t90Hi)) {
+            EXPECT_TRUE(std::isnan(t.at(0, "force_rise_t_s")));
+        } else {
+            EXPECT_GT(t.at(0, "force_rise_t_s"), e.t90Lo - e.t10Hi);
+            EXPECT_LT(t.at(0, "force_rise_t_s"), e.t90Hi - e.t10Lo);
+        }
+        if (overshoot > 0) {
+            EXPECT_GE(std::fabs(t.at(0, "force_peak_N")), std::fabs(s.Fn) + e.sampledOvershoot);
+            EXPECT_LE(std::fabs(t.at(0, "force_peak_t_s") - e.sampledPeakTime), s.dt);
+        }
+    }
     // the new columns come after the ones that were there before, in the same order
-    EXPECT_EQ(t.names.size(), 22u);
+    EXPECT_EQ(t.names.size(), 27u);
     EXPECT_EQ(t.column("force_rise_t_s"), 18);
     EXPECT_EQ(t.column("pos_err_max_m"), 14);
     EXPECT_EQ(t.column("overshoot_N"), 15);
+    EXPECT_EQ(t.column("force_steady_err_N"), 21);
+    EXPECT_EQ(t.column("spring_force_max_N"), 26);
 }
 
 TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
@@ -355,6 +413,14 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
         checkSummary({studyTask("out_of_reach.dat")}, s);
     }
     {
+        SCOPED_TRACE("robot b reaches the line only late: no step to read");
+        SimSettings s = testing::defaultSettings();
+        s.curve = 'L';
+        s.l1 = 0.7;
+        s.l2 = 0.35 - s.wp;
+        checkSummary({"--set", "l1=0.7", "--set", "l2=0.35", "--set", "contour=L"}, s);
+    }
+    {
         SCOPED_TRACE("springs too stiff for the numbers: only sample 0 has a posture");
         SimSettings s = testing::defaultSettings();
         s.KH1 = 1e308;
@@ -362,9 +428,10 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
     }
 }
 
-// The step response figures on a made-up run of 10 samples: the overshoot
-// above Fn, its share, and the settling time into the 2 % band, counted on
-// the samples in reach only, the band's edge inside it.
+// The step response figures on a made-up run of 10 samples, without the
+// force between them (a series no run made): the force is the straight line
+// from sample to sample, the samples out of reach left out and no line
+// drawn across them.
 TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
 {
     SimSettings s = testing::defaultSettings();
@@ -385,64 +452,128 @@ TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
     // sample 8 (150 N) out of reach, its force no contact's
     const std::vector<double> step = {0, 30, 52.5, 56, 49, 48.5, 50.5, 51.0, 150, 49.5};
     RunSummary r = figures(50.0, step, 8);
+    EXPECT_TRUE(r.stepRead);
     EXPECT_EQ(r.overshoot, 6.0);
     EXPECT_EQ(r.overshootPercent, 12.0);
-    EXPECT_EQ(r.settlingSample, 6);
-    EXPECT_EQ(r.settlingTime, 0.04 * 6);
+    // back into the band on the line from 48.5 N (sample 5) to 50.5 N, a quarter of the way
+    EXPECT_NEAR(r.settlingTime, 0.04 * 5.25, 1e-12);
     // 10 % (5 N) between samples 0 and 1 (0 and 30 N), 90 % (45 N) between
     // 1 and 2 (30 and 52.5 N); the peak 56 N at sample 3 (150 N out of
-    // reach); 49.5 - 50 N at the last
-    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-15);
-    EXPECT_EQ(r.peakSample, 3);
+    // reach); settled, 49.5 - 50 N at the last
+    EXPECT_NEAR(r.riseFromTime, 0.04 * 5 / 30, 1e-12);
+    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-12);
     EXPECT_EQ(r.peakForce, 56.0);
     EXPECT_EQ(r.peakTime, 0.04 * 3);
     EXPECT_EQ(r.steadyError, -0.5);
-    // the last sample outside the band: never settled
+    // the last sample outside the band: never settled, and no steady state
     std::vector<double> late = step;
     late[9] = 51.5;
     r = figures(50.0, late, 8);
-    EXPECT_EQ(r.settlingSample, -1);
     EXPECT_TRUE(std::isnan(r.settlingTime));
+    EXPECT_TRUE(std::isnan(r.steadyError));
+    // the force last leaves the band just before the gap and is back inside
+    // after it: settled from the first sample after the gap
+    std::vector<double> gap = step;
+    gap[7] = 52.0;
+    r = figures(50.0, gap, 8);
+    EXPECT_EQ(r.settlingTime, 0.04 * 9);
     // a pull: everything mirrored
     std::vector<double> pull;
     for (double f : step) pull.push_back(-f);
     r = figures(-50.0, pull, 8);
     EXPECT_EQ(r.overshoot, 6.0);
     EXPECT_EQ(r.overshootPercent, 12.0);
-    EXPECT_EQ(r.settlingSample, 6);
-    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-15);
+    EXPECT_NEAR(r.settlingTime, 0.04 * 5.25, 1e-12);
+    EXPECT_NEAR(r.riseTime, (0.04 + 0.04 * 15 / 22.5) - 0.04 * 5 / 30, 1e-12);
     EXPECT_EQ(r.peakForce, -56.0);
     EXPECT_EQ(r.steadyError, 0.5);
-    // a force that never passes Fn has no overshoot
+    // a force that never passes Fn has no overshoot and no peak
     r = figures(50.0, {0, 10, 30, 45, 49, 49.5, 49.9, 50, 50, 50}, -1);
     EXPECT_EQ(r.overshoot, 0.0);
     EXPECT_EQ(r.overshootPercent, 0.0);
-    EXPECT_EQ(r.settlingSample, 4);
-    // no overshoot: 5 N half way to sample 1, 45 N is 90 % exactly (sample
-    // 3, no interpolation); the peak the first 50 N
-    EXPECT_NEAR(r.riseTime, 0.04 * 3 - 0.02, 1e-15);
-    EXPECT_EQ(r.peakSample, 7);
+    EXPECT_TRUE(std::isnan(r.peakForce));
+    EXPECT_TRUE(std::isnan(r.peakTime));
+    EXPECT_NEAR(r.settlingTime, 0.04 * 4, 1e-12);
+    // 5 N half way to sample 1, 45 N is 90 % exactly (sample 3)
+    EXPECT_NEAR(r.riseTime, 0.04 * 3 - 0.02, 1e-12);
     EXPECT_EQ(r.steadyError, 0.0);
-    // a force that stops short of 90 % has no rise time
+    std::ostringstream words;
+    printSummary(s, r, words);
+    EXPECT_NE(words.str().find("force peak                                            none  (the force never passes Fn)"),
+              std::string::npos) << words.str();
+    // a force that stops short of 90 % has no rise time, and does not settle
     r = figures(50.0, {0, 10, 30, 40, 44, 44, 44, 44, 44, 44}, -1);
     EXPECT_TRUE(std::isnan(r.riseTime));
-    EXPECT_EQ(r.steadyError, -6.0);
+    EXPECT_TRUE(std::isnan(r.settlingTime));
+    EXPECT_TRUE(std::isnan(r.steadyError));
+    // a level first met after a gap: when is not known
+    r = figures(50.0, {0, 10, 30, 40, 44, 44, 44, 44, 150, 50}, 8);
+    EXPECT_TRUE(std::isnan(r.riseTime));
     // Fn 0: the overshoot is the force above 0, with no share; the band is 0 alone
     r = figures(0.0, {0, 0.5, -0.2, 0.1, 0, 0, 0.25, 0, 0, 0}, -1);
     EXPECT_EQ(r.overshoot, 0.5);
     EXPECT_TRUE(std::isnan(r.overshootPercent));
-    EXPECT_EQ(r.settlingSample, 7);
+    EXPECT_NEAR(r.settlingTime, 0.04 * 7, 1e-12);
     EXPECT_TRUE(std::isnan(r.riseTime));  // a step of no height
     EXPECT_EQ(r.peakForce, 0.5);
     std::ostringstream text;
     printSummary(s, r, text);
     EXPECT_NE(text.str().find("0.500 N  (Fn is 0: no %)"), std::string::npos) << text.str();
+    // the step's start out of reach: no step to read, whatever follows
+    r = figures(50.0, step, 0);
+    EXPECT_FALSE(r.stepRead);
+    for (double v : {r.overshoot, r.overshootPercent, r.settlingTime, r.riseTime, r.peakForce, r.peakTime,
+                     r.steadyError})
+        EXPECT_TRUE(std::isnan(v));
+    std::ostringstream none;
+    printSummary(s, r, none);
+    EXPECT_NE(none.str().find("none  (sample 0 has no posture: no step to read)"), std::string::npos) << none.str();
     // nothing in reach: no figures
     s.nsteps = 0;
     r = figures(50.0, {60}, 0);
     EXPECT_TRUE(std::isnan(r.overshoot));
     EXPECT_TRUE(std::isnan(r.settlingTime));
     for (double v : {r.riseTime, r.peakForce, r.peakTime, r.steadyError}) EXPECT_TRUE(std::isnan(v));
+}
+
+// A run's step figures are read between the samples, off the force at
+// every integration sub-step: they agree with the model's force step in
+// closed form (read here by a fine scan) for loops far faster than the
+// samples, where the samples alone would give only the grid (a rise under
+// one sampling period of 0.04 s).
+TEST(StudySummary, StepFiguresFollowTheForceBetweenTheSamples)
+{
+    for (const auto& [fn2, alpha2] : {std::pair{20.0, 2.0}, {40.0, 2.0}, {150.0, 2.0}, {10.0, 5.0}, {5.0, 2.0}}) {
+        SCOPED_TRACE(::testing::Message() << "fn2 " << fn2 << ", alpha2 " << alpha2);
+        SimSettings s = testing::defaultSettings();
+        s.wn2Hybrid8 = twoPi * fn2;
+        s.alpha2Hybrid8 = alpha2;
+        deriveSettings(s);
+        RunSeries run;
+        calcontrol(s, run);
+        const RunSummary r = summarizeRun(s, currentSeries(run, s.type));
+        // the closed form, every microsecond over the first two seconds
+        double t10 = nan, t90 = nan, peak = 0, peakAt = nan, lastOutside = 0;
+        for (int k = 0; k <= 2000000; ++k) {
+            const double t = k * 1e-6;
+            const double F = modelForceStep(s, t);
+            if (std::isnan(t10) && F >= 0.1 * s.Fn) t10 = t;
+            if (std::isnan(t90) && F >= 0.9 * s.Fn) t90 = t;
+            if (F > peak) {
+                peak = F;
+                peakAt = t;
+            }
+            if (std::fabs(F - s.Fn) > 0.02 * s.Fn) lastOutside = t;
+        }
+        EXPECT_NEAR(r.riseTime, t90 - t10, 2e-5);
+        EXPECT_NEAR(r.peakForce, peak, 1e-4);
+        EXPECT_NEAR(r.overshootPercent, 100.0 * (peak - s.Fn) / s.Fn, 1e-3);
+        EXPECT_NEAR(r.peakTime, peakAt, 2e-4);
+        EXPECT_NEAR(r.settlingTime, lastOutside, 2e-5);
+        if (fn2 >= 40.0) {
+            EXPECT_LT(r.riseTime, 0.5 * s.dt);
+        }
+    }
 }
 
 // A robot that reaches nothing is in contact nowhere: the force loop runs
@@ -501,11 +632,13 @@ TEST(StudySummary, NotANumberIsWrittenNanEverywhere)
     r.samples = 201;
     r.finalSample = 200;
     r.forceReached = true;
-    r.settlingSample = 3;
+    r.stepRead = true;
     const double minusNan = -std::nan("");
     for (double* figure : {&r.finalForce, &r.finalForceErr, &r.forceReachedTime, &r.maxForceErrAfterReached,
                            &r.sErrRms, &r.sErrMax, &r.contourDistMax, &r.posErrMax, &r.overshoot,
-                           &r.overshootPercent, &r.settlingTime})
+                           &r.overshootPercent, &r.settlingTime, &r.riseTime, &r.peakForce, &r.peakTime,
+                           &r.steadyError, &r.posErrTanMax, &r.posErrNormMax, &r.springForceDiffMax,
+                           &r.springForceMin, &r.springForceMax})
         *figure = minusNan;
     EXPECT_EQ(summaryCsvRow(s, r).find("-nan"), std::string::npos) << summaryCsvRow(s, r);
     std::ostringstream table;
@@ -521,7 +654,7 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     const testing::Outcome r = runBatchHere({studyTask("out_of_reach.dat"), "--summary"});
     ASSERT_EQ(r.status, exitOk);
     const std::vector<std::string> lines = testing::textLines(r.out);
-    ASSERT_EQ(lines.size(), 15u) << r.out;
+    ASSERT_EQ(lines.size(), 19u) << r.out;
     EXPECT_EQ(lines[0], "robot b (SCARA), method 8, line, setting error 0 mm, Fn 10 N, samples 0..200");
     const char* units[] = {"N", "N", "s", "N", "mm", "mm", "mm", "mm"};
     for (int i = 0; i < 8; ++i)
@@ -534,11 +667,19 @@ TEST(StudySummary, TextTableGivesEveryFigureWithItsUnit)
     EXPECT_NE(lines[10].find(" N  ("), std::string::npos) << lines[10];
     EXPECT_NE(lines[10].find(" % of Fn)"), std::string::npos) << lines[10];
     EXPECT_EQ(lines[11].rfind("force settled within 2 % of Fn from", 0), 0u) << lines[11];
-    EXPECT_NE(lines[11].find(" s  (sample "), std::string::npos) << lines[11];
+    EXPECT_EQ(lines[11].substr(lines[11].size() - 2), " s") << lines[11];
     EXPECT_EQ(lines[12].rfind("force rise time, 10 % to 90 % of Fn", 0), 0u) << lines[12];
     EXPECT_EQ(lines[12].substr(lines[12].size() - 2), " s") << lines[12];
     EXPECT_NE(lines[13].find(" N at "), std::string::npos) << lines[13];
     EXPECT_NE(lines[14].find(" N  (sample 19, the last with a posture)"), std::string::npos) << lines[14];
+    // the split of |posErr| and the spring's own force last
+    const char* last[] = {"largest |posErr| along the contour's tangent", "largest |posErr| along the contour's normal",
+                          "largest |spring force - F|", "spring force from F first within 5 % of Fn"};
+    const char* lastUnits[] = {" mm", " mm", " N", " N"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(lines[15 + i].rfind(last[i], 0), 0u) << lines[15 + i];
+        EXPECT_EQ(lines[15 + i].substr(lines[15 + i].size() - std::strlen(lastUnits[i])), lastUnits[i]) << lines[15 + i];
+    }
 }
 
 // The teaching point: with a setting error of 5 mm, method 7 commands the
@@ -565,6 +706,11 @@ TEST(StudySummary, SettingErrorShiftsMethod7ButNotMethod8)
         EXPECT_EQ(m7.at(0, "seterror_m"), 0.005);
         EXPECT_TRUE(near(m7.at(0, "pos_err_max_m"), 0.005, 0.00001));
         EXPECT_LT(m8.at(0, "pos_err_max_m"), 0.00005);
+        // on the line the whole of it lies along the normal: the force's direction
+        if (std::string(contour) == "line") {
+            EXPECT_TRUE(near(m7.at(0, "pos_err_norm_max_m"), 0.005, 1e-9));
+            EXPECT_LT(m7.at(0, "pos_err_tan_max_m"), 1e-9);
+        }
         // both probes touch the workpiece where it is
         EXPECT_LT(m7.at(0, "contour_dist_max_m"), 1e-9);
         EXPECT_LT(m8.at(0, "contour_dist_max_m"), 1e-9);

@@ -1,0 +1,189 @@
+#include "study/step_response.h"
+
+#include <cmath>
+#include <limits>
+
+namespace hybridsim {
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+// Each interval between two points of the trace is looked at in this many
+// pieces (the cubic has at most two turns in it), and a crossing or a turn
+// found between two of them is refined by this many halvings.
+constexpr int piecesPerInterval = 8;
+constexpr int refineSteps = 60;
+
+// The time in [lo, hi] where `outside` changes, `outside(lo)` differing from
+// `outside(hi)`: by halving.
+template <class Test>
+double crossing(double lo, double hi, Test outside)
+{
+    const bool atLo = outside(lo);
+    for (int k = 0; k < refineSteps && lo < hi; ++k) {
+        const double mid = 0.5 * (lo + hi);
+        if (mid <= lo || mid >= hi) break;
+        (outside(mid) == atLo ? lo : hi) = mid;
+    }
+    return atLo ? lo : hi;
+}
+
+// The largest value of g on [lo, hi] (one turn there) and its time: golden section.
+template <class G>
+void largest(double lo, double hi, G g, double& best, double& at)
+{
+    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
+    double c = hi - r * (hi - lo);
+    double d = lo + r * (hi - lo);
+    double gc = g(c);
+    double gd = g(d);
+    for (int k = 0; k < refineSteps && c < d; ++k) {
+        if (gc >= gd) {
+            hi = d;
+            d = c;
+            gd = gc;
+            c = hi - r * (hi - lo);
+            gc = g(c);
+        } else {
+            lo = c;
+            c = d;
+            gc = gd;
+            d = lo + r * (hi - lo);
+            gd = g(d);
+        }
+    }
+    for (const auto& [v, t] : {std::pair{gc, c}, std::pair{gd, d}})
+        if (v > best) {
+            best = v;
+            at = t;
+        }
+}
+
+}  // namespace
+
+double forceBetween(const ForcePoint& a, const ForcePoint& b, double t)
+{
+    const double h = b.t - a.t;
+    if (!(h > 0.0)) return t <= a.t ? a.F : b.F;
+    const double u = (t - a.t) / h;
+    if (std::isnan(a.rate) || std::isnan(b.rate)) return a.F + u * (b.F - a.F);
+    const double u2 = u * u;
+    const double u3 = u2 * u;
+    return (2.0 * u3 - 3.0 * u2 + 1.0) * a.F + (u3 - 2.0 * u2 + u) * h * a.rate + (3.0 * u2 - 2.0 * u3) * b.F +
+           (u3 - u2) * h * b.rate;
+}
+
+ForceStretches forceStretches(const SeriesSet& set, int last, const std::vector<bool>& inReach)
+{
+    ForceStretches out;
+    const bool traced = !set.forceTrace.empty();
+    for (int i = 0; i <= last; ++i) {
+        if (!inReach[static_cast<std::size_t>(i)]) continue;
+        const bool joins = i > 0 && inReach[static_cast<std::size_t>(i) - 1];
+        if (!joins) out.emplace_back();
+        std::vector<ForcePoint>& stretch = out.back();
+        if (!traced) {
+            stretch.push_back(ForcePoint{set.time[i], set.contactForce[i], notANumber});
+            continue;
+        }
+        // the sub-steps since the sample before, when it is in the stretch
+        const int from = joins ? set.traceAt[i - 1] + 1 : set.traceAt[i];
+        for (int k = from; k <= set.traceAt[i]; ++k) stretch.push_back(set.forceTrace[static_cast<std::size_t>(k)]);
+    }
+    return out;
+}
+
+StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, double riseTo, double band)
+{
+    StepFigures f;
+    f.read = std::isfinite(Fn) && !force.empty() && !force.front().empty() && force.front().front().t == 0.0;
+    if (!f.read) {
+        f.overshoot = f.peakForce = f.peakTime = f.riseTime = f.riseFromTime = f.riseToTime = f.settlingTime =
+            notANumber;
+        return f;
+    }
+    const double sign = Fn < 0.0 ? -1.0 : 1.0;
+    const double from = riseFrom * std::fabs(Fn);
+    const double to = riseTo * std::fabs(Fn);
+    double firstFrom = notANumber;
+    double firstTo = notANumber;
+    bool fromUnknown = false;
+    bool toUnknown = false;
+    double best = -std::numeric_limits<double>::infinity();
+    double bestAt = notANumber;
+    // the end of the last time outside the band, and whether the force is outside at the end
+    double settled = notANumber;
+    bool outsideAtEnd = false;
+
+    auto outside = [&](double F) { return std::fabs(F - Fn) > band; };
+    for (std::size_t n = 0; n < force.size(); ++n) {
+        const std::vector<ForcePoint>& stretch = force[n];
+        // a level already met at a later stretch's start: when is not known
+        const double g0 = sign * stretch.front().F;
+        auto meetAtStart = [&](double level, double& at, bool& unknown) {
+            if (!std::isnan(at) || unknown || g0 < level) return;
+            if (n == 0)
+                at = stretch.front().t;
+            else
+                unknown = true;
+        };
+        meetAtStart(from, firstFrom, fromUnknown);
+        meetAtStart(to, firstTo, toUnknown);
+        if (g0 > best) {
+            best = g0;
+            bestAt = stretch.front().t;
+        }
+        const bool startsOutside = outside(stretch.front().F);
+        if (n > 0 && outsideAtEnd && !startsOutside) settled = stretch.front().t;
+        outsideAtEnd = startsOutside;
+        if (startsOutside) settled = notANumber;
+
+        for (std::size_t k = 1; k < stretch.size(); ++k) {
+            const ForcePoint& a = stretch[k - 1];
+            const ForcePoint& b = stretch[k];
+            const bool cubic = !std::isnan(a.rate) && !std::isnan(b.rate);
+            const int pieces = cubic ? piecesPerInterval : 1;
+            auto F = [&](double t) { return forceBetween(a, b, t); };
+            auto g = [&](double t) { return sign * F(t); };
+            double t0 = a.t;
+            for (int p = 1; p <= pieces; ++p) {
+                const double t1 = p == pieces ? b.t : a.t + (b.t - a.t) * p / pieces;
+                const double g1 = p == pieces ? sign * b.F : g(t1);
+                for (auto [level, at] : {std::pair{from, &firstFrom}, std::pair{to, &firstTo}})
+                    if (std::isnan(*at) && g1 >= level)
+                        *at = crossing(t0, t1, [&](double t) { return g(t) >= level; });
+                if (g1 > best) {
+                    best = g1;
+                    bestAt = t1;
+                }
+                const bool out1 = outside(sign * g1);
+                if (outsideAtEnd && !out1) settled = crossing(t0, t1, [&](double t) { return outside(F(t)); });
+                if (out1) settled = notANumber;
+                outsideAtEnd = out1;
+                t0 = t1;
+            }
+            // the largest force: refined between the pieces around the best one
+            if (cubic && bestAt >= a.t && bestAt <= b.t) {
+                const double step = (b.t - a.t) / pieces;
+                largest(std::max(a.t, bestAt - step), std::min(b.t, bestAt + step), g, best, bestAt);
+            }
+        }
+    }
+    f.overshoot = std::max(0.0, best - std::fabs(Fn));
+    if (f.overshoot > 0.0) {
+        f.peakForce = sign * best;
+        f.peakTime = bestAt;
+    } else {
+        f.peakForce = f.peakTime = notANumber;
+    }
+    f.riseFromTime = fromUnknown ? notANumber : firstFrom;
+    f.riseToTime = toUnknown ? notANumber : firstTo;
+    f.riseTime = Fn != 0.0 ? f.riseToTime - f.riseFromTime : notANumber;
+    if (outsideAtEnd)
+        f.settlingTime = notANumber;
+    else
+        f.settlingTime = std::isnan(settled) ? force.front().front().t : settled;
+    return f;
+}
+
+}  // namespace hybridsim
