@@ -52,11 +52,14 @@ void largest(double lo, double hi, G g, double& best, double& at)
             gd = g(d);
         }
     }
-    for (const auto& [v, t] : {std::pair{gc, c}, std::pair{gd, d}})
-        if (v > best) {
-            best = v;
-            at = t;
-        }
+    if (gc > best) {
+        best = gc;
+        at = c;
+    }
+    if (gd > best) {
+        best = gd;
+        at = d;
+    }
 }
 
 }  // namespace
@@ -149,9 +152,11 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
             for (int p = 1; p <= pieces; ++p) {
                 const double t1 = p == pieces ? b.t : a.t + (b.t - a.t) * p / pieces;
                 const double g1 = p == pieces ? sign * b.F : g(t1);
-                for (auto [level, at] : {std::pair{from, &firstFrom}, std::pair{to, &firstTo}})
-                    if (std::isnan(*at) && g1 >= level)
-                        *at = crossing(t0, t1, [&](double t) { return g(t) >= level; });
+                for (const std::pair<double, double*>& meet : {std::pair{from, &firstFrom}, std::pair{to, &firstTo}}) {
+                    const double level = meet.first;
+                    if (std::isnan(*meet.second) && g1 >= level)
+                        *meet.second = crossing(t0, t1, [&](double t) { return g(t) >= level; });
+                }
                 if (g1 > best) {
                     best = g1;
                     bestAt = t1;
