@@ -30,6 +30,7 @@
 #include "console/task_link.h"
 #include "study/study_plot.h"
 #include "study/goals.h"
+#include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -425,18 +426,40 @@ std::string mainTaskText(const BatchOptions& o)
 // The address of --link: BASE up to its own fragment, every blank and byte
 // outside printable ASCII percent-encoded as a browser would, then '#' and
 // the fragment of the task, its view, its goals and the compared tasks as pins.
-std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared)
+std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared,
+                     const LinkState* lesson)
 {
     LinkState state;
     state.task = s;
-    state.frame = o.frameGiven ? static_cast<int>(o.frame) : 0;
-    state.overlay = o.overlay;
-    for (std::size_t k = 0; k < compared.size(); ++k) state.pins.push_back({static_cast<int>(k), *compared[k].settings});
+    state.frame = o.frameGiven ? static_cast<int>(o.frame) : lesson ? lesson->frame : 0;
+    state.overlay = o.overlay || (lesson && lesson->overlay);
+    if (lesson) state.pins = lesson->pins;
+    for (const ComparedTask& t : compared)
+        state.pins.push_back({static_cast<int>(state.pins.size()), *t.settings});
     for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
     std::string text;
     for (unsigned char c : o.linkBase.substr(0, o.linkBase.find('#')))
         text += c <= 0x20 || c >= 0x7f ? format("%%%02X", c) : std::string(1, static_cast<char>(c));
     return text + "#" + linkFragment(state) + "\n";
+}
+
+// A paragraph broken into lines of at most `width` characters (counted as
+// bytes; a longer word stands alone), each ended by a line feed.
+std::string wrapped(const std::string& text, std::size_t width)
+{
+    std::string out;
+    std::string line;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) out += line + "\n";
+    return out;
 }
 
 }  // namespace
@@ -455,10 +478,38 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         return finishOutput(out, err);
     }
 
-    // loading: the program's start and the task file, then every --set in order
+    // loading: the program's start and the task file (or the lesson's task), then every --set in order
     auto settings = std::make_unique<SimSettings>();
     SimSettings& s = *settings;
     if (!loadTask(o.taskFile, s, err, error)) return fail(exitUsage, error);
+    const Lesson* lesson = o.lesson > 0 ? &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1] : nullptr;
+    LinkState lessonLink;
+    if (lesson) {
+        const std::string named = "--lesson " + std::to_string(o.lesson) + ": ";
+        if (!lessonState(*lesson, "en", lessonLink, error)) return fail(exitUsage, named + error);
+        if (o.taskFile.empty()) {
+            std::vector<Setting> items;
+            for (const std::string& item : lesson->set) {
+                const std::size_t eq = item.find('=');
+                items.push_back({item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)});
+            }
+            const SettingChange taken = applySettings(s, items);
+            if (!taken.ok) return fail(exitUsage, named + taken.message);
+        }
+        // the lesson's goals first, then those of --require
+        std::vector<Goal> goals;
+        for (const std::string& text : lesson->goals) {
+            Goal g;
+            if (!parseGoal(text, g, error)) return fail(exitUsage, named + goalError(error));
+            goals.push_back(g);
+        }
+        goals.insert(goals.end(), o.goals.begin(), o.goals.end());
+        o.goals = goals;
+        if (o.link && lessonLink.pins.size() + o.compareFiles.size() > static_cast<std::size_t>(pinCapacity))
+            return fail(exitUsage, named + format("the lesson has %zu pins: at most %zu --compare go with it",
+                                                  lessonLink.pins.size(),
+                                                  static_cast<std::size_t>(pinCapacity) - lessonLink.pins.size()));
+    }
     const SettingChange change = applySettings(s, o.sets);
     if (!change.ok) return fail(exitUsage, "--set " + change.message);
     // the tasks compared, each read whole or not at all
@@ -476,7 +527,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         if (o.frameGiven && (o.frame < 0 || o.frame > lastFrame))
             return fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
                                        std::to_string(lastFrame));
-        out << linkText(o, s, compared);
+        out << linkText(o, s, compared, lesson ? &lessonLink : nullptr);
         return finishOutput(out, err);
     }
     if (o.sweep()) return runSweepTasks(o, s, out, err, fail);
@@ -566,6 +617,13 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
     // summarising, and what goes to standard output
     if (o.report) printSettings(s, out);
+    if (lesson && o.summary && !o.summaryCsv) {
+        LessonCard card;
+        if (!lessonCard(*lesson, "en", card, error)) return fail(exitUsage, "--lesson: " + error);
+        out << "lesson " << o.lesson << ": " << card.title << "\n" << wrapped(card.text, 79);
+        if (!card.hint.empty()) out << wrapped("To try: " + card.hint, 79);
+        out << "\n";
+    }
     // the main run's figures, once, for the summary and the goals
     std::optional<RunSummary> summary;
     if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, set);

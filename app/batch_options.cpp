@@ -8,6 +8,7 @@
 
 #include "console/text_format.h"
 #include "study/compare.h"
+#include "study/lessons.h"
 
 namespace hybridsim {
 
@@ -18,7 +19,7 @@ const char* const batchUsage =
     "                       [--zoom F] [--overlay]\n"
     "                       [--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]... [--jobs N]\n"
     "                       [--plot FILE.svg] [--compare TASKFILE]... [--loops [--format csv]]\n"
-    "                       [--require 'NAME OP VALUE']... [--link [BASE]] [--help]\n"
+    "                       [--require 'NAME OP VALUE']... [--lesson N] [--link [BASE]] [--help]\n"
     "  Computes the task (the default task without TASKFILE) and writes:\n"
     "  --set NAME=VALUE  changes one setting after TASKFILE, as a task file would\n"
     "                 hold it (repeatable, in order); the names: robot l l1 l2 KH1 KH2\n"
@@ -62,6 +63,11 @@ const char* const batchUsage =
     "                 <, <=, > or >=; repeatable): one line per goal, pass or FAIL,\n"
     "                 and exit status 1 when one fails (a figure that is none\n"
     "                 fails); with --sweep a goals column instead\n"
+    "  --lesson N     lesson N of the built-in lessons (1, 2, ...): its task (TASKFILE,\n"
+    "                 if given, in its place; --set after it) and its goals before\n"
+    "                 any --require; --summary starts with the lesson's text, its\n"
+    "                 figures filled in from the lesson's own runs; with --link the\n"
+    "                 lesson's pins, overlay and sample go into the link\n"
     "  --link [BASE]  the link that opens the task in the browser edition, to\n"
     "                 standard output: BASE (an address such as\n"
     "                 https://host/hybridsim/index.html) followed by '#' and the\n"
@@ -74,8 +80,8 @@ const char* const batchUsage =
     "  (xvfb-run gives one).  HYBRIDSIM_PICTURES=egl or =glx takes that way alone.\n"
     "  The other outputs load no graphics library at all.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --gif, --plot,\n"
-    "  --write-task, --sweep, --loops, --require and --link the CSV goes to\n"
-    "  standard output.\n";
+    "  --write-task, --sweep, --loops, --require, --lesson and --link the CSV goes\n"
+    "  to standard output.\n";
 
 namespace {
 
@@ -98,7 +104,7 @@ bool isOption(const std::string& token)
     static const char* const options[] = {"--help", "-h",     "--report",     "--summary", "--csv",
                                           "--format", "--png", "--frame",     "--frames",  "--gif", "--zoom",  "--overlay",
                                           "--set",  "--write-task", "--sweep", "--jobs",   "--plot",
-                                          "--compare", "--loops", "--require", "--link"};
+                                          "--compare", "--loops", "--require", "--lesson", "--link"};
     for (const char* o : options)
         if (token == o) return true;
     return false;
@@ -213,6 +219,15 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             Goal goal;
             if (!parseGoal(v, goal, error)) return false;
             o.goals.push_back(goal);
+        } else if (a == "--lesson") {
+            if (!value(i, "a lesson number", v)) return false;
+            long n = 0;
+            const long count = static_cast<long>(builtInLessons().size());
+            if (!parseWhole(v, n) || n < 1 || n > count) {
+                error = format("--lesson needs a lesson number from 1 to %ld ", count) + got(v);
+                return false;
+            }
+            o.lesson = static_cast<int>(n);
         } else if (a == "--zoom") {
             if (!value(i, "a number", v)) return false;
             if (!parseDouble(v, o.zoom) || !std::isfinite(o.zoom) || !(o.zoom > 0.0)) {
@@ -357,7 +372,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
         return true;
     }
     if (!csvGiven && !o.report && !o.summary && !o.pictures() && o.plotPath.empty() &&
-        o.writeTaskPath.empty() && !o.loops && o.goals.empty())
+        o.writeTaskPath.empty() && !o.loops && o.goals.empty() && o.lesson == 0)
         o.csvPath = "-";
     return true;
 }

@@ -34,6 +34,7 @@ struct BatchOptions {
     bool overlay = false;  // --overlay: the teaching overlay in the pictures (or in the link)
     bool loops = false;    // --loops: the control loops' poles
     std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
+    int lesson = 0;           // --lesson N: built-in lesson N (1, 2, ...); 0: none
     bool link = false;     // --link [BASE]: the link of the task to standard output
     std::string linkBase;  // BASE; empty: the fragment alone
     bool help = false;

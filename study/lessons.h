@@ -11,10 +11,27 @@
 //    "pins": [["NAME=VALUE", ...], ...],  optional: each pin's task so, slots 1, 2, ...
 //    "overlay": true, "frame": N,         optional
 //    "goals": ["NAME OP VALUE", ...],     optional: goals on the summary's figures
-//    "fix": ["NAME=VALUE", ...]}          optional: the change the text proposes,
+//    "fix": ["NAME=VALUE", ...],          optional: the change the text proposes,
 //                                         with which the goals pass; a lesson
 //                                         that has goals and no fix passes them
 //                                         as it opens, one with a fix fails them
+//    "hint": {"en", "ja"}}                optional: what to try, without giving
+//                                         the fix away
+//
+// A text (and a hint) quotes the figures of the runs it describes through
+// placeholders, filled in from those runs whenever it is shown, so that no
+// figure in it can go stale:
+//   {NAME}        of the lesson's own run (its "set")
+//   {pinN.NAME}   of pin N (1, 2, ...), {fix.NAME} of the run with the fix
+//   {NAME:D}      with D significant digits (1 to 6; 3 when not given),
+//   {NAME:Df}     with D decimals (0 to 6); below a millionth of its unit a
+//                 figure is rounding and reads 0
+// NAME is a figure of the run summary by its CSV column ("pos_err_max_m",
+// written in the unit the page shows it in with that unit: "3.89 mm"), a
+// setting by its --set name ("fn2": "20 Hz"; seterror in mm), or the poles
+// of a loop: poles_force_model, poles_force_designed, poles_position_model,
+// poles_position_designed ("-62.3 and -2.00 1/s").  A figure that does not
+// exist reads "none" ("なし").
 #pragma once
 
 #include <string>
@@ -33,7 +50,22 @@ struct Lesson {
     int frame = 0;
     std::vector<std::string> goals;
     std::vector<std::string> fix;  // applied after `set`
+    std::string hint[2];           // English, Japanese; may be empty
 };
+
+// A lesson as a student reads it: its title, text and hint in one
+// language, every placeholder filled in from its runs.
+struct LessonCard {
+    std::string title;
+    std::string text;
+    std::string hint;
+};
+
+// The card of `lesson` in `language` ("en" or "ja"): false with `error`
+// naming the first placeholder that cannot be filled (an unknown run or
+// name, a pin the lesson does not have, a fix it does not have) or the
+// setting that its runs refuse.
+bool lessonCard(const Lesson& lesson, const std::string& language, LessonCard& card, std::string& error);
 
 // The lessons as lessons/lessons.json gave them when the program was built
 // (study/embed_lessons.cmake makes this function from the file, refusing a

@@ -214,6 +214,8 @@ EMSCRIPTEN_KEEPALIVE const char* hs_goal_names() { return handOut(WebSession::go
 EMSCRIPTEN_KEEPALIVE const char* hs_loops() { return handOut(session->loopsJson()); }
 // The lessons (WebSession::lessonsJson), each opened by its link.
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
+// One lesson as a student reads it (WebSession::lessonCardJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_lesson_card(int index) { return handOut(session->lessonCardJson(index)); }
 
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).

@@ -19,7 +19,7 @@
 //   await hybridsim.gif()           // the run as an animated GIF (Uint8Array); .cancelGif()
 //   hybridsim.addGoal('overshoot_pct <= 5'), .goals(), .removeGoal(i)  // goals on the summary's figures
 //   hybridsim.loops()               // the loops' chart (SVG) and the closed form's difference
-//   hybridsim.lessons(), .openLesson(i)  // the lessons that come with the program
+//   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting',
@@ -649,9 +649,16 @@
     },
 
     // --- the lessons that come with the program ---
-    // [{title, text, link}] in the page's language; link the fragment.
+    // [{title, link}] in the page's language; link the fragment.
     lessons() {
       return JSON.parse(text(() => need()._hs_lessons()));
+    },
+    // lessons()[i] as a student reads it, in the page's language: {title,
+    // text, hint}, every figure filled in from the lesson's own runs.
+    lessonCard(i) {
+      const count = api.lessons().length;
+      if (!Number.isInteger(i) || i < 0 || i >= count) throw wrong('lessonCard', `the index of a lesson, 0..${count - 1}`, i);
+      return JSON.parse(text(() => need()._hs_lesson_card(i)));
     },
     // Opens lessons()[i] as its link opens: the same events.
     openLesson(i) {

@@ -24,8 +24,9 @@
       if (chosen !== '') pick.value = chosen;
       box.hidden = shown < 0;
       if (shown >= 0) {
-        title.textContent = T('lessonTitle', shown + 1, lessons[shown].title);
-        words.textContent = lessons[shown].text;
+        const card = sim.lessonCard(shown);
+        title.textContent = T('lessonTitle', shown + 1, card.title);
+        words.textContent = card.text;
       }
     }
 

@@ -459,9 +459,26 @@ std::string WebSession::lessonsJson() const
         LinkState state;
         std::string error;
         lessonState(l, language_, state, error);
-        out.push_back({{"title", l.title[k]}, {"text", l.text[k]}, {"link", linkFragment(state)}});
+        out.push_back({{"title", l.title[k]}, {"link", linkFragment(state)}});
     }
     return jsonText(out);
+}
+
+std::string WebSession::lessonCardJson(int index) const
+{
+    const std::vector<Lesson>& all = builtInLessons();
+    if (index < 0 || static_cast<std::size_t>(index) >= all.size()) return "null";
+    const std::string key = language_ + ":" + std::to_string(index);
+    auto made = lessonCards_.find(key);
+    if (made == lessonCards_.end()) {
+        LessonCard card;
+        std::string error;
+        Json out = lessonCard(all[static_cast<std::size_t>(index)], language_, card, error)
+                       ? Json{{"title", card.title}, {"text", card.text}, {"hint", card.hint}}
+                       : Json{{"title", card.title}, {"text", "(" + error + ")"}, {"hint", ""}};
+        made = lessonCards_.emplace(key, jsonText(out)).first;
+    }
+    return made->second;
 }
 
 bool WebSession::openLesson(int index)

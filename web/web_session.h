@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -225,11 +226,16 @@ public:
     std::string loopsJson() const;
 
     // --- the lessons that come with the program (study/lessons.h) ---
-    // [{"title", "text", "link"}] in the page's language, the link the
-    // fragment that opens the lesson; openLesson opens lessons[index] so
-    // (false when there is no such lesson).
+    // [{"title", "link"}] in the page's language, the link the fragment
+    // that opens the lesson; openLesson opens lessons[index] so (false when
+    // there is no such lesson).
     std::string lessonsJson() const;
     bool openLesson(int index);
+    // The lesson as a student reads it, in the page's language:
+    // {"title", "text", "hint"}, every figure filled in from the lesson's
+    // own runs (computed once per lesson and language); null when there is
+    // no such lesson.
+    std::string lessonCardJson(int index) const;
 
     // The task back to the built-in defaults, as at the start: derived,
     // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
@@ -279,6 +285,8 @@ private:
     mutable bool currentDue_ = true;  // current_ is of an earlier run
     mutable bool runsDue_ = true;     // the graphs hold earlier runs
     mutable bool fitDue_ = true;      // a task of its own: the force scale to be fitted
+    // the lessons' cards made so far, by "language:index"
+    mutable std::map<std::string, std::string> lessonCards_;
 };
 
 }  // namespace hybridsim

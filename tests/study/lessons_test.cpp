@@ -1,14 +1,23 @@
 // The built-in lessons (their file's form: embed_lessons_test.cmake).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "app/batch.h"
+#include "study_support.h"
 
 #include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "console/text_format.h"
 #include "study/goals.h"
 #include "study/lessons.h"
+#include "study/loop_poles.h"
 #include "study/summary.h"
 
 namespace hybridsim {
@@ -61,6 +70,269 @@ TEST(Lessons, TheGoalsFailUntilTheTextsFix)
         std::vector<std::string> fixed = l.set;
         fixed.insert(fixed.end(), l.fix.begin(), l.fix.end());
         EXPECT_TRUE(goalsPass(fixed, l.goals));
+    }
+}
+
+// The figures of the default task with `items`, by the summary's CSV columns.
+testing::CsvTable figuresOf(const std::vector<std::string>& items)
+{
+    std::vector<std::string> args;
+    for (const std::string& item : items) args.insert(args.end(), {"--set", item});
+    args.insert(args.end(), {"--summary", "--format", "csv"});
+    const testing::Outcome r = testing::runBatchHere(args);
+    EXPECT_EQ(r.status, exitOk) << r.err;
+    return testing::parseCsv(r.out);
+}
+
+// Every lesson is shown with each placeholder filled in from its runs, in
+// both languages, and the two languages quote the same figures.
+TEST(Lessons, EveryTextIsFilledInFromItsRunsInBothLanguages)
+{
+    EXPECT_GE(builtInLessons().size(), 8u);
+    const std::regex placeholder("\\{[^}]*\\}");
+    for (const Lesson& l : builtInLessons()) {
+        SCOPED_TRACE(l.title[0]);
+        for (const char* language : {"en", "ja"}) {
+            LessonCard card;
+            std::string error;
+            ASSERT_TRUE(lessonCard(l, language, card, error)) << language << ": " << error;
+            EXPECT_EQ(card.text.find_first_of("{}"), std::string::npos) << card.text;
+            EXPECT_EQ(card.hint.find_first_of("{}"), std::string::npos) << card.hint;
+            EXPECT_FALSE(card.text.empty());
+        }
+        // the same placeholders, in the same order
+        for (const std::string* part : {l.text, l.hint}) {
+            auto all = [&](const std::string& text) {
+                std::vector<std::string> found;
+                for (std::sregex_iterator m(text.begin(), text.end(), placeholder), end; m != end; ++m)
+                    found.push_back(m->str());
+                return found;
+            };
+            EXPECT_EQ(all(part[0]), all(part[1]));
+        }
+        // one word for a run in the Japanese texts
+        EXPECT_EQ(l.text[1].find("走行"), std::string::npos);
+        EXPECT_EQ(l.hint[1].find("走行"), std::string::npos);
+    }
+}
+
+// No figure is typed into a text: every number in it is a placeholder, a
+// value of a setting the lesson makes (in the unit shown: the setting
+// error in mm), a goal's value (in the page's unit), a name (method 7,
+// pin 2, fn2) or a constant of the equations shown.
+TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
+{
+    // the equations' own constants, as the texts write them
+    const char* const formulas[] = {"(s² + 2ζωn·s + ωn²)(s + α)", "Kv·s² + (Kp − 1)·s + Ki", "Kp − 1", "ωn² − 1",
+                                    "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "1/ωn2", "1/α2", "1/s"};
+    // (byte-wise: the Greek names spelt out, not as a range of characters)
+    const std::regex names("(method|pin|system|方法|ピン|制御系) ?[0-9]|(α|ωn|[A-Za-z_]+)[0-9]+");
+    const std::regex number("[0-9]+(\\.[0-9]+)?");
+    for (const Lesson& l : builtInLessons()) {
+        SCOPED_TRACE(l.title[0]);
+        // the values the lesson sets and asks for, as they may be written
+        std::set<double> allowed;
+        std::vector<std::string> items = l.set;
+        for (const auto& pin : l.pins) items.insert(items.end(), pin.begin(), pin.end());
+        items.insert(items.end(), l.fix.begin(), l.fix.end());
+        for (const std::string& item : items) {
+            const std::string name = item.substr(0, item.find('='));
+            double v = 0;
+            if (!parseDouble(item.substr(item.find('=') + 1), v)) continue;
+            allowed.insert(v);
+            if (name == "seterror") allowed.insert(1000.0 * v);
+        }
+        for (const std::string& text : l.goals) {
+            Goal g;
+            std::string error;
+            ASSERT_TRUE(parseGoal(text, g, error));
+            allowed.insert(g.value);
+            if (const SummaryFigure* f = summaryFigure(g.name)) allowed.insert(g.value * f->factor);
+        }
+        for (int k = 0; k < 2; ++k)
+            for (std::string text : {l.text[k], l.hint[k]}) {
+                text = std::regex_replace(text, std::regex("\\{[^}]*\\}"), " ");
+                for (const char* f : formulas)
+                    for (std::size_t at; (at = text.find(f)) != std::string::npos;) text.replace(at, std::strlen(f), " ");
+                text = std::regex_replace(text, names, " ");
+                for (std::sregex_iterator m(text.begin(), text.end(), number), end; m != end; ++m) {
+                    double v = 0;
+                    ASSERT_TRUE(parseDouble(m->str(), v));
+                    bool known = false;
+                    for (double a : allowed) known = known || std::fabs(a - v) <= 1e-12 * std::fabs(a);
+                    EXPECT_TRUE(known) << "a bare number " << m->str() << " in: " << text;
+                }
+            }
+    }
+}
+
+// The placeholders: each run, figure, setting and pole set; digits and
+// decimals; a figure that does not exist; and every kind of mistake named.
+TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)
+{
+    Lesson l;
+    l.title[0] = l.title[1] = "t";
+    l.set = {"alpha2=0"};
+    l.pins = {{"fn2=40"}};
+    l.fix = {"fn2=10"};
+    auto card = [&](const std::string& text, const char* language = "en") {
+        l.text[0] = l.text[1] = text;
+        LessonCard c;
+        std::string error;
+        const bool ok = lessonCard(l, language, c, error);
+        return ok ? c.text : "error: " + error;
+    };
+    const std::string nbsp = "\u00a0";
+    EXPECT_EQ(card("{overshoot_pct}"), "0" + nbsp + "%");
+    EXPECT_EQ(card("{nan_samples}"), "0");
+    EXPECT_EQ(card("{pin1.fn2} {fix.fn2:2} {alpha2}"), "40" + nbsp + "Hz 10" + nbsp + "Hz 0" + nbsp + "1/s");
+    EXPECT_EQ(card("{pin1.force_peak_N:4}"), "10.14" + nbsp + "N");
+    EXPECT_EQ(card("{final_force_err_N:3f}"), "0.000" + nbsp + "N");
+    EXPECT_EQ(card("{seterror} {pos_err_max_m}"), "5" + nbsp + "mm 3.84" + nbsp + "mm");
+    EXPECT_EQ(card("{pin1.poles_force_designed}"), "-251 (twice) and -2.00" + nbsp + "1/s");
+    EXPECT_EQ(card("{force_peak_t_s}"), "none");
+    EXPECT_EQ(card("{force_peak_t_s}", "ja"), "なし");
+    EXPECT_EQ(card("{pin1.poles_force_designed}", "ja"), "-251（重根） と -2.00" + nbsp + "1/s");
+    // a figure of thousands is written out, one of rounding is 0
+    l.set = {"Fn=1234.5", "KH1=1e6", "KH2=1e6"};
+    EXPECT_EQ(card("{final_force_N}"), "1235" + nbsp + "N");
+    l.set = {"fn1=50"};
+    EXPECT_EQ(card("{s_err_max_m}"), "0" + nbsp + "mm");
+    // the mistakes
+    EXPECT_EQ(card("{pin2.fn2}"), "error: {pin2.fn2}: the lesson has no pin2");
+    EXPECT_EQ(card("{run.fn2}"), "error: {run.fn2}: no run named 'run' (pin1 to pin4, fix)");
+    EXPECT_EQ(card("{overshoot}"), "error: {overshoot}: no figure, setting or poles named 'overshoot'");
+    EXPECT_EQ(card("{fn2:7}"), "error: {fn2:7}: after ':' 1 to 6 significant digits, or 0f to 6f decimals");
+    EXPECT_EQ(card("a {fn2"), "error: a '{' without its '}'");
+    l.fix.clear();
+    EXPECT_EQ(card("{fix.fn2}"), "error: {fix.fn2}: the lesson has no fix");
+}
+
+// What each lesson says happens, happens: the relations its text states,
+// checked on the runs it describes (the figures themselves are filled in).
+TEST(Lessons, EachTextIsTrueOfItsRuns)
+{
+    const std::vector<Lesson>& all = builtInLessons();
+    ASSERT_GE(all.size(), 9u);
+    auto live = [&](std::size_t n) { return figuresOf(all[n].set); };
+    auto pin = [&](std::size_t n, std::size_t k) { return figuresOf(all[n].pins[k]); };
+    auto fixed = [&](std::size_t n) {
+        std::vector<std::string> items = all[n].set;
+        items.insert(items.end(), all[n].fix.begin(), all[n].fix.end());
+        return figuresOf(items);
+    };
+    {
+        // 1: equal gains, equal forces; the setting error moves only method 7's command point
+        ASSERT_EQ(all[0].title[0], "Method 7 against method 8 at equal gains");
+        const auto m7 = live(0), m8 = pin(0, 0), m7still = fixed(0);
+        // (the methods' sub-steps differ a little: the same loop, integrated on other steps)
+        EXPECT_NEAR(m7.at(0, "overshoot_pct"), m8.at(0, "overshoot_pct"), 1e-3);
+        EXPECT_GT(m7.at(0, "pos_err_max_m"), 2.0 * m8.at(0, "pos_err_max_m"));
+        EXPECT_NEAR(m7.at(0, "contour_dist_max_m"), m8.at(0, "contour_dist_max_m"), 1e-5);
+        EXPECT_NEAR(m7.at(0, "contour_dist_max_m"), m7still.at(0, "contour_dist_max_m"), 1e-12);
+    }
+    {
+        // 2: the same F; the spring's own force strays from it, far more for the soft hand
+        ASSERT_EQ(all[1].title[0], "A soft hand: deflection and the spring's own force");
+        const auto soft = live(1), stiff = pin(1, 0);
+        for (const char* f : {"overshoot_pct", "settling_t_s", "final_force_N"}) EXPECT_EQ(soft.at(0, f), stiff.at(0, f));
+        EXPECT_GT(soft.at(0, "spring_force_diff_max_N"), 10.0 * stiff.at(0, "spring_force_diff_max_N"));
+        EXPECT_LT(soft.at(0, "spring_force_min_N"), 10.0);
+        EXPECT_GT(soft.at(0, "spring_force_max_N"), 10.0);
+    }
+    {
+        // 3: PD no overshoot, reaches Fn; PID overshoots and settles later
+        ASSERT_EQ(all[2].title[0], "PD against PID: the integral pays back its area");
+        const auto pd = live(2), pid = pin(2, 0);
+        EXPECT_EQ(pd.at(0, "overshoot_pct"), 0.0);
+        EXPECT_GT(pid.at(0, "overshoot_pct"), 1.0);
+        EXPECT_LT(pd.at(0, "settling_t_s"), pid.at(0, "settling_t_s"));
+        EXPECT_LT(std::fabs(pd.at(0, "final_force_err_N")), 5e-4);
+    }
+    {
+        // 4: the overshoot and the settling time fall as fn2 rises
+        ASSERT_EQ(all[3].title[0], "A slow force loop gathers more area");
+        const auto f5 = live(3), f10 = pin(3, 0), f40 = pin(3, 1);
+        EXPECT_GT(f5.at(0, "overshoot_pct"), f10.at(0, "overshoot_pct"));
+        EXPECT_GT(f10.at(0, "overshoot_pct"), f40.at(0, "overshoot_pct"));
+        EXPECT_GT(f5.at(0, "settling_t_s"), f10.at(0, "settling_t_s"));
+        EXPECT_GT(f10.at(0, "settling_t_s"), f40.at(0, "settling_t_s"));
+    }
+    {
+        // 5: samples without a posture, and no step to read
+        ASSERT_EQ(all[4].title[0], "Robot b loses a far circle");
+        const auto far = live(4);
+        EXPECT_GT(far.at(0, "nan_samples"), 0.0);
+        EXPECT_TRUE(std::isnan(far.at(0, "force_rise_t_s")));
+    }
+    {
+        // 6: one ratio alpha2 / wn2, one overshoot; a larger ratio, more
+        ASSERT_EQ(all[5].title[0], "What sets the overshoot: α2 against ωn2");
+        const double a = pin(5, 0).at(0, "overshoot_pct");
+        EXPECT_NEAR(pin(5, 1).at(0, "overshoot_pct"), a, 0.01);
+        EXPECT_NEAR(pin(5, 2).at(0, "overshoot_pct"), a, 0.01);
+        EXPECT_GT(live(5).at(0, "overshoot_pct"), 2.0 * a);
+        EXPECT_NEAR(fixed(5).at(0, "overshoot_pct"), a, 0.01);
+    }
+    {
+        // 7: sErr is rounding whatever fn1
+        ASSERT_EQ(all[6].title[0], "Feed-forward tracks, feedback idles");
+        EXPECT_LT(live(6).at(0, "s_err_max_m"), 1e-8);
+        EXPECT_LT(pin(6, 0).at(0, "s_err_max_m"), 1e-8);
+    }
+    {
+        // 8: the model's force runs away below 1/(2 pi) Hz with alpha2 = 0, not above
+        ASSERT_EQ(all[7].title[0], "The model against the design");
+        EXPECT_LT(live(7).at(0, "final_force_N"), 0.0);
+        EXPECT_GT(pin(7, 0).at(0, "final_force_N"), 9.5);
+        SimSettings s = linkDefaultTask();
+        ASSERT_TRUE(setTaskSetting(s, "alpha2", "0").ok);
+        ASSERT_TRUE(setTaskSetting(s, "fn2", "0.15").ok);
+        deriveSettings(s);
+        const LoopPoles force = loopPoles(s)[1];
+        EXPECT_GT(std::max(force.model[0].re, force.model[1].re), 0.0);
+        EXPECT_LT(force.designed[0].re, 0.0);
+    }
+    {
+        // 9: on the line the whole |posErr| lies along the normal, for 5 and 20 mm; on the sine not
+        ASSERT_EQ(all[8].title[0], "An offset along the force direction costs nothing");
+        const auto line5 = live(8), line20 = pin(8, 0), sine = pin(8, 1);
+        EXPECT_NEAR(line5.at(0, "pos_err_norm_max_m"), 0.005, 1e-9);
+        EXPECT_NEAR(line20.at(0, "pos_err_norm_max_m"), 0.02, 1e-9);
+        EXPECT_LT(line20.at(0, "pos_err_tan_max_m"), 1e-6);
+        EXPECT_LT(line5.at(0, "contour_dist_max_m"), 1e-9);
+        EXPECT_GT(sine.at(0, "pos_err_tan_max_m"), 0.001);
+        EXPECT_EQ(line5.at(0, "overshoot_pct"), figuresOf({"method=7", "contour=L"}).at(0, "overshoot_pct"));
+    }
+}
+
+// hybridsim-batch --lesson N: the lesson's task and goals, and with
+// --summary its text filled in first; a number that is no lesson refused.
+TEST(Lessons, TheBatchRunnerRunsALesson)
+{
+    const testing::Outcome r = testing::runBatchHere({"--lesson", "1", "--summary"});
+    EXPECT_EQ(r.status, exitGoalFailed);
+    LessonCard card;
+    std::string error;
+    ASSERT_TRUE(lessonCard(builtInLessons()[0], "en", card, error)) << error;
+    EXPECT_EQ(r.out.rfind("lesson 1: " + card.title + "\n", 0), 0u) << r.out;
+    const std::string firstWords = card.text.substr(0, 30);
+    EXPECT_NE(r.out.find(firstWords), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("robot b (SCARA), method 7, sine wave, setting error 5 mm"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FAIL  pos_err_max_m = "), std::string::npos) << r.out;
+    // the fix, by --set after the lesson's task
+    const testing::Outcome fixed = testing::runBatchHere({"--lesson", "1", "--set", "seterror=0"});
+    EXPECT_EQ(fixed.status, exitOk) << fixed.out;
+    EXPECT_EQ(fixed.out.rfind("pass  pos_err_max_m = ", 0), 0u) << fixed.out;
+    // the same run as the lesson's settings given by hand
+    const testing::Outcome byHand = testing::runBatchHere(
+        {"--set", "method=7", "--set", "fn2=20", "--set", "alpha2=2", "--set", "seterror=0.005", "--summary", "--format", "csv"});
+    const testing::Outcome asLesson = testing::runBatchHere({"--lesson", "1", "--summary", "--format", "csv"});
+    EXPECT_EQ(asLesson.out.substr(0, asLesson.out.find("\nFAIL")), byHand.out.substr(0, byHand.out.size() - 1));
+    for (const char* bad : {"0", "99", "x", "1.5"}) {
+        const testing::Outcome refused = testing::runBatchHere({"--lesson", bad});
+        EXPECT_EQ(refused.status, exitUsage);
+        EXPECT_NE(refused.err.find("--lesson needs a lesson number from 1 to"), std::string::npos) << refused.err;
     }
 }
 

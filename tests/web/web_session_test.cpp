@@ -619,6 +619,13 @@ TEST(WebSession, EachLessonOpensAsItsLink)
     for (std::size_t k = 0; k < lessons.size(); ++k) {
         const Lesson& l = lessons[k];
         EXPECT_EQ(listed[k]["title"], l.title[1]);
+        // its card: the lesson's text filled in, in the page's language
+        LessonCard card;
+        std::string error;
+        ASSERT_TRUE(lessonCard(l, "ja", card, error)) << error;
+        const nlohmann::json shown = nlohmann::json::parse(w.lessonCardJson(static_cast<int>(k)));
+        EXPECT_EQ(shown["text"], card.text);
+        EXPECT_EQ(shown["hint"], card.hint);
         ASSERT_TRUE(w.openLesson(static_cast<int>(k)));
         EXPECT_EQ(w.link(), listed[k]["link"]) << k;
         EXPECT_EQ(w.pins().size(), l.pins.size()) << k;
@@ -645,6 +652,7 @@ TEST(WebSession, EachLessonOpensAsItsLink)
     }
     EXPECT_FALSE(w.openLesson(static_cast<int>(lessons.size())));
     EXPECT_FALSE(w.openLesson(-1));
+    EXPECT_EQ(w.lessonCardJson(-1), "null");
 }
 
 }  // namespace
