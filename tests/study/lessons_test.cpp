@@ -126,7 +126,7 @@ TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
     const char* const formulas[] = {"(s² + 2ζωn·s + ωn²)(s + α)", "Kv·s² + (Kp − 1)·s + Ki", "Kp − 1", "ωn² − 1",
                                     "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "1/ωn2", "1/α2", "1/s"};
     // (byte-wise: the Greek names spelt out, not as a range of characters)
-    const std::regex names("(method|pin|system|方法|ピン|制御系) ?[0-9]|(α|ωn|[A-Za-z_]+)[0-9]+");
+    const std::regex names("(method|pin|system|lesson|方法|ピン|制御系|レッスン) ?[0-9]|(α|ωn|[A-Za-z_]+)[0-9]+");
     const std::regex number("[0-9]+(\\.[0-9]+)?");
     for (const Lesson& l : builtInLessons()) {
         SCOPED_TRACE(l.title[0]);
@@ -279,6 +279,12 @@ TEST(Lessons, EachTextIsTrueOfItsRuns)
         ASSERT_EQ(all[6].title[0], "Feed-forward tracks, feedback idles");
         EXPECT_LT(live(6).at(0, "s_err_max_m"), 1e-8);
         EXPECT_LT(pin(6, 0).at(0, "s_err_max_m"), 1e-8);
+        // "any fn1 from 0.5 to 50 Hz and any alpha1 from 0 to 50 1/s"
+        const testing::Outcome grid = testing::runBatchHere(
+            {"--sweep", "fn1=0.5,1,5,20,50", "--sweep", "alpha1=0,5,50", "--require", "s_err_max_m < 1e-6"});
+        EXPECT_EQ(grid.out.find("s_err_max_m ="), std::string::npos) << grid.out;
+        // and below 1/(2 pi) Hz without alpha1 the loop is unstable: the error grows
+        EXPECT_GT(figuresOf({"fn1=0.05"}).at(0, "s_err_max_m"), 1e-6);
     }
     {
         // 8: the model's force runs away below 1/(2 pi) Hz with alpha2 = 0, not above
