@@ -114,6 +114,7 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
     bool toUnknown = false;
     double best = -std::numeric_limits<double>::infinity();
     double bestAt = notANumber;
+    std::pair<std::size_t, std::size_t> bestIn{0, 0};  // the stretch and the interval's end point of the best
     // the end of the last time outside the band, and whether the force is outside at the end
     double settled = notANumber;
     bool outsideAtEnd = false;
@@ -145,7 +146,18 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
             const ForcePoint& a = stretch[k - 1];
             const ForcePoint& b = stretch[k];
             const bool cubic = !std::isnan(a.rate) && !std::isnan(b.rate);
-            const int pieces = cubic ? piecesPerInterval : 1;
+            // The cubic stays within (4/27) h (|rate a| + |rate b|) of its
+            // end values (the Hermite weights of the rates are at most 4/27),
+            // so an interval in which no level, band edge or larger force
+            // can lie is passed by its end values alone.
+            const double reach = cubic ? 4.0 / 27.0 * (b.t - a.t) * (std::fabs(a.rate) + std::fabs(b.rate)) : 0.0;
+            const double lo = std::min(a.F, b.F) - reach;
+            const double hi = std::max(a.F, b.F) + reach;
+            const double ghi = std::max(sign * lo, sign * hi);
+            const bool levelInside = (std::isnan(firstFrom) && ghi >= from) || (std::isnan(firstTo) && ghi >= to);
+            const bool edgeInside = !(lo > Fn + band || hi < Fn - band || (lo >= Fn - band && hi <= Fn + band));
+            const bool larger = ghi > best;
+            const int pieces = cubic && (levelInside || edgeInside || larger) ? piecesPerInterval : 1;
             auto F = [&](double t) { return forceBetween(a, b, t); };
             auto g = [&](double t) { return sign * F(t); };
             double t0 = a.t;
@@ -160,6 +172,7 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
                 if (g1 > best) {
                     best = g1;
                     bestAt = t1;
+                    bestIn = {n, k};
                 }
                 const bool out1 = outside(sign * g1);
                 if (outsideAtEnd && !out1) settled = crossing(t0, t1, [&](double t) { return outside(F(t)); });
@@ -167,11 +180,19 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
                 outsideAtEnd = out1;
                 t0 = t1;
             }
-            // the largest force: refined between the pieces around the best one
-            if (cubic && bestAt >= a.t && bestAt <= b.t) {
-                const double step = (b.t - a.t) / pieces;
-                largest(std::max(a.t, bestAt - step), std::min(b.t, bestAt + step), g, best, bestAt);
-            }
+        }
+    }
+    // the largest force: refined between the pieces around the best one,
+    // and into the next interval when it was the end of its own
+    if (bestIn.second > 0) {
+        const std::vector<ForcePoint>& stretch = force[bestIn.first];
+        for (std::size_t k = bestIn.second; k <= bestIn.second + 1 && k < stretch.size(); ++k) {
+            const ForcePoint& a = stretch[k - 1];
+            const ForcePoint& b = stretch[k];
+            if (std::isnan(a.rate) || std::isnan(b.rate) || bestAt < a.t || bestAt > b.t) continue;
+            const double step = (b.t - a.t) / piecesPerInterval;
+            largest(std::max(a.t, bestAt - step), std::min(b.t, bestAt + step),
+                    [&](double t) { return sign * forceBetween(a, b, t); }, best, bestAt);
         }
     }
     f.overshoot = std::max(0.0, best - std::fabs(Fn));
