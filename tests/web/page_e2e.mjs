@@ -1193,7 +1193,7 @@ function pageTests(kind, origin, url) {
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
         ['gif', 'hybridsim.gif(null)'], ['gif', "hybridsim.gif({ onProgress: 'x' })"],
         ['addGoal', 'hybridsim.addGoal(5)'], ['removeGoal', 'hybridsim.removeGoal(0)'],
-        ['openLesson', 'hybridsim.openLesson(99)'], ['openLesson', "hybridsim.openLesson('1')"],
+        ['openLesson', 'hybridsim.openLesson(99)'], ['openLesson', "hybridsim.openLesson('1')"], ['lessonCard', 'hybridsim.lessonCard(-1)'],
       ];
       for (const [call, expression] of wrong) {
         const thrown = await page.evaluate((x) => {
