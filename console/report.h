@@ -5,11 +5,17 @@
 #include <ostream>
 #include <string>
 
+#include "console/run_notice.h"
 #include "sim/settings.h"
 
 namespace hybridsim {
 
-void printSettings(const SimSettings& s, std::ostream& out);
+// The report in the console's Japanese (console/messages.h, the console's
+// and hybridsim-batch --report's), or in English for the page: one layout,
+// the same figures in the same order and the same number formats, only the
+// words differ.
+void printSettings(const SimSettings& s, std::ostream& out,
+                   NoticeLanguage language = NoticeLanguage::japanese);
 
 // The notice that the run (nsteps sampling periods) ends before the
 // positioning time tf, so that only part of the path is traced; empty when

@@ -1,5 +1,6 @@
 #include "study/goals.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -118,6 +119,98 @@ std::string goalsField(const std::vector<Goal>& goals, const std::string& header
                       g.valueText;
     }
     return failed.empty() ? "pass" : failed;
+}
+
+namespace {
+
+// the value of a goal or a figure in the page's unit of its figure
+constexpr int shownDigits = 15;
+
+bool compares(double a, const std::string& op, double v)
+{
+    return op == "<" ? a < v : op == "<=" ? a <= v : op == ">" ? a > v : op == ">=" && a >= v;
+}
+
+// "≤" for "<=", "≥" for ">="
+std::string opSign(const std::string& op)
+{
+    return op == "<=" ? "\u2264" : op == ">=" ? "\u2265" : op;
+}
+
+// " mm", or nothing for a count
+std::string unitAfter(const SummaryFigure& f)
+{
+    return f.unit[0] == '\0' ? std::string() : std::string(" ") + f.unit;
+}
+
+}  // namespace
+
+bool goalFromShown(const std::string& column, const std::string& op, const std::string& shownValue, Goal& goal,
+                   std::string& why, std::string& error)
+{
+    const SummaryFigure* f = summaryFigure(column);
+    if (!f || !f->goal) {
+        why = "figure";
+        error = "'" + shownText(column) + "' is no figure of the run summary to set a goal on";
+        return false;
+    }
+    if (op != "<" && op != "<=" && op != ">" && op != ">=") {
+        why = "operator";
+        error = "the comparison '" + shownText(op) + "' is none of <, <=, >, >=";
+        return false;
+    }
+    double shown = 0.0;
+    const double value = parseDouble(shownValue, shown) ? shown / f->factor : std::nan("");
+    if (!std::isfinite(shown) || !std::isfinite(value)) {
+        why = "value";
+        error = "the value '" + shownText(shownValue) + "' of " + f->title + " is not a finite number";
+        return false;
+    }
+    // the fewest digits whose value shows, in the page's unit, as the value typed
+    const std::string typed = shortestNumber(shown, shownDigits);
+    std::string text = shortestNumberThat(
+        value, [f, &typed](double v) { return shortestNumber(v * f->factor, shownDigits) == typed; });
+    if (text.empty()) text = shortestNumber(value);
+    // read as a link and --require read it
+    if (!parseGoal(column + op + text, goal, error)) {
+        why = "value";
+        error = goalError(error);
+        return false;
+    }
+    return true;
+}
+
+std::string goalShownText(const Goal& goal)
+{
+    const SummaryFigure* f = summaryFigure(goal.name);
+    if (!f) return goalText(goal);
+    return std::string(f->title) + " " + opSign(goal.op) + " " + shortestNumber(goal.value * f->factor, shownDigits) +
+           unitAfter(*f);
+}
+
+std::string goalShownLine(const Goal& goal, const GoalCheck& check)
+{
+    const SummaryFigure* f = summaryFigure(goal.name);
+    if (!f) return goalLine(goal, check);
+    const double value = goal.value * f->factor;
+    const double actual = check.actual * f->factor;
+    std::string figure = "none";
+    if (!std::isnan(actual)) {
+        // three significant digits, every one before the point, and more
+        // until the number shown passes or fails as the figure does
+        const double size = std::fabs(actual);
+        int digits = std::max(3, size >= 1.0 ? static_cast<int>(std::floor(std::log10(size))) + 1 : 0);
+        for (digits = std::min(digits, 17);; ++digits) {
+            figure = shortestNumber(actual, digits);
+            double back = 0.0;
+            parseDouble(figure, back);
+            if (digits == 17 || compares(back, goal.op, value) == check.pass) break;
+        }
+    }
+    const std::string unit = unitAfter(*f);
+    return std::string(check.pass ? "pass  " : "FAIL  ") + f->title + " = " + figure +
+           (std::isnan(actual) ? std::string() : unit) + " " + opSign(goal.op) + " " +
+           shortestNumber(value, shownDigits) + unit;
 }
 
 }  // namespace hybridsim

@@ -47,4 +47,28 @@ std::string goalLine(const Goal& goal, const GoalCheck& check);
 // "settling_t_s = 0.41 <= 0.3" joined by "; ".
 std::string goalsField(const std::vector<Goal>& goals, const std::string& header, const std::string& row);
 
+// --- goals as the page shows them: each figure in its own unit ---
+// (summaryFigures(): unit and factor from the column's unit to it)
+
+// The goal on `column` (a figure that makes sense as a goal) with `op` and
+// a value typed in the unit the page shows the figure in: the value
+// divided by the figure's factor, written as the column's own value with
+// the fewest digits that show as the value typed (5 mm on pos_err_max_m:
+// "pos_err_max_m<=0.005"), read by parseGoal as a link or --require reads
+// it.  False when refused, with `why` one word -- "figure" (no figure to
+// set a goal on), "operator" (none of <, <=, >, >=), "value" (not a finite
+// number) -- and `error` one line saying it.
+bool goalFromShown(const std::string& column, const std::string& op, const std::string& shownValue, Goal& goal,
+                   std::string& why, std::string& error);
+
+// The goal in the figure's title and unit: "largest |posErr| ≤ 5 mm"
+// (goalText for a column that is no figure).
+std::string goalShownText(const Goal& goal);
+
+// "pass  largest |posErr| = 3.89 mm ≤ 5 mm", "FAIL  force settling time =
+// none < 0.3 s": the figure in the page's unit with three significant
+// digits (all those before the point), more where fewer would not show
+// why the goal passes or fails.
+std::string goalShownLine(const Goal& goal, const GoalCheck& check);
+
 }  // namespace hybridsim

@@ -104,11 +104,19 @@ EMSCRIPTEN_KEEPALIVE int hs_get(const char* name, int nameSize)
 // the task as a robot data file
 EMSCRIPTEN_KEEPALIVE const char* hs_task_text() { return handOut(session->taskText()); }
 
-EMSCRIPTEN_KEEPALIVE const char* hs_report() { return handOut(session->report()); }
+// the settings report: the console's Japanese (japanese 1) or its English rendering (0)
+EMSCRIPTEN_KEEPALIVE const char* hs_report(int japanese)
+{
+    using hybridsim::NoticeLanguage;
+    return handOut(session->report(japanese ? NoticeLanguage::japanese : NoticeLanguage::english));
+}
 EMSCRIPTEN_KEEPALIVE const char* hs_summary() { return handOut(session->summary()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_csv() { return handOut(session->csv()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_notice() { return handOut(session->notice()); }
 EMSCRIPTEN_KEEPALIVE int hs_unreachable() { return session->unreachable(); }
+// the samples without a posture because of unreachable points, and the first point in English
+EMSCRIPTEN_KEEPALIVE int hs_unreachable_samples() { return session->unreachableSamples(); }
+EMSCRIPTEN_KEEPALIVE const char* hs_reach_detail() { return handOut(session->reachDetail()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_run_too_short() { return handOut(session->runTooShort()); }
 // the notice that the run's numbers stopped being numbers (English, then Japanese), or empty
 EMSCRIPTEN_KEEPALIVE const char* hs_run_fault() { return handOut(session->runFault()); }
@@ -210,6 +218,16 @@ EMSCRIPTEN_KEEPALIVE const char* hs_add_goal(const char* goal, int size)
 EMSCRIPTEN_KEEPALIVE int hs_remove_goal(int index) { return session->removeGoal(index) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE const char* hs_goals() { return handOut(session->goalsJson()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_goal_names() { return handOut(WebSession::goalNamesJson()); }
+// The Goals panel's figures, and a goal with its value in the figure's unit (JSON answer).
+EMSCRIPTEN_KEEPALIVE const char* hs_goal_figures() { return handOut(WebSession::goalFiguresJson()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_add_shown_goal(const char* column, int columnSize, const char* op, int opSize,
+                                                   const char* value, int valueSize)
+{
+    const auto text = [](const char* at, int size) {
+        return std::string(at, static_cast<std::size_t>(size < 0 ? 0 : size));
+    };
+    return handOut(session->addShownGoalJson(text(column, columnSize), text(op, opSize), text(value, valueSize)));
+}
 // The loops' chart and the closed form's difference (WebSession::loopsJson).
 EMSCRIPTEN_KEEPALIVE const char* hs_loops() { return handOut(session->loopsJson()); }
 // The lessons (WebSession::lessonsJson), each opened by its link.

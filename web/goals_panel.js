@@ -3,6 +3,13 @@
 // each shown as pass or FAIL with the figure of the run shown, checked
 // anew after every run.  Goals travel in the page's link.
 //
+// The panel speaks the page's units: it offers the figures that make sense
+// as goals by their titles with the unit shown ("largest |posErr| [mm]"),
+// reads a value typed in that unit (5 mm: the goal pos_err_max_m <= 0.005,
+// as links and hybridsim-batch --require carry it) and shows each result in
+// it ("pass  largest |posErr| = 3.89 mm ≤ 5 mm"); a refusal is worded in
+// the page's language.
+//
 // The list is checked after the display frame that shows a run's picture
 // (so that no key typed waits for it), once for a burst of runs.
 (function (global) {
@@ -18,8 +25,16 @@
     const list = $('goal-list');
     const tally = $('goal-tally');
 
-    for (const n of sim.goalNames()) name.add(new Option(n, n));
+    const unit = $('goal-unit');
+    const figures = new Map(sim.goalFigures().map((f) => [f.column, f]));
+    for (const f of figures.values()) name.add(new Option(f.unit ? `${f.title} [${f.unit}]` : f.title, f.column));
     name.value = 'overshoot_pct';
+    // the unit the value is typed in, beside it
+    const showUnit = () => {
+      unit.textContent = figures.get(name.value).unit;
+    };
+    name.addEventListener('change', showUnit);
+    showUnit();
 
     function show() {
       const goals = sim.goals();
@@ -29,11 +44,11 @@
         const line = document.createElement('span');
         line.className = 'goal-line';
         line.lang = 'en';
-        line.textContent = g.line;
+        line.textContent = g.shownLine;
         const remove = document.createElement('button');
         remove.type = 'button';
         remove.textContent = '×';
-        remove.setAttribute('aria-label', T('removeGoal', g.goal));
+        remove.setAttribute('aria-label', T('removeGoal', g.shown));
         remove.addEventListener('click', () => {
           const next = list.children[i + 1] ? i : i - 1;
           sim.removeGoal(i);
@@ -52,16 +67,23 @@
 
     const showLater = global.HybridsimAfterPicture.later(show);
 
+    // a refusal in the page's words: what to type, and in which unit
+    function refusal(r, typed, inUnit) {
+      if (r.refused === 'value') return typed === '' ? () => T('goalNoValue', inUnit) : () => T('goalNotNumber', typed, inUnit);
+      if (r.refused === 'full') return () => T('goalsFull', Number(/\d+/.exec(r.message)[0]));
+      return () => T('goalRefused', r.message);
+    }
+
     form.addEventListener('submit', (e) => {
       e.preventDefault();
-      const goal = name.value + ' ' + op.value + ' ' + value.value.trim();
-      const r = sim.addGoal(goal);
+      const typed = value.value.trim();
+      const r = sim.addShownGoal(name.value, op.value, typed);
       if (!r.ok) {
-        say(r.message, true);
+        say(refusal(r, typed, figures.get(name.value).unit), true);
         value.focus();
         return;
       }
-      say(() => T('goalAdded', goal), false);
+      say(() => T('goalAdded', r.shown), false);
     });
     sim.on('goals', show);
     sim.on('run', showLater);

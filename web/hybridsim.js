@@ -18,6 +18,7 @@
 //   hybridsim.openLink(address)     // opens one: {ok, refused, skipped, skippedCount}
 //   await hybridsim.gif()           // the run as an animated GIF (Uint8Array); .cancelGif()
 //   hybridsim.addGoal('overshoot_pct <= 5'), .goals(), .removeGoal(i)  // goals on the summary's figures
+//   hybridsim.addShownGoal('pos_err_max_m', '<=', 5)  // the same, typed in the page's unit (5 mm)
 //   hybridsim.loops()               // the loops' chart (SVG) and the closed form's difference
 //   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
 //
@@ -323,20 +324,31 @@
     csv() {
       return text(() => core._hs_csv());
     },
-    report() {
-      return text(() => core._hs_report());
+    // The settings report in `language` ('ja': the console's own, as
+    // hybridsim-batch --report prints it; 'en': its English rendering), the
+    // page's language when left out.
+    report(language) {
+      if (language !== undefined && language !== 'en' && language !== 'ja')
+        throw wrong('report', "'en' or 'ja' (or nothing: the page's language)", language);
+      const japanese = (language === undefined ? api.language : language) === 'ja';
+      return text(() => core._hs_report(japanese ? 1 : 0));
     },
     summary() {
       return text(() => core._hs_summary());
     },
     // The notices of the latest run: how many points robot b could not
-    // reach with the console's lines, the line that the positioning time is
-    // longer than the run ('' when it is not), and the notice that the run's
-    // numbers stopped being numbers (English, then the console's line; '').
+    // reach (count: the console's count of them, samples: the samples left
+    // without a posture by them) with the console's lines (text) and the
+    // first of them in English (detail), the line that the positioning time
+    // is longer than the run ('' when it is not), and the notice that the
+    // run's numbers stopped being numbers (English, then the console's
+    // line; '').
     notice() {
       return {
         count: need()._hs_unreachable(),
+        samples: core._hs_unreachable_samples(),
         text: text(() => core._hs_notice()),
+        detail: text(() => core._hs_reach_detail()),
         runTooShort: text(() => core._hs_run_too_short()),
         runFault: text(() => core._hs_run_fault()),
       };
@@ -637,6 +649,28 @@
     // The figures a goal may name: the numeric columns of the summary's CSV.
     goalNames() {
       return JSON.parse(text(() => need()._hs_goal_names()));
+    },
+    // The figures the Goals panel offers, those that make sense as goals:
+    // [{column, title, unit, factor}], unit the one the page shows the
+    // figure in ('mm', '%', 's', 'N', '' for a count), factor from the
+    // column's own unit to it (1000 for m to mm).
+    goalFigures() {
+      return JSON.parse(text(() => need()._hs_goal_figures()));
+    },
+    // Adds a goal as the Goals panel does, its value typed in the figure's
+    // unit (5 for 5 mm); kept, and carried in links, in the column's own
+    // unit ('pos_err_max_m<=0.005'): {ok, refused, message, goal, shown},
+    // refused '' when taken, else 'value' (not a finite number), 'full',
+    // 'figure' or 'operator', with message an English line; a 'goals' event.
+    addShownGoal(column, op, v) {
+      string('addShownGoal', "a figure's column name", column);
+      string('addShownGoal', "a comparison '<', '<=', '>' or '>='", op);
+      value('addShownGoal', v);
+      const r = withBytes([column, op, asText(v)],
+        (c, cs, o, os, t, ts) => JSON.parse(core.UTF8ToString(core._hs_add_shown_goal(c, cs, o, os, t, ts))),
+        () => ({ refused: 'value', message: 'the value is too long', goal: '', shown: '' }));
+      if (r.refused === '') emit('goals');
+      return { ok: r.refused === '', ...r };
     },
 
     // --- the control loops ---

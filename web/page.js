@@ -92,11 +92,27 @@
     box.replaceChildren(english ? spanIn('en', line) : line, '\n', spanIn('ja', consoleLines.trim()));
   }
 
+  // The unreachable points: the page's line with the samples left without
+  // a posture, then the first point -- in English on the English page, the
+  // console's own lines on the Japanese one.
+  function showReach(n) {
+    notice.hidden = n.text === '';
+    if (notice.hidden) {
+      notice.textContent = '';
+      return;
+    }
+    const detail = sim.language === 'ja' ? spanIn('ja', n.text.trim()) : spanIn('en', n.detail);
+    notice.replaceChildren(T('unreachable', n.samples), '\n', detail);
+  }
+
   function showRun() {
-    $('report').textContent = sim.report();
+    // the report in the page's language: the console's own, or its English rendering
+    const report = $('report');
+    report.textContent = sim.report();
+    report.lang = sim.language;
     showSummaryLater();
     const n = sim.notice();
-    showNotice(notice, T('unreachable', n.count), n.count === 0 ? '' : n.text);
+    showReach(n);
     showNotice(shortNotice, T('runTooShort'), n.runTooShort);
     // a run that blew up: its English line, then the console's
     const fault = n.runFault.indexOf('\n');

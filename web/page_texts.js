@@ -1,11 +1,13 @@
 // The page's own words in English and in Japanese: one table, the only
 // place where the page's labels, buttons, headings and messages are written.
 // What is not the page's own stays as it is in both languages: the console's
-// Japanese texts (the settings report, the console's lines of the notices,
+// Japanese texts (the console's lines of the notices on the Japanese page,
 // the panel's Japanese labels, which are the dialogue's), and the English
 // words of the C++ core (the messages of --set and of the task-file reader,
-// the pins' legend lines, the texts of the picture and of the study graphs),
-// which the page marks lang="en".
+// the pins' legend lines, the texts of the picture and of the study graphs,
+// the goals' lines), which the page marks lang="en".  The settings report
+// and the unreachable point's detail come from the core in either language:
+// the console's own on the Japanese page, English on the English one.
 //
 // In index.html an element names its words by key: data-text (its text),
 // data-text-title (its title), data-text-label (its aria-label).
@@ -41,6 +43,15 @@
     goalsFail: [(failed, n) => `${failed} of ${n} goals ${failed === 1 ? 'is' : 'are'} not met.`,
                 (failed, n) => `${n} 個の目標のうち ${failed} 個を満たしていません。`],
     goalAdded: [(goal) => `Added the goal ${goal}.`, (goal) => `目標 ${goal} を追加しました。`],
+    goalNoValue: [(unit) => `Type the goal's value${unit ? ' in ' + unit : ''}, such as 5.`,
+                  (unit) => `目標の値を${unit ? ' ' + unit + ' 単位で' : ''}入力してください（例：5）。`],
+    goalNotNumber: [(typed, unit) => `“${typed}” is not a number: type the goal's value${unit ? ' in ' + unit : ''} ` +
+                      'with digits, such as 5 or 0.25.',
+                    (typed, unit) => `「${typed}」は数値ではありません。目標の値を${unit ? ' ' + unit + ' 単位の' : ''}` +
+                      '半角数字（5 や 0.25 など）で入力してください。'],
+    goalsFull: [(n) => `At most ${n} goals are kept: remove one first.`,
+                (n) => `目標は ${n} 個までです。先に 1 つ外してください。`],
+    goalRefused: [(why) => `The goal was not added: ${why}`, (why) => `目標を追加できません：${why}`],
     gifCancel: ['Cancel', '中止'],
     gifBarLabel: ['the animation being made', '作成中のアニメーション'],
     gifCount: [(done, total) => `frame ${done} of ${total}`, (done, total) => `フレーム ${done}（全 ${total}）`],
@@ -98,9 +109,19 @@
                     (n) => `最も古いピンの代わりにピン ${n} として留めました。`],
     noPicture: ['The picture could not be made.', '画像を作れませんでした。'],
     noStart: [(why) => `The simulator could not start: ${why}`, (why) => `シミュレータを開始できませんでした：${why}`],
-    unreachable: [(n) => `Robot b cannot reach ${n} ${n === 1 ? 'point' : 'points'} of this run; their samples hold ` +
-                    'not-a-number.',
-                  (n) => `ロボット b はこの実行の ${n} 点に届きません。それらのサンプルは非数 (NaN) です。`],
+    unreachable: [(n) => (n === 0
+                    ? 'Robot b cannot reach a point of this task; no sample of this run lacks a posture because of it.'
+                    : n === 1
+                      ? '1 sample of this run has no posture: robot b cannot reach its point, and it holds not-a-number.'
+                      : `${n} samples of this run have no posture: robot b cannot reach their points, and they hold ` +
+                        'not-a-number.'),
+                  (n) => (n === 0
+                    ? 'ロボット b はこのタスクの点に届きませんが、そのために姿勢のないサンプルはありません。'
+                    : `この実行の ${n} サンプルは、ロボット b が点に届かないため姿勢がありません。それらのサンプルは非数 (NaN) です。`)],
+    methodGains: [(m, g, other) => `Method ${m} brings its own gains: fn1 = ${g.fn1} Hz, α1 = ${g.alpha1} 1/s, ` +
+                    `fn2 = ${g.fn2} Hz, α2 = ${g.alpha2} 1/s (method ${other}'s are kept for when you switch back).`,
+                  (m, g, other) => `制御法 ${m} にはそれ自身のゲインがあります：fn1 = ${g.fn1} Hz、α1 = ${g.alpha1} 1/s、` +
+                    `fn2 = ${g.fn2} Hz、α2 = ${g.alpha2} 1/s（制御法 ${other} のゲインは戻したときのために保存してあります）。`],
     runTooShort: ['The positioning time is longer than the run: only part of the contour is traced.',
                   '位置決め時間が計算時間より長いため、輪郭の一部だけをたどります。'],
     copied: ['The link is on the clipboard.', 'リンクをクリップボードにコピーしました。'],

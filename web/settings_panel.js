@@ -55,6 +55,25 @@
       message.hidden = text === '';
     };
 
+    // A method chosen here brings its own stored gains: a note says which,
+    // with the values in force after the change, in the page's language,
+    // until the method or one of those gains changes again.
+    const gainIds = ['fn1', 'alpha1', 'fn2', 'alpha2'];
+    const methodNote = el('div', { className: 'field-note', role: 'status' });
+    methodNote.hidden = true;
+    let noted = null;  // {method, gains: {fn1, alpha1, fn2, alpha2}} as the note says them
+    function showMethodNote() {
+      methodNote.hidden = noted === null;
+      methodNote.textContent = noted === null ? ''
+        : global.HybridsimTexts.t('methodGains', noted.method, noted.gains, noted.method === '7' ? '8' : '7');
+    }
+    function noteMethod() {
+      const gains = {};
+      for (const id of gainIds) gains[id] = values.values[id];
+      noted = { method: values.method, gains };
+      showMethodNote();
+    }
+
     for (const section of sim.panelLayout()) {
       const box = el('fieldset', { className: 'section', 'data-section': section.id });
       box.append(say(el('legend'), section.ja, section.en));
@@ -68,10 +87,12 @@
         message.hidden = true;
         box.append(el('div', { className: 'selector' }, select), message);
         selects[name] = { select, message };
+        if (name === 'method') box.append(methodNote);
         select.addEventListener('change', () => {
           const r = sim.set(name, select.value);
           show(message, r.ok ? '' : r.message);
           if (!r.ok) select.value = values[name];
+          else if (name === 'method') noteMethod();
         });
       }
       for (const group of section.groups) {
@@ -166,6 +187,11 @@
         if (f.input !== typing && !(id in refused)) f.input.value = values.values[id];
       }
       for (const [g, , ids] of groups) g.hidden = !ids.some((id) => id in values.values);
+      // the note holds while what it says holds
+      if (noted && (values.method !== noted.method || gainIds.some((id) => values.values[id] !== noted.gains[id]))) {
+        noted = null;
+        showMethodNote();
+      }
     }
 
     // the page's language: the dialogue's words or the English ones
@@ -174,6 +200,7 @@
       container.lang = language;
       for (const [e, ja, en] of texts) e.textContent = language === 'ja' ? ja : en;
       head.querySelector('h2').textContent = global.HybridsimTexts.t('settingsHead');
+      showMethodNote();
     }
     sim.on('language', applyLanguage);
 

@@ -35,18 +35,67 @@ WebSession::WebSession()
     compute(true);
 }
 
+namespace {
+
+// Hands every unreachable point on to the console's notice and keeps the first.
+class FirstUnreachable : public ReachReporter {
+public:
+    explicit FirstUnreachable(ReachReporter& next) : next_(next) {}
+    void unreachable(double l1, double L2, double x, double y) override
+    {
+        if (!met) {
+            met = true;
+            this->l1 = l1;
+            this->L2 = L2;
+            this->x = x;
+            this->y = y;
+        }
+        next_.unreachable(l1, L2, x, y);
+    }
+    bool met = false;
+    double l1 = 0.0, L2 = 0.0, x = 0.0, y = 0.0;
+
+private:
+    ReachReporter& next_;
+};
+
+// The console's detail line in the page's English.  Robot b's probe tip
+// reaches the points whose distance d from its base satisfies
+// |l1 - L2| <= d <= l1 + L2 (L2 link 2 up to the probe tip, l2 + wp); a
+// point that is no finite number is an overflow handed on, not a place.
+std::string reachDetailText(const FirstUnreachable& p)
+{
+    if (!std::isfinite(p.x) || !std::isfinite(p.y))
+        return format("The first point out of reach is no place: (x, y) = (%.3f, %.3f) m, numbers that overflowed.",
+                      plainNan(p.x), plainNan(p.y));
+    return format("The first point out of reach: (x, y) = (%.3f, %.3f) m, %.3f m from the base of robot b, whose "
+                  "probe tip reaches from %.3f m to %.3f m from it (l1 = %.3f m, l2 + wp = %.3f m).",
+                  p.x, p.y, std::hypot(p.x, p.y), std::fabs(p.l1 - p.L2), p.l1 + p.L2, p.l1, p.L2);
+}
+
+}  // namespace
+
 void WebSession::compute(bool fromStart)
 {
     // one notice for the derivation and the run: the first unreachable
     // point with its coordinates, then how many there were
     std::ostringstream out;
     ReachNotice notice(out);
+    FirstUnreachable first(notice);
     notice.beginScope();
-    deriveSettings(*s_, &notice);
-    const RunFault fault = calcontrol(*s_, *run_, &notice);
+    deriveSettings(*s_, &first);
+    const RunFault fault = calcontrol(*s_, *run_, &first);
     unreachable_ = notice.count();
     notice.endScope();
     notice_ = out.str();
+    reachDetail_ = first.met ? reachDetailText(first) : std::string();
+    // the samples left without a posture by the unreachable points: every
+    // one before the sample from which the run's numbers failed otherwise
+    const SeriesSet& set = currentSeries(*run_, s_->type);
+    const int lastReached = fault ? fault.sample - 1 : lastFrame();
+    unreachableSamples_ = 0;
+    for (int i = 0; i <= lastReached; ++i)
+        if (!hasPosture(set, i)) ++unreachableSamples_;
     runTooShort_ = runTooShortNotice(*s_);
     // a run that blew up: in the page's English, then the console's line
     runFault_ = fault ? runFaultNotice(*s_, fault, NoticeLanguage::english) + "\n" +
@@ -372,8 +421,13 @@ std::string WebSession::taskText() const
 
 std::string WebSession::report() const
 {
+    return report(language_ == "ja" ? NoticeLanguage::japanese : NoticeLanguage::english);
+}
+
+std::string WebSession::report(NoticeLanguage language) const
+{
     std::ostringstream out;
-    printSettings(*s_, out);
+    printSettings(*s_, out, language);
     return out.str();
 }
 
@@ -424,12 +478,45 @@ std::string WebSession::goalsJson() const
                        {"value", g.value},
                        {"pass", c.pass},
                        {"actual", c.actual},
-                       {"line", goalLine(g, c)}});
+                       {"line", goalLine(g, c)},
+                       {"shown", goalShownText(g)},
+                       {"shownLine", goalShownLine(g, c)}});
     }
     return jsonText(out);
 }
 
 std::string WebSession::goalNamesJson() { return jsonText(goalNames()); }
+
+std::string WebSession::goalFiguresJson()
+{
+    Json out = Json::array();
+    for (const SummaryFigure& f : summaryFigures())
+        if (f.goal) out.push_back({{"column", f.column}, {"title", f.title}, {"unit", f.unit}, {"factor", f.factor}});
+    return jsonText(out);
+}
+
+WebSession::GoalAdded WebSession::addShownGoal(const std::string& column, const std::string& op,
+                                               const std::string& value)
+{
+    GoalAdded r;
+    if (goals_.size() == mostGoals) {
+        r.refused = "full";
+        r.message = format("at most %zu goals are kept: remove one first", mostGoals);
+        return r;
+    }
+    Goal g;
+    if (!goalFromShown(column, op, value, g, r.refused, r.message)) return r;
+    goals_.push_back(g);
+    r.goal = goalText(g);
+    r.shown = goalShownText(g);
+    return r;
+}
+
+std::string WebSession::addShownGoalJson(const std::string& column, const std::string& op, const std::string& value)
+{
+    const GoalAdded r = addShownGoal(column, op, value);
+    return jsonText({{"refused", r.refused}, {"message", r.message}, {"goal", r.goal}, {"shown", r.shown}});
+}
 
 std::string WebSession::loopsJson() const
 {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "console/run_notice.h"
 #include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
@@ -60,8 +61,12 @@ public:
     // the task as a robot data file, as the window's 'x' and --write-task write it
     std::string taskText() const;
 
-    // the settings report, as the console prints it (UTF-8)
+    // The settings report in the page's language: the console's own
+    // (UTF-8, as hybridsim-batch --report prints it) on the Japanese page,
+    // its English rendering, the same figures in the same layout, on the
+    // English one; or in the language asked for.
     std::string report() const;
+    std::string report(NoticeLanguage language) const;
     // the run summary, as hybridsim-batch --summary prints it
     std::string summary() const;
     // samples 0..nsteps of the task's robot as CSV, as hybridsim-batch --csv
@@ -69,9 +74,18 @@ public:
 
     // The unreachable-point notice of the latest run (derivation and run
     // together): the console's lines, empty when every point was reachable,
-    // and how many points were unreachable.
+    // and how many points the inverse kinematics could not solve (the
+    // console's count: a sample may ask for several).
     const std::string& notice() const { return notice_; }
     int unreachable() const { return unreachable_; }
+    // How many samples of the run have no posture because of unreachable
+    // points: the summary's nan_samples when nothing else made a sample's
+    // numbers stop being numbers, else those before the run's fault.
+    int unreachableSamples() const { return unreachableSamples_; }
+    // The first unreachable point in English, the page's words for the
+    // console's detail line: where it is, how far from robot b's base, and
+    // the ring the probe tip reaches; empty when every point was reachable.
+    const std::string& reachDetail() const { return reachDetail_; }
     // the notice that the run ends before the positioning time, or empty
     const std::string& runTooShort() const { return runTooShort_; }
     // The notice that the run's numbers stopped being numbers, from which
@@ -214,8 +228,27 @@ public:
     // The goals on the run shown, as JSON: [{"goal": "overshoot_pct <= 5",
     // "name", "op", "value", "pass", "actual" (null for none), "line":
     // goalLine's}], and the figures a goal may name: ["rms_force_err_N", ...].
+    // Each also has "shown": the goal in its figure's title and unit
+    // (goalShownText), and "shownLine": goalShownLine's.
     std::string goalsJson() const;
     static std::string goalNamesJson();
+    // The Goals panel's side: the figures it offers, those of
+    // summaryFigures() that make sense as goals, in their order, as JSON
+    // [{"column", "title", "unit", "factor"}]; and a goal with its value
+    // typed in the figure's unit (goalFromShown), kept in the column's own
+    // unit as links and --require carry it.  Refused: `refused` the word
+    // of goalFromShown or "full" (mostGoals kept), `message` one English
+    // line; the page words the refusal in its language from `refused`.
+    static std::string goalFiguresJson();
+    struct GoalAdded {
+        std::string refused;  // "" when taken
+        std::string message;
+        std::string goal;   // as links carry it: "pos_err_max_m<=0.005"
+        std::string shown;  // "largest |posErr| ≤ 5 mm"
+    };
+    GoalAdded addShownGoal(const std::string& column, const std::string& op, const std::string& value);
+    // the same as JSON {"refused", "message", "goal", "shown"}
+    std::string addShownGoalJson(const std::string& column, const std::string& op, const std::string& value);
 
     // --- the control loops (study/loop_poles.h) ---
     // The chart of the loops: the recorded contact force with the model's
@@ -257,6 +290,8 @@ private:
     ShapeBuffer picture_;
     std::string notice_;
     int unreachable_ = 0;
+    int unreachableSamples_ = 0;
+    std::string reachDetail_;
     std::string runTooShort_;
     std::string runFault_;
     // the page's clock [s], as the latest call gave it

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <regex>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "console/report.h"
 #include "console/text_format.h"
@@ -186,6 +192,75 @@ TEST(Report, EveryNumberOfEveryWidthKeepsItsField)
             }
         }
     }
+}
+
+// The numbers of each line of a report, as its figures: what follows the
+// line's first '=', its units in brackets left out.
+std::vector<std::vector<std::string>> figuresByLine(const std::string& report)
+{
+    static const std::regex unit("\\[[^\\]]*\\]");
+    static const std::regex number("-?[0-9]+(\\.[0-9]+)?");
+    std::vector<std::vector<std::string>> lines;
+    std::istringstream in(report);
+    for (std::string line; std::getline(in, line);) {
+        lines.emplace_back();
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string values = std::regex_replace(line.substr(eq + 1), unit, " ");
+        for (std::sregex_iterator m(values.begin(), values.end(), number), end; m != end; ++m)
+            lines.back().push_back(m->str());
+    }
+    return lines;
+}
+
+// The English report, the page's, is the console's layout with English
+// words: line for line the same figures in the same order and the same
+// widths, for every robot, method and contour and numbers of every size;
+// and nothing Japanese in it.
+TEST(Report, EnglishHasTheSameFiguresLineForLine)
+{
+    const double sizes[] = {1.0, -2.5, 1234.5};
+    for (double size : sizes) {
+        for (char type : {'a', 'b'}) {
+            for (char hybrid : {'7', '8'}) {
+                for (char curve : {'L', 'C', 'S'}) {
+                    SCOPED_TRACE(::testing::Message() << size << ' ' << type << hybrid << curve);
+                    SimSettings s = testing::settingsFor(type, hybrid, curve);
+                    s.l = s.l1 = std::fabs(size);
+                    s.KH1 = 400.0 * std::fabs(size);
+                    s.Fn = 3.0 * size;
+                    s.seterror = 0.001 * size;
+                    s.circleOx = s.sineX0 = s.lineX0 = size;
+                    s.circleR = s.sineL = std::fabs(size);
+                    s.sineA = -size;
+                    for (double* alpha : {&s.alpha1Hybrid7, &s.alpha2Hybrid8})
+                        *alpha = std::fabs(size);
+                    deriveSettings(s);
+                    std::ostringstream english;
+                    printSettings(s, english, NoticeLanguage::english);
+                    const std::string japanese = report(s);
+                    EXPECT_EQ(figuresByLine(english.str()), figuresByLine(japanese));
+                    // the same line ends, the numbers keep their field widths
+                    EXPECT_EQ(english.str().front(), '\n');
+                    EXPECT_EQ(english.str().substr(0, 2), japanese.substr(0, 2));
+                    EXPECT_EQ(english.str().back(), '\n');
+                    // (Greek letters and the arrow are the only letters beyond ASCII)
+                    std::string rest = english.str();
+                    for (const char* allowed : {"ζ", "α", "→"})
+                        for (std::size_t at; (at = rest.find(allowed)) != std::string::npos;)
+                            rest.erase(at, std::strlen(allowed));
+                    EXPECT_TRUE(std::all_of(rest.begin(), rest.end(), [](char c) { return (c & 0x80) == 0; }))
+                        << english.str();
+                }
+            }
+        }
+    }
+    // every number as the console's format writes it, with its width
+    std::ostringstream english;
+    printSettings(testing::defaultSettings(), english, NoticeLanguage::english);
+    EXPECT_NE(english.str().find("(KH1, KH2)=( 0.051  0.051)[kgf/mm]"), std::string::npos) << english.str();
+    EXPECT_NE(english.str().find("(fn,ζ,α) =( 20.000[Hz]   1.000   2.000[1/s])"), std::string::npos);
+    EXPECT_NE(english.str().find(" e =   5.00[mm]\n"), std::string::npos);
 }
 
 }  // namespace

@@ -66,6 +66,13 @@ function nativeTaskText(...settings) {
   return execFileSync(taskTextTool, settings, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
 }
 
+// The settings report of the English page: the page's session's English
+// rendering of the console's report after the same task file and settings
+// (the Japanese page's is hybridsim-batch --report's).
+function englishReport(...settings) {
+  return execFileSync(taskTextTool, ['--report=en', ...settings], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
 // the desktop's message for a setting it refuses
 function nativeRefusal(...settings) {
   const r = spawnSync(taskTextTool, settings, { encoding: 'utf8' });
@@ -516,11 +523,17 @@ function pageTests(kind, origin, url) {
     test('the default run: CSV, report and summary as hybridsim-batch gives them', async () => {
       await fresh();
       assertSameCsv(await seenCsv('the default task'), batchOut('--csv', '-'));
-      assert.equal(await page.evaluate(() => hybridsim.report()), batchOut('--report'));
+      // the report in the page's language (English), the console's one asked for by name
+      assert.equal(await page.evaluate(() => hybridsim.report()), englishReport());
+      assert.equal(await page.evaluate(() => hybridsim.report('ja')), batchOut('--report'));
       assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut('--summary'));
       // the panels show the same texts, the readout frame 0
-      assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut('--report'));
+      assert.equal(await page.$eval('#report', (e) => e.textContent), englishReport());
       assert.match(await page.$eval('#readout', (e) => e.textContent), /^sample 0 \/ 200, t = 0\.00 s$/);
+      // the Japanese page shows the console's report, as hybridsim-batch --report prints it
+      await page.evaluate(() => { hybridsim.language = 'ja'; });
+      assert.equal(await page.evaluate(() => hybridsim.report()), batchOut('--report'));
+      assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut('--report'));
       noProblems();
     });
 
@@ -530,7 +543,8 @@ function pageTests(kind, origin, url) {
         const r = await loadTask(file);
         assert.deepEqual(r, { ok: true, message: '' }, file);
         assertSameCsv(await seenCsv(path.basename(file)), batchOut(file, '--csv', '-'));
-        assert.equal(await page.evaluate(() => hybridsim.report()), batchOut(file, '--report'));
+        assert.equal(await page.evaluate(() => hybridsim.report()), englishReport(file));
+        assert.equal(await page.evaluate(() => hybridsim.report('ja')), batchOut(file, '--report'));
         assert.equal(await page.evaluate(() => hybridsim.frame), 0);
       }
       noProblems();
@@ -629,7 +643,7 @@ function pageTests(kind, origin, url) {
       await input.uploadFile(tasks.robotBCircle);
       await page.waitForFunction(() => /^Read /.test(document.getElementById('message').textContent),
                                   { timeout: deadline });
-      assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut(tasks.robotBCircle, '--report'));
+      assert.equal(await page.$eval('#report', (e) => e.textContent), englishReport(tasks.robotBCircle));
       // a file dropped on the page is read the same way
       await page.evaluate((text) => {
         const files = new DataTransfer();
@@ -639,7 +653,7 @@ function pageTests(kind, origin, url) {
       }, fs.readFileSync(tasks.robotALine, 'utf8'));
       await page.waitForFunction(() => document.getElementById('message').textContent === 'Read dropped.dat.',
                                   { timeout: deadline });
-      assert.equal(await page.$eval('#report', (e) => e.textContent), batchOut(tasks.robotALine, '--report'));
+      assert.equal(await page.$eval('#report', (e) => e.textContent), englishReport(tasks.robotALine));
       assert.equal(await page.$eval('#drop-hint', (e) => e.hidden), true);
       noProblems();
     });
@@ -676,7 +690,7 @@ function pageTests(kind, origin, url) {
       await until(() => window.bigDelivered);
       assert.equal(await message(), 'Read small.dat.');
       assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText(tasks.robotALine));
-      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+      assert.equal(await shownReport(), englishReport(tasks.robotALine));
 
       // two files at once: neither is read, and the page says to drop one
       const kept = await page.evaluate(() => hybridsim.taskText());
@@ -685,7 +699,7 @@ function pageTests(kind, origin, url) {
       assert.equal(await message(), '2 files were dropped and none was read: drop one task file at a time.');
       assert.equal(await page.$eval('#message', (e) => e.classList.contains('error')), true);
       assert.equal(await page.evaluate(() => hybridsim.taskText()), kept);
-      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+      assert.equal(await shownReport(), englishReport(tasks.robotALine));
       noProblems();
     });
 
@@ -773,7 +787,7 @@ function pageTests(kind, origin, url) {
       await page.keyboard.press('Enter');
       await (await chooser).accept([tasks.robotALine]);
       await until(() => document.getElementById('message').textContent === 'Read robot_a_line.dat.');
-      assert.equal(await shownReport(), batchOut(tasks.robotALine, '--report'));
+      assert.equal(await shownReport(), englishReport(tasks.robotALine));
       noProblems();
     });
 
@@ -1007,9 +1021,15 @@ function pageTests(kind, origin, url) {
       assertSameCsv(await seenCsv('far_circle.dat'), batchOut(tasks.farCircle, '--csv', '-'));
       await page.waitForFunction(() => !document.getElementById('notice').hidden, { timeout: deadline });
       const notice = await page.$eval('#notice', (e) => e.textContent);
-      assert.match(notice, /cannot reach 404 points/);
-      assert.equal((notice.match(/!!!/g) || []).length, 1, notice);
+      assert.match(notice, /^201 samples of this run have no posture: robot b cannot reach their points/);
+      assert.match(notice, /\nThe first point out of reach: \(x, y\) = \(3\.100, 3\.000\) m/);
       assert.equal(await page.$$eval('.notice', (all) => all.filter((e) => !e.hidden).length), 1);
+      // on the Japanese page the console's lines: one message, then its count
+      await page.evaluate(() => { hybridsim.language = 'ja'; });
+      const consoleLines = await page.$eval('#notice', (e) => e.textContent);
+      assert.equal((consoleLines.match(/!!!/g) || []).length, 1, consoleLines);
+      assert.match(consoleLines, /合計 404 点/);
+      await page.evaluate(() => { hybridsim.language = 'en'; });
       // a reachable task takes the notice away
       await loadTask(tasks.robotALine);
       assert.equal(await page.$eval('#notice', (e) => e.hidden), true);
@@ -1110,8 +1130,8 @@ function pageTests(kind, origin, url) {
       const fn20 = nativeTaskFile('Fn=20');
       assert.match(fs.readFileSync(fn20, 'utf8'), /\n20\n$/);
       assertSameCsv(await seenCsv('Fn=20'), batchOut(fn20, '--csv', '-'));
-      assert.equal(await report(), batchOut(fn20, '--report'));
-      assert.equal(await shownReport(), batchOut(fn20, '--report'));
+      assert.equal(await report(), englishReport(fn20));
+      assert.equal(await shownReport(), englishReport(fn20));
       assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut(fn20, '--summary'));
       // the summary panel shows it once in view
       await page.$eval('#summary', (e) => e.scrollIntoView());
@@ -1193,6 +1213,9 @@ function pageTests(kind, origin, url) {
         ['draw', "hybridsim.draw(document.createElement('canvas').getContext('2d'), 0)"],
         ['gif', 'hybridsim.gif(null)'], ['gif', "hybridsim.gif({ onProgress: 'x' })"],
         ['addGoal', 'hybridsim.addGoal(5)'], ['removeGoal', 'hybridsim.removeGoal(0)'],
+        ['addShownGoal', "hybridsim.addShownGoal(5, '<', 1)"], ['addShownGoal', "hybridsim.addShownGoal('Fn_N', null, 1)"],
+        ['addShownGoal', "hybridsim.addShownGoal('Fn_N', '<')"], ['report', "hybridsim.report('fr')"],
+        ['report', 'hybridsim.report(null)'],
         ['openLesson', 'hybridsim.openLesson(99)'], ['openLesson', "hybridsim.openLesson('1')"], ['lessonCard', 'hybridsim.lessonCard(-1)'],
       ];
       for (const [call, expression] of wrong) {
@@ -1234,7 +1257,7 @@ function pageTests(kind, origin, url) {
           return hybridsim.loadBytes(data, 'line.dat');
         }, line, wrap);
         assert.deepEqual(r, { ok: true, message: '' }, wrap);
-        assert.equal(await report(), batchOut(tasks.robotALine, '--report'), wrap);
+        assert.equal(await report(), englishReport(tasks.robotALine), wrap);
       }
       noProblems();
     });
@@ -1274,7 +1297,8 @@ function pageTests(kind, origin, url) {
 
     test('the panel: a typed value runs at once, a refusal shows beside its field, contours, English', async () => {
       await fresh();
-      // the dialogue's sections in its order, with its words (the page in Japanese)
+      // the dialogue's sections in its order, with its words (the page in Japanese, and
+      // its report the console's)
       await page.click('#language');
       assert.deepEqual(await page.$$eval('.settings legend', (all) => all.map((e) => e.textContent)), [
         '(1-1) ロボットタイプ', '(1-6) ハンドばね定数', '(2-1) hybrid制御方法', '(2-2) 制御ゲイン',
@@ -1363,6 +1387,151 @@ function pageTests(kind, origin, url) {
       noProblems();
     });
 
+    // --- the page's language and units ---
+    // (the scripts of the console's Japanese: kana, kanji and the full-width forms)
+    const japanese = /[\u3000-\u30ff\u4e00-\u9fff\uff00-\uffef]/;
+    // a figure of hybridsim-batch --summary --format csv
+    const batchFigure = (column, ...args) => {
+      const [header, row] = batchOut(...args, '--summary', '--format', 'csv').trim().split('\n').map((l) => l.split(','));
+      return Number(row[header.indexOf(column)]);
+    };
+
+    once('the report in the page\'s language: its English rendering, the console\'s own on the Japanese page', async () => {
+      await fresh();
+      await page.evaluate(() => hybridsim.set('Fn', 12.5));
+      await until(() => /Fn=12\.500/.test(document.getElementById('report').textContent));
+      const shown = () => page.$eval('#report', (e) => ({ text: e.textContent, lang: e.lang }));
+      assert.deepEqual(await shown(), { text: englishReport('Fn=12.5'), lang: 'en' });
+      assert.doesNotMatch((await shown()).text, japanese);
+      await page.click('#language');
+      assert.deepEqual(await shown(), { text: batchOut('--set', 'Fn=12.5', '--report'), lang: 'ja' });
+      // a new run on the Japanese page: the console's report of it
+      await page.evaluate(() => hybridsim.set('contour', 'C'));
+      assert.deepEqual(await shown(), { text: batchOut('--set', 'Fn=12.5', '--set', 'contour=C', '--report'), lang: 'ja' });
+      await page.click('#language');
+      assert.deepEqual(await shown(), { text: englishReport('Fn=12.5', 'contour=C'), lang: 'en' });
+      noProblems();
+    });
+
+    once('unreachable points: the notice counts the samples without a posture, in the page\'s language', async () => {
+      await fresh();
+      const notice = () => page.$eval('#notice', (e) => ({
+        hidden: e.hidden, text: e.textContent, langs: [...e.querySelectorAll('[lang]')].map((s) => s.lang) }));
+      // a circle about (3, 3) m, every sample out of reach; a circle partly out of reach
+      const circles = [
+        [tasks.farCircle, () => loadTask(tasks.farCircle), [tasks.farCircle]],
+        ['Ox=0.75 Oy=0.2 r=0.3', () => page.evaluate(() => {
+          hybridsim.resetDefaults();
+          for (const [n, v] of [['contour', 'C'], ['Ox', 0.75], ['Oy', 0.2], ['r', 0.3]]) hybridsim.set(n, v);
+        }), ['--set', 'contour=C', '--set', 'Ox=0.75', '--set', 'Oy=0.2', '--set', 'r=0.3']],
+      ];
+      for (const [what, open, args] of circles) {
+        await page.evaluate(() => { hybridsim.language = 'en'; });
+        await open();
+        const samples = batchFigure('nan_samples', ...args);
+        assert.ok(samples > 0 && samples <= 201, `${what}: ${samples}`);
+        const english = await notice();
+        assert.equal(english.hidden, false, what);
+        const [line, detail] = english.text.split('\n');
+        assert.equal(line, `${samples} samples of this run have no posture: robot b cannot reach their points, ` +
+                           'and they hold not-a-number.', what);
+        assert.match(detail, /^The first point out of reach: \(x, y\) = \(-?\d+\.\d{3}, -?\d+\.\d{3}\) m, /, what);
+        assert.doesNotMatch(english.text, japanese, what);
+        assert.deepEqual(english.langs, ['en'], what);
+        // the Japanese page: its line with the same count, then the console's own lines
+        await page.click('#language');
+        const ja = await notice();
+        const consoleLines = await page.evaluate(() => hybridsim.notice().text.trim());
+        assert.equal(ja.text, `この実行の ${samples} サンプルは、ロボット b が点に届かないため姿勢がありません。` +
+                              `それらのサンプルは非数 (NaN) です。\n${consoleLines}`, what);
+        assert.match(consoleLines, /^!!! 逆運動学の解なし/);
+        assert.deepEqual(ja.langs, ['ja'], what);
+      }
+      noProblems();
+    });
+
+    once('method switching: a note names the gains that came with the method, as the settings hold them', async () => {
+      await fresh();
+      const note = () => page.$eval('[data-section="method"] .field-note', (e) => (e.hidden ? '' : e.textContent));
+      // the gains of a method as the task file of its task holds them: method fn1 alpha1 fn2 alpha2
+      const gains = (...settings) => {
+        const [, fn1, alpha1, fn2, alpha2] = nativeTaskText(...settings).split('\n')[2].trim().split(/\s+/).map(Number);
+        return { fn1, alpha1, fn2, alpha2 };
+      };
+      const english = (m, g, other) => `Method ${m} brings its own gains: fn1 = ${g.fn1} Hz, α1 = ${g.alpha1} 1/s, ` +
+        `fn2 = ${g.fn2} Hz, α2 = ${g.alpha2} 1/s (method ${other}'s are kept for when you switch back).`;
+      assert.equal(await note(), '');
+      await page.select('select[data-field="method"]', '7');
+      const seven = gains('method=7');
+      assert.deepEqual(seven, { fn1: 5, alpha1: 0, fn2: 10, alpha2: 5 });
+      assert.equal(await note(), english(7, seven, 8));
+      // a gain typed anew: the note no longer holds and goes
+      await typeInto('fn2', '12');
+      assert.equal(await note(), '');
+      // back to method 8: its own gains; then 7 again brings the 12 Hz it keeps
+      await page.select('select[data-field="method"]', '8');
+      assert.equal(await note(), english(8, gains('method=7', 'fn2=12', 'method=8'), 7));
+      assert.deepEqual(gains('method=7', 'fn2=12', 'method=8'), { fn1: 5, alpha1: 0, fn2: 20, alpha2: 2 });
+      await page.select('select[data-field="method"]', '7');
+      const kept = gains('method=7', 'fn2=12', 'method=8', 'method=7');
+      assert.equal(kept.fn2, 12);
+      assert.equal(await note(), english(7, kept, 8));
+      // in Japanese, the same values
+      await page.click('#language');
+      assert.equal(await note(), `制御法 7 にはそれ自身のゲインがあります：fn1 = 5 Hz、α1 = 0 1/s、fn2 = 12 Hz、α2 = 5 1/s` +
+                                 '（制御法 8 のゲインは戻したときのために保存してあります）。');
+      noProblems();
+    });
+
+    once('goals in the page\'s units: a goal typed in mm is checked as --require checks it in metres', async () => {
+      await fresh();
+      // the figures offered: by title and unit, none of the task's own settings
+      const offered = await page.$$eval('#goal-name option', (all) => all.map((o) => [o.value, o.textContent]));
+      assert.deepEqual(offered.find(([v]) => v === 'pos_err_max_m'), ['pos_err_max_m', 'largest |posErr| [mm]']);
+      assert.deepEqual(offered.find(([v]) => v === 'nan_samples'), ['nan_samples', 'samples without a posture']);
+      for (const column of ['seterror_m', 'Fn_N', 'samples']) assert.ok(!offered.some(([v]) => v === column), column);
+      const addGoal = async (column, op, typed) => {
+        await page.select('#goal-name', column);
+        await page.select('#goal-op', op);
+        await page.$eval('#goal-value', (e, v) => { e.value = v; }, typed);
+        await page.click('#add-goal');
+      };
+      await page.select('#goal-name', 'pos_err_max_m');
+      assert.equal(await page.$eval('#goal-unit', (e) => e.textContent), 'mm');
+      await addGoal('pos_err_max_m', '<=', '5');
+      await addGoal('pos_err_max_m', '>=', '1');
+      assert.equal(await page.$eval('#message', (e) => e.textContent), 'Added the goal largest |posErr| ≥ 1 mm.');
+      // the link carries them in metres; the batch runner checks them so
+      const link = decodeURIComponent(await page.evaluate(() => hybridsim.link()));
+      const linked = [...link.matchAll(/[#&]goal=([^&]*)/g)].map((m) => m[1]);
+      assert.deepEqual(linked, ['pos_err_max_m<=0.005', 'pos_err_max_m>=0.001']);
+      const r = spawnSync(batch, linked.flatMap((g) => ['--require', g]), { encoding: 'utf8' });
+      const verdicts = r.stdout.trim().split('\n').map((l) => l.slice(0, 4));
+      assert.deepEqual(verdicts, ['pass', 'pass']);
+      assert.equal(r.status, 0);
+      // the page's lines: the same verdicts, the figure in mm
+      const posErr = batchFigure('pos_err_max_m');
+      const lines = await page.$$eval('#goal-list .goal-line', (all) => all.map((e) => e.textContent));
+      const mm = Number((1000 * posErr).toPrecision(3));
+      assert.deepEqual(lines, [`pass  largest |posErr| = ${mm} mm ≤ 5 mm`, `pass  largest |posErr| = ${mm} mm ≥ 1 mm`]);
+      // a goal the run fails, as the batch runner fails it
+      await addGoal('pos_err_max_m', '<', '2');
+      const third = await page.$eval('#goal-list li:nth-child(3) .goal-line', (e) => e.textContent);
+      assert.equal(third, `FAIL  largest |posErr| = ${mm} mm < 2 mm`);
+      assert.equal(spawnSync(batch, ['--require', 'pos_err_max_m<0.002'], { encoding: 'utf8' }).status, 1);
+
+      // a value that is not a number: refused in the page's words, nothing added
+      await addGoal('pos_err_max_m', '<=', 'five');
+      assert.equal(await page.$eval('#message', (e) => e.textContent),
+                   '“five” is not a number: type the goal\'s value in mm with digits, such as 5 or 0.25.');
+      assert.equal(await page.$eval('#message', (e) => e.classList.contains('error')), true);
+      await page.click('#language');
+      assert.equal(await page.$eval('#message', (e) => e.textContent),
+                   '「five」は数値ではありません。目標の値を mm 単位の半角数字（5 や 0.25 など）で入力してください。');
+      assert.equal((await page.evaluate(() => hybridsim.goals())).length, 3);
+      noProblems();
+    });
+
     once('the panel: while a field shows a refusal, the task from before its edit is in force everywhere', async () => {
       await fresh();
       const inForce = async () => ({ task: await page.evaluate(() => hybridsim.taskText()), csv: await csv(),
@@ -1409,7 +1578,7 @@ function pageTests(kind, origin, url) {
       assert.equal((await fieldState('Fn')).text, '15');
       await typeInto('KH1', '65');
       assert.equal(await page.evaluate(() => hybridsim.taskText()), nativeTaskText('Fn=15', 'KH1=65'));
-      assert.equal(await shownReport(), batchOut(nativeTaskFile('Fn=15', 'KH1=65'), '--report'));
+      assert.equal(await shownReport(), englishReport(nativeTaskFile('Fn=15', 'KH1=65')));
       noProblems();
     });
 
@@ -1706,7 +1875,8 @@ function pageTests(kind, origin, url) {
         Number(document.getElementById('loops-chart').dataset.forceError), hybridsim.loops().forceError]);
       assert.match(loops[0], /^the closed form lies on the recorded force within [0-9.e-]+ N/);
       assert.ok(loops[1] > 0 && loops[1] === loops[2], String(loops));
-      // a goal from the form: the batch runner's line for the run, anew after every run
+      // a goal from the form: the batch runner's verdict and figure for the run (in the
+      // page's words and unit), anew after every run
       await page.select('#goal-name', 'overshoot_pct');
       await page.select('#goal-op', '<=');
       await page.$eval('#goal-value', (e) => { e.value = '5'; });
@@ -1716,8 +1886,9 @@ function pageTests(kind, origin, url) {
       const required = (...sets) => {
         const r = spawnSync(batch, [...sets.flatMap((x) => ['--set', x]), '--require', 'overshoot_pct <= 5'],
           { encoding: 'utf8' });
-        const line = r.stdout.trim();
-        return [line.startsWith('pass') ? 'pass' : 'fail', line];
+        const verdict = r.stdout.trim().startsWith('pass') ? 'pass' : 'fail';
+        const figure = Number(batchFigure('overshoot_pct', ...sets.flatMap((x) => ['--set', x])).toPrecision(3));
+        return [verdict, `${verdict === 'pass' ? 'pass' : 'FAIL'}  force overshoot = ${figure} % ≤ 5 %`];
       };
       await until(() => document.querySelectorAll('#goal-list li').length === 1);
       assert.deepEqual(await lines(), [required()]);
@@ -1728,7 +1899,7 @@ function pageTests(kind, origin, url) {
       await page.$eval('#goal-value', (e) => { e.value = 'five'; });
       await page.click('#add-goal');
       assert.deepEqual(await page.evaluate(() => [document.getElementById('message').textContent,
-        hybridsim.goals().length]), ["'overshoot_pct <= five': the value must be a finite number", 1]);
+        hybridsim.goals().length]), ['“five” is not a number: type the goal\'s value in % with digits, such as 5 or 0.25.', 1]);
       // the goal travels in the link
       const link = await page.evaluate(() => hybridsim.link());
       assert.match(link, /&goal=overshoot_pct%3C%3D5/);

@@ -21,6 +21,7 @@
 #include "sim/derivation.h"
 #include "study/goals.h"
 #include "study/lessons.h"
+#include "study/summary.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
@@ -64,10 +65,31 @@ TEST(WebSession, StartsLikeTheProgramAndTakesTaskFilesWhole)
     EXPECT_EQ(w.frame(), 0);
     EXPECT_NE(w.csv(), csv);
     EXPECT_EQ(w.csv().substr(0, 40), csv.substr(0, 40));  // the same header
+    // the report in the page's language: English at the start
     std::ostringstream printed;
-    printSettings(w.settings(), printed);
+    printSettings(w.settings(), printed, NoticeLanguage::english);
     EXPECT_EQ(w.report(), printed.str());
     EXPECT_NE(w.report(), report);
+}
+
+// The settings report in the page's language: the English rendering on
+// the English page, the console's own (hybridsim-batch --report's) on the
+// Japanese one; either asked for by name whatever the page's language.
+TEST(WebSession, TheReportFollowsThePagesLanguage)
+{
+    WebSession w;
+    ASSERT_TRUE(w.set("Fn", "12.5").ok);
+    std::ostringstream console, english;
+    printSettings(w.settings(), console);
+    printSettings(w.settings(), english, NoticeLanguage::english);
+    EXPECT_EQ(w.report(), english.str());
+    EXPECT_NE(w.report().find("(3-2) contact force         Fn=12.500[N]"), std::string::npos) << w.report();
+    ASSERT_TRUE(w.setLanguage("ja"));
+    EXPECT_EQ(w.report(), console.str());
+    EXPECT_NE(w.report().find("(3-2) 接触力"), std::string::npos);
+    EXPECT_EQ(w.report(NoticeLanguage::english), english.str());
+    ASSERT_TRUE(w.setLanguage("en"));
+    EXPECT_EQ(w.report(NoticeLanguage::japanese), console.str());
 }
 
 TEST(WebSession, FrameStaysWithinTheRun)
@@ -97,11 +119,27 @@ TEST(WebSession, FrameStaysWithinTheRun)
     EXPECT_LT(w.draw().data().size(), last);
 }
 
+// The samples a run has no posture in, as the summary counts them.
+int nanSamples(const WebSession& w)
+{
+    return summarizeRun(w.settings(), currentSeries(w.run(), w.settings().type)).nanSamples;
+}
+
+// (the ASCII and the Greek letters, nothing of the console's Japanese)
+bool withoutJapanese(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
 TEST(WebSession, UnreachablePointsGiveOneNoticeWithTheirCount)
 {
     WebSession w;
     ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
-    // as hybridsim-batch counts them: 2 in the derivation, 402 in the run
+    // the samples without a posture, as the summary counts them: every one
+    EXPECT_EQ(w.unreachableSamples(), 201);
+    EXPECT_EQ(w.unreachableSamples(), nanSamples(w));
+    // the inverse kinematics' failures, as the console counts them: 2 in
+    // the derivation, 402 in the run
     EXPECT_EQ(w.unreachable(), 404);
     const std::string& n = w.notice();
     EXPECT_NE(n.find(" 404 "), std::string::npos) << n;
@@ -110,10 +148,40 @@ TEST(WebSession, UnreachablePointsGiveOneNoticeWithTheirCount)
     for (std::size_t at = n.find("!!!"); at != std::string::npos; at = n.find("!!!", at + 1)) ++messages;
     EXPECT_EQ(messages, 1u) << n;
 
+    // the page's English names the same first point, its distance and the reach
+    EXPECT_NE(n.find("位置(x,y)=( 3.100  3.000)"), std::string::npos) << n;
+    EXPECT_EQ(w.reachDetail(),
+              "The first point out of reach: (x, y) = (3.100, 3.000) m, 4.314 m from the base of robot b, whose probe "
+              "tip reaches from 0.000 m to 1.000 m from it (l1 = 0.500 m, l2 + wp = 0.500 m).");
+
     // the next run that reaches every point clears it
     ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
     EXPECT_EQ(w.unreachable(), 0);
+    EXPECT_EQ(w.unreachableSamples(), 0);
     EXPECT_EQ(w.notice(), "");
+    EXPECT_EQ(w.reachDetail(), "");
+}
+
+// A circle partly out of reach: the samples left without a posture are the
+// summary's nan_samples, fewer than the inverse kinematics' failures; when
+// the run's numbers also fail for another reason, only the samples before
+// that count.
+TEST(WebSession, UnreachableSamplesAreThoseWithoutAPosture)
+{
+    WebSession w;
+    for (const auto& [name, value] : {std::pair{"contour", "C"}, {"Ox", "0.75"}, {"Oy", "0.2"}, {"r", "0.3"}})
+        ASSERT_TRUE(w.set(name, value).ok) << name;
+    EXPECT_EQ(w.unreachableSamples(), 92);
+    EXPECT_EQ(w.unreachableSamples(), nanSamples(w));
+    EXPECT_EQ(w.unreachable(), 186);
+    EXPECT_TRUE(withoutJapanese(w.reachDetail())) << w.reachDetail();
+    EXPECT_EQ(w.reachDetail().rfind("The first point out of reach: (x, y) = (", 0), 0u) << w.reachDetail();
+
+    // the force loop too fast for the step: every sample from 1 on fails
+    // by it, and only sample 0's unreachable point is to blame for its own
+    ASSERT_TRUE(w.set("fn2", "1e5").ok);
+    ASSERT_NE(w.runFault(), "");
+    EXPECT_LT(w.unreachableSamples(), nanSamples(w));
 }
 
 TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
@@ -585,6 +653,80 @@ TEST(WebSession, GoalsAreCheckedOnEveryRun)
     EXPECT_EQ(nlohmann::json::parse(w.goalsJson()).size(), 1u);
     for (std::size_t k = 1; k < WebSession::mostGoals; ++k) EXPECT_EQ(w.addGoal("overshoot_pct < 99"), "");
     EXPECT_EQ(w.addGoal("overshoot_pct < 99"), "at most 12 goals are kept: remove one first");
+}
+
+// Goals typed in the page's units: kept, linked and checked in the CSV
+// column's own units, as --require reads them; the results in the page's
+// units with the digits that show why; refusals with a word for the page.
+TEST(WebSession, GoalsTypedInThePagesUnits)
+{
+    WebSession w;
+    // the figures offered: those that make sense as goals, with their units
+    const nlohmann::json figures = nlohmann::json::parse(WebSession::goalFiguresJson());
+    std::vector<std::string> offered;
+    for (const auto& f : figures) offered.push_back(f["column"]);
+    EXPECT_EQ(std::count(offered.begin(), offered.end(), "pos_err_max_m"), 1);
+    for (const char* column : {"seterror_m", "Fn_N", "samples"})
+        EXPECT_EQ(std::count(offered.begin(), offered.end(), column), 0) << column;
+    const auto posErr = figures[std::find(offered.begin(), offered.end(), "pos_err_max_m") - offered.begin()];
+    EXPECT_EQ(posErr["title"], "largest |posErr|");
+    EXPECT_EQ(posErr["unit"], "mm");
+    EXPECT_EQ(posErr["factor"], 1000.0);
+
+    // 5 mm of the largest |posErr|: 0.005 m, in the goal, the link and the line
+    const WebSession::GoalAdded mm = w.addShownGoal("pos_err_max_m", "<=", "5");
+    EXPECT_EQ(mm.refused, "");
+    EXPECT_EQ(mm.goal, "pos_err_max_m<=0.005");
+    EXPECT_EQ(mm.shown, "largest |posErr| \u2264 5 mm");
+    ASSERT_EQ(w.goals().size(), 1u);
+    EXPECT_EQ(w.goals()[0].value, 0.005);
+    EXPECT_NE(w.link().find("goal=pos_err_max_m%3C%3D0.005"), std::string::npos) << w.link();
+    // a value of many digits comes back as typed, shown in the page's unit
+    EXPECT_EQ(w.addShownGoal("s_err_rms_m", ">", "0.25").goal, "s_err_rms_m>0.00025");
+    EXPECT_EQ(w.addShownGoal("s_err_max_m", ">=", "3.891").goal, "s_err_max_m>=0.003891");
+    // figures of a unit of their own: as typed
+    EXPECT_EQ(w.addShownGoal("overshoot_pct", "<", "5").goal, "overshoot_pct<5");
+    EXPECT_EQ(w.addShownGoal("nan_samples", "<=", "0").goal, "nan_samples<=0");
+    const SimSettings& s = w.settings();
+    const RunSummary r = summarizeRun(s, currentSeries(w.run(), s.type));
+    nlohmann::json g = nlohmann::json::parse(w.goalsJson());
+    ASSERT_EQ(g.size(), 5u);
+    EXPECT_EQ(g[0]["shownLine"], std::string(r.posErrMax <= 0.005 ? "pass" : "FAIL") + "  largest |posErr| = " +
+                                     shortestNumber(1000.0 * r.posErrMax, 3) + " mm \u2264 5 mm");
+    EXPECT_EQ(g[3]["shown"], "force overshoot < 5 %");
+    EXPECT_EQ(g[4]["shownLine"], "pass  samples without a posture = 0 \u2264 0");
+
+    // a goal at the figure's third digit: the line shows the digits that
+    // tell the figure from the goal
+    const double actual = 1000.0 * r.posErrMax;
+    const std::string below = shortestNumber(std::floor(actual * 1000.0) / 1000.0 - 0.0001, 17);
+    w.clearGoals();
+    ASSERT_EQ(w.addShownGoal("pos_err_max_m", "<=", below).refused, "");
+    g = nlohmann::json::parse(w.goalsJson());
+    const std::string line = g[0]["shownLine"];
+    ASSERT_EQ(line.rfind("FAIL  largest |posErr| = ", 0), 0u) << line;
+    double shown = 0.0;
+    ASSERT_TRUE(parseDouble(line.substr(25, line.find(' ', 25) - 25), shown)) << line;
+    EXPECT_GT(shown, std::stod(below)) << line;
+    // a figure that does not exist: none, without a unit
+    ASSERT_EQ(w.addShownGoal("settling_t_s", "<", "0.3").refused, "");
+    ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
+    EXPECT_EQ(nlohmann::json::parse(w.goalsJson())[1]["shownLine"], "FAIL  force settling time = none < 0.3 s");
+
+    // refusals: a word for the page and an English line; nothing kept
+    w.clearGoals();
+    for (const char* typed : {"", "five", "5 mm", "nan", "inf", "1e999"}) {
+        const WebSession::GoalAdded bad = w.addShownGoal("pos_err_max_m", "<=", typed);
+        EXPECT_EQ(bad.refused, "value") << typed;
+        EXPECT_NE(bad.message.find("is not a finite number"), std::string::npos) << bad.message;
+    }
+    EXPECT_EQ(w.addShownGoal("samples", "<", "3").refused, "figure");
+    EXPECT_EQ(w.addShownGoal("speed", "<", "3").refused, "figure");
+    EXPECT_EQ(w.addShownGoal("pos_err_max_m", "=", "3").refused, "operator");
+    EXPECT_TRUE(w.goals().empty());
+    for (std::size_t k = 0; k < WebSession::mostGoals; ++k)
+        EXPECT_EQ(w.addShownGoal("overshoot_pct", "<", "99").refused, "");
+    EXPECT_EQ(w.addShownGoal("overshoot_pct", "<", "99").refused, "full");
 }
 
 // The loops' chart: both panels, and the closed form within the integration
