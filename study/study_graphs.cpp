@@ -56,9 +56,9 @@ double valueAt(const std::vector<double>& v, int i)
     return i >= 0 && static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : notANumber;
 }
 
-// what a panel draws of one run: its lines, and the values shown at the cursor
 enum class Stroke { solid, dashed, dotted };
 
+// what a panel draws of one run: its lines, and the values shown at the cursor
 struct Quantity {
     const char* name;  // in the line's data-label and on the cursor
     const std::vector<double> StudyRun::*values;
@@ -167,8 +167,8 @@ Chart StudyGraphs::chart() const
     c.panelWidth = width_ - 2 * chartMargin;
     c.panelHeight = panelHeight;
     c.alignPlots = true;
-    c.accessibleName = "the study graphs against time t [s]: the contact force F, Fn and the hand spring's force Fc, "
-                       "the tangential error, "
+    c.accessibleName = "the study graphs against time t [s]: the contact force F and Fn, the hand spring's "
+                       "force Fc, the tangential error, "
                        "the distance of the tip from the workpiece, and the X and Y of the tip and the command "
                        "point, with the values at the sample shown";
     for (const StudyRun& r : runs_) c.keys.push_back({r.label, r.colour});
