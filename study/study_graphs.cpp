@@ -33,21 +33,21 @@ std::vector<double> times1000(const std::vector<double>& v)
     return out;
 }
 
-// 0, every Fn and every finite force of the runs
+// 0, every Fn and every finite force F and Fc of the runs; rounding about 0
+// (within newtonFloor) counts as 0, as the panel draws it
 void forceRange(const std::vector<StudyRun>& runs, double& lo, double& hi)
 {
     lo = 0.0;
     hi = 0.0;
+    const auto cover = [&](double f) {
+        if (!std::isfinite(f) || std::fabs(f) <= newtonFloor.size) return;
+        lo = std::min(lo, f);
+        hi = std::max(hi, f);
+    };
     for (const StudyRun& r : runs) {
-        if (std::isfinite(r.Fn)) {
-            lo = std::min(lo, r.Fn);
-            hi = std::max(hi, r.Fn);
-        }
-        for (double f : r.force) {
-            if (!std::isfinite(f)) continue;
-            lo = std::min(lo, f);
-            hi = std::max(hi, f);
-        }
+        cover(r.Fn);
+        for (double f : r.force) cover(f);
+        for (double f : r.springForce) cover(f);
     }
 }
 
@@ -56,12 +56,14 @@ double valueAt(const std::vector<double>& v, int i)
     return i >= 0 && static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : notANumber;
 }
 
+enum class Stroke { solid, dashed, dotted };
+
 // what a panel draws of one run: its lines, and the values shown at the cursor
 struct Quantity {
     const char* name;  // in the line's data-label and on the cursor
     const std::vector<double> StudyRun::*values;
     bool millimetres;
-    bool dashed;
+    Stroke stroke;
 };
 
 struct PanelKind {
@@ -73,13 +75,15 @@ struct PanelKind {
 const std::vector<PanelKind>& panelKinds()
 {
     static const std::vector<PanelKind> kinds = {
-        {"contact force F and Fn", "force [N]", {{"F", &StudyRun::force, false, false}}},
-        {"tangential error sErr", "sErr [mm]", {{"sErr", &StudyRun::sErr, true, false}}},
-        {"the tip's distance from the workpiece", "distance [mm]", {{"distance", &StudyRun::distance, true, false}}},
+        {"contact force F, Fn and the spring's Fc", "force [N]",
+         {{"F", &StudyRun::force, false, Stroke::solid}, {"Fc", &StudyRun::springForce, false, Stroke::dotted}}},
+        {"tangential error sErr", "sErr [mm]", {{"sErr", &StudyRun::sErr, true, Stroke::solid}}},
+        {"the tip's distance from the workpiece", "distance [mm]",
+         {{"distance", &StudyRun::distance, true, Stroke::solid}}},
         {"X of the tip and the command point", "X [mm]",
-         {{"tip", &StudyRun::tipX, true, false}, {"command", &StudyRun::refX, true, true}}},
+         {{"tip", &StudyRun::tipX, true, Stroke::solid}, {"command", &StudyRun::refX, true, Stroke::dashed}}},
         {"Y of the tip and the command point", "Y [mm]",
-         {{"tip", &StudyRun::tipY, true, false}, {"command", &StudyRun::refY, true, true}}},
+         {{"tip", &StudyRun::tipY, true, Stroke::solid}, {"command", &StudyRun::refY, true, Stroke::dashed}}},
     };
     return kinds;
 }
@@ -94,6 +98,8 @@ StudyRun studyRun(const SimSettings& s, const SeriesSet& set, std::string label,
     r.Fn = s.Fn;
     r.force = contactForceInReach(s, set);
     const int last = lastSample(s);
+    r.springForce.reserve(static_cast<std::size_t>(last) + 1);
+    for (int i = 0; i <= last; ++i) r.springForce.push_back(hasPosture(set, i) ? set.springForce[i] : notANumber);
     for (std::vector<double>* v : {&r.time, &r.sErr, &r.distance, &r.tipX, &r.tipY, &r.refX, &r.refY})
         v->reserve(static_cast<std::size_t>(last) + 1);
     double footX = notANumber;  // the sine's foot of the previous sample, as the summary searches
@@ -161,19 +167,23 @@ Chart StudyGraphs::chart() const
     c.panelWidth = width_ - 2 * chartMargin;
     c.panelHeight = panelHeight;
     c.alignPlots = true;
-    c.accessibleName = "the study graphs against time t [s]: the contact force F and Fn, the tangential error, "
+    c.accessibleName = "the study graphs against time t [s]: the contact force F and Fn, the hand spring's "
+                       "force Fc, the tangential error, "
                        "the distance of the tip from the workpiece, and the X and Y of the tip and the command "
                        "point, with the values at the sample shown";
     for (const StudyRun& r : runs_) c.keys.push_back({r.label, r.colour});
     c.keys.push_back({"dashed: Fn, the command point", "#555555", true});
+    c.keys.push_back({"dotted: Fc, the force of the hand spring at the posture", "#555555", false, true});
     for (const PanelKind& kind : panelKinds()) {
         ChartPanel p{kind.title, "time t [s]", kind.yLabel, {}, {}};
         p.legend = false;
+        p.yFloor = &kind == &panelKinds().front() ? newtonFloor : millimetreFloor;
         for (const StudyRun& r : runs_) {
             for (const Quantity& q : kind.quantities) {
                 const std::vector<double>& v = r.*q.values;
                 ChartSeries line{std::string(q.name) + " (" + r.label + ")", r.colour, r.time, q.millimetres ? times1000(v) : v};
-                line.dashed = q.dashed;
+                line.dashed = q.stroke == Stroke::dashed;
+                line.dotted = q.stroke == Stroke::dotted;
                 p.series.push_back(std::move(line));
             }
             if (&kind == &panelKinds().front() && !r.time.empty()) {
@@ -217,6 +227,7 @@ std::vector<StudyCursorRun> StudyGraphs::cursor(int sample) const
         const int i = c.sample;
         c.t = valueAt(r.time, i);
         c.force = valueAt(r.force, i);
+        c.springForce = valueAt(r.springForce, i);
         c.Fn = r.Fn;
         c.sErr = valueAt(r.sErr, i);
         c.distance = valueAt(r.distance, i);
@@ -226,6 +237,7 @@ std::vector<StudyCursorRun> StudyGraphs::cursor(int sample) const
         c.refY = valueAt(r.refY, i);
         c.tText = studyValueText(c.t, "s");
         c.forceText = studyValueText(c.force, "N");
+        c.springForceText = studyValueText(c.springForce, "N");
         c.FnText = studyValueText(c.Fn, "N");
         c.sErrText = studyValueText(c.sErr, "mm");
         c.distanceText = studyValueText(c.distance, "mm");
@@ -248,7 +260,7 @@ std::string StudyGraphs::cursorSvg(int sample) const
     const auto lineOf = [&](std::size_t panel, const StudyCursorRun& c) {
         const std::string who = several ? c.label + ": " : std::string();
         switch (panel) {
-        case 0: return who + "F " + c.forceText + ", Fn " + c.FnText;
+        case 0: return who + "F " + c.forceText + ", Fc " + c.springForceText + ", Fn " + c.FnText;
         case 1: return who + "sErr " + c.sErrText;
         case 2: return who + c.distanceText;
         case 3: return who + "tip " + c.tipXText + ", command " + c.refXText;
@@ -271,7 +283,7 @@ std::string StudyGraphs::cursorSvg(int sample) const
             for (const Quantity& q : panelKinds()[p].quantities) {
                 const double v = (q.millimetres ? mmPerM : 1.0) * valueAt(run.*q.values, i);
                 const double cx = at.X(values[r].t);
-                const double cy = at.Y(v);
+                const double cy = at.Y(at.flat && std::isfinite(v) ? 0.0 : v);
                 if (std::isfinite(cx) && std::isfinite(cy))
                     out += "<circle cx=\"" + px(cx) + "\" cy=\"" + px(cy) + "\" r=\"3\" fill=\"" + run.colour +
                            "\" stroke=\"#fff\"/>";

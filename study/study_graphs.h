@@ -2,7 +2,8 @@
 // them, the current run and up to four others, each in its colour with its
 // label:
 //
-//   contact force F, with Fn dashed      [N]    on a scale that stays (below)
+//   contact force F, with Fn dashed and the hand spring's force Fc dotted
+//                                        [N]    on a scale that stays (below)
 //   tangential error sErr                [mm]
 //   distance of the probe tip from the workpiece contour [mm]
 //   X of the probe tip, and of the command point dashed  [mm]
@@ -12,9 +13,12 @@
 // panel, a dot on each line and the values of every run there, written as
 // the run summary writes them.  Drawn by study/svg_chart (the scales and
 // ticks of --plot), as SVG text laid out at the width it is shown at, so that
-// every text is 11 px or larger however narrow the screen.
+// every text is 11 px or larger however narrow the screen.  A panel whose
+// values all lie within the rounding floor of its unit (svg_chart.h:
+// 1e-9 N, 1e-4 mm), as sErr does on most runs, is drawn flat at 0 with a
+// note saying so.
 //
-// The force scale stays: it covers 0, every Fn and every force of the runs
+// The force scale stays: it covers 0, every Fn and every force F and Fc of the runs
 // drawn since it was last fitted, and grows only when one of them leaves it,
 // so that 20 N stands twice as high as 10 N while settings are typed.  It
 // shrinks back to the runs' own forces only when fitted (fitForceScale).
@@ -42,6 +46,9 @@ struct StudyRun {
     double Fn = 0.0;               // [N]
     std::vector<double> time;      // t [s]
     std::vector<double> force;     // contact force, not a number where the sample has no posture [N]
+    // the force the hand spring exerts at the posture (SeriesSet::springForce),
+    // not a number where the sample has no posture [N]
+    std::vector<double> springForce;
     std::vector<double> sErr;      // tangential error [m]
     std::vector<double> distance;  // of the probe tip from the workpiece contour [m], as the summary reads it
     std::vector<double> tipX, tipY;  // the probe tip [m]
@@ -61,9 +68,10 @@ std::string studyRunColour(std::size_t i);
 struct StudyCursorRun {
     std::string label, colour;
     int sample = 0;  // the cursor's sample, or the run's last when it has fewer
-    double t = 0.0, force = 0.0, Fn = 0.0, sErr = 0.0, distance = 0.0;
+    double t = 0.0, force = 0.0, springForce = 0.0, Fn = 0.0, sErr = 0.0, distance = 0.0;
     double tipX = 0.0, tipY = 0.0, refX = 0.0, refY = 0.0;
-    std::string tText, forceText, FnText, sErrText, distanceText, tipXText, tipYText, refXText, refYText;
+    std::string tText, forceText, springForceText, FnText, sErrText, distanceText, tipXText, tipYText, refXText,
+        refYText;
 };
 
 // A value in the summary's words: "%.3f" and the unit ("10.000 N");
@@ -78,7 +86,8 @@ public:
     void setRuns(std::vector<StudyRun> runs);
     const std::vector<StudyRun>& runs() const { return runs_; }
     // Fits the force scale to the runs drawn: it shrinks (or grows) to a
-    // round scale of 0, their Fn and their forces.
+    // round scale of 0, their Fn and their forces F and Fc (a force within
+    // newtonFloor of 0 counts as 0).
     void fitForceScale();
     const AxisScale& forceScale() const { return forceScale_; }
 

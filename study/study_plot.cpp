@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
@@ -31,6 +32,14 @@ struct Figure {
     const char* yLabel;
     double (*get)(const RunSummary&);
 };
+
+// The rounding floor of an axis by its label's unit: forces and lengths.
+std::optional<RoundingFloor> floorOf(const std::string& yLabel)
+{
+    if (yLabel.size() >= 4 && yLabel.compare(yLabel.size() - 4, 4, "[mm]") == 0) return millimetreFloor;
+    if (yLabel.size() >= 3 && yLabel.compare(yLabel.size() - 3, 3, "[N]") == 0) return newtonFloor;
+    return std::nullopt;
+}
 
 const Figure figures[] = {
     {"final contact force", "force [N]", [](const RunSummary& r) { return r.finalForce; }},
@@ -111,7 +120,9 @@ ChartPanel forceStepPanel(const SimSettings& s, const SeriesSet& set)
         model.x.push_back(set.time[i]);
         model.y.push_back(modelForceStep(s, set.time[i]));
     }
-    return {"contact force", "time t [s]", "force [N]", {force, target, model}, {}};
+    ChartPanel p{"contact force", "time t [s]", "force [N]", {force, target, model}, {}};
+    p.yFloor = newtonFloor;
+    return p;
 }
 
 double modelForceDifference(const SimSettings& s, const SeriesSet& set)
@@ -148,6 +159,7 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
     c.panels.push_back({"tangential error", "time t [s]", "sErr [mm]", {sErr}, {}});
     c.panels.push_back({"distance of the probe tip from the command point", "time t [s]", "|posErr| [mm]",
                         {posErr}, {}});
+    for (ChartPanel& p : c.panels) p.yFloor = floorOf(p.yLabel);
     c.panels.push_back(polesPanel(s));
     return c;
 }
@@ -255,6 +267,7 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
     }
     for (ChartPanel* p : {&force, &sErr, &posErr}) {
         p->wide = true;
+        p->yFloor = floorOf(p->yLabel);
         c.panels.push_back(*p);
     }
 
@@ -283,6 +296,7 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
         for (const auto& d : panels) {
             ChartPanel p{who + ": " + d.what, "time t [s]", d.yLabel, {{who, colour, t, d.y}}, {}};
             p.legend = false;
+            p.yFloor = floorOf(d.yLabel);
             c.panels.push_back(std::move(p));
         }
     }
@@ -318,6 +332,7 @@ Chart sweepChart(const SweepPlotInput& in)
     for (const Figure& f : figures) {
         ChartPanel p{f.title, axisLabel(first), f.yLabel, {}, numbers.empty() ? firstValues : std::vector<std::string>{}};
         p.legend = false;
+        p.yFloor = floorOf(f.yLabel);
         for (std::size_t j = 0; j < n2; ++j) {
             ChartSeries line{names > 1 ? in.names[1] + " = " + in.values[1][j] : first, colours[j], {}, {}};
             line.markers = n1 <= mostMarkedPoints;
@@ -340,6 +355,7 @@ Chart sweepChart(const SweepPlotInput& in)
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return numbers[a] < numbers[b]; });
     ChartPanel overlay{"contact force of every run", "time t [s]", "force [N]", {}, {}};
     overlay.wide = true;
+    overlay.yFloor = newtonFloor;
     overlay.height = std::max(260.0, 60.0 + 14.0 * static_cast<double>(n1 + 1));
     bool sameFn = true;
     double Fn = notANumber;

@@ -86,6 +86,14 @@ std::string escaped(const std::string& text)
 
 std::string px(double v) { return format("%.1f", v + 0.0); }
 
+// The stroke of a dashed or a dotted line (round dots), "" for a solid one.
+std::string dashes(bool dashed, bool dotted)
+{
+    if (dashed) return " stroke-dasharray=\"6 4\"";
+    if (dotted) return " stroke-dasharray=\"1 3.5\" stroke-linecap=\"round\"";
+    return "";
+}
+
 // Where v lies between lo and hi, 0..1 (halved first, so that the widest
 // spans of doubles do not overflow).
 double share(double v, double lo, double hi)
@@ -136,7 +144,7 @@ double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out
             const double y = top + (rows - 1) * keyRowHeight + 10.0;
             *out += "<g class=\"key\"><line x1=\"" + px(x) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
                     px(x + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + k.colour +
-                    "\" stroke-width=\"2.5\"" + (k.dashed ? " stroke-dasharray=\"6 4\"" : "") +
+                    "\" stroke-width=\"2.5\"" + dashes(k.dashed, k.dotted) +
                     "/><text x=\"" + px(x + sampleLength + 6) + "\" y=\"" + px(y) +
                     "\">" + escaped(k.label) + "</text></g>\n";
         }
@@ -145,9 +153,17 @@ double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out
     return rows * keyRowHeight + 6.0;
 }
 
+// Whether every y of the panel lies within its floor (and there is one).
+bool flatPanel(const ChartPanel& p)
+{
+    double lo = 0.0, hi = 0.0;
+    return p.yFloor && dataRange(p.series, false, lo, hi) &&
+           std::max(std::fabs(lo), std::fabs(hi)) <= p.yFloor->size;
+}
+
 // The scales of a panel: categories at 0..n-1, numbers at round ticks,
-// the y scale as given when it is.
-void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys)
+// the y scale as given when it is; -1..1 when the panel is flat.
+void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
 {
     double xlo = 0.0, xhi = 1.0, ylo = 0.0, yhi = 1.0;
     if (!p.xCategories.empty()) {
@@ -160,7 +176,9 @@ void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys)
         dataRange(p.series, true, xlo, xhi);
         xs = roundScale(xlo, xhi, 7);
     }
-    if (p.yScale) {
+    if (flat) {
+        ys = roundScale(-1.0, 1.0, 6);
+    } else if (p.yScale) {
         ys = *p.yScale;
     } else {
         dataRange(p.series, false, ylo, yhi);
@@ -226,7 +244,7 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
                 continue;
             }
             const std::string x = px(X(s.x[i]));
-            const std::string y = px(Y(s.y[i]));
+            const std::string y = px(Y(at.flat ? 0.0 : s.y[i]));
             const bool marked = s.mark != ChartSeries::Mark::none;
             d += (pen && !marked ? "L" : "M") + x + "," + y;
             pen = true;
@@ -237,16 +255,21 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
                         "\" stroke-width=\"1.6\"/>";
             if (s.mark == ChartSeries::Mark::cross) {
                 const double cx = X(s.x[i]);
-                const double cy = Y(s.y[i]);
+                const double cy = Y(at.flat ? 0.0 : s.y[i]);
                 dots += "<path d=\"M" + px(cx - 5) + "," + px(cy - 5) + "L" + px(cx + 5) + "," + px(cy + 5) + "M" +
                         px(cx - 5) + "," + px(cy + 5) + "L" + px(cx + 5) + "," + px(cy - 5) + "\" stroke=\"" +
                         s.colour + "\" stroke-width=\"1.6\"/>";
             }
         }
         out += "<path class=\"series\" data-label=\"" + escaped(s.label) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" +
-               s.colour + "\" stroke-width=\"1.6\"" + (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
+               s.colour + "\" stroke-width=\"1.6\"" + dashes(s.dashed, s.dotted) + "/>\n";
         if (!dots.empty()) out += "<g class=\"markers\">" + dots + "</g>\n";
     }
+
+    // a flat panel says why
+    if (at.flat)
+        out += "<text class=\"floor-note\" x=\"" + px(x0 + 6) + "\" y=\"" + px(y1 - 6) + "\" fill=\"#555\">" +
+               escaped(floorNote(*p.yFloor)) + "</text>\n";
 
     // the legend, one line a series
     if (legend > 0.0) {
@@ -266,7 +289,7 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
                           "\" stroke-width=\"1.6\"/>"
                     : "<line x1=\"" + px(lx) + "\" y1=\"" + px(y - 4) + "\" x2=\"" + px(lx + sampleLength) + "\" y2=\"" +
                           px(y - 4) + "\" stroke=\"" + s.colour + "\" stroke-width=\"2\"" +
-                          (s.dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>";
+                          dashes(s.dashed, s.dotted) + "/>";
             out += "<g class=\"legend\">" + sample + "<text x=\"" + px(lx + sampleLength + 5) + "\" y=\"" + px(y) +
                    "\">" + escaped(s.label) + "</text></g>\n";
             y += legendRowHeight;
@@ -357,6 +380,11 @@ std::string rampColour(double share)
 
 std::string xmlText(const std::string& text) { return escaped(text); }
 
+std::string floorNote(const RoundingFloor& floor)
+{
+    return std::string("all within \xC2\xB1") + floor.text + ": drawn as 0";
+}
+
 double PanelLayout::X(double v) const { return x0 + (x1 - x0) * share(v, xs.lo, xs.hi); }
 double PanelLayout::Y(double v) const { return y1 - (y1 - y0) * share(v, ys.lo, ys.hi); }
 double PanelLayout::xValue(double px) const
@@ -380,7 +408,8 @@ ChartLayout chartLayout(const Chart& c)
     double room = 0.0;    // the room left of the plot areas, when aligned
     for (const ChartPanel& p : c.panels) {
         PanelLayout at;
-        panelScales(p, at.xs, at.ys);
+        at.flat = flatPanel(p);
+        panelScales(p, at.xs, at.ys, at.flat);
         room = std::max(room, leftRoom(at.ys));
         const double h = p.height > 0.0 ? p.height : c.panelHeight;
         if (p.wide || inRow >= columns) {

@@ -23,6 +23,32 @@ struct AxisScale {
     std::vector<double> ticks;
 };
 
+// Rounding, not data: a panel whose every y lies within ±size of 0 holds
+// nothing a reader can use (the tangential error of method 8 on a sine is
+// the integration error, about 1e-12 m; two runs that agree differ by the
+// last bits), and a scale fitted to it would stretch that rounding over the
+// whole panel with ticks like 0.000000001.  Such a panel is drawn flat at 0
+// on the scale of -1..1 of its unit, with a note in the plot area saying
+// so: "all within ±1e-4 mm: drawn as 0".  A panel with one y beyond the
+// floor is drawn as without it.
+struct RoundingFloor {
+    double size = 0.0;         // [the y axis's unit]
+    const char* text = "";     // the size with its unit: "1e-4 mm"
+};
+// Lengths in millimetres: 0.1 um.  The integration error of sErr grows with
+// fn1 (method 7, fn1 = 40 Hz: 4e-5 mm on the sine, 1e-5 mm on a line); an
+// error of the model's own is far larger (sErr of method 8 on the default
+// circle, 0.017 mm), its deflections and position errors tenths of
+// millimetres.
+constexpr RoundingFloor millimetreFloor{1e-4, "1e-4 mm"};
+// Forces in newtons: a billionth of a newton, a million times the rounding
+// of forces of tens of newtons (some 1e-15 N) and far below any force the
+// model resolves.
+constexpr RoundingFloor newtonFloor{1e-9, "1e-9 N"};
+
+// The note of a flat panel: "all within ±1e-4 mm: drawn as 0".
+std::string floorNote(const RoundingFloor& floor);
+
 // One line of a panel.  A point whose x or y is not a number is left out
 // and breaks the line there.
 struct ChartSeries {
@@ -31,6 +57,7 @@ struct ChartSeries {
     std::vector<double> x;
     std::vector<double> y;
     bool dashed = false;
+    bool dotted = false;   // (when not dashed)
     bool markers = false;  // a dot on every point
     // A mark of its own on every point instead of a line (the path then
     // moves from point to point without drawing, so that a reader still
@@ -52,6 +79,9 @@ struct ChartPanel {
     // when given: the y scale, kept as it is whatever the data (the data
     // are meant to lie within it); else a round scale of the data
     std::optional<AxisScale> yScale = std::nullopt;
+    // when given: data all within it are drawn flat at 0 (RoundingFloor),
+    // whatever yScale says
+    std::optional<RoundingFloor> yFloor = std::nullopt;
 };
 
 // An entry of the legend above all panels.
@@ -59,6 +89,7 @@ struct ChartKey {
     std::string label;
     std::string colour;
     bool dashed = false;
+    bool dotted = false;
 };
 
 struct Chart {
@@ -97,6 +128,7 @@ struct PanelLayout {
     double x0 = 0.0, x1 = 0.0;  // the plot area's left and right
     double y0 = 0.0, y1 = 0.0;  // its top and bottom
     AxisScale xs, ys;
+    bool flat = false;  // every y within the panel's floor: drawn as 0
     double X(double v) const;  // where the value v lies along x [px]
     double Y(double v) const;  // ... along y
     double xValue(double px) const;  // the value at px along x

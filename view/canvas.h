@@ -44,6 +44,7 @@ enum class Role {
     Deflection,    // the hand spring, from the undeflected to the deflected tip
     HandAxis,      // the hand frame's axes 1 and 2
     Reach,         // robot b's reachable area and the points out of it
+    SpringForce,   // the hand spring's force Fc n at the recorded posture
 };
 
 class Canvas {

@@ -152,10 +152,10 @@ bool forceArrow(const SimSettings& s, Vec2 tip, double force, Vec2& from, Vec2& 
 
 }  // namespace
 
-std::string overlayForceText(double f, double fn)
+std::string overlayForceText(double f, double fc, double fn)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "F = %.2f N   Fn = ", f);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "F = %.2f N   Fc = %.2f N   Fn = ", f, fc);
     return buf + shortestNumber(fn) + format(" N   (%g N per 0.1 m)", overlayNewtonsPerMetre * 0.1);
 }
 
@@ -200,6 +200,13 @@ void drawOverlay(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, 
             drawArrow(cv, from, to, forceWidth, overlayPalette::force);
             label(cv, to, t, "F");
         }
+        // the hand spring's force at the posture, beside F on its scale
+        cv.setRole(Role::SpringForce);
+        if (forceArrow(s, tip, set.springForce[i], from, to)) {
+            const Vec2 aside = overlaySpringForceOffset * t;
+            drawArrow(cv, from + aside, to + aside, forceWidth, overlayPalette::springForce);
+            label(cv, to + aside, t, "Fc: spring");
+        }
 
         // the contact frame
         cv.setRole(Role::Tangent);
@@ -216,7 +223,7 @@ void drawOverlay(Canvas& cv, const SimSettings& s, const SeriesSet& set, int i, 
         drawText(cv, valuesX, valuesY - valuesStep, Font::Helvetica12,
                  overlayDeflectionText(set.handDeflection[i]));
         cv.setRole(Role::Force);
-        drawText(cv, valuesX, valuesY, Font::Helvetica12, overlayForceText(set.contactForce[i], s.Fn));
+        drawText(cv, valuesX, valuesY, Font::Helvetica12, overlayForceText(set.contactForce[i], set.springForce[i], s.Fn));
 
         // method 8 commands the force in the hand frame
         if (s.hybrid == '8') {

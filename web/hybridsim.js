@@ -490,9 +490,10 @@
       return state;
     },
     // The values of every run at sample `frame` (the one shown when left
-    // out): {sample, runs: [{label, colour, sample, t, force, Fn, sErr,
-    // distance, tipX, tipY, refX, refY, text: {...}}]}, SI units (null: not
-    // a number), and the texts the graphs show, as the summary writes them.
+    // out): {sample, runs: [{label, colour, sample, t, force, springForce,
+    // Fn, sErr, distance, tipX, tipY, refX, refY, text: {...}}]}, SI units
+    // (null: not a number), and the texts the graphs show, as the summary
+    // writes them.
     studyCursor(frame) {
       const c = need();
       if (frame !== undefined) {

@@ -14,7 +14,7 @@
   const kinds = ['polygon', 'lineLoop', 'lineStrip', 'lines', 'text'];
   const fonts = ['Helvetica12', 'Helvetica18'];
   // what a shape of the teaching overlay stands for (view/canvas.h, Role)
-  const roles = [null, 'tangent', 'normal', 'force', 'force-command', 'deflection', 'hand-axis', 'reach'];
+  const roles = [null, 'tangent', 'normal', 'force', 'force-command', 'deflection', 'hand-axis', 'reach', 'spring-force'];
 
   // the window's size in pixels, to which widths and font sizes refer
   const windowPixels = 800;

@@ -69,6 +69,9 @@ class Panel:
         self.xticks = [(float(t.get("x")), t.text) for t in g.findall(f"{SVG}text[@class='tick-x']")]
         # a y tick's text stands 4 px below its tick
         self.yticks = [(float(t.get("y")) - 4.0, t.text) for t in g.findall(f"{SVG}text[@class='tick-y']")]
+        # a panel of rounding alone says that it is drawn flat at 0
+        note = g.find(f"{SVG}text[@class='floor-note']")
+        self.floor_note = None if note is None else note.text
         self.paths = []
         for p in g.findall(f"{SVG}path[@class='series']"):
             runs = []
@@ -199,6 +202,14 @@ def check_run_plot(batch, work, task_args, name):
         same_values(force_panel, force_panel.paths[1], [(t[0], fn), (t[-1], fn)], f"{name}: Fn")
     check(len(s_panel.paths) == 1 and len(pos_panel.paths) == 1, f"{name}: one line in each error panel")
     same_values(s_panel, s_panel.paths[0], finite_pairs(t, s_err), f"{name}: sErr", y_scale=1000.0)
+    # flat at 0, and saying so, when every value lies within 1e-4 mm
+    for panel, values in ((s_panel, s_err), (pos_panel, pos_err)):
+        rounding = all(abs(v) * 1000.0 <= 1e-4 for v in values if math.isfinite(v))
+        check(panel.floor_note == ("all within \u00b11e-4 mm: drawn as 0" if rounding else None),
+              f"{name} {panel.title}: note {panel.floor_note!r} where the values are {'' if rounding else 'not '}rounding")
+        if rounding:
+            check(all(y == panel.paths[0]["points"][0][1] for _, y in panel.paths[0]["points"]),
+                  f"{name} {panel.title}: not drawn flat")
     same_values(pos_panel, pos_panel.paths[0], finite_pairs(t, pos_err), f"{name}: |posErr|", y_scale=1000.0)
     check(len(pos_panel.paths[0]["runs"]) == runs_of(pos_err), f"{name}: |posErr| not broken where out of reach")
 

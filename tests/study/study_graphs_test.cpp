@@ -75,8 +75,10 @@ TEST(StudyGraphs, RunsHoldTheSeriesOfTheCsvAndTheSummarysReading)
             // the force of a contact only: none where the sample has no posture
             if (hasPosture(r.set(), static_cast<int>(i))) {
                 EXPECT_TRUE(sameBits(g.force[i], t.at(i, "force")));
+                EXPECT_TRUE(sameBits(g.springForce[i], t.at(i, "spring_force")));
             } else {
                 EXPECT_TRUE(std::isnan(g.force[i]));
+                EXPECT_TRUE(std::isnan(g.springForce[i]));
                 ++outOfReach;
             }
         }
@@ -232,9 +234,11 @@ TEST(StudyGraphs, CursorShowsEveryRunsValuesAsTheSummaryWritesThem)
     for (std::size_t at = 0; (at = cursor.find("class=\"cursor-panel\"", at)) != std::string::npos; ++at) ++panels;
     for (std::size_t at = 0; (at = cursor.find("<circle", at)) != std::string::npos; ++at) ++dots;
     EXPECT_EQ(panels, 5u);
-    EXPECT_EQ(dots, 2u * (1 + 1 + 1 + 2 + 2));
+    EXPECT_EQ(dots, 2u * (2 + 1 + 1 + 2 + 2));
     const std::vector<StudyCursorRun> c = g.cursor(100);
-    EXPECT_NE(cursor.find(">pin 1: F " + c[1].forceText + ", Fn 20.000 N</text>"), std::string::npos) << cursor;
+    EXPECT_NE(cursor.find(">pin 1: F " + c[1].forceText + ", Fc " + c[1].springForceText + ", Fn 20.000 N</text>"),
+              std::string::npos)
+        << cursor;
     EXPECT_NE(cursor.find(">current run: tip " + c[0].tipXText + ", command " + c[0].refXText + "</text>"),
               std::string::npos);
     EXPECT_NE(cursor.find(">t = 4.000 s (sample 100)</text>"), std::string::npos);
@@ -253,6 +257,107 @@ TEST(StudyGraphs, CursorShowsEveryRunsValuesAsTheSummaryWritesThem)
     // at most five runs: the current one and four others
     g.setRuns(std::vector<StudyRun>(7, drawn(mine)));
     EXPECT_EQ(g.runs().size(), studyMostRuns);
+}
+
+// The path element of a line by its data-label, "" when there is none.
+std::string pathOf(const std::string& svg, const std::string& label)
+{
+    const std::size_t at = svg.find("data-label=\"" + label + "\"");
+    if (at == std::string::npos) return "";
+    const std::size_t start = svg.rfind("<path", at);
+    return svg.substr(start, svg.find("/>", at) - start);
+}
+
+// Fc, the hand spring's force at the posture, beside F in the force panel:
+// a dotted line of every run in its colour, its value at the cursor, and
+// within the force scale where it reaches beyond F and Fn.
+TEST(StudyGraphs, TheSpringsForceIsADottedLineOfEveryRunWithItsValueAtTheCursor)
+{
+    // soft springs: Fc reaches 18 N on the sine, F no more than 10.3 N
+    const Ran soft = ran({{"KH1", "50"}, {"KH2", "50"}});
+    const Ran other = ran({{"Fn", "5"}});
+    const std::vector<StudyRun> runs{drawn(soft), drawn(other, "pin 1", 1)};
+    StudyGraphs g;
+    g.setRuns(runs);
+    const PanelLayout& force = g.layout().panels.front();
+    const std::string svg = g.svg();
+    const int sample = 60;
+    const std::vector<StudyCursorRun> c = g.cursor(sample);
+    const std::string cursor = g.cursorSvg(sample);
+    ASSERT_EQ(c.size(), 2u);
+    double lowest = 0.0, highest = 0.0, highestF = 0.0;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        SCOPED_TRACE(runs[r].label);
+        const SeriesSet& set = (r == 0 ? soft : other).set();
+        const std::string line = pathOf(svg, "Fc (" + runs[r].label + ")");
+        ASSERT_FALSE(line.empty());
+        EXPECT_NE(line.find("stroke=\"" + runs[r].colour + "\""), std::string::npos) << line;
+        EXPECT_NE(line.find("stroke-dasharray=\"1 3.5\""), std::string::npos) << line;
+        EXPECT_EQ(pathOf(svg, "F (" + runs[r].label + ")").find("stroke-dasharray"), std::string::npos);
+        // its points where the force panel's scales put Fc
+        const double fc = set.springForce[sample];
+        ASSERT_TRUE(hasPosture(set, sample));
+        EXPECT_NE(line.find(format("L%.1f,%.1f", force.X(set.time[sample]), force.Y(fc))), std::string::npos);
+        // at the cursor: its value as the summary writes it, and a dot on its line
+        EXPECT_TRUE(sameBits(c[r].springForce, fc));
+        EXPECT_EQ(c[r].springForceText, format("%.3f N", fc));
+        EXPECT_NE(cursor.find(format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"", force.X(set.time[sample]),
+                                     force.Y(fc), runs[r].colour.c_str())),
+                  std::string::npos);
+        for (std::size_t i = 0; i < runs[r].springForce.size(); ++i) {
+            const double f = runs[r].springForce[i];
+            if (!std::isfinite(f)) continue;
+            lowest = std::min(lowest, f);
+            highest = std::max(highest, f);
+            if (std::isfinite(runs[r].force[i])) highestF = std::max(highestF, runs[r].force[i]);
+        }
+    }
+    EXPECT_NE(cursor.find(">current run: F " + c[0].forceText + ", Fc " + c[0].springForceText + ", Fn "),
+              std::string::npos);
+    EXPECT_NE(svg.find(">dotted: Fc, the force of the hand spring at the posture</text>"), std::string::npos);
+    // the force scale covers every Fc, where a scale of F and Fn alone would not
+    ASSERT_LT(roundScale(0.0, highestF, 6).hi, highest);
+    EXPECT_LE(g.forceScale().lo, lowest);
+    EXPECT_GE(g.forceScale().hi, highest);
+    g.fitForceScale();
+    EXPECT_GE(g.forceScale().hi, highest);
+}
+
+// A panel of rounding alone is drawn flat at 0 and says so: the tangential
+// error of the default sine (about 1e-12 m); beside a run whose tangential
+// error is real (the circle's 0.017 mm of method 8) the panel is its scale.
+TEST(StudyGraphs, APanelOfRoundingAloneIsFlatAtZeroWithItsNote)
+{
+    const StudyRun sine = drawn(ran({}));
+    const StudyRun circle = drawn(ran({{"contour", "C"}}), "pin 1", 1);
+    double sErrMost = 0.0;
+    for (double e : sine.sErr) sErrMost = std::max(sErrMost, std::fabs(e));
+    ASSERT_LT(sErrMost, 1e-11);
+    const std::string note = ">" + floorNote(millimetreFloor) + "</text>";
+
+    StudyGraphs g;
+    g.setRuns({sine});
+    const ChartLayout& flat = g.layout();
+    EXPECT_FALSE(flat.panels[0].flat);  // the forces
+    EXPECT_TRUE(flat.panels[1].flat);   // sErr
+    EXPECT_FALSE(flat.panels[2].flat);  // the distance: tenths of millimetres
+    std::string svg = g.svg();
+    EXPECT_NE(svg.find(note), std::string::npos);
+    const std::string line = pathOf(svg, "sErr (current run)");
+    const std::string zero = format(",%.1f", flat.panels[1].Y(0.0));
+    std::size_t points = 0;
+    for (std::size_t at = 0; (at = line.find_first_of("ML", at)) != std::string::npos; ++at, ++points)
+        EXPECT_EQ(line.compare(line.find(',', at), zero.size(), zero), 0) << line.substr(at, 16);
+    EXPECT_EQ(points, sine.time.size());
+    // the cursor's dot on the flat line
+    EXPECT_NE(g.cursorSvg(100).find(format("cy=\"%.1f\" r=\"3\"", flat.panels[1].Y(0.0))), std::string::npos);
+
+    // with the circle beside it: a real range, no note
+    g.setRuns({sine, circle});
+    EXPECT_FALSE(g.layout().panels[1].flat);
+    svg = g.svg();
+    EXPECT_EQ(svg.find(note), std::string::npos);
+    EXPECT_NE(pathOf(svg, "sErr (pin 1)"), "");
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "console/text_format.h"
 #include "study/svg_chart.h"
 
 namespace hybridsim {
@@ -106,6 +109,76 @@ TEST(SvgChart, ColoursOfThePaletteAndTheRamp)
     EXPECT_EQ(rampColour(1.0), "#a50026");
     EXPECT_EQ(rampColour(2.0), "#a50026");
     EXPECT_EQ(rampColour(std::nan("")), "#313695");
+}
+
+// A panel whose values all lie within its unit's rounding floor is drawn
+// flat at 0 on -1..1 with a note; one value beyond the floor, and the panel
+// is drawn as it is without a floor.
+TEST(SvgChart, APanelOfRoundingAloneIsDrawnFlatAtZeroAndSaysSo)
+{
+    // a panel of y = ±size alternately over 0..10
+    const auto panel = [](double size, std::optional<RoundingFloor> floor) {
+        ChartSeries line{"sErr", "#2ca02c", {}, {}};
+        for (int i = 0; i <= 10; ++i) {
+            line.x.push_back(i);
+            line.y.push_back(i % 2 == 0 ? size : -size);
+        }
+        ChartPanel p{"tangential error", "time t [s]", "sErr [mm]", {line}, {}};
+        p.yFloor = floor;
+        Chart c;
+        c.panels.push_back(p);
+        return c;
+    };
+    // the y of every point of the panel's line [px, as written]
+    const auto ys = [](const std::string& svg) {
+        std::vector<std::string> out;
+        const std::size_t d = svg.find(" d=\"", svg.find("class=\"series\""));
+        const std::string path = svg.substr(d + 4, svg.find('"', d + 4) - d - 4);
+        const std::regex point("[ML][-0-9.]+,([-0-9.]+)");
+        for (auto m = std::sregex_iterator(path.begin(), path.end(), point); m != std::sregex_iterator(); ++m)
+            out.push_back((*m)[1]);
+        return out;
+    };
+    const std::string millimetreNote = "all within \xC2\xB1" "1e-4 mm: drawn as 0";
+    EXPECT_EQ(floorNote(millimetreFloor), millimetreNote);
+    EXPECT_EQ(floorNote(newtonFloor), "all within \xC2\xB1" "1e-9 N: drawn as 0");
+
+    // the integration error of sErr, and values on the floor itself: flat
+    for (double size : {1e-12, 1e-9, millimetreFloor.size}) {
+        SCOPED_TRACE(size);
+        const Chart c = panel(size, millimetreFloor);
+        const PanelLayout at = chartLayout(c).panels.at(0);
+        EXPECT_TRUE(at.flat);
+        EXPECT_EQ(at.ys.ticks, roundScale(-1.0, 1.0, 6).ticks);
+        const std::string svg = chartSvg(c);
+        EXPECT_NE(svg.find("class=\"floor-note\""), std::string::npos);
+        EXPECT_NE(svg.find(">" + millimetreNote + "</text>"), std::string::npos);
+        EXPECT_EQ(ys(svg), std::vector<std::string>(11, format("%.1f", at.Y(0.0))));
+        EXPECT_EQ(svg.find("0.0000"), std::string::npos);  // no tick magnifies it
+    }
+    // a scale given for the panel gives way too (the study graphs' force scale)
+    Chart given = panel(1e-12, newtonFloor);
+    given.panels[0].yScale = roundScale(-1e-12, 1e-12, 6);
+    EXPECT_TRUE(chartLayout(given).panels.at(0).flat);
+
+    // just beyond the floor, and a real range: as without a floor
+    for (double size : {2.0 * millimetreFloor.size, 1e-3}) {
+        SCOPED_TRACE(size);
+        const Chart with = panel(size, millimetreFloor);
+        const Chart without = panel(size, std::nullopt);
+        EXPECT_FALSE(chartLayout(with).panels.at(0).flat);
+        EXPECT_EQ(chartSvg(with), chartSvg(without));
+        EXPECT_EQ(chartSvg(with).find("floor-note"), std::string::npos);
+        const std::vector<std::string> y = ys(chartSvg(with));
+        ASSERT_EQ(y.size(), 11u);
+        EXPECT_NE(y[0], y[1]);  // the line goes up and down over the panel
+    }
+    // no floor asked for: rounding is drawn as it is
+    EXPECT_FALSE(chartLayout(panel(1e-12, std::nullopt)).panels.at(0).flat);
+    // a panel without a number has nothing to flatten
+    Chart empty = panel(1e-12, millimetreFloor);
+    empty.panels[0].series[0].y.assign(11, std::nan(""));
+    EXPECT_FALSE(chartLayout(empty).panels.at(0).flat);
 }
 
 }  // namespace

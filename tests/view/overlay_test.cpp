@@ -48,6 +48,7 @@ Vec2 shaft(const RecordedShape& arrow)
     return Vec2{arrow.vertices[1].x - arrow.vertices[0].x, arrow.vertices[1].y - arrow.vertices[0].y};
 }
 double length(Vec2 v) { return std::hypot(v.x, v.y); }
+Vec2 unit(Vec2 v) { return Vec2{v.x / length(v), v.y / length(v)}; }
 double cross(Vec2 a, Vec2 b) { return a.x * b.y - a.y * b.x; }
 double dot(Vec2 a, Vec2 b) { return a.x * b.x + a.y * b.y; }
 
@@ -77,7 +78,9 @@ TEST_P(OverlayGeometry, ArrowsFollowTheContourAndTheRunsOwnQuantities)
         const auto tangent = cv.withRole(Role::Tangent);
         const auto normal = cv.withRole(Role::Normal);
         const auto spring = cv.withRole(Role::Deflection);
+        const auto springForce = cv.withRole(Role::SpringForce);
         ASSERT_EQ(force.size(), 1u);
+        ASSERT_EQ(springForce.size(), 1u);
         ASSERT_EQ(command.size(), 1u);
         ASSERT_EQ(tangent.size(), 1u);
         ASSERT_EQ(normal.size(), 1u);
@@ -95,6 +98,26 @@ TEST_P(OverlayGeometry, ArrowsFollowTheContourAndTheRunsOwnQuantities)
         EXPECT_GT(dot(f, n) * set.contactForce[i], 0.0);
         EXPECT_NEAR(length(f) / length(shaft(*command[0])), std::fabs(set.contactForce[i] / t.s.Fn), 1e-9);
         EXPECT_NEAR(length(shaft(*command[0])), t.s.Fn / overlayNewtonsPerMetre * t.s.viewScale, 1e-12);
+
+        // the spring's force Fc beside F: from the contact point moved along
+        // the tangent, along n with Fc's sign, Fc long on the forces' scale
+        const double fc = set.springForce[i];
+        const Vec2 tu = unit(shaft(*tangent[0]));
+        const Vec2 fcFrom = springForce[0]->vertices[0];
+        EXPECT_LT(distance(fcFrom, Vec2{contact.x + overlaySpringForceOffset * tu.x,
+                                        contact.y + overlaySpringForceOffset * tu.y}),
+                  1e-12);
+        const Vec2 sf = shaft(*springForce[0]);
+        EXPECT_NEAR(cross(sf, n) / length(sf), 0.0, 1e-6);
+        EXPECT_GT(dot(sf, n) * fc, 0.0);
+        EXPECT_NEAR(length(sf), std::fabs(fc) / overlayNewtonsPerMetre * t.s.viewScale, 1e-12);
+        EXPECT_TRUE(sameColor(springForce[0]->color, overlayPalette::springForce));
+        EXPECT_NE(cv.findText("Fc: spring"), nullptr);
+        if (c.contour[0] != 'S') {
+            // on a line and a circle Fc is F to rounding: two arrows all the same, apart
+            EXPECT_NEAR(fc, set.contactForce[i], 1e-9 * std::fabs(set.contactForce[i]) + 1e-9);
+            EXPECT_NEAR(distance(fcFrom, force[0]->vertices[0]), overlaySpringForceOffset, 1e-12);
+        }
 
         // the contact frame: t square to n, n into the workpiece
         const Vec2 tv = shaft(*tangent[0]);
@@ -147,6 +170,42 @@ TEST(Overlay, RobotBsReachAndTheSamplesItMissedAndThePinsArrows)
     const auto force = cv.withRole(Role::Force);
     ASSERT_GE(force.size(), 1u);
     EXPECT_TRUE(sameColor(force[0]->color, pinLook(0).color));
+}
+
+// The spring's arrow is drawn from the run's own Fc, not from F: a negative
+// Fc points out of the material while F still points in; its colour is none
+// of the overlay's others nor the pins'; and the values line says Fc.
+TEST(Overlay, TheSpringsForceArrowHasFcsLengthAndSign)
+{
+    Task t = taskWith({});
+    SeriesSet& set = currentSeries(*t.run, t.s.type);
+    t.s.frame = 100;
+    const int i = lastSample(t.s, t.s.frame);
+    ASSERT_GT(set.contactForce[i], 0.0);
+    const Vec2 n = normalFromEquation(t.s, set.tipPos[i]);
+    for (double fc : {-3.0, 25.0}) {
+        SCOPED_TRACE(fc);
+        set.springForce[i] = fc;
+        RecordingCanvas cv;
+        drawFrame(cv, t.s, *t.run, PinSet{}, true);
+        const auto arrow = cv.withRole(Role::SpringForce);
+        const auto force = cv.withRole(Role::Force);
+        ASSERT_EQ(arrow.size(), 1u);
+        ASSERT_EQ(force.size(), 1u);
+        const Vec2 sf = shaft(*arrow[0]);
+        EXPECT_NEAR(dot(sf, n), fc / overlayNewtonsPerMetre * t.s.viewScale, 1e-6);
+        EXPECT_NEAR(length(sf), std::fabs(fc) / overlayNewtonsPerMetre * t.s.viewScale, 1e-12);
+        EXPECT_GT(dot(shaft(*force[0]), n), 0.0);
+        EXPECT_NE(cv.findText(overlayForceText(set.contactForce[i], fc, t.s.Fn)), nullptr);
+    }
+    EXPECT_EQ(overlayForceText(9.981, -3.0, 10.0), "F = 9.98 N   Fc = -3.00 N   Fn = 10 N   (10 N per 0.1 m)");
+
+    for (const Color& other : {overlayPalette::tangent, overlayPalette::normal, overlayPalette::force,
+                               overlayPalette::forceCommand, overlayPalette::spring, overlayPalette::handAxis,
+                               overlayPalette::reach})
+        EXPECT_FALSE(sameColor(other, overlayPalette::springForce));
+    for (int slot = 0; slot < pinCapacity; ++slot)
+        EXPECT_FALSE(sameColor(pinLook(slot).color, overlayPalette::springForce)) << slot;
 }
 
 }  // namespace

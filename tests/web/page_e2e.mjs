@@ -606,6 +606,83 @@ function pageTests(kind, origin, url) {
       noProblems();
     });
 
+    test('the overlay\'s spring force: the desktop\'s arrow, Fc long along the normal beside F', async () => {
+      await fresh();
+      // soft springs, where Fc and F part on the sine, and a line, where they agree
+      for (const [settings, frame] of [[['KH1=100', 'KH2=100'], 40], [['contour=L'], 100]]) {
+        const file = nativeTaskFile(...settings);
+        assert.deepEqual(await loadTask(file), { ok: true, message: '' });
+        await page.evaluate((f) => {
+          hybridsim.overlay = true;
+          hybridsim.frame = f;
+        }, frame);
+        const shapes = await page.evaluate(() => hybridsim.shapes());
+        assertSameShapes(shapes, nativeShapes(frame, file, true).items);
+        const row = (await csv()).trim().split('\n')[frame + 1].split(',').map(Number);
+        const [fc, f] = [row[15], row[12]];
+        const spring = shapes.filter((s) => s.role === 'spring-force' && s.kind === 'lines');
+        const force = shapes.filter((s) => s.role === 'force' && s.kind === 'lines').pop();
+        const normal = shapes.find((s) => s.role === 'normal');
+        assert.equal(spring.length, 1, settings.join(' '));
+        const shaft = (s) => [s.vertices[1][0] - s.vertices[0][0], s.vertices[1][1] - s.vertices[0][1]];
+        const [sx, sy] = shaft(spring[0]);
+        const [nx, ny] = shaft(normal);
+        const n = Math.hypot(nx, ny);
+        // Fc on the forces' scale, 10 N per 0.1 m (the page's view unzoomed), along n with its sign
+        assert.ok(Math.abs((sx * nx + sy * ny) / n - fc / 100) < 1e-9, `Fc ${fc}: shaft (${sx}, ${sy})`);
+        assert.ok(Math.abs(sx * ny - sy * nx) / n < 1e-6 * Math.max(1, Math.abs(fc)), 'along the normal');
+        assert.ok(Math.hypot(spring[0].vertices[0][0] - force.vertices[0][0],
+                             spring[0].vertices[0][1] - force.vertices[0][1]) > 0.04, 'beside F, not on it');
+        assert.deepEqual(spring[0].color.slice(0, 3).map((c) => Math.round(c * 255)), [26, 26, 128]);
+        const texts = shapes.filter((s) => s.kind === 'text').map((s) => s.text);
+        assert.ok(shapes.some((s) => s.role === 'spring-force' && s.text === 'Fc: spring'), 'its label');
+        assert.ok(texts.some((t) => t.startsWith(`F = ${f.toFixed(2)} N   Fc = ${fc.toFixed(2)} N   Fn = `)), texts.join('|'));
+        if (settings[0] === 'contour=L') assert.ok(Math.abs(fc - f) < 1e-9, `on a line Fc ${fc} is F ${f}`);
+        else assert.ok(Math.abs(fc - f) > 0.1, `on the sine Fc ${fc} differs from F ${f}`);
+      }
+      noProblems();
+    });
+
+    test('the study graphs\' spring force: a dotted line of every run, its value at the cursor', async () => {
+      await fresh();
+      await page.evaluate(() => hybridsim.set('KH1', 100));
+      await page.evaluate(() => hybridsim.set('KH2', 100));
+      await page.evaluate(() => hybridsim.pin());
+      await page.evaluate(() => hybridsim.set('Fn', 15));
+      await page.evaluate(() => { hybridsim.frame = 60; });
+      await studyInView();
+      const seen = await page.evaluate(() => {
+        const svg = document.querySelector('#study-graphs svg');
+        const force = svg.querySelector('g.panel');
+        const lines = [...force.querySelectorAll('path.series')].map((p) => ({
+          label: p.dataset.label, colour: p.getAttribute('stroke'), dash: p.getAttribute('stroke-dasharray') }));
+        return { lines, cursor: [...svg.querySelectorAll('.cursor-text')].slice(0, 3).map((t) => t.textContent),
+                 keys: [...svg.querySelectorAll('g.key text')].map((t) => t.textContent),
+                 graphs: hybridsim.studyGraphs(), pins: hybridsim.pins() };
+      });
+      const { runs, cursor } = seen.graphs;
+      assert.equal(runs.length, 2);
+      const pinRows = seen.pins[0].csv.trim().split('\n').slice(1).map((l) => l.split(',').map(Number));
+      const ownRows = (await csv()).trim().split('\n').slice(1).map((l) => l.split(',').map(Number));
+      let highest = -Infinity;
+      runs.forEach((run, k) => {
+        const fc = seen.lines.find((l) => l.label === `Fc (${run.label})`);
+        assert.deepEqual(fc, { label: `Fc (${run.label})`, colour: run.colour, dash: '1 3.5' });
+        const rows = k === 0 ? ownRows : pinRows;
+        assert.equal(cursor.runs[k].springForce, rows[60][15], `${run.label}: Fc at the cursor`);
+        assert.equal(cursor.runs[k].text.springForce, rows[60][15].toFixed(3) + ' N');
+        assert.ok(seen.cursor.some((t) => t.includes(`F ${rows[60][12].toFixed(3)} N, Fc ${rows[60][15].toFixed(3)} N, Fn `)),
+                  seen.cursor.join('|'));
+        for (const r of rows) if (Number.isFinite(r[15]) && Number.isFinite(r[8])) highest = Math.max(highest, r[15]);
+      });
+      assert.ok(seen.keys.includes('dotted: Fc, the force of the hand spring at the posture'), seen.keys.join('|'));
+      assert.ok(seen.graphs.forceScale.hi >= highest, `force scale ${seen.graphs.forceScale.hi} under Fc ${highest}`);
+      // the tangential error of the sine is rounding: flat at 0, and the panel says so
+      const note = await page.$$eval('#study-graphs .floor-note', (all) => all.map((t) => t.textContent));
+      assert.deepEqual(note, ['all within \u00b11e-4 mm: drawn as 0']);
+      noProblems();
+    });
+
     test('a high-density screen: the canvas has a device pixel for each pixel', async () => {
       await fresh(2);
       const { tip } = nativeShapes(100);
@@ -1952,7 +2029,7 @@ function pageTests(kind, origin, url) {
       await fresh();
       await studyInView();
       const rows = (await csv()).trim().split('\n').slice(1).map((l) => l.split(',').map(Number));
-      // i t ref_x ref_y tip_x tip_y err_x err_y joint1 joint2 defl1 defl2 force force_err s_err
+      // i t ref_x ref_y tip_x tip_y err_x err_y joint1 joint2 defl1 defl2 force force_err s_err spring_force
       const mm = (v) => (1000 * v).toFixed(3) + ' mm';
       for (const frame of [0, 37, 100, 163, 200]) {
         const c = await page.evaluate((f) => {
@@ -1966,7 +2043,8 @@ function pageTests(kind, origin, url) {
         // on the page, as the summary writes them
         const head = `t = ${row[1].toFixed(3)} s (sample ${frame})`;
         assert.deepEqual(await page.$$eval('#study-graphs .cursor-text', (all) => all.map((t) => t.textContent)), [
-          head, `F ${row[12].toFixed(3)} N, Fn 10.000 N`, head, `sErr ${mm(row[14])}`, head, mm(r.distance),
+          head, `F ${row[12].toFixed(3)} N, Fc ${row[15].toFixed(3)} N, Fn 10.000 N`, head, `sErr ${mm(row[14])}`,
+          head, mm(r.distance),
           head, `tip ${mm(row[4])}, command ${mm(row[2])}`, head, `tip ${mm(row[5])}, command ${mm(row[3])}`,
         ], `sample ${frame}`);
       }

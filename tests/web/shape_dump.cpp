@@ -38,6 +38,7 @@ const char* roleName(Role role)
     case Role::Deflection: return "deflection";
     case Role::HandAxis: return "hand-axis";
     case Role::Reach: return "reach";
+    case Role::SpringForce: return "spring-force";
     }
     return "?";
 }

@@ -422,10 +422,12 @@ TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
         EXPECT_EQ(c["sample"], frame);
         EXPECT_EQ(r["label"], "current run");
         for (const auto& [key, column] : std::vector<std::pair<const char*, int>>{
-                 {"t", 1}, {"refX", 2}, {"refY", 3}, {"tipX", 4}, {"tipY", 5}, {"force", 12}, {"sErr", 14}})
+                 {"t", 1}, {"refX", 2}, {"refY", 3}, {"tipX", 4}, {"tipY", 5}, {"force", 12}, {"sErr", 14},
+                 {"springForce", 15}})
             EXPECT_EQ(r[key].get<double>(), number(rows[static_cast<std::size_t>(frame) + 1][column]))
                 << key << " of sample " << frame;
         EXPECT_EQ(r["text"]["force"], format("%.3f N", number(rows[static_cast<std::size_t>(frame) + 1][12])));
+        EXPECT_EQ(r["text"]["springForce"], format("%.3f N", number(rows[static_cast<std::size_t>(frame) + 1][15])));
     }
     // numbers that are hard to write short: each reads back to its bits; none is null
     StudyRun odd = studyRun(w.settings(), SeriesSet{}, "odd", studyRunColour(1));
@@ -442,6 +444,8 @@ TEST(WebSession, StudyGraphsOfTheCurrentRunAndOthersInJsonThatReadsBackExactly)
     const nlohmann::json far = cursor(100)["runs"][0];
     EXPECT_TRUE(far["force"].is_null());
     EXPECT_EQ(far["text"]["force"], "nan N");
+    EXPECT_TRUE(far["springForce"].is_null());
+    EXPECT_EQ(far["text"]["springForce"], "nan N");
 
     // a setting grows the force scale; a task file read fits it to its own run
     ASSERT_TRUE(w.set("Fn", "50").ok);
