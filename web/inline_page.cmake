@@ -42,6 +42,10 @@ foreach(tag IN LISTS tags)
   if(tag MATCHES "^${script_tag}$")
     set(name "${CMAKE_MATCH_1}")
     file(READ ${SITE}/${name} code)
+    # Whole-line comments are left out (the site's files keep them): a line
+    # of a script that starts with // is a comment, for no template literal
+    # of the page's spans lines.
+    string(REGEX REPLACE "\n[ \t]*//[^\n]*" "" code "\n${code}")
     string(REPLACE "</script" "<\\/script" code "${code}")
     string(REPLACE "</SCRIPT" "<\\/SCRIPT" code "${code}")
     string(REPLACE "<!--" "<\\!--" code "${code}")

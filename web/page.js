@@ -2,10 +2,12 @@
 // opening task files (picker and drag-and-drop), saving the task and the
 // downloads, the page's state in its address (a link: opened at the start
 // and when the fragment is edited, kept up to date by history.replaceState,
-// copied by *Copy link*), the language; the settings panel
+// copied by *Copy link*; from file:// the run alone or a link on the page's
+// address on the web), the language, the Help button; the settings panel
 // (settings_panel.js), the playback bar (playback_bar.js) and the study
-// graphs (study_graphs.js) once the core is ready.  The page's own words
-// come from page_texts.js.
+// graphs (study_graphs.js), the goals, loops and lessons (with the lesson
+// and start cards) once the core is ready.  The page's own words come from
+// page_texts.js, what it remembers from page_store.js.
 (function () {
   'use strict';
 
@@ -22,22 +24,43 @@
   const dropHint = $('drop-hint');
   const linkNotice = $('link-notice');
 
-  // the task shown, for the names of downloaded files
-  let taskName = 'default';
+  const lessonCard = $('lesson');
+  const startCard = $('start');
+  // the task file read, for the names of downloaded files (null: none, or
+  // another task since: a link, a lesson, the defaults)
+  let fileName = null;
+  // the method of the built-in task, which names of downloads leave out
+  let defaultMethod = null;
+  let lessons = null;  // the lessons menu, once the core is ready
   let ready = false;
 
   // --- the picture: a square that fits the viewport, sharp at any pixel ratio ---
+  // (the style sheet's width, from which the cards and the panels stand beside it)
+  const wideScreen = window.matchMedia('(min-width: 1000px)');
   function fitCanvas() {
-    const box = canvas.parentElement.getBoundingClientRect();
+    const box = canvas.getBoundingClientRect();
+    let top = box.top + window.scrollY;
     const below = bar.getBoundingClientRect().height + 36;
-    // on a wide screen the panels keep their place beside the picture
+    // on a wide screen the panels and the cards keep their place beside the picture
     const width = document.documentElement.clientWidth;
-    const panels = width >= 1000 ? 440 : 0;
-    const room = Math.min(width - 36 - panels, window.innerHeight - box.top - below);
+    const wide = wideScreen.matches;
+    const panels = wide ? 440 : 0;
+    // (the start card above the picture of a narrow screen takes nothing from it)
+    if (!wide && !startCard.hidden) top -= startCard.getBoundingClientRect().height + 12;
+    let room = Math.min(width - 36 - panels, window.innerHeight - top - below);
+    // On a narrow screen the lesson card stands under the picture: the
+    // picture leaves it room, the header scrolled away, where it keeps
+    // 240 px at least; else it stays and the card's beginning shows under it.
+    if (!wide && !lessonCard.hidden) {
+      const under = lessonCard.getBoundingClientRect().bottom - box.bottom + 8;
+      if (window.innerHeight - under - 8 >= 240) room = Math.min(room, window.innerHeight - under - 8);
+    }
     const side = Math.max(240, Math.floor(room));
     const pixels = Math.round(side * (window.devicePixelRatio || 1));
     canvas.style.width = side + 'px';
     canvas.style.height = side + 'px';
+    // the width of the picture's column (the canvas and its border)
+    document.documentElement.style.setProperty('--picture', side + canvas.offsetWidth - canvas.clientWidth + 'px');
     if (canvas.width !== pixels || canvas.height !== pixels) {
       canvas.width = pixels;
       canvas.height = pixels;
@@ -47,6 +70,22 @@
   function redraw() {
     if (!ready) return;
     sim.draw(ctx, canvas.width);
+  }
+
+  // A card came, went or changed: the picture fitted to it.  A lesson card
+  // that just came is brought into view: wholly, the picture's top kept in
+  // view as far as it can be, and at least down to its Pin this run.
+  function cardPlaced(opened) {
+    fitCanvas();
+    redraw();
+    if (!opened || lessonCard.hidden) return;
+    const card = lessonCard.getBoundingClientRect();
+    const pictureTop = canvas.getBoundingClientRect().top - 8;
+    if (card.bottom > window.innerHeight) window.scrollBy(0, Math.min(card.bottom - window.innerHeight + 8, pictureTop));
+    const prompt = $('lesson-pin').getBoundingClientRect();
+    if (prompt.bottom > window.innerHeight) window.scrollBy(0, prompt.bottom - window.innerHeight + 8);
+    const title = lessonCard.getBoundingClientRect();
+    if (title.top < 0) window.scrollBy(0, title.top - 8);
   }
 
   // --- the panels of a new run ---
@@ -150,7 +189,7 @@
       if (mine !== chosen) return;
       const r = sim.loadBytes(buffer, file.name);
       if (r.ok) {
-        taskName = file.name.replace(/\.[^.]*$/, '') || 'task';
+        fileName = file.name.replace(/\.[^.]*$/, '').replace(/[\\/:*?"<>|\u0000-\u001f]/g, '_') || 'task';
         say(() => T('read', file.name), false);
       } else {
         say(r.message, true);  // the previous run stays on screen
@@ -199,6 +238,19 @@
   });
 
   // --- downloads ---
+  // Named after what is shown: the lesson open (lesson-2), else the task
+  // file read, else the task: its robot, its contour and its method where
+  // it is not the built-in task's (scara-sine, cylindrical-line-method7).
+  const robotWords = { a: 'cylindrical', b: 'scara' };
+  const contourWords = { L: 'line', C: 'circle', S: 'sine' };
+  function downloadName() {
+    if (lessons && lessons.shown >= 0) return 'lesson-' + (lessons.shown + 1);
+    if (fileName !== null) return fileName;
+    const [robot, contour, method] = ['robot', 'contour', 'method'].map((n) => sim.get(n));
+    return [robotWords[robot] || 'robot-' + robot, contourWords[contour] || 'contour-' + contour,
+      method === defaultMethod ? '' : 'method' + method].filter(Boolean).join('-');
+  }
+
   function download(blob, name) {
     const a = document.createElement('a');
     a.href = URL.createObjectURL(blob);
@@ -211,13 +263,13 @@
 
   $('download-csv').addEventListener('click', () => {
     if (!ready) return;
-    download(new Blob([sim.csv()], { type: 'text/csv' }), taskName + '.csv');
+    download(new Blob([sim.csv()], { type: 'text/csv' }), downloadName() + '.csv');
   });
 
   // the task as a robot data file, as the window's 'x' writes it
   $('save-task').addEventListener('click', () => {
     if (!ready) return;
-    download(new Blob([sim.taskText()], { type: 'text/plain' }), taskName + '.dat');
+    download(new Blob([sim.taskText()], { type: 'text/plain' }), downloadName() + '.dat');
   });
 
   // the frame as the window shows it: 800 x 800 pixels whatever the screen
@@ -227,7 +279,7 @@
     off.width = HybridsimShapeView.windowPixels;
     off.height = HybridsimShapeView.windowPixels;
     sim.draw(off.getContext('2d'), off.width);
-    const name = taskName + '_frame_' + String(sim.frame).padStart(3, '0') + '.png';
+    const name = downloadName() + '-frame-' + String(sim.frame).padStart(3, '0') + '.png';
     off.toBlob((blob) => {
       if (blob) download(blob, name);
       else say(() => T('noPicture'), true);
@@ -249,7 +301,7 @@
   };
   gifButton.addEventListener('click', () => {
     if (!ready || gifButton.disabled) return;
-    const name = taskName + '.gif';
+    const name = downloadName() + '.gif';
     // the focus, on the button that rests, goes to Cancel and back
     const focused = document.activeElement === gifButton;
     gifButton.disabled = true;
@@ -305,7 +357,6 @@
   $('reset-defaults').addEventListener('click', () => {
     if (!ready) return;
     sim.resetDefaults();
-    taskName = 'default';
     say(() => T('defaultsAgain'), false);
   });
 
@@ -382,7 +433,6 @@
   }
   function openLink(address) {
     linkSaid = sim.openLink(address);
-    taskName = 'link';
     showLinkNotice();
     writeLink();
   }
@@ -413,34 +463,101 @@
     area.remove();
     return ok;
   }
-  $('copy-link').addEventListener('click', async () => {
-    if (!ready) return;
-    const address = writeLink();
+  // `text` to the clipboard, the field under the header holding it where it
+  // could not be put there; `back` takes the focus again (the field's
+  // selection stays the field's): whether it was put there
+  async function copy(text, back) {
     let ok = false;
     try {
       if (navigator.clipboard && typeof navigator.clipboard.writeText === 'function') {
         // (a clipboard that asks for a permission nobody gives is not waited for)
-        await Promise.race([navigator.clipboard.writeText(address),
+        await Promise.race([navigator.clipboard.writeText(text),
           new Promise((done, fail) => setTimeout(() => fail(new Error('no answer')), 2000))]);
         ok = true;
       }
     } catch (e) {
       ok = false;
     }
-    if (!ok) ok = copyBySelection(address);
-    $('copy-link').focus();
+    if (!ok) ok = copyBySelection(text);
+    back.focus();
     linkCopy.hidden = ok;
     if (!ok) {
-      linkField.value = address;
+      linkField.value = text;
       linkField.select();
     }
+    return ok;
+  }
+
+  // From a page opened from a file a link names a file nobody else can
+  // open: Copy link says so, and offers the run alone (the fragment, which
+  // opens the same state after any address of the page) or a link on the
+  // page's address on the web, typed once and remembered.
+  const fromFile = location.protocol === 'file:';
+  const linkChoice = $('link-choice');
+  const linkBase = $('link-base');
+  const choiceSaid = $('link-choice-said');
+  let choiceSaying = null;  // the words said there, as a function (said anew in another language)
+  function sayInChoice(words, isError) {
+    choiceSaying = words;
+    choiceSaid.textContent = words ? words() : '';
+    choiceSaid.classList.toggle('fail', Boolean(isError));
+  }
+  $('copy-link').addEventListener('click', async () => {
+    if (!ready) return;
+    const address = writeLink();
+    if (fromFile) {
+      linkChoice.hidden = false;
+      sayInChoice(null);
+      if (linkBase.value === '') linkBase.value = HybridsimStore.get('linkBase') || '';
+      $('copy-fragment').focus();
+      return;
+    }
+    const ok = await copy(address, $('copy-link'));
     say(() => T(ok ? 'copied' : 'notCopied'), !ok);
+  });
+  $('copy-fragment').addEventListener('click', async () => {
+    const address = writeLink();
+    const ok = await copy(address.slice(address.indexOf('#')), $('copy-fragment'));
+    sayInChoice(() => T(ok ? 'fragmentCopied' : 'notCopied'), !ok);
+  });
+  $('link-base-form').addEventListener('submit', async (e) => {
+    e.preventDefault();
+    let base = null;
+    try {
+      base = new URL(linkBase.value.trim());
+    } catch (error) {
+      base = null;
+    }
+    if (!base || (base.protocol !== 'http:' && base.protocol !== 'https:')) {
+      sayInChoice(() => T('baseNotWeb'), true);
+      linkBase.focus();
+      return;
+    }
+    base.hash = '';
+    const at = base.href.replace(/#$/, '');
+    linkBase.value = at;
+    HybridsimStore.set('linkBase', at);
+    const address = writeLink();
+    const ok = await copy(at + address.slice(address.indexOf('#')), $('copy-with-base'));
+    sayInChoice(() => (ok ? T('baseCopied', at) : T('notCopied')), !ok);
+  });
+  $('link-choice-close').addEventListener('click', () => {
+    linkChoice.hidden = true;
+    linkCopy.hidden = true;
+    $('copy-link').focus();
+  });
+
+  // Help, from the top of the page: the help section opened, the focus on it
+  $('help-button').addEventListener('click', () => {
+    $('help').open = true;
+    $('help-toggle').focus();
   });
 
   // --- the language: the page's words, <html lang>, the link ---
   function showLanguage() {
     window.HybridsimTexts.apply(sim.language);
     if (saying) say(saying, message.classList.contains('error'));
+    if (choiceSaying) sayInChoice(choiceSaying, choiceSaid.classList.contains('fail'));
     showRun();
     showLinkNotice();
   }
@@ -453,6 +570,8 @@
       linkSaid = null;
       showLinkNotice();
     }
+    // (a file read names the downloads once its reading is done)
+    if (cause !== 'setting') fileName = null;
   });
   sim.on('run', showRun);
   sim.on('language', showLanguage);
@@ -478,7 +597,9 @@
     HybridsimStudyGraphs.attach(sim, canvas);
     HybridsimGoalsPanel.attach(sim, say);
     HybridsimLoopsPanel.attach(sim);
-    HybridsimLessonsMenu.attach(sim);
+    defaultMethod = sim.get('method');
+    lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
+    fitCanvas();
     // a link opens its run; a page without one shows the default task
     if (location.hash.length > 1) openLink(location.href);
     showLanguage();

@@ -134,6 +134,40 @@
                     'the rest is applied:',
                   (n) => `このリンクの ${n} 個の項目を読み飛ばし、残りを適用しました：`],
     linkMore: [(n) => `… and ${n} more`, (n) => `…ほか ${n} 個`],
+    close: ['Close', '閉じる'],
+    // the start card of a first visit
+    startTitle: ['New here?', 'はじめての方へ'],
+    startWhat: ['hybridsim simulates motion/force hybrid control: a two-axis robot traces the contour of a workpiece ' +
+                  'with a probe pressed on it, one loop governing the position along the contour, the other the contact ' +
+                  'force. Change a setting and the run is computed again at once, in the picture, the graphs and the figures.',
+                'hybridsim は、2軸ロボットが接触子を物体に押し当てて輪郭をなぞる運動・力ハイブリッド制御のシミュレータで、' +
+                  '一方の制御系が輪郭に沿う位置を、もう一方が接触力を制御します。' +
+                  '設定を変えるとすぐに計算し直し、図、グラフ、数値に示します。'],
+    startHelp: ['Help: the Help button at the top of the page. Every lesson: the Lessons menu beside it.',
+                'ヘルプはページ上部の「ヘルプ」ボタンから、すべてのレッスンはその横の「レッスン」メニューから開けます。'],
+    startLesson: ['Start lesson 1', 'レッスン 1 を始める'],
+    // the lesson card
+    hint: ['Hint', 'ヒント'],
+    pinThisRun: ['Pin this run', 'この実行をピン留め'],
+    pinThisRunWhy: ['Before you change anything: pin this run, and it stays in the picture and the graphs to compare with.',
+                    '何かを変える前に、この実行をピン留めすると、比べるために図とグラフに残ります。'],
+    lessonPinned: [(n) => `Pinned as pin ${n}: now change a setting and compare the two runs.`,
+                   (n) => `ピン ${n} として留めました。設定を変えて 2 つの実行を比べてください。`],
+    lessonPinnedInstead: [(n) => `Pinned as pin ${n} in place of the oldest pin: now change a setting and compare.`,
+                          (n) => `最も古いピンの代わりにピン ${n} として留めました。設定を変えて比べてください。`],
+    // Copy link on a page opened from a file
+    fileLinkWhy: ['This page was opened from a file on this computer, so a link to it would open only here.',
+                  'このページはこのコンピュータのファイルから開かれているため、そのリンクはここでしか開けません。'],
+    copyFragment: ['Copy the run alone', '実行の状態だけをコピー'],
+    copyFragmentWhat: ['(#v=1…: pasted after the address of this page, wherever the page is put, it opens the same run)',
+                       '（#v=1…：このページをどこに置いても、そのアドレスの後ろに貼り付けると同じ実行が開きます）'],
+    linkBase: ['or a link on the address of this page on the web:', 'または、Web 上のこのページのアドレスでリンクを作る：'],
+    copyWithBase: ['Copy link on this address', 'このアドレスでリンクをコピー'],
+    fragmentCopied: ['The run alone (#v=1…) is on the clipboard: paste it after the address of this page.',
+                     '実行の状態（#v=1…）をクリップボードにコピーしました。このページのアドレスの後ろに貼り付けてください。'],
+    baseCopied: [(at) => `The link on ${at} is on the clipboard.`, (at) => `${at} へのリンクをクリップボードにコピーしました。`],
+    baseNotWeb: ['Type the address of this page on the web, beginning with https:// or http://.',
+                 'Web 上のこのページのアドレスを https:// か http:// から入力してください。'],
   };
 
   let language = 'en';

@@ -157,9 +157,10 @@
       if (stale) draw();
       else if (cursorStale) drawCursor();
     }).observe(holder);
-    window.addEventListener('resize', () => {
+    // the picture fitted anew (a new window size, a lesson card beside it)
+    new ResizeObserver(() => {
       if (canvas.offsetWidth !== sim.studyWidth) draw();
-    });
+    }).observe(canvas);
 
     sim.on('run', drawLater);
     sim.on('pins', drawLater);

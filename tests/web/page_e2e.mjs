@@ -452,6 +452,17 @@ before(async () => {
     launched[kind] = await launchBrowser(kind);
   }));
   server = await serveFolder(site);
+  // The tests are of a returning visitor, who has put the start card away
+  // (it stands beside the picture and in the Tab order): the start card's
+  // own tests open the page in a browser context of their own, with
+  // nothing stored.
+  for (const [kind, , url] of runs) {
+    const trouble = [];
+    const page = await openPage(launched[kind].context, url(), trouble, deadline);
+    await page.evaluate(() => localStorage.setItem('hybridsim.startDismissed', '1'));
+    await page.close();
+    assert.deepEqual(trouble, [], `${kind}: storing the start card dismissed`);
+  }
 });
 after(async () => {
   for (const b of Object.values(launched)) await b.close();
@@ -795,7 +806,7 @@ function pageTests(kind, origin, url) {
       }
       assert.deepEqual(stops, [
         'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'lesson-pick', 'open-lesson',
-        'copy-link', 'language',
+        'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
@@ -1020,13 +1031,11 @@ function pageTests(kind, origin, url) {
       });
     }
 
-    once('accessibility: no serious or critical finding of axe-core; names, languages, the slider\'s time', async () => {
-      await fresh();
-      // a refused field, a notice and the stale summary on screen
-      await loadTask(tasks.farCircle);
-      await typeInto('KH1', 'o5');
-      await page.addScriptTag({ path: path.join(here, 'node_modules', 'axe-core', 'axe.min.js') });
-      const findings = () => page.evaluate(async () => {
+    // the serious and critical findings of axe-core in `on` (a page), as `id: where` lines
+    const axeFindings = async (on) => {
+      if (!(await on.evaluate(() => typeof axe === 'object')))
+        await on.addScriptTag({ path: path.join(here, 'node_modules', 'axe-core', 'axe.min.js') });
+      return on.evaluate(async () => {
         const r = await axe.run(document, {
           preload: false,  // it would read the style sheet by a request that file:// refuses
           runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice',
@@ -1035,6 +1044,14 @@ function pageTests(kind, origin, url) {
         return r.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
           .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
       });
+    };
+
+    once('accessibility: no serious or critical finding of axe-core; names, languages, the slider\'s time', async () => {
+      await fresh();
+      // a refused field, a notice and the stale summary on screen
+      await loadTask(tasks.farCircle);
+      await typeInto('KH1', 'o5');
+      const findings = () => axeFindings(page);
       const wide = await page.evaluate(() => [innerWidth, innerHeight]);
       for (const [what, width, english] of [['wide', wide[0], false], ['wide, English', wide[0], true],
                                             ['narrow', 360, true], ['narrow, Japanese', 360, false]]) {
@@ -1116,15 +1133,16 @@ function pageTests(kind, origin, url) {
     test('downloads: the CSV as the batch runner writes it, the frame as an 800 x 800 PNG', async () => {
       await fresh();
       await page.evaluate(() => { hybridsim.frame = 60; });
-      const folder = await downloads(launched[kind], page, ['default.csv', 'default_frame_060.png'], async () => {
+      // (named after the task: the default task is robot b's sine under the default method)
+      const folder = await downloads(launched[kind], page, ['scara-sine.csv', 'scara-sine-frame-060.png'], async () => {
         await page.click('#download-csv');
         await page.click('#download-png');
       });
       try {
-        const saved = fs.readFileSync(path.join(folder, 'default.csv'), 'utf8');
+        const saved = fs.readFileSync(path.join(folder, 'scara-sine.csv'), 'utf8');
         assertSameCsv(saved, batchOut('--csv', '-'));
         assert.equal(saved, await seenCsv('the default task'), 'the file is hybridsim.csv(), byte for byte');
-        const png = fs.readFileSync(path.join(folder, 'default_frame_060.png'));
+        const png = fs.readFileSync(path.join(folder, 'scara-sine-frame-060.png'));
         assert.equal(png.subarray(1, 4).toString(), 'PNG');
         assert.equal(png.readUInt32BE(16), 800, 'width');
         assert.equal(png.readUInt32BE(20), 800, 'height');
@@ -1160,7 +1178,7 @@ function pageTests(kind, origin, url) {
       await fresh();
       const shown = () => page.evaluate(() => [document.getElementById('gif-progress').hidden,
                                                document.getElementById('download-gif').disabled]);
-      const folder = await downloads(launched[kind], page, ['default.gif'], async () => {
+      const folder = await downloads(launched[kind], page, ['scara-sine.gif'], async () => {
         await page.click('#download-gif');
         await until(() => document.getElementById('gif-bar').value >= 2);
         assert.deepEqual(await shown(), [false, true], 'the progress shown, the button resting');
@@ -1170,7 +1188,7 @@ function pageTests(kind, origin, url) {
         assert.equal(second, 'hybridsim.gif: an animation is being made already: wait for it, or cancelGif()');
       });
       try {
-        assertRunGif(fs.readFileSync(path.join(folder, 'default.gif')));
+        assertRunGif(fs.readFileSync(path.join(folder, 'scara-sine.gif')));
       } finally {
         fs.rmSync(folder, { recursive: true, force: true });
       }
@@ -1630,9 +1648,9 @@ function pageTests(kind, origin, url) {
           await page.$eval('#summary', (e) => e.scrollIntoView());
           await until((want) => document.getElementById('summary').textContent === want &&
                       !document.getElementById('summary').classList.contains('stale'), batchOut('--summary'));
-          const folder = await downloads(launched[kind], page, ['default.dat'], () => page.click('#save-task'));
+          const folder = await downloads(launched[kind], page, ['scara-sine.dat'], () => page.click('#save-task'));
           try {
-            assert.equal(fs.readFileSync(path.join(folder, 'default.dat'), 'utf8'), start.task);
+            assert.equal(fs.readFileSync(path.join(folder, 'scara-sine.dat'), 'utf8'), start.task);
           } finally {
             fs.rmSync(folder, { recursive: true, force: true });
           }
@@ -1873,20 +1891,23 @@ function pageTests(kind, origin, url) {
       // the address follows, with no history entry
       await until((l) => location.href === l, link);
       assert.equal(await page.evaluate(() => history.length), entries);
-      // Copy link: the clipboard's interface, else a selection copied; and says so
+      // Copy link (from file://: the run alone): the clipboard's interface, else a selection copied; and says so
+      const fragment = link.slice(link.indexOf('#'));
       await page.evaluate(() => {
         navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); };
       });
       await page.click('#copy-link');
-      await until(() => document.getElementById('message').textContent === 'リンクをクリップボードにコピーしました。');
-      assert.equal(await page.evaluate(() => window.copied), link);
+      await page.click('#copy-fragment');
+      await until(() => document.getElementById('link-choice-said').textContent ===
+                  '実行の状態（#v=1…）をクリップボードにコピーしました。このページのアドレスの後ろに貼り付けてください。');
+      assert.equal(await page.evaluate(() => window.copied), fragment);
       await page.evaluate(() => {
         Object.defineProperty(navigator, 'clipboard', { value: undefined });
         document.execCommand = (what) => { window.copied = [what, document.activeElement.value]; return true; };
       });
-      await page.click('#copy-link');
+      await page.click('#copy-fragment');
       await until(() => Array.isArray(window.copied));
-      assert.deepEqual(await page.evaluate(() => window.copied), ['copy', link]);
+      assert.deepEqual(await page.evaluate(() => window.copied), ['copy', fragment]);
 
       // a fresh page at the link: the same everything, in Japanese
       await page.close();
@@ -2022,6 +2043,352 @@ function pageTests(kind, origin, url) {
         [['en', true], ['ja', false]]);
       await page.click('#close-lesson');
       assert.ok(await page.$eval('#lesson', (e) => e.hidden));
+      noProblems();
+    });
+
+    // --- the lesson card, the start card, every screen, the downloads' names, Copy link from a file ---
+
+    const lessonList = () => JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8'));
+    // a fresh page at a screen's size: a phone's by Chromium's emulation of one (390 x 844), else a window's
+    const freshAt = async ([width, height]) => {
+      await fresh();
+      if (chromium && width === 390) await page.emulate(KnownDevices['iPhone 12 Pro']);
+      else await page.setViewport({ width, height });
+      await page.reload({ waitUntil: 'load' });
+      await until(() => document.body.dataset.ready === 'true');
+    };
+    const screens = [[1280, 800], [768, 1024], [390, 844]];
+    // a panel field's text replaced by typing `text` key by key, the field focused by the page (no click: a
+    // panel being laid out anew can move it from under one)
+    const typeFocused = async (id, text) => {
+      await page.$eval(`[data-field="${id}"]`, (e) => { e.focus(); e.select(); });
+      await page.keyboard.type(text);
+    };
+    const openLessonByMenu = async (i) => {
+      await page.select('#lesson-pick', String(i));
+      await page.click('#open-lesson');
+      await until((n) => document.getElementById('lesson-title').textContent.startsWith(`Lesson ${n}: `), i + 1);
+    };
+    // where the card, its title and Pin this run, the picture and the picture's column end lie on the screen
+    const cardPlace = () => page.evaluate(() => {
+      const at = (id) => {
+        const b = document.getElementById(id).getBoundingClientRect();
+        return { left: Math.round(b.left), top: Math.round(b.top), right: Math.round(b.right), bottom: Math.round(b.bottom) };
+      };
+      return { card: at('lesson'), title: at('lesson-title'), pin: at('lesson-pin-button'), canvas: at('view'),
+               pins: at('pins'), height: innerHeight };
+    });
+    // the batch runner's verdict on `goal` for a task of settings: [pass or fail, its line]
+    const verdict = (goal, ...sets) => {
+      const line = spawnSync(batch, [...sets.flatMap((x) => ['--set', x]), '--require', goal], { encoding: 'utf8' })
+        .stdout.trim();
+      return [line.startsWith('pass') ? 'pass' : 'fail', line];
+    };
+
+    once('the lesson card: beside the picture on a wide screen, right under it on a narrow one, in view as it opens; ' +
+         'its goals, Pin this run, the hint, the language', async () => {
+      const lessons = lessonList();
+      for (const screen of screens) {
+        const where = screen.join(' x ');
+        await freshAt(screen);
+        await openLessonByMenu(0);
+        const at = await cardPlace();
+        const inView = (b) => b.top >= 0 && b.bottom <= at.height;
+        const seen = `${where}: ${JSON.stringify(at)}`;
+        // the title and Pin this run in view, and the picture's top
+        assert.ok(inView(at.title) && inView(at.pin) && at.canvas.top >= 0, seen);
+        if (screen[0] >= 1000) {
+          assert.ok(at.card.left > at.canvas.right && at.card.top === at.canvas.top, `beside the picture: ${seen}`);
+        } else {
+          assert.ok(at.card.left === at.canvas.left && at.card.top > at.pins.bottom && at.card.top - at.pins.bottom <= 16,
+                    `right under the picture: ${seen}`);
+        }
+        // where both fit, the whole card and the whole picture (a phone shows the card's beginning under the picture)
+        if (screen[0] !== 390) assert.ok(inView(at.card) && inView(at.canvas), `the card and the picture whole: ${seen}`);
+      }
+
+      await fresh();
+      await openLessonByMenu(0);
+      const lesson = lessons[0];
+      const goal = lesson.goals[0];
+      const cardGoals = () => page.$$eval('#lesson-goals li', (all) => all.map((e) => [e.className, e.textContent]));
+      // the lesson opens failing its goal, as the batch runner has it
+      assert.deepEqual(await cardGoals(), [verdict(goal, ...lesson.set)]);
+      assert.equal(verdict(goal, ...lesson.set)[0], 'fail');
+      // the hint, closed until asked for
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('lesson-hint').hidden,
+        document.getElementById('lesson-hint').open, document.getElementById('lesson-hint-text').textContent]),
+      [false, false, lesson.hint.en]);
+      // Pin this run, from the keyboard: the live run pinned, said, the button gone
+      const live = await csv();
+      await page.focus('#lesson-pin-button');
+      await page.keyboard.press('Enter');
+      await until(() => document.getElementById('lesson-pin-button').hidden);
+      const pins = await page.evaluate(() => hybridsim.pins());
+      assert.equal(pins.length, lesson.pins.length + 1);
+      assert.equal(pins.at(-1).csv, live, 'the pin is the run the lesson opened');
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('lesson-pin-said').textContent,
+        document.activeElement.id, document.getElementById('lesson-pin').hidden]),
+      ['Pinned as pin 2: now change a setting and compare the two runs.', 'lesson-pin-said', false]);
+      // a setting changed: the prompt goes, and the goal follows the new run
+      await typeFocused('seterror', '0');
+      await until(() => document.getElementById('lesson-pin').hidden);
+      await until((l) => document.querySelector('#lesson-goals li').textContent === l,
+                  verdict(goal, ...lesson.set, ...lesson.fix)[1]);
+      assert.deepEqual(await cardGoals(), [verdict(goal, ...lesson.set, ...lesson.fix)]);
+      assert.equal((await cardGoals())[0][0], 'pass');
+      // opened again, it offers Pin this run again, and a change takes the offer away unused
+      await openLessonByMenu(0);
+      assert.equal(await page.$eval('#lesson-pin-button', (e) => !e.hidden && e.offsetParent !== null), true);
+      await page.evaluate(() => hybridsim.set('Fn', 12));
+      await until(() => document.getElementById('lesson-pin').hidden);
+      assert.equal((await page.evaluate(() => hybridsim.pins())).length, lesson.pins.length);
+
+      // a lesson with no hint shows none; with two goals, both
+      await openLessonByMenu(2);
+      assert.equal(await page.$eval('#lesson-hint', (e) => e.hidden), true);
+      assert.deepEqual((await cardGoals()).map(([, line]) => line),
+                       lessons[2].goals.map((g) => verdict(g, ...lessons[2].set)[1]));
+      // axe-core finds nothing serious with the card open, its hint too
+      await openLessonByMenu(0);
+      await page.click('#lesson-hint summary');
+      assert.deepEqual(await axeFindings(page), []);
+      // in Japanese: the title, text, hint and prompt follow
+      await page.click('#language');
+      const ja = await page.evaluate(() => [document.getElementById('lesson-title').textContent,
+        document.getElementById('lesson-text').textContent, document.getElementById('lesson-hint-text').textContent,
+        document.getElementById('lesson-pin-said').textContent, hybridsim.lessonCard(0), HybridsimTexts.t('pinThisRunWhy')]);
+      assert.deepEqual(ja.slice(0, 4), [`レッスン 1：${lessons[0].title.ja}`, ja[4].text, lesson.hint.ja, ja[5]]);
+      assert.match(ja[3], /^何かを変える前に/);
+      assert.deepEqual(await axeFindings(page), [], 'in Japanese');
+      await page.click('#close-lesson');
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('lesson').hidden, document.activeElement.id]),
+                       [true, 'open-lesson']);
+      noProblems();
+    });
+
+    once('the start card: on a first visit, not once put away, not from a link; Start lesson 1; Help at the top; ' +
+         'a browser that refuses storage', async () => {
+      await fresh();
+      const contexts = [];
+      const trouble = [];
+      // a visitor with nothing stored: a browser context of its own
+      const visitor = async (address = url(), beforeLoad = null) => {
+        const context = await launched[kind].browser.createBrowserContext();
+        contexts.push(context);
+        return openPage(context, address, trouble, deadline, 1, beforeLoad);
+      };
+      const startShown = (p) => p.$eval('#start', (e) => {
+        const b = e.getBoundingClientRect();
+        return !e.hidden && b.height > 0 && b.top >= 0 && b.bottom <= innerHeight;
+      });
+      const reload = async (p) => {
+        await p.reload({ waitUntil: 'load' });
+        await p.waitForFunction(() => document.body.dataset.ready === 'true', { timeout: deadline });
+      };
+      try {
+        // a first visit: the card in view, put away by Close, and away for good
+        let p = await visitor();
+        assert.equal(await startShown(p), true);
+        assert.equal(await p.$eval('#start-title', (e) => e.textContent), 'New here?');
+        assert.deepEqual(await axeFindings(p), [], 'the start card');
+        await p.click('#start-close');
+        assert.deepEqual(await p.evaluate(() => [document.getElementById('start').hidden, document.activeElement.id,
+          localStorage.getItem('hybridsim.startDismissed')]), [true, 'lesson-pick', '1']);
+        await reload(p);
+        assert.equal(await p.$eval('#start', (e) => e.hidden), true, 'a second visit');
+
+        // a link opens its state, and no card
+        p = await visitor(url() + '#v=1&Fn=20');
+        assert.deepEqual(await p.evaluate(() => [document.getElementById('start').hidden, hybridsim.get('Fn')]),
+                         [true, '20']);
+
+        // Start lesson 1: lesson 1 opens, the focus on its title; the card does not come back
+        p = await visitor();
+        await p.click('#start-lesson');
+        assert.deepEqual(await p.evaluate(() => [document.getElementById('start').hidden,
+          document.getElementById('lesson').hidden, document.getElementById('lesson-title').textContent,
+          document.activeElement.id]), [true, false, `Lesson 1: ${lessonList()[0].title.en}`, 'lesson-title']);
+        assertSameCsv(await p.evaluate(() => hybridsim.csv()),
+                      batchOut(...lessonList()[0].set.flatMap((x) => ['--set', x]), '--csv', '-'));
+        await reload(p);
+        assert.equal(await p.$eval('#start', (e) => e.hidden), true);
+
+        // Help, from the top of the page: the help opened, in view, the focus on it
+        await p.click('#help-button');
+        assert.deepEqual(await p.evaluate(() => {
+          const b = document.getElementById('help-toggle').getBoundingClientRect();
+          return [document.getElementById('help').open, document.activeElement.id, b.top >= 0 && b.bottom <= innerHeight];
+        }), [true, 'help-toggle', true]);
+
+        // storage refused (blocked, or a file:// page in some browsers): the card still comes and goes, and a
+        // typed address for links is kept while the page is open
+        p = await visitor(url(), () => {
+          Object.defineProperty(window, 'localStorage', {
+            configurable: true,
+            get() { throw new DOMException('storage is blocked', 'SecurityError'); },
+          });
+        });
+        assert.equal(await startShown(p), true);
+        await p.click('#start-close');
+        assert.equal(await p.$eval('#start', (e) => e.hidden), true);
+        if (origin === 'file://') {
+          await p.evaluate(() => {
+            navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); };
+          });
+          await p.click('#copy-link');
+          await p.type('#link-base', 'https://example.org/hybridsim.html');
+          await p.click('#copy-with-base');
+          await p.waitForFunction(() => typeof window.copied === 'string', { timeout: deadline });
+          await p.click('#link-choice-close');
+          await p.$eval('#link-base', (e) => { e.value = ''; });
+          await p.click('#copy-link');
+          assert.equal(await p.$eval('#link-base', (e) => e.value), 'https://example.org/hybridsim.html');
+        }
+      } finally {
+        for (const c of contexts) await c.close();
+      }
+      assert.deepEqual(trouble, [], 'console, page, request or dialog trouble');
+      noProblems();
+    });
+
+    once('every screen: no sideways scroll at 1280 x 800, 1280 x 1024, 768 x 1024 and 390 x 844 with the panels ' +
+         'open; the run summary whole beside the picture', async () => {
+      // (at 1280 x 1024 the picture is larger and the summary's column narrower than its lines)
+      for (const screen of [...screens, [1280, 1024]]) {
+        const where = screen.join(' x ');
+        await freshAt(screen);
+        // a lesson with pins, every disclosure open, a refused field, Copy link's choice, a new run
+        await openLessonByMenu(1);
+        await page.evaluate(() => {
+          for (const d of document.querySelectorAll('details')) d.open = true;
+          hybridsim.pin();
+          hybridsim.set('Fn', 12);
+        });
+        await typeFocused('KH1', '5o0');
+        if (origin === 'file://') await page.click('#copy-link');
+        await page.$eval('#summary', (e) => e.scrollIntoView());
+        await until(() => !document.getElementById('summary').classList.contains('stale') &&
+                    document.getElementById('summary').textContent !== '');
+        await page.$eval('#study', (e) => e.scrollIntoView());
+        await until(() => document.querySelector('#study-graphs svg .cursor-line') !== null &&
+                    !document.getElementById('study-graphs').dataset.stale);
+        const sizes = await page.evaluate(() => {
+          const s = document.getElementById('summary');
+          return { page: [document.documentElement.scrollWidth, document.documentElement.clientWidth],
+                   summary: [s.scrollWidth, s.clientWidth] };
+        });
+        assert.ok(sizes.page[0] <= sizes.page[1], `${where}: the page ${sizes.page[0]} px wide in ${sizes.page[1]} px`);
+        // beside the picture the summary wraps rather than hides what does not fit
+        if (screen[0] >= 1000) {
+          assert.ok(sizes.summary[0] <= sizes.summary[1], `${where}: the summary ${sizes.summary[0]} px in ${sizes.summary[1]}`);
+        }
+      }
+      noProblems();
+    });
+
+    once('downloads named after what is shown: the lesson open, else the task file read, else robot, contour, method', async () => {
+      await fresh();
+      // the CSV, the task file and the frame, named `base` (the frame's sample after it)
+      const saved = async (base) => {
+        const frame = String(await page.evaluate(() => hybridsim.frame)).padStart(3, '0');
+        const want = [`${base}.csv`, `${base}.dat`, `${base}-frame-${frame}.png`];
+        const folder = await downloads(launched[kind], page, want, async () => {
+          for (const button of ['#download-csv', '#save-task', '#download-png']) await page.click(button);
+        });
+        try {
+          assert.deepEqual(fs.readdirSync(folder).sort(), want.sort());
+        } finally {
+          fs.rmSync(folder, { recursive: true, force: true });
+        }
+      };
+      await page.evaluate(() => {
+        hybridsim.set('robot', 'a');
+        hybridsim.set('method', '7');
+        hybridsim.set('contour', 'L');
+      });
+      await saved('cylindrical-line-method7');
+      await page.evaluate(() => { hybridsim.set('method', '8'); hybridsim.set('contour', 'C'); });
+      await saved('cylindrical-circle');
+      // a lesson: its number, the animation too
+      await openLessonByMenu(1);
+      await page.evaluate(() => { hybridsim.frame = 40; });
+      await saved('lesson-2');
+      const folder = await downloads(launched[kind], page, ['lesson-2.gif'], () => page.click('#download-gif'));
+      try {
+        assert.ok(fs.statSync(path.join(folder, 'lesson-2.gif')).size > 0);
+      } finally {
+        fs.rmSync(folder, { recursive: true, force: true });
+      }
+      // its card closed: the task it left
+      await page.click('#close-lesson');
+      await saved('scara-sine');
+      // a task file read through the picker: its name, through a change of a setting too
+      await (await page.$('#task-file')).uploadFile(tasks.robotALine);
+      await until(() => document.getElementById('message').textContent === 'Read robot_a_line.dat.');
+      await page.evaluate(() => hybridsim.set('Fn', 12));
+      await saved('robot_a_line');
+      // the defaults again
+      await page.click('#reset-defaults');
+      await saved('scara-sine');
+      noProblems();
+    });
+
+    test('Copy link: from a page opened from a file, the run alone or a link on a typed address; ' +
+         'from a server, the whole address', async () => {
+      await fresh();
+      await page.evaluate(() => {
+        hybridsim.set('Fn', 15);
+        navigator.clipboard.writeText = (t) => { window.copied = t; return Promise.resolve(); };
+      });
+      const link = await page.evaluate(() => hybridsim.link());
+      const fragment = link.slice(link.indexOf('#'));
+      await page.click('#copy-link');
+      if (origin !== 'file://') {
+        await until((l) => window.copied === l, link);
+        assert.deepEqual(await page.evaluate(() => [document.getElementById('link-choice').hidden,
+          document.getElementById('message').textContent]), [true, 'The link is on the clipboard.']);
+        noProblems();
+        return;
+      }
+      // it says why, and copies nothing until asked
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('link-choice').hidden,
+        document.getElementById('link-choice-why').textContent, document.activeElement.id, 'copied' in window]),
+      [false, 'This page was opened from a file on this computer, so a link to it would open only here.',
+       'copy-fragment', false]);
+      // the run alone, which after the page's address on a server opens the same run
+      await page.click('#copy-fragment');
+      await until((f) => window.copied === f, fragment);
+      assert.equal(await page.$eval('#link-choice-said', (e) => e.textContent),
+                   'The run alone (#v=1…) is on the clipboard: paste it after the address of this page.');
+      const elsewhere = [];
+      const served = await openPage(launched[kind].context, server.url + fragment, elsewhere, deadline);
+      try {
+        assert.equal(await served.evaluate(() => hybridsim.csv()), await csv());
+      } finally {
+        await served.close();
+      }
+      assert.deepEqual(elsewhere, []);
+      // a typed address: a web address only, its own fragment replaced, and kept for the next visit
+      await page.type('#link-base', 'ftp://example.org/hybridsim.html');
+      await page.click('#copy-with-base');
+      assert.equal(await page.$eval('#link-choice-said', (e) => e.textContent),
+                   'Type the address of this page on the web, beginning with https:// or http://.');
+      assert.equal(await page.evaluate(() => document.activeElement.id), 'link-base');
+      await page.$eval('#link-base', (e) => { e.value = ''; });
+      await page.type('#link-base', 'https://example.org/course/hybridsim.html#v=1&Fn=3');
+      await page.keyboard.press('Enter');
+      const base = 'https://example.org/course/hybridsim.html';
+      await until((l) => window.copied === l, base + fragment);
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('link-choice-said').textContent,
+        localStorage.getItem('hybridsim.linkBase')]),
+      [`The link on ${base} is on the clipboard.`, base]);
+      await page.click('#link-choice-close');
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('link-choice').hidden, document.activeElement.id]),
+                       [true, 'copy-link']);
+      await fresh();
+      await page.click('#copy-link');
+      assert.equal(await page.$eval('#link-base', (e) => e.value), base);
       noProblems();
     });
 
@@ -2203,9 +2570,9 @@ function pageTests(kind, origin, url) {
       assert.equal(await page.evaluate(() => hybridsim.taskText()), want);
       const saved = [await csv(), await report()];
 
-      const folder = await downloads(launched[kind], page, ['default.dat'], () => page.click('#save-task'));
+      const folder = await downloads(launched[kind], page, ['scara-circle-method7.dat'], () => page.click('#save-task'));
       try {
-        const file = path.join(folder, 'default.dat');
+        const file = path.join(folder, 'scara-circle-method7.dat');
         assert.equal(fs.readFileSync(file, 'utf8'), want);
         assertSameCsv(saved[0], batchOut(file, '--csv', '-'));
         csvSeen[kind].set('a circle, method 7, saved', saved[0]);
@@ -2213,7 +2580,7 @@ function pageTests(kind, origin, url) {
         // another task, then the saved file through the file picker: the same run
         await loadTask(tasks.robotALine);
         await (await page.$('#task-file')).uploadFile(file);
-        await until(() => document.getElementById('message').textContent === 'Read default.dat.');
+        await until(() => document.getElementById('message').textContent === 'Read scara-circle-method7.dat.');
         assert.deepEqual([await csv(), await report()], saved);
         assert.equal(await page.$eval('select[data-field="contour"]', (e) => e.value), 'C');
         assert.equal((await fieldState('seterror')).text, '-2');
