@@ -386,13 +386,14 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
     out += "<g class=\"panel\">\n";
     out += "<text class=\"panel-title\" x=\"" + px(x0) + "\" y=\"" + px(top + 16) +
            "\" font-weight=\"bold\" font-size=\"12\">" + escaped(p.title) + "</text>\n";
-    // grid and ticks
+    // grid and ticks (the x ticks' texts low enough to keep clear of the
+    // lowest y tick's text at the corner)
     for (std::size_t i = 0; i < xs.ticks.size(); ++i) {
         const double t = xs.ticks[i];
         const std::string x = px(X(t));
         const std::string text = p.xCategories.empty() ? tickText(t, xs.step) : p.xCategories[i];
         out += "<line x1=\"" + x + "\" y1=\"" + px(y0) + "\" x2=\"" + x + "\" y2=\"" + px(y1) +
-               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 14) +
+               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 16) +
                "\" text-anchor=\"middle\">" + escaped(text) + "</text>\n";
     }
     for (double t : ys.ticks) {
