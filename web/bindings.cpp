@@ -210,8 +210,12 @@ EMSCRIPTEN_KEEPALIVE const char* hs_add_goal(const char* goal, int size)
 EMSCRIPTEN_KEEPALIVE int hs_remove_goal(int index) { return session->removeGoal(index) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE const char* hs_goals() { return handOut(session->goalsJson()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_goal_names() { return handOut(WebSession::goalNamesJson()); }
-// The loops' chart and the closed form's difference (WebSession::loopsJson).
-EMSCRIPTEN_KEEPALIVE const char* hs_loops() { return handOut(session->loopsJson()); }
+// The loops' charts, `width` px wide, the step over the whole run when
+// `wholeRun` is 1, and the caption (WebSession::loopsJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_loops(double width, int wholeRun)
+{
+    return handOut(session->loopsJson(width, wholeRun != 0));
+}
 // The lessons (WebSession::lessonsJson), each opened by its link.
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
 
