@@ -1223,8 +1223,10 @@ function pageTests(kind, origin, url) {
         : String(Number(Math.abs(v).toPrecision(2)))));
       const captions = [];
       for (const { sets, has } of [
-        { sets: [], has: (d, m) => [`double pole at ${number(d[0])} becomes one pole at ${number(m[0])}, near −ωn/2 = −62.8`,
-          `the slow pole near −α = −2 stays, at ${number(m[1])}`, 'With α = 0 (the position loop here) the ring at the origin'] },
+        // (the designed double pole is at −ωn, the third at −α)
+        { sets: [], has: (d, m) => [`double pole at ${number(d[0])} becomes one pole at ${number(m[0])}, near −ωn/2 = ` +
+          `${number(d[0] / 2)}`, `the slow pole near −α = −${-d[2]} stays, at ${number(m[1])}`,
+          'With α = 0 (the position loop here) the ring at the origin'] },
         { sets: ['alpha2=0'], has: (d, m) => [`double pole at ${number(d[0])} becomes one pole at ${number(m[0])}`,
           'the pole at the origin stays', 'With α = 0 (both loops here) the rings at the origin'] },
         { sets: ['alpha2=0', 'fn2=0.15'], has: (d, m) => [`designed poles ${number(d[0])}, ${number(d[1])} and 0 become ` +
