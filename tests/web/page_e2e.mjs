@@ -1281,6 +1281,9 @@ function pageTests(kind, origin, url) {
           // turned text (the y axis's name) by its box on the screen.
           const texts = [...svg.querySelectorAll('text')].map((t) => {
             const size = parseFloat(getComputedStyle(t).fontSize);
+            // in the chart's own font (which the sizes are made for), not the page's
+            if (getComputedStyle(t).fontFamily !== getComputedStyle(svg).fontFamily)
+              out.problems.push(`"${t.textContent}" in ${getComputedStyle(t).fontFamily}`);
             out.smallest = Math.min(out.smallest, size * scale);
             if (t.getAttribute('transform')) {
               const r = t.getBoundingClientRect();
@@ -1310,12 +1313,20 @@ function pageTests(kind, origin, url) {
         if (note.scrollWidth > note.clientWidth + 1) out.problems.push('the caption is wider than its place');
         return out;
       });
+      await until(() => [...document.querySelectorAll('#loops-chart g.key text')].some((t) => t.textContent === 'pin 4'));
+      let shownAt = '1280 900';  // (the page's size when it opens)
       for (const [width, height, english, layout] of [[1280, 800, true, 'stacked'], [1280, 800, false, 'stacked'],
                                                       [1280, 1400, true, 'side by side'], [390, 844, true, 'stacked'],
                                                       [390, 844, false, 'stacked']]) {
-        await page.setViewport({ width, height });
+        // a new size: the picture fitted to it, then the panel drawn anew for it
+        if (`${width} ${height}` !== shownAt) {
+          const t = await page.evaluate(() => performance.now());
+          await page.setViewport({ width, height });
+          await until((after) => (performance.getEntriesByName('hybridsim-loops-drawn')[0]?.startTime ?? 0) > after, t);
+          shownAt = `${width} ${height}`;
+        }
         if ((await page.evaluate(() => hybridsim.language)) !== (english ? 'en' : 'ja')) await page.click('#language');
-        // drawn anew as wide as the picture, or half of it
+        // drawn as wide as the picture, or half of it
         await until(() => {
           const canvas = document.getElementById('view').offsetWidth;
           const w = Math.max(240, canvas >= 2 * 380 + 12 ? Math.floor((canvas - 12) / 2) : canvas);
