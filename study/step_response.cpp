@@ -1,5 +1,6 @@
 #include "study/step_response.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -74,6 +75,19 @@ double forceBetween(const ForcePoint& a, const ForcePoint& b, double t)
     const double u3 = u2 * u;
     return (2.0 * u3 - 3.0 * u2 + 1.0) * a.F + (u3 - 2.0 * u2 + u) * h * a.rate + (3.0 * u2 - 2.0 * u3) * b.F +
            (u3 - u2) * h * b.rate;
+}
+
+double forceAt(const ForceStretches& force, double t)
+{
+    for (const std::vector<ForcePoint>& stretch : force) {
+        if (stretch.empty() || t < stretch.front().t || t > stretch.back().t) continue;
+        // the first point at or after t
+        const auto b = std::lower_bound(stretch.begin(), stretch.end(), t,
+                                        [](const ForcePoint& p, double at) { return p.t < at; });
+        if (b == stretch.begin()) return b->F;
+        return forceBetween(*(b - 1), *b, t);
+    }
+    return notANumber;
 }
 
 ForceStretches forceStretches(const SeriesSet& set, int last, const std::vector<bool>& inReach)

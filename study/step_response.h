@@ -55,4 +55,8 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
 // straight line when a rate is not a number).
 double forceBetween(const ForcePoint& a, const ForcePoint& b, double t);
 
+// The force at time t as readStep reads it: between the two points of the
+// stretch around t; not a number outside every stretch.
+double forceAt(const ForceStretches& force, double t);
+
 }  // namespace hybridsim

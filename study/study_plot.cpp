@@ -17,10 +17,10 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double mmPerM = 1000.0;
 
 // colours of the run's graphs
-const char* const forceColour = "#d62728";
-const char* const targetColour = "#1f77b4";
-const char* const errorColour = "#2ca02c";
-const char* const modelColour = "#555555";
+const char* const forceColour = forceLineColour;
+const char* const targetColour = targetLineColour;
+const char* const errorColour = errorLineColour;
+const char* const modelColour = modelLineColour;
 const char* const distanceColour = "#9467bd";
 
 // Markers on the lines of a sweep with at most this many values.
@@ -161,28 +161,46 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
                         {posErr}, {}});
     for (ChartPanel& p : c.panels) p.yFloor = floorOf(p.yLabel);
     c.panels.push_back(polesPanel(s));
+    c.panels.back().height = 380.0;  // the s-plane at equal scale: room for both halves
     return c;
 }
 
-ChartPanel polesPanel(const SimSettings& s)
+ChartPanel polesPanel(const SimSettings& s, const std::vector<OtherRun>& others)
 {
     ChartPanel p{"poles of the control loops", "re [1/s]", "im [1/s]", {}, {}};
+    p.equalScale = true;
+    // the poles of both systems as crosses (designed) and rings (model)
+    auto poles = [](const std::string& label, const std::string& colour, const std::vector<Pole>& at,
+                    ChartSeries::Mark mark) {
+        ChartSeries marks{label, colour, {}, {}};
+        marks.mark = mark;
+        for (const Pole& q : at) {
+            marks.x.push_back(q.re);
+            marks.y.push_back(q.im);
+        }
+        return marks;
+    };
+    for (const OtherRun& o : others) {
+        if (!o.settings) continue;
+        ChartSeries designed = poles(o.name + ", designed", o.colour, {}, ChartSeries::Mark::cross);
+        ChartSeries model = poles(o.name + ", model", o.colour, {}, ChartSeries::Mark::ring);
+        for (const LoopPoles& l : loopPoles(*o.settings)) {
+            const ChartSeries d = poles("", "", l.designed, ChartSeries::Mark::cross);
+            const ChartSeries m = poles("", "", l.model, ChartSeries::Mark::ring);
+            designed.x.insert(designed.x.end(), d.x.begin(), d.x.end());
+            designed.y.insert(designed.y.end(), d.y.begin(), d.y.end());
+            model.x.insert(model.x.end(), m.x.begin(), m.x.end());
+            model.y.insert(model.y.end(), m.y.begin(), m.y.end());
+        }
+        p.series.push_back(std::move(designed));
+        p.series.push_back(std::move(model));
+    }
     const char* colours[] = {errorColour, forceColour};  // system 1 (position), 2 (force)
     for (const LoopPoles& l : loopPoles(s)) {
         const std::string n = std::to_string(l.system);
         const char* colour = colours[l.system - 1];
-        ChartSeries designed{"system " + n + ", designed", colour, {}, {}};
-        designed.mark = ChartSeries::Mark::cross;
-        for (const Pole& q : l.designed) {
-            designed.x.push_back(q.re);
-            designed.y.push_back(q.im);
-        }
-        ChartSeries model{"system " + n + ", model", colour, {}, {}};
-        model.mark = ChartSeries::Mark::ring;
-        for (const Pole& q : l.model) {
-            model.x.push_back(q.re);
-            model.y.push_back(q.im);
-        }
+        p.series.push_back(poles("system " + n + ", designed", colour, l.designed, ChartSeries::Mark::cross));
+        p.series.push_back(poles("system " + n + ", model", colour, l.model, ChartSeries::Mark::ring));
         // the circle of radius wn about 0, its left half (stable poles lie there)
         const double wn = l.wn;
         ChartSeries circle{"|s| = wn" + n, colour, {}, {}};
@@ -192,8 +210,6 @@ ChartPanel polesPanel(const SimSettings& s)
             circle.x.push_back(std::fabs(wn) * std::cos(a));
             circle.y.push_back(std::fabs(wn) * std::sin(a));
         }
-        p.series.push_back(designed);
-        p.series.push_back(model);
         p.series.push_back(circle);
     }
     return p;

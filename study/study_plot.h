@@ -28,10 +28,28 @@ inline bool sweepOverlaysForce(std::size_t names, std::size_t runs)
 // reach of the robot break the lines of the tip).
 Chart runChart(const SimSettings& s, const SeriesSet& set);
 
-// The s-plane of both control loops (study/loop_poles.h): the designed
-// poles as crosses, the model's as rings, each system in its colour, with
-// the circle of radius wn of each; re and im in 1/s.
-ChartPanel polesPanel(const SimSettings& s);
+// The colours of the run chart's lines, which the loops' charts share: the
+// contact force (and the force loop's poles), Fn, the model's closed form,
+// the tangential error (and the position loop's poles).
+inline constexpr const char* forceLineColour = "#d62728";
+inline constexpr const char* targetLineColour = "#1f77b4";
+inline constexpr const char* modelLineColour = "#555555";
+inline constexpr const char* errorLineColour = "#2ca02c";
+
+// A run drawn beside the current one in the loops' charts: a pin.
+struct OtherRun {
+    const SimSettings* settings = nullptr;  // derived
+    const SeriesSet* series = nullptr;      // its robot's series
+    std::string name;                       // "pin 1"
+    std::string colour;                     // "#rrggbb"
+};
+
+// The s-plane of both control loops (study/loop_poles.h) at equal scale on
+// both axes: the designed poles as crosses, the model's as rings, each
+// system in its colour, with the circle of radius wn of each; re and im in
+// 1/s.  The other runs' poles, both systems', under them in their colours
+// (crosses and rings, no circles).
+ChartPanel polesPanel(const SimSettings& s, const std::vector<OtherRun>& others = {});
 
 // The run chart's force panel: the contact force where the robot reaches,
 // Fn, and dashed under them the model's force step in closed form.

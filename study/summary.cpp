@@ -224,6 +224,14 @@ bool hasPosture(const SeriesSet& set, int i)
            std::isfinite(set.contactForce[k]) && std::isfinite(set.forceErr[k]) && std::isfinite(set.sErr[k]);
 }
 
+ForceStretches forceInReach(const SimSettings& s, const SeriesSet& set)
+{
+    const int last = lastSample(s);
+    std::vector<bool> inReach(static_cast<std::size_t>(last) + 1, false);
+    for (int i = 0; i <= last; ++i) inReach[static_cast<std::size_t>(i)] = hasPosture(set, i);
+    return forceStretches(set, last, inReach);
+}
+
 std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set)
 {
     const int last = lastSample(s);

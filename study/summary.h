@@ -13,6 +13,7 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "study/step_response.h"
 
 namespace hybridsim {
 
@@ -140,6 +141,10 @@ bool hasPosture(const SeriesSet& set, int i);
 // has no posture (there the force is the model's, not a contact's): the
 // force as the summary reads it, for the plots.
 std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& set);
+
+// The stretches of the contact force between the samples that have a
+// posture (study/step_response.h): what the step figures are read off.
+ForceStretches forceInReach(const SimSettings& s, const SeriesSet& set);
 
 // The task in one line: "robot b (SCARA), method 8, sine wave, setting
 // error 5 mm, Fn 10 N".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "console/text_format.h"
 
@@ -101,14 +102,24 @@ double share(double v, double lo, double hi)
     return (v / 2.0 - lo / 2.0) / (hi / 2.0 - lo / 2.0);
 }
 
-// The smallest and largest finite value of the series' x or y.
-bool dataRange(const std::vector<ChartSeries>& series, bool alongX, double& lo, double& hi)
+// Whether x lies on the scale (a rounding error past an end counts as on it).
+bool onScale(double x, const AxisScale& xs)
+{
+    const double slack = 1e-9 * (xs.hi - xs.lo);
+    return x >= xs.lo - slack && x <= xs.hi + slack;
+}
+
+// The smallest and largest finite value of the series' x or y (of the
+// points on the x scale `within` when there is one).
+bool dataRange(const std::vector<ChartSeries>& series, bool alongX, double& lo, double& hi,
+               const std::optional<AxisScale>& within = std::nullopt)
 {
     bool any = false;
     for (const ChartSeries& s : series) {
         const std::size_t n = std::min(s.x.size(), s.y.size());
         for (std::size_t i = 0; i < n; ++i) {
             if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
+            if (within && !onScale(s.x[i], *within)) continue;
             const double v = alongX ? s.x[i] : s.y[i];
             lo = any ? std::min(lo, v) : v;
             hi = any ? std::max(hi, v) : v;
@@ -128,6 +139,28 @@ double legendWidth(const ChartPanel& p)
     return std::min(220.0, std::max(80.0, 34.0 + charWidth * static_cast<double>(longest)));
 }
 
+// A cross or a ring of 5 px about (x, y).
+std::string markSvg(ChartSeries::Mark mark, const std::string& colour, double x, double y)
+{
+    if (mark == ChartSeries::Mark::ring)
+        return format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"5\" fill=\"none\" stroke=\"%s\" stroke-width=\"1.6\"/>",
+                      x + 0.0, y + 0.0, colour.c_str());
+    return format("<path d=\"M%.1f,%.1fL%.1f,%.1fM%.1f,%.1fL%.1f,%.1f\" stroke=\"%s\" stroke-width=\"1.6\"/>",
+                  x - 5 + 0.0, y - 5 + 0.0, x + 5 + 0.0, y + 5 + 0.0, x - 5 + 0.0, y + 5 + 0.0, x + 5 + 0.0,
+                  y - 5 + 0.0, colour.c_str());
+}
+
+// A legend's sample of a line before its text (whose baseline is y): the
+// line from x, or its mark in the middle of the line's place.
+std::string sampleSvg(ChartSeries::Mark mark, bool dashed, const std::string& colour, double x, double y,
+                      double lineWidth, bool dotted)
+{
+    if (mark != ChartSeries::Mark::none) return markSvg(mark, colour, x + sampleLength / 2, y - 4);
+    return format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"%g\"%s/>",
+                  x + 0.0, y - 4 + 0.0, x + sampleLength + 0.0, y - 4 + 0.0, colour.c_str(), lineWidth,
+                  dashes(dashed, dotted).c_str());
+}
+
 // The legend above the panels: entries in rows that fit the width.
 double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out, double top)
 {
@@ -142,11 +175,8 @@ double keyRows(const std::vector<ChartKey>& keys, double width, std::string* out
         }
         if (out) {
             const double y = top + (rows - 1) * keyRowHeight + 10.0;
-            *out += "<g class=\"key\"><line x1=\"" + px(x) + "\" y1=\"" + px(y - 4) + "\" x2=\"" +
-                    px(x + sampleLength) + "\" y2=\"" + px(y - 4) + "\" stroke=\"" + k.colour +
-                    "\" stroke-width=\"2.5\"" + dashes(k.dashed, k.dotted) +
-                    "/><text x=\"" + px(x + sampleLength + 6) + "\" y=\"" + px(y) +
-                    "\">" + escaped(k.label) + "</text></g>\n";
+            *out += "<g class=\"key\">" + sampleSvg(k.mark, k.dashed, k.colour, x, y, 2.5, k.dotted) + "<text x=\"" +
+                    px(x + sampleLength + 6) + "\" y=\"" + px(y) + "\">" + escaped(k.label) + "</text></g>\n";
         }
         x += w;
     }
@@ -172,6 +202,8 @@ void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
         xs.step = 1.0;
         xs.ticks.clear();
         for (std::size_t i = 0; i < p.xCategories.size(); ++i) xs.ticks.push_back(static_cast<double>(i));
+    } else if (p.xScale) {
+        xs = *p.xScale;
     } else {
         dataRange(p.series, true, xlo, xhi);
         xs = roundScale(xlo, xhi, 7);
@@ -181,8 +213,17 @@ void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
     } else if (p.yScale) {
         ys = *p.yScale;
     } else {
-        dataRange(p.series, false, ylo, yhi);
+        dataRange(p.series, false, ylo, yhi, p.xCategories.empty() ? p.xScale : std::nullopt);
         ys = roundScale(ylo, yhi, 6);
+    }
+    // a plane: a margin about the data, the same on all sides, so that no
+    // mark lies on the plot area's border
+    if (p.equalScale && p.xCategories.empty() && !p.xScale && !p.yScale) {
+        const double pad = 0.06 * std::max(xhi - xlo, yhi - ylo);
+        if (std::isfinite(pad) && pad > 0.0) {
+            xs = roundScale(xlo - pad, xhi + pad, 7);
+            ys = roundScale(ylo - pad, yhi + pad, 6);
+        }
     }
 }
 
@@ -192,6 +233,161 @@ double leftRoom(const AxisScale& ys)
     std::size_t longest = 0;
     for (double t : ys.ticks) longest = std::max(longest, tickText(t, ys.step).size());
     return std::max(plotLeft, 34.0 + charWidth * static_cast<double>(longest));
+}
+
+// The scale a widened about its middle to the span `span`, its ticks within.
+AxisScale widened(const AxisScale& a, double span, int most)
+{
+    const double middle = a.lo / 2.0 + a.hi / 2.0;
+    return scaleWithin(middle - span / 2.0, middle + span / 2.0, most);
+}
+
+// One unit as many pixels along x as along y: the scale with more pixels to
+// its unit widened.  Wider y ticks may need more room on the left, which
+// narrows the plot area (when the room is the panel's own): then again.
+void equalScales(PanelLayout& at, bool ownRoom)
+{
+    for (int k = 0; k < 4; ++k) {
+        const double kx = (at.x1 - at.x0) / (at.xs.hi - at.xs.lo);
+        const double ky = (at.y1 - at.y0) / (at.ys.hi - at.ys.lo);
+        if (!(kx > 0.0) || !(ky > 0.0) || !std::isfinite(kx) || !std::isfinite(ky)) return;
+        if (kx >= ky) {
+            if (kx > ky) at.xs = widened(at.xs, (at.x1 - at.x0) / ky, 7);
+            return;
+        }
+        at.ys = widened(at.ys, (at.y1 - at.y0) / kx, 6);
+        if (ownRoom && k < 3) at.x0 = at.left + leftRoom(at.ys);
+    }
+}
+
+// --- the notes' labels ---
+constexpr double noteFont = 11.0;       // [px]
+constexpr double noteCharWidth = 6.8;   // an average character at 11 px, on the wide side
+constexpr double noteAscent = 9.0;      // of the text above its baseline
+constexpr double noteDescent = 3.0;
+constexpr double noteGap = 6.0;         // between a dot and its label
+constexpr double noteRow = 13.0;        // one row further off
+constexpr double notePoint = 3.0;       // the dot's radius
+
+// A rectangle [px, y down].
+struct Box {
+    double l, t, r, b;
+};
+
+bool overlaps(const Box& a, const Box& b) { return a.l < b.r && b.l < a.r && a.t < b.b && b.t < a.b; }
+
+// A straight piece of a line [px].
+struct Segment {
+    double x0, y0, x1, y1;
+};
+
+// Whether the segment passes through the box (clipped to it, Liang-Barsky).
+bool crosses(const Segment& s, const Box& box)
+{
+    if (std::max(s.x0, s.x1) < box.l || std::min(s.x0, s.x1) > box.r || std::max(s.y0, s.y1) < box.t ||
+        std::min(s.y0, s.y1) > box.b)
+        return false;
+    const double dx = s.x1 - s.x0, dy = s.y1 - s.y0;
+    double lo = 0.0, hi = 1.0;
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {s.x0 - box.l, box.r - s.x0, s.y0 - box.t, box.b - s.y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0)
+            lo = std::max(lo, r);
+        else
+            hi = std::min(hi, r);
+        if (lo > hi) return false;
+    }
+    return true;
+}
+
+// Where each note's label goes: beside its dot, right or left, then a row
+// further up or down at a time, the first place inside the plot area that
+// covers no line, dot, label or leader placed before (the first place
+// tried when there is none).  Gives the SVG of the notes.
+std::string notesSvg(const std::vector<ChartNote>& notes, const PanelLayout& at, std::vector<Segment> lines)
+{
+    std::string out;
+    const Box area{at.x0 + 2.0, at.y0 + 2.0, at.x1 - 2.0, at.y1 - 2.0};
+    std::vector<Box> taken;
+    struct Dot {
+        double x, y;
+        bool shown;
+    };
+    std::vector<Dot> dots;
+    for (const ChartNote& n : notes) {
+        const bool shown = std::isfinite(n.x) && std::isfinite(n.y) && onScale(n.x, at.xs) && onScale(n.y, at.ys);
+        dots.push_back({at.X(n.x), at.Y(n.y), shown});
+        if (shown) taken.push_back({dots.back().x - notePoint - 1, dots.back().y - notePoint - 1,
+                                    dots.back().x + notePoint + 1, dots.back().y + notePoint + 1});
+    }
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (!dots[i].shown) continue;
+        const ChartNote& n = notes[i];
+        const double x = dots[i].x, y = dots[i].y;
+        const double w = noteCharWidth * static_cast<double>(n.label.size());
+        // a label's box with its left end at lx and its baseline at by
+        auto box = [&](double lx, double by) { return Box{lx, by - noteAscent, lx + w, by + noteDescent}; };
+        struct Place {
+            double x, baseline;
+        };
+        std::vector<Place> places;
+        const double middle = y + (noteAscent - noteDescent) / 2.0;
+        // beside the dot, then a row further off at a time: right, left,
+        // centred, and (with a leader) further right
+        for (int row = 0; row <= 16; ++row) {
+            for (const double lx : {x + noteGap, x - noteGap - w, x - w / 2.0, x + noteGap + 3.0 * noteRow,
+                                    x + noteGap + 6.0 * noteRow}) {
+                if (row == 0 && lx != x + noteGap && lx != x - noteGap - w) continue;  // (over its dot, or far)
+                places.push_back({lx, middle - row * noteRow});
+                if (row > 0) places.push_back({lx, middle + row * noteRow});
+            }
+        }
+        const Place* chosen = nullptr;
+        Segment leader{};
+        bool leads = false;
+        for (const Place& pl : places) {
+            const Box b = box(pl.x, pl.baseline);
+            if (b.l < area.l || b.r > area.r || b.t < area.t || b.b > area.b) continue;
+            // a label more than a row off, or further right, is joined to its dot by a leader
+            const bool far = std::fabs(pl.baseline - middle) > noteRow + 0.5 || pl.x > x + noteGap + 0.5;
+            const double ex = std::clamp(x, b.l, b.r), ey = std::clamp(y, b.t, b.b);
+            const Segment l{x, y, ex, ey};
+            bool free = true;
+            for (std::size_t k = 0; k < taken.size() && free; ++k) {
+                // (its own dot's box is left alone by the label beside it)
+                free = !overlaps(b, taken[k]) && !(far && crosses(l, taken[k]) &&
+                                                   !(taken[k].l < x && taken[k].r > x && taken[k].t < y && taken[k].b > y));
+            }
+            for (std::size_t k = 0; k < lines.size() && free; ++k) free = !crosses(lines[k], b);
+            if (!free) continue;
+            chosen = &pl;
+            leader = l;
+            leads = far;
+            break;
+        }
+        if (!chosen) chosen = &places.front();
+        const Box b = box(chosen->x, chosen->baseline);
+        taken.push_back(b);
+        if (leads) lines.push_back(leader);
+        out += "<g class=\"note\" data-kind=\"" + escaped(n.kind) + "\">";
+        if (leads)
+            out += format("<line class=\"note-leader\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+                          "stroke-width=\"0.8\"/>",
+                          leader.x0 + 0.0, leader.y0 + 0.0, leader.x1 + 0.0, leader.y1 + 0.0, n.colour.c_str());
+        out += format("<circle class=\"note-point\" cx=\"%.1f\" cy=\"%.1f\" r=\"%g\" fill=\"%s\" stroke=\"#fff\" "
+                      "stroke-width=\"1\"/><text class=\"note-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%g\" "
+                      "fill=\"%s\">",
+                      x + 0.0, y + 0.0, notePoint, n.colour.c_str(), b.l + 0.0, chosen->baseline + 0.0, noteFont,
+                      n.colour.c_str());
+        out += escaped(n.label) + "</text></g>\n";
+    }
+    return out;
 }
 
 void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
@@ -208,13 +404,14 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
     out += "<g class=\"panel\">\n";
     out += "<text class=\"panel-title\" x=\"" + px(x0) + "\" y=\"" + px(top + 16) +
            "\" font-weight=\"bold\" font-size=\"12\">" + escaped(p.title) + "</text>\n";
-    // grid and ticks
+    // grid and ticks (the x ticks' texts low enough to keep clear of the
+    // lowest y tick's text at the corner)
     for (std::size_t i = 0; i < xs.ticks.size(); ++i) {
         const double t = xs.ticks[i];
         const std::string x = px(X(t));
         const std::string text = p.xCategories.empty() ? tickText(t, xs.step) : p.xCategories[i];
         out += "<line x1=\"" + x + "\" y1=\"" + px(y0) + "\" x2=\"" + x + "\" y2=\"" + px(y1) +
-               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 14) +
+               "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 16) +
                "\" text-anchor=\"middle\">" + escaped(text) + "</text>\n";
     }
     for (double t : ys.ticks) {
@@ -232,34 +429,32 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
     out += "<text class=\"axis-y\" x=\"" + px(left + 14) + "\" y=\"" + ly + "\" text-anchor=\"middle\" " +
            "transform=\"rotate(-90 " + px(left + 14) + " " + ly + ")\">" + escaped(p.yLabel) + "</text>\n";
 
-    // the lines: one path each, broken where a value is missing
+    // the lines: one path each, broken where a value is missing (or off the
+    // x scale given); their pieces, which the notes' labels keep clear of
+    std::vector<Segment> pieces;
     for (const ChartSeries& s : p.series) {
         std::string d;
         std::string dots;
         bool pen = false;
+        double lastX = 0.0, lastY = 0.0;
         const std::size_t n = std::min(s.x.size(), s.y.size());
         for (std::size_t i = 0; i < n; ++i) {
-            if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) {
+            if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i]) || (p.xScale && !onScale(s.x[i], xs))) {
                 pen = false;
                 continue;
             }
-            const std::string x = px(X(s.x[i]));
-            const std::string y = px(Y(at.flat ? 0.0 : s.y[i]));
+            const double cx = X(s.x[i]), cy = Y(at.flat ? 0.0 : s.y[i]);
+            const std::string x = px(cx);
+            const std::string y = px(cy);
             const bool marked = s.mark != ChartSeries::Mark::none;
             d += (pen && !marked ? "L" : "M") + x + "," + y;
+            if (!p.notes.empty() && pen && !marked) pieces.push_back({lastX, lastY, cx, cy});
+            lastX = cx;
+            lastY = cy;
             pen = true;
             if (s.markers)
                 dots += "<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"2.5\" fill=\"" + s.colour + "\"/>";
-            if (s.mark == ChartSeries::Mark::ring)
-                dots += "<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"5\" fill=\"none\" stroke=\"" + s.colour +
-                        "\" stroke-width=\"1.6\"/>";
-            if (s.mark == ChartSeries::Mark::cross) {
-                const double cx = X(s.x[i]);
-                const double cy = Y(at.flat ? 0.0 : s.y[i]);
-                dots += "<path d=\"M" + px(cx - 5) + "," + px(cy - 5) + "L" + px(cx + 5) + "," + px(cy + 5) + "M" +
-                        px(cx - 5) + "," + px(cy + 5) + "L" + px(cx + 5) + "," + px(cy - 5) + "\" stroke=\"" +
-                        s.colour + "\" stroke-width=\"1.6\"/>";
-            }
+            if (marked) dots += markSvg(s.mark, s.colour, cx, cy);
         }
         out += "<path class=\"series\" data-label=\"" + escaped(s.label) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" +
                s.colour + "\" stroke-width=\"1.6\"" + dashes(s.dashed, s.dotted) + "/>\n";
@@ -278,23 +473,12 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
         for (const ChartSeries& s : p.series) {
             if (s.label.empty()) continue;
             // the line's sample, or the mark in the middle of its place
-            const double mx = lx + sampleLength / 2;
-            const std::string sample =
-                s.mark == ChartSeries::Mark::ring
-                    ? "<circle cx=\"" + px(mx) + "\" cy=\"" + px(y - 4) + "\" r=\"5\" fill=\"none\" stroke=\"" +
-                          s.colour + "\" stroke-width=\"1.6\"/>"
-                : s.mark == ChartSeries::Mark::cross
-                    ? "<path d=\"M" + px(mx - 5) + "," + px(y - 9) + "L" + px(mx + 5) + "," + px(y + 1) + "M" +
-                          px(mx - 5) + "," + px(y + 1) + "L" + px(mx + 5) + "," + px(y - 9) + "\" stroke=\"" + s.colour +
-                          "\" stroke-width=\"1.6\"/>"
-                    : "<line x1=\"" + px(lx) + "\" y1=\"" + px(y - 4) + "\" x2=\"" + px(lx + sampleLength) + "\" y2=\"" +
-                          px(y - 4) + "\" stroke=\"" + s.colour + "\" stroke-width=\"2\"" +
-                          dashes(s.dashed, s.dotted) + "/>";
-            out += "<g class=\"legend\">" + sample + "<text x=\"" + px(lx + sampleLength + 5) + "\" y=\"" + px(y) +
-                   "\">" + escaped(s.label) + "</text></g>\n";
+            out += "<g class=\"legend\">" + sampleSvg(s.mark, s.dashed, s.colour, lx, y, 2.0, s.dotted) + "<text x=\"" +
+                   px(lx + sampleLength + 5) + "\" y=\"" + px(y) + "\">" + escaped(s.label) + "</text></g>\n";
             y += legendRowHeight;
         }
     }
+    if (!p.notes.empty()) out += notesSvg(p.notes, at, std::move(pieces));
     out += "</g>\n";
 }
 
@@ -340,6 +524,33 @@ AxisScale roundScale(double lo, double hi, int most)
     a.lo = std::min(first * step, lo);
     a.hi = std::max(last * step, hi);
     for (double k = first; k <= last; k += 1.0) a.ticks.push_back(k * step);
+    return a;
+}
+
+AxisScale scaleWithin(double lo, double hi, int most)
+{
+    AxisScale a;
+    a.lo = lo;
+    a.hi = hi;
+    a.step = hi / 2.0 - lo / 2.0;
+    a.ticks = {lo, hi};
+    const double span = hi / 2.0 - lo / 2.0;  // half the span: no overflow
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !(span > 0.0) || !std::isfinite(2.0 * span)) return a;
+    const int intervals = std::max(1, most - 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(2.0 * span / intervals)));
+    if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return a;
+    const double slack = 1e-9;
+    for (double m : {1.0, 2.0, 5.0, 10.0, 20.0}) {
+        const double step = m * magnitude;
+        const double first = std::ceil(lo / step - slack);
+        const double last = std::floor(hi / step + slack);
+        if (last - first + 1.0 > std::max(1, most)) continue;
+        if (!(last >= first)) break;  // not one round number within: the ends
+        a.step = step;
+        a.ticks.clear();
+        for (double k = first; k <= last; k += 1.0) a.ticks.push_back(k * step);
+        break;
+    }
     return a;
 }
 
@@ -434,6 +645,7 @@ ChartLayout chartLayout(const Chart& c)
         at.x1 = at.left + at.width - (legend > 0.0 ? legend : plotRightBare);
         at.y0 = at.top + panelTitleHeight;
         at.y1 = at.top + at.height - plotBottom;
+        if (c.panels[i].equalScale) equalScales(at, !c.alignPlots);
     }
     return layout;
 }

@@ -66,6 +66,20 @@ struct ChartSeries {
     Mark mark = Mark::none;
 };
 
+// A point of a panel marked with a short label ("peak 2.6 %"): a dot at
+// (x, y) in the data's units, the label beside it where it covers no other
+// label, dot or line of the panel and stays inside the plot area (a thin
+// leader joins them when it has to stand further off).  Written as
+// <g class="note" data-kind="KIND"> with a <circle class="note-point">, a
+// <text class="note-label"> and perhaps a <line class="note-leader">.
+struct ChartNote {
+    std::string kind;  // what it marks: "peak", "settled", ...
+    std::string label;
+    std::string colour;  // "#rrggbb"
+    double x = 0.0;
+    double y = 0.0;
+};
+
 struct ChartPanel {
     std::string title;
     std::string xLabel;  // with its unit: "time t [s]"
@@ -82,6 +96,14 @@ struct ChartPanel {
     // when given: data all within it are drawn flat at 0 (RoundingFloor),
     // whatever yScale says
     std::optional<RoundingFloor> yFloor = std::nullopt;
+    // when given: the x scale, kept as it is; the points outside it are left
+    // out (a line breaks there) and the y scale covers the points within it
+    std::optional<AxisScale> xScale = std::nullopt;
+    // one unit of x as many pixels as one unit of y (a plane, on which a
+    // circle stays a circle): the scale with more pixels to its unit is
+    // widened about its middle, its ticks round numbers within it
+    bool equalScale = false;
+    std::vector<ChartNote> notes = {};  // drawn over the lines
 };
 
 // An entry of the legend above all panels.
@@ -90,6 +112,7 @@ struct ChartKey {
     std::string colour;
     bool dashed = false;
     bool dotted = false;
+    ChartSeries::Mark mark = ChartSeries::Mark::none;  // a cross or a ring in place of the line
 };
 
 struct Chart {
@@ -110,6 +133,11 @@ struct Chart {
 // A round scale that covers [lo, hi]: ends and ticks at whole multiples of
 // a step of 1, 2 or 5 times a power of ten, at most `most` ticks.
 AxisScale roundScale(double lo, double hi, int most = 6);
+
+// Round ticks within [lo, hi], the ends kept as they are (a scale that must
+// not grow): the finest step of 1, 2 or 5 times a power of ten that gives at
+// most `most` ticks.
+AxisScale scaleWithin(double lo, double hi, int most = 6);
 
 // A tick's text: as many decimals as the step needs, no "-0".
 std::string tickText(double v, double step);

@@ -228,8 +228,12 @@ EMSCRIPTEN_KEEPALIVE const char* hs_add_shown_goal(const char* column, int colum
     };
     return handOut(session->addShownGoalJson(text(column, columnSize), text(op, opSize), text(value, valueSize)));
 }
-// The loops' chart and the closed form's difference (WebSession::loopsJson).
-EMSCRIPTEN_KEEPALIVE const char* hs_loops() { return handOut(session->loopsJson()); }
+// The loops' charts, `width` px wide, the step over the whole run when
+// `wholeRun` is 1, and the caption (WebSession::loopsJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_loops(double width, int wholeRun)
+{
+    return handOut(session->loopsJson(width, wholeRun != 0));
+}
 // The lessons (WebSession::lessonsJson), each opened by its link.
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
 // One lesson as a student reads it (WebSession::lessonCardJson).

@@ -19,7 +19,7 @@
 //   await hybridsim.gif()           // the run as an animated GIF (Uint8Array); .cancelGif()
 //   hybridsim.addGoal('overshoot_pct <= 5'), .goals(), .removeGoal(i)  // goals on the summary's figures
 //   hybridsim.addShownGoal('pos_err_max_m', '<=', 5)  // the same, typed in the page's unit (5 mm)
-//   hybridsim.loops()               // the loops' chart (SVG) and the closed form's difference
+//   hybridsim.loops({width, wholeRun})  // the loops' charts (SVG), the caption, the closed form's difference
 //   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals', fn))
@@ -675,12 +675,22 @@
     },
 
     // --- the control loops ---
-    // {svg, forceError, text}: the recorded force with the model's step in
-    // closed form dashed, and the s-plane of both loops (designed poles as
-    // crosses, modelled as rings, the circles |s| = wn); forceError the
-    // largest |F - closed form| [N] over the samples in reach (null: none).
-    loops() {
-      return JSON.parse(text(() => need()._hs_loops()));
+    // {stepSvg, polesSvg, forceError, caption, from, until, zoomEnd, runEnd}:
+    // two charts `width` px wide (240 to 4000; 420 when left out): the
+    // recorded force with the summary's peak, rise and settling time marked
+    // over the model's step in closed form (dashed), by default over the
+    // first five time constants of the model's slowest force pole
+    // (zoomEnd), with wholeRun over the whole run (to runEnd); and the
+    // s-plane of both loops at equal scale (designed poles as crosses,
+    // modelled as rings, the circles |s| = wn), the pins in both in their
+    // colours.  forceError: the largest |F - closed form| [N] over the
+    // samples in reach (null: none); caption: the facts the panel's caption
+    // tells (WebSession::loopsJson), from, until: the step's time axis [s].
+    loops({ width = 420, wholeRun = false } = {}) {
+      if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
+        throw wrong('loops', 'a width in pixels greater than 0', width);
+      if (typeof wholeRun !== 'boolean') throw wrong('loops', 'wholeRun true or false', wholeRun);
+      return JSON.parse(text(() => need()._hs_loops(width, wholeRun ? 1 : 0)));
     },
 
     // --- the lessons that come with the program ---

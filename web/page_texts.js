@@ -16,6 +16,93 @@
 (function (global) {
   'use strict';
 
+  // --- the control loops' caption: the run's poles in its sentences ---
+  // A real part as the caption writes a pole: one decimal from 1 up, two
+  // significant digits below, a minus sign for the negative, a plus for the
+  // positive (a pole right of the axis) unless `plus` is false.
+  function poleNumber(v, plus = true) {
+    if (v === 0) return '0';
+    const a = Math.abs(v);
+    const digits = a >= 1 ? a.toFixed(1) : String(Number(a.toPrecision(2)));
+    return (v < 0 ? '−' : plus ? '+' : '') + digits;
+  }
+  // a pole [re, im]; a part a millionth of the other is rounding
+  function poleWords([re, im]) {
+    if (Math.abs(im) <= 1e-6 * Math.abs(re)) return poleNumber(re);
+    return `${poleNumber(re)} ± ${poleNumber(Math.abs(im), false)}i`;
+  }
+  // the poles, a complex pair once: 'a, b and c' or 'a、b、c'
+  function poleList(poles, japanese) {
+    const words = poles.filter((p, i) => i === 0 || !(p[1] !== 0 && p[0] === poles[i - 1][0] &&
+                                                      p[1] === -poles[i - 1][1])).map(poleWords);
+    if (japanese) return words.join('、');
+    return words.length < 2 ? words.join('') : `${words.slice(0, -1).join(', ')} and ${words[words.length - 1]}`;
+  }
+  const alphaWords = (alpha) => (alpha > 0 ? '−' : '') + String(Math.abs(alpha));
+  const threeDigits = (v) => String(Number(v.toPrecision(3)));
+  // c: hybridsim.loops().caption, the facts; error: its forceError [N] or null
+  function loopsCaptionEn(c, error) {
+    const n = c.model.length;
+    let text = 'Crosses are the poles the gains were designed for, (s² + 2ζωn s + ωn²)(s + α); rings are the poles ' +
+      'of the loop the model integrates, Kv s² + (Kp − 1) s + Ki (green the position loop, red the force loop, ' +
+      `pins in their colours). That loop has no mass term, so it has ${['no pole', 'one pole', 'two poles'][Math.min(n, 2)]}, ` +
+      'not three: ';
+    if (c.doubleToHalf && (c.slowStays || c.originStays)) {
+      text += `the force loop's designed double pole at ${poleNumber(c.designed[0][0])} becomes one pole at ` +
+        `${poleWords(c.model[0])}, near −ωn/2 = ${poleNumber(-c.wn / 2)}, and ` +
+        (c.slowStays ? `the slow pole near −α = ${alphaWords(c.alpha)} stays, at ${poleWords(c.model[1])}`
+          : 'the pole at the origin stays');
+    } else {
+      text += `the force loop's designed poles ${poleList(c.designed)} ` + (n ? `become ${poleList(c.model)}` : 'have none');
+    }
+    if (c.unstablePole !== null) {
+      text += `: the pole at ${poleNumber(c.unstablePole)} lies right of the imaginary axis, so the model's force loop ` +
+        `is unstable${c.designStable ? ', though its design is stable' : ''}`;
+    }
+    text += '. ';
+    const [position, force] = c.originUnused;
+    if (position && force) {
+      text += "With α = 0 (both loops here) the rings at the origin are the loops' integral states, which they do " +
+        'not use (Ki = 0): no sign of marginal stability. ';
+    } else if (position || force) {
+      text += `With α = 0 (the ${position ? 'position' : 'force'} loop here) the ring at the origin is the loop's ` +
+        'integral state, which it does not use (Ki = 0): no sign of marginal stability. ';
+    }
+    return text + (error === null
+      ? "The dashed line is the model's force step in closed form; no sample is in reach, so there is no recorded " +
+        'force to set against it.'
+      : `The dashed line is the model's force step in closed form; the recorded force lies within ` +
+        `${threeDigits(error)} N of it.`);
+  }
+  function loopsCaptionJa(c, error) {
+    const n = c.model.length;
+    let text = '× は設計の極 (s² + 2ζωn s + ωn²)(s + α)、○ はモデルが積分するループ Kv s² + (Kp − 1) s + Ki の極です' +
+      '（緑は位置制御系、赤は力制御系、ピンはその色）。このループには質量の項がないため' +
+      ['極はなく', '極は 3 つでなく 1 つで', '極は 3 つでなく 2 つで'][Math.min(n, 2)] + '、';
+    if (c.doubleToHalf && (c.slowStays || c.originStays)) {
+      text += `力制御系の設計の 2 重の極 ${poleNumber(c.designed[0][0])} は −ωn/2 = ${poleNumber(-c.wn / 2)} に近い ` +
+        `1 つの極 ${poleWords(c.model[0])} になり、` +
+        (c.slowStays ? `−α = ${alphaWords(c.alpha)} に近い遅い極は ${poleWords(c.model[1])} のまま残ります`
+          : '原点の極はそのまま残ります');
+    } else {
+      text += `力制御系の設計の極 ${poleList(c.designed, true)} は ` +
+        (n ? `${poleList(c.model, true)} になります` : 'なくなります');
+    }
+    if (c.unstablePole !== null) {
+      text += `。右半平面の極 ${poleNumber(c.unstablePole)} のため、モデルの力制御系は不安定です` +
+        (c.designStable ? '（設計は安定です）' : '');
+    }
+    text += '。';
+    const [position, force] = c.originUnused;
+    if (position || force) {
+      text += `α = 0 の${position && force ? '両方の制御系' : position ? '位置制御系' : '力制御系'}では、原点の ○ は` +
+        'ループが使わない積分の状態 (Ki = 0) で、安定限界を示すものではありません。';
+    }
+    return text + (error === null
+      ? '破線はモデルの力のステップ応答の閉形式です。届くサンプルがないため、比べる記録の力はありません。'
+      : `破線はモデルの力のステップ応答の閉形式で、記録した力はそこから ${threeDigits(error)} N 以内にあります。`);
+  }
+
   // key: [English, Japanese]; a function takes the numbers it names
   const table = {
     title: ['hybridsim: motion/force hybrid control', 'hybridsim：運動・力ハイブリッド制御'],
@@ -31,6 +118,9 @@
     closeLesson: ['Close lesson', 'レッスンを閉じる'],
     lessonTitle: [(n, title) => `Lesson ${n}: ${title}`, (n, title) => `レッスン ${n}：${title}`],
     loops: ['Control loops: the force step and the poles', '制御ループ：力のステップ応答と極'],
+    loopsWholeRun: ['Show the whole run', '全時間を表示'],
+    loopsZoom: ['Show the first five time constants', '時定数の 5 倍までを表示'],
+    loopsCaption: [loopsCaptionEn, loopsCaptionJa],
     help: ['Help', 'ヘルプ'],
     goals: ['Goals', '目標'],
     goalName: ['figure of the run summary', '実行のまとめの数値'],

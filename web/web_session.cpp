@@ -15,6 +15,7 @@
 #include "console/series_csv.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
+#include "study/loops_chart.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -520,23 +521,40 @@ std::string WebSession::addShownGoalJson(const std::string& column, const std::s
     return jsonText({{"refused", r.refused}, {"message", r.message}, {"goal", r.goal}, {"shown", r.shown}});
 }
 
-std::string WebSession::loopsJson() const
+std::string WebSession::loopsJson(double width, bool wholeRun) const
 {
     const SeriesSet& set = currentSeries(*run_, s_->type);
-    Chart c;
-    c.columns = 2;
-    c.panelWidth = 420.0;
-    c.panelHeight = 250.0;
-    c.accessibleName = "the contact force with the model's step in closed form, and the poles of the control loops";
-    c.panels.push_back(forceStepPanel(*s_, set));
-    c.panels.push_back(polesPanel(*s_));
+    const double w = std::isfinite(width) ? std::clamp(width, loopsNarrowest, loopsWidest) : loopsNarrowest;
+    // the pins beside the run, in slot order
+    std::vector<OtherRun> others;
+    for (const Pin& p : pins_.pins())
+        others.push_back({&p.settings, &p.series, "pin " + std::to_string(p.slot + 1), pinColourText(p.slot)});
+    const StepView view = stepView(*s_, set, wholeRun);
     const double largest = modelForceDifference(*s_, set);
-    Json out = {{"svg", chartSvg(c)}, {"forceError", largest}};
-    out["text"] = std::isnan(largest)
-                      ? std::string("no sample in reach: no force to compare with the closed form")
-                      : format("the closed form lies on the recorded force within %.3g N: the largest difference "
-                               "over the samples in reach, the integration error",
-                               largest);
+    // (one member at a time: the page's code stays small)
+    Json out;
+    out["stepSvg"] = chartSvg(loopsStepChart(*s_, set, runSummary(), view, others, w));
+    out["polesSvg"] = chartSvg(loopsPolesChart(*s_, others, w));
+    out["forceError"] = largest;
+    out["from"] = view.from;
+    out["until"] = view.until;
+    out["zoomEnd"] = view.zoomEnd;
+    out["runEnd"] = view.runEnd;
+    // the facts of the caption
+    const LoopsCaptionFacts c = loopsCaptionFacts(*s_);
+    Json& caption = out["caption"];
+    for (const auto* poles : {&c.force.designed, &c.force.model}) {
+        Json& list = caption[poles == &c.force.designed ? "designed" : "model"] = Json::array();
+        for (const Pole& p : *poles) list.push_back(Json::array({p.re, p.im}));
+    }
+    caption["wn"] = c.force.wn;
+    caption["alpha"] = c.force.alpha;
+    caption["doubleToHalf"] = c.doubleToHalf;
+    caption["slowStays"] = c.slowStays;
+    caption["originStays"] = c.originStays;
+    caption["unstablePole"] = c.unstablePole;
+    caption["designStable"] = c.designStable;
+    caption["originUnused"] = Json::array({c.originUnused[0], c.originUnused[1]});
     return jsonText(out);
 }
 

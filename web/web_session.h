@@ -250,13 +250,25 @@ public:
     // the same as JSON {"refused", "message", "goal", "shown"}
     std::string addShownGoalJson(const std::string& column, const std::string& op, const std::string& value);
 
-    // --- the control loops (study/loop_poles.h) ---
-    // The chart of the loops: the recorded contact force with the model's
-    // closed-form step to Fn dashed under it, and the poles of both loops,
-    // designed (crosses) and modelled (rings), with the circles |s| = wn;
-    // as JSON {"svg", "forceError": the largest |F - closed form| [N] over
-    // the samples in reach (null without any), "text": a line saying so}.
-    std::string loopsJson() const;
+    // --- the control loops (study/loop_poles.h, study/loops_chart.h) ---
+    // The loops' two charts, each `width` px wide (clamped to 240..4000):
+    // the force step -- the recorded contact force between the samples with
+    // the summary's peak, rise and settling time marked, Fn, the model's
+    // closed-form step dashed, the pins' forces -- over the first five time
+    // constants of the model's slowest force pole (or the whole run, with
+    // `wholeRun`), and the s-plane at equal scale -- the poles of both loops,
+    // designed (crosses) and modelled (rings), with the circles |s| = wn,
+    // and the pins' poles in their colours.  As JSON {"stepSvg", "polesSvg",
+    // "forceError": the largest |F - closed form| [N] over the samples in
+    // reach (null without any), "from", "until": the step chart's time axis
+    // [s], "zoomEnd": its end by default, "runEnd": the last sample's time,
+    // "caption": the facts the page's caption tells (study/loops_chart.h),
+    // {"designed", "model": the force loop's poles [[re, im], ...], "wn",
+    // "alpha", "doubleToHalf", "slowStays", "originStays", "unstablePole"
+    // (null: none), "designStable", "originUnused": [system 1, system 2]}}.
+    static constexpr double loopsNarrowest = 240.0;
+    static constexpr double loopsWidest = 4000.0;
+    std::string loopsJson(double width = 420.0, bool wholeRun = false) const;
 
     // --- the lessons that come with the program (study/lessons.h) ---
     // [{"title", "link"}] in the page's language, the link the fragment

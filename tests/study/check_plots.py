@@ -188,6 +188,18 @@ def check_run_plot(batch, work, task_args, name):
     labels = [p["label"] for p in pole_panel.paths]
     check(labels == ["system 1, designed", "system 1, model", "|s| = wn1",
                      "system 2, designed", "system 2, model", "|s| = wn2"], f"{name}: pole panel {labels}")
+    # the s-plane at equal scale: a unit of re as many pixels as a unit of im,
+    # so that each circle |s| = wn is as wide as it is high
+    fx, fy = pole_panel._map(pole_panel.xticks), pole_panel._map(pole_panel.yticks)
+    check(abs(abs(fx(100.0) - fx(0.0)) - abs(fy(100.0) - fy(0.0))) <= 1e-3 * abs(fx(100.0) - fx(0.0)),
+          f"{name}: the s-plane's scales differ: 100 px are {abs(fx(100.0) - fx(0.0))} along re and "
+          f"{abs(fy(100.0) - fy(0.0))} along im")
+    for path in pole_panel.paths:
+        if path["label"].startswith("|s| = wn"):
+            xs = [x for x, _ in path["points"]]
+            ys = [y for _, y in path["points"]]
+            check(abs((max(xs) - min(xs)) - (max(ys) - min(ys)) / 2) <= 0.5,
+                  f"{name}: {path['label']}: radius {max(xs) - min(xs)} px across, {(max(ys) - min(ys)) / 2} px up")
     if len(pole_panel.paths) == 6:
         for k, (system, kind) in enumerate([("1", "designed"), ("1", "model"), ("2", "designed"), ("2", "model")]):
             expected = [(number(r["re"]), number(r["im"])) for r in poles if r["system"] == system and r["kind"] == kind]

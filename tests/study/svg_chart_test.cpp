@@ -1,6 +1,8 @@
-// The scales of the charts: round ticks that cover the data, and their text.
+// The scales of the charts: round ticks that cover the data, and their
+// text; planes at equal scale; notes whose labels keep clear of the lines.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <optional>
 #include <regex>
@@ -179,6 +181,157 @@ TEST(SvgChart, APanelOfRoundingAloneIsDrawnFlatAtZeroAndSaysSo)
     Chart empty = panel(1e-12, millimetreFloor);
     empty.panels[0].series[0].y.assign(11, std::nan(""));
     EXPECT_FALSE(chartLayout(empty).panels.at(0).flat);
+}
+
+// A plane at equal scale: one unit of x as many pixels as one unit of y,
+// whatever the panel's shape and the data's, every point inside the plot
+// area and off its border, the ticks round numbers on the scales; a scale
+// given for x keeps its ends, leaves out the points beyond them and fits y
+// to the points within.
+TEST(SvgChart, EqualScaleKeepsCirclesRoundAndAGivenXScaleItsEnds)
+{
+    // a half circle of radius 125 about 0 and a point on the right
+    ChartSeries circle{"circle", "#000000", {}, {}};
+    for (int k = 0; k <= 32; ++k) {
+        const double a = 1.5707963267948966 + 3.141592653589793 * k / 32;
+        circle.x.push_back(125.0 * std::cos(a));
+        circle.y.push_back(125.0 * std::sin(a));
+    }
+    ChartSeries point{"point", "#000000", {0.06}, {0.0}};
+    for (const auto& [width, height] : {std::pair{820.0, 380.0}, {260.0, 600.0}, {420.0, 300.0}, {300.0, 300.0}}) {
+        SCOPED_TRACE(::testing::Message() << width << " x " << height);
+        Chart c;
+        c.panelWidth = width;
+        c.panelHeight = height;
+        ChartPanel p{"plane", "re", "im", {circle, point}, {}};
+        p.equalScale = true;
+        c.panels.push_back(p);
+        const PanelLayout at = chartLayout(c).panels[0];
+        const double kx = (at.x1 - at.x0) / (at.xs.hi - at.xs.lo);
+        const double ky = (at.y1 - at.y0) / (at.ys.hi - at.ys.lo);
+        EXPECT_NEAR(kx, ky, 1e-9 * kx);
+        // the circle's horizontal and vertical radius in pixels
+        EXPECT_NEAR(at.X(0.0) - at.X(-125.0), (at.Y(-125.0) - at.Y(125.0)) / 2.0, 1e-6);
+        for (const ChartSeries* s : {&circle, &point})
+            for (std::size_t i = 0; i < s->x.size(); ++i) {
+                EXPECT_GT(at.X(s->x[i]), at.x0 + 4.0);
+                EXPECT_LT(at.X(s->x[i]), at.x1 - 4.0);
+                EXPECT_GT(at.Y(s->y[i]), at.y0 + 4.0);
+                EXPECT_LT(at.Y(s->y[i]), at.y1 - 4.0);
+            }
+        for (const AxisScale* a : {&at.xs, &at.ys}) {
+            ASSERT_GE(a->ticks.size(), 2u);
+            for (double t : a->ticks) {
+                EXPECT_GE(t, a->lo);
+                EXPECT_LE(t, a->hi);
+                EXPECT_NEAR(t / a->step, std::round(t / a->step), 1e-9);
+            }
+        }
+    }
+
+    // the x scale given: its ends kept, the y scale from the points on it
+    Chart c;
+    ChartPanel p{"step", "t", "F", {{"F", "#000000", {0.0, 1.0, 2.0, 3.0}, {0.0, 4.0, 9.0, 500.0}}}, {}};
+    p.xScale = scaleWithin(0.0, 2.5, 7);
+    c.panels.push_back(p);
+    const PanelLayout at = chartLayout(c).panels[0];
+    EXPECT_EQ(at.xs.lo, 0.0);
+    EXPECT_EQ(at.xs.hi, 2.5);
+    EXPECT_EQ(at.xs.ticks, (std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0, 2.5}));
+    EXPECT_EQ(at.ys.hi, 10.0);
+    const std::string svg = chartSvg(c);
+    EXPECT_NE(svg.find(format("M%.1f,%.1fL%.1f,%.1fL%.1f,%.1f\"", at.X(0.0), at.Y(0.0), at.X(1.0), at.Y(4.0),
+                              at.X(2.0), at.Y(9.0))),
+              std::string::npos)
+        << svg;
+}
+
+// Round ticks within a span whose ends stay: the finest step that gives at
+// most the ticks asked for; a span that is none, its ends.
+TEST(SvgChart, ScalesWithinKeepTheirEnds)
+{
+    const AxisScale a = scaleWithin(-296.5, 146.2, 7);
+    EXPECT_EQ(a.lo, -296.5);
+    EXPECT_EQ(a.hi, 146.2);
+    EXPECT_EQ(a.ticks, (std::vector<double>{-200.0, -100.0, 0.0, 100.0}));
+    EXPECT_EQ(scaleWithin(0.0, 0.0796, 7).ticks.size(), 4u);  // 0, 0.02, 0.04, 0.06
+    EXPECT_EQ(scaleWithin(0.31, 0.39, 6).ticks.size(), 4u);  // 0.32 .. 0.38
+    EXPECT_EQ(scaleWithin(0.31, 0.39, 1).ticks.size(), 1u);
+    EXPECT_EQ(scaleWithin(1.0, 0.5).ticks, (std::vector<double>{1.0, 0.5}));
+    EXPECT_EQ(scaleWithin(0.0, std::nan("")).ticks.size(), 2u);
+}
+
+// The notes' labels stand where they cover no other label, no dot and no
+// line of the panel, inside the plot area, even where the notes crowd
+// (the whole run of a step, whose marks all fall in its first tenth), a
+// leader joining a label that stands off to its dot.
+TEST(SvgChart, NotesLabelsKeepClearOfTheLinesAndOfEachOther)
+{
+    for (const double until : {0.4, 8.0}) {
+        SCOPED_TRACE(::testing::Message() << "the step to " << until << " s");
+        ChartSeries step{"F", "#d62728", {}, {}};
+        for (int k = 0; k <= 400; ++k) {
+            const double t = until * k / 400;
+            step.x.push_back(t);
+            step.y.push_back(10.0 * (1.0 - std::exp(-40.0 * t) * (1.0 + 40.0 * t)) + 0.3 * std::sin(30.0 * t) *
+                                                                                        std::exp(-10.0 * t));
+        }
+        ChartSeries target{"Fn", "#1f77b4", {0.0, until}, {10.0, 10.0}};
+        ChartPanel p{"step", "t", "F", {step, target}, {}};
+        p.notes = {{"a", "rise 10 %", "#222222", 0.0133, 1.0},   {"b", "90 %", "#222222", 0.0972, 9.0},
+                   {"c", "peak 2.6 %", "#222222", 0.114, 10.26}, {"d", "settled 0.253 s", "#222222", 0.253, 10.2},
+                   {"e", "beyond", "#222222", until + 1.0, 5.0}};
+        Chart c;
+        c.panelWidth = 320.0;
+        c.panels.push_back(p);
+        const PanelLayout at = chartLayout(c).panels[0];
+        const std::string svg = chartSvg(c);
+
+        // the lines' pieces and the labels' boxes (an 11 px text: 6.6 px a
+        // character at most, 8 px above its baseline, 2 below)
+        struct Box {
+            double l, t, r, b;
+        };
+        std::vector<std::array<double, 4>> pieces;
+        for (const ChartSeries* s : {&step, &target})
+            for (std::size_t i = 1; i < s->x.size(); ++i)
+                pieces.push_back({at.X(s->x[i - 1]), at.Y(s->y[i - 1]), at.X(s->x[i]), at.Y(s->y[i])});
+        std::vector<Box> labels;
+        std::vector<std::string> kinds;
+        const std::regex note("data-kind=\"(\\w)\">(<line class=\"note-leader\"[^>]*>)?<circle class=\"note-point\" "
+                              "cx=\"([-0-9.]+)\" cy=\"([-0-9.]+)\"[^>]*><text class=\"note-label\" x=\"([-0-9.]+)\" "
+                              "y=\"([-0-9.]+)\"[^>]*>([^<]*)</text>");
+        for (auto m = std::sregex_iterator(svg.begin(), svg.end(), note); m != std::sregex_iterator(); ++m) {
+            const auto& g = *m;
+            kinds.push_back(g[1]);
+            const std::size_t k = static_cast<std::size_t>(g[1].str()[0] - 'a');
+            // the dot where the note's figures put it
+            EXPECT_NEAR(std::stod(g[3]), at.X(p.notes[k].x), 0.051);
+            EXPECT_NEAR(std::stod(g[4]), at.Y(p.notes[k].y), 0.051);
+            const double x = std::stod(g[5]), y = std::stod(g[6]);
+            const Box b{x, y - 8.0, x + 6.6 * static_cast<double>(g[7].length()), y + 2.0};
+            EXPECT_GE(b.l, at.x0);
+            EXPECT_LE(b.r, at.x1);
+            EXPECT_GE(b.t, at.y0);
+            EXPECT_LE(b.b, at.y1);
+            for (const Box& o : labels)
+                EXPECT_FALSE(b.l < o.r && o.l < b.r && b.t < o.b && o.t < b.b) << g[7] << " covers another label";
+            labels.push_back(b);
+            // no piece of a line through the box: sampled along each piece
+            for (const auto& q : pieces)
+                for (int j = 0; j <= 20; ++j) {
+                    const double px = q[0] + (q[2] - q[0]) * j / 20, py = q[1] + (q[3] - q[1]) * j / 20;
+                    EXPECT_FALSE(px > b.l && px < b.r && py > b.t && py < b.b)
+                        << g[7] << " on a line at " << px << ", " << py;
+                }
+            // a label more than a row off its dot has a leader to it
+            if (std::fabs(y - 3.0 - std::stod(g[4])) > 14.0 || x > std::stod(g[3]) + 7.0) {
+                EXPECT_TRUE(g[2].matched) << g[7];
+            }
+        }
+        // every note on the scale, and none beyond it
+        EXPECT_EQ(kinds, (std::vector<std::string>{"a", "b", "c", "d"}));
+    }
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 //     to those three shown anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
+//   - the control loops panel after a run, without pins and with four: its
+//     charts made, put in the page and laid out, and their size;
 //   - the animation download of the default run (hybridsim.gif(), 201
 //     frames): its time, its size, and the longest the page waits for a
 //     task meanwhile (a timer's lateness), on a fresh page and again;
@@ -318,6 +320,36 @@ try {
     }, repeats);
     await withGraphs.close();
 
+    // the control loops panel after each of `repeats` runs, without pins and
+    // with four: its own work (the core's two charts made, put in the page,
+    // laid out: hybridsim-loops-start to hybridsim-loops-drawn), and the SVGs' size
+    const loopsPage = await openPage(chromium.browser, url, problems);
+    const loopsDrawn = [];
+    for (const pins of [0, 4]) {
+      loopsDrawn.push(await loopsPage.evaluate(async (n, pinned) => {
+        document.getElementById('loops').open = true;
+        for (const fn2 of [20, 60, 5, 10].slice(0, pinned)) {
+          hybridsim.set('fn2', fn2);
+          hybridsim.pin();
+        }
+        const at = (name) => performance.getEntriesByName(name)[0]?.startTime ?? 0;
+        const work = [];
+        for (let i = 0; i < n; ++i) {
+          const before = performance.now();
+          hybridsim.set('Fn', i % 2 ? 10 : 12);
+          const until = before + 30000;
+          while (at('hybridsim-loops-drawn') < before) {
+            if (performance.now() > until) throw new Error('the loops panel was not drawn anew');
+            await new Promise((done) => setTimeout(done, 2));
+          }
+          work.push(at('hybridsim-loops-drawn') - at('hybridsim-loops-start'));
+        }
+        const svgs = [...document.querySelectorAll('#loops-chart svg')].map((svg) => svg.outerHTML.length);
+        return { work, svgs, width: document.querySelector('#loops-chart svg').width.baseVal.value };
+      }, repeats, pins));
+    }
+    await loopsPage.close();
+
     // the animation of the default run, twice on a fresh page: its time, its
     // bytes, the longest a timer waited past its time while it was made
     const animating = await openPage(chromium.browser, url, problems);
@@ -389,6 +421,11 @@ try {
                 `made, put in the page and laid out ${ms(median(graphs.whole))} (medians of ${repeats}); ` +
                 `the cursor of a frame ${ms(median(graphs.cursor))}; a whole frame of playing (canvas, readout, cursor) ` +
                 `${ms(median(graphs.frame))}, 90th percentile ${ms(ninetieth(graphs.frame))} (${graphs.frame.length} frames)`);
+    for (const [k, l] of loopsDrawn.entries()) {
+      console.log(`the control loops panel after a run, ${k ? 'with 4 pins' : 'no pin'} (charts ${l.width} px wide, ` +
+                  `${l.svgs.map((b) => (b / 1024).toFixed(1)).join(' + ')} KiB of SVG): made, put in the page and laid ` +
+                  `out ${ms(median(l.work))}, 90th percentile ${ms(ninetieth(l.work))} (medians of ${l.work.length})`);
+    }
     console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
     const [cold, warm] = animations;
     console.log(`the animation of the default run (hybridsim.gif(), 201 frames, ${(cold.bytes / 1024).toFixed(0)} KiB): ` +

@@ -808,7 +808,7 @@ function pageTests(kind, origin, url) {
         'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'lesson-pick', 'open-lesson',
         'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
-        'overlay', 'study-toggle', 'fit-force', 'loops-toggle',
+        'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
@@ -1127,6 +1127,334 @@ function pageTests(kind, origin, url) {
       // a reachable task takes the notice away
       await loadTask(tasks.robotALine);
       assert.equal(await page.$eval('#notice', (e) => e.hidden), true);
+      noProblems();
+    });
+
+    // --- the control loops' panel ---
+    // The batch runner's CSV as rows of named values.
+    const batchRows = (...args) => {
+      const [head, ...rows] = batchOut(...args).trim().split('\n').map((l) => l.split(','));
+      return rows.map((r) => Object.fromEntries(head.map((name, i) => [name, r[i]])));
+    };
+    const withSets = (sets) => sets.flatMap((s) => ['--set', s]);
+    // the default task after `sets`, the panel drawn anew for it (with the whole run when `whole` is pressed)
+    const loopsFor = async (sets) => {
+      const t = await page.evaluate(async (all) => {
+        const now = performance.now();
+        hybridsim.resetDefaults();
+        for (const s of all) {
+          const eq = s.indexOf('=');
+          if (!hybridsim.set(s.slice(0, eq), s.slice(eq + 1)).ok) throw new Error(s);
+        }
+        return now;
+      }, sets);
+      await until((after) => (performance.getEntriesByName('hybridsim-loops-drawn')[0]?.startTime ?? 0) > after, t);
+    };
+    // Each chart of the panel read back: its plot area, ticks, lines, marks,
+    // the notes; `at` maps a value to its pixel through the first and last tick.
+    const loopsCharts = async () => {
+      const read = await page.evaluate(() => [...document.querySelectorAll('#loops-chart svg')].map((svg) => {
+        const g = svg.querySelector('g.panel');
+        const area = ['x', 'y', 'width', 'height'].map((k) => Number(g.querySelector('rect.plot-area').getAttribute(k)));
+        const ticks = (cls, attr, shift) => [...g.querySelectorAll(`text.${cls}`)].map((t) =>
+          [Number(t.getAttribute(attr)) - shift, Number(t.textContent)]);
+        const points = (d) => [...d.matchAll(/[ML](-?[\d.]+),(-?[\d.]+)/g)].map((m) => [Number(m[1]), Number(m[2])]);
+        return {
+          area,
+          xticks: ticks('tick-x', 'x', 0),
+          yticks: ticks('tick-y', 'y', 4),  // (a y tick's text stands 4 px below it)
+          paths: [...g.querySelectorAll('path.series')].map((p) => ({ label: p.dataset.label,
+            colour: p.getAttribute('stroke'), points: points(p.getAttribute('d')) })),
+          // crosses (from their first corner) and rings, with their colours
+          marks: [...g.querySelectorAll('g.markers > *')].map((m) => (m.tagName === 'circle'
+            ? { kind: 'ring', at: [Number(m.getAttribute('cx')), Number(m.getAttribute('cy'))], colour: m.getAttribute('stroke') }
+            : { kind: 'cross', at: points(m.getAttribute('d'))[0].map((v) => v + 5), colour: m.getAttribute('stroke') })),
+          notes: [...g.querySelectorAll('g.note')].map((n) => ({ kind: n.dataset.kind, label: n.querySelector('text').textContent,
+            at: [Number(n.querySelector('circle').getAttribute('cx')), Number(n.querySelector('circle').getAttribute('cy'))] })),
+          keys: [...svg.querySelectorAll('g.key text')].map((t) => t.textContent),
+        };
+      }));
+      const map = (ticks) => {
+        const [[p0, v0], [p1, v1]] = [ticks[0], ticks[ticks.length - 1]];
+        return { px: (v) => p0 + (v - v0) * (p1 - p0) / (v1 - v0), value: (p) => v0 + (p - p0) * (v1 - v0) / (p1 - p0) };
+      };
+      return read.map((c) => ({ ...c, x: map(c.xticks), y: map(c.yticks) }));
+    };
+
+    once('control loops: the s-plane at equal scale, the step over five time constants or the whole run, marked', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      const rangeButton = () => page.$eval('#loops-range', (b) => [b.textContent, b.disabled]);
+      const cases = [
+        { sets: [], zoomed: true },
+        { sets: ['alpha2=0'], zoomed: true },  // the integral state at the origin left out
+        { sets: ['alpha2=0', 'fn2=0.15'], zoomed: false },  // a pole at +0.059: unstable
+      ];
+      for (const { sets, zoomed } of cases) {
+        await loopsFor(sets);
+        const [step, poles] = await loopsCharts();
+        const what = sets.join(' ') || 'the default task';
+        // the s-plane: each circle |s| = wn as wide as it is high, every pole inside
+        for (const circle of poles.paths.filter((p) => p.label.startsWith('|s| = wn'))) {
+          const xs = circle.points.map((p) => p[0]);
+          const ys = circle.points.map((p) => p[1]);
+          const across = xs[0] - Math.min(...xs);
+          const up = (Math.max(...ys) - Math.min(...ys)) / 2;
+          assert.ok(Math.abs(across - up) <= 0.5, `${what}: ${circle.label}: radius ${across} px across, ${up} px up`);
+        }
+        const [x0, y0, w, h] = poles.area;
+        assert.ok(poles.marks.length >= 10, what);
+        for (const m of poles.marks)
+          assert.ok(m.at[0] > x0 && m.at[0] < x0 + w && m.at[1] > y0 && m.at[1] < y0 + h, `${what}: a ${m.kind} at ${m.at}`);
+        // the step: five time constants of the slowest force pole off the origin, or the whole run
+        const model = batchRows(...withSets(sets), '--loops', '--format', 'csv')
+          .filter((r) => r.system === '2' && r.kind === 'model').map((r) => [Number(r.re), Number(r.im)]);
+        const slowest = Math.min(...model.filter(([re, im]) => re !== 0 || im !== 0).map(([re]) => -re));
+        const rows = batchOut(...withSets(sets), '--csv', '-').trim().split('\n');
+        const runEnd = Number(rows[rows.length - 1].split(',')[1]);
+        const end = step.x.value(step.area[0] + step.area[2]);
+        const halfPixel = step.x.value(0.5) - step.x.value(0);
+        assert.ok(Math.abs(end - (zoomed ? 5 / slowest : runEnd)) <= halfPixel,
+          `${what}: the time axis ends at ${end} s, five time constants are ${5 / slowest} s`);
+        assert.equal(step.x.value(step.area[0]), 0);
+        assert.deepEqual(await rangeButton(), ['Show the whole run', !zoomed], what);
+        // the marks at the summary's own figures
+        const sum = batchRows(...withSets(sets), '--summary', '--format', 'csv')[0];
+        const note = (kind) => step.notes.find((n) => n.kind === kind);
+        const near = (got, want, name) => assert.ok(Math.abs(got - want) <= 0.2, `${what}: ${name} at ${got} px, not ${want}`);
+        const Fn = 10;
+        if (Number(sum.settling_t_s) <= end) {
+          near(note('settled').at[0], step.x.px(Number(sum.settling_t_s)), 'the settling mark');
+          assert.equal(note('settled').label, `settled ${Number(sum.settling_t_s).toPrecision(3)} s`);
+          const rise = step.x.value(note('rise-to').at[0]) - step.x.value(note('rise-from').at[0]);
+          assert.ok(Math.abs(rise - Number(sum.force_rise_t_s)) <= 2 * halfPixel, `${what}: rise ${rise} s`);
+          near(note('rise-from').at[1], step.y.px(0.1 * Fn), 'the 10 % mark');
+          near(note('rise-to').at[1], step.y.px(0.9 * Fn), 'the 90 % mark');
+        } else {
+          assert.deepEqual(step.notes, [], `${what}: no figure, no mark`);
+        }
+        if (sum.force_peak_t_s !== 'nan') {
+          near(note('peak').at[0], step.x.px(Number(sum.force_peak_t_s)), 'the peak');
+          near(note('peak').at[1], step.y.px(Number(sum.force_peak_N)), 'the peak');
+          assert.equal(note('peak').label, `peak ${Number(sum.overshoot_pct).toPrecision(2)} %`);
+        } else {
+          assert.equal(note('peak'), undefined, what);
+        }
+      }
+
+      // the button: the whole run and back, by a click and by the keyboard
+      await loopsFor([]);
+      const ends = async () => {
+        const [step] = await loopsCharts();
+        return step.x.value(step.area[0] + step.area[2]);
+      };
+      const zoomEnd = await ends();
+      const press = async (how) => {
+        // in view, and still there (the study graphs above it are drawn when they come into view)
+        await page.$eval('#loops-range', (b) => b.scrollIntoView({ block: 'center' }));
+        await until(() => {
+          const r = document.getElementById('loops-range').getBoundingClientRect();
+          const same = window.loopsButtonAt === `${r.left} ${r.top}`;
+          window.loopsButtonAt = `${r.left} ${r.top}`;
+          return same;
+        });
+        const t = await page.evaluate(() => performance.now());
+        await how();
+        await until((after) => performance.getEntriesByName('hybridsim-loops-drawn')[0].startTime > after, t);
+      };
+      await press(() => page.click('#loops-range'));
+      assert.ok(Math.abs(await ends() - 8) < 1e-6, 'the whole run');
+      assert.deepEqual(await rangeButton(), ['Show the first five time constants', false]);
+      assert.match(await page.$eval('#loops-chart .panel-title', (t) => t.textContent), /the whole run/);
+      await press(async () => {
+        await page.focus('#loops-range');
+        await page.keyboard.press('Enter');
+      });
+      assert.equal(await ends(), zoomEnd);
+      assert.deepEqual(await rangeButton(), ['Show the whole run', false]);
+      // the scripting interface refuses what is not a width or a switch
+      for (const expression of ['hybridsim.loops({ width: "420" })', 'hybridsim.loops({ width: 0 })',
+                                'hybridsim.loops({ wholeRun: 1 })', 'hybridsim.loops({ width: NaN })']) {
+        const thrown = await page.evaluate((x) => {
+          try {
+            (0, eval)(x);
+            return null;
+          } catch (e) {
+            return [e.constructor.name, e.message];
+          }
+        }, expression);
+        assert.equal(thrown?.[0], 'TypeError', expression);
+        assert.match(thrown[1], /^hybridsim\.loops: expected .+, not /, expression);
+      }
+      noProblems();
+    });
+
+    once('control loops: the pins in their colours in both charts; the caption\'s numbers the batch runner\'s', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      // pin 1 the default task, pin 2 fn2 = 60; the run shown fn2 = 10
+      await page.evaluate(() => {
+        hybridsim.pin();
+        hybridsim.set('fn2', 60);
+        hybridsim.pin();
+      });
+      await loopsFor(['fn2=10']);
+      const pins = await page.evaluate(() => hybridsim.pins().map((p) => ({ colour: p.colour, csv: p.csv })));
+      const [step, poles] = await loopsCharts();
+      const pinSets = [[], ['fn2=60']];
+      for (const [k, pin] of pins.entries()) {
+        // its recorded force through its samples (the line drawn between them, within a pixel)
+        const line = step.paths.find((p) => p.label === `pin ${k + 1}`);
+        assert.equal(line?.colour, pin.colour, `pin ${k + 1}'s force`);
+        const [head, ...rows] = pin.csv.trim().split('\n').map((l) => l.split(','));
+        const end = step.x.value(step.area[0] + step.area[2]);
+        let checked = 0;
+        for (const r of rows) {
+          const [t, F] = [Number(r[head.indexOf('t')]), Number(r[head.indexOf('force')])];
+          if (t < 0.2 || t > end) continue;
+          const px = step.x.px(t);
+          const i = line.points.findIndex((p) => p[0] >= px);
+          const [a, b] = [line.points[i - 1], line.points[i]];
+          const y = a[1] + (b[1] - a[1]) * (px - a[0]) / (b[0] - a[0]);
+          assert.ok(Math.abs(y - step.y.px(F)) <= 1, `pin ${k + 1} at ${t} s: ${y} px, its force at ${step.y.px(F)} px`);
+          ++checked;
+        }
+        assert.ok(checked > 10, `${checked} samples of pin ${k + 1}`);
+        // its poles, both loops': crosses designed, rings modelled, at the batch runner's places
+        const own = poles.marks.filter((m) => m.colour === pin.colour);
+        for (const r of batchRows(...withSets(pinSets[k]), '--loops', '--format', 'csv')) {
+          const want = [poles.x.px(Number(r.re)), poles.y.px(Number(r.im))];
+          assert.ok(own.some((m) => m.kind === (r.kind === 'designed' ? 'cross' : 'ring') &&
+                                    Math.hypot(m.at[0] - want[0], m.at[1] - want[1]) <= 0.2),
+                    `pin ${k + 1}: the system ${r.system} ${r.kind} pole ${r.re}`);
+        }
+        assert.equal(own.length, 10, `pin ${k + 1}'s poles`);
+        for (const chart of [step, poles]) assert.ok(chart.keys.includes(`pin ${k + 1}`), chart.keys.join(', '));
+      }
+
+      // the caption: the force loop's poles of the batch runner, in English and in Japanese
+      const number = (v) => (v === 0 ? '0' : (v < 0 ? '−' : '+') + (Math.abs(v) >= 1 ? Math.abs(v).toFixed(1)
+        : String(Number(Math.abs(v).toPrecision(2)))));
+      const captions = [];
+      for (const { sets, has } of [
+        // (the designed double pole is at −ωn, the third at −α)
+        { sets: [], has: (d, m) => [`double pole at ${number(d[0])} becomes one pole at ${number(m[0])}, near −ωn/2 = ` +
+          `${number(d[0] / 2)}`, `the slow pole near −α = −${-d[2]} stays, at ${number(m[1])}`,
+          'With α = 0 (the position loop here) the ring at the origin'] },
+        { sets: ['alpha2=0'], has: (d, m) => [`double pole at ${number(d[0])} becomes one pole at ${number(m[0])}`,
+          'the pole at the origin stays', 'With α = 0 (both loops here) the rings at the origin'] },
+        { sets: ['alpha2=0', 'fn2=0.15'], has: (d, m) => [`designed poles ${number(d[0])}, ${number(d[1])} and 0 become ` +
+          `${number(m[0])} and 0: the pole at +0.059 lies right of the imaginary axis, so the model's force loop is unstable`] },
+      ]) {
+        await loopsFor(sets);
+        const rows = batchRows(...withSets(sets), '--loops', '--format', 'csv').filter((r) => r.system === '2');
+        const d = rows.filter((r) => r.kind === 'designed').map((r) => Number(r.re));
+        const m = rows.filter((r) => r.kind === 'model').map((r) => Number(r.re));
+        const [text, error] = await page.evaluate(() => [document.getElementById('loops-text').textContent,
+          hybridsim.loops().forceError]);
+        for (const words of has(d, m)) assert.ok(text.includes(words), `${sets}: "${words}" in "${text}"`);
+        assert.ok(text.endsWith(`the recorded force lies within ${Number(error.toPrecision(3))} N of it.`), text);
+        assert.ok(error > 0 && error < 1e-5, String(error));
+        assert.equal(text.split('. ').length, 4, text);
+        captions.push([text, d, m, error]);
+      }
+      await page.click('#language');
+      await until(() => document.getElementById('loops-range').textContent === '全時間を表示');
+      const ja = await page.$eval('#loops-text', (e) => [e.textContent, e.closest('[lang]').lang]);
+      const [, d, m, error] = captions[2];
+      for (const words of [`力制御系の設計の極 ${number(d[0])}、${number(d[1])}、0 は ${number(m[0])}、0 になります`,
+                           '右半平面の極 +0.059 のため、モデルの力制御系は不安定です',
+                           `${Number(error.toPrecision(3))} N 以内`])
+        assert.ok(ja[0].includes(words), `"${words}" in "${ja[0]}"`);
+      assert.equal(ja[1], 'ja');
+      noProblems();
+    });
+
+    once('control loops: no text clipped or covered at 1280 px and on a 390 px phone, nothing wider than the screen', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      // four pins (their names in both legends), the keys in rows
+      await page.evaluate(() => {
+        for (const fn2 of [20, 60, 5, 10]) {
+          hybridsim.set('fn2', fn2);
+          hybridsim.pin();
+        }
+      });
+      const look = () => page.evaluate(() => {
+        const out = { problems: [], charts: [], texts: 0, smallest: Infinity };
+        const chart = document.getElementById('loops-chart');
+        const svgs = [...chart.querySelectorAll('svg')];
+        for (const svg of svgs) {
+          const box = svg.getBoundingClientRect();
+          const scale = box.width / svg.width.baseVal.value;
+          out.charts.push([box.left, box.top, box.right, box.bottom]);
+          // Each text's box in the chart's pixels: its advance from its
+          // anchor, and from its baseline 0.76 of its size up and 0.24 down
+          // (the letters' ascent and descent; the browsers' own boxes of an
+          // SVG text are line boxes, taller by a browser's own amount); a
+          // turned text (the y axis's name) by its box on the screen.
+          const texts = [...svg.querySelectorAll('text')].map((t) => {
+            const size = parseFloat(getComputedStyle(t).fontSize);
+            // in the chart's own font (which the sizes are made for), not the page's
+            if (getComputedStyle(t).fontFamily !== getComputedStyle(svg).fontFamily)
+              out.problems.push(`"${t.textContent}" in ${getComputedStyle(t).fontFamily}`);
+            out.smallest = Math.min(out.smallest, size * scale);
+            if (t.getAttribute('transform')) {
+              const r = t.getBoundingClientRect();
+              return { text: t.textContent, l: (r.left - box.left) / scale, r: (r.right - box.left) / scale,
+                       t: (r.top - box.top) / scale, b: (r.bottom - box.top) / scale };
+            }
+            const x = Number(t.getAttribute('x'));
+            const y = Number(t.getAttribute('y'));
+            const w = t.getComputedTextLength();
+            const anchor = getComputedStyle(t).textAnchor;
+            const l = anchor === 'middle' ? x - w / 2 : anchor === 'end' ? x - w : x;
+            return { text: t.textContent, l, r: l + w, t: y - 0.76 * size, b: y + 0.24 * size };
+          });
+          out.texts += texts.length;
+          for (const [i, a] of texts.entries()) {
+            if (a.l < 0 || a.r > svg.width.baseVal.value || a.t < 0 || a.b > svg.height.baseVal.value)
+              out.problems.push(`"${a.text}" leaves its chart`);
+            for (const b of texts.slice(i + 1))
+              if (a.l < b.r && b.l < a.r && a.t < b.b && b.t < a.b) out.problems.push(`"${a.text}" covers "${b.text}"`);
+          }
+        }
+        // the panel's own elements: none beyond the screen, the caption not wider than its box
+        for (const e of document.querySelectorAll('#loops, #loops *'))
+          if (e.getClientRects().length && e.getBoundingClientRect().right > document.documentElement.clientWidth + 0.5)
+            out.problems.push(`${e.tagName}.${e.getAttribute('class')} ends at ${e.getBoundingClientRect().right} px`);
+        const note = document.getElementById('loops-text');
+        if (note.scrollWidth > note.clientWidth + 1) out.problems.push('the caption is wider than its place');
+        return out;
+      });
+      await until(() => [...document.querySelectorAll('#loops-chart g.key text')].some((t) => t.textContent === 'pin 4'));
+      let shownAt = '1280 900';  // (the page's size when it opens)
+      for (const [width, height, english, layout] of [[1280, 800, true, 'stacked'], [1280, 800, false, 'stacked'],
+                                                      [1280, 1400, true, 'side by side'], [390, 844, true, 'stacked'],
+                                                      [390, 844, false, 'stacked']]) {
+        // a new size: the picture fitted to it, then the panel drawn anew for it
+        if (`${width} ${height}` !== shownAt) {
+          const t = await page.evaluate(() => performance.now());
+          await page.setViewport({ width, height });
+          await until((after) => (performance.getEntriesByName('hybridsim-loops-drawn')[0]?.startTime ?? 0) > after, t);
+          shownAt = `${width} ${height}`;
+        }
+        if ((await page.evaluate(() => hybridsim.language)) !== (english ? 'en' : 'ja')) await page.click('#language');
+        // drawn as wide as the picture, or half of it
+        await until(() => {
+          const canvas = document.getElementById('view').offsetWidth;
+          const w = Math.max(240, canvas >= 2 * 380 + 12 ? Math.floor((canvas - 12) / 2) : canvas);
+          const widths = [...document.querySelectorAll('#loops-chart svg')].map((svg) => svg.width.baseVal.value);
+          return widths.length === 2 && widths.every((x) => x === w);
+        });
+        const seen = await look();
+        const what = `${width} x ${height}, ${english ? 'English' : 'Japanese'}`;
+        assert.deepEqual(seen.problems, [], what);
+        assert.ok(seen.texts > 40, `${what}: ${seen.texts} texts`);
+        assert.ok(seen.smallest >= 11, `${what}: a text of ${seen.smallest} px`);
+        const [a, b] = seen.charts;
+        assert.equal(layout, b[1] >= a[3] ? 'stacked' : 'side by side', what);
+      }
       noProblems();
     });
 
@@ -1967,11 +2295,11 @@ function pageTests(kind, origin, url) {
 
     once('goals, the loops panel and the lessons: the batch runner\'s lines and runs, goals in the link', async () => {
       await fresh();
-      // the loops' chart: the force with its closed form, and the poles
+      // the loops' charts: the force with its closed form, and the poles
       await until(() => document.querySelectorAll('#loops-chart svg g.panel').length === 2);
       const loops = await page.evaluate(() => [document.getElementById('loops-text').textContent,
         Number(document.getElementById('loops-chart').dataset.forceError), hybridsim.loops().forceError]);
-      assert.match(loops[0], /^the closed form lies on the recorded force within [0-9.e-]+ N/);
+      assert.match(loops[0], /the recorded force lies within [0-9.e-]+ N of it\.$/);
       assert.ok(loops[1] > 0 && loops[1] === loops[2], String(loops));
       // a goal from the form: the batch runner's verdict and figure for the run (in the
       // page's words and unit), anew after every run

@@ -22,6 +22,8 @@
 #include "study/goals.h"
 #include "study/lessons.h"
 #include "study/summary.h"
+#include "study/loop_poles.h"
+#include "study/loops_chart.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
@@ -733,19 +735,50 @@ TEST(WebSession, GoalsTypedInThePagesUnits)
     EXPECT_EQ(w.addShownGoal("overshoot_pct", "<", "99").refused, "full");
 }
 
-// The loops' chart: both panels, and the closed form within the integration
-// error of the run's force (the run's own series, read in the test).
+// The loops' charts: the step over five time constants of the slowest
+// force pole (or the whole run), drawn as wide as asked, the pins in both
+// charts; the closed form within the integration error of the run's force;
+// the caption's facts of the force loop.
 TEST(WebSession, TheLoopsChartHasTheForceStepAndThePoles)
 {
     WebSession w;
-    const nlohmann::json l = nlohmann::json::parse(w.loopsJson());
-    const std::string svg = l["svg"];
-    EXPECT_NE(svg.find("model force (closed form)"), std::string::npos);
-    EXPECT_NE(svg.find("poles of the control loops"), std::string::npos);
+    nlohmann::json l = nlohmann::json::parse(w.loopsJson(356.0, false));
+    const std::string step = l["stepSvg"], poles = l["polesSvg"];
+    EXPECT_NE(step.find("model step (closed form)"), std::string::npos);
+    EXPECT_NE(step.find("force step: 5 time constants"), std::string::npos);
+    EXPECT_NE(step.find("width=\"356.0\""), std::string::npos);
+    EXPECT_NE(poles.find("poles of the control loops"), std::string::npos);
     const double error = l["forceError"];
     EXPECT_GT(error, 0.0);
     EXPECT_LT(error, 0.05 * w.settings().Fn);
-    EXPECT_NE(l["text"].get<std::string>().find(format("within %.3g N", error)), std::string::npos);
+    EXPECT_NEAR(l["zoomEnd"].get<double>(), 5.0 * slowestForceTimeConstant(w.settings()), 1e-12);
+    EXPECT_EQ(l["until"], l["zoomEnd"]);
+    EXPECT_EQ(l["runEnd"].get<double>(), w.time(w.lastFrame()));
+    const nlohmann::json& c = l["caption"];
+    EXPECT_EQ(c["model"].size(), 2u);
+    EXPECT_EQ(c["model"][0][0].get<double>(), loopPoles(w.settings())[1].model[0].re);
+    EXPECT_TRUE(c["doubleToHalf"]);
+    EXPECT_TRUE(c["slowStays"]);
+    EXPECT_TRUE(c["unstablePole"].is_null());
+    EXPECT_EQ(c["originUnused"], nlohmann::json::array({true, false}));
+    // the whole run; a width out of range clamped
+    l = nlohmann::json::parse(w.loopsJson(1e9, true));
+    EXPECT_EQ(l["until"], l["runEnd"]);
+    EXPECT_NE(l["stepSvg"].get<std::string>().find("force step: the whole run"), std::string::npos);
+    EXPECT_NE(l["polesSvg"].get<std::string>().find("width=\"4000.0\""), std::string::npos);
+    EXPECT_NE(nlohmann::json::parse(w.loopsJson(std::nan(""), false))["stepSvg"].get<std::string>().find(
+                  "width=\"240.0\""),
+              std::string::npos);
+    // a pin: its force and its poles in its colour, named in both legends
+    w.pin();
+    ASSERT_TRUE(w.set("fn2", "60").ok);
+    l = nlohmann::json::parse(w.loopsJson(420.0, false));
+    const std::string colour = format("#%06x", static_cast<unsigned>(pinColour(0)));
+    for (const char* chart : {"stepSvg", "polesSvg"}) {
+        const std::string svg = l[chart];
+        EXPECT_NE(svg.find("stroke=\"" + colour + "\""), std::string::npos) << chart;
+        EXPECT_NE(svg.find(">pin 1</text>"), std::string::npos) << chart;
+    }
     // robot b on a circle it cannot reach at all: no sample to compare
     ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
     const nlohmann::json none = nlohmann::json::parse(w.loopsJson());

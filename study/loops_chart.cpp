@@ -1,0 +1,196 @@
+#include "study/loops_chart.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "console/text_format.h"
+#include "study/loop_poles.h"
+#include "study/step_response.h"
+
+namespace hybridsim {
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+const char* const noteColour = "#222222";
+const char* const keyColour = "#333333";
+// the chart's margin on either side of its panel [px] (study/svg_chart.cpp)
+constexpr double chartMargins = 32.0;
+constexpr double narrowest = 240.0;  // [px]
+
+// The recorded force and the closed form are drawn at about this many
+// times across the view (and at the times of the marks).
+constexpr int curvePoints = 480;
+
+bool atOrigin(const Pole& p) { return p.re == 0.0 && p.im == 0.0; }
+
+}  // namespace
+
+double slowestForceTimeConstant(const SimSettings& s)
+{
+    double slowest = notANumber;  // the smallest |re| off the origin
+    const std::array<LoopPoles, 2> loops = loopPoles(s);
+    for (const Pole& p : loops[1].model) {
+        if (atOrigin(p)) continue;
+        if (!(p.re < 0.0)) return notANumber;  // right of the axis, on it, or not a number
+        if (std::isnan(slowest) || -p.re < slowest) slowest = -p.re;
+    }
+    const double tau = 1.0 / slowest;
+    return std::isfinite(tau) ? tau : notANumber;
+}
+
+StepView stepView(const SimSettings& s, const SeriesSet& set, bool wholeRun)
+{
+    StepView v;
+    v.from = set.time[0];
+    v.runEnd = set.time[lastSample(s)];
+    const double end = v.from + stepTimeConstants * slowestForceTimeConstant(s);
+    v.zoomEnd = std::isfinite(end) && end < v.runEnd ? end : v.runEnd;
+    v.until = wholeRun ? v.runEnd : v.zoomEnd;
+    return v;
+}
+
+Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummary& r, const StepView& view,
+                     const std::vector<OtherRun>& others, double width)
+{
+    Chart c;
+    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelHeight = 270.0;
+    c.accessibleName = "the contact force of the run, with its peak, rise and settling time marked, over the "
+                       "model's step in closed form";
+    const double from = view.from;
+    const double until = view.until;
+    const bool marks = r.stepRead;
+    auto within = [&](double t) { return std::isfinite(t) && t >= from && t <= until; };
+
+    // the times drawn: evenly over the view, and the marks' own in their places
+    std::vector<double> times;
+    for (int k = 0; k <= curvePoints; ++k) times.push_back(from + (until - from) * k / curvePoints);
+    if (marks) {
+        for (double t : {r.peakTime, r.riseFromTime, r.riseToTime, r.settlingTime}) {
+            const auto at = std::lower_bound(times.begin(), times.end(), t);
+            if (within(t) && (at == times.end() || *at != t)) times.insert(at, t);
+        }
+    }
+
+    // the recorded force of a run between its samples (as the summary reads
+    // it), broken where it has no posture
+    auto recorded = [&](const SimSettings& rs, const SeriesSet& rset, const std::string& label,
+                        const std::string& colour) {
+        const ForceStretches force = forceInReach(rs, rset);
+        ChartSeries line{label, colour, times, {}};
+        for (double t : times) line.y.push_back(forceAt(force, t));
+        return line;
+    };
+    // a line's value at one of the times
+    auto valueAt = [&](const ChartSeries& line, double t) {
+        return line.y[static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) - times.begin())];
+    };
+
+    ChartPanel p{view.zoomed() ? format("force step: %d time constants", stepTimeConstants)
+                               : std::string("force step: the whole run"),
+                 "time t [s]", "force [N]", {}, {}};
+    p.legend = false;
+    if (view.zoomed()) p.xScale = scaleWithin(from, until, 7);
+    for (const OtherRun& o : others) {
+        if (!o.settings || !o.series) continue;
+        p.series.push_back(recorded(*o.settings, *o.series, o.name, o.colour));
+        c.keys.push_back({o.name, o.colour});
+    }
+    ChartSeries model{"model step (closed form)", modelLineColour, times, {}};
+    model.dashed = true;
+    for (double t : times) model.y.push_back(modelForceStep(s, t));
+    ChartSeries target{"Fn", targetLineColour, {from, until}, {s.Fn, s.Fn}};
+    target.dashed = true;
+    ChartSeries force = recorded(s, set, "contact force F", forceLineColour);
+    c.keys.insert(c.keys.begin(), {{force.label, force.colour}, {target.label, target.colour, true},
+                                   {model.label, model.colour, true}});
+    p.series.push_back(std::move(model));
+    p.series.push_back(std::move(target));
+    p.series.push_back(std::move(force));
+    const ChartSeries& recordedForce = p.series.back();
+
+    // the force scale: the lines in view with a little room above them for the marks' labels
+    double lo = 0.0, hi = 0.0;
+    bool any = false;
+    for (const ChartSeries& line : p.series)
+        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i) {
+            if (!std::isfinite(line.y[i]) || !within(line.x[i])) continue;
+            lo = any ? std::min(lo, line.y[i]) : line.y[i];
+            hi = any ? std::max(hi, line.y[i]) : line.y[i];
+            any = true;
+        }
+    if (any) p.yScale = roundScale(lo, hi + 0.08 * (hi - lo), 6);
+
+    // the summary's figures on the force: the rise first (its dots lie where
+    // the force climbs, the most crowded place for a label), then the peak
+    // and the settling time
+    if (marks) {
+        if (std::isfinite(r.riseTime) && within(r.riseFromTime) && within(r.riseToTime)) {
+            p.notes.push_back({"rise-from", format("rise %g %%", 100.0 * riseFromShare), noteColour, r.riseFromTime,
+                               riseFromShare * s.Fn});
+            p.notes.push_back({"rise-to", format("%g %%", 100.0 * riseToShare), noteColour, r.riseToTime,
+                               riseToShare * s.Fn});
+        }
+        if (within(r.peakTime) && std::isfinite(r.peakForce))
+            p.notes.push_back({"peak",
+                               std::isfinite(r.overshootPercent) ? format("peak %.2g %%", r.overshootPercent)
+                                                                 : format("peak %.3g N", r.peakForce),
+                               noteColour, r.peakTime, r.peakForce});
+        if (within(r.settlingTime)) {
+            const double at = valueAt(recordedForce, r.settlingTime);
+            p.notes.push_back({"settled", format("settled %.3g s", r.settlingTime), noteColour, r.settlingTime,
+                               std::isfinite(at) ? at : s.Fn});
+        }
+    }
+    c.panels.push_back(std::move(p));
+    return c;
+}
+
+Chart loopsPolesChart(const SimSettings& s, const std::vector<OtherRun>& others, double width)
+{
+    Chart c;
+    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    ChartPanel p = polesPanel(s, others);
+    p.legend = false;
+    // as tall as the plot area is wide, about: the circles' whole height in view
+    c.panelHeight = std::clamp(c.panelWidth - 20.0, 240.0, 380.0);
+    c.accessibleName = "the poles of the control loops in the s-plane: the designed as crosses, the model's as rings";
+    c.keys = {{"designed", keyColour, false, false, ChartSeries::Mark::cross},
+              {"model", keyColour, false, false, ChartSeries::Mark::ring},
+              {"|s| = wn", keyColour, true},
+              {"1: position", errorLineColour},
+              {"2: force", forceLineColour}};
+    for (const OtherRun& o : others)
+        if (o.settings) c.keys.push_back({o.name, o.colour});
+    c.panels.push_back(std::move(p));
+    return c;
+}
+
+LoopsCaptionFacts loopsCaptionFacts(const SimSettings& s)
+{
+    const std::array<LoopPoles, 2> loops = loopPoles(s);
+    LoopsCaptionFacts c;
+    c.force = loops[1];
+    const LoopPoles& f = loops[1];
+    const std::vector<Pole>& d = f.designed;
+    const std::vector<Pole>& m = f.model;
+    // the designed pair a double real pole (to the rounding of its roots)
+    const bool pair = d.size() == 3 && std::hypot(d[0].re - d[1].re, d[0].im - d[1].im) <= 1e-6 * poleFrequency(d[0]) &&
+                      std::fabs(d[0].im) <= 1e-6 * poleFrequency(d[0]);
+    // the model's faster pole first (quadraticRoots)
+    const double half = f.wn / 2.0;
+    c.doubleToHalf = pair && m.size() == 2 && m[0].im == 0.0 && std::fabs(m[0].re + half) <= 0.1 * half;
+    c.slowStays = c.doubleToHalf && f.alpha > 0.0 && m[1].im == 0.0 && std::fabs(m[1].re + f.alpha) <= 0.1 * f.alpha;
+    c.originStays = c.doubleToHalf && f.alpha == 0.0 && atOrigin(m[1]);
+    c.unstablePole = notANumber;
+    for (const Pole& p : m)
+        if (p.re > 0.0 && !(p.re <= c.unstablePole)) c.unstablePole = p.re;
+    for (const Pole& p : d) c.designStable = c.designStable && !(p.re > 0.0);
+    for (int k = 0; k < 2; ++k)
+        c.originUnused[k] = loops[k].Ki == 0.0 && std::any_of(loops[k].model.begin(), loops[k].model.end(), atOrigin);
+    return c;
+}
+
+}  // namespace hybridsim
