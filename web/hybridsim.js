@@ -768,7 +768,18 @@
     },
   };
 
-  api.ready = createHybridsimCore().then((module) => {
+  // The page as one file carries the core's WebAssembly packed (gzip in
+  // base64, web/pack_core.py): unpacked here and handed to the core, which
+  // then leaves its own (emptied) copy alone.
+  function coreOptions() {
+    const packed = global.hybridsimPackedCore;
+    if (typeof packed !== 'string') return Promise.resolve({});
+    const bytes = Uint8Array.from(atob(packed), (c) => c.charCodeAt(0));
+    const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Response(unpacked).arrayBuffer().then((wasmBinary) => ({ wasmBinary }));
+  }
+
+  api.ready = coreOptions().then((options) => createHybridsimCore(options)).then((module) => {
     module._hs_start();
     core = module;
     emit('run', 'start');

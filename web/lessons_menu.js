@@ -40,7 +40,7 @@
     let prompt = '';
     let pinnedAs = null;  // [key of the words, pin number]
 
-    // the goals on the run shown, each with its verdict and figure (the batch runner's line)
+    // the goals on the run shown, each with its verdict and figure in the page's unit, as the Goals panel shows them
     function showGoals() {
       if (shown < 0) return;
       const list = sim.goals();
@@ -50,7 +50,7 @@
         const item = document.createElement('li');
         item.className = g.pass ? 'pass' : 'fail';
         item.lang = 'en';
-        item.textContent = g.line;
+        item.textContent = g.shownLine;
         return item;
       }));
     }

@@ -2439,10 +2439,18 @@ function pageTests(kind, origin, url) {
       await openLessonByMenu(0);
       const lesson = lessons[0];
       const goal = lesson.goals[0];
+      // each goal's verdict as the batch runner gives it, its line as the Goals panel shows it (the page's unit)
       const cardGoals = () => page.$$eval('#lesson-goals li', (all) => all.map((e) => [e.className, e.textContent]));
+      const panelLines = () => page.evaluate(() => hybridsim.goals().map((g) => g.shownLine));
+      const expectCard = async (...sets) => {
+        const lines = await panelLines();
+        assert.deepEqual(await cardGoals(), lesson.goals.map((g, k) => [verdict(g, ...sets)[0], lines[k]]));
+        lines.forEach((l, k) => assert.equal(l.slice(0, 4).toLowerCase(), verdict(lesson.goals[k], ...sets)[0]));
+      };
       // the lesson opens failing its goal, as the batch runner has it
-      assert.deepEqual(await cardGoals(), [verdict(goal, ...lesson.set)]);
+      await expectCard(...lesson.set);
       assert.equal(verdict(goal, ...lesson.set)[0], 'fail');
+      assert.match((await cardGoals())[0][1], /^FAIL {2}largest \|posErr\| = [0-9.]+ mm ≤ 5 mm$/);
       // the hint, closed until asked for
       assert.deepEqual(await page.evaluate(() => [document.getElementById('lesson-hint').hidden,
         document.getElementById('lesson-hint').open, document.getElementById('lesson-hint-text').textContent]),
@@ -2461,10 +2469,8 @@ function pageTests(kind, origin, url) {
       // a setting changed: the prompt goes, and the goal follows the new run
       await typeFocused('seterror', '0');
       await until(() => document.getElementById('lesson-pin').hidden);
-      await until((l) => document.querySelector('#lesson-goals li').textContent === l,
-                  verdict(goal, ...lesson.set, ...lesson.fix)[1]);
-      assert.deepEqual(await cardGoals(), [verdict(goal, ...lesson.set, ...lesson.fix)]);
-      assert.equal((await cardGoals())[0][0], 'pass');
+      await until(() => document.querySelector('#lesson-goals li').className === 'pass');
+      await expectCard(...lesson.set, ...lesson.fix);
       // opened again, it offers Pin this run again, and a change takes the offer away unused
       await openLessonByMenu(0);
       assert.equal(await page.$eval('#lesson-pin-button', (e) => !e.hidden && e.offsetParent !== null), true);
@@ -2475,8 +2481,8 @@ function pageTests(kind, origin, url) {
       // a lesson with no hint shows none; with two goals, both
       await openLessonByMenu(2);
       assert.equal(await page.$eval('#lesson-hint', (e) => e.hidden), true);
-      assert.deepEqual((await cardGoals()).map(([, line]) => line),
-                       lessons[2].goals.map((g) => verdict(g, ...lessons[2].set)[1]));
+      const twoLines = await panelLines();
+      assert.deepEqual(await cardGoals(), lessons[2].goals.map((g, k) => [verdict(g, ...lessons[2].set)[0], twoLines[k]]));
       // axe-core finds nothing serious with the card open, its hint too
       await openLessonByMenu(0);
       await page.click('#lesson-hint summary');
