@@ -210,8 +210,8 @@
                     : `この実行の ${n} サンプルは、ロボット b が点に届かないため姿勢がありません。それらのサンプルは非数 (NaN) です。`)],
     methodGains: [(m, g, other) => `Method ${m} brings its own gains: fn1 = ${g.fn1} Hz, α1 = ${g.alpha1} 1/s, ` +
                     `fn2 = ${g.fn2} Hz, α2 = ${g.alpha2} 1/s (method ${other}'s are kept for when you switch back).`,
-                  (m, g, other) => `制御法 ${m} にはそれ自身のゲインがあります：fn1 = ${g.fn1} Hz、α1 = ${g.alpha1} 1/s、` +
-                    `fn2 = ${g.fn2} Hz、α2 = ${g.alpha2} 1/s（制御法 ${other} のゲインは戻したときのために保存してあります）。`],
+                  (m, g, other) => `方法${m} にはそれ自身のゲインがあります：fn1 = ${g.fn1} Hz、α1 = ${g.alpha1} 1/s、` +
+                    `fn2 = ${g.fn2} Hz、α2 = ${g.alpha2} 1/s（方法${other} のゲインは戻したときのために保存してあります）。`],
     runTooShort: ['The positioning time is longer than the run: only part of the contour is traced.',
                   '位置決め時間が計算時間より長いため、輪郭の一部だけをたどります。'],
     copied: ['The link is on the clipboard.', 'リンクをクリップボードにコピーしました。'],

@@ -1901,8 +1901,8 @@ function pageTests(kind, origin, url) {
       assert.equal(await note(), english(7, kept, 8));
       // in Japanese, the same values
       await page.click('#language');
-      assert.equal(await note(), `制御法 7 にはそれ自身のゲインがあります：fn1 = 5 Hz、α1 = 0 1/s、fn2 = 12 Hz、α2 = 5 1/s` +
-                                 '（制御法 8 のゲインは戻したときのために保存してあります）。');
+      assert.equal(await note(), `方法7 にはそれ自身のゲインがあります：fn1 = 5 Hz、α1 = 0 1/s、fn2 = 12 Hz、α2 = 5 1/s` +
+                                 '（方法8 のゲインは戻したときのために保存してあります）。');
       noProblems();
     });
 
