@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "study/golden_section.h"
+
 namespace hybridsim {
 namespace {
 
@@ -29,37 +31,15 @@ double crossing(double lo, double hi, Test outside)
     return atLo ? lo : hi;
 }
 
-// The largest value of g on [lo, hi] (one turn there) and its time: golden section.
+// The largest value of g on [lo, hi] (one turn there) and its first time,
+// when larger than `best`.
 template <class G>
 void largest(double lo, double hi, G g, double& best, double& at)
 {
-    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
-    double c = hi - r * (hi - lo);
-    double d = lo + r * (hi - lo);
-    double gc = g(c);
-    double gd = g(d);
-    for (int k = 0; k < refineSteps && c < d; ++k) {
-        if (gc >= gd) {
-            hi = d;
-            d = c;
-            gd = gc;
-            c = hi - r * (hi - lo);
-            gc = g(c);
-        } else {
-            lo = c;
-            c = d;
-            gc = gd;
-            d = lo + r * (hi - lo);
-            gd = g(d);
-        }
-    }
-    if (gc > best) {
-        best = gc;
-        at = c;
-    }
-    if (gd > best) {
-        best = gd;
-        at = d;
+    const std::pair<double, double> low = goldenMinimum([&](double t) { return -g(t); }, lo, hi, refineSteps);
+    if (-low.first > best) {
+        best = -low.first;
+        at = low.second;
     }
 }
 

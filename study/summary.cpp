@@ -8,6 +8,7 @@
 
 #include "console/text_format.h"
 #include "sim/hybrid_control.h"
+#include "study/golden_section.h"
 #include "study/step_response.h"
 
 namespace hybridsim {
@@ -31,38 +32,6 @@ constexpr double newtonTolerance = 1e-15;
 constexpr double convexShare = 0.99;
 
 bool finite(Vec2 p) { return std::isfinite(p.x) && std::isfinite(p.y); }
-
-// Smallest value of f on [a, b] by golden-section search, and where it is;
-// f is taken to have one minimum there.
-template <class F>
-std::pair<double, double> goldenMinimum(F f, double a, double b)
-{
-    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
-    double c = b - g * (b - a);
-    double d = a + g * (b - a);
-    double fc = f(c);
-    double fd = f(d);
-    std::pair<double, double> best = std::min({std::make_pair(f(a), a), std::make_pair(f(b), b),
-                                               std::make_pair(fc, c), std::make_pair(fd, d)});
-    for (int i = 0; i < goldenSteps && c < d; ++i) {
-        if (fc <= fd) {
-            b = d;
-            d = c;
-            fd = fc;
-            c = b - g * (b - a);
-            fc = f(c);
-            best = std::min(best, std::make_pair(fc, c));
-        } else {
-            a = c;
-            c = d;
-            fc = fd;
-            d = a + g * (b - a);
-            fd = f(d);
-            best = std::min(best, std::make_pair(fd, d));
-        }
-    }
-    return best;
-}
 
 // The sine y = A sin(k (x - x0)) + y0 of the settings.
 struct Sine {
@@ -112,7 +81,7 @@ double sampledDistance(const SimSettings& s, Vec2 p, double& footX)
     for (int i = 1; i < n; ++i) {
         const double next = f(x0 + (i + 1) * h);
         if (cur <= prev && cur <= next)
-            best = std::min(best, goldenMinimum(f, x0 + (i - 1) * h, x0 + (i + 1) * h));
+            best = std::min(best, goldenMinimum(f, x0 + (i - 1) * h, x0 + (i + 1) * h, goldenSteps));
         prev = cur;
         cur = next;
     }
