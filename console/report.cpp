@@ -64,8 +64,8 @@ const ReportTexts english = {
     "\n(1-2) arm lengths 1, 2 (2 to the probe tip) (l1,l2)=(%6.3f,%6.3f)[m]",
     "\n      arm tip to probe tip              wp= %6.3f[m]",
     "\n(1-6) hand spring constants       (KH1, KH2)=(%6.3f %6.3f)[kgf/mm]",
-    "\n(2-1) hybrid7: tangential position s and normal force Fn controlled in task space",
-    "\n(2-1) hybrid8: force (Fn,0) controlled in joint space, for an object of unknown shape",
+    "\n(2-1) hybrid7: command point on the expected (shifted) contour, trapezoidal speed",
+    "\n(2-1) hybrid8: command point on the workpiece itself, constant speed",
     "\n(2-2) tangential position loop designed with (fn,ζ,α) =(%7.3f[Hz] %7.3f %7.3f[1/s])",
     "\n      → gains (Kp,Kv,Ki)=(%7.4f     %7.4f %7.4f)",
     "\n      normal force loop designed with        (fn,ζ,α) =(%7.3f[Hz] %7.3f %7.3f[1/s])",
@@ -82,7 +82,7 @@ const ReportTexts english = {
     "\n                    wavelength, amplitude (L,A)=(%6.3f,%6.3f)[m]",
     "\n(3-4) robot start position  (x0,y0) =(%6.3f %6.3f)[m]",
     "\n(3-5) robot end position    (xf,yf) =(%6.3f %6.3f)[m]",
-    "\n(3-6) setting error of the workpiece (shift in +X) e = %6.2f[mm]",
+    "\n(3-6) setting error (method 7's contour shifted in +X) e = %6.2f[mm]",
 };
 
 }  // namespace

@@ -56,8 +56,10 @@ std::string poleText(const Pole& p)
                                                                   std::fabs(p.im));
     if (p.im != 0.0)
         t += format("   (fn %.6g Hz, damping %.6g)", hertz(poleFrequency(p)), poleDamping(p));
-    else if (p.re != 0.0)
+    else if (p.re < 0.0)
         t += format("   (time constant %.6g s)", -1.0 / p.re);
+    else if (p.re > 0.0)
+        t += format("   (unstable: grows e-fold in %.6g s)", 1.0 / p.re);
     return t;
 }
 

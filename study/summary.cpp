@@ -444,9 +444,9 @@ const std::vector<SummaryFigure>& summaryFigures()
          [](S, R r) { return r.posErrNormMax; }},
         {"spring_force_diff_max_N", "largest |spring force - F|", "N", 1.0, true,
          [](S, R r) { return r.springForceDiffMax; }},
-        {"spring_force_min_N", "smallest spring force in contact", "N", 1.0, true,
+        {"spring_force_min_N", "smallest spring force once F is within 5 % of Fn", "N", 1.0, true,
          [](S, R r) { return r.springForceMin; }},
-        {"spring_force_max_N", "largest spring force in contact", "N", 1.0, true,
+        {"spring_force_max_N", "largest spring force once F is within 5 % of Fn", "N", 1.0, true,
          [](S, R r) { return r.springForceMax; }},
     };
     return figures;

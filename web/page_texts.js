@@ -69,9 +69,9 @@
         'integral state, which it does not use (Ki = 0): no sign of marginal stability. ';
     }
     return text + (error === null
-      ? "The dashed line is the model's force step in closed form; no sample is in reach, so there is no recorded " +
+      ? "The grey dashed line is the model's force step in closed form; no sample is in reach, so there is no recorded " +
         'force to set against it.'
-      : `The dashed line is the model's force step in closed form; the recorded force lies within ` +
+      : `The grey dashed line is the model's force step in closed form; the recorded force lies within ` +
         `${threeDigits(error)} N of it.`);
   }
   function loopsCaptionJa(c, error) {
@@ -99,8 +99,8 @@
         'ループが使わない積分の状態 (Ki = 0) で、安定限界を示すものではありません。';
     }
     return text + (error === null
-      ? '破線はモデルの力のステップ応答の閉形式です。届くサンプルがないため、比べる記録の力はありません。'
-      : `破線はモデルの力のステップ応答の閉形式で、記録した力はそこから ${threeDigits(error)} N 以内にあります。`);
+      ? '灰色の破線はモデルの力のステップ応答の閉形式です。届くサンプルがないため、比べる記録の力はありません。'
+      : `灰色の破線はモデルの力のステップ応答の閉形式で、記録した力はそこから ${threeDigits(error)} N 以内にあります。`);
   }
 
   // key: [English, Japanese]; a function takes the numbers it names
@@ -152,7 +152,7 @@
     otherLanguage: ['日本語', 'English'],
     otherLanguageCode: ['ja', 'en'],
     languageHint: ['the page in Japanese', 'ページを英語で表示'],
-    canvas: ['the robot, the workpiece and the time graphs', 'ロボット、対象物と時間グラフ'],
+    canvas: ['the robot, the workpiece and the time graphs', 'ロボット、物体と時間グラフ'],
     first: ['first sample (Home)', '最初のサンプル (Home)'],
     back: ['one sample back (Left)', '1 サンプル戻る (Left)'],
     playTitle: ['play / pause (Space)', '再生 / 一時停止 (Space)'],
@@ -185,7 +185,7 @@
                    'タスクファイルの読み込みか「力の目盛りを合わせる」で表示中の実行に合わせます。'],
     settingsHead: ['Change the settings', '諸元の変更'],
     report: ['Settings report', '諸元レポート'],
-    summary: ['Run summary', '実行結果のまとめ'],
+    summary: ['Run summary', '実行のまとめ'],
     dropHint: ['Drop a task file to read it', 'タスクファイルをドロップすると読み込みます'],
     read: [(name) => `Read ${name}.`, (name) => `${name} を読み込みました。`],
     cannotRead: [(name, why) => `${name}: cannot read: ${why}`, (name, why) => `${name}：読み込めません：${why}`],
@@ -213,7 +213,7 @@
                   (m, g, other) => `方法${m} にはそれ自身のゲインがあります：fn1 = ${g.fn1} Hz、α1 = ${g.alpha1} 1/s、` +
                     `fn2 = ${g.fn2} Hz、α2 = ${g.alpha2} 1/s（方法${other} のゲインは戻したときのために保存してあります）。`],
     runTooShort: ['The positioning time is longer than the run: only part of the contour is traced.',
-                  '位置決め時間が計算時間より長いため、輪郭の一部だけをたどります。'],
+                  '位置決め時間が実行の時間より長いため、輪郭の一部だけをたどります。'],
     copied: ['The link is on the clipboard.', 'リンクをクリップボードにコピーしました。'],
     notCopied: ['The link could not be put on the clipboard: copy it from the field below.',
                 'リンクをクリップボードにコピーできませんでした。下の欄からコピーしてください。'],
@@ -232,7 +232,7 @@
                   'force. Change a setting and the run is computed again at once, in the picture, the graphs and the figures.',
                 'hybridsim は、2軸ロボットが接触子を物体に押し当てて輪郭をなぞる運動・力ハイブリッド制御のシミュレータで、' +
                   '一方の制御系が輪郭に沿う位置を、もう一方が接触力を制御します。' +
-                  '設定を変えるとすぐに計算し直し、図、グラフ、数値に示します。'],
+                  '設定を変えるとすぐに実行を計算し直し、図、グラフ、数値に示します。'],
     startHelp: ['Help: the Help button at the top of the page. Every lesson: the Lessons menu beside it.',
                 'ヘルプはページ上部の「ヘルプ」ボタンから、すべてのレッスンはその横の「レッスン」メニューから開けます。'],
     startLesson: ['Start lesson 1', 'レッスン 1 を始める'],

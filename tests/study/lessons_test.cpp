@@ -122,9 +122,11 @@ TEST(Lessons, EveryTextIsFilledInFromItsRunsInBothLanguages)
 // pin 2, fn2) or a constant of the equations shown.
 TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
 {
-    // the equations' own constants, as the texts write them
+    // the equations' own constants and the summary's definitions, as the texts write them
     const char* const formulas[] = {"(s² + 2ζωn·s + ωn²)(s + α)", "Kv·s² + (Kp − 1)·s + Ki", "Kp − 1", "ωn² − 1",
-                                    "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "1/ωn2", "1/α2", "1/s"};
+                                    "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "2/ωn2", "1/α2", "1/s",
+                                    // and the summary's definitions
+                                    "within 5 % of Fn", "Fn の 5 % 以内"};
     // (byte-wise: the Greek names spelt out, not as a range of characters)
     const std::regex names("(method|pin|system|lesson|方法|ピン|制御系|レッスン) ?[0-9]|(α|ωn|[A-Za-z_]+)[0-9]+");
     const std::regex number("[0-9]+(\\.[0-9]+)?");

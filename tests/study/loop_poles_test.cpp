@@ -135,7 +135,7 @@ TEST(LoopPoles, TheModelsForceStepLiesOnTheRunsForce)
 
 TEST(LoopPoles, TheTablesNameEveryPole)
 {
-    const SimSettings s = testing::defaultSettings();
+    SimSettings s = testing::defaultSettings();
     std::ostringstream csv;
     printLoopsCsv(s, csv);
     const std::string expected_first = "system,kind,re,im\n1,designed,";
@@ -154,6 +154,15 @@ TEST(LoopPoles, TheTablesNameEveryPole)
     EXPECT_NE(text.str().find("system 2 (normal force), method 8: fn 20 Hz, zeta 1, alpha 2 1/s"),
               std::string::npos)
         << text.str();
+    // a pole right of the axis is said to grow, not given a negative time constant
+    s.alpha2Hybrid8 = 0.0;
+    s.wn2Hybrid8 = twoPi * 0.15;
+    deriveSettings(s);
+    std::ostringstream unstable;
+    printLoops(s, unstable);
+    EXPECT_NE(unstable.str().find("0.0592776   (unstable: grows e-fold in 16.8698 s)"), std::string::npos)
+        << unstable.str();
+    EXPECT_EQ(unstable.str().find("time constant -"), std::string::npos) << unstable.str();
 }
 
 // Goals on the default run (overshoot 2.56 %, settled at 0.253 s, the
