@@ -503,6 +503,15 @@ function pageTests(kind, origin, url) {
       if (origin === 'file://') test(name, fn);
     };
     const noProblems = () => assert.deepEqual(problems, [], 'console, page, request or dialog trouble');
+    // what evaluating `expression` in the page throws, [constructor name, message], or null
+    const thrownBy = (expression) => page.evaluate((x) => {
+      try {
+        (0, eval)(x);
+        return null;
+      } catch (e) {
+        return [e.constructor.name, e.message];
+      }
+    }, expression);
     const loadTask = (file) =>
       page.evaluate((text, name) => hybridsim.loadTask(text, name), fs.readFileSync(file, 'utf8'), file);
     const csv = () => page.evaluate(() => hybridsim.csv());
@@ -1275,14 +1284,7 @@ function pageTests(kind, origin, url) {
       // the scripting interface refuses what is not a width or a switch
       for (const expression of ['hybridsim.loops({ width: "420" })', 'hybridsim.loops({ width: 0 })',
                                 'hybridsim.loops({ wholeRun: 1 })', 'hybridsim.loops({ width: NaN })']) {
-        const thrown = await page.evaluate((x) => {
-          try {
-            (0, eval)(x);
-            return null;
-          } catch (e) {
-            return [e.constructor.name, e.message];
-          }
-        }, expression);
+        const thrown = await thrownBy(expression);
         assert.equal(thrown?.[0], 'TypeError', expression);
         assert.match(thrown[1], /^hybridsim\.loops: expected .+, not /, expression);
       }
@@ -1642,14 +1644,7 @@ function pageTests(kind, origin, url) {
         ['openLesson', 'hybridsim.openLesson(99)'], ['openLesson', "hybridsim.openLesson('1')"], ['lessonCard', 'hybridsim.lessonCard(-1)'],
       ];
       for (const [call, expression] of wrong) {
-        const thrown = await page.evaluate((x) => {
-          try {
-            (0, eval)(x);
-            return null;
-          } catch (e) {
-            return [e.constructor.name, e.message];
-          }
-        }, expression);
+        const thrown = await thrownBy(expression);
         assert.ok(thrown, `${expression} throws`);
         assert.equal(thrown[0], 'TypeError', `${expression}: ${thrown[1]}`);
         assert.match(thrown[1], new RegExp(`^hybridsim\\.${call}: expected .+, not `), expression);
