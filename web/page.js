@@ -395,7 +395,8 @@
     linkTimer = 0;
     linkAt = performance.now();
     const address = sim.link();
-    written = address.slice(address.indexOf('#') + 1);
+    // (as the address will hold it: the browser's own spelling of the fragment)
+    written = new URL(address, location.href).hash.slice(1);
     if (address !== location.href) {
       try {
         history.replaceState(history.state, '', address);
@@ -405,11 +406,23 @@
     }
     return address;
   }
+  // A fragment put in the address by someone else (typed, or a link
+  // followed) and not yet opened -- its hashchange still to come -- is not
+  // written over: the page's own state would replace it, and it would never
+  // be opened.  Its opening writes the address.
+  function writeLinkUnlessChanged() {
+    if (written !== null && location.hash.slice(1) !== written) {
+      clearTimeout(linkTimer);
+      linkTimer = 0;
+      return;
+    }
+    writeLink();
+  }
   function linkLater() {
     if (!ready || linkTimer) return;
     const wait = linkAt + linkGap - performance.now();
-    if (wait <= 0) writeLink();
-    else linkTimer = setTimeout(writeLink, wait);
+    if (wait <= 0) writeLinkUnlessChanged();
+    else linkTimer = setTimeout(writeLinkUnlessChanged, wait);
   }
 
   // What opening a link said, as one notice: why it was not read, or the
