@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 
 namespace hybridsim {
 namespace {
@@ -180,10 +181,10 @@ std::string SweepAxis::value(std::size_t i) const
     // two values round to one (1:1.0000000000001:3)
     const double scale = std::max(std::fabs(from), std::fabs(to));
     if (scale == 0.0) return "0";
-    const int lead = static_cast<int>(std::floor(std::log10(scale)));
+    const int lead = static_cast<int>(std::floor(pmath::log10(scale)));
     const double step = std::fabs(to - from) / static_cast<double>(count - 1);
     int digits = 13;
-    if (step > 0.0) digits = std::max(digits, lead - static_cast<int>(std::floor(std::log10(step))) + 2);
+    if (step > 0.0) digits = std::max(digits, lead - static_cast<int>(std::floor(pmath::log10(step))) + 2);
     digits = std::min(digits, 17);
     const std::string text =
         lead >= -280 && lead <= 12 ? format("%.*f", digits - 1 - lead, v) : format("%.*e", digits - 1, v);

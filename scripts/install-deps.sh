@@ -2,7 +2,9 @@
 # Installs the Debian packages the project needs, and only those missing.
 # The batch runner draws its pictures through Mesa's EGL without an X
 # server (libegl-dev to build, libegl-mesa0 for the surfaceless platform).
-# The browser edition needs emscripten and nlohmann-json3-dev (header-only
+# Every build needs emscripten: the maths sources of its C library are
+# compiled into the desktop program too (portable_math/).  The browser
+# edition needs emscripten and nlohmann-json3-dev (header-only
 # JSON; the native tests of the page's C++ use it too) to build, chromium,
 # firefox-esr, nodejs and npm to test (the test's own npm packages come from
 # tests/web/package-lock.json).

@@ -86,7 +86,7 @@ asan_stage() {
 
 fuzz_stage() {
     say "fuzz build ($FUZZ_BUILD): clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer"
-    CXX=clang++ cmake -S fuzz -B "$FUZZ_BUILD" >/dev/null
+    CC=clang CXX=clang++ cmake -S fuzz -B "$FUZZ_BUILD" >/dev/null
     cmake --build "$FUZZ_BUILD" -j "$JOBS"
 
     say "fuzzing: $FUZZ_SECONDS s per target, side by side, at most $FUZZ_TIMEOUT s per input"

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "portable_math/portable_math.h"
 #include "sim/gain_design.h"
 #include "sim/kinematics.h"
 #include "sim/trajectory.h"
@@ -68,13 +69,13 @@ void deriveSettings(SimSettings& s, ReachReporter* report)
     // positioning time, start and end point, shifted contour
     deriveContourEnds(s);
     if (s.curve == 'L') {
-        s.lineAngle = std::atan2(s.endY - s.startY, s.endX - s.startX);
+        s.lineAngle = pmath::atan2(s.endY - s.startY, s.endX - s.startX);
         s.shiftedLineX0 = s.lineX0 + s.seterror;
         s.shiftedLineY0 = s.lineY0;
         s.shiftedLineXf = s.lineXf + s.seterror;
         s.shiftedLineYf = s.lineYf;
         s.shiftedLineAngle =
-            std::atan2(s.shiftedLineYf - s.shiftedLineY0, s.shiftedLineXf - s.shiftedLineX0);
+            pmath::atan2(s.shiftedLineYf - s.shiftedLineY0, s.shiftedLineXf - s.shiftedLineX0);
     } else if (s.curve == 'C') {
         s.shiftedCircleOx = s.circleOx + s.seterror;
         s.shiftedCircleOy = s.circleOy;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "portable_math/portable_math.h"
 #include "sim/kinematics.h"
 
 namespace hybridsim {
@@ -21,12 +22,12 @@ ContourAngles contourNormalAngle(const SimSettings& s, Vec2 p)
         a.tangent = s.lineAngle;
     } else if (s.curve == 'C') {
         // towards the centre; travel counter-clockwise
-        a.normal = std::atan2(p.y - s.circleOy, p.x - s.circleOx) + pi;
+        a.normal = pmath::atan2(p.y - s.circleOy, p.x - s.circleOx) + pi;
         a.tangent = a.normal - pi / 2.0;
     } else if (s.curve == 'S') {
         // slope angle of the wave; material below it
         const double k = 2.0 * pi / s.sineL;
-        a.tangent = std::atan(k * s.sineA * std::cos(k * (p.x - s.sineX0)));
+        a.tangent = pmath::atan(k * s.sineA * pmath::cos(k * (p.x - s.sineX0)));
         a.normal = a.tangent - pi / 2.0;
     }
     return a;
@@ -45,10 +46,10 @@ Joints computeJointCommand(const SimSettings& s, double t, Vec2 P, double F, Joi
     contactJoints = inverseKinematics(s, P.x, P.y, reference, report);
     const double th = handAngle(s, contactJoints);
     const double phi = angleFromHand(s, angles.normal, contactJoints);
-    const double p1 = F * std::cos(phi) / s.KH1;
-    const double p2 = F * std::sin(phi) / s.KH2;
-    const double pcx = P.x + std::cos(th) * p1 - std::sin(th) * p2;
-    const double pcy = P.y + std::sin(th) * p1 + std::cos(th) * p2;
+    const double p1 = F * pmath::cos(phi) / s.KH1;
+    const double p2 = F * pmath::sin(phi) / s.KH2;
+    const double pcx = P.x + pmath::cos(th) * p1 - pmath::sin(th) * p2;
+    const double pcy = P.y + pmath::sin(th) * p1 + pmath::cos(th) * p2;
     return inverseKinematics(s, pcx, pcy, reference, report);
 }
 
@@ -75,22 +76,22 @@ Contact contactOf(const SimSettings& s, Joints q)
             }
         } else {
             n = s.lineAngle - pi / 2.0;
-            const double yL = s.lineY0 + std::tan(s.lineAngle) * (T.x - s.lineX0);
-            d = std::cos(s.lineAngle) * (yL - T.y);
+            const double yL = s.lineY0 + pmath::tan(s.lineAngle) * (T.x - s.lineX0);
+            d = pmath::cos(s.lineAngle) * (yL - T.y);
         }
     } else if (s.curve == 'C') {
-        n = std::atan2(T.y - s.circleOy, T.x - s.circleOx) + pi;
+        n = pmath::atan2(T.y - s.circleOy, T.x - s.circleOx) + pi;
         const double dx = T.x - s.circleOx;
         const double dy = T.y - s.circleOy;
         d = s.circleR - std::sqrt(dx * dx + dy * dy);
     } else if (s.curve == 'S') {
-        const double yS = s.sineY0 + s.sineA * std::sin(2.0 * pi * (T.x - s.sineX0) / s.sineL);
+        const double yS = s.sineY0 + s.sineA * pmath::sin(2.0 * pi * (T.x - s.sineX0) / s.sineL);
         n = contourNormalAngle(s, T).normal;
-        d = std::sin(n) * (T.y - yS);
+        d = pmath::sin(n) * (T.y - yS);
     }
     const double phi = angleFromHand(s, n, q);
-    const double cphi = std::cos(phi);
-    const double sphi = std::sin(phi);
+    const double cphi = pmath::cos(phi);
+    const double sphi = pmath::sin(phi);
     const double Fc = d * s.KH1 * s.KH2 / (s.KH1 * sphi * sphi + s.KH2 * cphi * cphi);
     const double dt = (s.KH1 - s.KH2) * Fc * cphi * sphi / (s.KH1 * s.KH2);
     return {{d * cphi - dt * sphi, d * sphi + dt * cphi}, Fc};
@@ -105,15 +106,15 @@ Vec2 evaluateContact(const SimSettings& s, Joints q)
 Vec2 deflectedTipPosition(const SimSettings& s, Joints q, Vec2 delta)
 {
     if (s.type == 'a') {
-        const double c = std::cos(q.phi1);
-        const double sn = std::sin(q.phi1);
+        const double c = pmath::cos(q.phi1);
+        const double sn = pmath::sin(q.phi1);
         return {(q.phi2 - delta.x) * c + delta.y * sn, (q.phi2 - delta.x) * sn - delta.y * c};
     }
     if (s.type == 'b') {
         const double L2 = s.l2 + s.wp;
         const double h = q.phi1 + q.phi2;
-        return {s.l1 * std::cos(q.phi1) + (L2 - delta.x) * std::cos(h) + delta.y * std::sin(h),
-                s.l1 * std::sin(q.phi1) + (L2 - delta.x) * std::sin(h) - delta.y * std::cos(h)};
+        return {s.l1 * pmath::cos(q.phi1) + (L2 - delta.x) * pmath::cos(h) + delta.y * pmath::sin(h),
+                s.l1 * pmath::sin(q.phi1) + (L2 - delta.x) * pmath::sin(h) - delta.y * pmath::cos(h)};
     }
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "portable_math/portable_math.h"
+
 namespace hybridsim {
 
 double nearestBranch(double v, double r)
@@ -21,7 +23,7 @@ Joints inverseKinematics(const SimSettings& s, double x, double y, Joints refere
     Joints q = reference;
     if (s.type == 'a') {
         // arm direction and radial distance
-        q.phi1 = nearestBranch(std::atan2(y, x), reference.phi1);
+        q.phi1 = nearestBranch(pmath::atan2(y, x), reference.phi1);
         q.phi2 = std::sqrt(x * x + y * y);
     } else if (s.type == 'b') {
         const double d = std::sqrt(x * x + y * y);
@@ -30,8 +32,8 @@ Joints inverseKinematics(const SimSettings& s, double x, double y, Joints refere
         const double c2 = (s.l1 * s.l1 + L2 * L2 - d * d) / (2.0 * s.l1 * L2);
         if (std::fabs(c2) > 1.0 && report) report->unreachable(s.l1, L2, x, y);
         // one fixed elbow posture: link 2 turned counter-clockwise from link 1
-        const double phi2 = pi - std::acos(c2);
-        const double phi1 = std::atan2(y, x) - std::acos((s.l1 * s.l1 + d * d - L2 * L2) / (2.0 * s.l1 * d));
+        const double phi2 = pi - pmath::acos(c2);
+        const double phi1 = pmath::atan2(y, x) - pmath::acos((s.l1 * s.l1 + d * d - L2 * L2) / (2.0 * s.l1 * d));
         q.phi1 = nearestBranch(phi1, reference.phi1);
         q.phi2 = nearestBranch(phi2, reference.phi2);
     }
@@ -46,11 +48,11 @@ ReachAnnulus reachOfRobotB(const SimSettings& s)
 
 Vec2 probeTipPosition(const SimSettings& s, Joints q)
 {
-    if (s.type == 'a') return {q.phi2 * std::cos(q.phi1), q.phi2 * std::sin(q.phi1)};
+    if (s.type == 'a') return {q.phi2 * pmath::cos(q.phi1), q.phi2 * pmath::sin(q.phi1)};
     if (s.type == 'b') {
         const double L2 = s.l2 + s.wp;
-        return {s.l1 * std::cos(q.phi1) + L2 * std::cos(q.phi1 + q.phi2),
-                s.l1 * std::sin(q.phi1) + L2 * std::sin(q.phi1 + q.phi2)};
+        return {s.l1 * pmath::cos(q.phi1) + L2 * pmath::cos(q.phi1 + q.phi2),
+                s.l1 * pmath::sin(q.phi1) + L2 * pmath::sin(q.phi1 + q.phi2)};
     }
     return {};
 }

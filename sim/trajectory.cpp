@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "portable_math/portable_math.h"
+
 namespace hybridsim {
 namespace {
 
@@ -14,7 +16,7 @@ double waveNumber(const SimSettings& s)
 // arc-length density of y = A sin(k x): sqrt(1 + (k A cos(k x))^2)
 inline double arcDensity(double k, double A, double x)
 {
-    const double slope = k * A * std::cos(k * x);
+    const double slope = k * A * pmath::cos(k * x);
     return std::sqrt(1.0 + slope * slope);
 }
 
@@ -26,7 +28,7 @@ void setupTrajectory(SimSettings& s)
     if (s.curve == 'L') {
         const double dx = s.lineXf - s.lineX0;
         const double dy = s.lineYf - s.lineY0;
-        s.lineAngle = std::atan2(dy, dx);
+        s.lineAngle = pmath::atan2(dy, dx);
         s.pathLength = std::sqrt(dx * dx + dy * dy);
     } else if (s.curve == 'C') {
         s.pathLength = 2.0 * pi * s.circleR;
@@ -105,7 +107,7 @@ Vec2 sinePointAt(const SimSettings& s, double x, bool shifted)
 {
     const double x0 = shifted ? s.shiftedSineX0 : s.sineX0;
     const double y0 = shifted ? s.shiftedSineY0 : s.sineY0;
-    return {x, y0 + s.sineA * std::sin(2.0 * pi * (x - x0) / s.sineL)};
+    return {x, y0 + s.sineA * pmath::sin(2.0 * pi * (x - x0) / s.sineL)};
 }
 
 Vec2 referencePoint(const SimSettings& s, double sr)
@@ -115,12 +117,12 @@ Vec2 referencePoint(const SimSettings& s, double sr)
     if (s.hybrid != '7') return {};
     // method 7 commands the contour shifted by the setting error
     if (s.curve == 'L') {
-        return {s.shiftedLineX0 + sr * std::cos(s.shiftedLineAngle),
-                s.shiftedLineY0 + sr * std::sin(s.shiftedLineAngle)};
+        return {s.shiftedLineX0 + sr * pmath::cos(s.shiftedLineAngle),
+                s.shiftedLineY0 + sr * pmath::sin(s.shiftedLineAngle)};
     }
     if (s.curve == 'C') {
-        return {s.shiftedCircleOx + s.circleR * std::cos(sr / s.circleR),
-                s.shiftedCircleOy + s.circleR * std::sin(sr / s.circleR)};
+        return {s.shiftedCircleOx + s.circleR * pmath::cos(sr / s.circleR),
+                s.shiftedCircleOy + s.circleR * pmath::sin(sr / s.circleR)};
     }
     if (s.curve == 'S') {
         // the shifted curve at the abscissa the unshifted one reaches at s_r
@@ -138,12 +140,12 @@ Reference referenceAt(const SimSettings& s, double t)
 Vec2 contourPoint(const SimSettings& s, double arc)
 {
     if (s.curve == 'L') {
-        return {s.lineX0 + arc * std::cos(s.lineAngle), s.lineY0 + arc * std::sin(s.lineAngle)};
+        return {s.lineX0 + arc * pmath::cos(s.lineAngle), s.lineY0 + arc * pmath::sin(s.lineAngle)};
     }
     if (s.curve == 'C') {
         // s = 0 at the right-hand end, counter-clockwise
-        return {s.circleOx + s.circleR * std::cos(arc / s.circleR),
-                s.circleOy + s.circleR * std::sin(arc / s.circleR)};
+        return {s.circleOx + s.circleR * pmath::cos(arc / s.circleR),
+                s.circleOy + s.circleR * pmath::sin(arc / s.circleR)};
     }
     if (s.curve == 'S') return sinePointAt(s, sineAbscissa(s, sineSteps, arc), false);
     return {};

@@ -7,6 +7,7 @@
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "study/summary.h"
 
 namespace hybridsim {
@@ -206,7 +207,7 @@ RunDifference compareRuns(const SimSettings& refSettings, const SeriesSet& ref, 
         const std::size_t k = static_cast<std::size_t>(i);
         if (hasPosture(ref, i) && hasPosture(set, i))
             keep(std::fabs(set.contactForce[k] - ref.contactForce[k]), i, d.forceMax, d.forceSample, d.forceTime);
-        keep(std::hypot(set.tipPos[k].x - ref.tipPos[k].x, set.tipPos[k].y - ref.tipPos[k].y), i, d.tipMax,
+        keep(pmath::hypot(set.tipPos[k].x - ref.tipPos[k].x, set.tipPos[k].y - ref.tipPos[k].y), i, d.tipMax,
              d.tipSample, d.tipTime);
         keep(std::fabs(set.sErr[k] - ref.sErr[k]), i, d.sErrMax, d.sErrSample, d.sErrTime);
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "study/summary.h"
 
 namespace hybridsim {
@@ -199,7 +200,7 @@ std::string goalShownLine(const Goal& goal, const GoalCheck& check)
         // three significant digits, every one before the point, and more
         // until the number shown passes or fails as the figure does
         const double size = std::fabs(actual);
-        int digits = std::max(3, size >= 1.0 ? static_cast<int>(std::floor(std::log10(size))) + 1 : 0);
+        int digits = std::max(3, size >= 1.0 ? static_cast<int>(std::floor(pmath::log10(size))) + 1 : 0);
         for (digits = std::min(digits, 17);; ++digits) {
             figure = shortestNumber(actual, digits);
             double back = 0.0;

@@ -7,6 +7,7 @@
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "study/goals.h"
@@ -51,9 +52,9 @@ std::string quoted(double v, int digits, bool fixed, bool japanese, bool trailin
     if (std::fabs(v) < roundingFloor) v = 0.0;
     if (fixed) return format("%.*f", digits, v + 0.0);
     if (v == 0.0) return "0";
-    if (std::fabs(v) >= std::pow(10.0, digits)) return format("%.0f", v);
+    if (std::fabs(v) >= pmath::pow(10.0, digits)) return format("%.0f", v);
     // the digits that count, their trailing zeros too ("2.00")
-    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(v))));
+    const int magnitude = static_cast<int>(std::floor(pmath::log10(std::fabs(v))));
     const int decimals = std::max(0, digits - 1 - magnitude);
     std::string text = format("%.*f", decimals, v);
     if (!trailingZeros && text.find('.') != std::string::npos) {

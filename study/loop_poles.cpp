@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 
 namespace hybridsim {
 
@@ -39,7 +40,7 @@ std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
     return loops;
 }
 
-double poleFrequency(const Pole& p) { return std::hypot(p.re, p.im); }
+double poleFrequency(const Pole& p) { return pmath::hypot(p.re, p.im); }
 
 double poleDamping(const Pole& p)
 {
@@ -104,15 +105,15 @@ double modelForceStep(const SimSettings& s, double t)
         // sigma +- i w, -b = 2 sigma: e = Fn e^(sigma t) (cos w t + (sigma / w) sin w t)
         const double sigma = r[0].re;
         const double w = std::fabs(r[0].im);
-        e = Fn * std::exp(sigma * t) * (std::cos(w * t) + (sigma / w) * std::sin(w * t));
+        e = Fn * pmath::exp(sigma * t) * (pmath::cos(w * t) + (sigma / w) * pmath::sin(w * t));
     } else {
         const double r1 = r[0].re;
         const double r2 = r[1].re;
         if (std::fabs(r1 - r2) <= 1e-9 * std::fabs(r1)) {
             const double rr = 0.5 * (r1 + r2);
-            e = Fn * (1.0 + rr * t) * std::exp(rr * t);  // -b = 2 r
+            e = Fn * (1.0 + rr * t) * pmath::exp(rr * t);  // -b = 2 r
         } else {
-            e = Fn * (r1 * std::exp(r1 * t) - r2 * std::exp(r2 * t)) / (r1 - r2);  // -b = r1 + r2
+            e = Fn * (r1 * pmath::exp(r1 * t) - r2 * pmath::exp(r2 * t)) / (r1 - r2);  // -b = r1 + r2
         }
     }
     return Fn - e;

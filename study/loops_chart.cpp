@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "study/loop_poles.h"
 #include "study/step_response.h"
 
@@ -177,7 +178,7 @@ LoopsCaptionFacts loopsCaptionFacts(const SimSettings& s)
     const std::vector<Pole>& d = f.designed;
     const std::vector<Pole>& m = f.model;
     // the designed pair a double real pole (to the rounding of its roots)
-    const bool pair = d.size() == 3 && std::hypot(d[0].re - d[1].re, d[0].im - d[1].im) <= 1e-6 * poleFrequency(d[0]) &&
+    const bool pair = d.size() == 3 && pmath::hypot(d[0].re - d[1].re, d[0].im - d[1].im) <= 1e-6 * poleFrequency(d[0]) &&
                       std::fabs(d[0].im) <= 1e-6 * poleFrequency(d[0]);
     // the model's faster pole first (quadraticRoots)
     const double half = f.wn / 2.0;

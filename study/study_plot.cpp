@@ -8,6 +8,7 @@
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "study/loop_poles.h"
 
 namespace hybridsim {
@@ -146,7 +147,7 @@ Chart runChart(const SimSettings& s, const SeriesSet& set)
         sErr.x.push_back(t);
         sErr.y.push_back(mmPerM * set.sErr[i]);
         posErr.x.push_back(t);
-        posErr.y.push_back(mmPerM * std::hypot(set.posErr[i].x, set.posErr[i].y));
+        posErr.y.push_back(mmPerM * pmath::hypot(set.posErr[i].x, set.posErr[i].y));
     }
 
     Chart c;
@@ -207,8 +208,8 @@ ChartPanel polesPanel(const SimSettings& s, const std::vector<OtherRun>& others)
         circle.dashed = true;
         for (int k = 0; k <= 64; ++k) {
             const double a = pi / 2 + pi * k / 64;
-            circle.x.push_back(std::fabs(wn) * std::cos(a));
-            circle.y.push_back(std::fabs(wn) * std::sin(a));
+            circle.x.push_back(std::fabs(wn) * pmath::cos(a));
+            circle.y.push_back(std::fabs(wn) * pmath::sin(a));
         }
         p.series.push_back(circle);
     }
@@ -241,7 +242,7 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
         for (int i = 0; i <= lastSample(s); ++i) {
             l.t.push_back(set.time[i]);
             l.sErr.push_back(mmPerM * set.sErr[i]);
-            l.posErr.push_back(mmPerM * std::hypot(set.posErr[i].x, set.posErr[i].y));
+            l.posErr.push_back(mmPerM * pmath::hypot(set.posErr[i].x, set.posErr[i].y));
         }
         return l;
     };

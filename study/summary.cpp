@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 #include "sim/hybrid_control.h"
 #include "study/golden_section.h"
 #include "study/step_response.h"
@@ -37,7 +38,7 @@ bool finite(Vec2 p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 struct Sine {
     double A, k, x0, y0;
     explicit Sine(const SimSettings& s) : A(s.sineA), k(2.0 * pi / s.sineL), x0(s.sineX0), y0(s.sineY0) {}
-    double y(double x) const { return A * std::sin(k * (x - x0)) + y0; }
+    double y(double x) const { return A * pmath::sin(k * (x - x0)) + y0; }
 };
 
 // Distance from p to the sine over all x by sampling, and the abscissa of
@@ -110,9 +111,9 @@ double newtonDistance(const SimSettings& s, Vec2 p, double& x)
     bool converged = false;
     for (int i = 0; i < newtonSteps && !converged; ++i) {
         const double u = c.k * (x - c.x0);
-        const double sn = std::sin(u);
+        const double sn = pmath::sin(u);
         const double y = c.A * sn + c.y0;
-        const double y1 = c.A * c.k * std::cos(u);
+        const double y1 = c.A * c.k * pmath::cos(u);
         const double y2 = -c.A * c.k * c.k * sn;
         const double g = (x - p.x) + (y - p.y) * y1;
         const double dg = 1.0 + y1 * y1 + (y - p.y) * y2;
@@ -169,14 +170,14 @@ double distanceToContour(const SimSettings& s, Vec2 p, double& footX)
     case 'L': {
         const double dx = s.lineXf - s.lineX0;
         const double dy = s.lineYf - s.lineY0;
-        const double length = std::hypot(dx, dy);
+        const double length = pmath::hypot(dx, dy);
         const double px = p.x - s.lineX0;
         const double py = p.y - s.lineY0;
-        if (length == 0.0) return std::hypot(px, py);
+        if (length == 0.0) return pmath::hypot(px, py);
         return std::fabs(dx * py - dy * px) / length;
     }
     case 'C':
-        return std::fabs(std::hypot(p.x - s.circleOx, p.y - s.circleOy) - s.circleR);
+        return std::fabs(pmath::hypot(p.x - s.circleOx, p.y - s.circleOy) - s.circleR);
     case 'S':
         return distanceToSine(s, p, footX);
     default:
@@ -266,7 +267,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             r.contourDistMaxSample = i;
         }
         if (finite(err)) {
-            const double e = std::hypot(err.x, err.y);
+            const double e = pmath::hypot(err.x, err.y);
             if (r.posErrMaxSample < 0 || e > r.posErrMax) {
                 r.posErrMax = e;
                 r.posErrMaxSample = i;
@@ -274,8 +275,8 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
             // along the contour's tangent and normal where the tip is
             if (finite(tip)) {
                 const ContourAngles a = contourNormalAngle(s, tip);
-                const double along = err.x * std::cos(a.tangent) + err.y * std::sin(a.tangent);
-                const double across = err.x * std::cos(a.normal) + err.y * std::sin(a.normal);
+                const double along = err.x * pmath::cos(a.tangent) + err.y * pmath::sin(a.tangent);
+                const double across = err.x * pmath::cos(a.normal) + err.y * pmath::sin(a.normal);
                 if (std::isfinite(along) && std::isfinite(across)) {
                     larger(r.posErrTanMax, std::fabs(along));
                     larger(r.posErrNormMax, std::fabs(across));

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "console/text_format.h"
+#include "portable_math/portable_math.h"
 
 namespace hybridsim {
 namespace {
@@ -506,7 +507,7 @@ AxisScale roundScale(double lo, double hi, int most)
     const double span = hi / 2.0 - lo / 2.0;  // half the span: no overflow
     if (!std::isfinite(2.0 * span) || !(span > 0.0)) return ends();
     const int intervals = std::max(1, most - 1);
-    const double magnitude = std::pow(10.0, std::floor(std::log10(2.0 * span / intervals)));
+    const double magnitude = pmath::pow(10.0, std::floor(pmath::log10(2.0 * span / intervals)));
     if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return ends();
     double step = magnitude;
     for (double m : {1.0, 2.0, 5.0, 10.0}) {
@@ -537,7 +538,7 @@ AxisScale scaleWithin(double lo, double hi, int most)
     const double span = hi / 2.0 - lo / 2.0;  // half the span: no overflow
     if (!std::isfinite(lo) || !std::isfinite(hi) || !(span > 0.0) || !std::isfinite(2.0 * span)) return a;
     const int intervals = std::max(1, most - 1);
-    const double magnitude = std::pow(10.0, std::floor(std::log10(2.0 * span / intervals)));
+    const double magnitude = pmath::pow(10.0, std::floor(pmath::log10(2.0 * span / intervals)));
     if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return a;
     const double slack = 1e-9;
     for (double m : {1.0, 2.0, 5.0, 10.0, 20.0}) {
@@ -559,11 +560,11 @@ std::string tickText(double v, double step)
     if (std::fabs(v) < 1e-9 * std::fabs(step)) v = 0.0;
     if (!std::isfinite(step) || step == 0.0) return format("%g", plainNan(v) + 0.0);
     const double size = std::max(std::fabs(v), std::fabs(step));
-    const int stepDigit = static_cast<int>(std::floor(std::log10(std::fabs(step)) + 1e-9));
+    const int stepDigit = static_cast<int>(std::floor(pmath::log10(std::fabs(step)) + 1e-9));
     if (size < 1e7 && stepDigit >= -6) return format("%.*f", std::max(0, -stepDigit), v + 0.0);
     // very large numbers or very fine steps: as many significant digits as
     // the step needs (1e+08, -6e-09, 10.00000005)
-    const int sizeDigit = static_cast<int>(std::floor(std::log10(size)));
+    const int sizeDigit = static_cast<int>(std::floor(pmath::log10(size)));
     return format("%.*g", std::clamp(sizeDigit - stepDigit + 1, 1, 17), v + 0.0);
 }
 

@@ -13,6 +13,7 @@
 #include "console/report.h"
 #include "console/run_notice.h"
 #include "console/series_csv.h"
+#include "portable_math/portable_math.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
@@ -71,7 +72,7 @@ std::string reachDetailText(const FirstUnreachable& p)
                       plainNan(p.x), plainNan(p.y));
     return format("The first point out of reach: (x, y) = (%.3f, %.3f) m, %.3f m from the base of robot b, whose "
                   "probe tip reaches from %.3f m to %.3f m from it (l1 = %.3f m, l2 + wp = %.3f m).",
-                  p.x, p.y, std::hypot(p.x, p.y), std::fabs(p.l1 - p.L2), p.l1 + p.L2, p.l1, p.L2);
+                  p.x, p.y, pmath::hypot(p.x, p.y), std::fabs(p.l1 - p.L2), p.l1 + p.L2, p.l1, p.L2);
 }
 
 }  // namespace
