@@ -492,9 +492,9 @@ AxisScale roundScale(double lo, double hi, int most)
     AxisScale a;
     // no values, a single value, a span too fine to resolve: the ends of
     // the shared rule
-    const ScaleEnds ends0 = scaleEnds(lo, hi);
-    lo = ends0.lo;
-    hi = ends0.hi;
+    const ScaleEnds fitted = scaleEnds(lo, hi);
+    lo = fitted.lo;
+    hi = fitted.hi;
     // beyond round numbers (spans near the largest or smallest doubles): the two ends
     auto ends = [&] {
         a.lo = lo;

@@ -161,8 +161,8 @@ void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, i
              "yellow:10*peripheral positon error");
     drawText(cv, f(gx - 0.1), f(gy + posGraphHeight - 0.05), Font::Helvetica18, "X,Y[m]");
 
-    // one scale for x and y over the whole run; a range of zero width
-    // cannot be scaled and draws no curve
+    // one scale for x and y over the whole run, by the rule of every scale
+    // (a range of zero width widened about its value)
     if (pins) drawPinPositionCurves(cv, s, set, *pins, frame);
     const PositionScale scale = positionScale(s, set);
     const double step = s.graphWidth / s.nsteps;
