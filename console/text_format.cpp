@@ -147,16 +147,63 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
+namespace {
+
+// The length of the UTF-8 character at text[at] when it is one a message
+// shows as it is: well formed (no stray or missing continuation byte, no
+// overlong form, no surrogate, nothing past U+10FFFF) and printable -- not
+// a control character (C0, DEL, C1), a line or paragraph separator, an
+// invisible format character (zero-width spaces and joiners, direction
+// marks and overrides, the byte-order mark) or a noncharacter.  0 otherwise.
+std::size_t shownCharLength(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(at);
+    if (c < 0x80) return c >= 0x20 && c < 0x7f ? 1 : 0;
+    std::size_t n = 0;
+    unsigned long code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        code = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        code = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + n > text.size()) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    const bool hidden = code <= 0x9F || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+                        (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x206F) ||
+                        code == 0xFEFF || (code >= 0xFFF9 && code <= 0xFFFB) || (code >= 0xFDD0 && code <= 0xFDEF) ||
+                        (code & 0xFFFE) == 0xFFFE;
+    return hidden ? 0 : n;
+}
+
+}  // namespace
+
 std::string shownText(const std::string& text, std::size_t most)
 {
     std::string out;
     std::size_t shown = 0;
-    for (unsigned char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
         if (shown == most) return out + "...";
-        if (c >= 0x20 && c < 0x7f)
-            out.push_back(static_cast<char>(c));
-        else
-            out += format("\\x%02x", c);
+        const std::size_t n = shownCharLength(text, at);
+        if (n > 0) {
+            out.append(text, at, n);
+            at += n;
+        } else {
+            out += format("\\x%02x", static_cast<unsigned char>(text[at]));
+            ++at;
+        }
         ++shown;
     }
     return out;

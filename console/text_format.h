@@ -35,10 +35,12 @@ std::string exactNumber(double v);
 // comma, a quote or a line end; as it is otherwise.
 std::string csvField(const std::string& text);
 
-// A value as a message quotes it: on one line and short.  Printable ASCII
-// stays as it is, every other byte (control characters, line ends, bytes of
-// other scripts) is written as \xNN, and after `most` characters the rest
-// is left out and "..." ends it.
+// A value as a message quotes it: on one line and short.  Printable
+// characters stay as they are, those of other scripts too (UTF-8: "Fn=１０");
+// every other byte (control characters, line ends, invisible format
+// characters such as the byte-order mark, bytes that are not UTF-8) is
+// written as \xNN, and after `most` characters the rest is left out and
+// "..." ends it.
 std::string shownText(const std::string& text, std::size_t most = 60);
 // `v` rounded to the fewest significant digits, at most 17, whose reading
 // by parseDouble `reads` accepts, written as shortestNumber writes; empty

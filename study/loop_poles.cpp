@@ -1,5 +1,6 @@
 #include "study/loop_poles.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "console/text_format.h"
@@ -9,35 +10,70 @@ namespace hybridsim {
 
 std::vector<Pole> quadraticRoots(double a, double b, double c)
 {
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) return {};
     if (a == 0.0) {
         if (b == 0.0) return {};
         return {Pole{-c / b, 0.0}};
     }
-    const double disc = b * b - 4.0 * a * c;
+    if (b == 0.0 && c == 0.0) return {Pole{0.0, 0.0}, Pole{0.0, 0.0}};
+    // s = 2^m u, the equation divided by 2^k: A u^2 + B u + C with A the
+    // mantissa of a and 2^m the size of the larger root (of |b/a| and
+    // sqrt|c/a|), so that B^2 and 4 A C are about 1 whatever the gains.
+    // Powers of two scale exactly: where nothing overflows the roots are
+    // those of the schoolbook formula on a, b, c to the last bit.
+    int ea = 0, eb = 0, ec = 0;
+    const double A = std::frexp(a, &ea);
+    const double fb = std::frexp(b, &eb);
+    const double fc = std::frexp(c, &ec);
+    const int d = ec - ea;
+    const int m = b == 0.0 ? (d + (d & 1)) / 2 : c == 0.0 ? eb - ea : std::max(eb - ea, (d + (d & 1)) / 2);
+    const double B = std::ldexp(fb, eb - ea - m);
+    const double C = std::ldexp(fc, ec - ea - 2 * m);
+    const double disc = B * B - 4.0 * A * C;
     if (disc < 0.0) {
-        const double re = -b / (2.0 * a);
-        const double im = std::sqrt(-disc) / (2.0 * std::fabs(a));
+        const double re = std::ldexp(-fb / (2.0 * A), eb - ea);
+        const double im = std::ldexp(std::sqrt(-disc) / (2.0 * std::fabs(A)), m);
         return {Pole{re, im}, Pole{re, -im}};
     }
-    // q = -(b + sign(b) sqrt(disc)) / 2: no difference of near-equal numbers
-    const double q = -0.5 * (b + std::copysign(std::sqrt(disc), b));
-    if (q == 0.0) return {Pole{0.0, 0.0}, Pole{0.0, 0.0}};  // b = c = 0
-    return {Pole{q / a, 0.0}, Pole{c / q, 0.0}};
+    // q = -(B + sign(B) sqrt(disc)) / 2: no difference of near-equal
+    // numbers; the larger root q / A, the other C / q (from c's own
+    // mantissa, so that it keeps its digits however small it is)
+    const double q = -0.5 * (B + std::copysign(std::sqrt(disc), B));
+    return {Pole{std::ldexp(q / A, m), 0.0}, Pole{std::ldexp(fc / q, ec - ea - m), 0.0}};
 }
 
 std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
 {
-    std::array<LoopPoles, 2> loops{LoopPoles{1, s.wn1, s.zeta1, s.alpha1, s.Kp1, s.Kv1, s.Ki1, {}, {}},
-                                   LoopPoles{2, s.wn2, s.zeta2, s.alpha2, s.Kp2, s.Kv2, s.Ki2, {}, {}}};
+    std::array<LoopPoles, 2> loops{LoopPoles{1, s.wn1, s.zeta1, s.alpha1, s.Kp1, s.Kv1, s.Ki1, {}, {}, PolesNone::computed},
+                                   LoopPoles{2, s.wn2, s.zeta2, s.alpha2, s.Kp2, s.Kv2, s.Ki2, {}, {}, PolesNone::computed}};
     for (LoopPoles& l : loops) {
-        l.designed = quadraticRoots(1.0, 2.0 * l.zeta * l.wn, l.wn * l.wn);
+        // the designed pair: wn times the roots of u^2 + 2 zeta u + 1 (s = wn u),
+        // so that wn^2 neither overflows nor underflows
+        for (const Pole& u : quadraticRoots(1.0, 2.0 * l.zeta, 1.0)) l.designed.push_back(Pole{l.wn * u.re, l.wn * u.im});
         l.designed.push_back(Pole{-l.alpha, 0.0});
-        l.model = quadraticRoots(l.Kv, l.Kp - 1.0, l.Ki);
+        if (!std::isfinite(l.Kv) || !std::isfinite(l.Kp - 1.0) || !std::isfinite(l.Ki)) {
+            l.modelNone = PolesNone::gainsNotFinite;
+        } else {
+            l.model = quadraticRoots(l.Kv, l.Kp - 1.0, l.Ki);
+            for (const Pole& p : l.model)
+                if (!std::isfinite(p.re) || !std::isfinite(p.im)) l.modelNone = PolesNone::beyondRange;
+            if (l.modelNone != PolesNone::computed) l.model.clear();
+        }
         // a pole at 0 (alpha 0, no integral gain) is 0, not -0
         for (auto* set : {&l.designed, &l.model})
             for (Pole& p : *set) p = Pole{p.re + 0.0, p.im + 0.0};
     }
     return loops;
+}
+
+const char* polesNoneText(PolesNone why)
+{
+    switch (why) {
+    case PolesNone::gainsNotFinite: return "none: the gains are not all finite numbers (they overflow)";
+    case PolesNone::beyondRange: return "none: a root lies beyond the largest number (about 1.8e308)";
+    case PolesNone::computed: break;
+    }
+    return "";
 }
 
 double poleFrequency(const Pole& p) { return pmath::hypot(p.re, p.im); }
@@ -51,6 +87,13 @@ double poleDamping(const Pole& p)
 namespace {
 
 
+// A time 1 / |re| [s] as the table writes it; "none" with the reason where
+// it is beyond the largest number (re below about 5.6e-309).
+std::string timeText(double seconds)
+{
+    return std::isfinite(seconds) ? format("%.6g s", seconds) : std::string("none, beyond the largest number");
+}
+
 std::string poleText(const Pole& p)
 {
     std::string t = p.im == 0.0 ? format("%14.6g", p.re) : format("%14.6g %c %.6gi", p.re, p.im < 0 ? '-' : '+',
@@ -58,9 +101,9 @@ std::string poleText(const Pole& p)
     if (p.im != 0.0)
         t += format("   (fn %.6g Hz, damping %.6g)", hertz(poleFrequency(p)), poleDamping(p));
     else if (p.re < 0.0)
-        t += format("   (time constant %.6g s)", -1.0 / p.re);
+        t += "   (time constant " + timeText(-1.0 / p.re) + ")";
     else if (p.re > 0.0)
-        t += format("   (unstable: grows e-fold in %.6g s)", 1.0 / p.re);
+        t += "   (unstable: grows e-fold in " + timeText(1.0 / p.re) + ")";
     return t;
 }
 
@@ -77,6 +120,7 @@ void printLoops(const SimSettings& s, std::ostream& out)
         out << "  model, the roots of Kv s^2 + (Kp - 1) s + Ki = " << format("%.6g", l.Kv) << " s^2 + "
             << format("%.6g", l.Kp - 1.0) << " s + " << format("%.6g", l.Ki) << ":\n";
         for (const Pole& p : l.model) out << "    " << poleText(p) << "\n";
+        if (l.modelNone != PolesNone::computed) out << "    " << polesNoneText(l.modelNone) << "\n";
     }
 }
 
@@ -97,6 +141,7 @@ double modelForceStep(const SimSettings& s, double t)
     const double b = (s.Kp2 - 1.0) / s.Kv2;
     const double c = s.Ki2 / s.Kv2;
     const double Fn = s.Fn;
+    if (!std::isfinite(b) || !std::isfinite(c)) return std::nan("");  // no closed form in numbers
     const std::vector<Pole> r = quadraticRoots(1.0, b, c);
     double e = 0.0;
     if (r.size() != 2) {

@@ -26,19 +26,32 @@ struct Pole {
     double im = 0.0;
 };
 
+// Why a loop's model has no poles to show though it has a second or first
+// order: its gains are beyond the range of numbers (fn above about 1e153
+// Hz: Kp = wn^2 overflows), or a root is (Kv below about 1e-308: the root
+// near 1 / Kv).
+enum class PolesNone { computed, gainsNotFinite, beyondRange };
+// "none: ..." with the reason, "" for computed.
+const char* polesNoneText(PolesNone why);
+
 struct LoopPoles {
     int system = 1;  // 1: tangential position, 2: normal force
     // the system's design values and gains, as the settings hold them
     double wn = 0.0, zeta = 0.0, alpha = 0.0;
     double Kp = 0.0, Kv = 0.0, Ki = 0.0;
     std::vector<Pole> designed;  // three: the pair of wn and zeta, then -alpha
-    std::vector<Pole> model;     // two, or one when Kv is 0 and the model has no second order
+    std::vector<Pole> model;     // two, or one when Kv is 0 and the model has no second order; none when modelNone
+    PolesNone modelNone = PolesNone::computed;
 };
 
 // The roots of a s^2 + b s + c, without the cancellation of the schoolbook
 // formula: the larger root first from b and the root of the discriminant,
 // the other from c / (a root).  A complex pair as re + i im, im > 0 first.
-// With a = 0 the one root -c / b (none when b is 0 too).
+// The polynomial is scaled by powers of two first, so that no square or
+// product of the coefficients overflows or underflows: a root is lost only
+// where it is itself beyond the range of numbers (then infinite).  With
+// a = 0 the one root -c / b (none when b is 0 too); none when a
+// coefficient is not a finite number.
 std::vector<Pole> quadraticRoots(double a, double b, double c);
 
 // The poles of systems 1 and 2 of the settings' method, from the active wn,

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
 #include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/loop_poles.h"
+#include "study/scale_range.h"
 #include "study/step_response.h"
 
 namespace hybridsim {
@@ -112,17 +114,14 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
     p.series.push_back(std::move(force));
     const ChartSeries& recordedForce = p.series.back();
 
-    // the force scale: the lines in view with a little room above them for the marks' labels
-    double lo = 0.0, hi = 0.0;
-    bool any = false;
+    // the force scale: the lines in view with a little room above them for
+    // the marks' labels (8 % of the span, from its half: no overflow)
+    ValueRange inView;
     for (const ChartSeries& line : p.series)
-        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i) {
-            if (!std::isfinite(line.y[i]) || !within(line.x[i])) continue;
-            lo = any ? std::min(lo, line.y[i]) : line.y[i];
-            hi = any ? std::max(hi, line.y[i]) : line.y[i];
-            any = true;
-        }
-    if (any) p.yScale = roundScale(lo, hi + 0.08 * (hi - lo), 6);
+        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i)
+            if (within(line.x[i])) inView.cover(line.y[i]);
+    if (inView.any)
+        p.yScale = roundScale(inView.lo, std::min(inView.hi + 0.16 * (inView.hi / 2.0 - inView.lo / 2.0), DBL_MAX), 6);
 
     // the summary's figures on the force: the rise first (its dots lie where
     // the force climbs, the most crowded place for a label), then the peak

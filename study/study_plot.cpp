@@ -126,15 +126,25 @@ ChartPanel forceStepPanel(const SimSettings& s, const SeriesSet& set)
     return p;
 }
 
-double modelForceDifference(const SimSettings& s, const SeriesSet& set)
+double modelForceDifference(const SimSettings& s, const SeriesSet& set, ForceDifferenceNone* why)
 {
     const std::vector<double> force = contactForceInReach(s, set);
     double largest = std::nan("");
+    int compared = 0;
+    bool finite = true;
     for (int i = 0; i <= lastSample(s); ++i) {
+        if (std::isnan(force[i])) continue;  // no posture
         const double d = std::fabs(force[i] - modelForceStep(s, set.time[i]));
-        if (!std::isnan(d) && !(d <= largest)) largest = d;
+        ++compared;
+        finite = finite && std::isfinite(d);
+        if (!(d <= largest)) largest = d;
     }
-    return largest;
+    const ForceDifferenceNone none = compared == 0   ? ForceDifferenceNone::noSampleInReach
+                                     : compared == 1 ? ForceDifferenceNone::oneSampleInReach
+                                     : !finite       ? ForceDifferenceNone::notFinite
+                                                     : ForceDifferenceNone::computed;
+    if (why) *why = none;
+    return none == ForceDifferenceNone::computed ? largest : std::nan("");
 }
 
 Chart runChart(const SimSettings& s, const SeriesSet& set)

@@ -56,8 +56,13 @@ ChartPanel polesPanel(const SimSettings& s, const std::vector<OtherRun>& others 
 ChartPanel forceStepPanel(const SimSettings& s, const SeriesSet& set);
 
 // The largest |F - the closed form| [N] over the samples in reach: the
-// integration error of the force loop; not a number without any.
-double modelForceDifference(const SimSettings& s, const SeriesSet& set);
+// integration error of the force loop.  Not a number where it would tell
+// nothing, `why` saying why: no sample in reach; only one (sample 0, where
+// F and the closed form are both 0 by their start, is no comparison); a
+// difference at a sample in reach that is not a finite number (a closed
+// form or a force beyond the range of numbers).
+enum class ForceDifferenceNone { computed, noSampleInReach, oneSampleInReach, notFinite };
+double modelForceDifference(const SimSettings& s, const SeriesSet& set, ForceDifferenceNone* why = nullptr);
 
 // Runs compared (study/compare.h), the first the main run: the three
 // panels of runChart with every run overlaid, each in its colour (the main

@@ -6,6 +6,7 @@
 
 #include "console/text_format.h"
 #include "portable_math/portable_math.h"
+#include "study/scale_range.h"
 
 namespace hybridsim {
 namespace {
@@ -22,6 +23,7 @@ constexpr double plotRightBare = 14.0;
 constexpr double legendRowHeight = 14.0;
 constexpr double charWidth = 6.2;     // an average character at 11 px
 constexpr double sampleLength = 20.0; // the line before a legend's text
+constexpr double farOff = 1e6;        // the furthest a point lies off its plot area
 
 // The length of the UTF-8 character at text[at] that XML takes as text,
 // 0 when the bytes there are none: not UTF-8 (a stray or missing
@@ -96,13 +98,6 @@ std::string dashes(bool dashed, bool dotted)
     return "";
 }
 
-// Where v lies between lo and hi, 0..1 (halved first, so that the widest
-// spans of doubles do not overflow).
-double share(double v, double lo, double hi)
-{
-    return (v / 2.0 - lo / 2.0) / (hi / 2.0 - lo / 2.0);
-}
-
 // Whether x lies on the scale (a rounding error past an end counts as on it).
 bool onScale(double x, const AxisScale& xs)
 {
@@ -115,19 +110,17 @@ bool onScale(double x, const AxisScale& xs)
 bool dataRange(const std::vector<ChartSeries>& series, bool alongX, double& lo, double& hi,
                const std::optional<AxisScale>& within = std::nullopt)
 {
-    bool any = false;
+    ValueRange range;
     for (const ChartSeries& s : series) {
         const std::size_t n = std::min(s.x.size(), s.y.size());
         for (std::size_t i = 0; i < n; ++i) {
             if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) continue;
             if (within && !onScale(s.x[i], *within)) continue;
-            const double v = alongX ? s.x[i] : s.y[i];
-            lo = any ? std::min(lo, v) : v;
-            hi = any ? std::max(hi, v) : v;
-            any = true;
+            range.cover(alongX ? s.x[i] : s.y[i]);
         }
     }
-    return any;
+    if (range.any) lo = range.lo, hi = range.hi;
+    return range.any;
 }
 
 // Width of a panel's legend, 0 when it has none.
@@ -192,6 +185,15 @@ bool flatPanel(const ChartPanel& p)
            std::max(std::fabs(lo), std::fabs(hi)) <= p.yFloor->size;
 }
 
+// A scale given to a panel as it is, unless it could place a value
+// nowhere (ends not finite, or too close to tell apart): then a round
+// scale by the shared rule.
+AxisScale usable(const AxisScale& a)
+{
+    if (std::isfinite(a.lo) && std::isfinite(a.hi) && std::fabs(a.hi / 2.0 - a.lo / 2.0) >= leastHalfSpan) return a;
+    return roundScale(std::min(a.lo, a.hi), std::max(a.lo, a.hi));
+}
+
 // The scales of a panel: categories at 0..n-1, numbers at round ticks,
 // the y scale as given when it is; -1..1 when the panel is flat.
 void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
@@ -204,7 +206,7 @@ void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
         xs.ticks.clear();
         for (std::size_t i = 0; i < p.xCategories.size(); ++i) xs.ticks.push_back(static_cast<double>(i));
     } else if (p.xScale) {
-        xs = *p.xScale;
+        xs = usable(*p.xScale);
     } else {
         dataRange(p.series, true, xlo, xhi);
         xs = roundScale(xlo, xhi, 7);
@@ -212,7 +214,7 @@ void panelScales(const ChartPanel& p, AxisScale& xs, AxisScale& ys, bool flat)
     if (flat) {
         ys = roundScale(-1.0, 1.0, 6);
     } else if (p.yScale) {
-        ys = *p.yScale;
+        ys = usable(*p.yScale);
     } else {
         dataRange(p.series, false, ylo, yhi, p.xCategories.empty() ? p.xScale : std::nullopt);
         ys = roundScale(ylo, yhi, 6);
@@ -240,7 +242,8 @@ double leftRoom(const AxisScale& ys)
 AxisScale widened(const AxisScale& a, double span, int most)
 {
     const double middle = a.lo / 2.0 + a.hi / 2.0;
-    return scaleWithin(middle - span / 2.0, middle + span / 2.0, most);
+    const AxisScale w = scaleWithin(middle - span / 2.0, middle + span / 2.0, most);
+    return std::isfinite(w.lo) && std::isfinite(w.hi) ? w : a;  // (not past the largest doubles)
 }
 
 // One unit as many pixels along x as along y: the scale with more pixels to
@@ -488,14 +491,11 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
 AxisScale roundScale(double lo, double hi, int most)
 {
     AxisScale a;
-    if (!std::isfinite(lo) || !std::isfinite(hi) || hi < lo) lo = 0.0, hi = 1.0;
-    // a single value: a span around it
-    const double size = std::max(std::fabs(lo), std::fabs(hi));
-    if (hi - lo <= 1e-9 * size || hi == lo) {
-        const double half = size > 0.0 ? 0.1 * size : 1.0;
-        lo -= half;
-        hi += half;
-    }
+    // no values, a single value, a span too fine to resolve: the ends of
+    // the shared rule
+    const ScaleEnds fitted = scaleEnds(lo, hi);
+    lo = fitted.lo;
+    hi = fitted.hi;
     // beyond round numbers (spans near the largest or smallest doubles): the two ends
     auto ends = [&] {
         a.lo = lo;
@@ -597,8 +597,16 @@ std::string floorNote(const RoundingFloor& floor)
     return std::string("all within \xC2\xB1") + floor.text + ": drawn as 0";
 }
 
-double PanelLayout::X(double v) const { return x0 + (x1 - x0) * share(v, xs.lo, xs.hi); }
-double PanelLayout::Y(double v) const { return y1 - (y1 - y0) * share(v, ys.lo, ys.hi); }
+// (a value far off a scale given, 1e308 on a scale of 0..1, lies far off
+// the plot area but at a finite place)
+double PanelLayout::X(double v) const
+{
+    return std::clamp(x0 + (x1 - x0) * scaleShare(v, xs.lo, xs.hi), x0 - farOff, x1 + farOff);
+}
+double PanelLayout::Y(double v) const
+{
+    return std::clamp(y1 - (y1 - y0) * scaleShare(v, ys.lo, ys.hi), y0 - farOff, y1 + farOff);
+}
 double PanelLayout::xValue(double px) const
 {
     return xs.lo + (xs.hi - xs.lo) * ((px - x0) / (x1 - x0));

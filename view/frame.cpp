@@ -70,7 +70,6 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const Pin
     beginFrame(cv);
     drawTitle(cv);
     drawLegend(cv, s);
-    drawPinLegend(cv, s, pins);
 
     const double vs = s.viewScale;
     drawGrid(cv, Vec2{s.viewOffsetX * vs, s.viewOffsetY * vs}, 0.0, gridLines, gridSpacing * vs,
@@ -82,6 +81,9 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const Pin
     const int i = lastSample(s, s.frame);
     if (s.type == 'a') drawScene(cv, s, set, i, true, pins, overlay);
     if (s.type == 'b') drawScene(cv, s, set, i, false, pins, overlay);
+    // the pins' legend over the robot view, which a zoomed workpiece or
+    // robot would otherwise cover (nothing without pins)
+    drawPinLegend(cv, s, pins);
 
     drawPositionGraph(cv, s, set, s.frame, &pins);
     drawForceGraph(cv, s, set, s.frame, &pins);

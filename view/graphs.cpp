@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "study/scale_range.h"
 #include "view/pin_drawing.h"
 #include "view/primitives.h"
 #include "view/text_legend.h"
@@ -51,11 +52,39 @@ SeriesRange seriesRange(const SimSettings& s, const SeriesSet& set)
     const int n = std::min(s.nsteps, seriesCapacity);
     for (int i = 0; i < n; ++i) {
         for (double v : {set.tipPos[i].x, set.refPos[i].x, set.tipPos[i].y, set.refPos[i].y}) {
+            if (!std::isfinite(v)) continue;
             if (v > r.max) r.max = v;
             if (v < r.min) r.min = v;
         }
     }
     return r;
+}
+
+PositionScale positionScale(const SimSettings& s, const SeriesSet& set)
+{
+    PositionScale p;
+    const SeriesRange range = seriesRange(s, set);
+    if (!(range.min <= range.max)) return p;
+    const ScaleEnds ends = scaleEnds(range.min, range.max);
+    p.any = true;
+    p.lo = ends.lo;
+    p.hi = ends.hi;
+    p.k = posGraphHeight / (p.hi - p.lo);
+    p.halved = !(p.k > 0.0);
+    if (p.halved) p.k = (posGraphHeight / 2.0) / (p.hi / 2.0 - p.lo / 2.0);
+    return p;
+}
+
+double PositionScale::height(double v) const
+{
+    return halved ? posGraphHeight * scaleShare(v, lo, hi) : (v - lo) * k;
+}
+
+double forceHeight(const SimSettings& s, double f, double gain)
+{
+    const double perNewton = s.forceGraphScale / s.Fn;
+    if (std::isfinite(perNewton)) return gain * perNewton * f;
+    return gain * s.forceGraphScale * (f / s.Fn);
 }
 
 void drawLine(Canvas& cv, Vec2 p, Vec2 q, const Color& color)
@@ -132,16 +161,15 @@ void drawPositionGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, i
              "yellow:10*peripheral positon error");
     drawText(cv, f(gx - 0.1), f(gy + posGraphHeight - 0.05), Font::Helvetica18, "X,Y[m]");
 
-    // one scale for x and y over the whole run; a range of zero width
-    // cannot be scaled and draws no curve
+    // one scale for x and y over the whole run, by the rule of every scale
+    // (a range of zero width widened about its value)
     if (pins) drawPinPositionCurves(cv, s, set, *pins, frame);
-    const SeriesRange range = seriesRange(s, set);
-    const double k = posGraphHeight / (range.max - range.min);
+    const PositionScale scale = positionScale(s, set);
     const double step = s.graphWidth / s.nsteps;
-    if (!std::isfinite(k) || !std::isfinite(step)) return;
+    if (!scale.any || !std::isfinite(step)) return;
 
-    auto height = [&](double v) { return gy + (v - range.min) * k; };
-    auto errorOffset = [&](int i) { return k * s.errorGain * set.sErr[i]; };
+    auto height = [&](double v) { return gy + scale.height(v); };
+    auto errorOffset = [&](int i) { return scale.k * s.errorGain * set.sErr[i]; };
     auto inBand = [&](double e) {
         return -errorBandBelow * posGraphHeight < e && e < posGraphHeight;
     };
@@ -188,21 +216,19 @@ void drawForceGraph(Canvas& cv, const SimSettings& s, const SeriesSet& set, int 
     drawLine(cv, Vec2{gx, y0 + top}, Vec2{gx + s.graphWidth, y0 + top}, palette::blue);
 
     if (pins) drawPinForceCurves(cv, s, *pins, frame);
-    // window units per newton; a commanded force of 0 cannot be scaled
-    const double perNewton = top / s.Fn;
+    // a commanded force of 0 cannot be scaled
     const double step = s.graphWidth / s.nsteps;
-    if (!std::isfinite(perNewton) || !std::isfinite(step)) return;
+    if (s.Fn == 0.0 || !std::isfinite(step)) return;
 
     const int last = lastSample(s, frame);
     for (int i = 1; i <= last; ++i) {
         const double x0 = gx + (i - 1) * step;
         const double x1 = gx + i * step;
-        drawThickLine(cv, {x0, y0 + perNewton * set.contactForce[i - 1]},
-                      {x1, y0 + perNewton * set.contactForce[i]}, measuredLineWidth,
-                      palette::red);
-        drawThickLine(cv, {x0, y0 + forceErrorGain * perNewton * set.forceErr[i - 1]},
-                      {x1, y0 + forceErrorGain * perNewton * set.forceErr[i]},
-                      referenceLineWidth, palette::yellow);
+        drawThickLine(cv, {x0, y0 + forceHeight(s, set.contactForce[i - 1])},
+                      {x1, y0 + forceHeight(s, set.contactForce[i])}, measuredLineWidth, palette::red);
+        drawThickLine(cv, {x0, y0 + forceHeight(s, set.forceErr[i - 1], forceErrorGain)},
+                      {x1, y0 + forceHeight(s, set.forceErr[i], forceErrorGain)}, referenceLineWidth,
+                      palette::yellow);
     }
 }
 

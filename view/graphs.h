@@ -22,12 +22,31 @@ constexpr double referenceLineWidth = 0.004;
 
 // Smallest and largest value among x and y of the probe tip and of the
 // command point over samples 0..nsteps-1 (the last sample takes no part);
-// not-a-number samples are passed over.  Starts from min 1000, max -1000.
+// values that are not finite are passed over.  Starts from min 1000, max -1000.
 struct SeriesRange {
     double min = 1000.0;
     double max = -1000.0;
 };
 SeriesRange seriesRange(const SimSettings& s, const SeriesSet& set);
+
+// The position graph's scale, shared by the run's curves and the pins': the
+// ends of the series range by the rule of every scale (study/scale_range.h:
+// a range of zero width widened, one beyond the doubles' reach halved), at
+// 0 and posGraphHeight above the time axis.  None when no value is finite.
+struct PositionScale {
+    bool any = false;
+    double lo = 0.0, hi = 1.0;
+    double k = 0.0;        // window units per metre
+    bool halved = false;   // hi - lo overflows: heights from the halved span
+    double height(double v) const;  // above the time axis
+};
+PositionScale positionScale(const SimSettings& s, const SeriesSet& set);
+
+// The height above the force graph's time axis of `gain` times the force f:
+// Fn at forceGraphScale.  Where the window units per newton overflow (a
+// subnormal Fn) the force is taken as its share of Fn; with Fn = 0 there
+// is no scale (not a number).
+double forceHeight(const SimSettings& s, double f, double gain = 1.0);
 
 // Thin segment in the line width in force.
 void drawLine(Canvas& cv, Vec2 p, Vec2 q, const Color& color);

@@ -23,7 +23,10 @@
 //        surfaceless platform, no such configuration).
 //
 // A test draws pictures through both and through the window and finds no
-// pixel that differs (StudyPictures.PngIsTheWindowsPictureOfTheFrame).
+// pixel that differs (StudyPictures.PngIsTheWindowsPictureOfTheFrame);
+// another draws two quads a millionth apart in depth through EGL and in the
+// window, which a depth buffer shallower than the window's would tell
+// apart (OffscreenDepth.QuadsAMillionthApartInDepthLookAsInTheWindow).
 // Neither initialises GLUT: the text is drawn from the toolkit's font
 // tables (view/bitmap_font.h).
 #pragma once

@@ -103,10 +103,9 @@ void drawPinPositionCurves(Canvas& cv, const SimSettings& s, const SeriesSet& se
 {
     if (pins.empty()) return;
     // the live run's scale, as drawPositionGraph has it
-    const SeriesRange range = seriesRange(s, set);
-    const double k = posGraphHeight / (range.max - range.min);
+    const PositionScale scale = positionScale(s, set);
     const double step = s.graphWidth / s.nsteps;
-    if (!std::isfinite(k) || !std::isfinite(step)) return;
+    if (!scale.any || !std::isfinite(step)) return;
     const double gx = s.posGraphX;
     const double gy = s.posGraphY;
     const Box frameBox{gx, gy, gx + s.graphWidth, gy + posGraphHeight + axisOverhang};
@@ -115,9 +114,9 @@ void drawPinPositionCurves(Canvas& cv, const SimSettings& s, const SeriesSet& se
         const PinLook look = pinLook(pin.slot);
         const int last = pinSample(s, pin, frame);
         const auto& tip = pin.series.tipPos;
-        drawDashedPolyline(cv, curve(last, x, [&](int i) { return gy + (tip[i].x - range.min) * k; }), look.dash,
+        drawDashedPolyline(cv, curve(last, x, [&](int i) { return gy + scale.height(tip[i].x); }), look.dash,
                            pinLineWidth, frameBox, look.color);
-        drawDashedPolyline(cv, curve(last, x, [&](int i) { return gy + (tip[i].y - range.min) * k; }), look.dash,
+        drawDashedPolyline(cv, curve(last, x, [&](int i) { return gy + scale.height(tip[i].y); }), look.dash,
                            pinLineWidth, frameBox, look.color);
     }
 }
@@ -126,9 +125,8 @@ void drawPinForceCurves(Canvas& cv, const SimSettings& s, const PinSet& pins, in
 {
     if (pins.empty()) return;
     // the live run's scale, as drawForceGraph has it
-    const double perNewton = s.forceGraphScale / s.Fn;
     const double step = s.graphWidth / s.nsteps;
-    if (!std::isfinite(perNewton) || !std::isfinite(step)) return;
+    if (s.Fn == 0.0 || !std::isfinite(step)) return;
     const double gx = s.forceGraphX;
     const double y0 = s.forceGraphY;
     const Box frameBox{gx, y0, gx + s.graphWidth, y0 + s.forceGraphScale + axisOverhang};
@@ -137,7 +135,7 @@ void drawPinForceCurves(Canvas& cv, const SimSettings& s, const PinSet& pins, in
         const auto& force = pin.series.contactForce;
         drawDashedPolyline(cv,
                            curve(pinSample(s, pin, frame), [&](int i) { return gx + i * step; },
-                                 [&](int i) { return y0 + perNewton * force[i]; }),
+                                 [&](int i) { return y0 + forceHeight(s, force[i]); }),
                            look.dash, pinLineWidth, frameBox, look.color);
     }
 }

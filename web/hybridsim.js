@@ -675,7 +675,7 @@
     },
 
     // --- the control loops ---
-    // {stepSvg, polesSvg, forceError, caption, from, until, zoomEnd, runEnd}:
+    // {stepSvg, polesSvg, forceError, forceErrorNone, caption, from, until, zoomEnd, runEnd}:
     // two charts `width` px wide (240 to 4000; 420 when left out): the
     // recorded force with the summary's peak, rise and settling time marked
     // over the model's step in closed form (dashed), by default over the
@@ -684,8 +684,9 @@
     // s-plane of both loops at equal scale (designed poles as crosses,
     // modelled as rings, the circles |s| = wn), the pins in both in their
     // colours.  forceError: the largest |F - closed form| [N] over the
-    // samples in reach (null: none); caption: the facts the panel's caption
-    // tells (WebSession::loopsJson), from, until: the step's time axis [s].
+    // samples in reach (null where it tells nothing, forceErrorNone saying
+    // why); caption: the facts the panel's caption tells
+    // (WebSession::loopsJson), from, until: the step's time axis [s].
     loops({ width = 420, wholeRun = false } = {}) {
       if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
         throw wrong('loops', 'a width in pixels greater than 0', width);

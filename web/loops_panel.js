@@ -36,7 +36,7 @@
     }
     // the caption and the button's words, in the page's language
     function say() {
-      note.textContent = T('loopsCaption', shown.caption, shown.forceError);
+      note.textContent = T('loopsCaption', shown.caption, shown.forceError, shown.forceErrorNone);
       range.textContent = T(wholeRun ? 'loopsZoom' : 'loopsWholeRun');
       range.disabled = !(shown.zoomEnd < shown.runEnd);
     }

@@ -444,10 +444,21 @@
     const more = r.skippedCount - r.skipped.length;
     linkNotice.replaceChildren(T('linkSkipped', r.skippedCount), ...lines, ...(more > 0 ? ['\n', T('linkMore', more)] : []));
   }
+  // A link refused, or with parts skipped, stays in the address as it was
+  // typed until something changes, so that a typo can be mended there and
+  // a link of a newer page copied on: the page takes it as its own address
+  // for now (its hashchange opens nothing) and writes its state over it at
+  // the next change.  A link read whole is written in the page's own words.
   function openLink(address) {
     linkSaid = sim.openLink(address);
     showLinkNotice();
-    writeLink();
+    if (linkSaid.refused === '' && linkSaid.skippedCount === 0) {
+      writeLink();
+      return;
+    }
+    clearTimeout(linkTimer);
+    linkTimer = 0;
+    written = location.hash.slice(1);
   }
   // a fragment typed into the address bar (or a link followed to this page) is opened
   window.addEventListener('hashchange', () => {

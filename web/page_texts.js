@@ -40,9 +40,35 @@
   }
   const alphaWords = (alpha) => (alpha > 0 ? '−' : '') + String(Math.abs(alpha));
   const threeDigits = (v) => String(Number(v.toPrecision(3)));
-  // c: hybridsim.loops().caption, the facts; error: its forceError [N] or null
-  function loopsCaptionEn(c, error) {
-    const n = c.model.length;
+  // The last sentence: how near the recorded force lies to the closed
+  // form, or why that has no figure (none: forceErrorNone).
+  function agreementEn(error, none) {
+    const start = "The grey dashed line is the model's force step in closed form";
+    if (error !== null) return `${start}; the recorded force lies within ${threeDigits(error)} N of it.`;
+    if (none === 'oneSample') {
+      return `${start}; only sample 0 is in reach, where both start at 0, so there is no recorded force to set ` +
+        'against it.';
+    }
+    if (none === 'notFinite') {
+      return `${start}; the recorded force or the closed form is beyond the range of numbers at a sample in reach, ` +
+        'so their difference has no figure.';
+    }
+    return `${start}; no sample is in reach, so there is no recorded force to set against it.`;
+  }
+  function agreementJa(error, none) {
+    const start = '灰色の破線はモデルの力のステップ応答の閉形式';
+    if (error !== null) return `${start}で、記録した力はそこから ${threeDigits(error)} N 以内にあります。`;
+    if (none === 'oneSample') return `${start}です。届くサンプルはどちらも 0 から始まるサンプル 0 だけのため、比べる記録の力はありません。`;
+    if (none === 'notFinite') return `${start}です。届くサンプルで記録した力か閉形式が数値の範囲を超えるため、その差は数値で表せません。`;
+    return `${start}です。届くサンプルがないため、比べる記録の力はありません。`;
+  }
+  // the model's poles, or why there are none in numbers (c.modelNone)
+  const modelNoneEn = { gains: 'its gains are beyond the range of numbers', range: 'a root lies beyond the largest number' };
+  const modelNoneJa = { gains: 'ゲインが数値の範囲を超えています', range: '根が最大の数値を超えています' };
+  // c: hybridsim.loops().caption, the facts; error: its forceError [N] or
+  // null, none: its forceErrorNone
+  function loopsCaptionEn(c, error, none) {
+    const n = c.modelNone ? 2 : c.model.length;
     let text = 'Crosses are the poles the gains were designed for, (s² + 2ζωn s + ωn²)(s + α); rings are the poles ' +
       'of the loop the model integrates, Kv s² + (Kp − 1) s + Ki (green the position loop, red the force loop, ' +
       `pins in their colours). That loop has no mass term, so it has ${['no pole', 'one pole', 'two poles'][Math.min(n, 2)]}, ` +
@@ -52,6 +78,9 @@
         `${poleWords(c.model[0])}, near −ωn/2 = ${poleNumber(-c.wn / 2)}, and ` +
         (c.slowStays ? `the slow pole near −α = ${alphaWords(c.alpha)} stays, at ${poleWords(c.model[1])}`
           : 'the pole at the origin stays');
+    } else if (c.modelNone) {
+      text += `the force loop's designed poles ${poleList(c.designed)} become poles that have no figure: ` +
+        modelNoneEn[c.modelNone];
     } else {
       text += `the force loop's designed poles ${poleList(c.designed)} ` + (n ? `become ${poleList(c.model)}` : 'have none');
     }
@@ -68,14 +97,10 @@
       text += `With α = 0 (the ${position ? 'position' : 'force'} loop here) the ring at the origin is the loop's ` +
         'integral state, which it does not use (Ki = 0): no sign of marginal stability. ';
     }
-    return text + (error === null
-      ? "The grey dashed line is the model's force step in closed form; no sample is in reach, so there is no recorded " +
-        'force to set against it.'
-      : `The grey dashed line is the model's force step in closed form; the recorded force lies within ` +
-        `${threeDigits(error)} N of it.`);
+    return text + agreementEn(error, none);
   }
-  function loopsCaptionJa(c, error) {
-    const n = c.model.length;
+  function loopsCaptionJa(c, error, none) {
+    const n = c.modelNone ? 2 : c.model.length;
     let text = '× は設計の極 (s² + 2ζωn s + ωn²)(s + α)、○ はモデルが積分するループ Kv s² + (Kp − 1) s + Ki の極です' +
       '（緑は位置制御系、赤は力制御系、ピンはその色）。このループには質量の項がないため' +
       ['極はなく', '極は 3 つでなく 1 つで', '極は 3 つでなく 2 つで'][Math.min(n, 2)] + '、';
@@ -84,6 +109,8 @@
         `1 つの極 ${poleWords(c.model[0])} になり、` +
         (c.slowStays ? `−α = ${alphaWords(c.alpha)} に近い遅い極は ${poleWords(c.model[1])} のまま残ります`
           : '原点の極はそのまま残ります');
+    } else if (c.modelNone) {
+      text += `力制御系の設計の極 ${poleList(c.designed, true)} は数値で表せない極になります（${modelNoneJa[c.modelNone]}）`;
     } else {
       text += `力制御系の設計の極 ${poleList(c.designed, true)} は ` +
         (n ? `${poleList(c.model, true)} になります` : 'なくなります');
@@ -98,9 +125,7 @@
       text += `α = 0 の${position && force ? '両方の制御系' : position ? '位置制御系' : '力制御系'}では、原点の ○ は` +
         'ループが使わない積分の状態 (Ki = 0) で、安定限界を示すものではありません。';
     }
-    return text + (error === null
-      ? '灰色の破線はモデルの力のステップ応答の閉形式です。届くサンプルがないため、比べる記録の力はありません。'
-      : `灰色の破線はモデルの力のステップ応答の閉形式で、記録した力はそこから ${threeDigits(error)} N 以内にあります。`);
+    return text + agreementJa(error, none);
   }
 
   // key: [English, Japanese]; a function takes the numbers it names

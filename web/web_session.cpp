@@ -531,12 +531,17 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     for (const Pin& p : pins_.pins())
         others.push_back({&p.settings, &p.series, "pin " + std::to_string(p.slot + 1), pinColourText(p.slot)});
     const StepView view = stepView(*s_, set, wholeRun);
-    const double largest = modelForceDifference(*s_, set);
+    ForceDifferenceNone none = ForceDifferenceNone::computed;
+    const double largest = modelForceDifference(*s_, set, &none);
     // (one member at a time: the page's code stays small)
     Json out;
     out["stepSvg"] = chartSvg(loopsStepChart(*s_, set, runSummary(), view, others, w));
     out["polesSvg"] = chartSvg(loopsPolesChart(*s_, others, w));
     out["forceError"] = largest;
+    out["forceErrorNone"] = none == ForceDifferenceNone::noSampleInReach    ? "unreached"
+                            : none == ForceDifferenceNone::oneSampleInReach ? "oneSample"
+                            : none == ForceDifferenceNone::notFinite        ? "notFinite"
+                                                                            : "";
     out["from"] = view.from;
     out["until"] = view.until;
     out["zoomEnd"] = view.zoomEnd;
@@ -548,6 +553,9 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
         Json& list = caption[poles == &c.force.designed ? "designed" : "model"] = Json::array();
         for (const Pole& p : *poles) list.push_back(Json::array({p.re, p.im}));
     }
+    caption["modelNone"] = c.force.modelNone == PolesNone::gainsNotFinite ? "gains"
+                           : c.force.modelNone == PolesNone::beyondRange  ? "range"
+                                                                          : "";
     caption["wn"] = c.force.wn;
     caption["alpha"] = c.force.alpha;
     caption["doubleToHalf"] = c.doubleToHalf;

@@ -260,10 +260,16 @@ public:
     // designed (crosses) and modelled (rings), with the circles |s| = wn,
     // and the pins' poles in their colours.  As JSON {"stepSvg", "polesSvg",
     // "forceError": the largest |F - closed form| [N] over the samples in
-    // reach (null without any), "from", "until": the step chart's time axis
+    // reach (null where it tells nothing), "forceErrorNone": why it is null
+    // ("unreached": no sample in reach, "oneSample": only sample 0,
+    // "notFinite": a difference beyond the range of numbers; "" when it is
+    // not), "from", "until": the step chart's time axis
     // [s], "zoomEnd": its end by default, "runEnd": the last sample's time,
     // "caption": the facts the page's caption tells (study/loops_chart.h),
-    // {"designed", "model": the force loop's poles [[re, im], ...], "wn",
+    // {"designed", "model": the force loop's poles [[re, im], ...],
+    // "modelNone": why the model has no poles to show ("gains": its gains
+    // are not finite numbers, "range": a root is beyond the largest number;
+    // "" when it has them), "wn",
     // "alpha", "doubleToHalf", "slowStays", "originStays", "unstablePole"
     // (null: none), "designStable", "originUnused": [system 1, system 2]}}.
     static constexpr double loopsNarrowest = 240.0;

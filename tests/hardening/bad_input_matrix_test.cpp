@@ -60,6 +60,8 @@ struct Row {
     Outcome outcome = Outcome::finished;
     std::vector<std::string> out;  // texts that must appear on stdout ("{file}" is replaced)
     std::vector<std::string> err;  // texts that must appear on stderr
+    std::string checkedFile;             // a file written ("{out}.svg") that must not hold ...
+    std::vector<std::string> fileLacks;  // ... these texts
     bool german = false;           // run under de_DE.UTF-8 and compare with the "C" locale
     double seconds = 10.0;         // time limit of each run
 };
@@ -633,6 +635,49 @@ std::vector<Row> outputFileRows()
     return rows;
 }
 
+// Values at the edges of the doubles, taken as typed: the outputs that
+// draw or tell of them stay numbers or say "none" and why.  The chart of
+// a subnormal force holds no not-a-number; the loops' poles are the closed
+// forms -wn (twice) and -alpha, or none with the reason.
+std::vector<Row> extremeValueRows()
+{
+    auto batch = [](const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& out,
+                    const std::vector<std::string>& svgLacks) {
+        Row r;
+        r.name = "Batch_" + name;
+        r.program = Program::batch;
+        r.args = args;
+        // the file {out} that an accepted row writes (a sweep's table goes to standard output)
+        if (args[0] == "--sweep")
+            r.args.insert(r.args.end(), {"--write-task", "{out}"});
+        else
+            r.args.insert(r.args.end(), {"--csv", "{out}"});
+        r.outcome = Outcome::accepted;
+        r.out = out;
+        if (!svgLacks.empty()) r.checkedFile = "{out}.svg";
+        r.fileLacks = svgLacks;
+        return r;
+    };
+    return {
+        batch("PlotOfTheSmallestSubnormalForce", {"--set", "Fn=5e-324", "--plot", "{out}.svg"}, {}, {"nan", "inf"}),
+        batch("PlotOfASweepOfSubnormalAndHugeForces", {"--sweep", "Fn=5e-324,1e-320,1e308", "--plot", "{out}.svg"}, {},
+              {"nan", "inf"}),
+        batch("LoopsOfATinyPositionFrequency", {"--set", "fn1=1e-300", "--loops"},
+              {"-6.28319e-300   (time constant 1.59155e+299 s)\n     -6.28319e-300   (time constant 1.59155e+299 s)\n"
+               "                 0\n"},
+              {}),
+        batch("LoopsOfAHugeForceFrequency", {"--set", "fn2=1e300", "--loops"},
+              {"-6.28319e+300   (time constant 1.59155e-301 s)\n     -6.28319e+300   (time constant 1.59155e-301 s)\n"
+               "                -2   (time constant 0.5 s)\n",
+               "Ki = 1.25664e+301 s^2 + inf s + inf:\n    none: the gains are not all finite numbers (they overflow)\n"},
+              {}),
+        batch("LoopsOfASubnormalPositionFrequency", {"--set", "fn1=1e-320", "--loops"},
+              {"-6.28303e-320   (time constant none, beyond the largest number)\n",
+               "s + 0:\n    none: a root lies beyond the largest number (about 1.8e308)\n"},
+              {}),
+    };
+}
+
 std::vector<Row> allRows()
 {
     std::vector<Row> rows;
@@ -642,6 +687,7 @@ std::vector<Row> allRows()
         typedNumberRows,
         typedValueRows,
         endOfInputRows,
+        extremeValueRows,
     };
     for (const auto& group : groups) {
         const std::vector<Row> more = group();
@@ -850,6 +896,13 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
         if (row.outcome == Outcome::accepted) {
             EXPECT_EQ(r.out.find(msg::fileNotRead), std::string::npos);
         }
+    }
+    if (!row.checkedFile.empty()) {
+        std::ifstream f(folder.fill(row.checkedFile), std::ios::binary);
+        const std::string written((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(written.empty()) << row.checkedFile;
+        for (const std::string& t : row.fileLacks)
+            EXPECT_EQ(written.find(t), std::string::npos) << row.checkedFile << " holds " << t;
     }
     for (const std::string& o : row.out)
         EXPECT_TRUE(containsPattern(r.out, folder.fill(o))) << "stdout lacks: " << folder.fill(o);

@@ -2,7 +2,9 @@
 // model's force step in closed form against the run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <complex>
 #include <memory>
 #include <sstream>
@@ -10,7 +12,9 @@
 
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "console/task_setting.h"
 #include "study/loop_poles.h"
+#include "study/study_plot.h"
 #include "study/summary.h"
 #include "app/batch.h"
 #include "study_support.h"
@@ -211,6 +215,142 @@ TEST(Goals, EachGoalIsOneLineAndTheStatusSaysWhetherAllPassed)
     std::ostringstream expected;
     printLoopsCsv(testing::defaultSettings(), expected);
     EXPECT_EQ(loops.out, expected.str());
+}
+
+// The roots of a s^2 + b s + c as the schoolbook formula gives them in
+// long double, whose exponent reaches past 1e4900: no square or product of
+// doubles overflows or underflows there.  Each root as a double (infinite
+// where it is beyond the doubles).
+std::vector<Complex> longDoubleRoots(double a, double b, double c)
+{
+    const long double A = a, B = b, C = c;
+    if (A == 0.0L) return {static_cast<double>(-C / B)};
+    const long double disc = B * B - 4.0L * A * C;
+    if (disc < 0.0L) {
+        const long double re = -B / (2.0L * A), im = std::sqrt(-disc) / (2.0L * std::fabs(A));
+        return {Complex(static_cast<double>(re), static_cast<double>(im)),
+                Complex(static_cast<double>(re), static_cast<double>(-im))};
+    }
+    const long double q = -0.5L * (B + std::copysign(std::sqrt(disc), B));
+    if (q == 0.0L) return {0.0, 0.0};
+    return {static_cast<double>(q / A), static_cast<double>(C / q)};
+}
+
+// Each root within 1e-14 of the long double one, relative to its size; a
+// root beyond the doubles infinite.
+::testing::AssertionResult sameRoots(const std::vector<Pole>& got, const std::vector<Complex>& want)
+{
+    if (got.size() != want.size()) return ::testing::AssertionFailure() << got.size() << " roots";
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const Complex g(got[i].re, got[i].im), w = want[i];
+        if (std::isinf(w.real()) || std::isinf(w.imag())) {
+            if (!std::isinf(g.real()) && !std::isinf(g.imag()))
+                return ::testing::AssertionFailure() << "root " << i << " " << g << ", not beyond the doubles";
+            continue;
+        }
+        if (!(std::abs(g - w) <= 1e-14 * std::abs(w)))
+            return ::testing::AssertionFailure() << "root " << i << " " << g << " against " << w;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(LoopPoles, RootsKeepTheirDigitsWhateverTheSizeOfTheCoefficients)
+{
+    constexpr double sub = std::numeric_limits<double>::denorm_min();
+    const double cases[][3] = {
+        {1.0, 2.0, 1.0},          {253.327, 16293.0, 31582.7}, {1e-300, -1.0, 0.0},    {1e300, 1e300, 1e300},
+        {1.0, 1e200, 1.0},        {1e-200, 1e-200, 1e-200},    {1.0, 2e-160, 1e-320},  {1e300, -1e300, -1e300},
+        {2.5e-310, 1e-300, 1e-305}, {1.0, 0.0, 1e-320},         {1.0, 0.0, -1e300},     {-3.0, 0.0, 0.0},
+        {1e154, 1e160, 1e-160},   {sub, 1.0, sub},             {1e-320, -1.0, 0.0},    {1e308, 1.0, -1e-308},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c[0] << " s^2 + " << c[1] << " s + " << c[2]);
+        EXPECT_TRUE(sameRoots(quadraticRoots(c[0], c[1], c[2]), longDoubleRoots(c[0], c[1], c[2])));
+    }
+    // a coefficient that is no finite number: no roots
+    EXPECT_TRUE(quadraticRoots(1.0, std::numeric_limits<double>::infinity(), 1.0).empty());
+    EXPECT_TRUE(quadraticRoots(1.0, 1.0, std::nan("")).empty());
+}
+
+// The loops of frequencies from the smallest subnormal to 1e300 Hz: the
+// design the closed forms -wn twice (zeta 1) and -alpha to the last bit,
+// the model the roots of Kv s^2 + (Kp - 1) s + Ki as long double has them,
+// or none with the reason where its gains or roots are beyond the doubles;
+// the table says so and writes no not-a-number.
+TEST(LoopPoles, ExtremeGainsGiveTheClosedFormsOrSayNone)
+{
+    constexpr double sub = std::numeric_limits<double>::denorm_min();
+    for (const double fn : {sub, 1e-320, 1e-300, 1e-150, 0.0, 1e-3, 1e150, 1e160, 1e300}) {
+        for (const double alpha : {2.0, 0.0}) {
+            if (fn == 0.0 && alpha == 0.0) continue;  // no velocity gain: refused
+            SCOPED_TRACE(::testing::Message() << "fn2 " << fn << " Hz, alpha2 " << alpha);
+            SimSettings s = testing::defaultSettings();
+            s.wn2Hybrid8 = 2.0 * 3.14159265358979323846 * fn;
+            s.alpha2Hybrid8 = alpha;
+            s.wn1Hybrid8 = s.wn2Hybrid8;
+            deriveSettings(s);
+            for (const LoopPoles& l : loopPoles(s)) {
+                SCOPED_TRACE(l.system);
+                ASSERT_EQ(l.designed.size(), 3u);
+                EXPECT_EQ(l.designed[0].re, -l.wn + 0.0);
+                EXPECT_EQ(l.designed[1].re, -l.wn + 0.0);
+                EXPECT_EQ(l.designed[0].im, 0.0);
+                EXPECT_EQ(l.designed[2].re, -l.alpha + 0.0);
+                if (!std::isfinite(l.Kp - 1.0) || !std::isfinite(l.Ki) || !std::isfinite(l.Kv)) {
+                    EXPECT_EQ(l.modelNone, PolesNone::gainsNotFinite);
+                    EXPECT_TRUE(l.model.empty());
+                    continue;
+                }
+                const std::vector<Complex> want = longDoubleRoots(l.Kv, l.Kp - 1.0, l.Ki);
+                const bool beyond = std::any_of(want.begin(), want.end(),
+                                                [](Complex w) { return !std::isfinite(std::abs(w)); });
+                EXPECT_EQ(l.modelNone, beyond ? PolesNone::beyondRange : PolesNone::computed);
+                if (!beyond) {
+                    EXPECT_TRUE(sameRoots(l.model, want));
+                }
+            }
+            std::ostringstream table;
+            printLoops(s, table);
+            const std::string text = table.str();
+            for (const std::string& line : testing::textLines(text)) {
+                if (line.find("Kv s^2") != std::string::npos) continue;  // the gains as they are
+                EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+                EXPECT_EQ(line.find("inf"), std::string::npos) << line;
+            }
+        }
+    }
+}
+
+// The largest difference of the recorded force from the closed form has a
+// figure only where it tells something: two samples in reach or more, and
+// a finite difference at each.
+TEST(LoopPoles, TheForceDifferenceIsNoneWhereItWouldTellNothing)
+{
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> sets;
+        double Fn;  // put in after the run, for the closed form alone (0: as run)
+        ForceDifferenceNone why;
+    };
+    const Case cases[] = {
+        {{}, 0.0, ForceDifferenceNone::computed},
+        {{{"KH1", "1e308"}}, 0.0, ForceDifferenceNone::oneSampleInReach},  // blows up after sample 0
+        {{{"fn2", "1e5"}}, 0.0, ForceDifferenceNone::oneSampleInReach},
+        {{{"A", "1e200"}}, 0.0, ForceDifferenceNone::noSampleInReach},
+        {{}, 1.7e308, ForceDifferenceNone::notFinite},  // a closed form beyond the doubles
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.sets.empty() ? "default" : c.sets[0].first) << " Fn " << c.Fn);
+        SimSettings s = testing::defaultSettings();
+        for (const auto& [name, value] : c.sets) ASSERT_TRUE(setTaskSetting(s, name, value).ok);
+        deriveSettings(s);
+        auto run = std::make_unique<RunSeries>();
+        calcontrol(s, *run);
+        if (c.Fn != 0.0) s.Fn = c.Fn;
+        ForceDifferenceNone why = ForceDifferenceNone::computed;
+        const double d = modelForceDifference(s, currentSeries(*run, s.type), &why);
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(std::isfinite(d), c.why == ForceDifferenceNone::computed) << d;
+    }
 }
 
 }  // namespace

@@ -16,7 +16,10 @@
 #include "sim/run.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
+#include "study/study_graphs.h"
+#include "study/study_plot.h"
 #include "study/summary.h"
+#include "tests/study/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
@@ -237,6 +240,62 @@ TEST(LoopsChart, TheCaptionsFactsFollowThePoles)
         EXPECT_EQ(f.originUnused[0], c.unused1);
         EXPECT_EQ(f.originUnused[1], c.unused2);
         EXPECT_EQ(f.force.model.size(), loopPoles(r->s)[1].model.size());
+    }
+}
+
+// Settings at the edges of the doubles give every chart of the program in
+// finite numbers: the run's (--plot), runs compared, a sweep, the loops'
+// step (close up and whole) and s-plane, the study graphs and their
+// cursor, with the default run beside each as the other run or the pin.
+TEST(LoopsChart, EveryChartStaysFiniteWhateverTheSettings)
+{
+    const std::vector<std::vector<std::string>> settings = {
+        {"Fn=5e-324"}, {"Fn=1e-320"}, {"Fn=2.2e-308"}, {"Fn=1e308"}, {"Fn=-1e308"}, {"Fn=0"},
+        {"fn2=1e300"}, {"fn2=1e-300"}, {"fn1=1e-320"}, {"fn2=1e5"}, {"KH1=1e308"}, {"A=1e200"},
+    };
+    const auto plain = runOf({});
+    for (const std::vector<std::string>& sets : settings) {
+        SCOPED_TRACE(sets[0]);
+        const auto r = runOf(sets);
+        const SimSettings& s = r->s;
+        const SeriesSet& set = r->set();
+        const RunSummary sum = summarizeRun(s, set);
+        const std::vector<OtherRun> others = {{&plain->s, &plain->set(), "pin 1", "#ff9900"}};
+        const std::vector<ComparedRun> compared = {{"main", "", &s, &set}, {"default", "", &plain->s, &plain->set()}};
+        SweepPlotInput sweep;
+        sweep.names = {"Fn"};
+        sweep.values = {{"10", sets[0]}};
+        for (const auto* run : {plain.get(), r.get()}) {
+            const RunSummary rs = summarizeRun(run->s, run->set());
+            SweepPlotTask t{{run == r.get() ? sets[0] : "10"}, true, rs, run->s.Fn, {}, {}};
+            for (int i = 0; i <= lastSample(run->s); ++i) t.time.push_back(run->set().time[i]);
+            t.force = contactForceInReach(run->s, run->set());
+            sweep.tasks.push_back(t);
+        }
+        StudyGraphs graphs;
+        graphs.setWidth(640.0);
+        graphs.setRuns({studyRun(s, set, "current run", studyRunColour(0)),
+                        studyRun(plain->s, plain->set(), "pin 1", studyRunColour(1))});
+        StudyGraphs alone;
+        alone.setWidth(640.0);
+        alone.setRuns({studyRun(s, set, "current run", studyRunColour(0))});
+        const std::pair<const char*, std::string> charts[] = {
+            {"run", chartSvg(runChart(s, set))},
+            {"compared", chartSvg(compareChart(compared))},
+            {"sweep", chartSvg(sweepChart(sweep))},
+            {"step", chartSvg(loopsStepChart(s, set, sum, stepView(s, set, false), {}, 420.0))},
+            {"whole step", chartSvg(loopsStepChart(s, set, sum, stepView(s, set, true), {}, 420.0))},
+            {"step with a pin", chartSvg(loopsStepChart(s, set, sum, stepView(s, set, false), others, 420.0))},
+            {"s-plane", chartSvg(loopsPolesChart(s, {}, 420.0))},
+            {"s-plane with a pin", chartSvg(loopsPolesChart(s, others, 420.0))},
+            {"study graphs", alone.svg()},
+            {"study cursor", alone.cursorSvg(100)},
+            {"study graphs with a pin", graphs.svg()},
+            {"study cursor with a pin", graphs.cursorSvg(100)},
+        };
+        for (const auto& [what, svg] : charts) EXPECT_EQ(testing::svgFaults(svg), "") << what;
+        EXPECT_TRUE(std::isfinite(alone.forceScale().lo) && std::isfinite(alone.forceScale().hi));
+        EXPECT_TRUE(std::isfinite(graphs.forceScale().lo) && std::isfinite(graphs.forceScale().hi));
     }
 }
 

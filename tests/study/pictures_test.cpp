@@ -281,6 +281,48 @@ TEST_F(StudyPictures, ComparedRunsAreDrawnAsTheWindowDrawsItsPinsWhereTheirSerie
     testing::removeTree(dir);
 }
 
+// The pins' legend stays over the robot view however far it is zoomed:
+// four pins, the view zoomed 3 times (the workpiece and the trail under
+// the legend's lines 2 to 4): every pixel of a legend line in a pin's
+// colour or the texts' is where the picture at zoom 1 has it, and no other.
+TEST_F(StudyPictures, PinLegendLinesStayOverTheZoomedRobotView)
+{
+    const std::string dir = testing::makeTempFolder();
+    std::vector<std::string> args = {"--set", "Fn=20"};
+    for (const char* task : {"circle_method7.dat", "circle_method8.dat", "line_method7.dat", "line_method8.dat"})
+        args.insert(args.end(), {"--compare", studyTask(task)});
+    RgbImage pictures[2];
+    const char* zooms[] = {"1", "3"};
+    for (int z = 0; z < 2; ++z) {
+        std::vector<std::string> with = args;
+        const std::string png = dir + "/zoom" + zooms[z] + ".png";
+        with.insert(with.end(), {"--zoom", zooms[z], "--png", png});
+        const Outcome r = runBatchProgram(with, drawnBy(Way::withoutX));
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string error;
+        ASSERT_TRUE(readPngFile(png, pictures[z], error)) << error;
+    }
+    const SimSettings s = testing::defaultSettings();
+    const unsigned textColour = 0x0A0A0A;  // lit text
+    const int left = static_cast<int>((pinSwatchLeft + 1.0) * pixelsPerUnit) - 2;
+    const int right = static_cast<int>((s.posGraphX - graphPanelMargin + 1.0) * pixelsPerUnit) - 1;
+    for (int slot = 0; slot < pinCapacity; ++slot) {
+        SCOPED_TRACE(::testing::Message() << "legend line " << slot + 1);
+        const int baseline = static_cast<int>((pinLegendTop - slot * pinLegendStep + 1.0) * pixelsPerUnit);
+        int marked = 0, differing = 0;
+        for (int y = baseline - 5; y <= baseline + 15; ++y)
+            for (int x = left; x <= right; ++x) {
+                auto ink = [&](unsigned c) { return c == textColour || c == pinColour(slot); };
+                const unsigned plain = pictures[0].pixel(x, y), zoomed = pictures[1].pixel(x, y);
+                marked += ink(plain) ? 1 : 0;
+                differing += ink(plain) != ink(zoomed) || (ink(plain) && plain != zoomed) ? 1 : 0;
+            }
+        EXPECT_GT(marked, 200);  // a swatch and a line of text
+        EXPECT_EQ(differing, 0);
+    }
+    testing::removeTree(dir);
+}
+
 TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
 {
     const std::string dir = testing::makeTempFolder();

@@ -162,6 +162,16 @@ TEST(StudySet, RefusedValuesStopEverythingWithOneLine)
                                              "seterror Fn"},
         {{"\x1b[2J=1"}, "--set \\x1b[2J=1: unknown name '\\x1b[2J'; the names are robot l l1 l2 KH1 KH2 method "
                         "fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn"},
+        // characters of other scripts as they are, counted as characters;
+        // invisible ones (a byte-order mark, a direction override), C1
+        // controls and bytes that are not UTF-8 as \xNN
+        {{"Fn=\xEF\xBC\x91\xEF\xBC\x90"},
+         "--set Fn=\xEF\xBC\x91\xEF\xBC\x90: expected a number for the contact force Fn [N]"},
+        {{"Fn=" + std::string(55, 'x') + "\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B"},
+         "--set Fn=" + std::string(55, 'x') + "\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B\xE5\x8A\x9B" +
+             "...: expected a number for the contact force Fn [N]"},
+        {{"Fn=\xEF\xBB\xBF" "1\xE2\x80\xAE" "2\xC2\x85\xFF\xC3"},
+         "--set Fn=\\xef\\xbb\\xbf1\\xe2\\x80\\xae2\\xc2\\x85\\xff\\xc3: expected a number for the contact force Fn [N]"},
         // the option itself
         {{"KH1"}, "--set needs NAME=VALUE (got 'KH1') (see --help)"},
         {{"=5\n"}, "--set needs NAME=VALUE (got '=5\\x0a') (see --help)"},

@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app/batch.h"
@@ -206,6 +208,49 @@ CsvTable parseCsv(const std::string& text)
         t.rows.push_back(row);
     }
     return t;
+}
+
+std::string svgFaults(const std::string& svg)
+{
+    // the elements in order: each end tag closes the last one open
+    std::vector<std::string> open;
+    static const std::regex tag(R"re(<(/?)([A-Za-z][A-Za-z0-9:-]*)((?:[^>"]|"[^"]*")*?)(/?)>)re");
+    static const std::regex attribute(R"re(([A-Za-z:-]+)="([^"]*)")re");
+    static const std::regex word(R"([A-Za-z]+)");
+    static const std::regex number(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)");
+    for (auto t = std::sregex_iterator(svg.begin(), svg.end(), tag); t != std::sregex_iterator(); ++t) {
+        const std::string name = (*t)[2];
+        if ((*t)[1] == "/") {
+            if (open.empty() || open.back() != name) return "</" + name + "> closes nothing open";
+            open.pop_back();
+            continue;
+        }
+        const std::string attributes = (*t)[3];
+        for (auto a = std::sregex_iterator(attributes.begin(), attributes.end(), attribute); a != std::sregex_iterator();
+             ++a) {
+            const std::string key = (*a)[1], value = (*a)[2];
+            std::string lower = value;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (std::regex_search(lower, std::regex(R"(\bnan\b|\binf(inity)?\b|-nan)")))
+                return "<" + name + " " + key + "=\"" + value + "\">";
+            static const char* const geometry[] = {"x", "y", "x1", "y1", "x2", "y2", "cx", "cy", "r", "width",
+                                                   "height", "d", "transform", "viewBox"};
+            if (std::find(std::begin(geometry), std::end(geometry), key) == std::end(geometry)) continue;
+            // the words allowed among the numbers: path commands, rotate, 100% of the background
+            const std::string letters = std::regex_replace(value, number, " ");
+            for (auto w = std::sregex_iterator(letters.begin(), letters.end(), word); w != std::sregex_iterator(); ++w) {
+                const std::string x = (*w)[0];
+                if (x != "rotate" && x.find_first_not_of("MLmlZz") != std::string::npos)
+                    return "<" + name + " " + key + "=\"" + value + "\">";
+            }
+            for (auto n = std::sregex_iterator(value.begin(), value.end(), number); n != std::sregex_iterator(); ++n)
+                if (!std::isfinite(std::strtod((*n)[0].str().c_str(), nullptr)))
+                    return "<" + name + " " + key + "=\"" + value + "\">";
+        }
+        if ((*t)[4] != "/" && name != "?xml") open.push_back(name);
+    }
+    if (!open.empty()) return "<" + open.back() + "> is not closed";
+    return "";
 }
 
 }  // namespace hybridsim::testing

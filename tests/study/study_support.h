@@ -56,4 +56,11 @@ struct CsvTable {
 };
 CsvTable parseCsv(const std::string& text);
 
+// What is wrong with an SVG text as a picture: an element's coordinates or
+// sizes (x, y, x1 .. y2, cx, cy, r, width, height, a path's d, a
+// transform, the viewBox) that hold anything but finite numbers, "nan" or
+// "inf" in any attribute, or elements that do not close in order.  Empty
+// when nothing is.
+std::string svgFaults(const std::string& svg);
+
 }  // namespace hybridsim::testing

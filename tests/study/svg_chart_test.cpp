@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <regex>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "console/text_format.h"
 #include "study/svg_chart.h"
+#include "tests/study/study_support.h"
 
 namespace hybridsim {
 namespace {
@@ -331,6 +333,67 @@ TEST(SvgChart, NotesLabelsKeepClearOfTheLinesAndOfEachOther)
         }
         // every note on the scale, and none beyond it
         EXPECT_EQ(kinds, (std::vector<std::string>{"a", "b", "c", "d"}));
+    }
+}
+
+// Values at the edges of the doubles, in the data or in a scale given,
+// still give a chart of finite numbers whose scale covers the finite
+// values: subnormals, the largest doubles, all values equal, none a number,
+// infinities among them; as y, as x, on a plane at equal scale.
+TEST(SvgChart, EveryScaleStaysFiniteWhateverTheValues)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double sub = std::numeric_limits<double>::denorm_min();
+    constexpr double big = std::numeric_limits<double>::max();
+    const std::vector<std::pair<const char*, std::vector<double>>> values = {
+        {"the smallest subnormal and 0", {0.0, sub, sub, 0.0, sub}},
+        {"subnormals", {1e-320, 3e-320, 2e-321, 5e-324}},
+        {"a normal number at the least span", {1e-305, 3e-305, 2e-305}},
+        {"the largest doubles", {-big, big, -big, big}},
+        {"one value near the largest double", {1.7e308, 1.7e308, 1.7e308}},
+        {"one value near the most negative double", {-1.7e308, -1.7e308}},
+        {"all equal", {0.25, 0.25, 0.25}},
+        {"all 0", {0.0, 0.0, 0.0}},
+        {"none a number", {std::nan(""), std::nan(""), std::nan("")}},
+        {"infinities among them", {1.0, inf, 2.0, -inf, 3.0}},
+        {"only infinities", {inf, -inf, inf}},
+    };
+    for (const auto& [what, v] : values) {
+        SCOPED_TRACE(what);
+        std::vector<double> index;
+        for (std::size_t i = 0; i < v.size(); ++i) index.push_back(static_cast<double>(i));
+        Chart c;
+        c.columns = 2;
+        // as y over an ordinary x, as x under an ordinary y, on a plane, with
+        // a note, and on the scales given of these values' own range (a
+        // span a scale cannot resolve too)
+        ChartPanel alongY{"y", "i", "v", {{"v", "#000000", index, v}}, {}};
+        alongY.notes = {{"mark", "v[1]", "#000000", 1.0, v[1]}};
+        ChartPanel alongX{"x", "v", "i", {{"v", "#000000", v, index}}, {}};
+        ChartPanel plane{"plane", "v", "v", {{"v", "#000000", v, v}}, {}};
+        plane.equalScale = true;
+        ChartPanel given{"given", "v", "v", {{"v", "#000000", v, v}}, {}};
+        given.xScale = AxisScale{v[0], v[1], 1.0, {v[0], v[1]}};
+        given.yScale = AxisScale{v[1], v[1], 0.0, {v[1]}};
+        ChartPanel floored = alongY;
+        floored.yFloor = newtonFloor;
+        c.panels = {alongY, alongX, plane, given, floored};
+        const std::string svg = chartSvg(c);
+        EXPECT_EQ(testing::svgFaults(svg), "");
+        // the finite values lie on the scale fitted to them
+        const ChartLayout layout = chartLayout(c);
+        for (double x : v) {
+            if (!std::isfinite(x)) continue;
+            EXPECT_LE(layout.panels[0].ys.lo, x);
+            EXPECT_GE(layout.panels[0].ys.hi, x);
+            EXPECT_LE(layout.panels[1].xs.lo, x);
+            EXPECT_GE(layout.panels[1].xs.hi, x);
+        }
+        for (const PanelLayout& at : layout.panels) {
+            EXPECT_LT(at.xs.lo, at.xs.hi);
+            EXPECT_LT(at.ys.lo, at.ys.hi);
+            EXPECT_TRUE(std::isfinite(at.Y(v[0])) || !std::isfinite(v[0]));
+        }
     }
 }
 

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <limits>
 
+#include "view/frame.h"
 #include "view/graphs.h"
+#include "view/pin_drawing.h"
 #include "view/primitives.h"
 #include "view_support.h"
 
@@ -190,7 +192,10 @@ TEST(PositionGraph, LargeErrorsLeaveGapsAndBadSamplesAreSkipped)
     EXPECT_EQ(cv.nonFiniteValues, 0);
 }
 
-TEST(PositionGraph, ARangeOfZeroWidthDrawsNoCurves)
+// A range of zero width is widened about its value by the rule of every
+// scale (a tenth of the value each way): the curves run across the middle
+// of the band.
+TEST(PositionGraph, ARangeOfZeroWidthIsWidenedAboutItsValue)
 {
     Task task = testing::computeTask('b', '8', 'S');
     SeriesSet& set = currentSeries(*task.run, 'b');
@@ -199,8 +204,103 @@ TEST(PositionGraph, ARangeOfZeroWidthDrawsNoCurves)
     drawPositionGraph(cv, task.s, set, task.s.nsteps);
     EXPECT_EQ(cv.nonFiniteValues, 0);
     EXPECT_EQ(curve(cv, palette::red, axisLineWidth).size(), 2u);  // the axes are there
-    EXPECT_TRUE(curve(cv, palette::red, measuredLineWidth).empty());
-    EXPECT_TRUE(curve(cv, palette::yellow, referenceLineWidth).empty());
+    const auto tip = curve(cv, palette::red, measuredLineWidth);
+    ASSERT_EQ(tip.size(), 200u);
+    for (const RecordedShape* seg : tip)
+        for (const Vec2& v : seg->vertices) EXPECT_TRUE(near(v.y, task.s.posGraphY + 0.5 * posGraphHeight, 1e-12));
+}
+
+// Values at the edges of the doubles, in the run's series and in Fn, give
+// graphs of finite numbers: the position curves span the band from the
+// smallest to the largest finite value (a single value across its middle),
+// the force at Fn lies on the Fn line, a force or a position that is not
+// finite leaves a gap.  The pins' curves share the scales.
+TEST(Graphs, EveryScaleStaysFiniteWhateverTheValues)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double sub = std::numeric_limits<double>::denorm_min();
+    struct Row {
+        const char* what;
+        double Fn;
+        double (*position)(int i);  // x and y of tip and command point at sample i
+        double (*force)(int i, double Fn);
+        bool forceDrawn;  // the force curve lies on the Fn line
+        bool flat;        // the positions drawn across the middle of the band (no span a scale resolves)
+    };
+    // (the range leaves out the last sample, 200: it repeats sample 100)
+    const auto ordinary = [](int i) { return 0.2 + 0.001 * (i % 100); };
+    const auto tracking = [](int i, double Fn) { return i == 0 ? 0.0 : Fn; };
+    const Row rows[] = {
+        {"Fn the smallest subnormal", sub, ordinary, tracking, true, false},
+        {"Fn a subnormal", 1e-320, ordinary, tracking, true, false},
+        {"Fn near the largest double", 1.7e308, ordinary, tracking, true, false},
+        {"Fn near the most negative double", -1.7e308, ordinary, tracking, true, false},
+        {"forces infinite now and then", 10.0, ordinary,
+         [](int i, double Fn) { return i % 10 == 5 ? inf : i % 10 == 7 ? -inf : Fn; }, true, false},
+        {"forces not a number", 10.0, ordinary, [](int, double) { return std::nan(""); }, false, false},
+        {"positions subnormal", 10.0, [](int i) { return (i % 3) * 5e-324; }, tracking, true, true},
+        {"positions near the largest doubles", 10.0, [](int i) { return i % 2 ? 1.7e308 : -1.7e308; }, tracking, true,
+         false},
+        {"positions all equal", 10.0, [](int) { return -0.25; }, tracking, true, true},
+        {"positions not a number", 10.0, [](int) { return std::nan(""); }, tracking, true, false},
+        {"positions infinite now and then", 10.0,
+         [](int i) { return i % 10 == 5 ? inf : i % 10 == 7 ? -inf : 0.2 + 0.001 * (i % 100); }, tracking, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Task task = testing::computeTask('b', '8', 'S');
+        SimSettings& s = task.s;
+        SeriesSet& set = currentSeries(*task.run, 'b');
+        s.Fn = row.Fn;
+        for (int i = 0; i < seriesCapacity; ++i) {
+            const double v = row.position(i);
+            set.tipPos[i] = set.refPos[i] = Vec2{v, v};
+            set.contactForce[i] = row.force(i, s.Fn);
+            set.forceErr[i] = s.Fn - set.contactForce[i];
+        }
+        PinSet pins;
+        pins.pin(s, *task.run);
+        s.frame = s.nsteps;
+        RecordingCanvas cv;
+        drawFrame(cv, s, *task.run, pins);
+        EXPECT_EQ(cv.nonFiniteValues, 0);
+        EXPECT_EQ(cv.misuses, 0);
+
+        // the force: at Fn on the Fn line, where it is finite
+        const auto force = curve(cv, palette::red, measuredLineWidth);
+        const double top = s.forceGraphY + s.forceGraphScale;
+        std::size_t onFn = 0;
+        for (const RecordedShape* seg : force)
+            if (seg->vertices[0].x > s.forceGraphX - 1e-9 && near(seg->vertices[1].y, top, 1e-9)) ++onFn;
+        EXPECT_EQ(onFn >= 100, row.forceDrawn) << onFn << " force segments on the Fn line";
+
+        // the positions: from the bottom of the band to its top (a single
+        // value across its middle), none outside it
+        double low = inf, high = -inf;
+        std::size_t segments = 0;
+        for (const RecordedShape* seg : curve(cv, palette::black, measuredLineWidth)) {
+            ++segments;
+            for (const Vec2& v : seg->vertices) {
+                low = std::min(low, v.y);
+                high = std::max(high, v.y);
+            }
+        }
+        if (std::isnan(row.position(0))) {
+            EXPECT_EQ(segments, 0u);
+            continue;
+        }
+        EXPECT_GT(segments, 100u);
+        if (segments <= 100) continue;
+        const double gy = s.posGraphY;
+        if (row.flat) {
+            EXPECT_TRUE(near(low, gy + 0.5 * posGraphHeight, 1e-12) && near(high, low, 1e-12)) << low << " " << high;
+        } else {
+            EXPECT_TRUE(near(low, gy, 1e-9)) << low;
+            EXPECT_TRUE(near(high, gy + posGraphHeight, 1e-9)) << high;
+        }
+        // the pin's tip lies on the run's own curve (the same run)
+        EXPECT_EQ(cv.find(Shape::Lines, pinLook(0).color).size(), 5u);
+    }
 }
 
 TEST(ForceGraph, CommandedForceAtForceGraphScaleWhateverFn)

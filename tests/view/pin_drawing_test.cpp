@@ -51,11 +51,18 @@ std::vector<Vec2> segmentEnds(const RecordingCanvas& cv, const Color& c, float p
     return out;
 }
 
-// The polylines of a pin's colour in drawing order: legend swatch, trail,
-// tip x, tip y, force.
+// The polylines of a pin's colour: its legend swatch, then in drawing
+// order trail, tip x, tip y, force.
 std::vector<const RecordedShape*> pinLines(const RecordingCanvas& cv, int slot)
 {
-    return cv.find(Shape::Lines, pinLook(slot).color);
+    std::vector<const RecordedShape*> lines = cv.find(Shape::Lines, pinLook(slot).color);
+    const auto swatch = std::find_if(lines.begin(), lines.end(), [](const RecordedShape* l) {
+        return !l->vertices.empty() && std::all_of(l->vertices.begin(), l->vertices.end(), [](const Vec2& v) {
+            return v.x >= pinSwatchLeft - 1e-12 && v.x <= pinSwatchRight + 1e-12 && v.y > pinLegendTop - 0.2;
+        });
+    });
+    if (swatch != lines.end()) std::rotate(lines.begin(), swatch, swatch + 1);
+    return lines;
 }
 
 // The live run's polyline of tip x (or y) in the position graph, or of the
@@ -190,20 +197,21 @@ TEST(PinDrawing, PinsAreDrawnAtTheFrameShownInTheirPlaceOfThePaintersOrder)
             EXPECT_TRUE(lines[1]->vertices.empty());
         }
 
-        // legend line after the legend, before the grid; trail after the
-        // robot, before the green point; ring after the live trail, before
-        // the graph panel; curves before the live curves
-        const RecordedText* legend = cv.findText("black point : position without deflection");
+        // trail after the robot, before the green point; ring after the
+        // live trail, before the graph panel; the legend lines after the
+        // panel, over the whole robot view, before the graphs; curves
+        // before the live curves
         const RecordedText* pinLine = cv.findText("pin 1: tf = 6 s (now 4 s)");
-        ASSERT_TRUE(legend && pinLine);
-        EXPECT_EQ(pinLine->sequence, legend->sequence + 2);  // after its swatch
-        EXPECT_EQ(lines[0]->sequence, legend->sequence + 1);
-        EXPECT_LT(pinLine->sequence, cv.find(Shape::Lines, palette::black).front()->sequence);
+        ASSERT_TRUE(pinLine);
         const auto greens = cv.find(Shape::Polygon, palette::green);
         EXPECT_EQ(lines[1]->sequence + 1, greens.back()->sequence);
         const auto reds = cv.find(Shape::Polygon, palette::red);
         EXPECT_EQ(ring[0]->sequence, reds.back()->sequence + 1);  // the last trail point's disc
-        EXPECT_EQ(cv.find(Shape::Polygon, palette::white).back()->sequence, ring[0]->sequence + 1);
+        const int panel = cv.find(Shape::Polygon, palette::white).back()->sequence;
+        EXPECT_EQ(panel, ring[0]->sequence + 1);
+        EXPECT_EQ(lines[0]->sequence, panel + 1);
+        EXPECT_EQ(pinLine->sequence, panel + 2);  // after its swatch
+        EXPECT_LT(pinLine->sequence, cv.findText("Position X(red),Y(black)")->sequence);
         const auto liveRed = cv.find(Shape::Lines, palette::red);
         if (shown > 0) {
             EXPECT_LT(lines.back()->sequence, liveRed.back()->sequence);

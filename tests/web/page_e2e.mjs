@@ -2247,7 +2247,8 @@ function pageTests(kind, origin, url) {
         hybridsim.pins().length, document.getElementById('link-notice').textContent,
         [...document.querySelectorAll('.notice')].filter((e) => !e.hidden).length]),
       ['500', '20', 7, 0, 'One part of this link was skipped; the rest is applied:\n' + nativeRefusal('KH1=-1'), 1]);
-      assert.equal(await page.evaluate(() => location.hash), '#v=1&Fn=20&frame=7');
+      // the address keeps the link as it was typed until something changes (the links' table below)
+      assert.equal(await page.evaluate(() => location.hash), '#v=1&KH1=-1&Fn=20&frame=7');
       // a megabyte of link: not read, and said so
       assert.deepEqual(await page.evaluate(() => {
         const r = hybridsim.openLink('v=1&' + 'Fn=1&'.repeat(200000));
@@ -2305,6 +2306,76 @@ function pageTests(kind, origin, url) {
       await until(() => hybridsim.pins().length === 1);
       assertSameCsv(await page.evaluate(() => hybridsim.csv()), batchOut(tasks.robotALine, '--csv', '-'));
       assertSameCsv(await page.evaluate(() => hybridsim.pins()[0].csv), batchOut(tasks.robotBCircle, '--csv', '-'));
+      noProblems();
+    });
+
+    // Links typed or followed, one row each: what the page shows of them and
+    // what stays in the address.  A link read whole is written in the
+    // page's own words at once; a refused one, or one with a part skipped,
+    // stays as it was typed until something changes, so that it can be
+    // mended there or copied on.  Values at the edges of the doubles give
+    // charts in numbers (not-a-number in an SVG attribute is a console
+    // error of the browser) and a caption that says what has no figure.
+    // A notice quotes characters of other scripts as they are.
+    once('links: each row\'s charts in numbers and its caption; a refused or skipped link kept in the address ' +
+         'until a change; a notice in its own characters', async () => {
+      await fresh();
+      const rows = [
+        { link: 'v=1&Fn=5e-324', caption: /the recorded force lies within 5e-324 N of it\.$/ },
+        { link: 'v=1&Fn=1e308', caption: /only sample 0 is in reach, where both start at 0, so there is no recorded force/ },
+        { link: 'v=1&KH1=1e308', caption: /only sample 0 is in reach/ },
+        { link: 'v=1&fn2=1e300', caption: /poles −6\.28318530717958e\+300, −6\.28318530717958e\+300 and −2\.0 become poles that have no figure: its gains are beyond the range of numbers\./ },
+        { link: 'v=1&fn1=1e-300', caption: /the recorded force lies within|only sample 0/ },
+        { link: 'v=1&Fn=2.2e-308&fn2=1e-300', caption: /\.$/ },
+        { link: 'v=1&KH1=-1&Fn=20&frame=7', kept: true,
+          notice: 'One part of this link was skipped; the rest is applied:\n' + nativeRefusal('KH1=-1') },
+        { link: 'v=9&Fn=3', kept: true, notice: /^This link was not read \(the link is of format version '9'/ },
+        // (the Japanese page: the link names its language)
+        { link: 'v=1&Fn=%EF%BC%91%EF%BC%90&frame=7&lang=ja', kept: true,
+          notice: 'このリンクの 1 個の項目を読み飛ばし、残りを適用しました：\nFn=１０: expected a number for the contact force Fn [N]' },
+      ];
+      // what is wrong with the SVGs of the loops and the study graphs: a coordinate that is no finite number
+      const svgFaults = () => page.evaluate(() => {
+        const faults = [];
+        const geometry = ['x', 'y', 'x1', 'y1', 'x2', 'y2', 'cx', 'cy', 'r', 'width', 'height', 'd', 'transform'];
+        for (const svg of document.querySelectorAll('#loops-chart svg, #study-graphs svg')) {
+          for (const e of svg.querySelectorAll('*')) {
+            for (const a of e.attributes) {
+              const numbers = a.value.match(/[-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?/g) || [];
+              if (/nan|inf/i.test(a.value) || (geometry.includes(a.name) && numbers.some((n) => !Number.isFinite(Number(n)))))
+                faults.push(`<${e.tagName} ${a.name}="${a.value.slice(0, 40)}">`);
+            }
+          }
+        }
+        return faults;
+      });
+      for (const row of rows) {
+        const t = await page.evaluate((f) => {
+          const now = performance.now();
+          location.hash = f;
+          return now;
+        }, row.link);
+        await until((after) => (performance.getEntriesByName('hybridsim-loops-drawn')[0]?.startTime ?? 0) > after, t);
+        await studyInView();
+        assert.deepEqual(await svgFaults(), [], row.link);
+        const [caption, notice, noticeHidden, hash] = await page.evaluate(() => [
+          document.getElementById('loops-text').textContent, document.getElementById('link-notice').textContent,
+          document.getElementById('link-notice').hidden, location.hash]);
+        if (row.caption) assert.match(caption, row.caption, row.link);
+        assert.doesNotMatch(caption, /NaN|Infinity|within (0|inf) N/, row.link);
+        if (row.notice instanceof RegExp) assert.match(notice, row.notice, row.link);
+        else if (row.notice) assert.equal(notice, row.notice, row.link);
+        else assert.equal(noticeHidden, true, row.link);
+        assert.doesNotMatch(notice, /\\x[0-9a-f]{2}/, row.link);
+        if (row.kept) {
+          // as typed, through the page's own writes after a run, until a change
+          assert.equal(hash, '#' + row.link, row.link);
+          await page.evaluate(() => new Promise((done) => setTimeout(done, 400)));
+          assert.equal(await page.evaluate(() => location.hash), '#' + row.link, row.link);
+          await page.evaluate(() => hybridsim.set('Fn', '12'));
+        }
+        await until(() => location.hash === new URL(hybridsim.link()).hash);
+      }
       noProblems();
     });
 

@@ -783,6 +783,19 @@ TEST(WebSession, TheLoopsChartHasTheForceStepAndThePoles)
     ASSERT_TRUE(w.load(farCircle, "far.dat").ok);
     const nlohmann::json none = nlohmann::json::parse(w.loopsJson());
     EXPECT_TRUE(none["forceError"].is_null());
+    EXPECT_EQ(none["forceErrorNone"], "unreached");
+    EXPECT_EQ(none["caption"]["modelNone"], "");
+    // a force loop whose gains overflow and whose run blows up after sample
+    // 0: no model poles, and no comparison on one sample, each saying why
+    WebSession huge;
+    ASSERT_TRUE(huge.set("fn2", "1e300").ok);
+    const nlohmann::json h = nlohmann::json::parse(huge.loopsJson());
+    EXPECT_TRUE(h["forceError"].is_null());
+    EXPECT_EQ(h["forceErrorNone"], "oneSample");
+    EXPECT_EQ(h["caption"]["modelNone"], "gains");
+    EXPECT_TRUE(h["caption"]["model"].empty());
+    EXPECT_EQ(h["caption"]["designed"][0][0].get<double>(), -huge.settings().wn2);
+    EXPECT_EQ(l["forceErrorNone"], "");
 }
 
 // Every lesson opens as its link: its task, pins, overlay, frame and goals,
