@@ -81,7 +81,17 @@ const char* const batchUsage =
     "  The other outputs load no graphics library at all.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --gif, --plot,\n"
     "  --write-task, --sweep, --loops, --require, --lesson and --link the CSV goes\n"
-    "  to standard output.\n";
+    "  to standard output.\n"
+    "  Exit status:\n"
+    "    0  done; every goal met\n"
+    "    1  a goal (--require, the lesson's) not met, and nothing else wrong\n"
+    "    2  refused, nothing computed or written: a bad option, setting or task\n"
+    "       file, a frame out of range, outputs that would write over each other\n"
+    "       or the task file, HYBRIDSIM_PICTURES other than egl, glx or auto\n"
+    "    3  an output could not be made: pictures that cannot be drawn, a file or\n"
+    "       standard output that cannot be written; no file is written, and the\n"
+    "       goals are still checked and their lines printed\n"
+    "  When several apply, 2 comes before 3 and 3 before 1.\n";
 
 namespace {
 
