@@ -425,9 +425,10 @@ std::string mainTaskText(const BatchOptions& o)
 
 // The address of --link: BASE up to its own fragment, every blank and byte
 // outside printable ASCII percent-encoded as a browser would, then '#' and
-// the fragment of the task, its view, its goals and the compared tasks as pins.
-std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared,
-                     const LinkState* lesson)
+// the fragment of the task, its view, its goals and the compared tasks as
+// pins; false with `why` set when the page would not read that link whole.
+bool linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared,
+              const LinkState* lesson, std::string& text, std::string& why)
 {
     LinkState state;
     state.task = s;
@@ -437,10 +438,14 @@ std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vec
     for (const ComparedTask& t : compared)
         state.pins.push_back({static_cast<int>(state.pins.size()), *t.settings});
     for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
-    std::string text;
+    const std::string fragment = linkFragment(state);
+    why = linkNotReadWhole(state, fragment);
+    if (!why.empty()) return false;
+    text.clear();
     for (unsigned char c : o.linkBase.substr(0, o.linkBase.find('#')))
         text += c <= 0x20 || c >= 0x7f ? format("%%%02X", c) : std::string(1, static_cast<char>(c));
-    return text + "#" + linkFragment(state) + "\n";
+    text += "#" + fragment + "\n";
+    return true;
 }
 
 // A paragraph broken into lines of at most `width` characters (counted as
@@ -526,7 +531,10 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         if (o.frameGiven && (o.frame < 0 || o.frame > lastFrame))
             return fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
                                        std::to_string(lastFrame));
-        out << linkText(o, s, compared, lesson ? &lessonLink : nullptr);
+        std::string text;
+        if (!linkText(o, s, compared, lesson ? &lessonLink : nullptr, text, error))
+            return fail(exitUsage, "--link: the page would not read this link whole: " + error);
+        out << text;
         return finishOutput(out, err);
     }
     if (!o.pngPath.empty()) {

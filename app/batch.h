@@ -12,7 +12,7 @@ constexpr int exitOk = 0;
 constexpr int exitGoalFailed = 1;    // a goal (--require, the lesson's) not met; nothing else
 constexpr int exitUsage = 2;         // refused: a bad option or setting, an invalid task file, a
                                      // frame out of range, outputs that would write over each
-                                     // other or the task
+                                     // other or the task, a link the page would not read whole
 constexpr int exitOutputFailed = 3;  // an output that cannot be made: pictures that cannot be
                                      // drawn, a file or standard output that cannot be written
 

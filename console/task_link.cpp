@@ -16,6 +16,19 @@ namespace {
 constexpr std::size_t pinTextMost = 11;
 const char base64url[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
+// Why a link is not read at all for its length, and why its goals after the
+// first linkMostGoals are skipped: the words of the reader and of --link.
+std::string tooLong(std::size_t characters)
+{
+    return format("the link is %zu characters long, more than a link of this page can be (%zu)", characters,
+                  linkMostCharacters);
+}
+
+std::string tooManyGoals()
+{
+    return format("a link holds at most %zu goals", linkMostGoals);
+}
+
 struct NameValue {
     std::string name;
     std::string value;
@@ -178,6 +191,7 @@ public:
         if (key == "goal") {
             std::string error;
             if (!readGoal_) return skip(given + ": goals are not read here");
+            if (s.goals.size() == linkMostGoals) return skip(given + ": " + tooManyGoals());
             if (!readGoal_(value, error)) return skip(given + ": " + error);
             s.goals.push_back(value);
             return;
@@ -249,6 +263,16 @@ std::string linkFragment(const LinkState& state)
     return out;
 }
 
+std::string linkNotReadWhole(const LinkState& state, const std::string& fragment)
+{
+    const std::string text = !fragment.empty() && fragment[0] == '#' ? fragment.substr(1) : fragment;
+    if (text.size() > linkMostCharacters) return tooLong(text.size());
+    if (state.goals.size() > linkMostGoals) return format("it has %zu goals; ", state.goals.size()) + tooManyGoals();
+    if (state.pins.size() > static_cast<std::size_t>(linkMostPins))
+        return format("it has %zu pins; a link holds at most %d", state.pins.size(), linkMostPins);
+    return "";
+}
+
 LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& readGoal)
 {
     LinkReading r;
@@ -256,8 +280,7 @@ LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& 
     const std::string text = !fragment.empty() && fragment[0] == '#' ? fragment.substr(1) : fragment;
     if (text.empty()) return r;
     if (text.size() > linkMostCharacters) {
-        r.refused = format("the link is %zu characters long, more than a link of this page can be (%zu)",
-                           text.size(), linkMostCharacters);
+        r.refused = tooLong(text.size());
         return r;
     }
     std::vector<std::string> params;

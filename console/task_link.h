@@ -28,9 +28,9 @@
 // Keys and values are percent-encoded (RFC 3986; '+' stands for itself).
 // A parameter that cannot be taken -- an unknown name, a value --set
 // refuses, malformed percent-encoding, a key given twice, a pin in a slot
-// taken already -- is skipped and named with the reason; the rest is
-// applied.  A link of another version, or one longer than
-// linkMostCharacters, is not read at all: the defaults.
+// taken already, a goal after linkMostGoals -- is skipped and named with the
+// reason; the rest is applied.  A link of another version, or one longer
+// than linkMostCharacters, is not read at all: the defaults.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +47,9 @@ constexpr int linkVersion = 1;
 constexpr std::size_t linkMostCharacters = 16384;
 // Most pins a link holds (the page's, study/compare.h's pinCapacity).
 constexpr int linkMostPins = 4;
+// Most goals a link holds (the page keeps as many); the goals after them
+// are skipped.
+constexpr std::size_t linkMostGoals = 12;
 // Most reasons kept for the parameters a link skipped (the rest are counted).
 constexpr std::size_t linkMostReasons = 10;
 
@@ -80,6 +83,12 @@ struct LinkReading {
     std::vector<std::string> skipped;  // the first linkMostReasons parameters skipped: "NAME=VALUE: why"
     std::size_t skippedCount = 0;      // every parameter skipped
 };
+
+// Why a reader would not take the link of `state` whole -- its `fragment`
+// (linkFragment's) longer than linkMostCharacters, so not read at all, or
+// more goals than linkMostGoals or more pins than linkMostPins, the rest
+// skipped -- in one phrase; "" when it would.
+std::string linkNotReadWhole(const LinkState& state, const std::string& fragment);
 
 // Reads a goal's text: true with `text` put in its written form, or false
 // with `error` set to one line.  Without one, a link's goals are skipped.

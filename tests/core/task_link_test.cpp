@@ -212,6 +212,26 @@ TEST(TaskLink, AnotherVersionOrAnOverlongLinkGivesTheDefaults)
         EXPECT_EQ(r.state.frame, 0);
         EXPECT_TRUE(r.state.pins.empty());
     }
+    // what --link refuses to write is what the reader would not read whole:
+    // a link just over the length, or a goal more than the reader keeps
+    const auto accepting = [](std::string&, std::string&) { return true; };
+    LinkState state;
+    state.task = linkDefaultTask();
+    for (std::size_t k = 0; k <= linkMostGoals; ++k) state.goals.push_back("overshoot_pct<" + std::to_string(k));
+    const std::string goals = linkFragment(state);
+    EXPECT_EQ(linkNotReadWhole(state, goals), "it has 13 goals; a link holds at most 12 goals");
+    const LinkReading cut = readLinkFragment(goals, accepting);
+    EXPECT_EQ(cut.state.goals.size(), linkMostGoals);
+    EXPECT_EQ(cut.skipped, std::vector<std::string>{"goal=overshoot_pct<12: a link holds at most 12 goals"});
+    state.goals.pop_back();
+    EXPECT_EQ(linkNotReadWhole(state, linkFragment(state)), "");
+    EXPECT_EQ(readLinkFragment(linkFragment(state), accepting).skippedCount, 0u);
+    for (const std::size_t size : {linkMostCharacters, linkMostCharacters + 1}) {
+        std::string fragment = "v=1&Fn=20&" + std::string(size - 10, '&');
+        const bool whole = size == linkMostCharacters;
+        EXPECT_EQ(readLinkFragment("#" + fragment).refused == "", whole) << size;
+        EXPECT_EQ(linkNotReadWhole(LinkState(), "#" + fragment), whole ? "" : readLinkFragment(fragment).refused);
+    }
     // nothing at all: the defaults, and nothing to say
     for (const char* nothing : {"", "#", "#v=1"}) {
         const LinkReading r = readLinkFragment(nothing);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/messages.h"
@@ -643,6 +644,18 @@ std::vector<Row> outputFileRows()
               {"--compare {file}: is a directory, not a robot data file"}),
     };
     rows.insert(rows.end(), link.begin(), link.end());
+    // a link the page would not read whole: more goals than it keeps, or
+    // longer than it reads at all
+    for (const auto& [name, count, why] :
+         {std::tuple{"LinkOfThirteenGoals", 13, "it has 13 goals; a link holds at most 12 goals"},
+          std::tuple{"LinkOfAThousandGoals", 1000,
+                     "the link is 24896 characters long, more than a link of this page can be (16384)"}}) {
+        Row many = batch(name, FileKind::none, {"--link"}, refused,
+                         {std::string("hybridsim-batch: --link: the page would not read this link whole: ") + why +
+                          "\n"});
+        for (int k = 1; k <= count; ++k) many.args.insert(many.args.end(), {"--require", format("overshoot_pct < %d", k)});
+        rows.push_back(many);
+    }
     Row linkGarbage = batch("LinkOfBinaryGarbage", FileKind::text, {"{file}", "--link"}, refused,
                             {"{file}: token 1 ", "expected one character for the robot type (a or b)"});
     linkGarbage.fileText = binaryGarbage(3000);
