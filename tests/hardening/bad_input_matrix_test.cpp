@@ -644,6 +644,16 @@ std::vector<Row> outputFileRows()
               {"--compare {file}: is a directory, not a robot data file"}),
     };
     rows.insert(rows.end(), link.begin(), link.end());
+    // a goal on a step figure of a run that blew up after sample 0: the step
+    // is not in the samples, and the goal fails on "none"
+    {
+        Row blown = batch("GoalOnTheStepOfARunThatBlewUp", FileKind::none,
+                          {"--set", "fn2=1e9", "--require", "overshoot_pct <= 3", "--require", "settling_t_s < 1",
+                           "--require", "force_rise_t_s > 0"},
+                          Outcome::goalFailed, {blowUp(1, "法線力制御系 (fn2=1e+09[Hz]) が速すぎて").substr(1)});
+        blown.out = {"FAIL  overshoot_pct = none <= 3\nFAIL  settling_t_s = none < 1\nFAIL  force_rise_t_s = none > 0\n"};
+        rows.push_back(blown);
+    }
     // a link the page would not read whole: more goals than it keeps, or
     // longer than it reads at all
     for (const auto& [name, count, why] :
