@@ -1,7 +1,9 @@
 #include "console/task_link.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
@@ -124,6 +126,16 @@ bool fromBitsText(const std::string& text, std::string& number)
     return true;
 }
 
+// Whether `name` is a selector's (robot, method, contour): read before the
+// settings whose meaning it decides, wherever it stands -- a method brings
+// its own stored gains, so a gain read before its method would be undone.
+bool selectorName(const std::string& name)
+{
+    for (const TaskField& f : taskFields())
+        if (f.rule == FieldRule::selector && name == f.name) return true;
+    return false;
+}
+
 std::string pinText(const LinkPin& pin)
 {
     std::string out = std::to_string(pin.slot + 1);
@@ -213,7 +225,7 @@ private:
         p.task = linkDefaultTask();
         for (const LinkPin& other : r_.state.pins)
             if (other.slot == p.slot) return skip(given + format(": slot %d is taken by an earlier pin", p.slot + 1));
-        std::vector<std::string> names;
+        std::vector<std::pair<std::string, std::string>> items;  // name, value
         for (std::size_t at = comma; at != std::string::npos;) {
             const std::size_t next = value.find(',', at + 1);
             const std::string item = value.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
@@ -223,12 +235,17 @@ private:
                 return skip(given + ": expected NAME:VALUE after the slot (got '" + shownText(item) + "')");
             const std::string name = item.substr(0, colon);
             std::string text = item.substr(colon + 1);
-            for (const std::string& n : names)
-                if (n == name) return skip(given + ": " + shownText(name) + " is given more than once in the pin");
-            names.push_back(name);
+            for (const auto& earlier : items)
+                if (earlier.first == name)
+                    return skip(given + ": " + shownText(name) + " is given more than once in the pin");
             if (!text.empty() && text[0] == '~' && !fromBitsText(text, text))
                 return skip(given + ": '" + shownText(text) +
                             "' is not '~' and the 11 base64url characters of a number");
+            items.emplace_back(name, text);
+        }
+        // the selectors first, then the rest, each in the order given
+        std::stable_partition(items.begin(), items.end(), [](const auto& item) { return selectorName(item.first); });
+        for (const auto& [name, text] : items) {
             const SettingChange change = setTaskSetting(p.task, name, text);
             if (!change.ok) return skip(given + ": " + change.message);
         }
@@ -307,6 +324,11 @@ LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& 
                            linkVersion);
         return r;
     }
+    // the selectors first, then the rest, each in the order given
+    std::stable_partition(params.begin(), params.end(), [](const std::string& p) {
+        std::string key;
+        return decoded(p.substr(0, p.find('=')), key) && selectorName(key);
+    });
     Reader reader(r, readGoal);
     for (const std::string& p : params) reader.take(p);
     return r;

@@ -8,9 +8,11 @@
 //   NAME=VALUE  each task setting in which the task differs from the built-in
 //               default task, by its --set name, in the task file's order, the
 //               value as the task-file writer writes it (the shortest decimal
-//               that gives the held value back to the last bit); read back in
-//               the order given through setTaskSetting, the rules and words
-//               of --set
+//               that gives the held value back to the last bit); read back
+//               through setTaskSetting, the rules and words of --set, the
+//               selectors (robot, method, contour) first and then the rest,
+//               each in the order given: a gain before its method in the
+//               link is the method's gain all the same
 //   frame=N     the sample shown (not written when 0)
 //   overlay=1   the teaching overlay on (not written when off)
 //   lang=ja     the page's language (not written for English, the default)
@@ -23,7 +25,8 @@
 //               most 11 characters, else "~" and the 64 bits of the number
 //               in 11 characters of base64url (A-Z a-z 0-9 - _), the first
 //               holding the top 4 bits, so that no pin takes more than
-//               about 290 characters
+//               about 290 characters; its settings read as the task's are,
+//               the selectors first
 //
 // Keys and values are percent-encoded (RFC 3986; '+' stands for itself).
 // A parameter that cannot be taken -- an unknown name, a value --set

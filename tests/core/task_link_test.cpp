@@ -133,6 +133,47 @@ TEST(TaskLink, HoldsTheDifferencesFromTheDefaultTask)
     }
 }
 
+// A selector is read before the settings whose meaning it decides, wherever
+// it stands: a gain before its method is that method's gain (the method's
+// stored gains would undo it), a radius before its contour the circle's; in
+// the link and inside a pin.  Written back, the selector comes first.
+TEST(TaskLink, ASelectorIsReadBeforeTheSettingsItDecidesWhereverItStands)
+{
+    const struct {
+        std::vector<std::string> orders;  // the same link, its parts in other orders
+        std::vector<std::string> task;    // as --set takes it, the selector first
+        std::string written;
+    } cases[] = {
+        {{"v=1&fn2=12&method=7", "v=1&method=7&fn2=12", "fn2=12&v=1&method=7"}, {"method=7", "fn2=12"},
+         "v=1&method=7&fn2=12"},
+        {{"v=1&alpha1=3&fn2=12&method=7&Fn=20", "v=1&Fn=20&method=7&alpha1=3&fn2=12"},
+         {"method=7", "alpha1=3", "fn2=12", "Fn=20"}, "v=1&method=7&alpha1=3&fn2=12&Fn=20"},
+        {{"v=1&r=0.3&contour=C", "v=1&contour=C&r=0.3"}, {"contour=C", "r=0.3"}, "v=1&contour=C&r=0.3"},
+        {{"v=1&l=0.8&KH1=600&robot=a", "v=1&robot=a&l=0.8&KH1=600"}, {"robot=a", "l=0.8", "KH1=600"},
+         "v=1&robot=a&l=0.8&KH1=600"},
+        // (the same key twice: the first kept, in either class)
+        {{"v=1&fn2=12&method=7&method=8"}, {"method=7", "fn2=12"}, "v=1&method=7&fn2=12"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& order : c.orders) {
+            SCOPED_TRACE(order);
+            const LinkReading r = readLinkFragment(order);
+            EXPECT_EQ(r.skippedCount, order.find("method=8") == std::string::npos ? 0u : 1u);
+            EXPECT_TRUE(sameTask(r.state.task, taskAfter(c.task)));
+            EXPECT_EQ(linkFragment(r.state), c.written);
+        }
+    }
+    // inside a pin
+    for (const char* pin : {"v=1&pin=1,fn2:12,method:7", "v=1&pin=1,method:7,fn2:12"}) {
+        SCOPED_TRACE(pin);
+        const LinkReading r = readLinkFragment(pin);
+        EXPECT_EQ(r.skippedCount, 0u);
+        ASSERT_EQ(r.state.pins.size(), 1u);
+        EXPECT_TRUE(sameTask(r.state.pins[0].task, taskAfter({"method=7", "fn2=12"})));
+        EXPECT_EQ(linkFragment(r.state), "v=1&pin=1,method:7,fn2:12");
+    }
+}
+
 // Each parameter that cannot be taken is skipped with its reason, in the
 // words of --set where it is a setting; the others are applied.
 TEST(TaskLink, WhatCannotBeTakenIsSkippedWithItsReason)
