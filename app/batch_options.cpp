@@ -70,8 +70,9 @@ const char* const batchUsage =
     "                 lesson's pins, overlay and sample go into the link\n"
     "  --link [BASE]  the link that opens the task in the browser edition, to\n"
     "                 standard output: BASE (an address such as\n"
-    "                 https://host/hybridsim/index.html) followed by '#' and the\n"
-    "                 task's fragment; without BASE the fragment alone ('#v=1...').\n"
+    "                 https://host/hybridsim/index.html; http:, https: or file:)\n"
+    "                 followed by '#' and the task's fragment; without BASE the\n"
+    "                 fragment alone ('#v=1...').\n"
     "                 --frame N the sample shown, --overlay the overlay on,\n"
     "                 --require a goal (at most 12), each --compare TASKFILE a\n"
     "                 pin; no other output goes with it.  A link the page would\n"
@@ -139,6 +140,15 @@ bool isAddress(const std::string& word)
         if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
     }
     return true;
+}
+
+// Whether an address's scheme is one a page is opened from: http, https or
+// file (in any case).  A link on another (javascript:, data:) is no page's.
+bool pageScheme(const std::string& address)
+{
+    std::string scheme = address.substr(0, address.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return scheme == "http" || scheme == "https" || scheme == "file";
 }
 
 bool endsWithSvg(const std::string& path)
@@ -290,7 +300,13 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.compareFiles.push_back(v);
         } else if (a == "--link") {
             o.link = true;
-            if (i + 1 < argc && isAddress(argv[i + 1])) o.linkBase = argv[++i];
+            if (i + 1 < argc && isAddress(argv[i + 1])) {
+                o.linkBase = argv[++i];
+                if (!pageScheme(o.linkBase)) {
+                    error = "--link takes a base address of http:, https: or file: " + got(o.linkBase);
+                    return false;
+                }
+            }
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {

@@ -107,8 +107,8 @@ std::string bitsText(double v)
 }
 
 // "~" and 11 characters back to the number they hold, as a text that
-// parseDouble reads to those bits ("%.17g"); false when they are no such
-// characters.
+// parseDouble reads to those bits ("%.17g"; any not-a-number "nan"); false
+// when they are no such characters.
 bool fromBitsText(const std::string& text, std::string& number)
 {
     if (text.size() != 12 || text[0] != '~') return false;
@@ -122,7 +122,7 @@ bool fromBitsText(const std::string& text, std::string& number)
     }
     double v = 0.0;
     std::memcpy(&v, &bits, sizeof v);
-    number = format("%.17g", v);
+    number = format("%.17g", plainNan(v));  // (not-a-number with its sign bit is "nan", as everywhere)
     return true;
 }
 

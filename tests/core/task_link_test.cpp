@@ -212,8 +212,12 @@ TEST(TaskLink, WhatCannotBeTakenIsSkippedWithItsReason)
         {"v=1&Fn=20&pin=1,Fn:~_AAAAAAAAAA", {"pin=1,Fn:~_AAAAAAAAAA: '~_AAAAAAAAAA' is not '~' and the 11 base64url "
                                              "characters of a number"}},
         {"v=1&Fn=20&pin=1,Fn:2,Fn:3", {"pin=1,Fn:2,Fn:3: Fn is given more than once in the pin"}},
+        // the bits of not-a-number, its sign bit set or not: "nan", as every written number says it
+        {"v=1&Fn=20&pin=1,Fn:~P_4AAAAAAAA", {"pin=1,Fn:~P_4AAAAAAAA: " + refusal("Fn", "nan")}},
+        {"v=1&Fn=20&pin=1,Fn:~H_4AAAAAAAA", {"pin=1,Fn:~H_4AAAAAAAA: " + refusal("Fn", "nan")}},
         {"v=1&Fn=20&pin=2&pin=2,Fn:3", {"pin=2,Fn:3: slot 2 is taken by an earlier pin"}},
     };
+    EXPECT_EQ(refusal("Fn", "nan"), "Fn=nan: the contact force Fn [N] must be a finite number");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fragment.substr(0, 80));
         const LinkReading r = readLinkFragment(c.fragment);

@@ -642,8 +642,26 @@ std::vector<Row> outputFileRows()
               {"--frame 201 is out of range: the run has frames 0..200"}),
         batch("LinkOfAComparedFolder", FileKind::directory, {"--link", "--compare", "{file}"}, refused,
               {"--compare {file}: is a directory, not a robot data file"}),
+        // a base that no page is opened from
+        batch("LinkOnAScriptAddress", FileKind::none, {"--link", "javascript://%0Aalert(1)"}, refused,
+              {"hybridsim-batch: --link takes a base address of http:, https: or file: (got "
+               "'javascript://%0Aalert(1)') (see --help)\n"}),
+        batch("LinkOnADataAddress", FileKind::none, {"--link", "data://text/html,x", "--require", "Fn_N > 1"},
+              refused, {"--link takes a base address of http:, https: or file: (got 'data://text/html,x')"}),
     };
     rows.insert(rows.end(), link.begin(), link.end());
+    // a goal's value echoed as read, not as typed
+    {
+        Row hex = batch("GoalValueInHexadecimal", FileKind::none,
+                        {"--require", "overshoot_pct < 0x10", "--csv", "{out}"}, Outcome::accepted, {});
+        hex.out = {"pass  overshoot_pct = 2.55565 < 16\n"};
+        rows.push_back(hex);
+        Row digits = batch("GoalValueOf400Digits", FileKind::none,
+                           {"--require", "overshoot_pct < 5." + std::string(398, '0'), "--csv", "{out}"},
+                           Outcome::accepted, {});
+        digits.out = {"pass  overshoot_pct = 2.55565 < 5\n"};
+        rows.push_back(digits);
+    }
     // a goal on a step figure of a run that blew up after sample 0: the step
     // is not in the samples, and the goal fails on "none"
     {
