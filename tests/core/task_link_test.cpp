@@ -309,6 +309,18 @@ TEST(TaskLink, PinsReadBackInTheirSlotsAndTheLongestLinkIsShort)
                   {3, linkDefaultTask()}};
     const std::string fragment = linkFragment(state);
     EXPECT_EQ(fragment, "v=1&Fn=20&pin=3,Fn:15&pin=1,method:7,fn2:~EAkAAAAAAAB&pin=4");
+    // a number's text of 11 characters goes into a pin as it is, one of 12 as its bits
+    for (const auto& [value, text] :
+         {std::pair{"12.34567891", "12.34567891"}, std::pair{"12.345678912", "~EAosPzTi-nq"}}) {
+        LinkState edge;
+        edge.task = linkDefaultTask();
+        edge.pins = {{0, taskAfter({std::string("Fn=") + value})}};
+        const std::string written = linkFragment(edge);
+        EXPECT_EQ(written, std::string("v=1&pin=1,Fn:") + text);
+        const LinkReading read = readLinkFragment(written);
+        ASSERT_EQ(read.state.pins.size(), 1u);
+        EXPECT_TRUE(sameTask(read.state.pins[0].task, edge.pins[0].task)) << value;
+    }
     const LinkReading back = readLinkFragment(fragment);
     EXPECT_EQ(back.skippedCount, 0u);
     ASSERT_EQ(back.state.pins.size(), 3u);

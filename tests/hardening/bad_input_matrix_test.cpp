@@ -650,6 +650,14 @@ std::vector<Row> outputFileRows()
               refused, {"--link takes a base address of http:, https: or file: (got 'data://text/html,x')"}),
     };
     rows.insert(rows.end(), link.begin(), link.end());
+    // a failing goal before a passing one: the status says a goal failed
+    {
+        Row order = batch("FailingGoalBeforeAPassingOne", FileKind::none,
+                          {"--require", "settling_t_s < 0.25", "--require", "overshoot_pct <= 5"},
+                          Outcome::goalFailed, {});
+        order.out = {"FAIL  settling_t_s = 0.252874 < 0.25\npass  overshoot_pct = 2.55565 <= 5\n"};
+        rows.push_back(order);
+    }
     // a goal's value echoed as read, not as typed
     {
         Row hex = batch("GoalValueInHexadecimal", FileKind::none,
