@@ -205,7 +205,7 @@ bool stageFrameSequences(StagedFiles& files, FramePictures& pictures, int last, 
 }
 
 // Flushes standard output and checks that everything written reached it
-// (a full disk, /dev/full): one line and exitUsage when not.  The reason is
+// (a full disk, /dev/full): one line and exitOutputFailed when not.  The reason is
 // the buffer's when it is an FdOutputBuf, which remembers it.
 int finishOutput(std::ostream& out, std::ostream& err)
 {
@@ -215,7 +215,7 @@ int finishOutput(std::ostream& out, std::ostream& err)
     const int problem = fdBuf != nullptr && fdBuf->error() != 0 ? fdBuf->error() : EIO;
     err << "hybridsim-batch: cannot write to standard output: " << std::strerror(problem) << "\n"
         << std::flush;
-    return exitUsage;
+    return exitOutputFailed;
 }
 
 // One output file of a command, as a message names it.
@@ -366,7 +366,7 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     // the task file now, the plot after the table: both come into place
     // only when the table has reached standard output
     StagedFiles files;
-    if (!stageTaskFile(files, o, base, error)) return fail(exitUsage, error);
+    if (!stageTaskFile(files, o, base, error)) return fail(exitOutputFailed, error);
 
     // on a terminal the rows show how far the sweep is, each as it comes:
     // no progress line among them when both go to the same terminal
@@ -392,8 +392,8 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     progress.finish();
     out.flush();
     if (!out) return finishOutput(out, err);
-    if (plot && !files.add(o.plotPath, chartSvg(sweepChart(plotted)), error)) return fail(exitUsage, error);
-    if (!files.commit(error)) return fail(exitUsage, error);
+    if (plot && !files.add(o.plotPath, chartSvg(sweepChart(plotted)), error)) return fail(exitOutputFailed, error);
+    if (!files.commit(error)) return fail(exitOutputFailed, error);
     return finishOutput(out, err);
 }
 
@@ -425,9 +425,10 @@ std::string mainTaskText(const BatchOptions& o)
 
 // The address of --link: BASE up to its own fragment, every blank and byte
 // outside printable ASCII percent-encoded as a browser would, then '#' and
-// the fragment of the task, its view, its goals and the compared tasks as pins.
-std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared,
-                     const LinkState* lesson)
+// the fragment of the task, its view, its goals and the compared tasks as
+// pins; false with `why` set when the page would not read that link whole.
+bool linkText(const BatchOptions& o, const SimSettings& s, const std::vector<ComparedTask>& compared,
+              const LinkState* lesson, std::string& text, std::string& why)
 {
     LinkState state;
     state.task = s;
@@ -437,10 +438,14 @@ std::string linkText(const BatchOptions& o, const SimSettings& s, const std::vec
     for (const ComparedTask& t : compared)
         state.pins.push_back({static_cast<int>(state.pins.size()), *t.settings});
     for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
-    std::string text;
+    const std::string fragment = linkFragment(state);
+    why = linkNotReadWhole(state, fragment);
+    if (!why.empty()) return false;
+    text.clear();
     for (unsigned char c : o.linkBase.substr(0, o.linkBase.find('#')))
         text += c <= 0x20 || c >= 0x7f ? format("%%%02X", c) : std::string(1, static_cast<char>(c));
-    return text + "#" + linkFragment(state) + "\n";
+    text += "#" + fragment + "\n";
+    return true;
 }
 
 // A paragraph broken into lines of at most `width` characters (counted as
@@ -522,50 +527,72 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     // everything that can be found wrong before the run is computed
     const int lastFrame = lastSample(s);
     if (!outputsApart(o, lastFrame, descriptorOf(out), error)) return fail(exitUsage, error);
-    if (!taskFilesAllowed(o, error)) return fail(exitUsage, error);
     if (o.link) {
         if (o.frameGiven && (o.frame < 0 || o.frame > lastFrame))
             return fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
                                        std::to_string(lastFrame));
-        out << linkText(o, s, compared, lesson ? &lessonLink : nullptr);
+        std::string text;
+        if (!linkText(o, s, compared, lesson ? &lessonLink : nullptr, text, error))
+            return fail(exitUsage, "--link: the page would not read this link whole: " + error);
+        out << text;
         return finishOutput(out, err);
     }
-    if (o.sweep()) return runSweepTasks(o, s, out, err, fail);
-
-    // deriving
-    deriveTask(s, err);
-    for (ComparedTask& t : compared) deriveTask(*t.settings, t.notices);
     if (!o.pngPath.empty()) {
         if (!o.frameGiven) o.frame = lastFrame;
         if (o.frame < 0 || o.frame > lastFrame)
             return fail(exitUsage, "--frame " + std::to_string(o.frame) +
                                        " is out of range: the run has frames 0.." +
                                        std::to_string(lastFrame));
-        if (!outputFileAllowed(o.pngPath, error)) return fail(exitUsage, error);
     }
-    if (!o.framesDir.empty() && !outputFolderAllowed(o.framesDir, error))
-        return fail(exitUsage, error);
-    if (!o.csvPath.empty() && o.csvPath != "-" && !outputFileAllowed(o.csvPath, error))
-        return fail(exitUsage, error);
-    if (!o.gifPath.empty() && !outputFileAllowed(o.gifPath, error)) return fail(exitUsage, error);
+    if (o.pictures()) {
+        const std::string choice = picturePathChoiceError();
+        if (!choice.empty()) return fail(exitUsage, choice);
+    }
+
+    // an output that cannot be made: said in one line (the first such), every
+    // file left as it was and standard output given the goal lines alone; the
+    // goals are still checked
+    bool outputFailed = false;
+    auto failOutput = [&](const std::string& message) {
+        if (!outputFailed) err << "hybridsim-batch: " << message << "\n" << std::flush;
+        outputFailed = true;
+    };
+    if (!taskFilesAllowed(o, error)) failOutput(error);
+    if (o.sweep()) return outputFailed ? exitOutputFailed : runSweepTasks(o, s, out, err, fail);
+
+    // deriving
+    deriveTask(s, err);
+    for (ComparedTask& t : compared) deriveTask(*t.settings, t.notices);
+    // each output's file or folder, before the run
+    const bool csvFile = !o.csvPath.empty() && o.csvPath != "-";
+    if (!outputFailed && !((o.pngPath.empty() || outputFileAllowed(o.pngPath, error)) &&
+                           (o.framesDir.empty() || outputFolderAllowed(o.framesDir, error)) &&
+                           (!csvFile || outputFileAllowed(o.csvPath, error)) &&
+                           (o.gifPath.empty() || outputFileAllowed(o.gifPath, error))))
+        failOutput(error);
 
     // the picture module, only when pictures are asked for
     std::unique_ptr<PictureDrawer> drawer;
-    if (o.pictures()) {
+    if (!outputFailed && o.pictures()) {
         drawer = openPictureDrawer(error);
         if (!drawer)
-            return fail(exitNoDisplay, "cannot draw pictures: " + error +
-                                           " (where EGL cannot draw, run it under xvfb-run: xvfb-run -a "
-                                           "hybridsim-batch ...; --csv, --report and --summary need no "
-                                           "pictures)");
+            failOutput("cannot draw pictures: " + error +
+                       " (where EGL cannot draw, run it under xvfb-run: xvfb-run -a "
+                       "hybridsim-batch ...; --csv, --report and --summary need no "
+                       "pictures)");
     }
+    // without goals to check, nothing more to do
+    if (outputFailed && o.goals.empty()) return exitOutputFailed;
 
     // a task file alone needs no run
     StagedFiles files;
     const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() ||
                           !o.goals.empty();
     if (!needsRun) {
-        if (!stageTaskFile(files, o, s, error) || !files.commit(error)) return fail(exitUsage, error);
+        if (!stageTaskFile(files, o, s, error) || !files.commit(error)) {
+            failOutput(error);
+            return exitOutputFailed;
+        }
         if (o.loops) printLoopTables(o, s, out);
         return finishOutput(out, err);
     }
@@ -585,39 +612,42 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
     // files first, all or nothing: each staged whole, then all renamed into
     // place; a failure leaves them as they were and standard output untouched
+    // but for the goals
     bool madeFolder = false;
-    auto failFiles = [&](const std::string& message) {
+    auto stageFiles = [&]() {
+        if (!stageTaskFile(files, o, s, error)) return false;
+        if (csvFile) {
+            std::ostringstream csv;
+            writeSeriesCsv(s, set, csv);
+            if (!files.add(o.csvPath, csv.str(), error)) return false;
+        }
+        if (!o.plotPath.empty() &&
+            !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(runs) : runChart(s, set)), error))
+            return false;
+        if (drawer) {
+            // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
+            FramePictures pictures{*drawer, s, *run, pins, o.overlay};
+            pictures.shown.frame = 0;
+            pictures.shown.viewScale = o.zoom;
+            pictures.shown.pointErrorGain = 10.0;
+            if (!o.pngPath.empty() &&
+                !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
+                return false;
+            if ((!o.framesDir.empty() || !o.gifPath.empty()) &&
+                !stageFrameSequences(files, pictures, lastFrame, o.framesDir, o.gifPath, madeFolder, error))
+                return false;
+        }
+        return files.commit(error);
+    };
+    if (!outputFailed && !stageFiles()) {
         files.discard();
         if (madeFolder) rmdir(o.framesDir.c_str());
-        return fail(exitUsage, message);
-    };
-    if (!stageTaskFile(files, o, s, error)) return failFiles(error);
-    if (!o.csvPath.empty() && o.csvPath != "-") {
-        std::ostringstream csv;
-        writeSeriesCsv(s, set, csv);
-        if (!files.add(o.csvPath, csv.str(), error)) return failFiles(error);
+        failOutput(error);
     }
-    if (!o.plotPath.empty() &&
-        !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(runs) : runChart(s, set)), error))
-        return failFiles(error);
-    if (drawer) {
-        // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
-        FramePictures pictures{*drawer, s, *run, pins, o.overlay};
-        pictures.shown.frame = 0;
-        pictures.shown.viewScale = o.zoom;
-        pictures.shown.pointErrorGain = 10.0;
-        if (!o.pngPath.empty() &&
-            !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
-            return failFiles(error);
-        if ((!o.framesDir.empty() || !o.gifPath.empty()) &&
-            !stageFrameSequences(files, pictures, lastFrame, o.framesDir, o.gifPath, madeFolder, error))
-            return failFiles(error);
-    }
-    if (!files.commit(error)) return failFiles(error);
 
     // summarising, and what goes to standard output
-    if (o.report) printSettings(s, out);
-    if (lesson && o.summary && !o.summaryCsv) {
+    if (!outputFailed && o.report) printSettings(s, out);
+    if (!outputFailed && lesson && o.summary && !o.summaryCsv) {
         LessonCard card;
         if (!lessonCard(*lesson, "en", card, error)) return fail(exitUsage, "--lesson: " + error);
         out << "lesson " << o.lesson << ": " << card.title << "\n" << wrapped(card.text, 79);
@@ -627,19 +657,21 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     // the main run's figures, once, for the summary and the goals
     std::optional<RunSummary> summary;
     if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, set);
-    if (o.summary && o.compare()) {
-        if (o.summaryCsv)
-            printComparedSummariesCsv(runs, out);
-        else
-            printComparedSummaries(runs, out);
-    } else if (o.summary) {
-        if (o.summaryCsv)
-            printSummaryCsv(s, *summary, out);
-        else
-            printSummary(s, *summary, out);
+    if (!outputFailed) {
+        if (o.summary && o.compare()) {
+            if (o.summaryCsv)
+                printComparedSummariesCsv(runs, out);
+            else
+                printComparedSummaries(runs, out);
+        } else if (o.summary) {
+            if (o.summaryCsv)
+                printSummaryCsv(s, *summary, out);
+            else
+                printSummary(s, *summary, out);
+        }
+        if (o.csvPath == "-") writeSeriesCsv(s, set, out);
+        if (o.loops) printLoopTables(o, s, out);
     }
-    if (o.csvPath == "-") writeSeriesCsv(s, set, out);
-    if (o.loops) printLoopTables(o, s, out);
     bool met = true;
     if (!o.goals.empty()) {
         const std::string header = summaryCsvHeader();
@@ -651,7 +683,9 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         }
     }
     const int status = finishOutput(out, err);
-    return status == exitOk && !met ? exitGoalFailed : status;
+    if (status != exitOk) return status;
+    if (outputFailed) return exitOutputFailed;
+    return met ? exitOk : exitGoalFailed;
 }
 
 }  // namespace hybridsim

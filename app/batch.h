@@ -6,12 +6,15 @@
 
 namespace hybridsim {
 
-// Exit statuses of the batch runner.
+// Exit statuses of the batch runner; each means one thing (batchUsage
+// lists them).  When several apply, the first of 2, 3, 1 is the status.
 constexpr int exitOk = 0;
-constexpr int exitNoDisplay = 1;  // pictures asked for, but no display to draw them on
-constexpr int exitGoalFailed = 1; // a goal of --require not met
-constexpr int exitUsage = 2;      // bad option, invalid task file, frame out of range,
-                                  // unwritable output
+constexpr int exitGoalFailed = 1;    // a goal (--require, the lesson's) not met; nothing else
+constexpr int exitUsage = 2;         // refused: a bad option or setting, an invalid task file, a
+                                     // frame out of range, outputs that would write over each
+                                     // other or the task, a link the page would not read whole
+constexpr int exitOutputFailed = 3;  // an output that cannot be made: pictures that cannot be
+                                     // drawn, a file or standard output that cannot be written
 
 // Runs `hybridsim-batch` with its command line; standard output and error
 // are given as streams.  The X display for pictures is taken from $DISPLAY;

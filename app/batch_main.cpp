@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     if (::close(STDOUT_FILENO) != 0 && errno != EBADF && status == hybridsim::exitOk) {
         std::cerr << "hybridsim-batch: cannot write to standard output: " << std::strerror(errno)
                   << "\n";
-        status = hybridsim::exitUsage;
+        status = hybridsim::exitOutputFailed;
     }
     return status;
 }

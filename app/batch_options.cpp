@@ -70,18 +70,31 @@ const char* const batchUsage =
     "                 lesson's pins, overlay and sample go into the link\n"
     "  --link [BASE]  the link that opens the task in the browser edition, to\n"
     "                 standard output: BASE (an address such as\n"
-    "                 https://host/hybridsim/index.html) followed by '#' and the\n"
-    "                 task's fragment; without BASE the fragment alone ('#v=1...').\n"
-    "                 --frame N the sample shown, --overlay the overlay on,\n"
-    "                 --require a goal, each --compare TASKFILE a pin; no other\n"
-    "                 output goes with it\n"
+    "                 https://host/hybridsim/index.html; http:, https: or file:)\n"
+    "                 followed by '#' and the task's fragment; without BASE the\n"
+    "                 fragment alone ('#v=1...').  --frame N the sample shown,\n"
+    "                 --overlay the overlay on, --require a goal (at most 12),\n"
+    "                 each --compare TASKFILE a pin; no other output goes with\n"
+    "                 it.  A link the page would not read whole is refused with\n"
+    "                 the reason\n"
     "  Pictures are drawn off screen through Mesa's EGL and need no X display;\n"
     "  only where EGL cannot draw, through GLX on the X display of $DISPLAY\n"
     "  (xvfb-run gives one).  HYBRIDSIM_PICTURES=egl or =glx takes that way alone.\n"
     "  The other outputs load no graphics library at all.\n"
     "  Without any of --csv, --report, --summary, --png, --frames, --gif, --plot,\n"
     "  --write-task, --sweep, --loops, --require, --lesson and --link the CSV goes\n"
-    "  to standard output.\n";
+    "  to standard output.\n"
+    "  Exit status:\n"
+    "    0  done; every goal met\n"
+    "    1  a goal (--require, the lesson's) not met, and nothing else wrong\n"
+    "    2  refused, nothing computed or written: a bad option, setting or task\n"
+    "       file, a frame out of range, outputs that would write over each other\n"
+    "       or the task file, a link the page would not read whole,\n"
+    "       HYBRIDSIM_PICTURES other than egl, glx or auto\n"
+    "    3  an output could not be made: pictures that cannot be drawn, a file or\n"
+    "       standard output that cannot be written; no file is written, and the\n"
+    "       goals are still checked and their lines printed\n"
+    "  When several apply, 2 comes before 3 and 3 before 1.\n";
 
 namespace {
 
@@ -127,6 +140,15 @@ bool isAddress(const std::string& word)
         if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
     }
     return true;
+}
+
+// Whether an address's scheme is one a page is opened from: http, https or
+// file (in any case).  A link on another (javascript:, data:) is no page's.
+bool pageScheme(const std::string& address)
+{
+    std::string scheme = address.substr(0, address.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return scheme == "http" || scheme == "https" || scheme == "file";
 }
 
 bool endsWithSvg(const std::string& path)
@@ -278,7 +300,13 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.compareFiles.push_back(v);
         } else if (a == "--link") {
             o.link = true;
-            if (i + 1 < argc && isAddress(argv[i + 1])) o.linkBase = argv[++i];
+            if (i + 1 < argc && isAddress(argv[i + 1])) {
+                o.linkBase = argv[++i];
+                if (!pageScheme(o.linkBase)) {
+                    error = "--link takes a base address of http:, https: or file: " + got(o.linkBase);
+                    return false;
+                }
+            }
         } else if (a == "--plot") {
             if (!value(i, "a file name ending in .svg", o.plotPath)) return false;
             if (!endsWithSvg(o.plotPath)) {

@@ -1,7 +1,9 @@
 #include "console/task_link.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "console/task_setting.h"
 #include "console/text_format.h"
@@ -15,6 +17,19 @@ namespace {
 // a longer one as "~" and its bits.
 constexpr std::size_t pinTextMost = 11;
 const char base64url[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+
+// Why a link is not read at all for its length, and why its goals after the
+// first linkMostGoals are skipped: the words of the reader and of --link.
+std::string tooLong(std::size_t characters)
+{
+    return format("the link is %zu characters long, more than a link of this page can be (%zu)", characters,
+                  linkMostCharacters);
+}
+
+std::string tooManyGoals()
+{
+    return format("a link holds at most %zu goals", linkMostGoals);
+}
 
 struct NameValue {
     std::string name;
@@ -92,8 +107,8 @@ std::string bitsText(double v)
 }
 
 // "~" and 11 characters back to the number they hold, as a text that
-// parseDouble reads to those bits ("%.17g"); false when they are no such
-// characters.
+// parseDouble reads to those bits ("%.17g"; any not-a-number "nan"); false
+// when they are no such characters.
 bool fromBitsText(const std::string& text, std::string& number)
 {
     if (text.size() != 12 || text[0] != '~') return false;
@@ -107,8 +122,18 @@ bool fromBitsText(const std::string& text, std::string& number)
     }
     double v = 0.0;
     std::memcpy(&v, &bits, sizeof v);
-    number = format("%.17g", v);
+    number = format("%.17g", plainNan(v));  // (not-a-number with its sign bit is "nan", as everywhere)
     return true;
+}
+
+// Whether `name` is a selector's (robot, method, contour): read before the
+// settings whose meaning it decides, wherever it stands -- a method brings
+// its own stored gains, so a gain read before its method would be undone.
+bool selectorName(const std::string& name)
+{
+    for (const TaskField& f : taskFields())
+        if (f.rule == FieldRule::selector && name == f.name) return true;
+    return false;
 }
 
 std::string pinText(const LinkPin& pin)
@@ -178,6 +203,7 @@ public:
         if (key == "goal") {
             std::string error;
             if (!readGoal_) return skip(given + ": goals are not read here");
+            if (s.goals.size() == linkMostGoals) return skip(given + ": " + tooManyGoals());
             if (!readGoal_(value, error)) return skip(given + ": " + error);
             s.goals.push_back(value);
             return;
@@ -199,7 +225,7 @@ private:
         p.task = linkDefaultTask();
         for (const LinkPin& other : r_.state.pins)
             if (other.slot == p.slot) return skip(given + format(": slot %d is taken by an earlier pin", p.slot + 1));
-        std::vector<std::string> names;
+        std::vector<std::pair<std::string, std::string>> items;  // name, value
         for (std::size_t at = comma; at != std::string::npos;) {
             const std::size_t next = value.find(',', at + 1);
             const std::string item = value.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
@@ -209,12 +235,17 @@ private:
                 return skip(given + ": expected NAME:VALUE after the slot (got '" + shownText(item) + "')");
             const std::string name = item.substr(0, colon);
             std::string text = item.substr(colon + 1);
-            for (const std::string& n : names)
-                if (n == name) return skip(given + ": " + shownText(name) + " is given more than once in the pin");
-            names.push_back(name);
+            for (const auto& earlier : items)
+                if (earlier.first == name)
+                    return skip(given + ": " + shownText(name) + " is given more than once in the pin");
             if (!text.empty() && text[0] == '~' && !fromBitsText(text, text))
                 return skip(given + ": '" + shownText(text) +
                             "' is not '~' and the 11 base64url characters of a number");
+            items.emplace_back(name, text);
+        }
+        // the selectors first, then the rest, each in the order given
+        std::stable_partition(items.begin(), items.end(), [](const auto& item) { return selectorName(item.first); });
+        for (const auto& [name, text] : items) {
             const SettingChange change = setTaskSetting(p.task, name, text);
             if (!change.ok) return skip(given + ": " + change.message);
         }
@@ -249,6 +280,16 @@ std::string linkFragment(const LinkState& state)
     return out;
 }
 
+std::string linkNotReadWhole(const LinkState& state, const std::string& fragment)
+{
+    const std::string text = !fragment.empty() && fragment[0] == '#' ? fragment.substr(1) : fragment;
+    if (text.size() > linkMostCharacters) return tooLong(text.size());
+    if (state.goals.size() > linkMostGoals) return format("it has %zu goals; ", state.goals.size()) + tooManyGoals();
+    if (state.pins.size() > static_cast<std::size_t>(linkMostPins))
+        return format("it has %zu pins; a link holds at most %d", state.pins.size(), linkMostPins);
+    return "";
+}
+
 LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& readGoal)
 {
     LinkReading r;
@@ -256,8 +297,7 @@ LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& 
     const std::string text = !fragment.empty() && fragment[0] == '#' ? fragment.substr(1) : fragment;
     if (text.empty()) return r;
     if (text.size() > linkMostCharacters) {
-        r.refused = format("the link is %zu characters long, more than a link of this page can be (%zu)",
-                           text.size(), linkMostCharacters);
+        r.refused = tooLong(text.size());
         return r;
     }
     std::vector<std::string> params;
@@ -284,6 +324,11 @@ LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& 
                            linkVersion);
         return r;
     }
+    // the selectors first, then the rest, each in the order given
+    std::stable_partition(params.begin(), params.end(), [](const std::string& p) {
+        std::string key;
+        return decoded(p.substr(0, p.find('=')), key) && selectorName(key);
+    });
     Reader reader(r, readGoal);
     for (const std::string& p : params) reader.take(p);
     return r;

@@ -8,9 +8,11 @@
 //   NAME=VALUE  each task setting in which the task differs from the built-in
 //               default task, by its --set name, in the task file's order, the
 //               value as the task-file writer writes it (the shortest decimal
-//               that gives the held value back to the last bit); read back in
-//               the order given through setTaskSetting, the rules and words
-//               of --set
+//               that gives the held value back to the last bit); read back
+//               through setTaskSetting, the rules and words of --set, the
+//               selectors (robot, method, contour) first and then the rest,
+//               each in the order given: a gain before its method in the
+//               link is the method's gain all the same
 //   frame=N     the sample shown (not written when 0)
 //   overlay=1   the teaching overlay on (not written when off)
 //   lang=ja     the page's language (not written for English, the default)
@@ -23,14 +25,15 @@
 //               most 11 characters, else "~" and the 64 bits of the number
 //               in 11 characters of base64url (A-Z a-z 0-9 - _), the first
 //               holding the top 4 bits, so that no pin takes more than
-//               about 290 characters
+//               about 290 characters; its settings read as the task's are,
+//               the selectors first
 //
 // Keys and values are percent-encoded (RFC 3986; '+' stands for itself).
 // A parameter that cannot be taken -- an unknown name, a value --set
 // refuses, malformed percent-encoding, a key given twice, a pin in a slot
-// taken already -- is skipped and named with the reason; the rest is
-// applied.  A link of another version, or one longer than
-// linkMostCharacters, is not read at all: the defaults.
+// taken already, a goal after linkMostGoals -- is skipped and named with the
+// reason; the rest is applied.  A link of another version, or one longer
+// than linkMostCharacters, is not read at all: the defaults.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +50,9 @@ constexpr int linkVersion = 1;
 constexpr std::size_t linkMostCharacters = 16384;
 // Most pins a link holds (the page's, study/compare.h's pinCapacity).
 constexpr int linkMostPins = 4;
+// Most goals a link holds (the page keeps as many); the goals after them
+// are skipped.
+constexpr std::size_t linkMostGoals = 12;
 // Most reasons kept for the parameters a link skipped (the rest are counted).
 constexpr std::size_t linkMostReasons = 10;
 
@@ -80,6 +86,12 @@ struct LinkReading {
     std::vector<std::string> skipped;  // the first linkMostReasons parameters skipped: "NAME=VALUE: why"
     std::size_t skippedCount = 0;      // every parameter skipped
 };
+
+// Why a reader would not take the link of `state` whole -- its `fragment`
+// (linkFragment's) longer than linkMostCharacters, so not read at all, or
+// more goals than linkMostGoals or more pins than linkMostPins, the rest
+// skipped -- in one phrase; "" when it would.
+std::string linkNotReadWhole(const LinkState& state, const std::string& fragment);
 
 // Reads a goal's text: true with `text` put in its written form, or false
 // with `error` set to one line.  Without one, a link's goals are skipped.

@@ -79,6 +79,8 @@ bool parseGoal(const std::string& text, Goal& goal, std::string& error)
         error = "--require " + quoted + ": the value must be a finite number";
         return false;
     }
+    // the value as read, not as typed: "0x10" and 400 digits of 5 are 16 and 5
+    goal.valueText = shortestNumber(goal.value);
     return true;
 }
 

@@ -13,7 +13,7 @@ struct Goal {
     std::string name;       // a numeric column of summaryCsvHeader()
     std::string op;         // "<", "<=", ">" or ">="
     double value = 0.0;
-    std::string valueText;  // as given, for the lines that report it
+    std::string valueText;  // as read: the shortest text that reads back to `value` ("16" for "0x10")
 };
 
 // The columns a goal may name: the summary's numeric ones, in its order.

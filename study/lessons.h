@@ -8,8 +8,10 @@
 // lessons.json is an array of
 //   {"title": {"en", "ja"}, "text": {"en", "ja"},
 //    "set": ["NAME=VALUE", ...],          the task: --set items on the default task
-//    "pins": [["NAME=VALUE", ...], ...],  optional: each pin's task so, slots 1, 2, ...
-//    "overlay": true, "frame": N,         optional
+//    "pins": [["NAME=VALUE", ...], ...],  optional: each pin's task so (the default
+//                                         task with the pin's own items, not
+//                                         the lesson's), slots 1, 2, ...
+//    "overlay": true, "frame": N,         optional; N a sample of the run (0..200)
 //    "goals": ["NAME OP VALUE", ...],     optional: goals on the summary's figures
 //    "fix": ["NAME=VALUE", ...],          optional: the change the text proposes,
 //                                         with which the goals pass; a lesson

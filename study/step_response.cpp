@@ -93,7 +93,7 @@ ForceStretches forceStretches(const SeriesSet& set, int last, const std::vector<
 StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, double riseTo, double band)
 {
     StepFigures f;
-    f.read = std::isfinite(Fn) && !force.empty() && !force.front().empty() && force.front().front().t == 0.0;
+    f.read = std::isfinite(Fn) && !force.empty() && force.front().size() > 1 && force.front().front().t == 0.0;
     if (!f.read) {
         f.overshoot = f.peakForce = f.peakTime = f.riseTime = f.riseFromTime = f.riseToTime = f.settlingTime =
             notANumber;

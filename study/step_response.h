@@ -26,8 +26,9 @@ ForceStretches forceStretches(const SeriesSet& set, int last, const std::vector<
 
 struct StepFigures {
     // Whether there is a step to read: the first stretch starts at the
-    // step's start (sample 0) and Fn is a number.  Without it every figure
-    // below is not a number ("none").
+    // step's start (sample 0) and goes on past it (a run whose numbers blow
+    // up after sample 0 holds no step), and Fn is a number.  Without it
+    // every figure below is not a number ("none").
     bool read = false;
     // How far the force goes past Fn in the direction of the step (sign(Fn),
     // +1 for Fn = 0), at least 0 [N].

@@ -239,6 +239,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
         } else {
             inReach[static_cast<std::size_t>(i)] = true;
             ++r.postureSamples;
+            if (r.firstSample < 0) r.firstSample = i;
             r.finalSample = i;
             if (!r.forceReached && std::fabs(force - s.Fn) <= tolerance) {
                 r.forceReached = true;
@@ -374,7 +375,10 @@ void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
              (r.posErrMaxSample < 0 ? std::string() : format("  (sample %d)", r.posErrMaxSample)));
     line("samples holding not-a-number (left out)", format("%10d", r.nanSamples));
     if (!r.stepRead) {
-        const char* why = r.finalSample < 0 ? "" : "  (sample 0 has no posture: no step to read)";
+        const char* why = r.firstSample < 0   ? ""
+                          : r.firstSample > 0 ? "  (sample 0 has no posture: no step to read)"
+                          : r.samples == 1    ? "  (the run has sample 0 alone: no step to read)"
+                                              : "  (sample 1 has no posture: the step is not in the samples)";
         line("force overshoot above Fn", std::string("      none") + why);
         line("force settled within 2 % of Fn from", "      none");
         line("force rise time, 10 % to 90 % of Fn", "      none");

@@ -30,6 +30,7 @@ struct RunSummary {
     // the force figures read only the samples that have a posture; none when
     // no sample has one.
     int postureSamples = 0;      // samples that have a posture: samples - nanSamples
+    int firstSample = -1;        // the first of them, -1 when there is none
     int finalSample = -1;        // the last of them, -1 when there is none
     double finalForce = 0.0;     // contactForce of finalSample [N] (nan: none)
     double finalForceErr = 0.0;  // forceErr of finalSample [N] (nan: none)
@@ -70,7 +71,8 @@ struct RunSummary {
 
     // The contact force as a step response from 0 to Fn (study/step_response.h),
     // read off the force between the samples with a posture; every figure
-    // none (nan) when sample 0 has no posture, the step's start unknown.
+    // none (nan) when sample 0 has no posture, the step's start unknown, or
+    // sample 1 has none, the step not in the samples (a run that blew up).
     bool stepRead = false;
     // How far the force goes past Fn in the direction of the step, max
     // (sign(Fn) (F - Fn)) with sign(0) = +1, and 0 when it never passes Fn;

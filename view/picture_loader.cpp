@@ -74,8 +74,19 @@ std::string pictureModuleFolder()
     return slash == std::string::npos ? "" : exe.substr(0, slash + 1);
 }
 
+std::string picturePathChoiceError()
+{
+    const char* chosen = std::getenv(picturePathVariable);
+    const std::string choice = chosen != nullptr ? chosen : "";
+    if (choice.empty() || choice == "auto" || choice == "egl" || choice == "glx") return "";
+    return std::string(picturePathVariable) + " must be egl, glx or auto (got '" + quoted(choice) +
+           "'); unset or empty it is auto: EGL, then GLX";
+}
+
 std::unique_ptr<PictureDrawer> openPictureDrawer(std::string& error)
 {
+    error = picturePathChoiceError();
+    if (!error.empty()) return nullptr;
     const char* chosen = std::getenv(picturePathVariable);
     const std::string choice = chosen != nullptr ? chosen : "";
     const char* display = std::getenv("DISPLAY");
@@ -87,9 +98,6 @@ std::unique_ptr<PictureDrawer> openPictureDrawer(std::string& error)
     } else if (choice == "glx") {
         paths[0] = &glxPath;
         count = 1;
-    } else if (!choice.empty() && choice != "auto") {
-        error = std::string(picturePathVariable) + " must be egl, glx or auto (got '" + quoted(choice) + "')";
-        return nullptr;
     }
     // Mesa's software renderer rasterises on this thread rather than on
     // threads of its own (unless the environment says otherwise): the

@@ -27,6 +27,11 @@ constexpr const char* picturePathVariable = "HYBRIDSIM_PICTURES";
 // be read.
 std::string pictureModuleFolder();
 
+// Why $HYBRIDSIM_PICTURES names no path (one phrase naming the values it
+// takes), or "" when it names one, is empty or is unset: a mistake of the
+// set-up, which no display or library mends.
+std::string picturePathChoiceError();
+
 // Opens a drawer the way $HYBRIDSIM_PICTURES says, $DISPLAY for GLX.  Null
 // with `error` set to one phrase when no path can draw: each path tried and
 // why it could not ("through EGL: ...; through GLX: there is no X display

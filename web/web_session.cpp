@@ -218,12 +218,9 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
 {
     static_assert(linkMostPins == pinCapacity, "a link holds as many pins as the page");
     std::vector<Goal> goals;
+    // (the reader skips the goals after linkMostGoals, as many as the page keeps)
     const LinkGoalReader readGoal = [&goals](std::string& text, std::string& error) {
         Goal g;
-        if (goals.size() == mostGoals) {
-            error = format("a link holds at most %zu goals", mostGoals);
-            return false;
-        }
         if (!parseGoal(text, g, error)) {
             error = goalError(error);
             return false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/run_notice.h"
+#include "console/task_link.h"
 #include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
@@ -220,7 +221,7 @@ public:
     // --- goals on the run's figures (study/goals.h), checked on every run ---
     // Adds a goal 'NAME OP VALUE' (at most mostGoals): "" when taken, else
     // why not (one line); removeGoal forgets goals()[index].
-    static constexpr std::size_t mostGoals = 12;
+    static constexpr std::size_t mostGoals = linkMostGoals;
     std::string addGoal(const std::string& text);
     bool removeGoal(int index);
     void clearGoals() { goals_.clear(); }

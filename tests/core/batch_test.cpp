@@ -110,23 +110,24 @@ TEST(BatchRunner, CsvFileIsWrittenWhole)
     std::remove(path.c_str());
 }
 
-TEST(BatchRunner, MistakesGiveOneLineAndStatus2AndNoCsv)
+TEST(BatchRunner, MistakesGiveOneLineAndStatus2Or3AndNoCsv)
 {
     const std::string path = tempPath("never.csv");
     const struct {
         std::vector<std::string> args;
         const char* expect;
+        int status = exitUsage;
     } cases[] = {
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"--csv"}, "--csv needs a file name"},
         {{"a.dat", "b.dat"}, "only one task file"},
         {{"/nonexistent/robot51.dat", "--csv", path}, "cannot open"},
         {{std::string(HYBRIDSIM_TEST_DATA), "--csv", path}, "is a directory"},
-        {{"--csv", "/nonexistent-dir/out.csv"}, "cannot write '/nonexistent-dir/out.csv'"},
+        {{"--csv", "/nonexistent-dir/out.csv"}, "cannot write '/nonexistent-dir/out.csv'", exitOutputFailed},
     };
     for (const auto& c : cases) {
         const Result r = batch(c.args);
-        EXPECT_EQ(r.status, exitUsage) << c.expect;
+        EXPECT_EQ(r.status, c.status) << c.expect;
         EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
         EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
         EXPECT_TRUE(r.out.empty()) << c.expect;

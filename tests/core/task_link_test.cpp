@@ -133,6 +133,47 @@ TEST(TaskLink, HoldsTheDifferencesFromTheDefaultTask)
     }
 }
 
+// A selector is read before the settings whose meaning it decides, wherever
+// it stands: a gain before its method is that method's gain (the method's
+// stored gains would undo it), a radius before its contour the circle's; in
+// the link and inside a pin.  Written back, the selector comes first.
+TEST(TaskLink, ASelectorIsReadBeforeTheSettingsItDecidesWhereverItStands)
+{
+    const struct {
+        std::vector<std::string> orders;  // the same link, its parts in other orders
+        std::vector<std::string> task;    // as --set takes it, the selector first
+        std::string written;
+    } cases[] = {
+        {{"v=1&fn2=12&method=7", "v=1&method=7&fn2=12", "fn2=12&v=1&method=7"}, {"method=7", "fn2=12"},
+         "v=1&method=7&fn2=12"},
+        {{"v=1&alpha1=3&fn2=12&method=7&Fn=20", "v=1&Fn=20&method=7&alpha1=3&fn2=12"},
+         {"method=7", "alpha1=3", "fn2=12", "Fn=20"}, "v=1&method=7&alpha1=3&fn2=12&Fn=20"},
+        {{"v=1&r=0.3&contour=C", "v=1&contour=C&r=0.3"}, {"contour=C", "r=0.3"}, "v=1&contour=C&r=0.3"},
+        {{"v=1&l=0.8&KH1=600&robot=a", "v=1&robot=a&l=0.8&KH1=600"}, {"robot=a", "l=0.8", "KH1=600"},
+         "v=1&robot=a&l=0.8&KH1=600"},
+        // (the same key twice: the first kept, in either class)
+        {{"v=1&fn2=12&method=7&method=8"}, {"method=7", "fn2=12"}, "v=1&method=7&fn2=12"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& order : c.orders) {
+            SCOPED_TRACE(order);
+            const LinkReading r = readLinkFragment(order);
+            EXPECT_EQ(r.skippedCount, order.find("method=8") == std::string::npos ? 0u : 1u);
+            EXPECT_TRUE(sameTask(r.state.task, taskAfter(c.task)));
+            EXPECT_EQ(linkFragment(r.state), c.written);
+        }
+    }
+    // inside a pin
+    for (const char* pin : {"v=1&pin=1,fn2:12,method:7", "v=1&pin=1,method:7,fn2:12"}) {
+        SCOPED_TRACE(pin);
+        const LinkReading r = readLinkFragment(pin);
+        EXPECT_EQ(r.skippedCount, 0u);
+        ASSERT_EQ(r.state.pins.size(), 1u);
+        EXPECT_TRUE(sameTask(r.state.pins[0].task, taskAfter({"method=7", "fn2=12"})));
+        EXPECT_EQ(linkFragment(r.state), "v=1&pin=1,method:7,fn2:12");
+    }
+}
+
 // Each parameter that cannot be taken is skipped with its reason, in the
 // words of --set where it is a setting; the others are applied.
 TEST(TaskLink, WhatCannotBeTakenIsSkippedWithItsReason)
@@ -171,8 +212,12 @@ TEST(TaskLink, WhatCannotBeTakenIsSkippedWithItsReason)
         {"v=1&Fn=20&pin=1,Fn:~_AAAAAAAAAA", {"pin=1,Fn:~_AAAAAAAAAA: '~_AAAAAAAAAA' is not '~' and the 11 base64url "
                                              "characters of a number"}},
         {"v=1&Fn=20&pin=1,Fn:2,Fn:3", {"pin=1,Fn:2,Fn:3: Fn is given more than once in the pin"}},
+        // the bits of not-a-number, its sign bit set or not: "nan", as every written number says it
+        {"v=1&Fn=20&pin=1,Fn:~P_4AAAAAAAA", {"pin=1,Fn:~P_4AAAAAAAA: " + refusal("Fn", "nan")}},
+        {"v=1&Fn=20&pin=1,Fn:~H_4AAAAAAAA", {"pin=1,Fn:~H_4AAAAAAAA: " + refusal("Fn", "nan")}},
         {"v=1&Fn=20&pin=2&pin=2,Fn:3", {"pin=2,Fn:3: slot 2 is taken by an earlier pin"}},
     };
+    EXPECT_EQ(refusal("Fn", "nan"), "Fn=nan: the contact force Fn [N] must be a finite number");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fragment.substr(0, 80));
         const LinkReading r = readLinkFragment(c.fragment);
@@ -212,6 +257,26 @@ TEST(TaskLink, AnotherVersionOrAnOverlongLinkGivesTheDefaults)
         EXPECT_EQ(r.state.frame, 0);
         EXPECT_TRUE(r.state.pins.empty());
     }
+    // what --link refuses to write is what the reader would not read whole:
+    // a link just over the length, or a goal more than the reader keeps
+    const auto accepting = [](std::string&, std::string&) { return true; };
+    LinkState state;
+    state.task = linkDefaultTask();
+    for (std::size_t k = 0; k <= linkMostGoals; ++k) state.goals.push_back("overshoot_pct<" + std::to_string(k));
+    const std::string goals = linkFragment(state);
+    EXPECT_EQ(linkNotReadWhole(state, goals), "it has 13 goals; a link holds at most 12 goals");
+    const LinkReading cut = readLinkFragment(goals, accepting);
+    EXPECT_EQ(cut.state.goals.size(), linkMostGoals);
+    EXPECT_EQ(cut.skipped, std::vector<std::string>{"goal=overshoot_pct<12: a link holds at most 12 goals"});
+    state.goals.pop_back();
+    EXPECT_EQ(linkNotReadWhole(state, linkFragment(state)), "");
+    EXPECT_EQ(readLinkFragment(linkFragment(state), accepting).skippedCount, 0u);
+    for (const std::size_t size : {linkMostCharacters, linkMostCharacters + 1}) {
+        std::string fragment = "v=1&Fn=20&" + std::string(size - 10, '&');
+        const bool whole = size == linkMostCharacters;
+        EXPECT_EQ(readLinkFragment("#" + fragment).refused == "", whole) << size;
+        EXPECT_EQ(linkNotReadWhole(LinkState(), "#" + fragment), whole ? "" : readLinkFragment(fragment).refused);
+    }
     // nothing at all: the defaults, and nothing to say
     for (const char* nothing : {"", "#", "#v=1"}) {
         const LinkReading r = readLinkFragment(nothing);
@@ -244,6 +309,18 @@ TEST(TaskLink, PinsReadBackInTheirSlotsAndTheLongestLinkIsShort)
                   {3, linkDefaultTask()}};
     const std::string fragment = linkFragment(state);
     EXPECT_EQ(fragment, "v=1&Fn=20&pin=3,Fn:15&pin=1,method:7,fn2:~EAkAAAAAAAB&pin=4");
+    // a number's text of 11 characters goes into a pin as it is, one of 12 as its bits
+    for (const auto& [value, text] :
+         {std::pair{"12.34567891", "12.34567891"}, std::pair{"12.345678912", "~EAosPzTi-nq"}}) {
+        LinkState edge;
+        edge.task = linkDefaultTask();
+        edge.pins = {{0, taskAfter({std::string("Fn=") + value})}};
+        const std::string written = linkFragment(edge);
+        EXPECT_EQ(written, std::string("v=1&pin=1,Fn:") + text);
+        const LinkReading read = readLinkFragment(written);
+        ASSERT_EQ(read.state.pins.size(), 1u);
+        EXPECT_TRUE(sameTask(read.state.pins[0].task, edge.pins[0].task)) << value;
+    }
     const LinkReading back = readLinkFragment(fragment);
     EXPECT_EQ(back.skippedCount, 0u);
     ASSERT_EQ(back.state.pins.size(), 3u);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/messages.h"
@@ -41,9 +42,11 @@ enum class FileKind {
 };
 
 enum class Outcome {
-    accepted,  // batch: status 0, the report on stdout; console: the input taken
-    refused,   // batch: status 2, one line on stderr, no CSV; console: refused, settings kept
-    finished,  // console: the session runs to its end (nothing refused nor taken in particular)
+    accepted,      // batch: status 0, the report on stdout; console: the input taken
+    refused,       // batch: status 2, one line on stderr, no CSV; console: refused, settings kept
+    finished,      // console: the session runs to its end (nothing refused nor taken in particular)
+    outputFailed,  // batch: status 3, one line on stderr, no CSV; stdout the goal lines of `out`, one each
+    goalFailed,    // batch: status 1, the goal lines of `out` on stdout
 };
 
 struct Row {
@@ -52,6 +55,7 @@ struct Row {
     FileKind file = FileKind::none;
     std::string fileText;
     std::vector<std::string> args;  // batch arguments after the program ("{file}", "{out}")
+    std::vector<std::pair<std::string, std::string>> env;  // batch: more of its environment
     std::string input;              // console input ("{file}" is replaced)
     std::string inputFile;          // console input read from this file (a device) instead
     // console: a session after which the settings must be exactly as after
@@ -544,8 +548,9 @@ std::vector<Row> endOfInputRows()
 
 // Output files of the batch runner that it must not write: one the user
 // may not write, the task file read named as another output, an option in
-// place of a file name.  Each is refused before anything is computed, and
-// the task file stays as it was.
+// place of a file name.  Each is refused before anything is computed (status
+// 2), or is an output that cannot be made (status 3, the goals still
+// checked); the task file stays as it was.
 std::vector<Row> outputFileRows()
 {
     auto batch = [](const std::string& name, FileKind kind, const std::vector<std::string>& args,
@@ -560,13 +565,13 @@ std::vector<Row> outputFileRows()
         r.err = err;
         return r;
     };
-    const Outcome refused = Outcome::refused;
+    const Outcome refused = Outcome::refused, failed = Outcome::outputFailed;
     std::vector<Row> rows = {
         // mode 444: a rename in the folder would replace it all the same
         batch("ReadOnlyTaskFileWrittenInPlace", FileKind::readOnly,
-              {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, refused,
+              {"{file}", "--set", "Fn=12", "--write-task", "{file}", "--csv", "{out}"}, failed,
               {"cannot write '{file}': Permission denied"}),
-        batch("ReadOnlyOutputFile", FileKind::readOnly, {"--csv", "{out}", "--write-task", "{file}"}, refused,
+        batch("ReadOnlyOutputFile", FileKind::readOnly, {"--csv", "{out}", "--write-task", "{file}"}, failed,
               {"cannot write '{file}': Permission denied"}),
         batch("CsvOverTheTaskFile", FileKind::text, {"{file}", "--csv", "{file}"}, refused,
               {"--csv '{file}' is the task file read; only --write-task may write over it"}),
@@ -589,10 +594,10 @@ std::vector<Row> outputFileRows()
               {"--compare", "{file}", "--summary", "--write-task", "{out}"}, Outcome::accepted, {}),
         // the animation: a file like the others, and every frame its own
         batch("GifToAFolderThatIsNotThere", FileKind::none, {"--gif", "/nonexistent-dir/run.gif", "--csv", "{out}"},
-              refused, {"cannot write '/nonexistent-dir/run.gif'"}),
-        batch("GifIntoAFolder", FileKind::directory, {"--gif", "{file}", "--csv", "{out}"}, refused,
+              failed, {"cannot write '/nonexistent-dir/run.gif'"}),
+        batch("GifIntoAFolder", FileKind::directory, {"--gif", "{file}", "--csv", "{out}"}, failed,
               {"cannot write '{file}'", "it is a folder"}),
-        batch("GifReadOnly", FileKind::readOnly, {"--gif", "{file}", "--csv", "{out}"}, refused,
+        batch("GifReadOnly", FileKind::readOnly, {"--gif", "{file}", "--csv", "{out}"}, failed,
               {"cannot write '{file}': Permission denied"}),
         batch("GifTwice", FileKind::none, {"--gif", "{out}.a.gif", "--gif", "{out}.b.gif"}, refused,
               {"--gif is given more than once"}),
@@ -611,6 +616,24 @@ std::vector<Row> outputFileRows()
         batch("PictureWithoutADisplay", FileKind::none, {"--png", "{out}", "--frame", "7", "--overlay"},
               Outcome::accepted, {}),
     };
+    // pictures that cannot be drawn (GLX alone, no display): status 3, not a
+    // goal's 1; the goals are checked all the same, and a way of drawing
+    // that is none is a mistake of the set-up
+    {
+        Row glx = batch("PictureThatCannotBeDrawnWithGoals", FileKind::none,
+                        {"--png", "{out}.png", "--csv", "{out}", "--summary", "--require", "overshoot_pct < 5",
+                         "--require", "settling_t_s < 0.1"},
+                        failed, {"cannot draw pictures: through GLX: there is no X display (DISPLAY is not set)"});
+        glx.env = {{"HYBRIDSIM_PICTURES", "glx"}};
+        glx.out = {"pass  overshoot_pct = 2.55565 < 5\n", "FAIL  settling_t_s = 0.252874 < 0.1\n"};
+        rows.push_back(glx);
+        Row none = batch("PictureWayThatIsNone", FileKind::none,
+                         {"--png", "{out}.png", "--csv", "{out}", "--require", "overshoot_pct < 5"}, refused,
+                         {"hybridsim-batch: HYBRIDSIM_PICTURES must be egl, glx or auto (got 'bogus'); unset or "
+                          "empty it is auto: EGL, then GLX\n"});
+        none.env = {{"HYBRIDSIM_PICTURES", "bogus"}};
+        rows.push_back(none);
+    }
     // --link: the link alone, of a task read and set as every task is
     const std::vector<Row> link = {
         batch("LinkWithAnotherOutput", FileKind::text, {"{file}", "--link", "--csv", "{out}"}, refused,
@@ -621,8 +644,56 @@ std::vector<Row> outputFileRows()
               {"--frame 201 is out of range: the run has frames 0..200"}),
         batch("LinkOfAComparedFolder", FileKind::directory, {"--link", "--compare", "{file}"}, refused,
               {"--compare {file}: is a directory, not a robot data file"}),
+        // a base that no page is opened from
+        batch("LinkOnAScriptAddress", FileKind::none, {"--link", "javascript://%0Aalert(1)"}, refused,
+              {"hybridsim-batch: --link takes a base address of http:, https: or file: (got "
+               "'javascript://%0Aalert(1)') (see --help)\n"}),
+        batch("LinkOnADataAddress", FileKind::none, {"--link", "data://text/html,x", "--require", "Fn_N > 1"},
+              refused, {"--link takes a base address of http:, https: or file: (got 'data://text/html,x')"}),
     };
     rows.insert(rows.end(), link.begin(), link.end());
+    // a failing goal before a passing one: the status says a goal failed
+    {
+        Row order = batch("FailingGoalBeforeAPassingOne", FileKind::none,
+                          {"--require", "settling_t_s < 0.25", "--require", "overshoot_pct <= 5"},
+                          Outcome::goalFailed, {});
+        order.out = {"FAIL  settling_t_s = 0.252874 < 0.25\npass  overshoot_pct = 2.55565 <= 5\n"};
+        rows.push_back(order);
+    }
+    // a goal's value echoed as read, not as typed
+    {
+        Row hex = batch("GoalValueInHexadecimal", FileKind::none,
+                        {"--require", "overshoot_pct < 0x10", "--csv", "{out}"}, Outcome::accepted, {});
+        hex.out = {"pass  overshoot_pct = 2.55565 < 16\n"};
+        rows.push_back(hex);
+        Row digits = batch("GoalValueOf400Digits", FileKind::none,
+                           {"--require", "overshoot_pct < 5." + std::string(398, '0'), "--csv", "{out}"},
+                           Outcome::accepted, {});
+        digits.out = {"pass  overshoot_pct = 2.55565 < 5\n"};
+        rows.push_back(digits);
+    }
+    // a goal on a step figure of a run that blew up after sample 0: the step
+    // is not in the samples, and the goal fails on "none"
+    {
+        Row blown = batch("GoalOnTheStepOfARunThatBlewUp", FileKind::none,
+                          {"--set", "fn2=1e9", "--require", "overshoot_pct <= 3", "--require", "settling_t_s < 1",
+                           "--require", "force_rise_t_s > 0"},
+                          Outcome::goalFailed, {blowUp(1, "法線力制御系 (fn2=1e+09[Hz]) が速すぎて").substr(1)});
+        blown.out = {"FAIL  overshoot_pct = none <= 3\nFAIL  settling_t_s = none < 1\nFAIL  force_rise_t_s = none > 0\n"};
+        rows.push_back(blown);
+    }
+    // a link the page would not read whole: more goals than it keeps, or
+    // longer than it reads at all
+    for (const auto& [name, count, why] :
+         {std::tuple{"LinkOfThirteenGoals", 13, "it has 13 goals; a link holds at most 12 goals"},
+          std::tuple{"LinkOfAThousandGoals", 1000,
+                     "the link is 24896 characters long, more than a link of this page can be (16384)"}}) {
+        Row many = batch(name, FileKind::none, {"--link"}, refused,
+                         {std::string("hybridsim-batch: --link: the page would not read this link whole: ") + why +
+                          "\n"});
+        for (int k = 1; k <= count; ++k) many.args.insert(many.args.end(), {"--require", format("overshoot_pct < %d", k)});
+        rows.push_back(many);
+    }
     Row linkGarbage = batch("LinkOfBinaryGarbage", FileKind::text, {"{file}", "--link"}, refused,
                             {"{file}: token 1 ", "expected one character for the robot type (a or b)"});
     linkGarbage.fileText = binaryGarbage(3000);
@@ -848,6 +919,7 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
         } else {
             job.setEnv = {{"LC_ALL", "C"}};
         }
+        job.setEnv.insert(job.setEnv.end(), row.env.begin(), row.env.end());
         job.timeLimit = row.seconds * timeScale;
         job.unprivileged = unprivileged;
         return runProcess(job);
@@ -867,9 +939,11 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
     const bool csvWritten = stat(folder.out().c_str(), &st) == 0;
 
     if (row.program == Program::batch) {
-        if (row.outcome == Outcome::refused) {
-            EXPECT_EQ(r.status, 2) << r.err;
-            EXPECT_EQ(r.out, "");
+        if (row.outcome == Outcome::refused || row.outcome == Outcome::outputFailed) {
+            const bool refused = row.outcome == Outcome::refused;
+            EXPECT_EQ(r.status, refused ? 2 : 3) << r.err;
+            // an output that cannot be made leaves the goal lines alone on stdout
+            EXPECT_EQ(lineCount(r.out), refused ? 0 : static_cast<int>(row.out.size())) << r.out;
             EXPECT_EQ(lineCount(r.err), 1) << r.err;
             EXPECT_FALSE(csvWritten) << "a CSV was written for a refused task";
             // a refused command loses nothing: the task file is as it was
@@ -879,6 +953,8 @@ TEST_P(BadInputMatrix, EndsAsPromisedInTime)
                           row.fileText)
                     << "the task file was changed";
             }
+        } else if (row.outcome == Outcome::goalFailed) {
+            EXPECT_EQ(r.status, 1) << r.err;
         } else {
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_TRUE(csvWritten);

@@ -21,7 +21,7 @@ using testing::runBatchHere;
 using testing::runBatchProgram;
 using testing::textLines;
 
-TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
+TEST(StudyOptions, MistakesGiveOneLineStatus2Or3AndWriteNothing)
 {
     const std::string dir = testing::makeTempFolder();
     const std::string png = dir + "/picture.png";
@@ -31,6 +31,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
     const struct {
         std::vector<std::string> args;
         std::string expect;
+        int status = exitUsage;  // exitOutputFailed: an output that cannot be made
     } cases[] = {
         // frames outside the run, and numbers that are no frame
         {{"--png", png, "--frame", "-1"}, "--frame -1 is out of range: the run has frames 0..200"},
@@ -64,14 +65,14 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
         {{"--require", "overshoot_pct < five"}, "--require 'overshoot_pct < five': the value must be a finite number"},
         {{"--require", "overshoot_pct < inf"}, "the value must be a finite number"},
         {{"--require"}, "--require needs a goal 'NAME OP VALUE'"},
-        // outputs that cannot be written
-        {{"--png", "/nonexistent-dir/picture.png"}, "cannot write '/nonexistent-dir/picture.png'"},
-        {{"--png", dir}, "it is a folder"},
-        {{"--png", plainFile + "/picture.png"}, "Not a directory"},
-        {{"--frames", plainFile}, "it is not a folder"},
-        {{"--frames", "/nonexistent-dir/frames"}, "cannot make the folder '/nonexistent-dir/frames'"},
-        {{"--csv", "/dev/null"}, "it exists and is not a regular file"},
-        {{"--summary", "--csv", "/nonexistent-dir/run.csv"}, "cannot write '/nonexistent-dir/run.csv'"},
+        // outputs that cannot be made: status 3
+        {{"--png", "/nonexistent-dir/picture.png"}, "cannot write '/nonexistent-dir/picture.png'", exitOutputFailed},
+        {{"--png", dir}, "it is a folder", exitOutputFailed},
+        {{"--png", plainFile + "/picture.png"}, "Not a directory", exitOutputFailed},
+        {{"--frames", plainFile}, "it is not a folder", exitOutputFailed},
+        {{"--frames", "/nonexistent-dir/frames"}, "cannot make the folder '/nonexistent-dir/frames'", exitOutputFailed},
+        {{"--csv", "/dev/null"}, "it exists and is not a regular file", exitOutputFailed},
+        {{"--summary", "--csv", "/nonexistent-dir/run.csv"}, "cannot write '/nonexistent-dir/run.csv'", exitOutputFailed},
         // an option where a value belongs: the value was forgotten
         {{"--write-task", "--csv"}, "--write-task needs a file name (got the option '--csv')"},
         {{"--csv", "--summary"}, "--csv needs a file name or '-' (got the option '--summary')"},
@@ -107,7 +108,7 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
     };
     for (const auto& c : cases) {
         const Outcome r = runBatchHere(c.args);
-        EXPECT_EQ(r.status, exitUsage) << c.expect;
+        EXPECT_EQ(r.status, c.status) << c.expect;
         EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
         EXPECT_EQ(textLines(r.err).size(), 1u) << r.err;
         EXPECT_TRUE(r.out.empty()) << c.expect;
@@ -119,16 +120,18 @@ TEST(StudyOptions, MistakesGiveOneLineStatus2AndWriteNothing)
 }
 
 // Output that does not reach its file is a failure, said in one line with
-// status 2: standard output on a full device, a file past the file-size
+// status 3: standard output on a full device, a file past the file-size
 // limit (which would end the program by SIGXFSZ and leave a temporary file).
+// The goals are still checked: their lines are all that standard output gets.
 TEST(StudyOptions, OutputThatCannotBeWrittenFailsAndSaysWhy)
 {
     testing::ChildSetup full;
     full.stdoutPath = "/dev/full";
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--csv", "-"}, {"--report"}, {"--summary"}, {"--help"}}) {
+         {std::vector<std::string>{}, {"--csv", "-"}, {"--report"}, {"--summary"}, {"--help"},
+          {"--require", "overshoot_pct < 1"}}) {
         const Outcome r = runBatchProgram(args, full);
-        EXPECT_EQ(r.status, exitUsage) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(r.status, exitOutputFailed) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(r.err, "hybridsim-batch: cannot write to standard output: No space left on device\n");
     }
 
@@ -136,18 +139,30 @@ TEST(StudyOptions, OutputThatCannotBeWrittenFailsAndSaysWhy)
     testing::ChildSetup limited;
     limited.fileSizeLimit = 20 * 1024;  // the CSV is about 50 KB
     const Outcome big = runBatchProgram({"--csv", dir + "/big.csv"}, limited);
-    EXPECT_EQ(big.status, exitUsage) << big.err;
+    EXPECT_EQ(big.status, exitOutputFailed) << big.err;
     EXPECT_EQ(big.err, "hybridsim-batch: cannot write '" + dir + "/big.csv': File too large\n");
     EXPECT_TRUE(testing::folderEntries(dir).empty()) << "a temporary file was left behind";
     const Outcome small = runBatchProgram({"--summary", "--csv", dir + "/big.csv"}, limited);
-    EXPECT_EQ(small.status, exitUsage);
+    EXPECT_EQ(small.status, exitOutputFailed);
+    EXPECT_TRUE(small.out.empty()) << small.out;
+    // the goals are checked all the same, a failing one too: status 3 all
+    // the same, the goal lines the only output
+    for (const auto& [goal, line] : {std::pair{"overshoot_pct < 5", "pass  overshoot_pct = 2.55565 < 5"},
+                                     std::pair{"overshoot_pct < 1", "FAIL  overshoot_pct = 2.55565 < 1"}}) {
+        const Outcome goals = runBatchProgram({"--summary", "--csv", dir + "/big.csv", "--require", goal,
+                                               "--require", "settling_t_s < 1"}, limited);
+        EXPECT_EQ(goals.status, exitOutputFailed) << goal;
+        EXPECT_EQ(goals.err, big.err);
+        EXPECT_EQ(goals.out, std::string(line) + "\npass  settling_t_s = 0.252874 < 1\n");
+        EXPECT_TRUE(testing::folderEntries(dir).empty());
+    }
     const Outcome fine = runBatchProgram({"--summary"}, limited);
     EXPECT_EQ(fine.status, exitOk) << fine.err;
 
     // the outputs of one command are all or nothing: the task file, which
     // fits, is not written when the CSV does not
     const Outcome both = runBatchProgram({"--write-task", dir + "/a.dat", "--csv", dir + "/big.csv"}, limited);
-    EXPECT_EQ(both.status, exitUsage);
+    EXPECT_EQ(both.status, exitOutputFailed);
     EXPECT_EQ(both.err, "hybridsim-batch: cannot write '" + dir + "/big.csv': File too large\n");
     EXPECT_TRUE(testing::folderEntries(dir).empty()) << "an output of a failed command was written";
     // ... and one there before stays as it was
@@ -159,7 +174,7 @@ TEST(StudyOptions, OutputThatCannotBeWrittenFailsAndSaysWhy)
     // task file nor its plot
     const Outcome sweep = runBatchProgram({"--sweep", "fn2=5:40:400", "--write-task", dir + "/a.dat", "--plot",
                                            dir + "/p.svg"}, full);
-    EXPECT_EQ(sweep.status, exitUsage);
+    EXPECT_EQ(sweep.status, exitOutputFailed);
     EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"a.dat"});
     EXPECT_EQ(testing::readFile(dir + "/a.dat"), "old\n");
     testing::removeTree(dir);
@@ -311,7 +326,7 @@ TEST(StudyOptions, AReplacedFileKeepsItsModeAndItsLink)
     // a link to a folder is no file to write
     ASSERT_EQ(symlink(other.c_str(), (dir + "/folder.csv").c_str()), 0);
     const Outcome r = runBatchHere({"--csv", dir + "/folder.csv"});
-    EXPECT_EQ(r.status, exitUsage);
+    EXPECT_EQ(r.status, exitOutputFailed);
     EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
     testing::removeTree(dir);
     testing::removeTree(other);
@@ -322,7 +337,8 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
     const Outcome r = runBatchHere({"--help"});
     EXPECT_EQ(r.status, exitOk);
     for (const char* o : {"--png", "--frame N", "--frames", "--gif FILE", "EGL", "HYBRIDSIM_PICTURES", "--zoom",
-                          "--summary", "--format csv", "xvfb-run", "--compare TASKFILE", "--link [BASE]"})
+                          "--summary", "--format csv", "xvfb-run", "--compare TASKFILE", "--link [BASE]",
+                          "Exit status:", "    1  a goal", "    3  an output could not be made"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
 }
 
@@ -357,7 +373,7 @@ TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
               std::vector<std::string>{"--frames", dir + "/frames", "--summary"},
               std::vector<std::string>{"--gif", dir + "/a.gif", "--overlay"}}) {
             const Outcome r = runBatchProgram(args, *setup);
-            EXPECT_EQ(r.status, exitNoDisplay) << r.err;
+            EXPECT_EQ(r.status, exitOutputFailed) << r.err;
             ASSERT_EQ(textLines(r.err).size(), 1u) << r.err;
             EXPECT_NE(r.err.find("xvfb-run"), std::string::npos) << r.err;
             EXPECT_NE(r.err.find(setup->display.empty() ? "DISPLAY is not set"
@@ -368,6 +384,14 @@ TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
             EXPECT_EQ(r.err.find("through EGL: the picture module cannot be loaded") != std::string::npos, broken)
                 << r.err;
             EXPECT_TRUE(r.out.empty());
+        }
+        // the goals are checked all the same: their lines, and status 3 whether they pass or not
+        for (const auto& [goal, line] : {std::pair{"overshoot_pct < 5", "pass  overshoot_pct = 2.55565 < 5"},
+                                         std::pair{"overshoot_pct < 1", "FAIL  overshoot_pct = 2.55565 < 1"}}) {
+            const Outcome r = runBatchProgram({"--png", dir + "/a.png", "--summary", "--require", goal}, *setup);
+            EXPECT_EQ(r.status, exitOutputFailed) << r.err;
+            EXPECT_EQ(r.out, std::string(line) + "\n");
+            EXPECT_NE(r.err.find("cannot draw pictures"), std::string::npos) << r.err;
         }
         EXPECT_EQ(testing::folderEntries(dir), std::vector<std::string>{"broken-egl"});
 
@@ -381,14 +405,18 @@ TEST(StudyOptions, WithoutADisplayPicturesFailAndTheRestWorks)
         EXPECT_EQ(textLines(csv.out).size(), 202u);
         testing::removeTree(dir + "/run.csv");
     }
-    // a choice of way that is none of them
+    // a choice of way that is none of them: a mistake of the set-up, refused
+    // before anything is computed, with the values it takes and no display advice
     testing::ChildSetup unknown;
+    unknown.unsetDisplay = true;
     unknown.environment = {"HYBRIDSIM_PICTURES=vulkan"};
-    const Outcome refused = runBatchProgram({"--png", dir + "/a.png"}, unknown);
-    EXPECT_EQ(refused.status, exitNoDisplay);
-    EXPECT_NE(refused.err.find("HYBRIDSIM_PICTURES must be egl, glx or auto (got 'vulkan')"), std::string::npos)
-        << refused.err;
-    EXPECT_EQ(textLines(refused.err).size(), 1u) << refused.err;
+    const Outcome refused = runBatchProgram({"--png", dir + "/a.png", "--require", "overshoot_pct < 5"}, unknown);
+    EXPECT_EQ(refused.status, exitUsage);
+    EXPECT_EQ(refused.err, "hybridsim-batch: HYBRIDSIM_PICTURES must be egl, glx or auto (got 'vulkan'); unset or "
+                           "empty it is auto: EGL, then GLX\n");
+    EXPECT_TRUE(refused.out.empty());
+    // ... and never looked at where no picture is asked for
+    EXPECT_EQ(runBatchProgram({"--summary"}, unknown).status, exitOk);
 
     // what the loader loads: for the numbers, nothing of X or OpenGL; for a
     // picture, the EGL module and its libraries (so that the listing is seen

@@ -72,6 +72,38 @@ TEST(Pins, AFifthPinReplacesTheOldestAndClearingStartsAfresh)
     EXPECT_EQ(pins.pins()[0].serial, 1);
 }
 
+// A pin put in its slot, as a link gives it back: a slot taken keeps its
+// first pin, and a pin lands between the slots around it, the set staying
+// in slot order whatever the order the pins come in.
+TEST(Pins, APinInItsSlotKeepsTheSlotOrderAndASlotTakenKeepsItsPin)
+{
+    PinSet pins;
+    auto series = std::make_unique<SeriesSet>();
+    SimSettings s = testing::defaultSettings();
+    auto put = [&](double Fn, int slot) {
+        s.Fn = Fn;
+        return pins.pinInSlot(s, *series, slot);
+    };
+    auto slots = [&] {
+        std::vector<std::pair<int, double>> out;
+        for (const Pin& p : pins.pins()) out.emplace_back(p.slot, p.settings.Fn);
+        return out;
+    };
+    EXPECT_TRUE(put(1, 2));
+    EXPECT_FALSE(put(2, 2));  // the same slot again: refused, the first kept
+    EXPECT_EQ(slots(), (std::vector<std::pair<int, double>>{{2, 1}}));
+    EXPECT_TRUE(put(3, 0));
+    EXPECT_TRUE(put(4, 1));   // between slots 0 and 2
+    EXPECT_EQ(slots(), (std::vector<std::pair<int, double>>{{0, 3}, {1, 4}, {2, 1}}));
+    EXPECT_FALSE(put(5, 1));
+    EXPECT_FALSE(put(6, -1));
+    EXPECT_FALSE(put(7, pinCapacity));
+    EXPECT_TRUE(put(8, 3));
+    EXPECT_EQ(slots(), (std::vector<std::pair<int, double>>{{0, 3}, {1, 4}, {2, 1}, {3, 8}}));
+    // the newest is the one put last, so the next pin replaces the oldest put
+    EXPECT_EQ(pins.pin(s, *series), 2);
+}
+
 TEST(PinLabel, DifferingSettingsNameTheirValuesAndUnitsByOneRule)
 {
     using Changes = std::vector<std::pair<std::string, std::string>>;

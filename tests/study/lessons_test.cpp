@@ -168,6 +168,40 @@ TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
     }
 }
 
+// A lesson's pin is the built-in default task with the pin's own settings,
+// not the lesson's task with them: a pin that sets fewer settings than the
+// lesson has the defaults of the others, in the link and in the text alike.
+// The sample shown may be the run's last, not one after it.
+TEST(Lessons, APinIsTheDefaultTaskWithItsOwnSettingsAndTheSampleLiesInTheRun)
+{
+    Lesson l;
+    l.title[0] = l.title[1] = "t";
+    l.text[0] = l.text[1] = "{Fn} {KH1} {pin1.Fn} {pin1.KH1}";
+    l.set = {"Fn=5"};
+    l.pins = {{"KH1=5000"}};
+    l.frame = 200;
+    LinkState state;
+    std::string error;
+    ASSERT_TRUE(lessonState(l, "en", state, error)) << error;
+    SimSettings pin = linkDefaultTask();
+    ASSERT_TRUE(setTaskSetting(pin, "KH1", "5000").ok);
+    deriveSettings(pin);
+    ASSERT_EQ(state.pins.size(), 1u);
+    EXPECT_EQ(robotDataText(state.pins[0].task), robotDataText(pin));
+    EXPECT_EQ(state.task.Fn, 5.0);
+    LessonCard card;
+    ASSERT_TRUE(lessonCard(l, "en", card, error)) << error;
+    const std::string nbsp = "\u00a0";
+    EXPECT_EQ(card.text, "5" + nbsp + "N 500" + nbsp + "N/m 10" + nbsp + "N 5000" + nbsp + "N/m");
+    // the last sample opens as the lesson's, in the link too
+    EXPECT_EQ(state.frame, 200);
+    EXPECT_EQ(readLinkFragment(linkFragment(state)).state.frame, 200);
+    // one after it: refused in the reader's words
+    l.frame = 201;
+    EXPECT_FALSE(lessonState(l, "en", state, error));
+    EXPECT_EQ(error, "\"frame\" 201 is after the last sample, 200");
+}
+
 // The placeholders: each run, figure, setting and pole set; digits and
 // decimals; a figure that does not exist; and every kind of mistake named.
 TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)

@@ -185,7 +185,7 @@ TEST(Goals, EachGoalIsOneLineAndTheStatusSaysWhetherAllPassed)
          {"pass  overshoot_pct = 2.55565 <= 5", "FAIL  settling_t_s = 0.252874 < 0.25"}},
         {{"settling_t_s <= 0.26", "force_peak_N > 10", "force_steady_err_N >= -1e-3"}, exitOk,
          {"pass  settling_t_s = 0.252874 <= 0.26", "pass  force_peak_N = 10.2556 > 10",
-          "pass  force_steady_err_N = 3.71333e-08 >= -1e-3"}},
+          "pass  force_steady_err_N = 3.71333e-08 >= -0.001"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args;

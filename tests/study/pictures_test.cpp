@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/batch.h"
 #include "console/task_file.h"
 #include "console/task_setting.h"
 #include "gif_reader.h"
@@ -361,7 +362,7 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
 
     // Again with files limited to a size that the first frames keep within
     // and a later one does not: the command stops at that frame with one
-    // line and status 2, and writes nothing: the frames are outputs of the
+    // line and status 3, and writes nothing: the frames are outputs of the
     // command like its other files, all or none.  The folder it made is
     // gone, and frames there before are as they were (the same files).
     std::vector<std::string> bytes;
@@ -376,7 +377,7 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
     testing::ChildSetup limited = onDisplay();
     limited.fileSizeLimit = static_cast<long long>(limit);
     const Outcome partial = runBatchProgram({"--frames", cut, "--write-task", dir + "/task.dat"}, limited);
-    EXPECT_EQ(partial.status, 2) << partial.err;
+    EXPECT_EQ(partial.status, exitOutputFailed) << partial.err;
     ASSERT_EQ(testing::textLines(partial.err).size(), 1u) << partial.err;
     char failedName[32];
     std::snprintf(failedName, sizeof failedName, "frame_%03zu.png", failing);
@@ -386,7 +387,7 @@ TEST_F(StudyPictures, FramesAreWrittenInOrderAndAFailurePartWayLeavesNone)
 
     struct stat before, after;
     ASSERT_EQ(stat((frames + "/" + names[0]).c_str(), &before), 0);
-    EXPECT_EQ(runBatchProgram({"--frames", frames}, limited).status, 2);
+    EXPECT_EQ(runBatchProgram({"--frames", frames}, limited).status, exitOutputFailed);
     EXPECT_EQ(testing::folderEntries(frames), names);
     ASSERT_EQ(stat((frames + "/" + names[0]).c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "a frame was replaced by a command that failed";
@@ -444,14 +445,14 @@ TEST_F(StudyPictures, GifHoldsEveryFrameAsThePngOfThatFrame)
     }
     EXPECT_GT(differingBytes(back.frames[1].picture, back.frames[200].picture), 1000);
 
-    // past a file-size limit: one line, status 2, and neither the animation
+    // past a file-size limit: one line, status 3, and neither the animation
     // nor the task written with it, nor a temporary file left
     testing::ChildSetup limited = drawnBy(Way::withoutX);
     limited.fileSizeLimit = static_cast<long long>(file.size()) - 1;
     const Outcome cut = runBatchProgram({"--set", "Fn=20", "--compare", studyTask("circle_method7.dat"), "--zoom",
                                          "0.9", "--overlay", "--gif", dir + "/cut.gif", "--write-task", dir + "/t.dat"},
                                         limited);
-    EXPECT_EQ(cut.status, 2);
+    EXPECT_EQ(cut.status, exitOutputFailed);
     EXPECT_EQ(cut.err, "hybridsim-batch: cannot write '" + dir + "/cut.gif': File too large\n");
     EXPECT_EQ(testing::folderEntries(dir), (std::vector<std::string>{"frame.png", "run.gif"}));
     testing::removeTree(dir);

@@ -242,9 +242,9 @@ TEST(StudySet, AWrittenTaskReadsBackToTheSameRun)
     struct stat st;
     ASSERT_EQ(stat(task.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    // a place it cannot write: refused before anything is computed
+    // a place it cannot write: an output that cannot be made, found before anything is computed
     const Outcome nowhere = runBatchHere({"--write-task", dir + "/none/task.dat", "--summary"});
-    EXPECT_EQ(nowhere.status, exitUsage);
+    EXPECT_EQ(nowhere.status, exitOutputFailed);
     EXPECT_EQ(nowhere.err, "hybridsim-batch: cannot write '" + dir + "/none/task.dat': No such file or directory\n");
     EXPECT_TRUE(nowhere.out.empty());
     const Outcome stdoutTask = runBatchHere({"--write-task", "-"});

@@ -277,7 +277,7 @@ Expected fromCsv(const SimSettings& s, const CsvTable& t)
             if (!std::isfinite(v)) return false;
         return true;
     };
-    e.stepRead = inReach(0);
+    e.stepRead = inReach(0) && last > 0 && inReach(1);
     if (!e.stepRead) return e;
     const double sign = s.Fn < 0 ? -1.0 : 1.0;
     const double band = 0.02 * std::fabs(s.Fn);
@@ -528,6 +528,18 @@ TEST(StudySummary, OvershootAndSettlingTimeOfAStepResponse)
     std::ostringstream none;
     printSummary(s, r, none);
     EXPECT_NE(none.str().find("none  (sample 0 has no posture: no step to read)"), std::string::npos) << none.str();
+    // the step's start alone in reach (a run that blows up after it): the
+    // step is not in the samples, whatever follows
+    r = figures(50.0, step, 1);
+    EXPECT_FALSE(r.stepRead);
+    for (double v : {r.overshoot, r.overshootPercent, r.settlingTime, r.riseTime, r.peakForce, r.peakTime,
+                     r.steadyError})
+        EXPECT_TRUE(std::isnan(v));
+    std::ostringstream startOnly;
+    printSummary(s, r, startOnly);
+    EXPECT_NE(startOnly.str().find("none  (sample 1 has no posture: the step is not in the samples)"),
+              std::string::npos)
+        << startOnly.str();
     // nothing in reach: no figures
     s.nsteps = 0;
     r = figures(50.0, {60}, 0);

@@ -247,7 +247,7 @@ TEST(StudySweep, MistakesGiveOneLineStatus2AndComputeNothing)
     }
     // a plot that cannot be written is found before the sweep runs
     const Outcome nowhere = runBatchHere({"--sweep", "fn2=1,2", "--plot", "/nonexistent-dir/p.svg"});
-    EXPECT_EQ(nowhere.status, exitUsage);
+    EXPECT_EQ(nowhere.status, exitOutputFailed);
     EXPECT_EQ(nowhere.err, "hybridsim-batch: cannot write '/nonexistent-dir/p.svg': No such file or directory\n");
     EXPECT_TRUE(nowhere.out.empty());
     // --summary --format csv is what a sweep writes anyway
@@ -261,7 +261,7 @@ TEST(StudySweep, AFullStandardOutputEndsTheSweep)
     testing::ChildSetup full;
     full.stdoutPath = "/dev/full";
     const Outcome r = testing::runBatchProgram({"--sweep", "fn2=5:40:400", "--jobs", "2"}, full);
-    EXPECT_EQ(r.status, exitUsage);
+    EXPECT_EQ(r.status, exitOutputFailed);
     EXPECT_EQ(r.err, "hybridsim-batch: cannot write to standard output: No space left on device\n");
 }
 

@@ -2379,6 +2379,41 @@ function pageTests(kind, origin, url) {
       noProblems();
     });
 
+    once('links, part by part: a method before its gains in either order, at most 12 goals, the step goals of a ' +
+         'run that blew up fail, values as read', async () => {
+      await fresh();
+      const goals = (n) => Array.from({ length: n }, (_, k) => `goal=overshoot_pct%3C${k + 1}`).join('&');
+      // [link, [method, fn2, goals kept], the address the page writes, the parts skipped]
+      const rows = [
+        ['#v=1&fn2=12&method=7', ['7', '12', 0], '#v=1&method=7&fn2=12', []],
+        ['#v=1&method=7&fn2=12', ['7', '12', 0], '#v=1&method=7&fn2=12', []],
+        ['#v=1&pin=1,fn2:12,method:7', ['8', '20', 0], '#v=1&pin=1,method:7,fn2:12', []],
+        [`#v=1&${goals(13)}`, ['8', '20', 12], `#v=1&${goals(12)}`,
+         ['goal=overshoot_pct<13: a link holds at most 12 goals']],
+        ['#v=1&goal=overshoot_pct%3C0x10', ['8', '20', 1], '#v=1&goal=overshoot_pct%3C16', []],
+        ['#v=1&pin=1,Fn:~P_4AAAAAAAA', ['8', '20', 0], '#v=1', ['pin=1,Fn:~P_4AAAAAAAA: ' + nativeRefusal('Fn=nan')]],
+        ['#v=1&fn2=1e9&goal=overshoot_pct%3C%3D3', ['8', '1000000000', 1],
+         '#v=1&fn2=1000000000&goal=overshoot_pct%3C%3D3', []],
+      ];
+      for (const [link, held, address, skipped] of rows) {
+        const r = await page.evaluate((l) => hybridsim.openLink(l), link);
+        assert.deepEqual([r.ok, r.skipped], [skipped.length === 0, skipped], link);
+        assert.deepEqual(await page.evaluate(() => [hybridsim.get('method'), hybridsim.get('fn2'),
+          hybridsim.goals().length]), held, link);
+        await until((a) => location.hash === a, address);
+      }
+      // the last: a run whose numbers blow up after sample 0 holds no step; its step goal fails on
+      // "none", in the goals list as the batch runner has it
+      const [goal] = await page.evaluate(() => hybridsim.goals());
+      const batchRun = spawnSync(batch, ['--set', 'fn2=1e9', '--require', 'overshoot_pct <= 3'], { encoding: 'utf8' });
+      assert.deepEqual([goal.pass, goal.actual, goal.line, batchRun.status, batchRun.stdout],
+        [false, null, 'FAIL  overshoot_pct = none <= 3', 1, 'FAIL  overshoot_pct = none <= 3\n']);
+      await until(() => document.querySelector('#goal-list li')?.className === 'fail');
+      assert.equal(await page.$eval('#goal-list .goal-line', (e) => e.textContent), goal.shownLine);
+      assert.match(goal.shownLine, /^FAIL {2}.* = none ≤ 3 %$/);
+      noProblems();
+    });
+
     once('goals, the loops panel and the lessons: the batch runner\'s lines and runs, goals in the link', async () => {
       await fresh();
       // the loops' charts: the force with its closed form, and the poles
