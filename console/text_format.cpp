@@ -157,12 +157,29 @@ namespace {
 // marks and overrides, the byte-order mark) or a noncharacter.  0 otherwise.
 std::size_t shownCharLength(const std::string& text, std::size_t at)
 {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) return c >= 0x20 && c < 0x7f ? 1 : 0;
+    unsigned long code = 0;
+    const std::size_t n = utf8CharAt(text, at, code);
+    if (n == 0) return 0;
+    const bool hidden = code <= 0x9F || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+                        (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x206F) ||
+                        code == 0xFEFF || (code >= 0xFFF9 && code <= 0xFFFB) || (code >= 0xFDD0 && code <= 0xFDEF) ||
+                        (code & 0xFFFE) == 0xFFFE;
+    return hidden ? 0 : n;
+}
+
+}  // namespace
+
+std::size_t utf8CharAt(const std::string& text, std::size_t at, unsigned long& code)
+{
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char c = byte(at);
-    if (c < 0x80) return c >= 0x20 && c < 0x7f ? 1 : 0;
     std::size_t n = 0;
-    unsigned long code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
+    if (c < 0x80) {
+        code = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
         n = 2;
         code = c & 0x1F;
     } else if (c >= 0xE0 && c <= 0xEF) {
@@ -181,14 +198,8 @@ std::size_t shownCharLength(const std::string& text, std::size_t at)
     }
     const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
     if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    const bool hidden = code <= 0x9F || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
-                        (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x206F) ||
-                        code == 0xFEFF || (code >= 0xFFF9 && code <= 0xFFFB) || (code >= 0xFDD0 && code <= 0xFDEF) ||
-                        (code & 0xFFFE) == 0xFFFE;
-    return hidden ? 0 : n;
+    return n;
 }
-
-}  // namespace
 
 std::string shownText(const std::string& text, std::size_t most)
 {

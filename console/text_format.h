@@ -35,6 +35,12 @@ std::string exactNumber(double v);
 // comma, a quote or a line end; as it is otherwise.
 std::string csvField(const std::string& text);
 
+// The character of UTF-8 text that starts at byte `at`: its length in
+// bytes, with its code point in `code`; 0 where no well-formed character
+// starts (a stray or missing continuation byte, an overlong form, a
+// surrogate, past U+10FFFF).
+std::size_t utf8CharAt(const std::string& text, std::size_t at, unsigned long& code);
+
 // A value as a message quotes it: on one line and short.  Printable
 // characters stay as they are, those of other scripts too (UTF-8: "Fn=１０");
 // every other byte (control characters, line ends, invisible format

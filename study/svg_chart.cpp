@@ -31,33 +31,11 @@ constexpr double farOff = 1e6;        // the furthest a point lies off its plot 
 // character XML does not allow (C0 controls, U+FFFE, U+FFFF).
 std::size_t xmlCharLength(const std::string& text, std::size_t at)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char c = byte(at);
+    const unsigned char c = static_cast<unsigned char>(text[at]);
     if (c < 0x80) return c >= 0x20 ? 1 : 0;  // (tab and line ends are no part of a label)
-    std::size_t n = 0;
     unsigned long code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        code = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + n > text.size()) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
-        code == 0xFFFF)
-        return 0;
-    return n;
+    const std::size_t n = utf8CharAt(text, at, code);
+    return code == 0xFFFE || code == 0xFFFF ? 0 : n;
 }
 
 // The text as XML text: &, <, >, " and ' written as entities, and every
