@@ -2273,13 +2273,14 @@ function pageTests(kind, origin, url) {
         }
       }
       // and tasks at the edges of what the model takes (a soft hand's 73 m deflection, the smallest
-      // and largest forces, a loop that blows up, gains near 0, points out of reach): the same to the byte
+      // and largest forces, loops that blow up, gains near 0 and past the doubles, a method's gain
+      // set before it, points out of reach): the same to the byte
       for (const extreme of [['robot=a', 'KH1=0.1', 'method=7', 'contour=L', 'Fn=7.3'],
                              ['KH2=1e+300', 'seterror=-0', 'Fn=5e-324'],
                              ['robot=a', 'method=7', 'contour=C'],
                              ['robot=b', 'method=8', 'contour=S', 'KH1=100', 'KH2=100'],
-                             ['Fn=1e308'], ['fn2=1e9'], ['fn1=1e-300', 'alpha1=0'],
-                             ['robot=b', 'contour=C', 'Ox=0.6']]) {
+                             ['Fn=1e308'], ['Fn=5e-324'], ['fn2=1e9'], ['fn2=1e300'], ['fn1=1e-300', 'alpha1=0'],
+                             ['method=7', 'fn2=12'], ['robot=b', 'contour=C', 'Ox=0.6']]) {
         const sets = extreme.flatMap((x) => ['--set', x]);
         const fragment = batchOut(...sets, '--link').trim();
         await page.evaluate((f) => { location.hash = f; }, fragment);
