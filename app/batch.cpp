@@ -41,7 +41,6 @@
 #include "view/gif_image.h"
 #include "view/picture_loader.h"
 #include "view/png_image.h"
-#include "view/window.h"
 
 namespace hybridsim {
 namespace {
