@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "console/task_link.h"
 #include "console/text_format.h"
 #include "study/compare.h"
 #include "study/lessons.h"
@@ -127,19 +128,6 @@ bool isOption(const std::string& token)
 std::string got(const std::string& value)
 {
     return "(got '" + shownText(value) + "')";
-}
-
-// An absolute address: a scheme ("https", "file") and "://".  After --link,
-// only such a word is its BASE: a task file's name is not taken for one.
-bool isAddress(const std::string& word)
-{
-    const std::size_t colon = word.find("://");
-    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
-    for (std::size_t k = 1; k < colon; ++k) {
-        const unsigned char c = static_cast<unsigned char>(word[k]);
-        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
-    }
-    return true;
 }
 
 // Whether an address's scheme is one a page is opened from: http, https or
@@ -300,7 +288,7 @@ bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::
             o.compareFiles.push_back(v);
         } else if (a == "--link") {
             o.link = true;
-            if (i + 1 < argc && isAddress(argv[i + 1])) {
+            if (i + 1 < argc && linkIsAddress(argv[i + 1])) {
                 o.linkBase = argv[++i];
                 if (!pageScheme(o.linkBase)) {
                     error = "--link takes a base address of http:, https: or file: " + got(o.linkBase);
