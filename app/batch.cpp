@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/batch_option_table.h"
 #include "app/batch_options.h"
 #include "app/batch_task.h"
 #include "app/sweep.h"
@@ -478,7 +479,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     };
     if (!parseBatchOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
     if (o.help) {
-        out << batchUsage;
+        out << batchUsage();
         return finishOutput(out, err);
     }
 
