@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/batch_option_table.h"
 #include "app/batch_options.h"
 #include "app/batch_task.h"
 #include "app/sweep.h"
@@ -41,7 +42,6 @@
 #include "view/gif_image.h"
 #include "view/picture_loader.h"
 #include "view/png_image.h"
-#include "view/window.h"
 
 namespace hybridsim {
 namespace {
@@ -467,225 +467,299 @@ std::string wrapped(const std::string& text, std::size_t width)
     return out;
 }
 
-}  // namespace
+// A command of the batch runner as it goes: what it asks for, its task and
+// lesson, the tasks it compares, and how it fails.
+struct BatchCommand {
+    BatchCommand(std::ostream& output, std::ostream& errors) : out(output), err(errors) {}
 
-int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
-{
     BatchOptions o;
+    std::ostream& out;
+    std::ostream& err;
+    std::unique_ptr<SimSettings> settings = std::make_unique<SimSettings>();
+    const Lesson* lesson = nullptr;
+    LinkState lessonLink;  // the lesson's pins, overlay and sample
+    std::vector<ComparedTask> compared;
+    int lastFrame = 0;
+    bool outputFailed = false;  // an output could not be made (said once)
     std::string error;
-    auto fail = [&err](int status, const std::string& message) {
+
+    // refused, or an output that failed before anything was written: one line
+    int fail(int status, const std::string& message)
+    {
         err << "hybridsim-batch: " << message << "\n" << std::flush;
         return status;
-    };
-    if (!parseBatchOptions(argc, argv, o, error)) return fail(exitUsage, error + " (see --help)");
-    if (o.help) {
-        out << batchUsage;
-        return finishOutput(out, err);
-    }
-
-    // loading: the program's start and the task file (or the lesson's task), then every --set in order
-    auto settings = std::make_unique<SimSettings>();
-    SimSettings& s = *settings;
-    if (!loadTask(o.taskFile, s, err, error)) return fail(exitUsage, error);
-    const Lesson* lesson = o.lesson > 0 ? &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1] : nullptr;
-    LinkState lessonLink;
-    if (lesson) {
-        const std::string named = "--lesson " + std::to_string(o.lesson) + ": ";
-        if (!lessonState(*lesson, "en", lessonLink, error)) return fail(exitUsage, named + error);
-        if (o.taskFile.empty()) {
-            std::vector<Setting> items;
-            for (const std::string& item : lesson->set) {
-                const std::size_t eq = item.find('=');
-                items.push_back({item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)});
-            }
-            const SettingChange taken = applySettings(s, items);
-            if (!taken.ok) return fail(exitUsage, named + taken.message);
-        }
-        // the lesson's goals first, then those of --require
-        std::vector<Goal> goals;
-        for (const std::string& text : lesson->goals) {
-            Goal g;
-            if (!parseGoal(text, g, error)) return fail(exitUsage, named + goalError(error));
-            goals.push_back(g);
-        }
-        goals.insert(goals.end(), o.goals.begin(), o.goals.end());
-        o.goals = goals;
-        if (o.link && lessonLink.pins.size() + o.compareFiles.size() > static_cast<std::size_t>(pinCapacity))
-            return fail(exitUsage, named + format("the lesson has %zu pins: at most %zu --compare go with it",
-                                                  lessonLink.pins.size(),
-                                                  static_cast<std::size_t>(pinCapacity) - lessonLink.pins.size()));
-    }
-    const SettingChange change = applySettings(s, o.sets);
-    if (!change.ok) return fail(exitUsage, "--set " + change.message);
-    // the tasks compared, each read whole or not at all
-    std::vector<ComparedTask> compared(o.compareFiles.size());
-    for (std::size_t k = 0; k < compared.size(); ++k) {
-        ComparedTask& t = compared[k];
-        t.file = o.compareFiles[k];
-        if (!loadTask(t.file, *t.settings, t.notices, error)) return fail(exitUsage, "--compare " + error);
-    }
-    // everything that can be found wrong before the run is computed
-    const int lastFrame = lastSample(s);
-    if (!outputsApart(o, lastFrame, descriptorOf(out), error)) return fail(exitUsage, error);
-    if (o.link) {
-        if (o.frameGiven && (o.frame < 0 || o.frame > lastFrame))
-            return fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
-                                       std::to_string(lastFrame));
-        std::string text;
-        if (!linkText(o, s, compared, lesson ? &lessonLink : nullptr, text, error))
-            return fail(exitUsage, "--link: the page would not read this link whole: " + error);
-        out << text;
-        return finishOutput(out, err);
-    }
-    if (!o.pngPath.empty()) {
-        if (!o.frameGiven) o.frame = lastFrame;
-        if (o.frame < 0 || o.frame > lastFrame)
-            return fail(exitUsage, "--frame " + std::to_string(o.frame) +
-                                       " is out of range: the run has frames 0.." +
-                                       std::to_string(lastFrame));
-    }
-    if (o.pictures()) {
-        const std::string choice = picturePathChoiceError();
-        if (!choice.empty()) return fail(exitUsage, choice);
     }
 
     // an output that cannot be made: said in one line (the first such), every
     // file left as it was and standard output given the goal lines alone; the
     // goals are still checked
-    bool outputFailed = false;
-    auto failOutput = [&](const std::string& message) {
+    void failOutput(const std::string& message)
+    {
         if (!outputFailed) err << "hybridsim-batch: " << message << "\n" << std::flush;
         outputFailed = true;
-    };
-    if (!taskFilesAllowed(o, error)) failOutput(error);
-    if (o.sweep()) return outputFailed ? exitOutputFailed : runSweepTasks(o, s, out, err, fail);
+    }
+};
 
-    // deriving
-    deriveTask(s, err);
-    for (ComparedTask& t : compared) deriveTask(*t.settings, t.notices);
-    // each output's file or folder, before the run
+// The lesson's task (without TASKFILE), its goals before those of
+// --require, and no more compared tasks in its link than there are pins left.
+int loadLesson(BatchCommand& c)
+{
+    BatchOptions& o = c.o;
+    const std::string named = "--lesson " + std::to_string(o.lesson) + ": ";
+    if (!lessonState(*c.lesson, "en", c.lessonLink, c.error)) return c.fail(exitUsage, named + c.error);
+    if (o.taskFile.empty()) {
+        std::vector<Setting> items;
+        for (const std::string& item : c.lesson->set) {
+            const std::size_t eq = item.find('=');
+            items.push_back({item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)});
+        }
+        const SettingChange taken = applySettings(*c.settings, items);
+        if (!taken.ok) return c.fail(exitUsage, named + taken.message);
+    }
+    std::vector<Goal> goals;
+    for (const std::string& text : c.lesson->goals) {
+        Goal g;
+        if (!parseGoal(text, g, c.error)) return c.fail(exitUsage, named + goalError(c.error));
+        goals.push_back(g);
+    }
+    goals.insert(goals.end(), o.goals.begin(), o.goals.end());
+    o.goals = goals;
+    const std::size_t pins = c.lessonLink.pins.size();
+    if (o.link && pins + o.compareFiles.size() > static_cast<std::size_t>(pinCapacity))
+        return c.fail(exitUsage, named + format("the lesson has %zu pins: at most %zu --compare go with it", pins,
+                                                static_cast<std::size_t>(pinCapacity) - pins));
+    return exitOk;
+}
+
+// Loading: the program's start and the task file (or the lesson's task),
+// then every --set in order, then the tasks compared, each read whole or
+// not at all.
+int loadTasks(BatchCommand& c)
+{
+    const BatchOptions& o = c.o;
+    if (!loadTask(o.taskFile, *c.settings, c.err, c.error)) return c.fail(exitUsage, c.error);
+    if (o.lesson > 0) {
+        c.lesson = &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1];
+        const int status = loadLesson(c);
+        if (status != exitOk) return status;
+    }
+    const SettingChange change = applySettings(*c.settings, o.sets);
+    if (!change.ok) return c.fail(exitUsage, "--set " + change.message);
+    c.compared.resize(o.compareFiles.size());
+    for (std::size_t k = 0; k < c.compared.size(); ++k) {
+        ComparedTask& t = c.compared[k];
+        t.file = o.compareFiles[k];
+        if (!loadTask(t.file, *t.settings, t.notices, c.error)) return c.fail(exitUsage, "--compare " + c.error);
+    }
+    return exitOk;
+}
+
+// Everything that can be found wrong before the run is computed: outputs
+// over each other, the frame asked for (--png without --frame: the last),
+// the way pictures are drawn.
+int refusedBeforeRun(BatchCommand& c)
+{
+    BatchOptions& o = c.o;
+    c.lastFrame = lastSample(*c.settings);
+    if (!outputsApart(o, c.lastFrame, descriptorOf(c.out), c.error)) return c.fail(exitUsage, c.error);
+    if (!o.pngPath.empty() && !o.frameGiven) o.frame = c.lastFrame;
+    if ((o.frameGiven || !o.pngPath.empty()) && (o.frame < 0 || o.frame > c.lastFrame))
+        return c.fail(exitUsage, "--frame " + std::to_string(o.frame) + " is out of range: the run has frames 0.." +
+                                     std::to_string(c.lastFrame));
+    if (o.pictures()) {
+        const std::string choice = picturePathChoiceError();
+        if (!choice.empty()) return c.fail(exitUsage, choice);
+    }
+    return exitOk;
+}
+
+// --link: the link alone to standard output.
+int printLink(BatchCommand& c)
+{
+    std::string text;
+    if (!linkText(c.o, *c.settings, c.compared, c.lesson ? &c.lessonLink : nullptr, text, c.error))
+        return c.fail(exitUsage, "--link: the page would not read this link whole: " + c.error);
+    c.out << text;
+    return finishOutput(c.out, c.err);
+}
+
+// Each output's file or folder, checked before the run; the picture module,
+// opened only when pictures are asked for.
+std::unique_ptr<PictureDrawer> prepareOutputs(BatchCommand& c)
+{
+    const BatchOptions& o = c.o;
+    std::string& error = c.error;
     const bool csvFile = !o.csvPath.empty() && o.csvPath != "-";
-    if (!outputFailed && !((o.pngPath.empty() || outputFileAllowed(o.pngPath, error)) &&
-                           (o.framesDir.empty() || outputFolderAllowed(o.framesDir, error)) &&
-                           (!csvFile || outputFileAllowed(o.csvPath, error)) &&
-                           (o.gifPath.empty() || outputFileAllowed(o.gifPath, error))))
-        failOutput(error);
-
-    // the picture module, only when pictures are asked for
+    if (!c.outputFailed && !((o.pngPath.empty() || outputFileAllowed(o.pngPath, error)) &&
+                             (o.framesDir.empty() || outputFolderAllowed(o.framesDir, error)) &&
+                             (!csvFile || outputFileAllowed(o.csvPath, error)) &&
+                             (o.gifPath.empty() || outputFileAllowed(o.gifPath, error))))
+        c.failOutput(error);
     std::unique_ptr<PictureDrawer> drawer;
-    if (!outputFailed && o.pictures()) {
+    if (!c.outputFailed && o.pictures()) {
         drawer = openPictureDrawer(error);
         if (!drawer)
-            failOutput("cannot draw pictures: " + error +
-                       " (where EGL cannot draw, run it under xvfb-run: xvfb-run -a "
-                       "hybridsim-batch ...; --csv, --report and --summary need no "
-                       "pictures)");
+            c.failOutput("cannot draw pictures: " + error +
+                         " (where EGL cannot draw, run it under xvfb-run: xvfb-run -a "
+                         "hybridsim-batch ...; --csv, --report and --summary need no "
+                         "pictures)");
     }
-    // without goals to check, nothing more to do
-    if (outputFailed && o.goals.empty()) return exitOutputFailed;
+    return drawer;
+}
 
-    // a task file alone needs no run
-    StagedFiles files;
-    const bool needsRun = o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() ||
-                          !o.goals.empty();
-    if (!needsRun) {
-        if (!stageTaskFile(files, o, s, error) || !files.commit(error)) {
-            failOutput(error);
-            return exitOutputFailed;
-        }
-        if (o.loops) printLoopTables(o, s, out);
-        return finishOutput(out, err);
-    }
-
-    // running
-    auto run = std::make_unique<RunSeries>();
-    runTask(s, *run, err);
-    const SeriesSet& set = currentSeries(*run, s.type);
-    // the runs compared: the main run first, then each task as its pin
-    std::vector<ComparedRun> runs{{"main", mainTaskText(o), &s, &set}};
+// The runs of a command: the main run first, then each task compared as its pin.
+struct CommandRuns {
+    std::unique_ptr<RunSeries> run = std::make_unique<RunSeries>();
+    const SeriesSet* set = nullptr;
+    std::vector<ComparedRun> runs;
     PinSet pins;
-    for (ComparedTask& t : compared) {
-        runTask(*t.settings, *t.run, t.notices);
-        t.tell(err);
-        runs.push_back({t.file, "", t.settings.get(), &currentSeries(*t.run, t.settings->type)});
-        pins.pin(*t.settings, *t.run);
-    }
-    // files first, all or nothing: each staged whole, then all renamed into
-    // place; a failure leaves them as they were and standard output untouched
-    // but for the goals
-    bool madeFolder = false;
-    auto stageFiles = [&]() {
-        if (!stageTaskFile(files, o, s, error)) return false;
-        if (csvFile) {
-            std::ostringstream csv;
-            writeSeriesCsv(s, set, csv);
-            if (!files.add(o.csvPath, csv.str(), error)) return false;
-        }
-        if (!o.plotPath.empty() &&
-            !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(runs) : runChart(s, set)), error))
-            return false;
-        if (drawer) {
-            // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
-            FramePictures pictures{*drawer, s, *run, pins, o.overlay};
-            pictures.shown.frame = 0;
-            pictures.shown.viewScale = o.zoom;
-            pictures.shown.pointErrorGain = 10.0;
-            if (!o.pngPath.empty() &&
-                !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
-                return false;
-            if ((!o.framesDir.empty() || !o.gifPath.empty()) &&
-                !stageFrameSequences(files, pictures, lastFrame, o.framesDir, o.gifPath, madeFolder, error))
-                return false;
-        }
-        return files.commit(error);
-    };
-    if (!outputFailed && !stageFiles()) {
-        files.discard();
-        if (madeFolder) rmdir(o.framesDir.c_str());
-        failOutput(error);
-    }
+};
 
-    // summarising, and what goes to standard output
-    if (!outputFailed && o.report) printSettings(s, out);
-    if (!outputFailed && lesson && o.summary && !o.summaryCsv) {
+void runTasks(BatchCommand& c, CommandRuns& r)
+{
+    const SimSettings& s = *c.settings;
+    runTask(s, *r.run, c.err);
+    r.set = &currentSeries(*r.run, s.type);
+    r.runs.push_back({"main", mainTaskText(c.o), &s, r.set});
+    for (ComparedTask& t : c.compared) {
+        runTask(*t.settings, *t.run, t.notices);
+        t.tell(c.err);
+        r.runs.push_back({t.file, "", t.settings.get(), &currentSeries(*t.run, t.settings->type)});
+        r.pins.pin(*t.settings, *t.run);
+    }
+}
+
+// The files of the run, each staged whole, then all renamed into place;
+// false with the command's error set when one cannot be made.
+bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer, StagedFiles& files,
+                   bool& madeFolder)
+{
+    const BatchOptions& o = c.o;
+    const SimSettings& s = *c.settings;
+    std::string& error = c.error;
+    if (!stageTaskFile(files, o, s, error)) return false;
+    if (!o.csvPath.empty() && o.csvPath != "-") {
+        std::ostringstream csv;
+        writeSeriesCsv(s, *r.set, csv);
+        if (!files.add(o.csvPath, csv.str(), error)) return false;
+    }
+    if (!o.plotPath.empty() &&
+        !files.add(o.plotPath, chartSvg(o.compare() ? compareChart(r.runs) : runChart(s, *r.set)), error))
+        return false;
+    if (drawer) {
+        // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
+        FramePictures pictures{*drawer, s, *r.run, r.pins, o.overlay};
+        pictures.shown.frame = 0;
+        pictures.shown.viewScale = o.zoom;
+        pictures.shown.pointErrorGain = 10.0;
+        if (!o.pngPath.empty() &&
+            !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
+            return false;
+        if ((!o.framesDir.empty() || !o.gifPath.empty()) &&
+            !stageFrameSequences(files, pictures, c.lastFrame, o.framesDir, o.gifPath, madeFolder, error))
+            return false;
+    }
+    return files.commit(error);
+}
+
+// What goes to standard output after the run: the report, the lesson's
+// text, the summary, the samples, the loops; then the goals' lines, and
+// whether every goal is met.
+int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
+{
+    const BatchOptions& o = c.o;
+    const SimSettings& s = *c.settings;
+    std::ostream& out = c.out;
+    if (!c.outputFailed && o.report) printSettings(s, out);
+    if (!c.outputFailed && c.lesson && o.summary && !o.summaryCsv) {
         LessonCard card;
-        if (!lessonCard(*lesson, "en", card, error)) return fail(exitUsage, "--lesson: " + error);
+        if (!lessonCard(*c.lesson, "en", card, c.error)) return c.fail(exitUsage, "--lesson: " + c.error);
         out << "lesson " << o.lesson << ": " << card.title << "\n" << wrapped(card.text, 79);
         if (!card.hint.empty()) out << wrapped("To try: " + card.hint, 79);
         out << "\n";
     }
     // the main run's figures, once, for the summary and the goals
     std::optional<RunSummary> summary;
-    if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, set);
-    if (!outputFailed) {
-        if (o.summary && o.compare()) {
-            if (o.summaryCsv)
-                printComparedSummariesCsv(runs, out);
-            else
-                printComparedSummaries(runs, out);
-        } else if (o.summary) {
-            if (o.summaryCsv)
-                printSummaryCsv(s, *summary, out);
-            else
-                printSummary(s, *summary, out);
-        }
-        if (o.csvPath == "-") writeSeriesCsv(s, set, out);
+    if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, *r.set);
+    if (!c.outputFailed) {
+        if (o.summary && o.compare())
+            o.summaryCsv ? printComparedSummariesCsv(r.runs, out) : printComparedSummaries(r.runs, out);
+        else if (o.summary)
+            o.summaryCsv ? printSummaryCsv(s, *summary, out) : printSummary(s, *summary, out);
+        if (o.csvPath == "-") writeSeriesCsv(s, *r.set, out);
         if (o.loops) printLoopTables(o, s, out);
     }
-    bool met = true;
-    if (!o.goals.empty()) {
-        const std::string header = summaryCsvHeader();
-        const std::string row = summaryCsvRow(s, *summary);
-        for (const Goal& g : o.goals) {
-            const GoalCheck c = checkGoal(g, header, row);
-            out << goalLine(g, c) << '\n';
-            met = met && c.pass;
-        }
+    met = true;
+    if (o.goals.empty()) return exitOk;
+    const std::string header = summaryCsvHeader();
+    const std::string row = summaryCsvRow(s, *summary);
+    for (const Goal& g : o.goals) {
+        const GoalCheck check = checkGoal(g, header, row);
+        out << goalLine(g, check) << '\n';
+        met = met && check.pass;
     }
-    const int status = finishOutput(out, err);
+    return exitOk;
+}
+
+// A command with a run: derived, its outputs checked, run, its files
+// staged and committed all or nothing, then standard output.
+int runCommand(BatchCommand& c)
+{
+    const BatchOptions& o = c.o;
+    deriveTask(*c.settings, c.err);
+    for (ComparedTask& t : c.compared) deriveTask(*t.settings, t.notices);
+    std::unique_ptr<PictureDrawer> drawer = prepareOutputs(c);
+    // without goals to check, nothing more to do
+    if (c.outputFailed && o.goals.empty()) return exitOutputFailed;
+
+    // a task file alone needs no run
+    StagedFiles files;
+    if (!(o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() || !o.goals.empty())) {
+        if (!stageTaskFile(files, o, *c.settings, c.error) || !files.commit(c.error)) {
+            c.failOutput(c.error);
+            return exitOutputFailed;
+        }
+        if (o.loops) printLoopTables(o, *c.settings, c.out);
+        return finishOutput(c.out, c.err);
+    }
+    CommandRuns r;
+    runTasks(c, r);
+    // a failure leaves the files as they were and standard output untouched but for the goals
+    bool madeFolder = false;
+    if (!c.outputFailed && !stageRunFiles(c, r, drawer.get(), files, madeFolder)) {
+        files.discard();
+        if (madeFolder) rmdir(o.framesDir.c_str());
+        c.failOutput(c.error);
+    }
+    bool met = true;
+    const int refused = printRunResults(c, r, met);
+    if (refused != exitOk) return refused;
+    const int status = finishOutput(c.out, c.err);
     if (status != exitOk) return status;
-    if (outputFailed) return exitOutputFailed;
+    if (c.outputFailed) return exitOutputFailed;
     return met ? exitOk : exitGoalFailed;
+}
+
+}  // namespace
+
+int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    BatchCommand c(out, err);
+    if (!parseBatchOptions(argc, argv, c.o, c.error)) return c.fail(exitUsage, c.error + " (see --help)");
+    if (c.o.help) {
+        out << batchUsage();
+        return finishOutput(out, err);
+    }
+    int status = loadTasks(c);
+    if (status == exitOk) status = refusedBeforeRun(c);
+    if (status != exitOk) return status;
+    if (c.o.link) return printLink(c);
+    if (!taskFilesAllowed(c.o, c.error)) c.failOutput(c.error);
+    if (c.o.sweep()) {
+        auto fail = [&c](int failure, const std::string& message) { return c.fail(failure, message); };
+        return c.outputFailed ? exitOutputFailed : runSweepTasks(c.o, *c.settings, out, err, fail);
+    }
+    return runCommand(c);
 }
 
 }  // namespace hybridsim

@@ -23,14 +23,12 @@ struct BatchOptions {
     bool report = false;
     bool summary = false;
     bool summaryCsv = false;
-    bool formatGiven = false;
     std::string pngPath;  // empty: no picture
     long frame = 0;
     bool frameGiven = false;
     std::string framesDir;  // empty: no frame sequence
     std::string gifPath;    // --gif FILE; empty: no animation
     double zoom = 1.0;
-    bool zoomGiven = false;
     bool overlay = false;  // --overlay: the teaching overlay in the pictures (or in the link)
     bool loops = false;    // --loops: the control loops' poles
     std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
@@ -44,10 +42,8 @@ struct BatchOptions {
     bool compare() const { return !compareFiles.empty(); }
 };
 
-// The text of --help.
-extern const char* const batchUsage;
-
-// Reads the command line into `o`; on a mistake fills `error` with one line
+// Reads the command line into `o` by the table of options
+// (app/batch_option_table.h); on a mistake fills `error` with one line
 // (without the program's name) and returns false.
 bool parseBatchOptions(int argc, const char* const* argv, BatchOptions& o, std::string& error);
 

@@ -1,6 +1,7 @@
 #include "console/task_link.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -332,6 +333,17 @@ LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& 
     Reader reader(r, readGoal);
     for (const std::string& p : params) reader.take(p);
     return r;
+}
+
+bool linkIsAddress(const std::string& word)
+{
+    const std::size_t colon = word.find("://");
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
+    for (std::size_t k = 1; k < colon; ++k) {
+        const unsigned char c = static_cast<unsigned char>(word[k]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
 }
 
 }  // namespace hybridsim

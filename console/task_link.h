@@ -100,4 +100,12 @@ using LinkGoalReader = std::function<bool(std::string& text, std::string& error)
 // Reads a fragment, with or without its leading '#'; never fails.
 LinkReading readLinkFragment(const std::string& fragment, const LinkGoalReader& readGoal = {});
 
+// Whether `word` is an absolute address, a link's base: a scheme (a letter,
+// then letters, digits, '+', '-' or '.') and "://" ("https://host/page",
+// "file:///home/page").  A fragment of this program never is one, nor a
+// task file's name: the batch runner takes such a word after --link as its
+// BASE, and the page reads a link without '#' that is one as an address
+// without a fragment.
+bool linkIsAddress(const std::string& word);
+
 }  // namespace hybridsim

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "console/task_link.h"
 #include "web/gif_export.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
 using hybridsim::GifExport;
+using hybridsim::linkIsAddress;
 using hybridsim::SettingChange;
 using hybridsim::ShapeBuffer;
 using hybridsim::StepKey;
@@ -206,6 +208,12 @@ EMSCRIPTEN_KEEPALIVE const char* hs_link() { return handOut(session->link()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_open_link(const char* fragment, int size)
 {
     return handOut(session->openLinkJson(std::string(fragment, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+// Whether a link (`size` bytes) is an address, a base with or without a
+// fragment, not a fragment alone: 1 or 0 (console/task_link.h).
+EMSCRIPTEN_KEEPALIVE int hs_link_is_address(const char* link, int size)
+{
+    return linkIsAddress(std::string(link, static_cast<std::size_t>(size < 0 ? 0 : size))) ? 1 : 0;
 }
 
 // Goals (WebSession::addGoal ...): adding one answers "" when taken, else

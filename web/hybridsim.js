@@ -606,7 +606,9 @@
       string('openLink', 'a link or its fragment', link);
       const c = need();
       const hash = link.indexOf('#');
-      const fragment = hash >= 0 ? link.slice(hash + 1) : /^[a-z][a-z0-9+.-]*:/i.test(link) ? '' : link;
+      // without '#', an address (the core's rule) has no fragment; anything else is one
+      const isAddress = () => withBytes([link], (at, size) => c._hs_link_is_address(at, size) === 1, () => false);
+      const fragment = hash >= 0 ? link.slice(hash + 1) : isAddress() ? '' : link;
       const open = (f) => withBytes([f], (at, size) => JSON.parse(c.UTF8ToString(c._hs_open_link(at, size))),
         () => null);
       // (a text the memory cannot hold is no link of this page's: the defaults)

@@ -347,5 +347,18 @@ TEST(TaskLink, PinsReadBackInTheirSlotsAndTheLongestLinkIsShort)
     EXPECT_LE(text.size(), 1800u) << text;
 }
 
+// The one rule the batch runner (a word after --link) and the page (a link
+// without '#') share: a scheme and "://" make an address; a fragment of
+// this program and a task file's name are none.
+TEST(TaskLink, AnAddressIsASchemeAndTwoSlashes)
+{
+    for (const char* address : {"https://host/hybridsim/index.html", "file:///home/t a/index.html", "HTTP://H/",
+                                "data://text/html,x", "svn+ssh://h/p", "a1.b-c://x"})
+        EXPECT_TRUE(linkIsAddress(address)) << address;
+    for (const char* word : {"v=1&Fn=20", "#v=1&goal=x://y", "task.dat", "dir/a://b", "://host", "1http://h",
+                             "mailto:someone", "C:task.dat", "ht tp://h", ""})
+        EXPECT_FALSE(linkIsAddress(word)) << word;
+}
+
 }  // namespace
 }  // namespace hybridsim

@@ -6,10 +6,15 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "app/batch.h"
+#include "app/batch_option_table.h"
+#include "app/batch_options.h"
 #include "study_support.h"
 
 namespace hybridsim {
@@ -340,6 +345,68 @@ TEST(StudyOptions, HelpNamesTheNewOptions)
                           "--summary", "--format csv", "xvfb-run", "--compare TASKFILE", "--link [BASE]",
                           "Exit status:", "    1  a goal", "    3  an output could not be made"})
         EXPECT_NE(r.out.find(o), std::string::npos) << o;
+}
+
+// Every option of the table is read into its own field (with what it goes
+// with), and --help names it (but the alias -h): as a word, with its
+// paragraph when it has one.
+TEST(StudyOptions, EveryOptionOfTheTableIsReadAndInTheHelp)
+{
+    struct Expected {
+        std::vector<std::string> args;  // the option, its value, what it goes with
+        std::function<bool(const BatchOptions&)> read;
+    };
+    const std::map<std::string, Expected> expected = {
+        {"--set", {{"--set", "Fn=12"}, [](const BatchOptions& o) { return o.sets.size() == 1 && o.sets[0].value == "12"; }}},
+        {"--write-task", {{"--write-task", "t.dat"}, [](const BatchOptions& o) { return o.writeTaskPath == "t.dat"; }}},
+        {"--csv", {{"--csv", "r.csv"}, [](const BatchOptions& o) { return o.csvPath == "r.csv"; }}},
+        {"--report", {{"--report"}, [](const BatchOptions& o) { return o.report && o.csvPath.empty(); }}},
+        {"--summary", {{"--summary"}, [](const BatchOptions& o) { return o.summary && o.csvPath.empty(); }}},
+        {"--png", {{"--png", "p.png"}, [](const BatchOptions& o) { return o.pngPath == "p.png"; }}},
+        {"--frames", {{"--frames", "d"}, [](const BatchOptions& o) { return o.framesDir == "d"; }}},
+        {"--gif", {{"--gif", "g.gif"}, [](const BatchOptions& o) { return o.gifPath == "g.gif"; }}},
+        {"--frame", {{"--frame", "7", "--png", "p.png"}, [](const BatchOptions& o) { return o.frameGiven && o.frame == 7; }}},
+        {"--zoom", {{"--zoom", "2", "--png", "p.png"}, [](const BatchOptions& o) { return o.zoom == 2.0; }}},
+        {"--overlay", {{"--overlay", "--png", "p.png"}, [](const BatchOptions& o) { return o.overlay; }}},
+        {"--format", {{"--format", "csv", "--summary"}, [](const BatchOptions& o) { return o.summaryCsv; }}},
+        {"--sweep", {{"--sweep", "fn2=1,2"}, [](const BatchOptions& o) { return o.sweeps.size() == 1; }}},
+        {"--jobs", {{"--jobs", "3", "--sweep", "fn2=1,2"}, [](const BatchOptions& o) { return o.jobs == 3; }}},
+        {"--plot", {{"--plot", "p.svg"}, [](const BatchOptions& o) { return o.plotPath == "p.svg"; }}},
+        {"--compare", {{"--compare", "b.dat", "--summary"}, [](const BatchOptions& o) { return o.compare(); }}},
+        {"--loops", {{"--loops"}, [](const BatchOptions& o) { return o.loops && o.csvPath.empty(); }}},
+        {"--require", {{"--require", "Fn_N > 1"}, [](const BatchOptions& o) { return o.goals.size() == 1; }}},
+        {"--lesson", {{"--lesson", "1"}, [](const BatchOptions& o) { return o.lesson == 1; }}},
+        {"--link", {{"--link", "https://h/i.html"}, [](const BatchOptions& o) { return o.link && o.linkBase == "https://h/i.html"; }}},
+        {"--help", {{"--help"}, [](const BatchOptions& o) { return o.help; }}},
+        {"-h", {{"-h"}, [](const BatchOptions& o) { return o.help; }}},
+    };
+    const Outcome help = runBatchHere({"--help"});
+    ASSERT_EQ(help.out, batchUsage());
+    const std::vector<std::string> lines = textLines(help.out);
+    std::size_t rows = 0;
+    for (const BatchOption& row : batchOptionTable())
+        for (const char* name : {row.name, row.alias}) {
+            if (name == nullptr) continue;
+            ++rows;
+            const auto e = expected.find(name);
+            ASSERT_NE(e, expected.end()) << name << " has no case here";
+            std::vector<const char*> argv{"hybridsim-batch"};
+            for (const std::string& a : e->second.args) argv.push_back(a.c_str());
+            BatchOptions o;
+            std::string error;
+            EXPECT_TRUE(parseBatchOptions(static_cast<int>(argv.size()), argv.data(), o, error)) << name << ": " << error;
+            EXPECT_TRUE(e->second.read(o)) << name;
+            if (name != row.name) continue;  // (--help does not name -h)
+            // --help names it as a word ("--frame" not inside "--frames")
+            EXPECT_TRUE(std::regex_search(help.out, std::regex("(^|[^-a-z])" + std::string(name) + "($|[^-a-z])")))
+                << name;
+            if (row.head == nullptr) continue;
+            const std::string head = std::string("  ") + row.head + "  ";
+            bool found = false;
+            for (const std::string& line : lines) found = found || line.compare(0, head.size(), head) == 0;
+            EXPECT_TRUE(found) << head;
+        }
+    EXPECT_EQ(rows, expected.size());
 }
 
 // The built program without a display: pictures that must go through GLX
