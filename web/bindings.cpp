@@ -150,9 +150,10 @@ EMSCRIPTEN_KEEPALIVE void hs_step(int key)
     static const StepKey keys[] = {StepKey::left, StepKey::right, StepKey::home, StepKey::end};
     if (key >= 0 && key < 4) session->step(keys[key]);
 }
-// The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
+// The teaching overlay: 1 when it is shown; set it shown (1) or not (0).
 EMSCRIPTEN_KEEPALIVE int hs_overlay() { return session->overlay() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void hs_set_overlay(int on) { session->setOverlay(on != 0); }
+// The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
 EMSCRIPTEN_KEEPALIVE int hs_view_key(int key) { return session->viewKey(static_cast<char>(key)) ? 1 : 0; }
 // Scrubbing in the time graphs at (x, y) in window units: 1 when the frame
 // was moved (and the playback paused).

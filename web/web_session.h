@@ -224,7 +224,6 @@ public:
     static constexpr std::size_t mostGoals = linkMostGoals;
     std::string addGoal(const std::string& text);
     bool removeGoal(int index);
-    void clearGoals() { goals_.clear(); }
     const std::vector<Goal>& goals() const { return goals_; }
     // The goals on the run shown, as JSON: [{"goal": "overshoot_pct <= 5",
     // "name", "op", "value", "pass", "actual" (null for none), "line":
