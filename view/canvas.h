@@ -2,8 +2,9 @@
 // immediate-mode calls the drawing needs, behind one small interface.
 //
 // The OpenGL implementation (GlCanvas) draws into the current context; the
-// recording implementation (RecordingCanvas) keeps every shape and text with
-// its vertices in window units, so the geometry can be checked without a
+// flat buffer (ShapeBuffer) records a picture for the page; the tests'
+// recording canvas (tests/support) keeps every shape and text with its
+// vertices in window units, so the geometry can be checked without a
 // display.  The drawing routines of this folder never call OpenGL directly.
 #pragma once
 

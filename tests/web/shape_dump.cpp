@@ -17,10 +17,10 @@
 #include "console/task_file.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "tests/support/recording_canvas.h"
 #include "view/frame.h"
 #include "view/graphs.h"
 #include "view/primitives.h"
-#include "view/recording_canvas.h"
 
 namespace {
 
