@@ -627,9 +627,8 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         if (drawer) {
             // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
             FramePictures pictures{*drawer, s, *run, pins, o.overlay};
-            pictures.shown.frame = 0;
+            resetView(pictures.shown);
             pictures.shown.viewScale = o.zoom;
-            pictures.shown.pointErrorGain = 10.0;
             if (!o.pngPath.empty() &&
                 !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
                 return false;

@@ -48,6 +48,9 @@ enum class Role {
     SpringForce,   // the hand spring's force Fc n at the recorded posture
 };
 
+// Size of the window and of every picture of it [pixels]: a square.
+constexpr int windowSize = 800;
+
 class Canvas {
 public:
     virtual ~Canvas() = default;

@@ -11,11 +11,9 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "view/canvas.h"
 
 namespace hybridsim {
-
-// Size of the window [pixels].
-constexpr int windowSize = 800;
 
 // The window title: the key help, in UTF-8.
 constexpr const char* windowTitle =
