@@ -47,6 +47,24 @@ enum class Role {
     Reach,         // robot b's reachable area and the points out of it
     SpringForce,   // the hand spring's force Fc n at the recorded posture
 };
+constexpr Role lastRole = Role::SpringForce;
+
+// A role's name as the page's shapes() and the tests give it; "" for Plain.
+inline const char* roleName(Role role)
+{
+    switch (role) {
+    case Role::Plain: return "";
+    case Role::Tangent: return "tangent";
+    case Role::Normal: return "normal";
+    case Role::Force: return "force";
+    case Role::ForceCommand: return "force-command";
+    case Role::Deflection: return "deflection";
+    case Role::HandAxis: return "hand-axis";
+    case Role::Reach: return "reach";
+    case Role::SpringForce: return "spring-force";
+    }
+    return "";
+}
 
 // Size of the window and of every picture of it [pixels]: a square.
 constexpr int windowSize = 800;

@@ -247,6 +247,8 @@ EMSCRIPTEN_KEEPALIVE int hs_draw()
     picture = &session->draw();
     return static_cast<int>(picture->data().size());
 }
+// What reading a picture needs (WebSession::drawingJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_drawing() { return handOut(WebSession::drawingJson()); }
 EMSCRIPTEN_KEEPALIVE const double* hs_shapes() { return picture->data().data(); }
 EMSCRIPTEN_KEEPALIVE const char* hs_text_bytes() { return picture->bytes().data(); }
 EMSCRIPTEN_KEEPALIVE int hs_text_size() { return static_cast<int>(picture->bytes().size()); }

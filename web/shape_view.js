@@ -13,11 +13,11 @@
   const textFields = 4;
   const kinds = ['polygon', 'lineLoop', 'lineStrip', 'lines', 'text'];
   const fonts = ['Helvetica12', 'Helvetica18'];
-  // what a shape of the teaching overlay stands for (view/canvas.h, Role)
-  const roles = [null, 'tangent', 'normal', 'force', 'force-command', 'deflection', 'hand-axis', 'reach', 'spring-force'];
-
-  // the window's size in pixels, to which widths and font sizes refer
-  const windowPixels = 800;
+  // From the core (hybridsim.js, useCore): the window's size in pixels, to
+  // which widths and font sizes refer, and what a shape of the teaching
+  // overlay stands for, by its role number (view/canvas.h, Role)
+  let windowPixels = 0;
+  let roles = [];
   // the bitmap fonts' sizes [px at 800 px]
   const fontPixels = [12, 18];
   const fontFamily = 'Helvetica, "Liberation Sans", Arial, sans-serif';
@@ -193,5 +193,18 @@
     return out;
   }
 
-  global.HybridsimShapeView = { draw, decode, windowPixels };
+  // Takes the core's drawing figures (the JSON of hs_drawing).
+  function useCore(drawing) {
+    windowPixels = drawing.windowPixels;
+    roles = drawing.roles;
+  }
+
+  global.HybridsimShapeView = {
+    draw,
+    decode,
+    useCore,
+    get windowPixels() {
+      return windowPixels;
+    },
+  };
 })(window);

@@ -680,4 +680,14 @@ const ShapeBuffer& WebSession::draw()
     return picture_;
 }
 
+std::string WebSession::drawingJson()
+{
+    Json roles = Json::array();
+    for (int r = 0; r <= static_cast<int>(lastRole); ++r) {
+        const Role role = static_cast<Role>(r);
+        roles.push_back(role == Role::Plain ? Json() : Json(roleName(role)));
+    }
+    return jsonText(Json{{"windowPixels", windowSize}, {"roles", roles}});
+}
+
 }  // namespace hybridsim

@@ -131,6 +131,10 @@ public:
 
     // The picture of the current frame, recorded anew.
     const ShapeBuffer& draw();
+    // What the page needs to read a picture, as JSON: {"windowPixels": the
+    // window's side, to which line widths and font sizes refer, "roles":
+    // [null, "tangent", ...]: each role's name at its number (view/canvas.h)}.
+    static std::string drawingJson();
 
     const SimSettings& settings() const { return *s_; }
     // the run of the settings in force, as the picture draws it
