@@ -649,9 +649,8 @@ bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer,
     if (drawer) {
         // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
         FramePictures pictures{*drawer, s, *r.run, r.pins, o.overlay};
-        pictures.shown.frame = 0;
+        resetView(pictures.shown);
         pictures.shown.viewScale = o.zoom;
-        pictures.shown.pointErrorGain = 10.0;
         if (!o.pngPath.empty() &&
             !stagePicture(files, o.pngPath, pictures.frame(static_cast<int>(o.frame)), pngLevelSmallest, error))
             return false;

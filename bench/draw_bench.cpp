@@ -18,9 +18,9 @@
 #include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "tests/support/recording_canvas.h"
 #include "view/frame.h"
 #include "view/gl_canvas.h"
-#include "view/recording_canvas.h"
 #include "view/window.h"
 
 namespace hybridsim {

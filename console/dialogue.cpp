@@ -336,9 +336,7 @@ void Pass::closing()
     // a run whose numbers stopped being numbers: from where and why, once
     out_ << runFaultNotice(s_, fault);
     out_ << msg::toWindow;
-    s_.viewScale = 1.0;
-    s_.pointErrorGain = 10.0;
-    s_.frame = 0;
+    resetView(s_);
     t_.flush();
 }
 

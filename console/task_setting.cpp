@@ -24,8 +24,6 @@ double storedAlpha(const SimSettings& s, int system)
     return system == 1 ? s.alpha1 : s.alpha2;
 }
 
-// A frequency in hertz as a file holds it: 2 pi times it gives wn back to
-// the last bit (the tests check this over the whole range of doubles).
 // A field that is one member of the record, taken as it is.
 #define PLAIN(member) \
     [](const SimSettings& s) { return s.member; }, [](SimSettings& s, double v) { s.member = v; }

@@ -34,6 +34,13 @@ void setEntryDefaults(SimSettings& s)
     s.wp = 0.2;
 }
 
+void resetView(SimSettings& s)
+{
+    s.viewScale = 1.0;
+    s.pointErrorGain = pointErrorGainShown;
+    s.frame = 0;
+}
+
 void setDefaults(SimSettings& s)
 {
     // robot a

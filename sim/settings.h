@@ -140,6 +140,13 @@ const ProfileParams& currentProfile(const SimSettings& s);
 // programs call it before setDefaults.
 void setEntryDefaults(SimSettings& s);
 
+// The error point's magnification in every picture of a run.
+constexpr double pointErrorGainShown = 10.0;
+
+// The view as a settings pass leaves it, before its run is shown: no zoom,
+// the first frame, the error point magnified pointErrorGainShown times.
+void resetView(SimSettings& s);
+
 // Every setting to its default, for both robots, both methods and all three
 // contours; leaves robot b, method 8 and the sine contour selected.
 void setDefaults(SimSettings& s);

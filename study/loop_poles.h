@@ -4,8 +4,8 @@
 // The gain design (sim/derivation.h) picks Kp, Kv and Ki so that
 //   s^3 + Kv s^2 + Kp s + Ki = (s^2 + 2 zeta wn s + wn^2)(s + alpha),
 // three poles: a pair of natural angular frequency wn and damping zeta, and
-// -alpha.  The model's laws (sim/model.h) subtract 1 from Kp and divide by
-// Kv, so the error e of either loop obeys
+// -alpha.  The model's laws (sim/integrator.h) subtract 1 from Kp and
+// divide by Kv, so the error e of either loop obeys
 //   Kv e'' + (Kp - 1) e' + Ki e = 0,
 // two poles, the roots of Kv s^2 + (Kp - 1) s + Ki: not the designed ones.
 // For the default method 8 force loop (fn2 = 20 Hz, alpha2 = 2) the design

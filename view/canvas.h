@@ -2,8 +2,9 @@
 // immediate-mode calls the drawing needs, behind one small interface.
 //
 // The OpenGL implementation (GlCanvas) draws into the current context; the
-// recording implementation (RecordingCanvas) keeps every shape and text with
-// its vertices in window units, so the geometry can be checked without a
+// flat buffer (ShapeBuffer) records a picture for the page; the tests'
+// recording canvas (tests/support) keeps every shape and text with its
+// vertices in window units, so the geometry can be checked without a
 // display.  The drawing routines of this folder never call OpenGL directly.
 #pragma once
 
@@ -46,6 +47,27 @@ enum class Role {
     Reach,         // robot b's reachable area and the points out of it
     SpringForce,   // the hand spring's force Fc n at the recorded posture
 };
+constexpr Role lastRole = Role::SpringForce;
+
+// A role's name as the page's shapes() and the tests give it; "" for Plain.
+inline const char* roleName(Role role)
+{
+    switch (role) {
+    case Role::Plain: return "";
+    case Role::Tangent: return "tangent";
+    case Role::Normal: return "normal";
+    case Role::Force: return "force";
+    case Role::ForceCommand: return "force-command";
+    case Role::Deflection: return "deflection";
+    case Role::HandAxis: return "hand-axis";
+    case Role::Reach: return "reach";
+    case Role::SpringForce: return "spring-force";
+    }
+    return "";
+}
+
+// Size of the window and of every picture of it [pixels]: a square.
+constexpr int windowSize = 800;
 
 class Canvas {
 public:

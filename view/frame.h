@@ -15,9 +15,6 @@
 
 namespace hybridsim {
 
-// Size of a frame's picture, the window's and every picture output's
-// (--png, --frames, --gif) [pixels, square].
-constexpr int windowSize = 800;
 // Graph panel: blanks everything right of posGraphX - 0.05 [window units].
 constexpr double graphPanelMargin = 0.05;
 // Zoom step of the keys 'w' (times) and 'W' (divided by).

@@ -286,12 +286,20 @@ bool GifEncoder::addFrame(const RgbImage& image, std::string& error)
     return addFrame(image.rgb.data(), Rows::BottomFirst, error);
 }
 
-bool GifEncoder::addFrame(const unsigned char* rgb, Rows rows, std::string& error)
+namespace {
+
+// The colours' slots of the frame being added: one table a thread, shared
+// by the steps of addFrame.
+ColorSlots& frameSlots()
 {
-    if (finished_) {
-        error = "the animation is finished";
-        return false;
-    }
+    static thread_local ColorSlots slots;
+    return slots;
+}
+
+}  // namespace
+
+void GifEncoder::takePixels(const unsigned char* rgb, Rows rows)
+{
     const std::size_t w = static_cast<std::size_t>(width_);
     const std::size_t h = static_cast<std::size_t>(height_);
     // the frame as 0xRRGGBB, top row first as GIF has it
@@ -303,60 +311,64 @@ bool GifEncoder::addFrame(const unsigned char* rgb, Rows rows, std::string& erro
         for (std::size_t x = 0; x < w; ++x, p += 3)
             q[x] = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
     }
-    const std::string which = "frame " + std::to_string(frames_);
-    static thread_local ColorSlots slots;
+}
 
-    if (frames_ == 0) {
-        // the first frame whole, its colours the global table, with a slot
-        // for the transparent pixels of later frames when there is room
-        Palette global;
-        auto all = [&](auto take) {
-            for (std::uint32_t c : current_)
-                if (!take(c)) return;
-        };
-        if (!collectColors(all, maxColors, global.colors, slots)) {
-            error = which + " has more than 256 colours; a GIF frame holds at most 256";
-            return false;
-        }
-        if (global.colors.size() < static_cast<std::size_t>(maxColors))
-            global.transparent = static_cast<int>(global.colors.size());
-        indices_.resize(current_.size());
-        for (std::size_t i = 0; i < current_.size(); ++i)
-            indices_[i] = static_cast<std::uint8_t>(slots.find(current_[i]));
-        global_ = global;
-        writeHeader(global_);
-        writeFrame(0, 0, width_, height_, indices_, global_, false);
-        previous_.swap(current_);
-        ++frames_;
-        return true;
+bool GifEncoder::addFirstFrame(const std::string& which, std::string& error)
+{
+    // the first frame whole, its colours the global table, with a slot
+    // for the transparent pixels of later frames when there is room
+    ColorSlots& slots = frameSlots();
+    Palette global;
+    auto all = [&](auto take) {
+        for (std::uint32_t c : current_)
+            if (!take(c)) return;
+    };
+    if (!collectColors(all, maxColors, global.colors, slots)) {
+        error = which + " has more than 256 colours; a GIF frame holds at most 256";
+        return false;
     }
+    if (global.colors.size() < static_cast<std::size_t>(maxColors))
+        global.transparent = static_cast<int>(global.colors.size());
+    indices_.resize(current_.size());
+    for (std::size_t i = 0; i < current_.size(); ++i)
+        indices_[i] = static_cast<std::uint8_t>(slots.find(current_[i]));
+    global_ = global;
+    writeHeader(global_);
+    writeFrame(0, 0, width_, height_, indices_, global_, false);
+    return true;
+}
 
-    // the rectangle around the pixels that changed (rows top to bottom,
-    // columns left to right, inclusive); one pixel when none did
-    std::size_t top = h;
-    std::size_t bottom = 0;
-    std::size_t left = w;
-    std::size_t right = 0;
+GifEncoder::Rect GifEncoder::changedRect() const
+{
+    // the rectangle around the pixels that changed; one pixel when none did
+    const std::size_t w = static_cast<std::size_t>(width_);
+    const std::size_t h = static_cast<std::size_t>(height_);
+    Rect r{w, h, 0, 0};
     for (std::size_t y = 0; y < h; ++y) {
         const std::uint32_t* a = current_.data() + y * w;
         const std::uint32_t* b = previous_.data() + y * w;
         if (std::memcmp(a, b, w * sizeof(std::uint32_t)) == 0) continue;
-        top = std::min(top, y);
-        bottom = y;
+        r.top = std::min(r.top, y);
+        r.bottom = y;
         std::size_t x0 = 0;
         while (a[x0] == b[x0]) ++x0;
         std::size_t x1 = w - 1;
         while (a[x1] == b[x1]) --x1;
-        left = std::min(left, x0);
-        right = std::max(right, x1);
+        r.left = std::min(r.left, x0);
+        r.right = std::max(r.right, x1);
     }
-    if (top == h) top = bottom = left = right = 0;
-    const std::size_t rw = right - left + 1;
-    const std::size_t rh = bottom - top + 1;
+    if (r.top == h) r = Rect{};
+    return r;
+}
+
+bool GifEncoder::choosePalette(const Rect& r, Palette& palette, bool& local, const std::string& which,
+                               std::string& error)
+{
+    const std::size_t w = static_cast<std::size_t>(width_);
     auto inRect = [&](bool changedOnly) {
         return [&, changedOnly](auto take) {
-            for (std::size_t y = top; y <= bottom; ++y)
-                for (std::size_t x = left; x <= right; ++x) {
+            for (std::size_t y = r.top; y <= r.bottom; ++y)
+                for (std::size_t x = r.left; x <= r.right; ++x) {
                     const std::size_t i = y * w + x;
                     if (changedOnly && current_[i] == previous_[i]) continue;
                     if (!take(current_[i])) return;
@@ -364,12 +376,12 @@ bool GifEncoder::addFrame(const unsigned char* rgb, Rows rows, std::string& erro
         };
     };
 
-    // the palette: the global table when it holds every changed colour,
-    // else a table of the changed colours; both with a transparent slot for
-    // the pixels that did not change.  Failing both, a table of every
-    // colour in the rectangle, nothing transparent.
-    Palette palette;
-    bool local = true;
+    // the global table when it holds every changed colour, else a table of
+    // the changed colours; both with a transparent slot for the pixels that
+    // did not change.  Failing both, a table of every colour in the
+    // rectangle, nothing transparent.
+    ColorSlots& slots = frameSlots();
+    local = true;
     bool fits = collectColors(inRect(true), maxColors, palette.colors, slots);
     if (fits && global_.transparent >= 0 &&
         std::all_of(palette.colors.begin(), palette.colors.end(), [&](std::uint32_t c) {
@@ -386,18 +398,46 @@ bool GifEncoder::addFrame(const unsigned char* rgb, Rows rows, std::string& erro
                         "frame holds at most 256";
         return false;
     }
+    return true;
+}
 
-    indices_.resize(rw * rh);
+void GifEncoder::indexRect(const Rect& r, const Palette& palette)
+{
+    // each pixel's slot; transparent where it did not change, when the
+    // palette has a transparent slot
+    const std::size_t w = static_cast<std::size_t>(width_);
+    ColorSlots& slots = frameSlots();
+    indices_.resize((r.right - r.left + 1) * (r.bottom - r.top + 1));
     std::uint8_t* q = indices_.data();
-    for (std::size_t y = top; y <= bottom; ++y)
-        for (std::size_t x = left; x <= right; ++x) {
+    for (std::size_t y = r.top; y <= r.bottom; ++y)
+        for (std::size_t x = r.left; x <= r.right; ++x) {
             const std::size_t i = y * w + x;
             *q++ = static_cast<std::uint8_t>(palette.transparent >= 0 && current_[i] == previous_[i]
                                                  ? palette.transparent
                                                  : slots.find(current_[i]));
         }
-    writeFrame(static_cast<int>(left), static_cast<int>(top), static_cast<int>(rw), static_cast<int>(rh),
-               indices_, palette, local);
+}
+
+bool GifEncoder::addFrame(const unsigned char* rgb, Rows rows, std::string& error)
+{
+    if (finished_) {
+        error = "the animation is finished";
+        return false;
+    }
+    takePixels(rgb, rows);
+    const std::string which = "frame " + std::to_string(frames_);
+    if (frames_ == 0) {
+        if (!addFirstFrame(which, error)) return false;
+    } else {
+        // the rectangle of the changes, in a palette of its own or the global one
+        const Rect r = changedRect();
+        Palette palette;
+        bool local = true;
+        if (!choosePalette(r, palette, local, which, error)) return false;
+        indexRect(r, palette);
+        writeFrame(static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left + 1),
+                   static_cast<int>(r.bottom - r.top + 1), indices_, palette, local);
+    }
     previous_.swap(current_);
     ++frames_;
     return true;

@@ -28,6 +28,7 @@
 //   the code table is full.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,6 +80,20 @@ private:
         int transparent = -1;
         int sizeBits() const;  // the table holds 2^sizeBits slots (1..8)
     };
+
+    // A rectangle of the frame, rows top to bottom and columns left to
+    // right, inclusive.
+    struct Rect {
+        std::size_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+
+    // the steps of addFrame
+    void takePixels(const unsigned char* rgb, Rows rows);
+    bool addFirstFrame(const std::string& which, std::string& error);
+    Rect changedRect() const;
+    bool choosePalette(const Rect& r, Palette& palette, bool& local, const std::string& which,
+                       std::string& error);
+    void indexRect(const Rect& r, const Palette& palette);
 
     void writeHeader(const Palette& global);
     void writeFrame(int left, int top, int w, int h, const std::vector<std::uint8_t>& indices,

@@ -11,7 +11,7 @@
 
 #include "sim/run.h"
 #include "sim/settings.h"
-#include "view/frame.h"
+#include "view/canvas.h"
 
 namespace hybridsim {
 

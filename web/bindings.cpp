@@ -152,9 +152,10 @@ EMSCRIPTEN_KEEPALIVE void hs_step(int key)
     static const StepKey keys[] = {StepKey::left, StepKey::right, StepKey::home, StepKey::end};
     if (key >= 0 && key < 4) session->step(keys[key]);
 }
-// The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
+// The teaching overlay: 1 when it is shown; set it shown (1) or not (0).
 EMSCRIPTEN_KEEPALIVE int hs_overlay() { return session->overlay() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void hs_set_overlay(int on) { session->setOverlay(on != 0); }
+// The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
 EMSCRIPTEN_KEEPALIVE int hs_view_key(int key) { return session->viewKey(static_cast<char>(key)) ? 1 : 0; }
 // Scrubbing in the time graphs at (x, y) in window units: 1 when the frame
 // was moved (and the playback paused).
@@ -254,6 +255,8 @@ EMSCRIPTEN_KEEPALIVE int hs_draw()
     picture = &session->draw();
     return static_cast<int>(picture->data().size());
 }
+// What reading a picture needs (WebSession::drawingJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_drawing() { return handOut(WebSession::drawingJson()); }
 EMSCRIPTEN_KEEPALIVE const double* hs_shapes() { return picture->data().data(); }
 EMSCRIPTEN_KEEPALIVE const char* hs_text_bytes() { return picture->bytes().data(); }
 EMSCRIPTEN_KEEPALIVE int hs_text_size() { return static_cast<int>(picture->bytes().size()); }

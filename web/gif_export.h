@@ -26,6 +26,7 @@
 #include "sim/run.h"
 #include "sim/settings.h"
 #include "study/compare.h"
+#include "view/canvas.h"
 #include "view/gif_image.h"
 #include "view/shape_buffer.h"
 
@@ -34,7 +35,7 @@ namespace hybridsim {
 class GifExport {
 public:
     // the frames' side [px]: the window's
-    static constexpr int side = 800;
+    static constexpr int side = windowSize;
     // display time of a frame [1/100 s]: 25 frames a second, as the batch runner's
     static constexpr int delayCentiseconds = 4;
 

@@ -785,6 +785,7 @@
   api.ready = coreOptions().then((options) => createHybridsimCore(options)).then((module) => {
     module._hs_start();
     core = module;
+    HybridsimShapeView.useCore(JSON.parse(text(() => core._hs_drawing())));
     emit('run', 'start');
     return api;
   });

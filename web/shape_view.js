@@ -13,11 +13,11 @@
   const textFields = 4;
   const kinds = ['polygon', 'lineLoop', 'lineStrip', 'lines', 'text'];
   const fonts = ['Helvetica12', 'Helvetica18'];
-  // what a shape of the teaching overlay stands for (view/canvas.h, Role)
-  const roles = [null, 'tangent', 'normal', 'force', 'force-command', 'deflection', 'hand-axis', 'reach', 'spring-force'];
-
-  // the window's size in pixels, to which widths and font sizes refer
-  const windowPixels = 800;
+  // From the core (hybridsim.js, useCore): the window's size in pixels, to
+  // which widths and font sizes refer, and what a shape of the teaching
+  // overlay stands for, by its role number (view/canvas.h, Role)
+  let windowPixels = 0;
+  let roles = [];
   // the bitmap fonts' sizes [px at 800 px]
   const fontPixels = [12, 18];
   const fontFamily = 'Helvetica, "Liberation Sans", Arial, sans-serif';
@@ -48,13 +48,8 @@
     return s;
   }
 
-  // Draws the records data[0..count) on ctx, a square of `size` pixels, in
-  // their order.  Consecutive lines of the same colour and width go into one
-  // path and one stroke; every filled polygon is a fill of its own (one path
-  // of many overlapping discs rasterises several times slower).
-  function draw(ctx, size, data, count, bytes) {
-    const k = size / 2;  // pixels per window unit
-    const widthScale = size / windowPixels;
+  // the canvas cleared to the background, its state as every picture starts
+  function startPicture(ctx, size) {
     ctx.save();
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     ctx.globalAlpha = 1;
@@ -64,20 +59,24 @@
     ctx.lineJoin = 'miter';
     ctx.textBaseline = 'alphabetic';
     ctx.textAlign = 'left';
+  }
 
-    // the path being gathered: 'fill' or 'stroke', its colour and width
+  // The path being gathered on ctx: start(mode, colour, width) begins one
+  // ('fill' or 'stroke') unless it goes on the stroke gathered so far;
+  // flush() fills or strokes it.  The context's styles are set only when
+  // they change (each set parses a colour).
+  function painter(ctx) {
     let mode = '';
     let paint = '';
     let width = 0;
+    let fillStyle = '';
+    let strokeStyle = '';
+    let lineWidth = -1;
     const flush = () => {
       if (mode === 'fill') ctx.fill();
       else if (mode === 'stroke') ctx.stroke();
       mode = '';
     };
-    // the context's styles, set only when they change (each set parses a colour)
-    let fillStyle = '';
-    let strokeStyle = '';
-    let lineWidth = -1;
     const start = (m, colour, w) => {
       if (m === 'stroke' && m === mode && colour === paint && w === width) return;
       flush();
@@ -92,7 +91,59 @@
       if (colour !== strokeStyle) ctx.strokeStyle = strokeStyle = colour;
       if (w !== lineWidth) ctx.lineWidth = lineWidth = w;
     };
+    // a text's colour, as the fills' (a text is drawn at once)
+    const fillColour = (colour) => {
+      if (colour !== fillStyle) ctx.fillStyle = fillStyle = colour;
+    };
+    return { start, flush, fillColour };
+  }
 
+  // A filled polygon: OpenGL draws nothing of fewer than 3 vertices.  A
+  // vertex less than a pixel from the last one kept changes the outline by
+  // a few hundredths of a pixel at most: a trail point is a 120-gon about
+  // 3 pixels wide, and filling it with every vertex takes twice as long.
+  function fillPolygon(ctx, n, x, y) {
+    let px = x(0);
+    let py = y(0);
+    ctx.moveTo(px, py);
+    for (let j = 1; j < n; ++j) {
+      const qx = x(j);
+      const qy = y(j);
+      if (j < n - 1 && Math.abs(qx - px) + Math.abs(qy - py) < minPixelStep) continue;
+      ctx.lineTo(qx, qy);
+      px = qx;
+      py = qy;
+    }
+    ctx.closePath();
+  }
+
+  // Separate segments; an odd last vertex is dropped.  A segment that
+  // starts where the one before it ended (a dash across a sample of a
+  // pinned run's curve, an arrow's head) goes on the same subpath: the
+  // canvas strokes a few long subpaths much faster than many short ones,
+  // and the corner is joined instead of notched.
+  function strokeSegments(ctx, n, x, y) {
+    let endX = NaN;
+    let endY = NaN;
+    for (let j = 0; j + 1 < n; j += 2) {
+      const ax = x(j);
+      const ay = y(j);
+      if (ax !== endX || ay !== endY) ctx.moveTo(ax, ay);
+      endX = x(j + 1);
+      endY = y(j + 1);
+      ctx.lineTo(endX, endY);
+    }
+  }
+
+  // Draws the records data[0..count) on ctx, a square of `size` pixels, in
+  // their order.  Consecutive lines of the same colour and width go into one
+  // path and one stroke; every filled polygon is a fill of its own (one path
+  // of many overlapping discs rasterises several times slower).
+  function draw(ctx, size, data, count, bytes) {
+    const k = size / 2;  // pixels per window unit
+    const widthScale = size / windowPixels;
+    startPicture(ctx, size);
+    const path = painter(ctx);
     let i = 0;
     while (i + headerSize <= count) {
       const kind = data[i];
@@ -100,10 +151,10 @@
       const colour = data[i + 6] ? litColor : cssColor(data, i);
       const v = i + headerSize;
       if (kind === textKind) {
-        flush();
+        path.flush();
         const font = data[v];
         ctx.font = fontPixels[font] * widthScale + 'px ' + fontFamily;
-        if (colour !== fillStyle) ctx.fillStyle = fillStyle = colour;
+        path.fillColour(colour);
         ctx.fillText(textOf(bytes, data[v + 3], n), (data[v + 1] + 1) * k, (1 - data[v + 2]) * k);
         i = v + textFields;
         continue;
@@ -111,53 +162,23 @@
       const x = (j) => (data[v + 2 * j] + 1) * k;
       const y = (j) => (1 - data[v + 2 * j + 1]) * k;
       if (kind === 0) {
-        // a filled polygon: OpenGL draws nothing of fewer than 3 vertices
-        // A vertex less than a pixel from the last one kept changes the
-        // outline by a few hundredths of a pixel at most: a trail point is a
-        // 120-gon about 3 pixels wide, and filling it with every vertex takes
-        // twice as long.
         if (n >= 3) {
-          start('fill', colour, 0);
-          let px = x(0);
-          let py = y(0);
-          ctx.moveTo(px, py);
-          for (let j = 1; j < n; ++j) {
-            const qx = x(j);
-            const qy = y(j);
-            if (j < n - 1 && Math.abs(qx - px) + Math.abs(qy - py) < minPixelStep) continue;
-            ctx.lineTo(qx, qy);
-            px = qx;
-            py = qy;
-          }
-          ctx.closePath();
+          path.start('fill', colour, 0);
+          fillPolygon(ctx, n, x, y);
         }
       } else if (kind === 3) {
-        // separate segments; an odd last vertex is dropped.  A segment that
-        // starts where the one before it ended (a dash across a sample of a
-        // pinned run's curve, an arrow's head) goes on the same subpath:
-        // the canvas strokes a few long subpaths much faster than many
-        // short ones, and the corner is joined instead of notched.
-        if (n >= 2) start('stroke', colour, data[i + 5] * widthScale);
-        let endX = NaN;
-        let endY = NaN;
-        for (let j = 0; j + 1 < n; j += 2) {
-          const ax = x(j);
-          const ay = y(j);
-          if (ax !== endX || ay !== endY) ctx.moveTo(ax, ay);
-          endX = x(j + 1);
-          endY = y(j + 1);
-          ctx.lineTo(endX, endY);
-        }
+        if (n >= 2) path.start('stroke', colour, data[i + 5] * widthScale);
+        strokeSegments(ctx, n, x, y);
       } else if (n >= 2) {
         // a line strip, or a loop closed back to its first vertex
-        start('stroke', colour, data[i + 5] * widthScale);
+        path.start('stroke', colour, data[i + 5] * widthScale);
         ctx.moveTo(x(0), y(0));
         for (let j = 1; j < n; ++j) ctx.lineTo(x(j), y(j));
         if (kind === 1) ctx.closePath();
       }
       i = v + 2 * n;
     }
-    flush();
+    path.flush();
     ctx.restore();
   }
 
@@ -193,5 +214,18 @@
     return out;
   }
 
-  global.HybridsimShapeView = { draw, decode, windowPixels };
+  // Takes the core's drawing figures (the JSON of hs_drawing).
+  function useCore(drawing) {
+    windowPixels = drawing.windowPixels;
+    roles = drawing.roles;
+  }
+
+  global.HybridsimShapeView = {
+    draw,
+    decode,
+    useCore,
+    get windowPixels() {
+      return windowPixels;
+    },
+  };
 })(window);

@@ -103,14 +103,13 @@ void WebSession::compute(bool fromStart)
     runFault_ = fault ? runFaultNotice(*s_, fault, NoticeLanguage::english) + "\n" +
                             runFaultNotice(*s_, fault).substr(1)
                       : std::string();
-    s_->pointErrorGain = 10.0;
     if (fromStart) {
         // the view as a settings pass leaves it
-        s_->viewScale = 1.0;
-        s_->frame = 0;
+        resetView(*s_);
         playback_.pause();
     } else {
         // the same instant of the new run
+        s_->pointErrorGain = pointErrorGainShown;
         s_->frame = std::max(0, std::min(s_->frame, lastFrame()));
     }
     // the study graphs take the run when next asked for; a task of its own
@@ -240,7 +239,7 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
         auto run = std::make_unique<RunSeries>();
         deriveSettings(task);
         calcontrol(task, *run);
-        task.pointErrorGain = 10.0;
+        task.pointErrorGain = pointErrorGainShown;
         if (!pins_.pinInSlot(task, currentSeries(*run, task.type), p.slot)) continue;
         std::size_t at = 0;
         while (pins_.pins()[at].slot != p.slot) ++at;
@@ -679,6 +678,16 @@ const ShapeBuffer& WebSession::draw()
 {
     drawFrame(picture_, *s_, *run_, pins_, overlay_);
     return picture_;
+}
+
+std::string WebSession::drawingJson()
+{
+    Json roles = Json::array();
+    for (int r = 0; r <= static_cast<int>(lastRole); ++r) {
+        const Role role = static_cast<Role>(r);
+        roles.push_back(role == Role::Plain ? Json() : Json(roleName(role)));
+    }
+    return jsonText(Json{{"windowPixels", windowSize}, {"roles", roles}});
 }
 
 }  // namespace hybridsim

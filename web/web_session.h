@@ -131,6 +131,10 @@ public:
 
     // The picture of the current frame, recorded anew.
     const ShapeBuffer& draw();
+    // What the page needs to read a picture, as JSON: {"windowPixels": the
+    // window's side, to which line widths and font sizes refer, "roles":
+    // [null, "tangent", ...]: each role's name at its number (view/canvas.h)}.
+    static std::string drawingJson();
 
     const SimSettings& settings() const { return *s_; }
     // the run of the settings in force, as the picture draws it
@@ -224,7 +228,6 @@ public:
     static constexpr std::size_t mostGoals = linkMostGoals;
     std::string addGoal(const std::string& text);
     bool removeGoal(int index);
-    void clearGoals() { goals_.clear(); }
     const std::vector<Goal>& goals() const { return goals_; }
     // The goals on the run shown, as JSON: [{"goal": "overshoot_pct <= 5",
     // "name", "op", "value", "pass", "actual" (null for none), "line":

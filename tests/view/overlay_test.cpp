@@ -8,12 +8,12 @@
 #include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/kinematics.h"
+#include "tests/support/recording_canvas.h"
 #include "view/frame.h"
 #include "view/graphs.h"
 #include "view/overlay.h"
 #include "view/pin_drawing.h"
 #include "view/primitives.h"
-#include "view/recording_canvas.h"
 #include "view_support.h"
 
 namespace hybridsim {

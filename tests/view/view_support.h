@@ -10,7 +10,7 @@
 #include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
-#include "view/recording_canvas.h"
+#include "tests/support/recording_canvas.h"
 
 namespace hybridsim::testing {
 

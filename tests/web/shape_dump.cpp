@@ -17,35 +17,19 @@
 #include "console/task_file.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "tests/support/recording_canvas.h"
 #include "view/frame.h"
 #include "view/graphs.h"
 #include "view/primitives.h"
-#include "view/recording_canvas.h"
 
 namespace {
 
 using namespace hybridsim;
 
-// the role as the page's shapes() names it; nullptr for the plain picture
-const char* roleName(Role role)
-{
-    switch (role) {
-    case Role::Plain: return nullptr;
-    case Role::Tangent: return "tangent";
-    case Role::Normal: return "normal";
-    case Role::Force: return "force";
-    case Role::ForceCommand: return "force-command";
-    case Role::Deflection: return "deflection";
-    case Role::HandAxis: return "hand-axis";
-    case Role::Reach: return "reach";
-    case Role::SpringForce: return "spring-force";
-    }
-    return "?";
-}
-
+// the role as the page's shapes() names it; none for the plain picture
 void role(Role r)
 {
-    if (const char* name = roleName(r)) std::printf(",\"role\":\"%s\"", name);
+    if (r != Role::Plain) std::printf(",\"role\":\"%s\"", roleName(r));
 }
 
 const char* kindName(Shape shape)

@@ -706,7 +706,7 @@ TEST(WebSession, GoalsTypedInThePagesUnits)
     // tell the figure from the goal
     const double actual = 1000.0 * r.posErrMax;
     const std::string below = shortestNumber(std::floor(actual * 1000.0) / 1000.0 - 0.0001, 17);
-    w.clearGoals();
+    while (w.removeGoal(0)) {}
     ASSERT_EQ(w.addShownGoal("pos_err_max_m", "<=", below).refused, "");
     g = nlohmann::json::parse(w.goalsJson());
     const std::string line = g[0]["shownLine"];
@@ -720,7 +720,7 @@ TEST(WebSession, GoalsTypedInThePagesUnits)
     EXPECT_EQ(nlohmann::json::parse(w.goalsJson())[1]["shownLine"], "FAIL  force settling time = none < 0.3 s");
 
     // refusals: a word for the page and an English line; nothing kept
-    w.clearGoals();
+    while (w.removeGoal(0)) {}
     for (const char* typed : {"", "five", "5 mm", "nan", "inf", "1e999"}) {
         const WebSession::GoalAdded bad = w.addShownGoal("pos_err_max_m", "<=", typed);
         EXPECT_EQ(bad.refused, "value") << typed;

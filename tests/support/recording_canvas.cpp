@@ -1,4 +1,4 @@
-#include "view/recording_canvas.h"
+#include "tests/support/recording_canvas.h"
 
 #include <cmath>
 
