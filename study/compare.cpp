@@ -35,16 +35,6 @@ bool sameMeaning(const TaskField& f, const SimSettings& a, const SimSettings& b)
     return true;
 }
 
-// The unit in the field's description, "N/m" of "... KH1 [N/m]"; "" without one.
-std::string unitOf(const TaskField& f)
-{
-    const std::string what = f.what;
-    const std::size_t open = what.rfind('[');
-    const std::size_t close = what.rfind(']');
-    if (open == std::string::npos || close == std::string::npos || close < open) return "";
-    return what.substr(open + 1, close - open - 1);
-}
-
 // "10 N", "7": a value with its unit.
 std::string withUnit(const std::string& value, const std::string& unit)
 {
@@ -149,7 +139,7 @@ std::vector<SettingDifference> settingDifferences(const SimSettings& pinned, con
         SettingDifference d;
         d.name = f.name;
         d.value = value;
-        d.unit = unitOf(f);
+        d.unit = f.unit();
         d.selector = f.rule == FieldRule::selector;
         if (sameMeaning(f, pinned, other)) d.other = then;
         out.push_back(d);

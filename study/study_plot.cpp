@@ -94,14 +94,8 @@ std::vector<double> numericValues(const std::string& name, const std::vector<std
 
 std::string settingUnit(const std::string& name)
 {
-    for (const TaskField& f : taskFields()) {
-        if (name != f.name) continue;
-        const std::string what = f.what;
-        const std::size_t open = what.rfind('[');
-        const std::size_t close = what.rfind(']');
-        if (open == std::string::npos || close == std::string::npos || close < open) return "";
-        return what.substr(open + 1, close - open - 1);
-    }
+    for (const TaskField& f : taskFields())
+        if (name == f.name) return f.unit();
     return "";
 }
 
