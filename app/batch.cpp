@@ -379,7 +379,7 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
         base, o.sweeps, jobs, keepForce,
         [&](SweepTaskResult& r) {
             out << sweepCsvRow(r);
-            if (goals) out << ',' << (r.computed ? goalsField(o.goals, summaryCsvHeader(), r.row) : "no run");
+            if (goals) out << ',' << (r.computed ? goalsField(o.goals, r.summary) : "no run");
             out << '\n';
             if (rowsOnTerminal) out.flush();
             if (plot) {
@@ -674,10 +674,8 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
     bool met = true;
     if (!o.goals.empty()) {
-        const std::string header = summaryCsvHeader();
-        const std::string row = summaryCsvRow(s, *summary);
         for (const Goal& g : o.goals) {
-            const GoalCheck c = checkGoal(g, header, row);
+            const GoalCheck c = checkGoal(g, *summary);
             out << goalLine(g, c) << '\n';
             met = met && c.pass;
         }

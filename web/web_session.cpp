@@ -469,10 +469,8 @@ std::string WebSession::goalsJson() const
 {
     Json out = Json::array();
     if (goals_.empty()) return jsonText(out);
-    const std::string header = summaryCsvHeader();
-    const std::string row = summaryCsvRow(*s_, runSummary());
     for (const Goal& g : goals_) {
-        const GoalCheck c = checkGoal(g, header, row);
+        const GoalCheck c = checkGoal(g, runSummary());
         out.push_back({{"goal", g.name + " " + g.op + " " + g.valueText},
                        {"name", g.name},
                        {"op", g.op},
