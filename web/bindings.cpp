@@ -179,7 +179,8 @@ EMSCRIPTEN_KEEPALIVE int hs_study_in_plot(double x, double y) { return session->
 EMSCRIPTEN_KEEPALIVE void hs_study_fit_force() { session->fitForceScale(); }
 
 // Pins (WebSession::pin): pins the run shown and returns its slot, with
-// hs_message saying so; hs_unpin forgets pins()[index] (1 when there was
+// hs_message saying so and hs_pin_replaced 1 when it took the oldest pin's
+// place; hs_unpin forgets pins()[index] (1 when there was
 // one); hs_pins the pins as JSON (WebSession::pinsJson); hs_reset_defaults
 // puts the built-in task back, the pins staying.
 EMSCRIPTEN_KEEPALIVE int hs_pin()
@@ -188,6 +189,7 @@ EMSCRIPTEN_KEEPALIVE int hs_pin()
     handOut(r.message);
     return r.slot;
 }
+EMSCRIPTEN_KEEPALIVE int hs_pin_replaced() { return session->pins().oldestReplaced() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int hs_unpin(int index) { return session->unpin(index) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void hs_clear_pins() { session->clearPins(); }
 EMSCRIPTEN_KEEPALIVE int hs_pin_count() { return session->pins().size(); }

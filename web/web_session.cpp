@@ -514,7 +514,11 @@ WebSession::GoalAdded WebSession::addShownGoal(const std::string& column, const 
 std::string WebSession::addShownGoalJson(const std::string& column, const std::string& op, const std::string& value)
 {
     const GoalAdded r = addShownGoal(column, op, value);
-    return jsonText({{"refused", r.refused}, {"message", r.message}, {"goal", r.goal}, {"shown", r.shown}});
+    return jsonText({{"refused", r.refused},
+                     {"message", r.message},
+                     {"goal", r.goal},
+                     {"shown", r.shown},
+                     {"most", mostGoals}});
 }
 
 std::string WebSession::loopsJson(double width, bool wholeRun) const

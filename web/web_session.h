@@ -248,7 +248,8 @@ public:
         std::string shown;  // "largest |posErr| ≤ 5 mm"
     };
     GoalAdded addShownGoal(const std::string& column, const std::string& op, const std::string& value);
-    // the same as JSON {"refused", "message", "goal", "shown"}
+    // the same as JSON {"refused", "message", "goal", "shown", "most"}, most
+    // the number of goals kept at most
     std::string addShownGoalJson(const std::string& column, const std::string& op, const std::string& value);
 
     // --- the control loops (study/loop_poles.h, study/loops_chart.h) ---
