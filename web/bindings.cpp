@@ -162,11 +162,12 @@ EMSCRIPTEN_KEEPALIVE void hs_scrub_release() { session->scrubRelease(); }
 EMSCRIPTEN_KEEPALIVE int hs_in_graph(double x, double y) { return session->inGraph(x, y) ? 1 : 0; }
 
 // The study graphs (study/study_graphs.h) at the width set [px]: the SVG
-// element, the cursor's elements at the frame shown, the values at a frame
-// and the graphs' state as JSON (WebSession::studyCursorJson, studyStateJson),
+// element in its parts, the cursor's elements at the frame shown, the values
+// at a frame and the graphs' state as JSON (WebSession::studySvgJson,
+// studyCursorJson, studyStateJson),
 // the sample under x and whether (x, y) is in a plot area [px of the SVG].
 EMSCRIPTEN_KEEPALIVE void hs_study_set_width(double width) { session->setStudyWidth(width); }
-EMSCRIPTEN_KEEPALIVE const char* hs_study_svg() { return handOut(session->studyGraphs().svg()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_study_svg() { return handOut(session->studySvgJson()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_study_cursor_svg()
 {
     return handOut(session->studyGraphs().cursorSvg(session->frame()));

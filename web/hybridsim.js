@@ -479,13 +479,15 @@
 
     // --- the study graphs (study/study_graphs.h), laid out studyWidth px wide ---
     // The SVG (an <svg> element's text, its last element an empty
-    // <g class="cursor">), the force scale {lo, hi, step, ticks, text} [N] (text:
-    // its ends as the axis writes them), the
+    // <g class="cursor">) and the same in its parts {head, panels, tail}
+    // (each panel's <g class="panel"> element), the force scale {lo, hi,
+    // step, ticks, text} [N] (text: its ends as the axis writes them), the
     // runs drawn [{label, colour}] and the values at the frame shown
     // (studyCursor).
     studyGraphs() {
       const state = JSON.parse(text(() => core._hs_study_state()));
-      state.svg = text(() => core._hs_study_svg());
+      state.parts = JSON.parse(text(() => core._hs_study_svg()));
+      state.svg = state.parts.head + state.parts.panels.join('') + state.parts.tail;
       state.cursor = api.studyCursor();
       return state;
     },

@@ -325,6 +325,12 @@ std::string WebSession::studyCursorJson(int frame) const
     return jsonText({{"sample", sample}, {"runs", std::move(runs)}});
 }
 
+std::string WebSession::studySvgJson() const
+{
+    ChartSvgParts parts = studyGraphs().svgParts();
+    return jsonText({{"head", std::move(parts.head)}, {"panels", std::move(parts.panels)}, {"tail", std::move(parts.tail)}});
+}
+
 std::string WebSession::studyStateJson() const
 {
     const StudyGraphs& graphs = drawn();

@@ -163,8 +163,10 @@ public:
     //                     "text": {the same names: the texts shown}}]}, SI units
     //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks", "text": [lo, hi]},
     //                     "runs": [{"label", "colour"}]}
+    //   studySvgJson     {"head", "panels": [each panel's SVG], "tail"} (StudyGraphs::svgParts)
     std::string studyCursorJson(int frame) const;
     std::string studyStateJson() const;
+    std::string studySvgJson() const;
 
     // --- pins (study/compare.h), drawn as the window draws them ---
     // Pins the run shown: the picture draws it under the live run and the
