@@ -379,7 +379,7 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
         base, o.sweeps, jobs, keepForce,
         [&](SweepTaskResult& r) {
             out << sweepCsvRow(r);
-            if (goals) out << ',' << (r.computed ? goalsField(o.goals, summaryCsvHeader(), r.row) : "no run");
+            if (goals) out << ',' << (r.computed ? goalsField(o.goals, r.summary) : "no run");
             out << '\n';
             if (rowsOnTerminal) out.flush();
             if (plot) {
@@ -690,10 +690,8 @@ int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
     }
     met = true;
     if (o.goals.empty()) return exitOk;
-    const std::string header = summaryCsvHeader();
-    const std::string row = summaryCsvRow(s, *summary);
     for (const Goal& g : o.goals) {
-        const GoalCheck check = checkGoal(g, header, row);
+        const GoalCheck check = checkGoal(g, *summary);
         out << goalLine(g, check) << '\n';
         met = met && check.pass;
     }

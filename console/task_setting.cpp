@@ -149,6 +149,30 @@ std::string TaskField::named() const
     return rule == FieldRule::selector ? std::string(what) + " (" + choiceText + ")" : what;
 }
 
+namespace {
+
+// where " [unit]" begins at the end of a description; npos without one
+std::size_t unitAt(const std::string& what)
+{
+    const std::size_t at = what.rfind(" [");
+    return at != std::string::npos && what.back() == ']' ? at : std::string::npos;
+}
+
+}  // namespace
+
+std::string TaskField::label() const
+{
+    const std::string w = what;
+    return w.substr(0, unitAt(w));
+}
+
+std::string TaskField::unit() const
+{
+    const std::string w = what;
+    const std::size_t at = unitAt(w);
+    return at == std::string::npos ? std::string() : w.substr(at + 2, w.size() - at - 3);
+}
+
 const std::vector<TaskField>& taskFields()
 {
     return fields;

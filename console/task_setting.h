@@ -44,6 +44,10 @@ struct TaskField {
     bool belongsTo(const SimSettings& s) const;
     // The name with its choices for a selector: "the robot type (a or b)".
     std::string named() const;
+    // The description without its unit, "the spring constant KH1", and the
+    // unit, "N/m" of "... KH1 [N/m]" ("" and the whole description without one).
+    std::string label() const;
+    std::string unit() const;
 };
 
 // Every field of a task file, in the file's order (the contour numbers of

@@ -35,16 +35,6 @@ bool sameMeaning(const TaskField& f, const SimSettings& a, const SimSettings& b)
     return true;
 }
 
-// The unit in the field's description, "N/m" of "... KH1 [N/m]"; "" without one.
-std::string unitOf(const TaskField& f)
-{
-    const std::string what = f.what;
-    const std::size_t open = what.rfind('[');
-    const std::size_t close = what.rfind(']');
-    if (open == std::string::npos || close == std::string::npos || close < open) return "";
-    return what.substr(open + 1, close - open - 1);
-}
-
 // "10 N", "7": a value with its unit.
 std::string withUnit(const std::string& value, const std::string& unit)
 {
@@ -52,12 +42,6 @@ std::string withUnit(const std::string& value, const std::string& unit)
 }
 
 // --- summaries ---
-
-// The line format of printSummary: the figure's name in 48 columns.
-void figureLine(std::ostream& out, const std::string& what, const std::string& value)
-{
-    out << format("%-48s", what.c_str()) << value << "\n";
-}
 
 // "     1.234 mm  at 2.040 s  (sample 51)", or "      none".
 std::string atSample(double value, double scale, const char* unit, double time, int sample)
@@ -149,7 +133,7 @@ std::vector<SettingDifference> settingDifferences(const SimSettings& pinned, con
         SettingDifference d;
         d.name = f.name;
         d.value = value;
-        d.unit = unitOf(f);
+        d.unit = f.unit();
         d.selector = f.rule == FieldRule::selector;
         if (sameMeaning(f, pinned, other)) d.other = then;
         out.push_back(d);
@@ -229,12 +213,12 @@ void printComparedSummaries(const std::vector<ComparedRun>& runs, std::ostream& 
         printSummary(*r.settings, summarizeRun(*r.settings, *r.series), out);
         if (i == 0) continue;
         const RunDifference d = compareRuns(*ref.settings, *ref.series, *r.settings, *r.series);
-        figureLine(out, "largest |F - F of " + ref.name + "|",
-                   atSample(d.forceMax, 1.0, "N", d.forceTime, d.forceSample));
-        figureLine(out, "largest distance of the tip from " + ref.name + "'s tip",
-                   atSample(d.tipMax, 1000.0, "mm", d.tipTime, d.tipSample));
-        figureLine(out, "largest |sErr - sErr of " + ref.name + "|",
-                   atSample(d.sErrMax, 1000.0, "mm", d.sErrTime, d.sErrSample));
+        out << summaryLine("largest |F - F of " + ref.name + "|",
+                           atSample(d.forceMax, 1.0, "N", d.forceTime, d.forceSample));
+        out << summaryLine("largest distance of the tip from " + ref.name + "'s tip",
+                           atSample(d.tipMax, 1000.0, "mm", d.tipTime, d.tipSample));
+        out << summaryLine("largest |sErr - sErr of " + ref.name + "|",
+                           atSample(d.sErrMax, 1000.0, "mm", d.sErrTime, d.sErrSample));
     }
 }
 

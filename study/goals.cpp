@@ -12,19 +12,6 @@
 namespace hybridsim {
 namespace {
 
-// The fields of a CSV line without quoted commas (the summary has none).
-std::vector<std::string> fields(const std::string& line)
-{
-    std::vector<std::string> out(1);
-    for (char c : line) {
-        if (c == ',')
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
-    return out;
-}
-
 std::string trimmed(const std::string& s)
 {
     std::size_t a = 0;
@@ -42,8 +29,7 @@ std::string figureText(double v) { return std::isnan(v) ? std::string("none") : 
 std::vector<std::string> goalNames()
 {
     std::vector<std::string> names;
-    for (const std::string& f : fields(summaryCsvHeader()))
-        if (f != "robot" && f != "method" && f != "contour") names.push_back(f);
+    for (const SummaryFigure& f : summaryFigures()) names.push_back(f.column);
     return names;
 }
 
@@ -92,14 +78,11 @@ std::string goalError(const std::string& error)
     return error.compare(0, prefix.size(), prefix) == 0 ? error.substr(prefix.size()) : error;
 }
 
-GoalCheck checkGoal(const Goal& goal, const std::string& header, const std::string& row)
+GoalCheck checkGoal(const Goal& goal, const RunSummary& r)
 {
     GoalCheck c;
-    c.actual = std::nan("");
-    const std::vector<std::string> names = fields(header);
-    const std::vector<std::string> values = fields(row);
-    for (std::size_t k = 0; k < names.size() && k < values.size(); ++k)
-        if (names[k] == goal.name && !parseDouble(values[k], c.actual)) c.actual = std::nan("");
+    const SummaryFigure* f = summaryFigure(goal.name);
+    c.actual = f ? f->value(r) : std::nan("");
     const double a = c.actual;
     const double v = goal.value;
     c.pass = goal.op == "<" ? a < v : goal.op == "<=" ? a <= v : goal.op == ">" ? a > v : goal.op == ">=" && a >= v;
@@ -112,11 +95,11 @@ std::string goalLine(const Goal& goal, const GoalCheck& check)
            goal.op + " " + goal.valueText;
 }
 
-std::string goalsField(const std::vector<Goal>& goals, const std::string& header, const std::string& row)
+std::string goalsField(const std::vector<Goal>& goals, const RunSummary& r)
 {
     std::string failed;
     for (const Goal& g : goals) {
-        const GoalCheck c = checkGoal(g, header, row);
+        const GoalCheck c = checkGoal(g, r);
         if (!c.pass)
             failed += (failed.empty() ? "" : "; ") + g.name + " = " + figureText(c.actual) + " " + g.op + " " +
                       g.valueText;

@@ -1,16 +1,19 @@
 // Goals a run's figures must meet: "settling_t_s < 0.3", each naming a
 // column of the summary's CSV, a comparison and a value.  A goal is checked
-// on the summary's own CSV row, so it reads exactly the number the table
-// shows; a figure that does not exist (nan: "none", "never") meets no goal.
+// on the figure's value in the summary (summaryFigures()), the number the
+// CSV writes to the last bit; a figure that does not exist (nan: "none",
+// "never") meets no goal.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "study/summary.h"
+
 namespace hybridsim {
 
 struct Goal {
-    std::string name;       // a numeric column of summaryCsvHeader()
+    std::string name;       // a column of summaryFigures()
     std::string op;         // "<", "<=", ">" or ">="
     double value = 0.0;
     std::string valueText;  // as read: the shortest text that reads back to `value` ("16" for "0x10")
@@ -37,15 +40,15 @@ struct GoalCheck {
     double actual = 0.0;  // the figure (nan when it does not exist)
 };
 
-// The goal on a summary row (summaryCsvRow) under its header (summaryCsvHeader).
-GoalCheck checkGoal(const Goal& goal, const std::string& header, const std::string& row);
+// The goal on a run's summary.
+GoalCheck checkGoal(const Goal& goal, const RunSummary& r);
 
 // "pass  overshoot_pct = 3.2 <= 5", "FAIL  settling_t_s = none < 0.3".
 std::string goalLine(const Goal& goal, const GoalCheck& check);
 
 // A sweep's goals column: "pass", or the failed goals as
 // "settling_t_s = 0.41 <= 0.3" joined by "; ".
-std::string goalsField(const std::vector<Goal>& goals, const std::string& header, const std::string& row);
+std::string goalsField(const std::vector<Goal>& goals, const RunSummary& r);
 
 // --- goals as the page shows them: each figure in its own unit ---
 // (summaryFigures(): unit and factor from the column's unit to it)

@@ -167,7 +167,7 @@ bool placeholder(const std::string& inside, LessonRuns& runs, bool japanese, std
     const QuotedRun* run = runs.get(which, error);
     if (!run) return false;
     if (const SummaryFigure* f = summaryFigure(name)) {
-        const double v = f->factor * f->value(run->task, run->summary);
+        const double v = f->factor * f->value(run->summary);
         // a count as a whole number
         out = f->unit[0] == '\0' ? quoted(v, 0, true, japanese) : withUnit(quoted(v, digits, fixed, japanese), f->unit);
         return true;

@@ -204,14 +204,16 @@ const ChartLayout& StudyGraphs::layout() const
     return *layout_;
 }
 
-std::string StudyGraphs::svg() const
+std::string StudyGraphs::svg() const { return svgParts().joined(); }
+
+ChartSvgParts StudyGraphs::svgParts() const
 {
-    std::string out = chartSvg(chart());
+    ChartSvgParts parts = chartSvgParts(chart());
     // an element to put in a page: no XML declaration
-    if (out.compare(0, 5, "<?xml") == 0) out.erase(0, out.find('\n') + 1);
-    const std::size_t end = out.rfind("</svg>");
-    out.insert(end, "<g class=\"cursor\"></g>\n");
-    return out;
+    std::string& head = parts.head;
+    if (head.compare(0, 5, "<?xml") == 0) head.erase(0, head.find('\n') + 1);
+    parts.tail.insert(0, "<g class=\"cursor\"></g>\n");
+    return parts;
 }
 
 std::vector<StudyCursorRun> StudyGraphs::cursor(int sample) const

@@ -96,10 +96,12 @@ public:
     double width() const { return width_; }
 
     // The chart, its layout, and the SVG element (no XML declaration) with
-    // an empty <g class="cursor"> last, for cursorSvg's elements.
+    // an empty <g class="cursor"> last, for cursorSvg's elements; also in
+    // its parts (chartSvgParts), the cursor's group in the tail.
     Chart chart() const;
     const ChartLayout& layout() const;
     std::string svg() const;
+    ChartSvgParts svgParts() const;
     // The cursor at sample `sample` of the current run (held within its
     // samples): per panel a <g class="cursor-panel">, its line, the dots and
     // the values of every run.

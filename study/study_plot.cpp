@@ -27,13 +27,6 @@ const char* const distanceColour = "#9467bd";
 // Markers on the lines of a sweep with at most this many values.
 constexpr std::size_t mostMarkedPoints = 60;
 
-// A figure of the summary as a sweep's panel shows it.
-struct Figure {
-    const char* title;
-    const char* yLabel;
-    double (*get)(const RunSummary&);
-};
-
 // The rounding floor of an axis by its label's unit: forces and lengths.
 std::optional<RoundingFloor> floorOf(const std::string& yLabel)
 {
@@ -41,26 +34,6 @@ std::optional<RoundingFloor> floorOf(const std::string& yLabel)
     if (yLabel.size() >= 3 && yLabel.compare(yLabel.size() - 3, 3, "[N]") == 0) return newtonFloor;
     return std::nullopt;
 }
-
-const Figure figures[] = {
-    {"final contact force", "force [N]", [](const RunSummary& r) { return r.finalForce; }},
-    {"final force error", "force [N]", [](const RunSummary& r) { return r.finalForceErr; }},
-    {"force first within 5 % of Fn", "time [s]",
-     [](const RunSummary& r) { return r.forceReached ? r.forceReachedTime : notANumber; }},
-    {"largest |force error| from then on", "force [N]",
-     [](const RunSummary& r) { return r.maxForceErrAfterReached; }},
-    {"force overshoot above Fn", "force [N]", [](const RunSummary& r) { return r.overshoot; }},
-    {"force overshoot above Fn", "share of Fn [%]", [](const RunSummary& r) { return r.overshootPercent; }},
-    {"force settled within 2 % of Fn from", "time [s]", [](const RunSummary& r) { return r.settlingTime; }},
-    {"RMS tangential error sErr", "length [mm]", [](const RunSummary& r) { return mmPerM * r.sErrRms; }},
-    {"largest |sErr|", "length [mm]", [](const RunSummary& r) { return mmPerM * r.sErrMax; }},
-    {"largest distance tip to workpiece contour", "length [mm]",
-     [](const RunSummary& r) { return mmPerM * r.contourDistMax; }},
-    {"largest |posErr| (tip to command point)", "length [mm]",
-     [](const RunSummary& r) { return mmPerM * r.posErrMax; }},
-    {"samples holding not-a-number", "samples",
-     [](const RunSummary& r) { return static_cast<double>(r.nanSamples); }},
-};
 
 bool isSelector(const std::string& name)
 {
@@ -94,14 +67,8 @@ std::vector<double> numericValues(const std::string& name, const std::vector<std
 
 std::string settingUnit(const std::string& name)
 {
-    for (const TaskField& f : taskFields()) {
-        if (name != f.name) continue;
-        const std::string what = f.what;
-        const std::size_t open = what.rfind('[');
-        const std::size_t close = what.rfind(']');
-        if (open == std::string::npos || close == std::string::npos || close < open) return "";
-        return what.substr(open + 1, close - open - 1);
-    }
+    for (const TaskField& f : taskFields())
+        if (name == f.name) return f.unit();
     return "";
 }
 
@@ -330,52 +297,14 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
     return c;
 }
 
-Chart sweepChart(const SweepPlotInput& in)
+namespace {
+
+// The force of every run of a sweep of one name, coloured by the swept
+// value, and its start close up: sweepChart's last panels.
+void addForcePanels(const SweepPlotInput& in, const std::vector<double>& numbers, Chart& c)
 {
-    Chart c;
-    const std::size_t names = in.names.size();
-    if (names == 0 || in.values.size() != names) return c;
     const std::string& first = in.names[0];
-    const std::vector<std::string>& firstValues = in.values[0];
-    const std::size_t n1 = firstValues.size();
-    const std::size_t n2 = names > 1 ? in.values[1].size() : 1;
-    c.title = names > 1 ? "sweep of " + first + " and " + in.names[1] : "sweep of " + first;
-    c.subtitle = in.task;
-    c.columns = 3;
-    c.panelWidth = 320.0;
-    c.panelHeight = 230.0;
-
-    // x: the values as numbers, or as named places 0, 1, ...
-    const std::vector<double> numbers = numericValues(first, firstValues);
-    std::vector<double> xs(n1);
-    for (std::size_t i = 0; i < n1; ++i) xs[i] = numbers.empty() ? static_cast<double>(i) : numbers[i];
-    // one line per value of the second name, told apart by colour
-    std::vector<std::string> colours(n2, paletteColour(0));
-    for (std::size_t j = 0; j < n2 && names > 1; ++j) {
-        colours[j] = n2 <= 10 ? paletteColour(j) : rampColour(static_cast<double>(j) / static_cast<double>(n2 - 1));
-        c.keys.push_back({in.names[1] + " = " + in.values[1][j], colours[j]});
-    }
-
-    for (const Figure& f : figures) {
-        ChartPanel p{f.title, axisLabel(first), f.yLabel, {}, numbers.empty() ? firstValues : std::vector<std::string>{}};
-        p.legend = false;
-        p.yFloor = floorOf(f.yLabel);
-        for (std::size_t j = 0; j < n2; ++j) {
-            ChartSeries line{names > 1 ? in.names[1] + " = " + in.values[1][j] : first, colours[j], {}, {}};
-            line.markers = n1 <= mostMarkedPoints;
-            for (std::size_t i = 0; i < n1; ++i) {
-                const std::size_t t = i * n2 + j;
-                if (t >= in.tasks.size()) break;
-                line.x.push_back(xs[i]);
-                line.y.push_back(in.tasks[t].computed ? f.get(in.tasks[t].summary) : notANumber);
-            }
-            p.series.push_back(std::move(line));
-        }
-        c.panels.push_back(std::move(p));
-    }
-
-    // the force of every run, coloured by the swept value
-    if (!sweepOverlaysForce(names, n1)) return c;
+    const std::size_t n1 = in.values[0].size();
     std::vector<std::size_t> order(n1);
     std::iota(order.begin(), order.end(), 0);
     if (!numbers.empty())
@@ -398,7 +327,7 @@ Chart sweepChart(const SweepPlotInput& in)
         t0 = std::isnan(t0) ? t.time.front() : std::min(t0, t.time.front());
         t1 = std::isnan(t1) ? t.time.back() : std::max(t1, t.time.back());
     }
-    if (overlay.series.empty()) return c;
+    if (overlay.series.empty()) return;
     if (sameFn) {
         ChartSeries target{"Fn", "#000000", {t0, t1}, {Fn, Fn}};
         target.dashed = true;
@@ -427,6 +356,57 @@ Chart sweepChart(const SweepPlotInput& in)
     }
     c.panels.push_back(std::move(overlay));
     if (slowest > 0.0 && until < 0.5 * (t1 - t0)) c.panels.push_back(std::move(start));
+}
+
+}  // namespace
+
+Chart sweepChart(const SweepPlotInput& in)
+{
+    Chart c;
+    const std::size_t names = in.names.size();
+    if (names == 0 || in.values.size() != names) return c;
+    const std::string& first = in.names[0];
+    const std::vector<std::string>& firstValues = in.values[0];
+    const std::size_t n1 = firstValues.size();
+    const std::size_t n2 = names > 1 ? in.values[1].size() : 1;
+    c.title = names > 1 ? "sweep of " + first + " and " + in.names[1] : "sweep of " + first;
+    c.subtitle = in.task;
+    c.columns = 3;
+    c.panelWidth = 320.0;
+    c.panelHeight = 230.0;
+
+    // x: the values as numbers, or as named places 0, 1, ...
+    const std::vector<double> numbers = numericValues(first, firstValues);
+    std::vector<double> xs(n1);
+    for (std::size_t i = 0; i < n1; ++i) xs[i] = numbers.empty() ? static_cast<double>(i) : numbers[i];
+    // one line per value of the second name, told apart by colour
+    std::vector<std::string> colours(n2, paletteColour(0));
+    for (std::size_t j = 0; j < n2 && names > 1; ++j) {
+        colours[j] = n2 <= 10 ? paletteColour(j) : rampColour(static_cast<double>(j) / static_cast<double>(n2 - 1));
+        c.keys.push_back({in.names[1] + " = " + in.values[1][j], colours[j]});
+    }
+
+    for (const SummaryFigure* f : sweepFigures()) {
+        const std::string yLabel = sweepAxisLabel(*f);
+        ChartPanel p{f->sweepTitle, axisLabel(first), yLabel, {}, numbers.empty() ? firstValues : std::vector<std::string>{}};
+        p.legend = false;
+        p.yFloor = floorOf(yLabel);
+        for (std::size_t j = 0; j < n2; ++j) {
+            ChartSeries line{names > 1 ? in.names[1] + " = " + in.values[1][j] : first, colours[j], {}, {}};
+            line.markers = n1 <= mostMarkedPoints;
+            for (std::size_t i = 0; i < n1; ++i) {
+                const std::size_t t = i * n2 + j;
+                if (t >= in.tasks.size()) break;
+                line.x.push_back(xs[i]);
+                line.y.push_back(in.tasks[t].computed ? f->factor * f->value(in.tasks[t].summary) : notANumber);
+            }
+            p.series.push_back(std::move(line));
+        }
+        c.panels.push_back(std::move(p));
+    }
+
+    // the force of every run, coloured by the swept value
+    if (sweepOverlaysForce(names, n1)) addForcePanels(in, numbers, c);
     return c;
 }
 

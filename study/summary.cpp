@@ -211,10 +211,51 @@ std::vector<double> contactForceInReach(const SimSettings& s, const SeriesSet& s
     return force;
 }
 
+namespace {
+
+// `at` raised to v, or set to v while it is none
+void larger(double& at, double v)
+{
+    if (std::isnan(at) || v > at) at = v;
+}
+
+// The position error err at tip split along the contour's tangent and
+// normal there, each part's largest size kept in r.
+void splitPosErr(const SimSettings& s, Vec2 tip, Vec2 err, RunSummary& r)
+{
+    const ContourAngles a = contourNormalAngle(s, tip);
+    const double along = err.x * pmath::cos(a.tangent) + err.y * pmath::sin(a.tangent);
+    const double across = err.x * pmath::cos(a.normal) + err.y * pmath::sin(a.normal);
+    if (std::isfinite(along) && std::isfinite(across)) {
+        larger(r.posErrTanMax, std::fabs(along));
+        larger(r.posErrNormMax, std::fabs(across));
+    }
+}
+
+// The step figures of r from the step read (r.Fn and r.finalForceErr set):
+// the overshoot also as a share of |Fn|, the steady error once settled.
+void readStepFigures(const StepFigures& step, RunSummary& r)
+{
+    r.stepRead = step.read;
+    r.overshoot = step.overshoot;
+    r.overshootPercent = r.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(r.Fn) : notANumber;
+    r.settlingTime = step.settlingTime;
+    r.riseTime = step.riseTime;
+    r.riseFromTime = step.riseFromTime;
+    r.riseToTime = step.riseToTime;
+    r.peakForce = step.peakForce;
+    r.peakTime = step.peakTime;
+    r.steadyError = step.read && !std::isnan(r.settlingTime) ? r.finalForceErr : notANumber;
+}
+
+}  // namespace
+
 RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
 {
     RunSummary r;
     const int last = lastSample(s);
+    r.seterror = s.seterror;
+    r.Fn = s.Fn;
     r.samples = last + 1;
 
     const double tolerance = forceReachedShare * std::fabs(s.Fn);
@@ -224,9 +265,6 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     std::vector<bool> inReach(static_cast<std::size_t>(last) + 1, false);
     r.posErrTanMax = r.posErrNormMax = notANumber;
     r.springForceDiffMax = r.springForceMin = r.springForceMax = notANumber;
-    auto larger = [](double& at, double v) {
-        if (std::isnan(at) || v > at) at = v;
-    };
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];
         const Vec2 err = set.posErr[i];
@@ -274,15 +312,7 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
                 r.posErrMaxSample = i;
             }
             // along the contour's tangent and normal where the tip is
-            if (finite(tip)) {
-                const ContourAngles a = contourNormalAngle(s, tip);
-                const double along = err.x * pmath::cos(a.tangent) + err.y * pmath::sin(a.tangent);
-                const double across = err.x * pmath::cos(a.normal) + err.y * pmath::sin(a.normal);
-                if (std::isfinite(along) && std::isfinite(across)) {
-                    larger(r.posErrTanMax, std::fabs(along));
-                    larger(r.posErrNormMax, std::fabs(across));
-                }
-            }
+            if (finite(tip)) splitPosErr(s, tip, err, r);
         }
     }
     r.finalForce = r.finalSample >= 0 ? set.contactForce[r.finalSample] : notANumber;
@@ -294,18 +324,9 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     if (sErrCount == 0) r.sErrMax = notANumber;
 
     // the step response, between the samples
-    const StepFigures step = readStep(forceStretches(set, last, inReach), s.Fn, riseFromShare, riseToShare,
-                                      forceSettledShare * std::fabs(s.Fn));
-    r.stepRead = step.read;
-    r.overshoot = step.overshoot;
-    r.overshootPercent = s.Fn != 0.0 ? 100.0 * r.overshoot / std::fabs(s.Fn) : notANumber;
-    r.settlingTime = step.settlingTime;
-    r.riseTime = step.riseTime;
-    r.riseFromTime = step.riseFromTime;
-    r.riseToTime = step.riseToTime;
-    r.peakForce = step.peakForce;
-    r.peakTime = step.peakTime;
-    r.steadyError = step.read && !std::isnan(r.settlingTime) ? r.finalForceErr : notANumber;
+    readStepFigures(readStep(forceStretches(set, last, inReach), s.Fn, riseFromShare, riseToShare,
+                             forceSettledShare * std::fabs(s.Fn)),
+                    r);
     return r;
 }
 
@@ -338,123 +359,199 @@ std::string summaryTitle(const SimSettings& s)
            format("%g", s.Fn) + " N";
 }
 
-void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
+namespace {
+
+// --- each figure's text after its label ---
+
+// the force of the last sample with a posture, and which one when not the last
+std::string finalNote(const RunSummary& r)
 {
-    out << summaryTitle(s) << ", samples 0.." << r.samples - 1 << "\n";
-    auto line = [&out](const char* what, const std::string& value) {
-        out << format("%-48s", what) << value << "\n";
-    };
-    // the force of the last sample with a posture, and which one when not the last
-    const std::string finalNote =
-        r.finalSample >= 0 && r.finalSample != r.samples - 1
-            ? format("  (sample %d, the last with a posture)", r.finalSample)
-            : std::string();
-    if (r.finalSample < 0) {
-        line("final contact force", "      none  (no sample has a posture)");
-        line("final force error", "      none");
-    } else {
-        line("final contact force", fixed("%10.3f N", r.finalForce) + finalNote);
-        line("final force error", fixed("%10.3f N", r.finalForceErr) + finalNote);
-    }
-    if (r.forceReached) {
-        line("force first within 5 % of Fn at",
-             fixed("%10.3f s", r.forceReachedTime) + format("  (sample %d)", r.forceReachedSample));
-        line("largest |force error| from then on", fixed("%10.3f N", r.maxForceErrAfterReached));
-    } else {
-        line("force first within 5 % of Fn at", "     never");
-        line("largest |force error| from then on", "         -");
-    }
-    line("RMS tangential error sErr", mm(r.sErrRms));
-    line("largest |sErr|", mm(r.sErrMax));
-    line("largest distance tip to workpiece contour",
-         mm(r.contourDistMax) + (r.contourDistMaxSample < 0
-                                     ? std::string()
-                                     : format("  (sample %d)", r.contourDistMaxSample)));
-    line("largest |posErr| (tip to command point)",
-         mm(r.posErrMax) +
-             (r.posErrMaxSample < 0 ? std::string() : format("  (sample %d)", r.posErrMaxSample)));
-    line("samples holding not-a-number (left out)", format("%10d", r.nanSamples));
+    return r.finalSample >= 0 && r.finalSample != r.samples - 1
+               ? format("  (sample %d, the last with a posture)", r.finalSample)
+               : std::string();
+}
+
+// "  (sample 51)", nothing for none
+std::string sampleNote(int sample) { return sample < 0 ? std::string() : format("  (sample %d)", sample); }
+
+std::string finalForceText(const RunSummary& r)
+{
+    if (r.finalSample < 0) return "      none  (no sample has a posture)";
+    return fixed("%10.3f N", r.finalForce) + finalNote(r);
+}
+
+std::string finalForceErrText(const RunSummary& r)
+{
+    if (r.finalSample < 0) return "      none";
+    return fixed("%10.3f N", r.finalForceErr) + finalNote(r);
+}
+
+std::string forceReachedText(const RunSummary& r)
+{
+    if (!r.forceReached) return "     never";
+    return fixed("%10.3f s", r.forceReachedTime) + sampleNote(r.forceReachedSample);
+}
+
+std::string forceErrAfterText(const RunSummary& r)
+{
+    return r.forceReached ? fixed("%10.3f N", r.maxForceErrAfterReached) : "         -";
+}
+
+// the step figures: none, and for the overshoot why, when the step was not read
+std::string overshootText(const RunSummary& r)
+{
     if (!r.stepRead) {
         const char* why = r.firstSample < 0   ? ""
                           : r.firstSample > 0 ? "  (sample 0 has no posture: no step to read)"
                           : r.samples == 1    ? "  (the run has sample 0 alone: no step to read)"
                                               : "  (sample 1 has no posture: the step is not in the samples)";
-        line("force overshoot above Fn", std::string("      none") + why);
-        line("force settled within 2 % of Fn from", "      none");
-        line("force rise time, 10 % to 90 % of Fn", "      none");
-        line("force peak", "      none");
-        line("force steady-state error (F - Fn)", "      none");
-    } else {
-        line("force overshoot above Fn",
-             fixed("%10.3f N", r.overshoot) +
-                 (s.Fn != 0.0 ? fixed("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)"));
-        line("force settled within 2 % of Fn from",
-             std::isnan(r.settlingTime) ? std::string("     never") : fixed("%10.4f s", r.settlingTime));
-        line("force rise time, 10 % to 90 % of Fn",
-             std::isnan(r.riseTime) ? std::string(s.Fn == 0.0 ? "      none  (Fn is 0: no step)" : "      none")
-                                    : fixed("%10.4f s", r.riseTime));
-        line("force peak", std::isnan(r.peakForce)
-                               ? std::string("      none  (the force never passes Fn)")
-                               : fixed("%10.3f N", r.peakForce) + fixed(" at %.4f s", r.peakTime));
-        line("force steady-state error (F - Fn)",
-             std::isnan(r.steadyError) ? std::string("      none  (not settled)")
-                                       : fixed("%10.3f N", r.steadyError) + finalNote);
+        return std::string("      none") + why;
     }
-    line("largest |posErr| along the contour's tangent", mm(r.posErrTanMax));
-    line("largest |posErr| along the contour's normal", mm(r.posErrNormMax));
-    line("largest |spring force - F|", std::isnan(r.springForceDiffMax) ? std::string("      none")
-                                                                         : fixed("%10.3f N", r.springForceDiffMax));
-    line("spring force from F first within 5 % of Fn",
-         std::isnan(r.springForceMin)
-             ? std::string("      none")
-             : fixed("%10.3f", r.springForceMin) + fixed(" to %.3f N", r.springForceMax));
+    return fixed("%10.3f N", r.overshoot) +
+           (r.Fn != 0.0 ? fixed("  (%.1f %% of Fn)", r.overshootPercent) : "  (Fn is 0: no %)");
 }
 
-namespace {
+std::string settlingText(const RunSummary& r)
+{
+    if (!r.stepRead) return "      none";
+    return std::isnan(r.settlingTime) ? std::string("     never") : fixed("%10.4f s", r.settlingTime);
+}
+
+std::string riseText(const RunSummary& r)
+{
+    if (!r.stepRead) return "      none";
+    if (std::isnan(r.riseTime)) return r.Fn == 0.0 ? "      none  (Fn is 0: no step)" : "      none";
+    return fixed("%10.4f s", r.riseTime);
+}
+
+std::string peakText(const RunSummary& r)
+{
+    if (!r.stepRead) return "      none";
+    if (std::isnan(r.peakForce)) return "      none  (the force never passes Fn)";
+    return fixed("%10.3f N", r.peakForce) + fixed(" at %.4f s", r.peakTime);
+}
+
+std::string steadyText(const RunSummary& r)
+{
+    if (!r.stepRead) return "      none";
+    return std::isnan(r.steadyError) ? std::string("      none  (not settled)")
+                                     : fixed("%10.3f N", r.steadyError) + finalNote(r);
+}
+
+std::string springDiffText(const RunSummary& r)
+{
+    return std::isnan(r.springForceDiffMax) ? std::string("      none") : fixed("%10.3f N", r.springForceDiffMax);
+}
+
+std::string springRangeText(const RunSummary& r)
+{
+    if (std::isnan(r.springForceMin)) return "      none";
+    return fixed("%10.3f", r.springForceMin) + fixed(" to %.3f N", r.springForceMax);
+}
 
 double numberOr(bool exists, double v) { return exists ? v : notANumber; }
+
+using R = const RunSummary&;
+
+// column, title, page's unit and factor, goal, value; text line, label,
+// text; sweep panel, title, quantity
+const SummaryFigure figureTable[] = {
+    {"seterror_m", "setting error", "mm", 1000.0, false, [](R r) { return r.seterror; }, 0, nullptr, nullptr, 0,
+     nullptr, nullptr},
+    {"Fn_N", "commanded force Fn", "N", 1.0, false, [](R r) { return r.Fn; }, 0, nullptr, nullptr, 0, nullptr,
+     nullptr},
+    {"samples", "samples", "", 1.0, false, [](R r) { return double(r.samples); }, 0, nullptr, nullptr, 0, nullptr,
+     nullptr},
+    {"nan_samples", "samples without a posture", "", 1.0, true, [](R r) { return double(r.nanSamples); }, 9,
+     "samples holding not-a-number (left out)", [](R r) { return format("%10d", r.nanSamples); }, 12,
+     "samples holding not-a-number", "samples"},
+    {"final_force_N", "final force", "N", 1.0, true, [](R r) { return r.finalForce; }, 1, "final contact force",
+     finalForceText, 1, "final contact force", "force"},
+    {"final_force_err_N", "final force error", "N", 1.0, true, [](R r) { return r.finalForceErr; }, 2,
+     "final force error", finalForceErrText, 2, "final force error", "force"},
+    {"force_reached_t_s", "force first within 5 % at", "s", 1.0, true,
+     [](R r) { return numberOr(r.forceReached, r.forceReachedTime); }, 3, "force first within 5 % of Fn at",
+     forceReachedText, 3, "force first within 5 % of Fn", "time"},
+    {"force_err_max_after_N", "largest |force error| from then on", "N", 1.0, true,
+     [](R r) { return r.maxForceErrAfterReached; }, 4, "largest |force error| from then on", forceErrAfterText, 4,
+     "largest |force error| from then on", "force"},
+    {"s_err_rms_m", "RMS tangential error", "mm", 1000.0, true, [](R r) { return r.sErrRms; }, 5,
+     "RMS tangential error sErr", [](R r) { return mm(r.sErrRms); }, 8, "RMS tangential error sErr", "length"},
+    {"s_err_max_m", "largest |sErr|", "mm", 1000.0, true, [](R r) { return r.sErrMax; }, 6, "largest |sErr|",
+     [](R r) { return mm(r.sErrMax); }, 9, "largest |sErr|", "length"},
+    {"contour_dist_max_m", "largest distance tip to workpiece", "mm", 1000.0, true,
+     [](R r) { return r.contourDistMax; }, 7, "largest distance tip to workpiece contour",
+     [](R r) { return mm(r.contourDistMax) + sampleNote(r.contourDistMaxSample); }, 10,
+     "largest distance tip to workpiece contour", "length"},
+    {"pos_err_max_m", "largest |posErr|", "mm", 1000.0, true, [](R r) { return r.posErrMax; }, 8,
+     "largest |posErr| (tip to command point)", [](R r) { return mm(r.posErrMax) + sampleNote(r.posErrMaxSample); },
+     11, "largest |posErr| (tip to command point)", "length"},
+    {"overshoot_N", "force overshoot", "N", 1.0, true, [](R r) { return r.overshoot; }, 10,
+     "force overshoot above Fn", overshootText, 5, "force overshoot above Fn", "force"},
+    {"overshoot_pct", "force overshoot", "%", 1.0, true, [](R r) { return r.overshootPercent; }, 0, nullptr, nullptr,
+     6, "force overshoot above Fn", "share of Fn"},
+    {"settling_t_s", "force settling time", "s", 1.0, true, [](R r) { return r.settlingTime; }, 11,
+     "force settled within 2 % of Fn from", settlingText, 7, "force settled within 2 % of Fn from", "time"},
+    {"force_rise_t_s", "force rise time", "s", 1.0, true, [](R r) { return r.riseTime; }, 12,
+     "force rise time, 10 % to 90 % of Fn", riseText, 0, nullptr, nullptr},
+    {"force_peak_N", "force peak", "N", 1.0, true, [](R r) { return r.peakForce; }, 13, "force peak", peakText, 0,
+     nullptr, nullptr},
+    {"force_peak_t_s", "force peak time", "s", 1.0, true, [](R r) { return r.peakTime; }, 0, nullptr, nullptr, 0,
+     nullptr, nullptr},
+    {"force_steady_err_N", "steady-state force error", "N", 1.0, true, [](R r) { return r.steadyError; }, 14,
+     "force steady-state error (F - Fn)", steadyText, 0, nullptr, nullptr},
+    {"pos_err_tan_max_m", "largest |posErr| along the tangent", "mm", 1000.0, true,
+     [](R r) { return r.posErrTanMax; }, 15, "largest |posErr| along the contour's tangent",
+     [](R r) { return mm(r.posErrTanMax); }, 0, nullptr, nullptr},
+    {"pos_err_norm_max_m", "largest |posErr| along the normal", "mm", 1000.0, true,
+     [](R r) { return r.posErrNormMax; }, 16, "largest |posErr| along the contour's normal",
+     [](R r) { return mm(r.posErrNormMax); }, 0, nullptr, nullptr},
+    {"spring_force_diff_max_N", "largest |spring force - F|", "N", 1.0, true,
+     [](R r) { return r.springForceDiffMax; }, 17, "largest |spring force - F|", springDiffText, 0, nullptr, nullptr},
+    {"spring_force_min_N", "smallest spring force once F is within 5 % of Fn", "N", 1.0, true,
+     [](R r) { return r.springForceMin; }, 18, "spring force from F first within 5 % of Fn", springRangeText, 0,
+     nullptr, nullptr},
+    {"spring_force_max_N", "largest spring force once F is within 5 % of Fn", "N", 1.0, true,
+     [](R r) { return r.springForceMax; }, 0, nullptr, nullptr, 0, nullptr, nullptr},
+};
+
+// the figures with a place above 0 by `place`, in its order
+std::vector<const SummaryFigure*> inPlaceOrder(int SummaryFigure::*place)
+{
+    std::vector<const SummaryFigure*> out;
+    for (const SummaryFigure& f : summaryFigures())
+        if (f.*place > 0) out.push_back(&f);
+    std::stable_sort(out.begin(), out.end(),
+                     [place](const SummaryFigure* a, const SummaryFigure* b) { return a->*place < b->*place; });
+    return out;
+}
 
 }  // namespace
 
 const std::vector<SummaryFigure>& summaryFigures()
 {
-    using S = const SimSettings&;
-    using R = const RunSummary&;
-    static const std::vector<SummaryFigure> figures = {
-        {"seterror_m", "setting error", "mm", 1000.0, false, [](S s, R) { return s.seterror; }},
-        {"Fn_N", "commanded force Fn", "N", 1.0, false, [](S s, R) { return s.Fn; }},
-        {"samples", "samples", "", 1.0, false, [](S, R r) { return double(r.samples); }},
-        {"nan_samples", "samples without a posture", "", 1.0, true, [](S, R r) { return double(r.nanSamples); }},
-        {"final_force_N", "final force", "N", 1.0, true, [](S, R r) { return r.finalForce; }},
-        {"final_force_err_N", "final force error", "N", 1.0, true, [](S, R r) { return r.finalForceErr; }},
-        {"force_reached_t_s", "force first within 5 % at", "s", 1.0, true,
-         [](S, R r) { return numberOr(r.forceReached, r.forceReachedTime); }},
-        {"force_err_max_after_N", "largest |force error| from then on", "N", 1.0, true,
-         [](S, R r) { return r.maxForceErrAfterReached; }},
-        {"s_err_rms_m", "RMS tangential error", "mm", 1000.0, true, [](S, R r) { return r.sErrRms; }},
-        {"s_err_max_m", "largest |sErr|", "mm", 1000.0, true, [](S, R r) { return r.sErrMax; }},
-        {"contour_dist_max_m", "largest distance tip to workpiece", "mm", 1000.0, true,
-         [](S, R r) { return r.contourDistMax; }},
-        {"pos_err_max_m", "largest |posErr|", "mm", 1000.0, true, [](S, R r) { return r.posErrMax; }},
-        {"overshoot_N", "force overshoot", "N", 1.0, true, [](S, R r) { return r.overshoot; }},
-        {"overshoot_pct", "force overshoot", "%", 1.0, true, [](S, R r) { return r.overshootPercent; }},
-        {"settling_t_s", "force settling time", "s", 1.0, true, [](S, R r) { return r.settlingTime; }},
-        {"force_rise_t_s", "force rise time", "s", 1.0, true, [](S, R r) { return r.riseTime; }},
-        {"force_peak_N", "force peak", "N", 1.0, true, [](S, R r) { return r.peakForce; }},
-        {"force_peak_t_s", "force peak time", "s", 1.0, true, [](S, R r) { return r.peakTime; }},
-        {"force_steady_err_N", "steady-state force error", "N", 1.0, true, [](S, R r) { return r.steadyError; }},
-        {"pos_err_tan_max_m", "largest |posErr| along the tangent", "mm", 1000.0, true,
-         [](S, R r) { return r.posErrTanMax; }},
-        {"pos_err_norm_max_m", "largest |posErr| along the normal", "mm", 1000.0, true,
-         [](S, R r) { return r.posErrNormMax; }},
-        {"spring_force_diff_max_N", "largest |spring force - F|", "N", 1.0, true,
-         [](S, R r) { return r.springForceDiffMax; }},
-        {"spring_force_min_N", "smallest spring force once F is within 5 % of Fn", "N", 1.0, true,
-         [](S, R r) { return r.springForceMin; }},
-        {"spring_force_max_N", "largest spring force once F is within 5 % of Fn", "N", 1.0, true,
-         [](S, R r) { return r.springForceMax; }},
-    };
+    static const std::vector<SummaryFigure> figures(std::begin(figureTable), std::end(figureTable));
     return figures;
+}
+
+std::vector<const SummaryFigure*> summaryTextFigures() { return inPlaceOrder(&SummaryFigure::textLine); }
+
+std::vector<const SummaryFigure*> sweepFigures() { return inPlaceOrder(&SummaryFigure::sweepPanel); }
+
+std::string sweepAxisLabel(const SummaryFigure& f)
+{
+    return f.unit[0] == '\0' ? std::string(f.sweepQuantity) : std::string(f.sweepQuantity) + " [" + f.unit + "]";
+}
+
+std::string summaryLine(const std::string& label, const std::string& value)
+{
+    return format("%-48s", label.c_str()) + value + "\n";
+}
+
+void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
+{
+    out << summaryTitle(s) << ", samples 0.." << r.samples - 1 << "\n";
+    for (const SummaryFigure* f : summaryTextFigures()) out << summaryLine(f->textLabel, f->text(r));
 }
 
 const SummaryFigure* summaryFigure(const std::string& column)
@@ -475,7 +572,7 @@ std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
 {
     std::string row = selector(s.type) + ',' + selector(s.hybrid) + ',' + selector(s.curve);
     for (const SummaryFigure& f : summaryFigures()) {
-        const double v = f.value(s, r);
+        const double v = f.value(r);
         // the counts as integers
         row += ',' + (f.unit[0] == '\0' ? std::to_string(static_cast<long long>(v)) : exactNumber(v));
     }

@@ -23,6 +23,10 @@ constexpr double forceReachedShare = 0.05;
 constexpr double forceSettledShare = 0.02;
 
 struct RunSummary {
+    // the task's own settings that the CSV lists with the figures
+    double seterror = 0.0;  // [m]
+    double Fn = 0.0;        // [N]
+
     int samples = 0;     // samples looked at: 0..nsteps
     int nanSamples = 0;  // samples without a posture (see hasPosture), left out of the force figures
 
@@ -156,6 +160,9 @@ std::string summaryTitle(const SimSettings& s);
 // millimetres, preceded by one line naming the task.
 void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out);
 
+// One line of that table: the label in 48 columns, then the value.
+std::string summaryLine(const std::string& label, const std::string& value);
+
 // The same figures as CSV: one header line and one row, lengths in metres,
 // every number with 17 significant digits; a figure that does not exist (a
 // force never reached) is written as nan.
@@ -166,9 +173,11 @@ void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& ou
 std::string summaryCsvHeader();
 std::string summaryCsvRow(const SimSettings& s, const RunSummary& r);
 
-// The numeric columns of the summary's CSV, in its order after robot,
-// method and contour: the one list that the CSV, the goals and the page's
-// goal panel read.
+// The figures of the summary, one table in the CSV's column order after
+// robot, method and contour: what the CSV, the text, the goals, the page's
+// goal panel and a sweep's chart read.  Adding a figure: its field in
+// RunSummary, its computing in summarizeRun, its row in summary.cpp and its
+// column in the README's list.
 struct SummaryFigure {
     const char* column;  // "overshoot_pct"
     // what it is, in a few words: "force overshoot"
@@ -180,10 +189,28 @@ struct SummaryFigure {
     // whether it makes sense as a goal (the task's own settings, seterror_m
     // and Fn_N, and the count of samples do not)
     bool goal;
-    double (*value)(const SimSettings& s, const RunSummary& r);
+    // the figure in the column's unit (nan: none)
+    double (*value)(const RunSummary& r);
+    // its line in the text: the place among the lines (1 the first after the
+    // task's), the label, and what follows the label; a figure written on
+    // another's line or in the task's has place 0
+    int textLine;
+    const char* textLabel;
+    std::string (*text)(const RunSummary& r);
+    // its panel in a sweep's chart (0: none, 1 the first), the panel's title
+    // and the quantity the y axis names with the page's unit: "force [N]"
+    int sweepPanel;
+    const char* sweepTitle;
+    const char* sweepQuantity;
 };
 const std::vector<SummaryFigure>& summaryFigures();
 // The figure of that column, or null.
 const SummaryFigure* summaryFigure(const std::string& column);
+// The figures that have a line in the text, and those that have a panel
+// in a sweep's chart, in the order shown.
+std::vector<const SummaryFigure*> summaryTextFigures();
+std::vector<const SummaryFigure*> sweepFigures();
+// The y axis's label of a figure's panel: "length [mm]", "samples".
+std::string sweepAxisLabel(const SummaryFigure& f);
 
 }  // namespace hybridsim

@@ -637,7 +637,16 @@ ChartLayout chartLayout(const Chart& c)
     return layout;
 }
 
-std::string chartSvg(const Chart& c)
+std::string ChartSvgParts::joined() const
+{
+    std::string out = head;
+    for (const std::string& p : panels) out += p;
+    return out + tail;
+}
+
+std::string chartSvg(const Chart& c) { return chartSvgParts(c).joined(); }
+
+ChartSvgParts chartSvgParts(const Chart& c)
 {
     const ChartLayout layout = chartLayout(c);
     const double width = layout.width;
@@ -657,9 +666,9 @@ std::string chartSvg(const Chart& c)
         out += "<text class=\"subtitle\" x=\"" + px(margin) + "\" y=\"" +
                px(top - subtitleHeight + 8) + "\" font-size=\"12\">" + escaped(c.subtitle) + "</text>\n";
     keyRows(c.keys, width, &out, top);
-    for (std::size_t i = 0; i < c.panels.size(); ++i) writePanel(c.panels[i], layout.panels[i], out);
-    out += "</svg>\n";
-    return out;
+    ChartSvgParts parts{std::move(out), std::vector<std::string>(c.panels.size()), "</svg>\n"};
+    for (std::size_t i = 0; i < c.panels.size(); ++i) writePanel(c.panels[i], layout.panels[i], parts.panels[i]);
+    return parts;
 }
 
 }  // namespace hybridsim

@@ -176,4 +176,16 @@ std::string xmlText(const std::string& text);
 // title line.
 std::string chartSvg(const Chart& chart);
 
+// The same document in its parts, chartSvg's text when joined: what comes
+// before the panels (the XML declaration, the <svg> start, the title and
+// the keys), each panel's <g class="panel"> element in the chart's order,
+// and what follows them (the </svg> end).
+struct ChartSvgParts {
+    std::string head;
+    std::vector<std::string> panels;
+    std::string tail;
+    std::string joined() const;
+};
+ChartSvgParts chartSvgParts(const Chart& chart);
+
 }  // namespace hybridsim

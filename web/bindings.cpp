@@ -165,11 +165,12 @@ EMSCRIPTEN_KEEPALIVE void hs_scrub_release() { session->scrubRelease(); }
 EMSCRIPTEN_KEEPALIVE int hs_in_graph(double x, double y) { return session->inGraph(x, y) ? 1 : 0; }
 
 // The study graphs (study/study_graphs.h) at the width set [px]: the SVG
-// element, the cursor's elements at the frame shown, the values at a frame
-// and the graphs' state as JSON (WebSession::studyCursorJson, studyStateJson),
+// element in its parts, the cursor's elements at the frame shown, the values
+// at a frame and the graphs' state as JSON (WebSession::studySvgJson,
+// studyCursorJson, studyStateJson),
 // the sample under x and whether (x, y) is in a plot area [px of the SVG].
 EMSCRIPTEN_KEEPALIVE void hs_study_set_width(double width) { session->setStudyWidth(width); }
-EMSCRIPTEN_KEEPALIVE const char* hs_study_svg() { return handOut(session->studyGraphs().svg()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_study_svg() { return handOut(session->studySvgJson()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_study_cursor_svg()
 {
     return handOut(session->studyGraphs().cursorSvg(session->frame()));
@@ -182,7 +183,8 @@ EMSCRIPTEN_KEEPALIVE int hs_study_in_plot(double x, double y) { return session->
 EMSCRIPTEN_KEEPALIVE void hs_study_fit_force() { session->fitForceScale(); }
 
 // Pins (WebSession::pin): pins the run shown and returns its slot, with
-// hs_message saying so; hs_unpin forgets pins()[index] (1 when there was
+// hs_message saying so and hs_pin_replaced 1 when it took the oldest pin's
+// place; hs_unpin forgets pins()[index] (1 when there was
 // one); hs_pins the pins as JSON (WebSession::pinsJson); hs_reset_defaults
 // puts the built-in task back, the pins staying.
 EMSCRIPTEN_KEEPALIVE int hs_pin()
@@ -191,6 +193,7 @@ EMSCRIPTEN_KEEPALIVE int hs_pin()
     handOut(r.message);
     return r.slot;
 }
+EMSCRIPTEN_KEEPALIVE int hs_pin_replaced() { return session->pins().oldestReplaced() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int hs_unpin(int index) { return session->unpin(index) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void hs_clear_pins() { session->clearPins(); }
 EMSCRIPTEN_KEEPALIVE int hs_pin_count() { return session->pins().size(); }

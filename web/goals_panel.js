@@ -70,7 +70,7 @@
     // a refusal in the page's words: what to type, and in which unit
     function refusal(r, typed, inUnit) {
       if (r.refused === 'value') return typed === '' ? () => T('goalNoValue', inUnit) : () => T('goalNotNumber', typed, inUnit);
-      if (r.refused === 'full') return () => T('goalsFull', Number(/\d+/.exec(r.message)[0]));
+      if (r.refused === 'full') return () => T('goalsFull', r.most);
       return () => T('goalRefused', r.message);
     }
 

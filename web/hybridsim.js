@@ -479,13 +479,15 @@
 
     // --- the study graphs (study/study_graphs.h), laid out studyWidth px wide ---
     // The SVG (an <svg> element's text, its last element an empty
-    // <g class="cursor">), the force scale {lo, hi, step, ticks, text} [N] (text:
-    // its ends as the axis writes them), the
+    // <g class="cursor">) and the same in its parts {head, panels, tail}
+    // (each panel's <g class="panel"> element), the force scale {lo, hi,
+    // step, ticks, text} [N] (text: its ends as the axis writes them), the
     // runs drawn [{label, colour}] and the values at the frame shown
     // (studyCursor).
     studyGraphs() {
       const state = JSON.parse(text(() => core._hs_study_state()));
-      state.svg = text(() => core._hs_study_svg());
+      state.parts = JSON.parse(text(() => core._hs_study_svg()));
+      state.svg = state.parts.head + state.parts.panels.join('') + state.parts.tail;
       state.cursor = api.studyCursor();
       return state;
     },
@@ -536,14 +538,15 @@
     },
 
     // --- pins (study/compare.h): runs kept under the live one, at most 4 ---
-    // Pins the run shown: {ok, message} ('pinned as pin 2'; a fifth takes
-    // the oldest one's place and says so).
+    // Pins the run shown: {ok, message, pin, replaced} ('pinned as pin 2',
+    // pin 2; a fifth takes the oldest one's place, replaced true, and says so).
     pin() {
       const c = need();
-      c._hs_pin();
+      const slot = c._hs_pin();
+      const replaced = c._hs_pin_replaced() === 1;
       const message = text(() => core._hs_message());
       emit('pins');
-      return { ok: true, message };
+      return { ok: true, message, pin: slot + 1, replaced };
     },
     // The pins in slot order: [{label, slot, colour, taskText, csv}], label
     // their legend line against the task in force, taskText and csv those
@@ -662,9 +665,10 @@
     },
     // Adds a goal as the Goals panel does, its value typed in the figure's
     // unit (5 for 5 mm); kept, and carried in links, in the column's own
-    // unit ('pos_err_max_m<=0.005'): {ok, refused, message, goal, shown},
-    // refused '' when taken, else 'value' (not a finite number), 'full',
-    // 'figure' or 'operator', with message an English line; a 'goals' event.
+    // unit ('pos_err_max_m<=0.005'): {ok, refused, message, goal, shown,
+    // most}, refused '' when taken, else 'value' (not a finite number),
+    // 'full' (most goals kept), 'figure' or 'operator', with message an
+    // English line; a 'goals' event.
     addShownGoal(column, op, v) {
       string('addShownGoal', "a figure's column name", column);
       string('addShownGoal', "a comparison '<', '<=', '>' or '>='", op);

@@ -109,8 +109,8 @@
     });
     // Pin this run: the run as the lesson opened it, kept; the prompt says so
     pinButton.addEventListener('click', () => {
-      const made = sim.pin().message;
-      pinnedAs = [/oldest/.test(made) ? 'lessonPinnedInstead' : 'lessonPinned', Number(/pin (\d+)/.exec(made)[1])];
+      const made = sim.pin();
+      pinnedAs = [made.replaced ? 'lessonPinnedInstead' : 'lessonPinned', made.pin];
       prompt = 'pinned';
       showPrompt();
       pinSaid.focus();  // the button is gone: the focus on what it did

@@ -347,9 +347,8 @@
   }
   $('pin').addEventListener('click', () => {
     if (!ready) return;
-    const pinned = sim.pin().message;
-    const slot = Number(/pin (\d+)/.exec(pinned)[1]);
-    say(() => T(/oldest/.test(pinned) ? 'pinnedInstead' : 'pinned', slot), false);
+    const made = sim.pin();
+    say(() => T(made.replaced ? 'pinnedInstead' : 'pinned', made.pin), false);
   });
   $('clear-pins').addEventListener('click', () => {
     if (ready) sim.clearPins();

@@ -142,18 +142,12 @@ std::string fieldId(const PanelField& p)
     return p.contour ? std::string(1, p.contour) + "." + p.name : p.name;
 }
 
-// the English label and the unit of a task field: "the spring constant KH1", "[N/m]"
-std::string englishLabel(const TaskField& f)
-{
-    const std::string what = f.what;
-    return what.substr(0, what.find(" ["));
-}
+// the unit of a task field as the panel shows it: "[N/m]"
 std::string unitOf(const TaskField& f, bool millimetres)
 {
     if (millimetres) return "[mm]";
-    const std::string what = f.what;
-    const std::size_t at = what.find(" [");
-    return at == std::string::npos ? "" : what.substr(at + 1);
+    const std::string unit = f.unit();
+    return unit.empty() ? unit : "[" + unit + "]";
 }
 
 // --- JSON (nlohmann/json, keys in the order written) ---
@@ -187,7 +181,7 @@ std::string settingsPanelLayout()
                 fields.push_back({{"id", fieldId(p)},
                                   {"name", p.name},
                                   {"ja", p.ja},
-                                  {"en", englishLabel(f)},
+                                  {"en", f.label()},
                                   {"unit", unitOf(f, p.millimetres)},
                                   {"millimetres", p.millimetres}});
             }

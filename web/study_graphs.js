@@ -42,30 +42,21 @@
       svg.querySelector('g.cursor').innerHTML = sim.studyCursorSvg();
     }
 
-    // The SVG in pieces, as the core writes it: what comes before the
-    // panels (the legend), each panel's <g class="panel">, and the rest (the
-    // cursor's group).
-    function pieces(text) {
-      const parts = text.split('<g class="panel">');
-      const panels = parts.slice(1).map((p) => '<g class="panel">' + p);
-      const last = panels.length - 1;
-      const cut = last < 0 ? -1 : panels[last].indexOf('<g class="cursor">');
-      if (cut < 0) return null;
-      const tail = panels[last].slice(cut);
-      panels[last] = panels[last].slice(0, cut);
-      return { head: parts[0], panels, tail };
-    }
     const outline = (panel) => panel.replace(/ d="[^"]*"/g, '');
-    let shownPieces = null;  // those of the SVG on the page
-    // Puts `text` in the page, changing only what changed: a panel whose
-    // axes, ticks and texts are as they were gets only its lines' shapes
-    // (laying the texts out again costs the most), another panel is put anew.
-    function put(text) {
-      const next = pieces(text);
-      const same = svg !== null && next !== null && shownPieces !== null && next.head === shownPieces.head &&
+    // the parts of the SVG on the page, as the core gives them: what comes
+    // before the panels (the legend), each panel's <g class="panel">, and
+    // the rest (the cursor's group)
+    let shownPieces = null;
+    // Puts the graphs' SVG in the page, changing only what changed: a panel
+    // whose axes, ticks and texts are as they were gets only its lines'
+    // shapes (laying the texts out again costs the most), another panel is
+    // put anew.
+    function put(graphs) {
+      const next = graphs.parts;
+      const same = svg !== null && shownPieces !== null && next.head === shownPieces.head &&
         next.tail === shownPieces.tail && next.panels.length === shownPieces.panels.length;
       if (!same) {
-        holder.innerHTML = text;
+        holder.innerHTML = graphs.svg;
         svg = holder.querySelector('svg');
         shownPieces = next;
         return;
@@ -103,7 +94,7 @@
       performance.clearMarks('hybridsim-graphs-start');
       performance.mark('hybridsim-graphs-start');
       const graphs = sim.studyGraphs();
-      put(graphs.svg);
+      put(graphs);
       sayScale(graphs.forceScale);
       cursorStale = true;
       drawCursor();

@@ -324,6 +324,12 @@ std::string WebSession::studyCursorJson(int frame) const
     return jsonText({{"sample", sample}, {"runs", std::move(runs)}});
 }
 
+std::string WebSession::studySvgJson() const
+{
+    ChartSvgParts parts = studyGraphs().svgParts();
+    return jsonText({{"head", std::move(parts.head)}, {"panels", std::move(parts.panels)}, {"tail", std::move(parts.tail)}});
+}
+
 std::string WebSession::studyStateJson() const
 {
     const StudyGraphs& graphs = drawn();
@@ -468,10 +474,8 @@ std::string WebSession::goalsJson() const
 {
     Json out = Json::array();
     if (goals_.empty()) return jsonText(out);
-    const std::string header = summaryCsvHeader();
-    const std::string row = summaryCsvRow(*s_, runSummary());
     for (const Goal& g : goals_) {
-        const GoalCheck c = checkGoal(g, header, row);
+        const GoalCheck c = checkGoal(g, runSummary());
         out.push_back({{"goal", g.name + " " + g.op + " " + g.valueText},
                        {"name", g.name},
                        {"op", g.op},
@@ -515,7 +519,11 @@ WebSession::GoalAdded WebSession::addShownGoal(const std::string& column, const 
 std::string WebSession::addShownGoalJson(const std::string& column, const std::string& op, const std::string& value)
 {
     const GoalAdded r = addShownGoal(column, op, value);
-    return jsonText({{"refused", r.refused}, {"message", r.message}, {"goal", r.goal}, {"shown", r.shown}});
+    return jsonText({{"refused", r.refused},
+                     {"message", r.message},
+                     {"goal", r.goal},
+                     {"shown", r.shown},
+                     {"most", mostGoals}});
 }
 
 std::string WebSession::loopsJson(double width, bool wholeRun) const

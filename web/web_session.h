@@ -167,8 +167,10 @@ public:
     //                     "text": {the same names: the texts shown}}]}, SI units
     //   studyStateJson   {"width", "forceScale": {"lo", "hi", "step", "ticks", "text": [lo, hi]},
     //                     "runs": [{"label", "colour"}]}
+    //   studySvgJson     {"head", "panels": [each panel's SVG], "tail"} (StudyGraphs::svgParts)
     std::string studyCursorJson(int frame) const;
     std::string studyStateJson() const;
+    std::string studySvgJson() const;
 
     // --- pins (study/compare.h), drawn as the window draws them ---
     // Pins the run shown: the picture draws it under the live run and the
@@ -251,7 +253,8 @@ public:
         std::string shown;  // "largest |posErr| ≤ 5 mm"
     };
     GoalAdded addShownGoal(const std::string& column, const std::string& op, const std::string& value);
-    // the same as JSON {"refused", "message", "goal", "shown"}
+    // the same as JSON {"refused", "message", "goal", "shown", "most"}, most
+    // the number of goals kept at most
     std::string addShownGoalJson(const std::string& column, const std::string& op, const std::string& value);
 
     // --- the control loops (study/loop_poles.h, study/loops_chart.h) ---

@@ -343,5 +343,27 @@ TEST(TaskSetting, NamesThatDoNotFitTheTaskAreRefusedWithTheValidOnes)
     EXPECT_TRUE(sameText(runText(s), before));
 }
 
+// The label and the unit that messages, the comparison and the page's
+// panel show are the description cut at its " [unit]", nothing lost.
+TEST(TaskSetting, LabelAndUnitMakeUpTheDescription)
+{
+    for (const TaskField& f : taskFields()) {
+        const std::string what = f.what;
+        const std::string unit = f.unit();
+        EXPECT_EQ(unit.empty() ? f.label() : f.label() + " [" + unit + "]", what) << f.name;
+        EXPECT_EQ(unit.find_first_of("[] "), std::string::npos) << f.name;
+    }
+    const auto field = [](const char* name) {
+        for (const TaskField& f : taskFields())
+            if (std::strcmp(f.name, name) == 0) return f;
+        return taskFields().front();
+    };
+    EXPECT_EQ(field("KH1").unit(), "N/m");
+    EXPECT_EQ(field("KH1").label(), "the spring constant KH1");
+    EXPECT_EQ(field("alpha2").unit(), "1/s");
+    EXPECT_EQ(field("robot").unit(), "");
+    EXPECT_EQ(field("robot").label(), "the robot type");
+}
+
 }  // namespace
 }  // namespace hybridsim

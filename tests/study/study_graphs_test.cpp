@@ -360,5 +360,32 @@ TEST(StudyGraphs, APanelOfRoundingAloneIsFlatAtZeroWithItsNote)
     EXPECT_NE(pathOf(svg, "sErr (pin 1)"), "");
 }
 
+// The SVG in its parts, as the page takes it: one part per panel, each the
+// panel's own <g class="panel"> element whole, the cursor's group in the
+// tail, and the parts joined the SVG itself.
+TEST(StudyGraphs, TheSvgsPartsAreItsPanelsOneEach)
+{
+    StudyGraphs g;
+    g.setRuns({drawn(ran({})), drawn(ran({{"contour", "C"}}), "pin 1", 1)});
+    const ChartSvgParts parts = g.svgParts();
+    EXPECT_EQ(parts.joined(), g.svg());
+    ASSERT_EQ(parts.panels.size(), g.chart().panels.size());
+    const std::string open = "<g class=\"panel\">";
+    EXPECT_EQ(parts.head.find(open), std::string::npos);
+    EXPECT_EQ(parts.head.find("<?xml"), std::string::npos);
+    for (const std::string& p : parts.panels) {
+        EXPECT_EQ(p.rfind(open, 0), 0u) << p.substr(0, 40);
+        EXPECT_EQ(p.find(open, 1), std::string::npos);
+        EXPECT_EQ(p.substr(p.size() - 5), "</g>\n");
+        // as many groups closed as opened: the element whole
+        std::size_t opened = 0, closed = 0;
+        for (std::size_t at = 0; (at = p.find("<g", at)) != std::string::npos; ++at) ++opened;
+        for (std::size_t at = 0; (at = p.find("</g>", at)) != std::string::npos; ++at) ++closed;
+        EXPECT_EQ(opened, closed);
+    }
+    EXPECT_EQ(parts.tail.rfind("<g class=\"cursor\"></g>\n", 0), 0u);
+    EXPECT_EQ(parts.tail.substr(parts.tail.size() - 7), "</svg>\n");
+}
+
 }  // namespace
 }  // namespace hybridsim

@@ -3,9 +3,13 @@
 // of methods 7 and 8, and samples holding not-a-number.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -15,6 +19,7 @@
 #include "app/batch.h"
 #include "console/text_format.h"
 #include "sim/derivation.h"
+#include "study/goals.h"
 #include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -727,6 +732,52 @@ TEST(StudySummary, SettingErrorShiftsMethod7ButNotMethod8)
         EXPECT_LT(m7.at(0, "contour_dist_max_m"), 1e-9);
         EXPECT_LT(m8.at(0, "contour_dist_max_m"), 1e-9);
     }
+}
+
+// The one table of the figures: each column once, and the lines of the
+// text and the panels of a sweep numbered 1, 2, ... without a gap or a
+// place taken twice, each with its label.
+TEST(StudySummary, TheFigureTableNumbersItsLinesAndPanelsOnce)
+{
+    std::set<std::string> columns;
+    std::vector<int> lines, panels;
+    for (const SummaryFigure& f : summaryFigures()) {
+        EXPECT_TRUE(columns.insert(f.column).second) << f.column;
+        EXPECT_EQ(summaryFigure(f.column), &f) << f.column;
+        if (f.textLine > 0) {
+            lines.push_back(f.textLine);
+            EXPECT_TRUE(f.textLabel && f.text) << f.column;
+        }
+        if (f.sweepPanel > 0) {
+            panels.push_back(f.sweepPanel);
+            EXPECT_TRUE(f.sweepTitle && f.sweepQuantity) << f.column;
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::sort(panels.begin(), panels.end());
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], static_cast<int>(i) + 1);
+    for (std::size_t i = 0; i < panels.size(); ++i) EXPECT_EQ(panels[i], static_cast<int>(i) + 1);
+    EXPECT_EQ(lines.size(), 18u);
+    EXPECT_EQ(panels.size(), 12u);
+    EXPECT_EQ(summaryCsvHeader(), "robot,method,contour," + [] {
+        std::string names;
+        for (const std::string& n : goalNames()) names += (names.empty() ? "" : ",") + n;
+        return names;
+    }());
+}
+
+// The README's list of the summary's columns is the table's, in its order.
+TEST(StudySummary, TheReadmeListsTheColumnsOfTheTable)
+{
+    std::ifstream readme(HYBRIDSIM_README);
+    ASSERT_TRUE(readme) << HYBRIDSIM_README;
+    const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    const std::string start = "`robot,method,contour,";
+    const std::size_t at = text.find(start);
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t end = text.find('`', at + 1);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(text.substr(at + 1, end - at - 1), summaryCsvHeader());
 }
 
 }  // namespace

@@ -2118,12 +2118,13 @@ function pageTests(kind, origin, url) {
         [li.querySelector('.pin-label').textContent, li.querySelector('button').getAttribute('aria-label')]));
       // the button pins the default run, the key p the run of Fn = 20 N, the call that of 30 N
       await page.click('#pin');
-      await until(() => document.querySelectorAll('#pin-list li').length === 1);
+      await until(() => document.querySelectorAll('#pin-list li').length === 1 &&
+                  document.getElementById('message').textContent === 'pinned as pin 1.');
       assert.equal(await page.evaluate(() => hybridsim.set('Fn', 20).ok), true);
       await page.keyboard.press('p');
       await until(() => document.querySelectorAll('#pin-list li').length === 2);
       assert.deepEqual(await page.evaluate(() => [hybridsim.set('Fn', 30).ok, hybridsim.pin()]),
-        [true, { ok: true, message: 'pinned as pin 3' }]);
+        [true, { ok: true, message: 'pinned as pin 3', pin: 3, replaced: false }]);
       assert.equal(await page.evaluate(() => hybridsim.set('Fn', 40).ok), true);
       const pins = await page.evaluate(() => hybridsim.pins());
       const labels = ['pin 1: Fn = 10 N (now 40 N)', 'pin 2: Fn = 20 N (now 40 N)', 'pin 3: Fn = 30 N (now 40 N)'];
@@ -2158,8 +2159,11 @@ function pageTests(kind, origin, url) {
       // a fourth, then a fifth in place of the oldest
       assert.equal((await page.evaluate(() => hybridsim.pin())).message, 'pinned as pin 4');
       assert.deepEqual(await page.evaluate(() => hybridsim.pin()),
-        { ok: true, message: 'pinned as pin 1 in place of the oldest pin' });
+        { ok: true, message: 'pinned as pin 1 in place of the oldest pin', pin: 1, replaced: true });
       assert.equal((await page.evaluate(() => hybridsim.pins()))[0].label, 'pin 1: same task as now');
+      // the button on four pins: the page says which it took, in place of the oldest
+      await page.click('#pin');
+      await until(() => document.getElementById('message').textContent === 'pinned as pin 2 in place of the oldest pin.');
       // removed by its button and by the call, the others keep their slots
       await page.click('[aria-label="Remove pin 2"]');
       await until(() => document.querySelectorAll('#pin-list li').length === 3);
@@ -2457,6 +2461,13 @@ function pageTests(kind, origin, url) {
       // its remove button
       await page.click('#goal-list button');
       await until(() => hybridsim.goals().length === 0 && document.getElementById('goal-list').hidden);
+      // a thirteenth goal from the form: refused, the page saying how many are kept
+      await page.evaluate(() => { for (let k = 1; k <= 12; ++k) hybridsim.addGoal(`overshoot_pct < ${k}`); });
+      await page.$eval('#goal-value', (e) => { e.value = '5'; });
+      await page.click('#add-goal');
+      assert.deepEqual(await page.evaluate(() => [document.getElementById('message').textContent,
+        hybridsim.goals().length]), ['At most 12 goals are kept: remove one first.', 12]);
+      await page.evaluate(() => { while (hybridsim.goals().length > 0) hybridsim.removeGoal(0); });
 
       // every lesson: its title in the menu, its run the batch runner's run of its settings
       const lessons = JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8'));
