@@ -192,22 +192,22 @@ TEST(TaskSetting, ANumberIsWrittenAsTheShortestDecimalThatGivesItBack)
     }
 }
 
-// The default task that the README prints is the built-in default: the
+// The default task that docs/task-files.md prints is the built-in default: the
 // writer's text, and read back the same settings and run to the last bit.
 TEST(TaskSetting, TheReadmesDefaultTaskIsTheBuiltInDefault)
 {
-    std::ifstream readme(HYBRIDSIM_README);
-    ASSERT_TRUE(readme) << HYBRIDSIM_README;
-    const std::string all((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    std::ifstream doc(HYBRIDSIM_TASK_FILES_DOC);
+    ASSERT_TRUE(doc) << HYBRIDSIM_TASK_FILES_DOC;
+    const std::string all((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
     const std::string lead = "The default task:\n\n```\n";
     const std::size_t begin = all.find(lead);
-    ASSERT_NE(begin, std::string::npos) << "the README has no default task";
+    ASSERT_NE(begin, std::string::npos) << "docs/task-files.md has no default task";
     const std::size_t from = begin + lead.size();
     const std::string block = all.substr(from, all.find("```", from) - from);
     const SimSettings builtIn = testing::defaultSettings();
     EXPECT_EQ(block, robotDataText(builtIn));
     SimSettings read = testing::defaultSettings();
-    ASSERT_TRUE(parseRobotData(block, "README.md", read).ok);
+    ASSERT_TRUE(parseRobotData(block, "task-files.md", read).ok);
     for (const TaskField& f : taskFields()) {
         if (!f.belongsTo(builtIn)) continue;
         const double a = f.get(read), b = f.get(builtIn);
