@@ -389,9 +389,15 @@
   let linkTimer = 0;
   let linkAt = -Infinity;
   let written = null;  // the fragment last put in the address
-  function writeLink() {
+  // A write waiting for its gap is marked on the body (data-link-due), so
+  // that a test can wait for it instead of for a guessed time.
+  function cancelLinkWrite() {
     clearTimeout(linkTimer);
     linkTimer = 0;
+    delete document.body.dataset.linkDue;
+  }
+  function writeLink() {
+    cancelLinkWrite();
     linkAt = performance.now();
     const address = sim.link();
     // (as the address will hold it: the browser's own spelling of the fragment)
@@ -411,8 +417,7 @@
   // be opened.  Its opening writes the address.
   function writeLinkUnlessChanged() {
     if (written !== null && location.hash.slice(1) !== written) {
-      clearTimeout(linkTimer);
-      linkTimer = 0;
+      cancelLinkWrite();
       return;
     }
     writeLink();
@@ -421,7 +426,10 @@
     if (!ready || linkTimer) return;
     const wait = linkAt + linkGap - performance.now();
     if (wait <= 0) writeLinkUnlessChanged();
-    else linkTimer = setTimeout(writeLinkUnlessChanged, wait);
+    else {
+      linkTimer = setTimeout(writeLinkUnlessChanged, wait);
+      document.body.dataset.linkDue = 'true';
+    }
   }
 
   // What opening a link said, as one notice: why it was not read, or the
@@ -455,8 +463,7 @@
       writeLink();
       return;
     }
-    clearTimeout(linkTimer);
-    linkTimer = 0;
+    cancelLinkWrite();
     written = location.hash.slice(1);
   }
   // a fragment typed into the address bar (or a link followed to this page) is opened

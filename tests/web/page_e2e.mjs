@@ -2294,15 +2294,15 @@ function pageTests(kind, origin, url) {
       // a fragment put in the address while the page's own address is due to be written (a run just
       // made, its write waiting for its gap) is opened, not written over. The browser delivers the
       // fragment's hashchange after the write's timer here: the address changed without an event,
-      // the timer let run, then the event
+      // the timer let run (the page marks a write still due), then the event
       for (const fn of ['21', '22']) {
-        await page.evaluate(async (f) => {
+        await page.evaluate((f) => {
           hybridsim.set('Fn', '11');
           hybridsim.set('Fn', '12');
           history.replaceState(history.state, '', '#' + f);
-          await new Promise((done) => setTimeout(done, 400));
-          window.dispatchEvent(new HashChangeEvent('hashchange'));
         }, `v=1&Fn=${fn}`);
+        await until(() => !('linkDue' in document.body.dataset));
+        await page.evaluate(() => window.dispatchEvent(new HashChangeEvent('hashchange')));
         await until((v) => hybridsim.get('Fn') === v && location.hash === new URL(hybridsim.link()).hash, fn);
       }
       // tasks compared by the batch runner are the page's pins
@@ -2375,7 +2375,7 @@ function pageTests(kind, origin, url) {
         if (row.kept) {
           // as typed, through the page's own writes after a run, until a change
           assert.equal(hash, '#' + row.link, row.link);
-          await page.evaluate(() => new Promise((done) => setTimeout(done, 400)));
+          await until(() => !('linkDue' in document.body.dataset));
           assert.equal(await page.evaluate(() => location.hash), '#' + row.link, row.link);
           await page.evaluate(() => hybridsim.set('Fn', '12'));
         }
