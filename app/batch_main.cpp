@@ -7,7 +7,7 @@
 
 #include "app/batch.h"
 #include "app/sweep.h"
-#include "console/file_output.h"
+#include "task/file_output.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "console/text_format.h"
 #include "study/compare.h"
 #include "study/lessons.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

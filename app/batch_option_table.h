@@ -16,7 +16,7 @@ namespace hybridsim {
 enum class OptionValue {
     none,             // nothing: a switch
     one,              // one word, never empty and never an option
-    optionalAddress,  // an address (console/task_link.h's linkIsAddress) when one follows
+    optionalAddress,  // an address (task/task_link.h's linkIsAddress) when one follows
 };
 
 // Stores an option's value (empty for a switch) into `o`; false with

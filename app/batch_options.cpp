@@ -3,8 +3,8 @@
 #include <set>
 
 #include "app/batch_option_table.h"
-#include "console/task_link.h"
-#include "console/text_format.h"
+#include "task/task_link.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

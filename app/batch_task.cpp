@@ -1,10 +1,10 @@
 #include "app/batch_task.h"
 
-#include "console/reach_notice.h"
-#include "console/report.h"
-#include "console/run_notice.h"
-#include "console/task_file.h"
 #include "sim/derivation.h"
+#include "task/reach_notice.h"
+#include "task/report.h"
+#include "task/run_notice.h"
+#include "task/task_file.h"
 
 namespace hybridsim {
 namespace {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "console/task_setting.h"
 #include "sim/run.h"
 #include "sim/settings.h"
+#include "task/task_setting.h"
 
 namespace hybridsim {
 

@@ -15,7 +15,7 @@
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/terminal.h"
-#include "console/text_format.h"
+#include "task/text_format.h"
 #include "view/window.h"
 
 int main(int argc, char** argv)

@@ -17,8 +17,8 @@
 
 #include <unistd.h>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/batch_task.h"
-#include "study/summary.h"
 #include "sim/settings.h"
+#include "study/summary.h"
 
 namespace hybridsim {
 

@@ -15,11 +15,11 @@
 #include <memory>
 #include <vector>
 
-#include "console/task_setting.h"
+#include "drawing/frame.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "task/task_setting.h"
 #include "tests/support/recording_canvas.h"
-#include "view/frame.h"
 #include "view/gl_canvas.h"
 #include "view/window.h"
 

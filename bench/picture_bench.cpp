@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "drawing/frame.h"
+#include "image/gif_image.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
-#include "view/frame.h"
-#include "view/gif_image.h"
 #include "view/offscreen.h"
 #include "view/window.h"
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "study/summary.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "study/summary.h"
 
 extern char** environ;
 

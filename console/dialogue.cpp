@@ -7,15 +7,15 @@
 #include <optional>
 #include <vector>
 
-#include "console/file_output.h"
 #include "console/messages.h"
-#include "console/report.h"
-#include "console/run_notice.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/gain_design.h"
+#include "task/file_output.h"
+#include "task/report.h"
+#include "task/run_notice.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

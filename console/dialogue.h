@@ -5,8 +5,8 @@
 #include <functional>
 #include <optional>
 
-#include "console/reach_notice.h"
 #include "console/session.h"
+#include "task/reach_notice.h"
 
 namespace hybridsim {
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "console/messages.h"
-#include "console/text_format.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "console/dialogue.h"
-#include "console/reach_notice.h"
-#include "console/report.h"
-#include "console/run_notice.h"
 #include "console/session.h"
 #include "console/startup.h"
-#include "console/task_file.h"
 #include "console/terminal.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "task/reach_notice.h"
+#include "task/report.h"
+#include "task/run_notice.h"
+#include "task/task_file.h"
 
 namespace hybridsim::fuzz {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstring>
 
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/summary.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/summary.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -5,8 +5,6 @@
 #include <map>
 #include <memory>
 
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
@@ -14,6 +12,8 @@
 #include "study/loop_poles.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 

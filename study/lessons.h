@@ -2,7 +2,7 @@
 // each a task with a title and a short text of what to try and what to
 // look for, in English and Japanese, and optionally pins, the overlay, the
 // sample shown and goals.  A lesson opens as the link it makes
-// (console/task_link.h), so the page, the batch runner and a link handed out
+// (task/task_link.h), so the page, the batch runner and a link handed out
 // give the same run.
 //
 // lessons.json is an array of
@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "console/task_link.h"
+#include "task/task_link.h"
 
 namespace hybridsim {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <limits>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/loop_poles.h"
 #include "study/scale_range.h"
 #include "study/step_response.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "console/text_format.h"
 #include "study/summary.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -6,10 +6,10 @@
 #include <numeric>
 #include <optional>
 
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/loop_poles.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "sim/run.h"
+#include "sim/settings.h"
 #include "study/compare.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
-#include "sim/run.h"
-#include "sim/settings.h"
 
 namespace hybridsim {
 

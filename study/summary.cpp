@@ -6,11 +6,11 @@
 #include <string>
 #include <utility>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "sim/hybrid_control.h"
 #include "study/golden_section.h"
 #include "study/step_response.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <optional>
 
-#include "console/text_format.h"
 #include "portable_math/portable_math.h"
 #include "study/scale_range.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

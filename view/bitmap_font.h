@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-#include "view/canvas.h"
+#include "drawing/canvas.h"
 
 namespace hybridsim {
 

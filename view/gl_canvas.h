@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "view/affine.h"
+#include "drawing/affine.h"
+#include "drawing/transforming_canvas.h"
+#include "image/rgb_image.h"
 #include "view/pixel_cover.h"
-#include "view/rgb_image.h"
 #include "view/text_atlas.h"
-#include "view/transforming_canvas.h"
 
 namespace hybridsim {
 

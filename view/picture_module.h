@@ -23,8 +23,8 @@
 #include <functional>
 #include <string>
 
-#include "view/canvas.h"
-#include "view/rgb_image.h"
+#include "drawing/canvas.h"
+#include "image/rgb_image.h"
 
 namespace hybridsim {
 

@@ -20,8 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "drawing/canvas.h"
 #include "view/bitmap_font.h"
-#include "view/canvas.h"
 
 namespace hybridsim {
 

@@ -14,10 +14,10 @@
 #include <memory>
 #include <utility>
 
+#include "drawing/frame.h"
+#include "playback/playback.h"
 #include "view/display_connection.h"
-#include "view/frame.h"
 #include "view/gl_canvas.h"
-#include "view/playback.h"
 
 // Xlib's event conversion hook; the header's min and max macros would break
 // later C++ code

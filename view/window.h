@@ -9,9 +9,9 @@
 #include <functional>
 #include <string>
 
+#include "drawing/canvas.h"
 #include "sim/run.h"
 #include "sim/settings.h"
-#include "view/canvas.h"
 
 namespace hybridsim {
 
@@ -62,7 +62,7 @@ std::string checkDisplay(const std::string& display);
 // The same with the console's save key and its own lines.  Beyond the
 // single-key commands the window plays the run (Space, '+'/'=', '-'), steps
 // and jumps (arrow keys, Home, End) and scrubs on the time graphs (left
-// button), see view/playback.h.
+// button), see playback/playback.h.
 [[noreturn]] void openWindow(int* argc, char** argv, SimSettings& settings,
                              const RunSeries& run, WindowConsole console);
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "console/task_link.h"
+#include "task/task_link.h"
 #include "web/gif_export.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
@@ -214,7 +214,7 @@ EMSCRIPTEN_KEEPALIVE const char* hs_open_link(const char* fragment, int size)
     return handOut(session->openLinkJson(std::string(fragment, static_cast<std::size_t>(size < 0 ? 0 : size))));
 }
 // Whether a link (`size` bytes) is an address, a base with or without a
-// fragment, not a fragment alone: 1 or 0 (console/task_link.h).
+// fragment, not a fragment alone: 1 or 0 (task/task_link.h).
 EMSCRIPTEN_KEEPALIVE int hs_link_is_address(const char* link, int size)
 {
     return linkIsAddress(std::string(link, static_cast<std::size_t>(size < 0 ? 0 : size))) ? 1 : 0;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "view/frame.h"
-#include "web/gif_palette.h"
+#include "drawing/frame.h"
+#include "image/gif_palette.h"
 
 namespace hybridsim {
 

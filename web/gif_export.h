@@ -1,6 +1,6 @@
 // The page's animation download: every sample of a run, 0..nsteps, drawn
 // as the page draws it, into an animated GIF at 25 frames a second that
-// loops for ever (view/gif_image.h), one frame at a time so that the page
+// loops for ever (image/gif_image.h), one frame at a time so that the page
 // can draw, read back and hand over each frame between its own work.
 //
 // The export keeps a copy of what the picture is drawn from -- the
@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
+#include "drawing/canvas.h"
+#include "drawing/shape_buffer.h"
+#include "image/gif_image.h"
 #include "sim/run.h"
 #include "sim/settings.h"
 #include "study/compare.h"
-#include "view/canvas.h"
-#include "view/gif_image.h"
-#include "view/shape_buffer.h"
 
 namespace hybridsim {
 
@@ -53,7 +53,7 @@ public:
     unsigned char* pixels() { return rgba_.data(); }
 
     // Reduces the pixels to the colours of the picture drawn last: each
-    // the nearest of them (web/gif_palette.h).
+    // the nearest of them (image/gif_palette.h).
     void reduce();
     // Adds the pixels reduced as the next frame.  False with `error` set
     // when the encoder refuses it or when every frame is in.

@@ -373,7 +373,7 @@
     get lastFrame() {
       return need()._hs_last_frame();
     },
-    // the teaching overlay (view/overlay.h): the contact frame, the forces,
+    // the teaching overlay (drawing/overlay.h): the contact frame, the forces,
     // the hand spring and robot b's reach over the robot; false at the start
     get overlay() {
       return need()._hs_overlay() === 1;
@@ -581,7 +581,7 @@
       emit('playback');
     },
 
-    // --- the page's language and its links (console/task_link.h) ---
+    // --- the page's language and its links (task/task_link.h) ---
     // 'en' (at the start) or 'ja': what the page's own words are in, and what its links hold
     get language() {
       return text(() => core._hs_language());

@@ -1,4 +1,4 @@
-// Playback in the page, by the window's logic in the core (view/playback.h)
+// Playback in the page, by the window's logic in the core (playback/playback.h)
 // through window.hybridsim: the buttons under the picture, the window's
 // keys, the time slider, scrubbing in the canvas's time graphs and the
 // readout of the sample, its time and the speed.

@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include "console/messages.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

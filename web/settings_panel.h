@@ -1,7 +1,7 @@
 // The page's settings panel, standing in for the console dialogue: its
 // sections in the dialogue's order, with the dialogue's Japanese words
 // (console/messages.h) and English ones in the words of the task-file
-// messages (console/task_setting.h), and the values of the task's settings
+// messages (task/task_setting.h), and the values of the task's settings
 // as the panel's fields show them.
 //
 //   (1-1) robot   (1-6) KH1 KH2   (2-1) method   (2-2) fn1 alpha1 fn2 alpha2

@@ -1,5 +1,5 @@
 // The picture of one frame, drawn from the flat shape buffer that the C++
-// core records (view/shape_buffer.h), on an HTML canvas 2D context.
+// core records (drawing/shape_buffer.h), on an HTML canvas 2D context.
 //
 // A record is a header of 9 numbers (kind, r, g, b, a, line width [px of
 // the 800-pixel window], lighting, n, role) and then n vertices x y in window
@@ -15,7 +15,7 @@
   const fonts = ['Helvetica12', 'Helvetica18'];
   // From the core (hybridsim.js, useCore): the window's size in pixels, to
   // which widths and font sizes refer, and what a shape of the teaching
-  // overlay stands for, by its role number (view/canvas.h, Role)
+  // overlay stands for, by its role number (drawing/canvas.h, Role)
   let windowPixels = 0;
   let roles = [];
   // the bitmap fonts' sizes [px at 800 px]

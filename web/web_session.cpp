@@ -9,23 +9,23 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/reach_notice.h"
-#include "console/report.h"
-#include "console/run_notice.h"
-#include "console/series_csv.h"
+#include "drawing/frame.h"
+#include "drawing/pin_drawing.h"
 #include "portable_math/portable_math.h"
+#include "sim/derivation.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
-#include "console/task_file.h"
-#include "console/task_link.h"
-#include "console/text_format.h"
-#include "sim/derivation.h"
-#include "view/frame.h"
-#include "view/pin_drawing.h"
+#include "task/reach_notice.h"
+#include "task/report.h"
+#include "task/run_notice.h"
+#include "task/series_csv.h"
+#include "task/task_file.h"
+#include "task/task_link.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 

@@ -15,17 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "console/run_notice.h"
-#include "console/task_link.h"
-#include "console/task_setting.h"
+#include "drawing/shape_buffer.h"
+#include "playback/playback.h"
 #include "sim/run.h"
 #include "sim/settings.h"
 #include "study/compare.h"
 #include "study/goals.h"
-#include "study/summary.h"
 #include "study/study_graphs.h"
-#include "view/playback.h"
-#include "view/shape_buffer.h"
+#include "study/summary.h"
+#include "task/run_notice.h"
+#include "task/task_link.h"
+#include "task/task_setting.h"
 
 namespace hybridsim {
 
@@ -100,7 +100,7 @@ public:
     int lastFrame() const;
     int setFrame(long frame);
 
-    // --- playback, by the window's logic (view/playback.h) ---
+    // --- playback, by the window's logic (playback/playback.h) ---
     // Its clock is the page's: every call below that reads it passes the
     // time now [s] (performance.now or a display frame's time stamp); the
     // clock never goes back.
@@ -133,7 +133,7 @@ public:
     const ShapeBuffer& draw();
     // What the page needs to read a picture, as JSON: {"windowPixels": the
     // window's side, to which line widths and font sizes refer, "roles":
-    // [null, "tangent", ...]: each role's name at its number (view/canvas.h)}.
+    // [null, "tangent", ...]: each role's name at its number (drawing/canvas.h)}.
     static std::string drawingJson();
 
     const SimSettings& settings() const { return *s_; }
@@ -193,7 +193,7 @@ public:
     // and csv as taskText() and csv() write them for the pin's own task;
     // without `withRuns` only "label", "slot" and "colour" (for the page's list).
     std::string pinsJson(bool withRuns = true) const;
-    // --- the teaching overlay (view/overlay.h), off at the start ---
+    // --- the teaching overlay (drawing/overlay.h), off at the start ---
     bool overlay() const { return overlay_; }
     void setOverlay(bool on) { overlay_ = on; }
 
@@ -202,7 +202,7 @@ public:
     // false (nothing changed) for another text
     bool setLanguage(const std::string& language);
 
-    // --- links (console/task_link.h) ---
+    // --- links (task/task_link.h) ---
     // The fragment of the page's state, without '#': the task's
     // differences from the default task, the frame shown, the overlay, the
     // language and the pins, oldest first.

@@ -17,11 +17,11 @@
 #include <unistd.h>
 
 #include "console/dialogue.h"
-#include "console/report.h"
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/terminal.h"
 #include "sim/run.h"
+#include "task/report.h"
 #include "tests/test_support.h"
 
 namespace hybridsim::testing {

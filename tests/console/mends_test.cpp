@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/text_format.h"
+#include "task/text_format.h"
 #include "tests/console/console_test_support.h"
 #include "tests/console/expected_texts.h"
 

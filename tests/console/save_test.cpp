@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "console/series_csv.h"
-#include "console/task_file.h"
-#include "console/text_format.h"
+#include "task/series_csv.h"
+#include "task/task_file.h"
+#include "task/text_format.h"
 #include "tests/console/console_test_support.h"
 #include "tests/console/expected_texts.h"
 

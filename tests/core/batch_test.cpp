@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "console/report.h"
-#include "console/task_file.h"
 #include "sim/run.h"
+#include "task/report.h"
+#include "task/task_file.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

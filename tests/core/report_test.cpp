@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "console/report.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
+#include "task/report.h"
+#include "task/text_format.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "console/messages.h"
-#include "console/run_notice.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/hybrid_control.h"
 #include "sim/integrator.h"
 #include "sim/kinematics.h"
 #include "sim/run.h"
+#include "task/run_notice.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

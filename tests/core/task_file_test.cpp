@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "console/report.h"
-#include "console/task_file.h"
 #include "sim/gain_design.h"
+#include "task/report.h"
+#include "task/task_file.h"
 #include "tests/test_support.h"
 
 #ifndef HYBRIDSIM_TEST_DATA

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "console/series_csv.h"
-#include "console/task_link.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "task/series_csv.h"
+#include "task/task_link.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

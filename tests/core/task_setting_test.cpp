@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "console/report.h"
-#include "console/series_csv.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/run.h"
+#include "task/report.h"
+#include "task/series_csv.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "console/messages.h"
-#include "console/text_format.h"
+#include "task/text_format.h"
 #include "tests/console/console_test_support.h"
 #include "tests/hardening/process_runner.h"
 

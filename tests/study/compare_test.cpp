@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "study/compare.h"
 #include "study_support.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

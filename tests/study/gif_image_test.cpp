@@ -7,7 +7,7 @@
 #include <random>
 
 #include "gif_reader.h"
-#include "view/gif_image.h"
+#include "image/gif_image.h"
 
 namespace hybridsim {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "view/rgb_image.h"
+#include "image/rgb_image.h"
 
 namespace hybridsim::testing {
 

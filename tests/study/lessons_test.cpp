@@ -11,14 +11,14 @@
 #include "app/batch.h"
 #include "study_support.h"
 
-#include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
-#include "console/text_format.h"
 #include "study/goals.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/summary.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 
 namespace hybridsim {
 namespace {

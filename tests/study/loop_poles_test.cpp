@@ -10,14 +10,14 @@
 #include <sstream>
 #include <vector>
 
+#include "app/batch.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
-#include "console/task_setting.h"
 #include "study/loop_poles.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
-#include "app/batch.h"
 #include "study_support.h"
+#include "task/task_setting.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

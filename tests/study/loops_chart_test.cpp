@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "study/loop_poles.h"
@@ -19,6 +17,8 @@
 #include "study/study_graphs.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/study/study_support.h"
 #include "tests/test_support.h"
 

@@ -12,17 +12,17 @@
 #include <string>
 
 #include "app/batch.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
+#include "drawing/frame.h"
+#include "drawing/pin_drawing.h"
+#include "drawing/primitives.h"
 #include "gif_reader.h"
+#include "image/png_image.h"
 #include "study_support.h"
-#include "tests/view/view_support.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
 #include "tests/view/test_window.h"
-#include "view/frame.h"
+#include "tests/view/view_support.h"
 #include "view/gl_canvas.h"
-#include "view/pin_drawing.h"
-#include "view/png_image.h"
-#include "view/primitives.h"
 #include "view/window.h"
 
 namespace hybridsim {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "view/png_image.h"
+#include "image/png_image.h"
 
 namespace hybridsim {
 namespace {

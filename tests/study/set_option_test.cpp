@@ -13,9 +13,9 @@
 
 #include "app/batch.h"
 #include "app/batch_task.h"
-#include "console/task_link.h"
-#include "console/task_setting.h"
 #include "study_support.h"
+#include "task/task_link.h"
+#include "task/task_setting.h"
 
 namespace hybridsim {
 namespace {

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "console/series_csv.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "study/study_graphs.h"
 #include "study/summary.h"
+#include "task/series_csv.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/study/study_support.h"
 
 namespace hybridsim {

@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "study/goals.h"
 #include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
 #include "study_support.h"
+#include "task/text_format.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "console/text_format.h"
 #include "study/svg_chart.h"
+#include "task/text_format.h"
 #include "tests/study/study_support.h"
 
 namespace hybridsim {

@@ -11,8 +11,8 @@
 
 #include "app/batch.h"
 #include "app/sweep.h"
-#include "console/series_csv.h"
 #include "study_support.h"
+#include "task/series_csv.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

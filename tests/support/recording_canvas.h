@@ -6,9 +6,9 @@
 
 #include <vector>
 
+#include "drawing/affine.h"
+#include "drawing/canvas.h"
 #include "sim/settings.h"
-#include "view/affine.h"
-#include "view/canvas.h"
 
 namespace hybridsim {
 

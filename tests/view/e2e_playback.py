@@ -61,7 +61,7 @@ REFERENCE_TASK = "b 0.5 0.5 500 500 7 5 0 10 5 C 0.4 0 0.25 6 0.005 10\n"
 # the same task after the 'f' dialogue answered "y", "20"
 FORCE_ANSWERS = "y\n20\n"
 REFERENCE_TASK_20 = "b 0.5 0.5 500 500 7 5 0 10 5 C 0.4 0 0.25 6 0.005 20\n"
-# the window's constants of a pin (view/pin_drawing.h, study/compare.h)
+# the window's constants of a pin (drawing/pin_drawing.h, study/compare.h)
 PIN_COLOUR = (0xFF, 0x99, 0x00)  # slot 0
 PIN_RING_RADIUS = 0.012  # window units
 FORCE_GRAPH = (0.4, 0.1, 0.25)  # x and y of the origin, height of Fn [window units]

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "view/frame.h"
-#include "view/primitives.h"
+#include "drawing/frame.h"
+#include "drawing/primitives.h"
 #include "view_support.h"
 
 namespace hybridsim {

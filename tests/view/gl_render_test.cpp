@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "view/frame.h"
-#include "view/gl_canvas.h"
+#include "drawing/frame.h"
+#include "drawing/pin_drawing.h"
+#include "drawing/primitives.h"
+#include "drawing/text_legend.h"
 #include "sim/derivation.h"
-#include "view/pin_drawing.h"
-#include "view/primitives.h"
-#include "view/text_legend.h"
+#include "tests/view/test_window.h"
+#include "view/gl_canvas.h"
 #include "view/window.h"
 #include "view_support.h"
-#include "tests/view/test_window.h"
 #include "window_property.h"
 
 namespace hybridsim {

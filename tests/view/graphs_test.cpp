@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
-#include "view/frame.h"
-#include "view/graphs.h"
-#include "view/pin_drawing.h"
-#include "view/primitives.h"
+#include "drawing/frame.h"
+#include "drawing/graphs.h"
+#include "drawing/pin_drawing.h"
+#include "drawing/primitives.h"
 #include "view_support.h"
 
 namespace hybridsim {

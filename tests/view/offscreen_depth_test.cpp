@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "drawing/primitives.h"
 #include "tests/view/test_window.h"
 #include "view/offscreen.h"
-#include "view/primitives.h"
 #include "view/window.h"
 
 namespace hybridsim {

@@ -5,15 +5,15 @@
 
 #include <cmath>
 
-#include "console/task_setting.h"
+#include "drawing/frame.h"
+#include "drawing/graphs.h"
+#include "drawing/overlay.h"
+#include "drawing/pin_drawing.h"
+#include "drawing/primitives.h"
 #include "sim/derivation.h"
 #include "sim/kinematics.h"
+#include "task/task_setting.h"
 #include "tests/support/recording_canvas.h"
-#include "view/frame.h"
-#include "view/graphs.h"
-#include "view/overlay.h"
-#include "view/pin_drawing.h"
-#include "view/primitives.h"
 #include "view_support.h"
 
 namespace hybridsim {

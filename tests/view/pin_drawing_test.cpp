@@ -6,12 +6,12 @@
 #include <cmath>
 #include <set>
 
-#include "console/task_setting.h"
+#include "drawing/frame.h"
+#include "drawing/graphs.h"
+#include "drawing/pin_drawing.h"
+#include "drawing/text_legend.h"
 #include "sim/derivation.h"
-#include "view/frame.h"
-#include "view/graphs.h"
-#include "view/pin_drawing.h"
-#include "view/text_legend.h"
+#include "task/task_setting.h"
 #include "view_support.h"
 
 namespace hybridsim {

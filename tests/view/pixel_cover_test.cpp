@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
+#include "drawing/primitives.h"
 #include "view/pixel_cover.h"
-#include "view/primitives.h"
 
 namespace hybridsim {
 namespace {

@@ -2,7 +2,7 @@
 // jump, the mouse scrubs on the time graphs.
 #include <gtest/gtest.h>
 
-#include "view/playback.h"
+#include "playback/playback.h"
 #include "view_support.h"
 
 namespace hybridsim {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "view/primitives.h"
+#include "drawing/primitives.h"
 #include "view_support.h"
 
 namespace hybridsim {

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
+#include "drawing/primitives.h"
+#include "drawing/robot_drawing.h"
 #include "sim/derivation.h"
 #include "sim/kinematics.h"
-#include "view/primitives.h"
-#include "view/robot_drawing.h"
 #include "view_support.h"
 
 namespace hybridsim {

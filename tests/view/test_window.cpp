@@ -3,7 +3,7 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include "view/frame.h"
+#include "drawing/frame.h"
 #include "view/window.h"
 
 namespace hybridsim::testing {

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
+#include "drawing/primitives.h"
+#include "drawing/text_legend.h"
 #include "sim/derivation.h"
-#include "view/primitives.h"
-#include "view/text_legend.h"
 #include "view_support.h"
 
 namespace hybridsim {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "../test_support.h"
-#include "console/task_setting.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "task/task_setting.h"
 #include "tests/support/recording_canvas.h"
 
 namespace hybridsim::testing {

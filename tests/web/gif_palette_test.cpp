@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "../view/view_support.h"
-#include "view/frame.h"
-#include "view/primitives.h"
-#include "web/gif_palette.h"
+#include "drawing/frame.h"
+#include "drawing/primitives.h"
+#include "image/gif_palette.h"
 
 namespace hybridsim {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "web/settings_panel.h"
 
 namespace hybridsim {

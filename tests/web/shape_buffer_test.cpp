@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "../view/view_support.h"
-#include "view/frame.h"
-#include "view/primitives.h"
-#include "view/shape_buffer.h"
+#include "drawing/frame.h"
+#include "drawing/primitives.h"
+#include "drawing/shape_buffer.h"
 
 namespace hybridsim {
 namespace {

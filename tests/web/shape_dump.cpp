@@ -14,13 +14,13 @@
 #include <memory>
 #include <string>
 
-#include "console/task_file.h"
+#include "drawing/frame.h"
+#include "drawing/graphs.h"
+#include "drawing/primitives.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
+#include "task/task_file.h"
 #include "tests/support/recording_canvas.h"
-#include "view/frame.h"
-#include "view/graphs.h"
-#include "view/primitives.h"
 
 namespace {
 

@@ -14,16 +14,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/report.h"
-#include "console/task_file.h"
-#include "console/task_setting.h"
-#include "console/text_format.h"
 #include "sim/derivation.h"
 #include "study/goals.h"
 #include "study/lessons.h"
-#include "study/summary.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
+#include "study/summary.h"
+#include "task/report.h"
+#include "task/task_file.h"
+#include "task/task_setting.h"
+#include "task/text_format.h"
 #include "web/settings_panel.h"
 #include "web/web_session.h"
 
