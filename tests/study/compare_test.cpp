@@ -13,7 +13,7 @@
 
 #include "app/batch.h"
 #include "study/compare.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 
 #include "sim/derivation.h"
 #include "sim/run.h"

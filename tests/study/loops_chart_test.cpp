@@ -19,7 +19,7 @@
 #include "study/summary.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"
-#include "tests/study/study_support.h"
+#include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

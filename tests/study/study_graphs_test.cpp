@@ -18,7 +18,7 @@
 #include "task/task_file.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"
-#include "tests/study/study_support.h"
+#include "tests/support/study_support.h"
 
 namespace hybridsim {
 namespace {

@@ -22,7 +22,7 @@
 #include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 #include "task/text_format.h"
 #include "tests/test_support.h"
 

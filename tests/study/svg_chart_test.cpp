@@ -12,7 +12,7 @@
 
 #include "study/svg_chart.h"
 #include "task/text_format.h"
-#include "tests/study/study_support.h"
+#include "tests/support/study_support.h"
 
 namespace hybridsim {
 namespace {

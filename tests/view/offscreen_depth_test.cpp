@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "drawing/primitives.h"
-#include "tests/view/test_window.h"
+#include "tests/support/test_window.h"
 #include "view/offscreen.h"
 #include "view/window.h"
 

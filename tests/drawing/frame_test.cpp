@@ -7,7 +7,7 @@
 
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../view/view_support.h"
+#include "tests/support/drawing_support.h"
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
 #include "image/gif_palette.h"

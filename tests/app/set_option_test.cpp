@@ -13,7 +13,7 @@
 
 #include "app/batch.h"
 #include "app/batch_task.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 #include "task/task_link.h"
 #include "task/task_setting.h"
 

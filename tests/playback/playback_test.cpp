@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "playback/playback.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

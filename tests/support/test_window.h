@@ -8,7 +8,7 @@
 #include "sim/run.h"
 #include "sim/settings.h"
 #include "study/compare.h"
-#include "tests/view/virtual_display.h"
+#include "tests/support/virtual_display.h"
 #include "view/gl_canvas.h"
 
 namespace hybridsim::testing {

@@ -1,4 +1,4 @@
-#include "tests/view/test_window.h"
+#include "tests/support/test_window.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>

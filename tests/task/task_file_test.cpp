@@ -13,7 +13,7 @@
 #include "tests/test_support.h"
 
 #ifndef HYBRIDSIM_TEST_DATA
-#define HYBRIDSIM_TEST_DATA "tests/core/data"
+#define HYBRIDSIM_TEST_DATA "tests/task/data"
 #endif
 
 namespace hybridsim {

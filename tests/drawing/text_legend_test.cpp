@@ -6,7 +6,7 @@
 #include "drawing/primitives.h"
 #include "drawing/text_legend.h"
 #include "sim/derivation.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -15,7 +15,7 @@
 #include "app/batch.h"
 #include "app/batch_option_table.h"
 #include "app/batch_options.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 
 namespace hybridsim {
 namespace {

@@ -14,7 +14,7 @@
 #include "sim/kinematics.h"
 #include "task/task_setting.h"
 #include "tests/support/recording_canvas.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

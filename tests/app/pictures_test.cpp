@@ -15,13 +15,13 @@
 #include "drawing/frame.h"
 #include "drawing/pin_drawing.h"
 #include "drawing/primitives.h"
-#include "gif_reader.h"
+#include "tests/support/gif_reader.h"
 #include "image/png_image.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
-#include "tests/view/test_window.h"
-#include "tests/view/view_support.h"
+#include "tests/support/test_window.h"
+#include "tests/support/drawing_support.h"
 #include "view/gl_canvas.h"
 #include "view/window.h"
 
@@ -72,7 +72,7 @@ protected:
     static void SetUpTestSuite()
     {
         window_ = new testing::TestWindow;
-        ready_ = window_->open("study_tests", startError_);
+        ready_ = window_->open("app_tests", startError_);
         brokenEgl_ = testing::makeTempFolder();
         std::ofstream(brokenEgl_ + "/libEGL.so.1").flush();
     }

@@ -11,7 +11,7 @@
 
 #include "app/batch.h"
 #include "app/sweep.h"
-#include "study_support.h"
+#include "tests/support/study_support.h"
 #include "task/series_csv.h"
 #include "tests/test_support.h"
 

@@ -9,7 +9,7 @@
 #include "drawing/graphs.h"
 #include "drawing/pin_drawing.h"
 #include "drawing/primitives.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../view/view_support.h"
+#include "tests/support/drawing_support.h"
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
 #include "drawing/shape_buffer.h"

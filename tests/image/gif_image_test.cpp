@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "gif_reader.h"
+#include "tests/support/gif_reader.h"
 #include "image/gif_image.h"
 
 namespace hybridsim {

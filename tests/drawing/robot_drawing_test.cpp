@@ -7,7 +7,7 @@
 #include "drawing/robot_drawing.h"
 #include "sim/derivation.h"
 #include "sim/kinematics.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -12,7 +12,7 @@
 #include "drawing/text_legend.h"
 #include "sim/derivation.h"
 #include "task/task_setting.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "drawing/primitives.h"
-#include "view_support.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {
