@@ -11,10 +11,10 @@
 #include <utility>
 
 #include "console/dialogue.h"
-#include "console/messages.h"
 #include "console/session.h"
 #include "console/startup.h"
 #include "console/terminal.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 #include "view/window.h"
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <vector>
 
-#include "console/messages.h"
 #include "sim/derivation.h"
 #include "sim/gain_design.h"
 #include "task/file_output.h"
+#include "task/messages.h"
 #include "task/report.h"
 #include "task/run_notice.h"
 #include "task/task_file.h"

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "console/dialogue.h"
-#include "console/messages.h"
 #include "sim/derivation.h"
+#include "task/messages.h"
 
 namespace hybridsim {
 namespace {

@@ -10,7 +10,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 
 namespace hybridsim {

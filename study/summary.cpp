@@ -534,6 +534,8 @@ const std::vector<SummaryFigure>& summaryFigures()
     return figures;
 }
 
+const SummaryFigure& goalFormStart() { return *summaryFigure("overshoot_pct"); }
+
 std::vector<const SummaryFigure*> summaryTextFigures() { return inPlaceOrder(&SummaryFigure::textLine); }
 
 std::vector<const SummaryFigure*> sweepFigures() { return inPlaceOrder(&SummaryFigure::sweepPanel); }

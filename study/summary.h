@@ -204,6 +204,9 @@ struct SummaryFigure {
     const char* sweepQuantity;
 };
 const std::vector<SummaryFigure>& summaryFigures();
+// The figure a form for a new goal starts on (the page's): the force
+// overshoot in %, a goal of most lessons.
+const SummaryFigure& goalFormStart();
 // The figure of that column, or null.
 const SummaryFigure* summaryFigure(const std::string& column);
 // The figures that have a line in the text, and those that have a panel

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 
 namespace hybridsim {

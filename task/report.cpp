@@ -1,6 +1,6 @@
 #include "task/report.h"
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 
 namespace hybridsim {
@@ -8,7 +8,7 @@ namespace hybridsim {
 namespace {
 
 // The report's texts of one language.  Each English text takes the
-// arguments its Japanese counterpart in console/messages.h takes, in the
+// arguments its Japanese counterpart in task/messages.h takes, in the
 // same order and with the same conversions.
 struct ReportTexts {
     const char* title;

@@ -10,7 +10,7 @@
 
 namespace hybridsim {
 
-// The report in the console's Japanese (console/messages.h, the console's
+// The report in the console's Japanese (task/messages.h, the console's
 // and hybridsim-batch --report's), or in English for the page: one layout,
 // the same figures in the same order and the same number formats, only the
 // words differ.

@@ -1,14 +1,14 @@
 #include "task/run_notice.h"
 
-#include "console/messages.h"
 #include "sim/run.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 
 namespace hybridsim {
 namespace {
 
 // The texts of one language.  Each takes the arguments its Japanese
-// counterpart in console/messages.h takes, in the same order.
+// counterpart in task/messages.h takes, in the same order.
 struct Texts {
     const char* from;
     const char* loopPosition;

@@ -28,7 +28,8 @@
     const unit = $('goal-unit');
     const figures = new Map(sim.goalFigures().map((f) => [f.column, f]));
     for (const f of figures.values()) name.add(new Option(f.unit ? `${f.title} [${f.unit}]` : f.title, f.column));
-    name.value = 'overshoot_pct';
+    // the figure the core names as the form's first choice
+    name.value = Array.from(figures.values()).find((f) => f.start).column;
     // the unit the value is typed in, beside it
     const showUnit = () => {
       unit.textContent = figures.get(name.value).unit;

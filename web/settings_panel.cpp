@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"
 

@@ -1,6 +1,6 @@
 // The page's settings panel, standing in for the console dialogue: its
 // sections in the dialogue's order, with the dialogue's Japanese words
-// (console/messages.h) and English ones in the words of the task-file
+// (task/messages.h) and English ones in the words of the task-file
 // messages (task/task_setting.h), and the values of the task's settings
 // as the panel's fields show them.
 //

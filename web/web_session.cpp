@@ -494,8 +494,11 @@ std::string WebSession::goalNamesJson() { return jsonText(goalNames()); }
 std::string WebSession::goalFiguresJson()
 {
     Json out = Json::array();
-    for (const SummaryFigure& f : summaryFigures())
-        if (f.goal) out.push_back({{"column", f.column}, {"title", f.title}, {"unit", f.unit}, {"factor", f.factor}});
+    for (const SummaryFigure& f : summaryFigures()) {
+        if (!f.goal) continue;
+        out.push_back({{"column", f.column}, {"title", f.title}, {"unit", f.unit}, {"factor", f.factor}});
+        if (&f == &goalFormStart()) out.back()["start"] = true;
+    }
     return jsonText(out);
 }
 

@@ -13,9 +13,9 @@
 
 #include "app/batch.h"
 #include "app/batch_task.h"
-#include "tests/support/study_support.h"
 #include "task/task_link.h"
 #include "task/task_setting.h"
+#include "tests/support/study_support.h"
 
 namespace hybridsim {
 namespace {

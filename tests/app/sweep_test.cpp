@@ -11,8 +11,8 @@
 
 #include "app/batch.h"
 #include "app/sweep.h"
-#include "tests/support/study_support.h"
 #include "task/series_csv.h"
+#include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

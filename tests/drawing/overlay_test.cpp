@@ -13,8 +13,8 @@
 #include "sim/derivation.h"
 #include "sim/kinematics.h"
 #include "task/task_setting.h"
-#include "tests/support/recording_canvas.h"
 #include "tests/support/drawing_support.h"
+#include "tests/support/recording_canvas.h"
 
 namespace hybridsim {
 namespace {

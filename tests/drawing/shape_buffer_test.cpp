@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/drawing_support.h"
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
 #include "drawing/shape_buffer.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

@@ -19,7 +19,7 @@
 #include <tuple>
 #include <vector>
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "task/text_format.h"
 #include "tests/console/console_test_support.h"
 #include "tests/hardening/process_runner.h"

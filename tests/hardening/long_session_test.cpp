@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "console/messages.h"
+#include "task/messages.h"
 #include "tests/console/console_test_support.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "tests/support/gif_reader.h"
 #include "image/gif_image.h"
+#include "tests/support/gif_reader.h"
 
 namespace hybridsim {
 namespace {

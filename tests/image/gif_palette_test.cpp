@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/support/drawing_support.h"
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
 #include "image/gif_palette.h"
+#include "tests/support/drawing_support.h"
 
 namespace hybridsim {
 namespace {

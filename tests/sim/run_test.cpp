@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "console/messages.h"
 #include "sim/hybrid_control.h"
 #include "sim/integrator.h"
 #include "sim/kinematics.h"
 #include "sim/run.h"
+#include "task/messages.h"
 #include "task/run_notice.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"

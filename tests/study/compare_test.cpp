@@ -13,10 +13,10 @@
 
 #include "app/batch.h"
 #include "study/compare.h"
-#include "tests/support/study_support.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"
+#include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -16,8 +16,8 @@
 #include "study/loop_poles.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
-#include "tests/support/study_support.h"
 #include "task/task_setting.h"
+#include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -22,8 +22,8 @@
 #include "study/loop_poles.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
-#include "tests/support/study_support.h"
 #include "task/text_format.h"
+#include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {

@@ -13,10 +13,10 @@
 #include "drawing/primitives.h"
 #include "drawing/text_legend.h"
 #include "sim/derivation.h"
+#include "tests/support/drawing_support.h"
 #include "tests/support/test_window.h"
 #include "view/gl_canvas.h"
 #include "view/window.h"
-#include "tests/support/drawing_support.h"
 #include "window_property.h"
 
 namespace hybridsim {

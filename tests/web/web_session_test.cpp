@@ -678,6 +678,8 @@ TEST(WebSession, GoalsTypedInThePagesUnits)
     EXPECT_EQ(posErr["title"], "largest |posErr|");
     EXPECT_EQ(posErr["unit"], "mm");
     EXPECT_EQ(posErr["factor"], 1000.0);
+    // the form for a new goal starts on one of them
+    EXPECT_EQ(std::count_if(figures.begin(), figures.end(), [](const auto& f) { return f.value("start", false); }), 1);
 
     // 5 mm of the largest |posErr|: 0.005 m, in the goal, the link and the line
     const WebSession::GoalAdded mm = w.addShownGoal("pos_err_max_m", "<=", "5");

@@ -1,5 +1,6 @@
-// Every console text of the program, held once as UTF-8.  The terminal layer
-// converts them to the terminal's encoding.  "\n" and the runs of blanks and
+// Every console text of the program (the dialogue's, the settings report's,
+// the notices'), held once as UTF-8; the page's settings panel shows some of
+// them too.  The terminal layer converts them to the terminal's encoding.  "\n" and the runs of blanks and
 // ideographic spaces belong to the texts.
 #pragma once
 
