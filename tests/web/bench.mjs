@@ -80,7 +80,7 @@ try {
   }
 
   const page = await openPage(chromium.browser, url, problems);
-  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'core', 'data', 'default_task.dat'), 'utf8');
+  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'task', 'data', 'default_task.dat'), 'utf8');
   const inPage = await page.evaluate(async (taskText, n) => {
     // a core of its own, so that only the computation is timed
     const core = await createHybridsimCore();

@@ -41,8 +41,8 @@ const oneFile = pathOption('--one-file', path.join(site, '..', 'hybridsim.html')
 const deadline = 30000;
 
 const tasks = {
-  robotALine: path.join(root, 'tests', 'core', 'data', 'robot_a_line.dat'),
-  robotBCircle: path.join(root, 'tests', 'core', 'data', 'circle_method7.dat'),
+  robotALine: path.join(root, 'tests', 'task', 'data', 'robot_a_line.dat'),
+  robotBCircle: path.join(root, 'tests', 'task', 'data', 'circle_method7.dat'),
   farCircle: path.join(here, 'data', 'far_circle.dat'),
   wordForNumber: path.join(here, 'data', 'word_for_number.dat'),
 };
@@ -296,7 +296,7 @@ async function fuzz(page, problems) {
   const number = () =>
     ((rand.next() - 0.5) * 10 ** Math.floor(rand.next() * 8 - 3)).toPrecision(1 + Math.floor(rand.next() * 6));
   const value = () => (rand.next() < 0.6 ? number() : rand.pick(fuzzTokens));
-  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'core', 'data', 'default_task.dat'), 'utf8');
+  const defaultTask = fs.readFileSync(path.join(root, 'tests', 'task', 'data', 'default_task.dat'), 'utf8');
 
   const onScreen = async (step) => {
     const seen = await page.evaluate(() => {
@@ -2891,7 +2891,7 @@ function pageTests(kind, origin, url) {
         const want = Math.abs(Math.hypot(circle[frame][4] - ox, circle[frame][5] - oy) - radius);
         assert.ok(Math.abs(d - want) <= 1e-15, `distance of sample ${frame}: ${d}, not ${want}`);
       }
-      await loadTask(path.join(root, 'tests', 'core', 'data', 'default_task.dat'));
+      await loadTask(path.join(root, 'tests', 'task', 'data', 'default_task.dat'));
 
       // the SVG is XML, its cursor too
       const parsed = await page.evaluate(() => {
@@ -2988,7 +2988,7 @@ function pageTests(kind, origin, url) {
       await page.click('#fit-force');
       assert.deepEqual((await studyAxes()).forceTicks, start.forceTicks);
       await typeFn('50');
-      await loadTask(path.join(root, 'tests', 'core', 'data', 'default_task.dat'));
+      await loadTask(path.join(root, 'tests', 'task', 'data', 'default_task.dat'));
       await studyInView();
       assert.deepEqual((await studyAxes()).forceTicks, start.forceTicks);
 
