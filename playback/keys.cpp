@@ -5,7 +5,7 @@ namespace hybridsim {
 const KeyCommand* findKey(std::string_view key)
 {
     for (const KeyCommand& c : keyCommands)
-        if (c.key == key) return &c;
+        if (key == c.key) return &c;
     return nullptr;
 }
 

@@ -24,7 +24,7 @@ constexpr double zoomStep = 0.9;
 constexpr unsigned char escapeKey = 27;
 
 // What a key does.
-enum class KeyAction {
+enum class KeyAction : unsigned char {
     robot,        // select robot a or b, then the settings dialogue
     contour,      // select the line, circle or sine contour, then the dialogue
     dialogue,     // the dialogue from the key's place; the error gain back to its default
@@ -51,7 +51,7 @@ enum class KeyAction {
 // (KeyboardEvent.key): a character key by its character, ESC "Escape",
 // the arrows "ArrowLeft" and "ArrowRight", "Home" and "End".
 struct KeyCommand {
-    std::string_view key;
+    const char* key;
     KeyAction action;
     bool stopsPlayback;  // the playback pauses before the command
     bool onPage;         // the page offers it (no dialogue, quit or save on the page)

@@ -8,7 +8,7 @@
 //   hybridsim.csv(), .report(), .summary(), .notice(), .taskText()
 //   hybridsim.frame = 100;          // clamped to 0..lastFrame, pauses, redrawn
 //   hybridsim.play(), .pause(), .playing
-//   hybridsim.keys()                // the window's keys the page offers, each with its action
+//   hybridsim.keys()                // the window's keys the page offers and their actions
 //   hybridsim.shapes()              // the current frame's shapes and texts
 //   hybridsim.studyGraphs()         // the study graphs: SVG, force scale, values at the cursor
 //   hybridsim.pin(), .pins(), .unpin(i), .clearPins()  // runs kept under the live one
@@ -445,8 +445,7 @@
       else emit('frame');
       return true;
     },
-    // the keys the page offers, each with its action's name, as the window's
-    // key table has them (playback/keys.h): {' ': 'playPause', 's': 'step', ...}
+    // the window's keys the page offers: {' ': 'playPause', 's': 'step', ...}
     keys() {
       return JSON.parse(text(() => core._hs_keys()));
     },

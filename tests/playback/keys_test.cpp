@@ -140,11 +140,12 @@ TEST(KeyTable, FlagsFitWhatEachCommandDoes)
 {
     std::set<std::string_view> names;
     for (const KeyCommand& c : keyCommands) {
-        SCOPED_TRACE(std::string(c.key));
-        EXPECT_TRUE(names.insert(c.key).second) << "twice in the table";
-        EXPECT_EQ(findKey(c.key), &c);
-        if (c.key.size() == 1) {
-            EXPECT_EQ(findKey(static_cast<unsigned char>(c.key[0])), &c);
+        const std::string_view key = c.key;
+        SCOPED_TRACE(c.key);
+        EXPECT_TRUE(names.insert(key).second) << "twice in the table";
+        EXPECT_EQ(findKey(key), &c);
+        if (key.size() == 1) {
+            EXPECT_EQ(findKey(static_cast<unsigned char>(key[0])), &c);
         }
 
         if (stepKeyOf(c.action)) {
@@ -156,7 +157,7 @@ TEST(KeyTable, FlagsFitWhatEachCommandDoes)
             EXPECT_FALSE(c.onPage);
             continue;
         }
-        const unsigned char k = c.key == "Escape" ? escapeKey : static_cast<unsigned char>(c.key[0]);
+        const unsigned char k = key == "Escape" ? escapeKey : static_cast<unsigned char>(key[0]);
         SimSettings s = defaultTask().s;
         s.frame = 37;
         int dialogues = 0;
