@@ -1,12 +1,9 @@
-// One picture of the window and the single-key commands.
+// One picture of the window.
 //
 // drawFrame rebuilds the whole picture from the settings and the recorded
-// series at the sample `frame`; it never simulates.  onKey applies a key
-// command to the settings and says what the window has to do next, so the
-// commands can be tested without a window.
+// series at the sample `frame`; it never simulates.  The key commands that
+// change what it shows are playback/keys.h's.
 #pragma once
-
-#include <functional>
 
 #include "drawing/canvas.h"
 #include "sim/run.h"
@@ -17,10 +14,6 @@ namespace hybridsim {
 
 // Graph panel: blanks everything right of posGraphX - 0.05 [window units].
 constexpr double graphPanelMargin = 0.05;
-// Zoom step of the keys 'w' (times) and 'W' (divided by).
-constexpr double zoomStep = 0.9;
-// The escape key.
-constexpr unsigned char escapeKey = 27;
 
 // First step of a picture: clear, identity, and lighting on, so that the
 // text drawn before any shape is lit (dark grey) in the very first picture too.
@@ -44,28 +37,5 @@ void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const Pin
 // robot, after the pins' rings and before the graph panel, when `overlay`
 // is true; exactly the picture above when it is false.
 void drawFrame(Canvas& cv, const SimSettings& s, const RunSeries& run, const PinSet& pins, bool overlay);
-
-// What the window does after a key.
-enum class KeyResult {
-    Ignored,      // not a command: only `key` changed
-    Redraw,       // frame or zoom changed: draw the picture now
-    DialogueRan,  // the settings dialogue ran; the new run shows at the next redraw
-    Quit,         // end the program with status 0
-};
-
-// Applies key command `k`: stores it in `key`, makes the changes of the
-// command and, for the dialogue keys (r a b k h g L C S e f), runs
-// `dialogue` to its end.
-KeyResult onKey(SimSettings& s, unsigned char k, const std::function<void()>& dialogue);
-
-// Keys of pinned runs (keys onKey ignores): 'p' pins the run shown -- the
-// task `s` and its robot's series in `run`, computing nothing; at most
-// pinCapacity pins, a fifth in place of the oldest -- and 'P' removes every
-// pin.  True when the pins changed and the picture is to be drawn again.
-bool onPinKey(PinSet& pins, const SimSettings& s, const RunSeries& run, unsigned char k);
-
-// The overlay key (a key onKey ignores): 'v' turns the teaching overlay on
-// or off.  True when it did and the picture is to be drawn again.
-bool onOverlayKey(bool& overlay, unsigned char k);
 
 }  // namespace hybridsim

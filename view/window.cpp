@@ -12,9 +12,12 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "drawing/frame.h"
+#include "playback/keys.h"
 #include "playback/playback.h"
 #include "view/display_connection.h"
 #include "view/gl_canvas.h"
@@ -104,28 +107,26 @@ void pausePlayback()
     ++w.timerGeneration;
 }
 
-// The playback keys: Space, '+' (and '=', the same key unshifted), '-',
-// and 'x', which saves the task on the console.  False for any other key.
-bool playbackKey(unsigned char key)
+// The playback commands (playback/keys.h): play or pause, faster, slower,
+// and saving the task on the console.  False for any other command.
+bool playbackCommand(KeyAction action)
 {
     WindowState& w = windowState();
     SimSettings& s = *w.settings;
-    switch (key) {
-    case ' ':
+    switch (action) {
+    case KeyAction::playPause:
         w.playback.toggle(s);
         armTimer();
         redraw();
         return true;
-    case '+':
-    case '=':
-    case '-': {
-        const bool changed = key == '-' ? w.playback.slower(s) : w.playback.faster(s);
+    case KeyAction::faster:
+    case KeyAction::slower: {
+        const bool changed = action == KeyAction::slower ? w.playback.slower(s) : w.playback.faster(s);
         if (changed && w.playback.playing()) armTimer();
         if (w.console.showSpeed) w.console.showSpeed(w.playback.speedText());
         return true;
     }
-    case 'x':
-        pausePlayback();
+    case KeyAction::saveTask:
         if (w.console.saveTask) w.console.saveTask();
         dropKeysPressedMeanwhile();
         return true;
@@ -137,9 +138,10 @@ bool playbackKey(unsigned char key)
 void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
 {
     WindowState& w = windowState();
-    if (playbackKey(key)) return;
-    // a dialogue key, a step or a jump stops the playback first (a zoom does not)
-    if (key != 0 && std::strchr("rabkhgLCSefs0\x1b", key) != nullptr) pausePlayback();
+    const KeyCommand* command = findKey(key);
+    // a dialogue key, a step, a jump or saving stops the playback first (a zoom does not)
+    if (command != nullptr && command->stopsPlayback) pausePlayback();
+    if (command != nullptr && playbackCommand(command->action)) return;
     switch (onKey(*w.settings, key, w.console.runDialogue)) {
     case KeyResult::Redraw:
         redraw();
@@ -156,19 +158,23 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/)
     }
 }
 
+// The arrows, Home and End, by their names in the key table.
 void specialCallback(int key, int /*x*/, int /*y*/)
 {
     WindowState& w = windowState();
-    StepKey step;
+    const char* name = nullptr;
     switch (key) {
-    case GLUT_KEY_LEFT: step = StepKey::left; break;
-    case GLUT_KEY_RIGHT: step = StepKey::right; break;
-    case GLUT_KEY_HOME: step = StepKey::home; break;
-    case GLUT_KEY_END: step = StepKey::end; break;
+    case GLUT_KEY_LEFT: name = "ArrowLeft"; break;
+    case GLUT_KEY_RIGHT: name = "ArrowRight"; break;
+    case GLUT_KEY_HOME: name = "Home"; break;
+    case GLUT_KEY_END: name = "End"; break;
     default: return;
     }
-    pausePlayback();
-    if (onStepKey(w.playback, *w.settings, step)) redraw();
+    const KeyCommand* command = findKey(std::string_view(name));
+    const std::optional<StepKey> step = command ? stepKeyOf(command->action) : std::nullopt;
+    if (!step) return;
+    if (command->stopsPlayback) pausePlayback();
+    if (onStepKey(w.playback, *w.settings, *step)) redraw();
 }
 
 void mouseCallback(int button, int state, int x, int y)

@@ -157,6 +157,8 @@ EMSCRIPTEN_KEEPALIVE int hs_overlay() { return session->overlay() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void hs_set_overlay(int on) { session->setOverlay(on != 0); }
 // The window's 's', '0', 'w' and 'W': 1 when the key is one of them.
 EMSCRIPTEN_KEEPALIVE int hs_view_key(int key) { return session->viewKey(static_cast<char>(key)) ? 1 : 0; }
+// The keys the page offers and their actions (WebSession::keysJson).
+EMSCRIPTEN_KEEPALIVE const char* hs_keys() { return handOut(WebSession::keysJson()); }
 // Scrubbing in the time graphs at (x, y) in window units: 1 when the frame
 // was moved (and the playback paused).
 EMSCRIPTEN_KEEPALIVE int hs_scrub_press(double x, double y) { return session->scrubPress(x, y) ? 1 : 0; }

@@ -8,6 +8,7 @@
 //   hybridsim.csv(), .report(), .summary(), .notice(), .taskText()
 //   hybridsim.frame = 100;          // clamped to 0..lastFrame, pauses, redrawn
 //   hybridsim.play(), .pause(), .playing
+//   hybridsim.keys()                // the window's keys the page offers and their actions
 //   hybridsim.shapes()              // the current frame's shapes and texts
 //   hybridsim.studyGraphs()         // the study graphs: SVG, force scale, values at the cursor
 //   hybridsim.pin(), .pins(), .unpin(i), .clearPins()  // runs kept under the live one
@@ -443,6 +444,10 @@
       if (was && !c._hs_playing()) paused();
       else emit('frame');
       return true;
+    },
+    // the window's keys the page offers: {' ': 'playPause', 's': 'step', ...}
+    keys() {
+      return JSON.parse(text(() => core._hs_keys()));
     },
     // Scrubbing in the time graphs at a point in window units ([-1, 1],
     // y up): a press inside a graph and each drag until the release jump

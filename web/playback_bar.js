@@ -3,12 +3,10 @@
 // keys, the time slider, scrubbing in the canvas's time graphs and the
 // readout of the sample, its time and the speed.
 //
-//   Space  play / pause          Left, Right  one sample back, on (pause)
-//   Home, End  first, last       -, + (=)     half, twice the speed
-//   s, 0   one sample on, first  w, W         zoom the robot out, in
-//
-// The keys work wherever the focus is but in a text field or a list, and
-// Space and Enter on a focused button press that button.
+// The keys are those of the window's key table that the page offers
+// (playback/keys.h, hybridsim.keys()): each names an action, which this
+// file carries out.  They work wherever the focus is but in a text field
+// or a list, and Space and Enter on a focused button press that button.
 (function (global) {
   'use strict';
 
@@ -80,39 +78,35 @@
       (t.closest('input:not([type=range]):not([type=checkbox]), select, textarea, [contenteditable]') !== null ||
        ((key === ' ' || key === 'Enter') &&
         t.closest('button, a[href], summary, [role=button], input[type=checkbox]') !== null));
+    // what each action of the core's key table does here (a held key
+    // plays, pins or turns the overlay once)
+    const view = (e) => sim.key(e.key);
+    const once = (fn) => (e) => {
+      if (!e.repeat) fn();
+    };
+    const actions = new Map([
+      ['playPause', once(() => sim.toggle())],
+      ['stepBack', () => sim.step('left')],
+      ['stepForward', () => sim.step('right')],
+      ['jumpFirst', () => sim.step('home')],
+      ['jumpLast', () => sim.step('end')],
+      ['faster', () => sim.faster()],
+      ['slower', () => sim.slower()],
+      ['step', view],
+      ['firstSample', view],
+      ['zoomOut', view],
+      ['zoomIn', view],
+      ['pin', once(() => sim.pin())],
+      ['clearPins', () => sim.clearPins()],
+      ['overlay', once(() => { sim.overlay = !sim.overlay; })],
+    ]);
+    const keys = new Map(Object.entries(sim.keys()));
+    for (const [key, action] of keys) {
+      if (!actions.has(action)) throw new Error(`the page has no action '${action}' for the key '${key}'`);
+    }
     document.addEventListener('keydown', (e) => {
-      if (e.ctrlKey || e.metaKey || e.altKey || takes(e.target, e.key)) return;
-      switch (e.key) {
-      case ' ':
-        if (!e.repeat) sim.toggle();
-        break;
-      case 'ArrowLeft': sim.step('left'); break;
-      case 'ArrowRight': sim.step('right'); break;
-      case 'Home': sim.step('home'); break;
-      case 'End': sim.step('end'); break;
-      case '+':
-      case '=':
-        sim.faster();
-        break;
-      case '-': sim.slower(); break;
-      case 's':
-      case '0':
-      case 'w':
-      case 'W':
-        sim.key(e.key);
-        break;
-      // the window's pin keys: pin the run shown, remove every pin
-      case 'p':
-        if (!e.repeat) sim.pin();
-        break;
-      case 'P': sim.clearPins(); break;
-      // the window's overlay key: forces and frames on or off
-      case 'v':
-        if (!e.repeat) sim.overlay = !sim.overlay;
-        break;
-      default:
-        return;
-      }
+      if (e.ctrlKey || e.metaKey || e.altKey || takes(e.target, e.key) || !keys.has(e.key)) return;
+      actions.get(keys.get(e.key))(e);
       // no scrolling, no slider step by the same key
       e.preventDefault();
     });

@@ -11,6 +11,7 @@
 
 #include "drawing/frame.h"
 #include "drawing/pin_drawing.h"
+#include "playback/keys.h"
 #include "portable_math/portable_math.h"
 #include "sim/derivation.h"
 #include "study/lessons.h"
@@ -672,10 +673,12 @@ void WebSession::step(StepKey key)
 
 bool WebSession::viewKey(char key)
 {
-    if (key != 's' && key != '0' && key != 'w' && key != 'W') return false;
+    const auto k = static_cast<unsigned char>(key);
+    const KeyCommand* command = findKey(k);
+    if (command == nullptr || !command->onPage || !isViewAction(command->action)) return false;
     // a step or a jump pauses, as in the window; a zoom does not
-    if (key == 's' || key == '0') playback_.pause();
-    onKey(*s_, static_cast<unsigned char>(key), nullptr);
+    if (command->stopsPlayback) playback_.pause();
+    onKey(*s_, k, nullptr);
     return true;
 }
 
@@ -699,6 +702,14 @@ std::string WebSession::drawingJson()
         roles.push_back(role == Role::Plain ? Json() : Json(roleName(role)));
     }
     return jsonText(Json{{"windowPixels", windowSize}, {"roles", roles}});
+}
+
+std::string WebSession::keysJson()
+{
+    Json keys = Json::object();
+    for (const KeyCommand& c : keyCommands)
+        if (c.onPage) keys[std::string(c.key)] = actionName(c.action);
+    return jsonText(keys);
 }
 
 }  // namespace hybridsim

@@ -117,8 +117,9 @@ public:
     bool tick(double now);
     // Left, Right, Home, End
     void step(StepKey key);
-    // The window's keys 's' (one sample on), '0' (the first sample), 'w'
-    // and 'W' (zoom); false for any other key.
+    // The window's keys of the frame and the zoom (playback/keys.h: 's' one
+    // sample on, '0' the first sample, 'w' and 'W' zoom); false for any
+    // other key.
     bool viewKey(char key);
     // Scrubbing in the time graphs, at a point in window units.
     bool scrubPress(double x, double y) { return scrub_.pressAt(playback_, *s_, x, y); }
@@ -135,6 +136,9 @@ public:
     // window's side, to which line widths and font sizes refer, "roles":
     // [null, "tangent", ...]: each role's name at its number (drawing/canvas.h)}.
     static std::string drawingJson();
+    // The keys the page offers (playback/keys.h), each with its action's
+    // name, as JSON: {" ": "playPause", "ArrowLeft": "stepBack", ...}.
+    static std::string keysJson();
 
     const SimSettings& settings() const { return *s_; }
     // the run of the settings in force, as the picture draws it

@@ -1,4 +1,4 @@
-// One picture of the window, and the key commands.
+// One picture of the window.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +7,7 @@
 
 #include "drawing/frame.h"
 #include "drawing/primitives.h"
+#include "playback/keys.h"
 #include "tests/support/drawing_support.h"
 
 namespace hybridsim {
@@ -233,117 +234,6 @@ TEST(Frame, RobotAAndUnknownRobotsAndUnreachableSamples)
     EXPECT_EQ(cv.nonFiniteValues, 0);
     EXPECT_EQ(cv.misuses, 0);
     EXPECT_EQ(trail(cv, s).size(), 30u);
-}
-
-TEST(KeyCommands, DialogueKeysStoreTheKeyResetAndRunTheDialogue)
-{
-    struct Case {
-        unsigned char key;
-        bool restoresErrorGain;
-    };
-    for (Case c : {Case{'r', true}, Case{'a', true}, Case{'b', true}, Case{'k', true},
-                   Case{'h', false}, Case{'g', false}, Case{'L', true}, Case{'C', true},
-                   Case{'S', true}, Case{'e', true}, Case{'f', true}}) {
-        SCOPED_TRACE(c.key);
-        SimSettings s = defaultTask().s;
-        s.type = 'b';
-        s.curve = 'S';
-        s.frame = 37;
-        s.errorGain = 3.0;
-        int calls = 0;
-        char keySeen = 0;
-        int frameSeen = -1;
-        const KeyResult result = onKey(s, c.key, [&] {
-            ++calls;
-            keySeen = s.key;
-            frameSeen = s.frame;
-        });
-        EXPECT_EQ(result, KeyResult::DialogueRan);
-        EXPECT_EQ(calls, 1);
-        EXPECT_EQ(keySeen, static_cast<char>(c.key));
-        EXPECT_EQ(frameSeen, 0);
-        EXPECT_EQ(s.errorGain, c.restoresErrorGain ? 10.0 : 3.0);
-        EXPECT_EQ(s.type, c.key == 'a' || c.key == 'b' ? static_cast<char>(c.key) : 'b');
-        EXPECT_EQ(s.curve, c.key == 'L' || c.key == 'C' || c.key == 'S' ? static_cast<char>(c.key)
-                                                                          : 'S');
-    }
-}
-
-TEST(KeyCommands, PinKeysKeepTheRunShownAndDropEveryPin)
-{
-    Task task = testing::computeTask('a', '7', 'C');
-    SimSettings s = task.s;
-    PinSet pins;
-    // 'p' and 'P' are no commands of onKey: only `key` changes there
-    for (unsigned char k : {'p', 'P'}) {
-        SimSettings before = s;
-        EXPECT_EQ(onKey(s, k, [] { ADD_FAILURE() << "no dialogue expected"; }), KeyResult::Ignored);
-        EXPECT_EQ(s.frame, before.frame);
-        EXPECT_EQ(s.viewScale, before.viewScale);
-    }
-    EXPECT_FALSE(onPinKey(pins, s, *task.run, 'P'));  // nothing to drop
-    for (unsigned char k : {'x', 's', '0', 'w'}) EXPECT_FALSE(onPinKey(pins, s, *task.run, k));
-    EXPECT_TRUE(pins.empty());
-
-    // the run shown: the task and its robot's series, as they were then
-    s.frame = 44;
-    ASSERT_TRUE(onPinKey(pins, s, *task.run, 'p'));
-    ASSERT_EQ(pins.size(), 1);
-    const Pin& pin = pins.pins()[0];
-    EXPECT_EQ(pin.settings.type, 'a');
-    EXPECT_EQ(pin.series.tipPos[120].x, currentSeries(*task.run, 'a').tipPos[120].x);
-    EXPECT_EQ(pin.series.contactForce[7], currentSeries(*task.run, 'a').contactForce[7]);
-    currentSeries(*task.run, 'a').contactForce[7] = -1.0;  // a new run later
-    s.Fn = 33.0;
-    EXPECT_NE(pins.pins()[0].series.contactForce[7], -1.0);
-    EXPECT_EQ(pins.pins()[0].settings.Fn, task.s.Fn);
-
-    for (int k = 0; k < 6; ++k) onPinKey(pins, s, *task.run, 'p');
-    EXPECT_EQ(pins.size(), pinCapacity);
-    EXPECT_TRUE(onPinKey(pins, s, *task.run, 'P'));
-    EXPECT_TRUE(pins.empty());
-}
-
-TEST(KeyCommands, StepResetZoomQuitAndOtherKeys)
-{
-    SimSettings s = defaultTask().s;
-    auto noDialogue = [] { ADD_FAILURE() << "no dialogue expected"; };
-
-    s.frame = 199;
-    EXPECT_EQ(onKey(s, 's', noDialogue), KeyResult::Redraw);
-    EXPECT_EQ(s.frame, 200);
-    EXPECT_EQ(onKey(s, 's', noDialogue), KeyResult::Redraw);  // held at nsteps
-    EXPECT_EQ(s.frame, 200);
-    s.frame = -7;
-    onKey(s, 's', noDialogue);
-    EXPECT_EQ(s.frame, 0);
-    s.frame = std::numeric_limits<int>::max();
-    onKey(s, 's', noDialogue);
-    EXPECT_EQ(s.frame, 200);
-    EXPECT_EQ(onKey(s, '0', noDialogue), KeyResult::Redraw);
-    EXPECT_EQ(s.frame, 0);
-
-    for (int n = 0; n < 5; ++n) EXPECT_EQ(onKey(s, 'w', noDialogue), KeyResult::Redraw);
-    EXPECT_DOUBLE_EQ(s.viewScale, std::pow(0.9, 5));
-    onKey(s, 'W', noDialogue);
-    onKey(s, 'W', noDialogue);
-    EXPECT_DOUBLE_EQ(s.viewScale, std::pow(0.9, 3));
-    EXPECT_EQ(s.key, 'W');
-
-    EXPECT_EQ(onKey(s, 27, noDialogue), KeyResult::Quit);
-
-    // lower-case contour letters and unknown keys change nothing but `key`
-    for (int key : {int('l'), int('c'), int('x'), int('1'), int(' '), 200}) {
-        const auto k = static_cast<unsigned char>(key);
-        SimSettings before = s;
-        EXPECT_EQ(onKey(s, k, noDialogue), KeyResult::Ignored);
-        EXPECT_EQ(s.key, static_cast<char>(k));
-        EXPECT_EQ(s.frame, before.frame);
-        EXPECT_EQ(s.viewScale, before.viewScale);
-        EXPECT_EQ(s.type, before.type);
-        EXPECT_EQ(s.curve, before.curve);
-        EXPECT_EQ(s.errorGain, before.errorGain);
-    }
 }
 
 }  // namespace

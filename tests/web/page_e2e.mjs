@@ -2107,6 +2107,22 @@ function pageTests(kind, origin, url) {
       await page.keyboard.press('W');
       const back = await robot();
       back.vertices.forEach((v, i) => assert.ok(Math.abs(v[0] - before.vertices[i][0]) < 1e-12));
+
+      // the page's keys are the window's key table's but for the dialogue keys, ESC and 'x';
+      // 's' and Right one sample on, '0' the first, each pausing
+      assert.deepEqual(Object.keys(await page.evaluate(() => hybridsim.keys())).sort(),
+                       [' ', '+', '-', '0', '=', 'ArrowLeft', 'ArrowRight', 'End', 'Home', 'P', 'W', 'p', 's', 'v', 'w'].sort());
+      await page.keyboard.press('s');
+      await page.keyboard.press('ArrowRight');
+      assert.deepEqual(await state(),
+                       { frame: 44, playing: false, readout: 'sample 44 / 200, t = 1.76 s', slider: 44 });
+      await page.keyboard.press(' ');
+      await until(() => hybridsim.playing);
+      await page.keyboard.press('s');
+      assert.equal((await state()).playing, false);
+      await page.keyboard.press('0');
+      assert.deepEqual(await state(),
+                       { frame: 0, playing: false, readout: 'sample 0 / 200, t = 0.00 s', slider: 0 });
       noProblems();
     });
 

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "playback/keys.h"
 #include "sim/derivation.h"
 #include "study/goals.h"
 #include "study/lessons.h"
@@ -336,6 +337,33 @@ TEST(WebSession, PlaybackRunsOnThePagesClock)
     EXPECT_EQ(w.settings().viewScale, 0.9);  // a setting keeps the view, a task file does not
     ASSERT_TRUE(w.load(robotALine, "line.dat").ok);
     EXPECT_EQ(w.settings().viewScale, 1.0);
+}
+
+// The page's keys: the window's but for the dialogue keys, ESC and 'x',
+// each with the action of the window's key table; those of the frame and
+// the zoom go through viewKey, no other.
+TEST(WebSession, OffersTheWindowsKeysButTheDialogueQuitAndSave)
+{
+    const nlohmann::json keys = nlohmann::json::parse(WebSession::keysJson());
+    std::vector<std::string> offered;
+    for (const auto& [key, action] : keys.items()) {
+        offered.push_back(key);
+        const KeyCommand* command = findKey(std::string_view(key));
+        ASSERT_NE(command, nullptr) << key;
+        EXPECT_EQ(action, actionName(command->action)) << key;
+    }
+    std::sort(offered.begin(), offered.end());
+    std::vector<std::string> expected{" ", "+", "-", "0", "=", "ArrowLeft", "ArrowRight", "End",
+                                      "Home", "P", "W", "p", "s", "v", "w"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(offered, expected);
+
+    WebSession w;
+    for (int k = 1; k < 128; ++k) {
+        const char c = static_cast<char>(k);
+        const bool viewed = keys.contains(std::string(1, c)) && std::strchr("s0wW", c) != nullptr;
+        EXPECT_EQ(w.viewKey(c), viewed) << k;
+    }
 }
 
 TEST(WebSession, ScrubbingAtAPointInWindowUnits)
