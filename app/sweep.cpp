@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
