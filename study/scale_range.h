@@ -1,6 +1,6 @@
 // The one rule by which every scale of the program is fitted to values --
 // the charts' axes (study/svg_chart), the loops' force axis, the study
-// graphs' force scale and the window's position graph (view/graphs) -- so
+// graphs' force scale and the window's position graph (drawing/graphs) -- so
 // that a scale stays finite and maps every value to a finite place whatever
 // the values: subnormal numbers, values near the largest double, all values
 // equal, none a number, infinities among them.
