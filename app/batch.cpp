@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>

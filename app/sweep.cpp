@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -278,6 +277,20 @@ SweepTaskResult computeOrFailed(const SimSettings& base, const std::vector<Sweep
     }
 }
 
+// up to `count` threads running `body`: as many as the system starts
+std::vector<std::thread> startThreads(std::size_t count, const std::function<void()>& body)
+{
+    std::vector<std::thread> pool;
+    for (std::size_t t = 0; t < count; ++t) {
+        try {
+            pool.emplace_back(body);
+        } catch (const std::system_error&) {
+            break;  // the threads that started do the work
+        }
+    }
+    return pool;
+}
+
 }  // namespace
 
 void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int jobs, bool keepForce,
@@ -317,14 +330,7 @@ void runSweep(const SimSettings& base, const std::vector<SweepAxis>& axes, int j
             resultReady.notify_all();
         }
     };
-    std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < threads; ++t) {
-        try {
-            pool.emplace_back(worker);
-        } catch (const std::system_error&) {
-            break;  // the threads that started do the work
-        }
-    }
+    std::vector<std::thread> pool = startThreads(threads, worker);
 
     // hand the results over in order; with no thread at all, compute here
     std::unique_ptr<SimSettings> work;

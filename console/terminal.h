@@ -26,7 +26,6 @@
 #include <iconv.h>
 
 #include <istream>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <streambuf>

@@ -1,7 +1,5 @@
 #include "sim/derivation.h"
 
-#include <cmath>
-
 #include "portable_math/portable_math.h"
 #include "sim/gain_design.h"
 #include "sim/kinematics.h"

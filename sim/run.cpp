@@ -49,7 +49,7 @@ struct AbscissaMemo {
 // The reference at t and the contact point at arc length `arc`.  For the sine
 // contour both need a 200-step integration; they run side by side and the
 // results are the same as referenceAt(t) and contourPoint(arc).
-void referenceAndContact(const SimSettings& s, double t, double arc, AbscissaMemo* memo,
+void referenceAndContact(const SimSettings& s, double t, double arc, AbscissaMemo& memo,
                          Reference& ref, Vec2& contact)
 {
     const ReferenceMotion m = referenceMotion(s, t);
@@ -63,10 +63,10 @@ void referenceAndContact(const SimSettings& s, double t, double arc, AbscissaMem
     }
     double xr = 0.0;
     double xc = 0.0;
-    const bool refKnown = memo && memo->refArc == m.s;
-    const bool contactKnown = memo && memo->contactArc == arc;
-    if (refKnown) xr = memo->refX;
-    if (contactKnown) xc = memo->contactX;
+    const bool refKnown = memo.refArc == m.s;
+    const bool contactKnown = memo.contactArc == arc;
+    if (refKnown) xr = memo.refX;
+    if (contactKnown) xc = memo.contactX;
     if (!refKnown && !contactKnown) {
         sineAbscissaPair(s, sineSteps, m.s, arc, xr, xc);
     } else if (!refKnown) {
@@ -74,16 +74,15 @@ void referenceAndContact(const SimSettings& s, double t, double arc, AbscissaMem
     } else if (!contactKnown) {
         xc = sineAbscissa(s, sineSteps, arc);
     }
-    if (memo) {
-        *memo = {m.s, xr, arc, xc};
-    }
+    memo = {m.s, xr, arc, xc};
     // method 7 commands the shifted curve, method 8 the workpiece itself
     ref.point = sinePointAt(s, xr, s.hybrid == '7');
     contact = sinePointAt(s, xc, false);
 }
 
-void recordSampleWith(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
-                      ReachReporter* report, AbscissaMemo* memo)
+// Turns the model state y at time t into sample i of the current set.
+void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y, ReachReporter* report,
+                  AbscissaMemo& memo)
 {
     Reference ref;
     Vec2 P;
@@ -133,12 +132,6 @@ int subStepsFor(const SimSettings& s, double tau)
     return (nearAccelEnd || nearDecelStart || nearEnd) ? fineSubSteps : coarseSubSteps;
 }
 
-void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
-                  ReachReporter* report)
-{
-    recordSampleWith(s, run, i, t, y, report, nullptr);
-}
-
 int lastSample(const SimSettings& s)
 {
     // the series hold seriesCapacity samples: never past them
@@ -169,7 +162,7 @@ RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
     };
     traced(t, y);
     trace.traceAt[0] = 0;
-    recordSampleWith(s, run, 0, t, y, &reach, &memo);
+    recordSample(s, run, 0, t, y, &reach, memo);
     look(0, y);
     const int last = lastSample(s);
     for (int i = 1; i <= last; ++i) {
@@ -188,7 +181,7 @@ RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
         t = t + s.dt;
         traced(t, y);
         trace.traceAt[i] = static_cast<int>(trace.forceTrace.size()) - 1;
-        recordSampleWith(s, run, i, t, y, &reach, &memo);
+        recordSample(s, run, i, t, y, &reach, memo);
         look(i, y);
     }
     return fault;

@@ -67,10 +67,6 @@ constexpr int fineSubSteps = 100;
 // switching times ta, tf - ta and tf of the velocity profile, otherwise 10.
 int subStepsFor(const SimSettings& s, double tau);
 
-// Turns the model state y at time t into sample i of the current set.
-void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const double* y,
-                  ReachReporter* report = nullptr);
-
 // The whole run: samples 0..nsteps of the current robot type's set.  The
 // result names the first sample whose numbers stopped being numbers for a
 // reason other than a point robot b cannot reach, and why (run_fault.h);

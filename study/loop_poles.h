@@ -14,7 +14,6 @@
 
 #include <array>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "sim/settings.h"

@@ -54,6 +54,78 @@ StepView stepView(const SimSettings& s, const SeriesSet& set, bool wholeRun)
     return v;
 }
 
+namespace {
+
+bool inView(double t, double from, double until) { return std::isfinite(t) && t >= from && t <= until; }
+
+// the times drawn: evenly over the view, and the marks' own in their places
+std::vector<double> stepTimes(const RunSummary& r, double from, double until)
+{
+    std::vector<double> times;
+    for (int k = 0; k <= curvePoints; ++k) times.push_back(from + (until - from) * k / curvePoints);
+    if (r.stepRead) {
+        for (double t : {r.peakTime, r.riseFromTime, r.riseToTime, r.settlingTime}) {
+            const auto at = std::lower_bound(times.begin(), times.end(), t);
+            if (inView(t, from, until) && (at == times.end() || *at != t)) times.insert(at, t);
+        }
+    }
+    return times;
+}
+
+// the recorded force of a run between its samples (as the summary reads
+// it), broken where it has no posture
+ChartSeries recordedForce(const SimSettings& rs, const SeriesSet& rset, const std::string& label,
+                          const std::string& colour, const std::vector<double>& times)
+{
+    const ForceStretches force = forceInReach(rs, rset);
+    ChartSeries line{label, colour, times, {}};
+    for (double t : times) line.y.push_back(forceAt(force, t));
+    return line;
+}
+
+// the force scale: the lines in view with a little room above them for
+// the marks' labels (8 % of the span, from its half: no overflow)
+void scaleForceToView(ChartPanel& p, double from, double until)
+{
+    ValueRange inRange;
+    for (const ChartSeries& line : p.series)
+        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i)
+            if (inView(line.x[i], from, until)) inRange.cover(line.y[i]);
+    if (inRange.any)
+        p.yScale =
+            roundScale(inRange.lo, std::min(inRange.hi + 0.16 * (inRange.hi / 2.0 - inRange.lo / 2.0), DBL_MAX), 6);
+}
+
+// the summary's figures on the recorded force (drawn at `times`): the rise
+// first (its dots lie where the force climbs, the most crowded place for a
+// label), then the peak and the settling time
+void markStepFigures(std::vector<ChartNote>& notes, const SimSettings& s, const RunSummary& r,
+                     const ChartSeries& force, double from, double until)
+{
+    auto within = [&](double t) { return inView(t, from, until); };
+    if (std::isfinite(r.riseTime) && within(r.riseFromTime) && within(r.riseToTime)) {
+        notes.push_back({"rise-from", format("rise %g %%", 100.0 * riseFromShare), noteColour, r.riseFromTime,
+                         riseFromShare * s.Fn});
+        notes.push_back({"rise-to", format("%g %%", 100.0 * riseToShare), noteColour, r.riseToTime,
+                         riseToShare * s.Fn});
+    }
+    if (within(r.peakTime) && std::isfinite(r.peakForce))
+        notes.push_back({"peak",
+                         std::isfinite(r.overshootPercent) ? format("peak %.2g %%", r.overshootPercent)
+                                                           : format("peak %.3g N", r.peakForce),
+                         noteColour, r.peakTime, r.peakForce});
+    if (within(r.settlingTime)) {
+        // the line's value at the settling time, one of its times
+        const std::vector<double>& times = force.x;
+        const double at = force.y[static_cast<std::size_t>(
+            std::lower_bound(times.begin(), times.end(), r.settlingTime) - times.begin())];
+        notes.push_back({"settled", format("settled %.3g s", r.settlingTime), noteColour, r.settlingTime,
+                         std::isfinite(at) ? at : s.Fn});
+    }
+}
+
+}  // namespace
+
 Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummary& r, const StepView& view,
                      const std::vector<OtherRun>& others, double width)
 {
@@ -64,32 +136,7 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
                        "model's step in closed form";
     const double from = view.from;
     const double until = view.until;
-    const bool marks = r.stepRead;
-    auto within = [&](double t) { return std::isfinite(t) && t >= from && t <= until; };
-
-    // the times drawn: evenly over the view, and the marks' own in their places
-    std::vector<double> times;
-    for (int k = 0; k <= curvePoints; ++k) times.push_back(from + (until - from) * k / curvePoints);
-    if (marks) {
-        for (double t : {r.peakTime, r.riseFromTime, r.riseToTime, r.settlingTime}) {
-            const auto at = std::lower_bound(times.begin(), times.end(), t);
-            if (within(t) && (at == times.end() || *at != t)) times.insert(at, t);
-        }
-    }
-
-    // the recorded force of a run between its samples (as the summary reads
-    // it), broken where it has no posture
-    auto recorded = [&](const SimSettings& rs, const SeriesSet& rset, const std::string& label,
-                        const std::string& colour) {
-        const ForceStretches force = forceInReach(rs, rset);
-        ChartSeries line{label, colour, times, {}};
-        for (double t : times) line.y.push_back(forceAt(force, t));
-        return line;
-    };
-    // a line's value at one of the times
-    auto valueAt = [&](const ChartSeries& line, double t) {
-        return line.y[static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) - times.begin())];
-    };
+    const std::vector<double> times = stepTimes(r, from, until);
 
     ChartPanel p{view.zoomed() ? format("force step: %d time constants", stepTimeConstants)
                                : std::string("force step: the whole run"),
@@ -98,7 +145,7 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
     if (view.zoomed()) p.xScale = scaleWithin(from, until, 7);
     for (const OtherRun& o : others) {
         if (!o.settings || !o.series) continue;
-        p.series.push_back(recorded(*o.settings, *o.series, o.name, o.colour));
+        p.series.push_back(recordedForce(*o.settings, *o.series, o.name, o.colour, times));
         c.keys.push_back({o.name, o.colour});
     }
     ChartSeries model{"model step (closed form)", modelLineColour, times, {}};
@@ -106,44 +153,14 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
     for (double t : times) model.y.push_back(modelForceStep(s, t));
     ChartSeries target{"Fn", targetLineColour, {from, until}, {s.Fn, s.Fn}};
     target.dashed = true;
-    ChartSeries force = recorded(s, set, "contact force F", forceLineColour);
+    ChartSeries force = recordedForce(s, set, "contact force F", forceLineColour, times);
     c.keys.insert(c.keys.begin(), {{force.label, force.colour}, {target.label, target.colour, true},
                                    {model.label, model.colour, true}});
     p.series.push_back(std::move(model));
     p.series.push_back(std::move(target));
     p.series.push_back(std::move(force));
-    const ChartSeries& recordedForce = p.series.back();
-
-    // the force scale: the lines in view with a little room above them for
-    // the marks' labels (8 % of the span, from its half: no overflow)
-    ValueRange inView;
-    for (const ChartSeries& line : p.series)
-        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i)
-            if (within(line.x[i])) inView.cover(line.y[i]);
-    if (inView.any)
-        p.yScale = roundScale(inView.lo, std::min(inView.hi + 0.16 * (inView.hi / 2.0 - inView.lo / 2.0), DBL_MAX), 6);
-
-    // the summary's figures on the force: the rise first (its dots lie where
-    // the force climbs, the most crowded place for a label), then the peak
-    // and the settling time
-    if (marks) {
-        if (std::isfinite(r.riseTime) && within(r.riseFromTime) && within(r.riseToTime)) {
-            p.notes.push_back({"rise-from", format("rise %g %%", 100.0 * riseFromShare), noteColour, r.riseFromTime,
-                               riseFromShare * s.Fn});
-            p.notes.push_back({"rise-to", format("%g %%", 100.0 * riseToShare), noteColour, r.riseToTime,
-                               riseToShare * s.Fn});
-        }
-        if (within(r.peakTime) && std::isfinite(r.peakForce))
-            p.notes.push_back({"peak",
-                               std::isfinite(r.overshootPercent) ? format("peak %.2g %%", r.overshootPercent)
-                                                                 : format("peak %.3g N", r.peakForce),
-                               noteColour, r.peakTime, r.peakForce});
-        if (within(r.settlingTime)) {
-            const double at = valueAt(recordedForce, r.settlingTime);
-            p.notes.push_back({"settled", format("settled %.3g s", r.settlingTime), noteColour, r.settlingTime,
-                               std::isfinite(at) ? at : s.Fn});
-        }
-    }
+    scaleForceToView(p, from, until);
+    if (r.stepRead) markStepFigures(p.notes, s, r, p.series.back(), from, until);
     c.panels.push_back(std::move(p));
     return c;
 }

@@ -4,7 +4,6 @@
 // colours; and the facts of the caption the page writes under them.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "sim/run.h"

@@ -90,18 +90,28 @@ ForceStretches forceStretches(const SeriesSet& set, int last, const std::vector<
     return out;
 }
 
-StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, double riseTo, double band)
-{
-    StepFigures f;
-    f.read = std::isfinite(Fn) && !force.empty() && force.front().size() > 1 && force.front().front().t == 0.0;
-    if (!f.read) {
-        f.overshoot = f.peakForce = f.peakTime = f.riseTime = f.riseFromTime = f.riseToTime = f.settlingTime =
-            notANumber;
-        return f;
+namespace {
+
+// What readStep gathers along the force: the first times at the rise's two
+// levels, the largest force and where it lies, and the end of the last time
+// outside the band.
+struct StepScan {
+    StepScan(double Fn, double riseFrom, double riseTo, double band)
+        : Fn(Fn), band(band), sign(Fn < 0.0 ? -1.0 : 1.0), from(riseFrom * std::fabs(Fn)),
+          to(riseTo * std::fabs(Fn))
+    {
     }
-    const double sign = Fn < 0.0 ? -1.0 : 1.0;
-    const double from = riseFrom * std::fabs(Fn);
-    const double to = riseTo * std::fabs(Fn);
+
+    bool outside(double F) const { return std::fabs(F - Fn) > band; }
+    void stretchStart(std::size_t n, const std::vector<ForcePoint>& stretch);
+    void interval(std::size_t n, std::size_t k, const ForcePoint& a, const ForcePoint& b);
+    void refinePeak(const ForceStretches& force);
+
+    const double Fn;
+    const double band;
+    const double sign;
+    const double from;
+    const double to;
     double firstFrom = notANumber;
     double firstTo = notANumber;
     bool fromUnknown = false;
@@ -112,97 +122,121 @@ StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, do
     // the end of the last time outside the band, and whether the force is outside at the end
     double settled = notANumber;
     bool outsideAtEnd = false;
+};
 
-    auto outside = [&](double F) { return std::fabs(F - Fn) > band; };
+// the start of stretch n: the levels, the largest force and the band there
+void StepScan::stretchStart(std::size_t n, const std::vector<ForcePoint>& stretch)
+{
+    // a level already met at a later stretch's start: when is not known
+    const double g0 = sign * stretch.front().F;
+    auto meetAtStart = [&](double level, double& at, bool& unknown) {
+        if (!std::isnan(at) || unknown || g0 < level) return;
+        if (n == 0)
+            at = stretch.front().t;
+        else
+            unknown = true;
+    };
+    meetAtStart(from, firstFrom, fromUnknown);
+    meetAtStart(to, firstTo, toUnknown);
+    if (g0 > best) {
+        best = g0;
+        bestAt = stretch.front().t;
+    }
+    const bool startsOutside = outside(stretch.front().F);
+    if (n > 0 && outsideAtEnd && !startsOutside) settled = stretch.front().t;
+    outsideAtEnd = startsOutside;
+    if (startsOutside) settled = notANumber;
+}
+
+// the interval from a to b, point k of stretch n: looked at in pieces when
+// a level, a band edge or a larger force can lie in it
+void StepScan::interval(std::size_t n, std::size_t k, const ForcePoint& a, const ForcePoint& b)
+{
+    const bool cubic = !std::isnan(a.rate) && !std::isnan(b.rate);
+    // The cubic stays within (4/27) h (|rate a| + |rate b|) of its
+    // end values (the Hermite weights of the rates are at most 4/27),
+    // so an interval in which no level, band edge or larger force
+    // can lie is passed by its end values alone.
+    const double reach = cubic ? 4.0 / 27.0 * (b.t - a.t) * (std::fabs(a.rate) + std::fabs(b.rate)) : 0.0;
+    const double lo = std::min(a.F, b.F) - reach;
+    const double hi = std::max(a.F, b.F) + reach;
+    const double ghi = std::max(sign * lo, sign * hi);
+    const bool levelInside = (std::isnan(firstFrom) && ghi >= from) || (std::isnan(firstTo) && ghi >= to);
+    const bool edgeInside = !(lo > Fn + band || hi < Fn - band || (lo >= Fn - band && hi <= Fn + band));
+    const bool larger = ghi > best;
+    const int pieces = cubic && (levelInside || edgeInside || larger) ? piecesPerInterval : 1;
+    auto F = [&](double t) { return forceBetween(a, b, t); };
+    auto g = [&](double t) { return sign * F(t); };
+    double t0 = a.t;
+    for (int p = 1; p <= pieces; ++p) {
+        const double t1 = p == pieces ? b.t : a.t + (b.t - a.t) * p / pieces;
+        const double g1 = p == pieces ? sign * b.F : g(t1);
+        for (const std::pair<double, double*>& meet : {std::pair{from, &firstFrom}, std::pair{to, &firstTo}}) {
+            const double level = meet.first;
+            if (std::isnan(*meet.second) && g1 >= level)
+                *meet.second = crossing(t0, t1, [&](double t) { return g(t) >= level; });
+        }
+        if (g1 > best) {
+            best = g1;
+            bestAt = t1;
+            bestIn = {n, k};
+        }
+        const bool out1 = outside(sign * g1);
+        if (outsideAtEnd && !out1) settled = crossing(t0, t1, [&](double t) { return outside(F(t)); });
+        if (out1) settled = notANumber;
+        outsideAtEnd = out1;
+        t0 = t1;
+    }
+}
+
+// the largest force: refined between the pieces around the best one,
+// and into the next interval when it was the end of its own
+void StepScan::refinePeak(const ForceStretches& force)
+{
+    if (bestIn.second == 0) return;
+    const std::vector<ForcePoint>& stretch = force[bestIn.first];
+    for (std::size_t k = bestIn.second; k <= bestIn.second + 1 && k < stretch.size(); ++k) {
+        const ForcePoint& a = stretch[k - 1];
+        const ForcePoint& b = stretch[k];
+        if (std::isnan(a.rate) || std::isnan(b.rate) || bestAt < a.t || bestAt > b.t) continue;
+        const double step = (b.t - a.t) / piecesPerInterval;
+        largest(std::max(a.t, bestAt - step), std::min(b.t, bestAt + step),
+                [&](double t) { return sign * forceBetween(a, b, t); }, best, bestAt);
+    }
+}
+
+}  // namespace
+
+StepFigures readStep(const ForceStretches& force, double Fn, double riseFrom, double riseTo, double band)
+{
+    StepFigures f;
+    f.read = std::isfinite(Fn) && !force.empty() && force.front().size() > 1 && force.front().front().t == 0.0;
+    if (!f.read) {
+        f.overshoot = f.peakForce = f.peakTime = f.riseTime = f.riseFromTime = f.riseToTime = f.settlingTime =
+            notANumber;
+        return f;
+    }
+    StepScan scan(Fn, riseFrom, riseTo, band);
     for (std::size_t n = 0; n < force.size(); ++n) {
         const std::vector<ForcePoint>& stretch = force[n];
-        // a level already met at a later stretch's start: when is not known
-        const double g0 = sign * stretch.front().F;
-        auto meetAtStart = [&](double level, double& at, bool& unknown) {
-            if (!std::isnan(at) || unknown || g0 < level) return;
-            if (n == 0)
-                at = stretch.front().t;
-            else
-                unknown = true;
-        };
-        meetAtStart(from, firstFrom, fromUnknown);
-        meetAtStart(to, firstTo, toUnknown);
-        if (g0 > best) {
-            best = g0;
-            bestAt = stretch.front().t;
-        }
-        const bool startsOutside = outside(stretch.front().F);
-        if (n > 0 && outsideAtEnd && !startsOutside) settled = stretch.front().t;
-        outsideAtEnd = startsOutside;
-        if (startsOutside) settled = notANumber;
-
-        for (std::size_t k = 1; k < stretch.size(); ++k) {
-            const ForcePoint& a = stretch[k - 1];
-            const ForcePoint& b = stretch[k];
-            const bool cubic = !std::isnan(a.rate) && !std::isnan(b.rate);
-            // The cubic stays within (4/27) h (|rate a| + |rate b|) of its
-            // end values (the Hermite weights of the rates are at most 4/27),
-            // so an interval in which no level, band edge or larger force
-            // can lie is passed by its end values alone.
-            const double reach = cubic ? 4.0 / 27.0 * (b.t - a.t) * (std::fabs(a.rate) + std::fabs(b.rate)) : 0.0;
-            const double lo = std::min(a.F, b.F) - reach;
-            const double hi = std::max(a.F, b.F) + reach;
-            const double ghi = std::max(sign * lo, sign * hi);
-            const bool levelInside = (std::isnan(firstFrom) && ghi >= from) || (std::isnan(firstTo) && ghi >= to);
-            const bool edgeInside = !(lo > Fn + band || hi < Fn - band || (lo >= Fn - band && hi <= Fn + band));
-            const bool larger = ghi > best;
-            const int pieces = cubic && (levelInside || edgeInside || larger) ? piecesPerInterval : 1;
-            auto F = [&](double t) { return forceBetween(a, b, t); };
-            auto g = [&](double t) { return sign * F(t); };
-            double t0 = a.t;
-            for (int p = 1; p <= pieces; ++p) {
-                const double t1 = p == pieces ? b.t : a.t + (b.t - a.t) * p / pieces;
-                const double g1 = p == pieces ? sign * b.F : g(t1);
-                for (const std::pair<double, double*>& meet : {std::pair{from, &firstFrom}, std::pair{to, &firstTo}}) {
-                    const double level = meet.first;
-                    if (std::isnan(*meet.second) && g1 >= level)
-                        *meet.second = crossing(t0, t1, [&](double t) { return g(t) >= level; });
-                }
-                if (g1 > best) {
-                    best = g1;
-                    bestAt = t1;
-                    bestIn = {n, k};
-                }
-                const bool out1 = outside(sign * g1);
-                if (outsideAtEnd && !out1) settled = crossing(t0, t1, [&](double t) { return outside(F(t)); });
-                if (out1) settled = notANumber;
-                outsideAtEnd = out1;
-                t0 = t1;
-            }
-        }
+        scan.stretchStart(n, stretch);
+        for (std::size_t k = 1; k < stretch.size(); ++k) scan.interval(n, k, stretch[k - 1], stretch[k]);
     }
-    // the largest force: refined between the pieces around the best one,
-    // and into the next interval when it was the end of its own
-    if (bestIn.second > 0) {
-        const std::vector<ForcePoint>& stretch = force[bestIn.first];
-        for (std::size_t k = bestIn.second; k <= bestIn.second + 1 && k < stretch.size(); ++k) {
-            const ForcePoint& a = stretch[k - 1];
-            const ForcePoint& b = stretch[k];
-            if (std::isnan(a.rate) || std::isnan(b.rate) || bestAt < a.t || bestAt > b.t) continue;
-            const double step = (b.t - a.t) / piecesPerInterval;
-            largest(std::max(a.t, bestAt - step), std::min(b.t, bestAt + step),
-                    [&](double t) { return sign * forceBetween(a, b, t); }, best, bestAt);
-        }
-    }
-    f.overshoot = std::max(0.0, best - std::fabs(Fn));
+    scan.refinePeak(force);
+    f.overshoot = std::max(0.0, scan.best - std::fabs(Fn));
     if (f.overshoot > 0.0) {
-        f.peakForce = sign * best;
-        f.peakTime = bestAt;
+        f.peakForce = scan.sign * scan.best;
+        f.peakTime = scan.bestAt;
     } else {
         f.peakForce = f.peakTime = notANumber;
     }
-    f.riseFromTime = fromUnknown ? notANumber : firstFrom;
-    f.riseToTime = toUnknown ? notANumber : firstTo;
+    f.riseFromTime = scan.fromUnknown ? notANumber : scan.firstFrom;
+    f.riseToTime = scan.toUnknown ? notANumber : scan.firstTo;
     f.riseTime = Fn != 0.0 ? f.riseToTime - f.riseFromTime : notANumber;
-    if (outsideAtEnd)
+    if (scan.outsideAtEnd)
         f.settlingTime = notANumber;
     else
-        f.settlingTime = std::isnan(settled) ? force.front().front().t : settled;
+        f.settlingTime = std::isnan(scan.settled) ? force.front().front().t : scan.settled;
     return f;
 }
 

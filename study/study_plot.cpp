@@ -193,68 +193,68 @@ ChartPanel polesPanel(const SimSettings& s, const std::vector<OtherRun>& others)
     return p;
 }
 
-Chart compareChart(const std::vector<ComparedRun>& runs)
+namespace {
+
+// the series of a compared run as the run chart reads them
+struct RunLines {
+    std::vector<double> t, force, sErr, posErr;
+};
+
+RunLines runLines(const ComparedRun& r)
 {
-    Chart c;
-    if (runs.empty()) return c;
+    RunLines l;
+    const SimSettings& s = *r.settings;
+    const SeriesSet& set = *r.series;
+    l.force = contactForceInReach(s, set);
+    for (int i = 0; i <= lastSample(s); ++i) {
+        l.t.push_back(set.time[i]);
+        l.sErr.push_back(mmPerM * set.sErr[i]);
+        l.posErr.push_back(mmPerM * pmath::hypot(set.posErr[i].x, set.posErr[i].y));
+    }
+    return l;
+}
+
+// the colour of compared run k: the force's for the main run, a pin's for the others
+std::string comparedColour(std::size_t k)
+{
+    return k == 0 ? std::string(forceColour) : format("#%06x", static_cast<unsigned>(pinColour(int(k) - 1)));
+}
+
+// the lines and panels name a run by its file's own name; the keys
+// above the panels by the name given
+std::string shortRunName(const std::string& name)
+{
+    const std::size_t slash = name.find_last_of('/');
+    return slash == std::string::npos || slash + 1 == name.size() ? name : name.substr(slash + 1);
+}
+
+// the keys, and the panels of force, tangential error and distance with
+// every run's line in each
+void addComparedPanels(Chart& c, const std::vector<ComparedRun>& runs, const std::vector<RunLines>& lines)
+{
     const ComparedRun& main = runs.front();
     const SimSettings& ms = *main.settings;
-    const int last = lastSample(ms);
-    c.title = summaryTitle(ms) + ", compared with " + std::to_string(runs.size() - 1) +
-              (runs.size() == 2 ? " other run" : " other runs");
-    c.subtitle = format("samples 0..%d, one every %g s", last, ms.dt);
-    c.columns = 3;
-    c.panelWidth = 300.0;
-    c.panelHeight = 230.0;
-
-    // the series of each run as the run chart reads them
-    struct Lines {
-        std::vector<double> t, force, sErr, posErr;
-    };
-    auto linesOf = [](const ComparedRun& r) {
-        Lines l;
-        const SimSettings& s = *r.settings;
-        const SeriesSet& set = *r.series;
-        l.force = contactForceInReach(s, set);
-        for (int i = 0; i <= lastSample(s); ++i) {
-            l.t.push_back(set.time[i]);
-            l.sErr.push_back(mmPerM * set.sErr[i]);
-            l.posErr.push_back(mmPerM * pmath::hypot(set.posErr[i].x, set.posErr[i].y));
-        }
-        return l;
-    };
-    auto colourOf = [](std::size_t k) {
-        return k == 0 ? std::string(forceColour) : format("#%06x", static_cast<unsigned>(pinColour(int(k) - 1)));
-    };
-    std::vector<Lines> lines;
-    for (const ComparedRun& r : runs) lines.push_back(linesOf(r));
-    // the lines and panels name a run by its file's own name; the keys
-    // above the panels by the name given
-    auto shortName = [&runs](std::size_t k) {
-        const std::string& name = runs[k].name;
-        const std::size_t slash = name.find_last_of('/');
-        return slash == std::string::npos || slash + 1 == name.size() ? name : name.substr(slash + 1);
-    };
-
     ChartPanel force{"contact force", "time t [s]", "force [N]", {}, {}};
     ChartPanel sErr{"tangential error", "time t [s]", "sErr [mm]", {}, {}};
     ChartPanel posErr{"distance of the probe tip from the command point", "time t [s]", "|posErr| [mm]", {}, {}};
     bool sameFn = true;
     for (std::size_t k = 0; k < runs.size(); ++k) {
-        const std::string colour = colourOf(k);
+        const std::string colour = comparedColour(k);
+        const std::string name = shortRunName(runs[k].name);
         c.keys.push_back({runs[k].name + (k == 0 ? std::string()
                                                   : ": " + differencesText(settingDifferences(*runs[k].settings, ms),
                                                                            main.name)),
                           colour});
-        force.series.push_back({shortName(k), colour, lines[k].t, lines[k].force});
-        sErr.series.push_back({shortName(k), colour, lines[k].t, lines[k].sErr});
-        posErr.series.push_back({shortName(k), colour, lines[k].t, lines[k].posErr});
+        force.series.push_back({name, colour, lines[k].t, lines[k].force});
+        sErr.series.push_back({name, colour, lines[k].t, lines[k].sErr});
+        posErr.series.push_back({name, colour, lines[k].t, lines[k].posErr});
         sameFn = sameFn && runs[k].settings->Fn == ms.Fn;
     }
     // the commanded forces, dashed: one line when every run has the same
     for (std::size_t k = 0; k < runs.size() && (k == 0 || !sameFn); ++k) {
         const std::vector<double>& t = lines[k].t;
-        ChartSeries target{sameFn ? "Fn" : "Fn " + shortName(k), sameFn ? targetColour : colourOf(k),
+        ChartSeries target{sameFn ? "Fn" : "Fn " + shortRunName(runs[k].name),
+                           sameFn ? targetColour : comparedColour(k),
                            {t.front(), t.back()}, {runs[k].settings->Fn, runs[k].settings->Fn}};
         target.dashed = true;
         force.series.push_back(target);
@@ -264,36 +264,60 @@ Chart compareChart(const std::vector<ComparedRun>& runs)
         p->yFloor = floorOf(p->yLabel);
         c.panels.push_back(*p);
     }
+}
 
-    // each run's difference from the main run, sample by sample
-    for (std::size_t k = 1; k < runs.size(); ++k) {
-        const Lines& a = lines[k];
-        const Lines& m = lines[0];
-        const std::size_t n = std::min(a.t.size(), m.t.size());
-        auto minus = [n](const std::vector<double>& x, const std::vector<double>& y) {
-            std::vector<double> d(n);
-            for (std::size_t i = 0; i < n; ++i) d[i] = x[i] - y[i];
-            return d;
-        };
-        const std::vector<double> t(m.t.begin(), m.t.begin() + static_cast<std::ptrdiff_t>(n));
-        const std::string who = shortName(k) + " - " + main.name;
-        const std::string colour = colourOf(k);
-        const struct {
-            const char* what;
-            std::string yLabel;
-            std::vector<double> y;
-        } panels[] = {
-            {"force", "F - F " + main.name + " [N]", minus(a.force, m.force)},
-            {"sErr", "sErr - sErr " + main.name + " [mm]", minus(a.sErr, m.sErr)},
-            {"|posErr|", "|posErr| - |posErr| " + main.name + " [mm]", minus(a.posErr, m.posErr)},
-        };
-        for (const auto& d : panels) {
-            ChartPanel p{who + ": " + d.what, "time t [s]", d.yLabel, {{who, colour, t, d.y}}, {}};
-            p.legend = false;
-            p.yFloor = floorOf(d.yLabel);
-            c.panels.push_back(std::move(p));
-        }
+// run k's difference from the main run, sample by sample: a panel each of
+// force, tangential error and distance
+void addDifferencePanels(Chart& c, const std::vector<ComparedRun>& runs, const std::vector<RunLines>& lines,
+                         std::size_t k)
+{
+    const std::string& mainName = runs.front().name;
+    const RunLines& a = lines[k];
+    const RunLines& m = lines[0];
+    const std::size_t n = std::min(a.t.size(), m.t.size());
+    auto minus = [n](const std::vector<double>& x, const std::vector<double>& y) {
+        std::vector<double> d(n);
+        for (std::size_t i = 0; i < n; ++i) d[i] = x[i] - y[i];
+        return d;
+    };
+    const std::vector<double> t(m.t.begin(), m.t.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::string who = shortRunName(runs[k].name) + " - " + mainName;
+    const std::string colour = comparedColour(k);
+    const struct {
+        const char* what;
+        std::string yLabel;
+        std::vector<double> y;
+    } panels[] = {
+        {"force", "F - F " + mainName + " [N]", minus(a.force, m.force)},
+        {"sErr", "sErr - sErr " + mainName + " [mm]", minus(a.sErr, m.sErr)},
+        {"|posErr|", "|posErr| - |posErr| " + mainName + " [mm]", minus(a.posErr, m.posErr)},
+    };
+    for (const auto& d : panels) {
+        ChartPanel p{who + ": " + d.what, "time t [s]", d.yLabel, {{who, colour, t, d.y}}, {}};
+        p.legend = false;
+        p.yFloor = floorOf(d.yLabel);
+        c.panels.push_back(std::move(p));
     }
+}
+
+}  // namespace
+
+Chart compareChart(const std::vector<ComparedRun>& runs)
+{
+    Chart c;
+    if (runs.empty()) return c;
+    const SimSettings& ms = *runs.front().settings;
+    const int last = lastSample(ms);
+    c.title = summaryTitle(ms) + ", compared with " + std::to_string(runs.size() - 1) +
+              (runs.size() == 2 ? " other run" : " other runs");
+    c.subtitle = format("samples 0..%d, one every %g s", last, ms.dt);
+    c.columns = 3;
+    c.panelWidth = 300.0;
+    c.panelHeight = 230.0;
+    std::vector<RunLines> lines;
+    for (const ComparedRun& r : runs) lines.push_back(runLines(r));
+    addComparedPanels(c, runs, lines);
+    for (std::size_t k = 1; k < runs.size(); ++k) addDifferencePanels(c, runs, lines, k);
     return c;
 }
 

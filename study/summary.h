@@ -6,7 +6,6 @@
 // 0..nsteps of the task's robot; nothing is simulated here.
 #pragma once
 
-#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>

@@ -372,18 +372,17 @@ std::string notesSvg(const std::vector<ChartNote>& notes, const PanelLayout& at,
     return out;
 }
 
-void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
+// a panel's title, grid, ticks, plot area and axis labels
+void writePanelFrame(const ChartPanel& p, const PanelLayout& at, std::string& out)
 {
     const AxisScale& xs = at.xs;
     const AxisScale& ys = at.ys;
     const double left = at.left;
     const double top = at.top;
-    const double legend = legendWidth(p);
     const double x0 = at.x0, x1 = at.x1, y0 = at.y0, y1 = at.y1;
     auto X = [&](double v) { return at.X(v); };
     auto Y = [&](double v) { return at.Y(v); };
 
-    out += "<g class=\"panel\">\n";
     out += "<text class=\"panel-title\" x=\"" + px(x0) + "\" y=\"" + px(top + 16) +
            "\" font-weight=\"bold\" font-size=\"12\">" + escaped(p.title) + "</text>\n";
     // grid and ticks (the x ticks' texts low enough to keep clear of the
@@ -410,9 +409,16 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
     const std::string ly = px((y0 + y1) / 2);
     out += "<text class=\"axis-y\" x=\"" + px(left + 14) + "\" y=\"" + ly + "\" text-anchor=\"middle\" " +
            "transform=\"rotate(-90 " + px(left + 14) + " " + ly + ")\">" + escaped(p.yLabel) + "</text>\n";
+}
 
-    // the lines: one path each, broken where a value is missing (or off the
-    // x scale given); their pieces, which the notes' labels keep clear of
+// The lines: one path each, broken where a value is missing (or off the
+// x scale given).  Gives their pieces, which the notes' labels keep clear of
+// (none when the panel has no notes).
+std::vector<Segment> writePanelSeries(const ChartPanel& p, const PanelLayout& at, std::string& out)
+{
+    const AxisScale& xs = at.xs;
+    auto X = [&](double v) { return at.X(v); };
+    auto Y = [&](double v) { return at.Y(v); };
     std::vector<Segment> pieces;
     for (const ChartSeries& s : p.series) {
         std::string d;
@@ -442,24 +448,33 @@ void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
                s.colour + "\" stroke-width=\"1.6\"" + dashes(s.dashed, s.dotted) + "/>\n";
         if (!dots.empty()) out += "<g class=\"markers\">" + dots + "</g>\n";
     }
+    return pieces;
+}
 
+// the legend right of the plot area, one line a series
+void writePanelLegend(const ChartPanel& p, const PanelLayout& at, std::string& out)
+{
+    double y = at.y0 + 10.0;
+    const double lx = at.x1 + 10.0;
+    for (const ChartSeries& s : p.series) {
+        if (s.label.empty()) continue;
+        // the line's sample, or the mark in the middle of its place
+        out += "<g class=\"legend\">" + sampleSvg(s.mark, s.dashed, s.colour, lx, y, 2.0, s.dotted) + "<text x=\"" +
+               px(lx + sampleLength + 5) + "\" y=\"" + px(y) + "\">" + escaped(s.label) + "</text></g>\n";
+        y += legendRowHeight;
+    }
+}
+
+void writePanel(const ChartPanel& p, const PanelLayout& at, std::string& out)
+{
+    out += "<g class=\"panel\">\n";
+    writePanelFrame(p, at, out);
+    std::vector<Segment> pieces = writePanelSeries(p, at, out);
     // a flat panel says why
     if (at.flat)
-        out += "<text class=\"floor-note\" x=\"" + px(x0 + 6) + "\" y=\"" + px(y1 - 6) + "\" fill=\"#555\">" +
+        out += "<text class=\"floor-note\" x=\"" + px(at.x0 + 6) + "\" y=\"" + px(at.y1 - 6) + "\" fill=\"#555\">" +
                escaped(floorNote(*p.yFloor)) + "</text>\n";
-
-    // the legend, one line a series
-    if (legend > 0.0) {
-        double y = y0 + 10.0;
-        const double lx = x1 + 10.0;
-        for (const ChartSeries& s : p.series) {
-            if (s.label.empty()) continue;
-            // the line's sample, or the mark in the middle of its place
-            out += "<g class=\"legend\">" + sampleSvg(s.mark, s.dashed, s.colour, lx, y, 2.0, s.dotted) + "<text x=\"" +
-                   px(lx + sampleLength + 5) + "\" y=\"" + px(y) + "\">" + escaped(s.label) + "</text></g>\n";
-            y += legendRowHeight;
-        }
-    }
+    if (legendWidth(p) > 0.0) writePanelLegend(p, at, out);
     if (!p.notes.empty()) out += notesSvg(p.notes, at, std::move(pieces));
     out += "</g>\n";
 }

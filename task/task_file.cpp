@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "sim/derivation.h"
 #include "sim/gain_design.h"

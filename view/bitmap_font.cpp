@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 // The toolkit's font tables, as the library exports them (see the header:
 // the layout read off their data).

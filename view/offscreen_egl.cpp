@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "drawing/canvas.h"
 #include "view/offscreen.h"
-#include "view/window.h"
 
 namespace hybridsim {
 namespace {

@@ -4,9 +4,9 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include "drawing/canvas.h"
 #include "view/display_connection.h"
 #include "view/offscreen.h"
-#include "view/window.h"
 
 namespace hybridsim {
 namespace {

@@ -13,11 +13,12 @@
 // picture.  A command that draws none loads no X or OpenGL library and
 // starts as a plain program does.
 //
-// Each module has one entry point, openPictureDrawerEntry, that opens its
-// drawer.  The drawing itself stays in the program: the drawer hands the
-// program its canvas (a GlCanvas in the module's OpenGL context) and the
-// program draws on it (drawFrame, with whatever the command adds), so the
-// module knows nothing of what a picture shows.
+// Each module has one entry point, hybridsimOpenPictureDrawer
+// (pictureModuleEntryName below), that opens its drawer.  The drawing
+// itself stays in the program: the drawer hands the program its canvas (a
+// GlCanvas in the module's OpenGL context) and the program draws on it
+// (drawFrame, with whatever the command adds), so the module knows nothing
+// of what a picture shows.
 #pragma once
 
 #include <functional>

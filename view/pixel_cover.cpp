@@ -39,38 +39,43 @@ struct Workspace {
     std::vector<Centre> centres;
 };
 
-}  // namespace
-
-bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<std::size_t>& kept)
-{
-    thread_local Workspace work;
-    kept.clear();
-    const std::size_t n = p.size();
-    if (n < 3) return false;
-    double xmin = p[0].x, xmax = p[0].x, ymin = p[0].y, ymax = p[0].y;
+// The bounding box of a polygon, twice its signed area and the mean of its
+// vertices.
+struct Outline {
+    double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
     double area2 = 0.0;
     Vec2 c;
+};
+
+// The outline of p (at least 3 vertices); false when a vertex is not finite.
+bool outlineOf(const std::vector<Vec2>& p, Outline& o)
+{
+    const std::size_t n = p.size();
+    o.xmin = p[0].x, o.xmax = p[0].x, o.ymin = p[0].y, o.ymax = p[0].y;
     for (std::size_t k = 0; k < n; ++k) {
         const Vec2& a = p[k];
         const Vec2& b = p[(k + 1) % n];
         if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
-        xmin = std::min(xmin, a.x);
-        xmax = std::max(xmax, a.x);
-        ymin = std::min(ymin, a.y);
-        ymax = std::max(ymax, a.y);
-        area2 += a.x * b.y - a.y * b.x;
-        c.x += a.x / double(n);
-        c.y += a.y / double(n);
+        o.xmin = std::min(o.xmin, a.x);
+        o.xmax = std::max(o.xmax, a.x);
+        o.ymin = std::min(o.ymin, a.y);
+        o.ymax = std::max(o.ymax, a.y);
+        o.area2 += a.x * b.y - a.y * b.x;
+        o.c.x += a.x / double(n);
+        o.c.y += a.y / double(n);
     }
-    if (xmax - xmin > maxPixels || ymax - ymin > maxPixels) return false;
-    if (std::fabs(area2) < 1e-9) return false;
-    const double sign = area2 > 0.0 ? 1.0 : -1.0;
+    return true;
+}
 
-    // the edges, and the circles about c inside and around the polygon
-    std::vector<Edge>& edges = work.edges;
+// The edges of p, and the radii of the circles about c inside and around
+// it; false when p is not convex about c.
+bool edgesAbout(const std::vector<Vec2>& p, Vec2 c, double sign, std::vector<Edge>& edges, double& inner,
+                double& outer)
+{
+    const std::size_t n = p.size();
     edges.clear();
-    double inner = 0.0;
-    double outer = 0.0;
+    inner = 0.0;
+    outer = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         edges.emplace_back(p[k], p[(k + 1) % n], sign);
         const double d = edges.back().inward(c);
@@ -80,14 +85,20 @@ bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<st
         const double vy = p[k].y - c.y;
         outer = std::max(outer, std::sqrt(vx * vx + vy * vy));
     }
+    return true;
+}
 
-    // the pixel centres inside, and those so near an edge that the
-    // rasteriser's rounding decides: the smaller polygon keeps the edges
-    // next to these, so that the same rounding decides for it
-    std::vector<Centre>& centres = work.centres;
+// The pixel centres inside, and those so near an edge that the
+// rasteriser's rounding decides: the smaller polygon keeps the edges
+// next to these, so that the same rounding decides for it.  Farthest from
+// c first.
+void centresNear(const Outline& o, const std::vector<Edge>& edges, double inner, double outer,
+                 std::vector<Centre>& centres)
+{
+    const Vec2 c = o.c;
     centres.clear();
-    for (double y = std::floor(ymin) + 0.5; y <= ymax + 0.5; y += 1.0) {
-        for (double x = std::floor(xmin) + 0.5; x <= xmax + 0.5; x += 1.0) {
+    for (double y = std::floor(o.ymin) + 0.5; y <= o.ymax + 0.5; y += 1.0) {
+        for (double x = std::floor(o.xmin) + 0.5; x <= o.xmax + 0.5; x += 1.0) {
             const Vec2 q{x, y};
             const double d = std::sqrt((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y));
             if (d >= outer + pixelCentreMargin) continue;
@@ -99,11 +110,34 @@ bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<st
             centres.push_back(Centre{q, d});
         }
     }
-    if (centres.empty()) return true;  // nothing to colour
     // farthest first: a chord can only leave out centres farther from c than
     // itself, so each test stops at the first centre nearer than the chord
     std::sort(centres.begin(), centres.end(),
               [](const Centre& u, const Centre& v) { return u.d > v.d; });
+}
+
+}  // namespace
+
+bool coveringSubset(const std::vector<Vec2>& p, double maxPixels, std::vector<std::size_t>& kept)
+{
+    thread_local Workspace work;
+    kept.clear();
+    const std::size_t n = p.size();
+    if (n < 3) return false;
+    Outline o;
+    if (!outlineOf(p, o)) return false;
+    if (o.xmax - o.xmin > maxPixels || o.ymax - o.ymin > maxPixels) return false;
+    if (std::fabs(o.area2) < 1e-9) return false;
+    const double sign = o.area2 > 0.0 ? 1.0 : -1.0;
+    const Vec2 c = o.c;
+
+    std::vector<Edge>& edges = work.edges;
+    double inner = 0.0;
+    double outer = 0.0;
+    if (!edgesAbout(p, c, sign, edges, inner, outer)) return false;
+    std::vector<Centre>& centres = work.centres;
+    centresNear(o, edges, inner, outer, centres);
+    if (centres.empty()) return true;  // nothing to colour
 
     auto chordHolds = [&](std::size_t a, std::size_t b) {
         const Edge chord(p[a], p[b % n], sign);

@@ -2,8 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
-
 namespace hybridsim {
 
 TextAtlas::~TextAtlas()

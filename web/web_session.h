@@ -237,7 +237,7 @@ public:
     const std::vector<Goal>& goals() const { return goals_; }
     // The goals on the run shown, as JSON: [{"goal": "overshoot_pct <= 5",
     // "name", "op", "value", "pass", "actual" (null for none), "line":
-    // goalLine's}], and the figures a goal may name: ["rms_force_err_N", ...].
+    // goalLine's}], and the figures a goal may name: ["seterror_m", "Fn_N", ...].
     // Each also has "shown": the goal in its figure's title and unit
     // (goalShownText), and "shownLine": goalShownLine's.
     std::string goalsJson() const;
