@@ -47,6 +47,22 @@ const int registered = [] {
     return 0;
 }();
 
+// The default sine task with the force loop measuring the spring
+// (contact=spring), continuous and with a 1 ms control period.
+void BM_CalcontrolSpring(benchmark::State& state, double period)
+{
+    SimSettings s = taskFor('b', '8', 'S');
+    s.springContact = true;
+    s.controlPeriod = period;
+    auto run = std::make_unique<RunSeries>();
+    for (auto _ : state) {
+        calcontrol(s, *run);
+        benchmark::DoNotOptimize(run->B.tipPos[s.nsteps].x);
+    }
+}
+BENCHMARK_CAPTURE(BM_CalcontrolSpring, continuous, 0.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CalcontrolSpring, period_1ms, 0.001)->Unit(benchmark::kMillisecond);
+
 // The two sine abscissas of one sample, one after the other and side by side.
 void BM_SineAbscissaTwice(benchmark::State& state)
 {

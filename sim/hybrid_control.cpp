@@ -58,7 +58,7 @@ Joints computeJointCommand(const SimSettings& s, double t, Vec2 P, double F, Joi
 // n, Fc = d KH1 KH2 / (KH1 sin^2 phi + KH2 cos^2 phi), and unequal springs
 // add a tangential deflection dt = (KH1 - KH2) Fc cos phi sin phi / (KH1 KH2).
 // In the hand frame delta = d (cos phi, sin phi) + dt (-sin phi, cos phi).
-Contact contactOf(const SimSettings& s, Joints q)
+Penetration penetrationOf(const SimSettings& s, Joints q)
 {
     const Vec2 T = probeTipPosition(s, q);
     double n = 0.0;  // normal angle into the material
@@ -89,7 +89,19 @@ Contact contactOf(const SimSettings& s, Joints q)
         n = contourNormalAngle(s, T).normal;
         d = pmath::sin(n) * (T.y - yS);
     }
-    const double phi = angleFromHand(s, n, q);
+    return {d, n};
+}
+
+double handNormalStiffness(const SimSettings& s, double cphi, double sphi)
+{
+    return s.KH1 * s.KH2 / (s.KH1 * sphi * sphi + s.KH2 * cphi * cphi);
+}
+
+Contact contactOf(const SimSettings& s, Joints q)
+{
+    const Penetration p = penetrationOf(s, q);
+    const double d = p.depth;
+    const double phi = angleFromHand(s, p.normal, q);
     const double cphi = pmath::cos(phi);
     const double sphi = pmath::sin(phi);
     const double Fc = d * s.KH1 * s.KH2 / (s.KH1 * sphi * sphi + s.KH2 * cphi * cphi);

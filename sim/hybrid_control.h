@@ -28,6 +28,19 @@ ContourAngles contourNormalAngle(const SimSettings& s, Vec2 p);
 Joints computeJointCommand(const SimSettings& s, double t, Vec2 P, double F,
                            Joints& contactJoints, ReachReporter* report = nullptr);
 
+// Where the undeflected tip of posture q lies against the nominal contour:
+// its signed penetration d [m], positive inside the material, along the
+// normal n into the material [rad].
+struct Penetration {
+    double depth = 0.0;
+    double normal = 0.0;
+};
+Penetration penetrationOf(const SimSettings& s, Joints q);
+
+// The hand's stiffness along a normal at angle phi from the hand axis:
+// KH1 KH2 / (KH1 sin^2 phi + KH2 cos^2 phi) [N/m].
+double handNormalStiffness(const SimSettings& s, double cphi, double sphi);
+
 // What posture q does pressed against the nominal contour, from the signed
 // penetration of its undeflected tip: the hand deflection (hand frame) and
 // the normal force Fc that the spring exerts [N].

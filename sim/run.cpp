@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/contact_model.h"
 #include "sim/hybrid_control.h"
 #include "sim/integrator.h"
 #include "sim/kinematics.h"
@@ -11,31 +12,6 @@
 
 namespace hybridsim {
 namespace {
-
-// Hands every unreachable point on and remembers whether the sample being
-// recorded met one at a finite point (a point at infinity or not-a-number
-// is an overflow that reached the inverse kinematics, not a point out of
-// reach).
-class SampleReach : public ReachReporter {
-public:
-    explicit SampleReach(ReachReporter* next) : next_(next) {}
-    void unreachable(double l1, double L2, double x, double y) override
-    {
-        if (std::isfinite(x) && std::isfinite(y)) met_ = true;
-        if (next_) next_->unreachable(l1, L2, x, y);
-    }
-    // whether the sample since the last call met one
-    bool take()
-    {
-        const bool met = met_;
-        met_ = false;
-        return met;
-    }
-
-private:
-    ReachReporter* next_;
-    bool met_ = false;
-};
 
 // The last abscissa computed for each of the two sine integrations of a
 // sample; after the end of the path s_r repeats from sample to sample.
@@ -97,6 +73,7 @@ void recordSample(const SimSettings& s, RunSeries& run, int i, double t, const d
     set.time[i] = t;
     set.jointPos[i] = q;
     set.contactForce[i] = y[1];
+    set.forceCommand[i] = y[1];
     set.forceErr[i] = y[1] - s.Fn;
     const Contact contact = contactOf(s, q);
     set.handDeflection[i] = contact.deflection;
@@ -140,6 +117,7 @@ int lastSample(const SimSettings& s)
 
 RunFault calcontrol(const SimSettings& s, RunSeries& run, ReachReporter* report)
 {
+    if (s.springContact) return calcontrolSpring(s, run, report);
     AbscissaMemo memo;
     SampleReach reach(report);
     RunFault fault;

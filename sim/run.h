@@ -39,6 +39,9 @@ struct SeriesSet {
     // undeflected tip lies outside the material (the model makes no contact
     // test).
     std::array<double, seriesCapacity> springForce{};
+    // The force loop's state F [N]: the contact force of the model, the
+    // controller's force command under contact=spring (sim/contact_model.h).
+    std::array<double, seriesCapacity> forceCommand{};
     // The force loop between the samples: the end of every sub-step of the
     // run in time order, forceTrace[traceAt[i]] the point of sample i (its
     // time set.time[i]).  Empty when the series were not made by a run

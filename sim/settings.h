@@ -84,6 +84,12 @@ struct SimSettings {
     double sineA = 0.0;                 // amplitude [m]
     double sineTf = 0.0;                // positioning time of the sine wave [s]
 
+    // --- the contact lab (sim/contact_model.h): off, the model above ---
+    bool springContact = false;  // the force loop measures the hand's spring (contact=spring)
+    double KW = 1.0 / 0.0;       // the workpiece's stiffness along its normal [N/m]; inf: rigid
+    double controlPeriod = 0.0;  // the force loop's sampling period [s]; 0: continuous
+    double servoTime = 0.0;      // the joint servos' time constant [s]; 0: the posture is the command
+
     // --- simulation ---
     double dt = 0.0;  // sampling period [s]
     int nsteps = 0;   // number of sampling periods simulated

@@ -1,0 +1,51 @@
+// The contact lab: a force loop that measures the spring (contact=spring),
+// beside the model, which stays the default.
+//
+// In the model the contact force F is the force loop's own state.  Here F
+// is the controller's force command, and the force it feeds back is the one
+// the posture gives against the workpiece:
+//
+//   Fm = k max(d, 0),  k = 1 / (1/kh + 1/KW),
+//   kh = KH1 KH2 / (KH1 sin^2 phi + KH2 cos^2 phi)
+//
+// d the penetration of the undeflected tip of the actual posture into the
+// nominal contour along its normal n, phi = n - theta_h, KW the workpiece's
+// stiffness (inf: rigid).  The loop keeps its form with the measured force
+// Fh in place of F:
+//
+//   dF/dt = ((Kp2 - 1)(Fn - Fh) + Ki2 z2) / Kv2,  dz2/dt = Fn - Fh,
+//
+// Fh = Fm, or with a control period T the Fm measured at the last instant
+// j T, held until the next.  The joint command is the model's own for the
+// force command F at the point where the method believes the workpiece is
+// (referencePoint at the arc length s: the real contour for method 8, the
+// one shifted by the setting error for method 7), and the actual posture
+// follows it through a first-order lag per joint of time constant servo.
+#pragma once
+
+#include "sim/reach_reporter.h"
+#include "sim/run.h"
+#include "sim/run_fault.h"
+#include "sim/settings.h"
+
+namespace hybridsim {
+
+// What posture q gives against the workpiece under contact=spring.
+struct SpringContact {
+    double force = 0.0;      // Fm [N], never negative
+    double depth = 0.0;      // d [m], signed: negative off the surface
+    double stiffness = 0.0;  // k [N/m], the hand's and the workpiece's in series
+    double handStiffness = 0.0;  // kh [N/m]
+    Vec2 deflection;         // the hand's share, hand frame [m]; zero off the surface
+};
+SpringContact springContactOf(const SimSettings& s, Joints q);
+
+// The smallest and largest control period a task may have [s] (0: continuous).
+constexpr double shortestControlPeriod = 0.0001;
+constexpr double longestControlPeriod = 1.0;
+
+// The whole run under contact=spring: as calcontrol, with the series of the
+// actual posture, Fm as the contact force and F as the force command.
+RunFault calcontrolSpring(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);
+
+}  // namespace hybridsim
