@@ -12,6 +12,29 @@
 
 namespace hybridsim {
 
+SineArc::SineArc(const SimSettings& s) : k_(2.0 * pi / s.sineL), A_(s.sineA) {}
+
+double SineArc::abscissa(double arc)
+{
+    const int n = static_cast<int>(std::ceil(std::fabs(arc - arc_) / sineArcStep));
+    const double h = n > 0 ? (arc - arc_) / n : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double a = rate(xi_);
+        const double b = rate(xi_ + 0.5 * h * a);
+        const double c = rate(xi_ + 0.5 * h * b);
+        const double d = rate(xi_ + h * c);
+        xi_ += h * (a + 2.0 * b + 2.0 * c + d) / 6.0;
+    }
+    arc_ = arc;
+    return xi_;
+}
+
+double SineArc::rate(double xi) const
+{
+    const double slope = k_ * A_ * pmath::cos(k_ * xi);
+    return 1.0 / std::sqrt(1.0 + slope * slope);
+}
+
 SpringContact springContactOf(const SimSettings& s, Joints q)
 {
     SpringContact c;
@@ -41,14 +64,22 @@ namespace {
 // joints; without lag they follow the command and are not integrated.
 class SpringLoop {
 public:
-    explicit SpringLoop(const SimSettings& s) : s_(s), reference_(s.initialJoint) {}
+    explicit SpringLoop(const SimSettings& s) : s_(s), reference_(s.initialJoint), sine_(s) {}
 
-    // the posture commanded for state v: the force command v[1] at the point
-    // the method believes the workpiece at arc length v[0] is
+    // the point where the method believes the workpiece at arc length `arc`
+    // is: the real contour (method 8), the one shifted by the setting error
+    // (method 7); on the sine at the abscissa the real one reaches there
+    Vec2 believedPoint(double arc)
+    {
+        if (s_.curve != 'S') return referencePoint(s_, arc);
+        return sinePointAt(s_, s_.sineX0 + sine_.abscissa(arc), s_.hybrid == '7');
+    }
+    // the posture commanded for state v: the force command v[1] at the
+    // believed point at arc length v[0]
     Joints command(double t, const double* v)
     {
         if (v[0] != pointArc_ || !pointKnown_) {
-            point_ = referencePoint(s_, v[0]);
+            point_ = believedPoint(v[0]);
             pointArc_ = v[0];
             pointKnown_ = true;
         }
@@ -102,6 +133,7 @@ private:
     double at_ = -1.0;
     double state_[stateSize] = {};
     double rate_[stateSize] = {};
+    SineArc sine_;
     Vec2 point_;
     double pointArc_ = 0.0;
     bool pointKnown_ = false;
@@ -115,7 +147,7 @@ void recordSpringSample(const SimSettings& s, RunSeries& run, SpringLoop& loop, 
     if (t == 0.0) run.refJointPos = Joints{0.0, 0.0};
     run.refJointPos = inverseKinematics(s, ref.point.x, ref.point.y, run.refJointPos, report);
     // the command, with its unreachable points reported, keeps the branches continuous
-    const Joints qc = computeJointCommand(s, t, referencePoint(s, y[0]), y[1], run.contactJoints, report);
+    const Joints qc = computeJointCommand(s, t, loop.believedPoint(y[0]), y[1], run.contactJoints, report);
     loop.setReference(run.contactJoints);
     const Joints q = s.servoTime > 0.0 ? Joints{y[2], y[3]} : qc;
     const SpringContact contact = springContactOf(s, q);

@@ -40,6 +40,24 @@ struct SpringContact {
 };
 SpringContact springContactOf(const SimSettings& s, Joints q);
 
+// The sine's abscissa xi (from its start x0) at an arc length, followed
+// from the last one asked for: d(xi)/ds = 1 / sqrt(1 + (k A cos(k xi))^2)
+// by classical Runge-Kutta steps of at most sineArcStep.  The loop asks for
+// arcs close to the last one, so a few steps replace the integration from
+// the sine's start that the model's contour point makes.
+class SineArc {
+public:
+    explicit SineArc(const SimSettings& s);
+    double abscissa(double arc);
+    static constexpr double sineArcStep = 0.001;  // [m]
+
+private:
+    double rate(double xi) const;
+    double k_, A_;
+    double arc_ = 0.0;
+    double xi_ = 0.0;
+};
+
 // The smallest and largest control period a task may have [s] (0: continuous).
 constexpr double shortestControlPeriod = 0.0001;
 constexpr double longestControlPeriod = 1.0;

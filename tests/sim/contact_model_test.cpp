@@ -9,6 +9,7 @@
 #include "sim/hybrid_control.h"
 #include "sim/kinematics.h"
 #include "sim/run.h"
+#include "sim/trajectory.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
@@ -160,6 +161,23 @@ TEST(ContactModel, TheSettingErrorReachesMethod7sForceOnly)
         } else {
             EXPECT_GT(most, 0.5) << "method 7";
         }
+    }
+}
+
+// The sine's abscissa followed step by step, forwards and back, is the one
+// a fine integration from the start gives.
+TEST(ContactModel, TheSinesAbscissaFollowedFromArcToArcIsTheIntegralFromTheStart)
+{
+    const SimSettings s = testing::defaultSettings();
+    SineArc arc(s);
+    double at = 0.0;
+    for (int i = 0; i < 3000; ++i) {
+        at += (i % 3 == 2 ? -0.0007 : 0.0009);  // back and forth, mostly forth
+        if (i % 100 != 0) {
+            arc.abscissa(at);
+            continue;
+        }
+        ASSERT_TRUE(near(arc.abscissa(at), sineAbscissa(s, 20000, at) - s.sineX0, 1e-8)) << "arc " << at;
     }
 }
 
