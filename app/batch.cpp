@@ -373,11 +373,12 @@ int runSweepTasks(const BatchOptions& o, const SimSettings& base, std::ostream& 
     const bool rowsOnTerminal = outFd >= 0 && isatty(outFd) == 1;
     SweepProgress progress(err, errorIsTerminal(err) && !sameTerminal(outFd, STDERR_FILENO));
     const bool goals = !o.goals.empty();
-    out << sweepCsvHeader(o.sweeps) << (goals ? ",goals" : "") << '\n';
+    const bool contact = sweepHasContact(base, o.sweeps);
+    out << sweepCsvHeader(o.sweeps, contact) << (goals ? ",goals" : "") << '\n';
     runSweep(
         base, o.sweeps, jobs, keepForce,
         [&](SweepTaskResult& r) {
-            out << sweepCsvRow(r);
+            out << sweepCsvRow(r, contact);
             if (goals) out << ',' << (r.computed ? goalsField(o.goals, r.summary) : "no run");
             out << '\n';
             if (rowsOnTerminal) out.flush();
@@ -668,7 +669,10 @@ int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
     const BatchOptions& o = c.o;
     const SimSettings& s = *c.settings;
     std::ostream& out = c.out;
-    if (!c.outputFailed && o.report) printSettings(s, out);
+    if (!c.outputFailed && o.report) {
+        printSettings(s, out);
+        printContactSettings(s, out);
+    }
     if (!c.outputFailed && c.lesson && o.summary && !o.summaryCsv) {
         LessonCard card;
         if (!lessonCard(*c.lesson, "en", card, c.error)) return c.fail(exitUsage, "--lesson: " + c.error);

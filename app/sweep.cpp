@@ -206,15 +206,23 @@ std::size_t sweepTaskCount(const std::vector<SweepAxis>& axes)
     return n;
 }
 
-std::string sweepCsvHeader(const std::vector<SweepAxis>& axes)
+bool sweepHasContact(const SimSettings& base, const std::vector<SweepAxis>& axes)
+{
+    if (base.springContact) return true;
+    for (const SweepAxis& a : axes)
+        if (a.name == "contact") return true;
+    return false;
+}
+
+std::string sweepCsvHeader(const std::vector<SweepAxis>& axes, bool contact)
 {
     std::string header;
     // the swept columns named apart from the summary's own (robot, contour, ...)
     for (const SweepAxis& a : axes) header += csvField(sweepColumnPrefix + a.name) + ",";
-    return header + summaryCsvHeader() + ",status";
+    return header + summaryCsvHeader(contact) + ",status";
 }
 
-std::string sweepCsvRow(const SweepTaskResult& r)
+std::string sweepCsvRow(const SweepTaskResult& r, bool contact)
 {
     std::string row;
     for (const std::string& v : r.values) row += csvField(v) + ",";
@@ -222,9 +230,8 @@ std::string sweepCsvRow(const SweepTaskResult& r)
         row += r.row;
     } else {
         // as many empty fields as the summary has columns
-        static const std::string header = summaryCsvHeader();
-        static const std::string empty(static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')), ',');
-        row += empty;
+        const std::string header = summaryCsvHeader(contact);
+        row += std::string(static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')), ',');
     }
     return row + "," + csvField(r.status);
 }
@@ -248,7 +255,7 @@ SweepTaskResult computeSweepTask(const SimSettings& base, const std::vector<Swee
     runTask(work, run, notices);
     const SeriesSet& set = currentSeries(run, work.type);
     r.summary = summarizeRun(work, set);
-    r.row = summaryCsvRow(work, r.summary);
+    r.row = summaryCsvRow(work, r.summary, sweepHasContact(base, axes));
     r.computed = true;
     r.Fn = work.Fn;
     const std::string said = oneLine(notices.str());

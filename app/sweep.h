@@ -70,11 +70,16 @@ struct SweepTaskResult {
 // name, apart from the summary's own columns (sweep_robot, then robot).
 inline constexpr const char* sweepColumnPrefix = "sweep_";
 
+// Whether a sweep's table has the summary's contact columns: when any of
+// its tasks may run under contact=spring (the base task does, or the
+// contact model is swept).
+bool sweepHasContact(const SimSettings& base, const std::vector<SweepAxis>& axes);
+
 // The CSV header of a sweep's table: the swept names (with the prefix), the
-// summary's columns, status.
-std::string sweepCsvHeader(const std::vector<SweepAxis>& axes);
+// summary's columns (with the contact's as sweepHasContact says), status.
+std::string sweepCsvHeader(const std::vector<SweepAxis>& axes, bool contact);
 // One row of it (a task not computed has empty figures).
-std::string sweepCsvRow(const SweepTaskResult& r);
+std::string sweepCsvRow(const SweepTaskResult& r, bool contact);
 
 // Computes the task `index` of the sweep (the grid's first axis outermost)
 // from the settings `base` (after the task file and every --set), into

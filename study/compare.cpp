@@ -134,7 +134,7 @@ std::vector<SettingDifference> settingDifferences(const SimSettings& pinned, con
         d.name = f.name;
         d.value = value;
         d.unit = f.unit();
-        d.selector = f.rule == FieldRule::selector;
+        d.selector = f.isChoice();
         if (sameMeaning(f, pinned, other)) d.other = then;
         out.push_back(d);
     }
@@ -222,20 +222,23 @@ void printComparedSummaries(const std::vector<ComparedRun>& runs, std::ostream& 
     }
 }
 
-std::string comparedCsvHeader()
+std::string comparedCsvHeader(bool contact)
 {
-    return "run," + summaryCsvHeader() +
+    return "run," + summaryCsvHeader(contact) +
            ",force_diff_max_N,force_diff_t_s,tip_dist_max_m,tip_dist_t_s,s_err_diff_max_m,s_err_diff_t_s";
 }
 
 void printComparedSummariesCsv(const std::vector<ComparedRun>& runs, std::ostream& out)
 {
-    out << comparedCsvHeader() << "\n";
+    // the contact's columns when any run is under contact=spring
+    bool contact = false;
+    for (const ComparedRun& r : runs) contact = contact || r.settings->springContact;
+    out << comparedCsvHeader(contact) << "\n";
     if (runs.empty()) return;
     const ComparedRun& ref = runs.front();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const ComparedRun& r = runs[i];
-        out << csvField(r.name) << ',' << summaryCsvRow(*r.settings, summarizeRun(*r.settings, *r.series));
+        out << csvField(r.name) << ',' << summaryCsvRow(*r.settings, summarizeRun(*r.settings, *r.series), contact);
         if (i == 0) {
             out << ",,,,,,\n";
             continue;

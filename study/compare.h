@@ -165,6 +165,6 @@ void printComparedSummaries(const std::vector<ComparedRun>& runs, std::ostream& 
 // with the six difference fields empty (it is what the others are compared
 // with), a figure with no sample to compare written as nan.
 void printComparedSummariesCsv(const std::vector<ComparedRun>& runs, std::ostream& out);
-std::string comparedCsvHeader();
+std::string comparedCsvHeader(bool contact = false);
 
 }  // namespace hybridsim

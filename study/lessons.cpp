@@ -186,8 +186,8 @@ bool placeholder(const std::string& inside, LessonRuns& runs, bool japanese, std
     for (const TaskField& f : taskFields()) {
         if (name != f.name) continue;
         const double v = f.get(run->task);
-        if (f.rule == FieldRule::selector) {
-            out = std::string(1, static_cast<char>(v));
+        if (f.isChoice()) {
+            out = fieldText(f, run->task);
         } else if (name == "seterror") {
             out = withUnit(quoted(1000.0 * v, digits, fixed, japanese, false), "mm");
         } else {

@@ -35,10 +35,10 @@ std::optional<RoundingFloor> floorOf(const std::string& yLabel)
     return std::nullopt;
 }
 
-bool isSelector(const std::string& name)
+bool isChoice(const std::string& name)
 {
     for (const TaskField& f : taskFields())
-        if (name == f.name) return f.rule == FieldRule::selector;
+        if (name == f.name) return f.isChoice();
     return false;
 }
 
@@ -53,7 +53,7 @@ std::string axisLabel(const std::string& name)
 // drawn as named places (a selector, or a value that is no number).
 std::vector<double> numericValues(const std::string& name, const std::vector<std::string>& values)
 {
-    if (isSelector(name)) return {};
+    if (isChoice(name)) return {};
     std::vector<double> numbers;
     for (const std::string& v : values) {
         double x = 0.0;

@@ -265,6 +265,8 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
     std::vector<bool> inReach(static_cast<std::size_t>(last) + 1, false);
     r.posErrTanMax = r.posErrNormMax = notANumber;
     r.springForceDiffMax = r.springForceMin = r.springForceMax = notANumber;
+    r.contactLostTime = r.largestForce = notANumber;
+    bool inContact = false;  // the force has been above 0
     for (int i = 0; i <= last; ++i) {
         const Vec2 tip = set.tipPos[i];
         const Vec2 err = set.posErr[i];
@@ -285,6 +287,16 @@ RunSummary summarizeRun(const SimSettings& s, const SeriesSet& set)
                 r.forceReachedTime = set.time[i];
             }
             if (r.forceReached) r.maxForceErrAfterReached = std::max(r.maxForceErrAfterReached, std::fabs(forceErr));
+            // the contact: lost when the force falls to 0 once it has pushed
+            if (inContact && !(force > 0.0)) {
+                ++r.offSurfaceSamples;
+                if (r.contactLostSample < 0) {
+                    r.contactLostSample = i;
+                    r.contactLostTime = set.time[i];
+                }
+            }
+            inContact = inContact || force > 0.0;
+            larger(r.largestForce, force);
             const double spring = set.springForce[i];
             if (std::isfinite(spring)) {
                 larger(r.springForceDiffMax, std::fabs(spring - force));
@@ -352,11 +364,23 @@ std::string fixed(const char* fmt, double v) { return format(fmt, plainNan(v)); 
 
 }  // namespace
 
+namespace {
+
+// ", spring contact (KW 5000 N/m, period 0.001 s, servo 0 s)" under
+// contact=spring, nothing otherwise
+std::string contactTitle(const SimSettings& s)
+{
+    if (!s.springContact) return "";
+    return format(", spring contact (KW %g N/m, period %g s, servo %g s)", s.KW, s.controlPeriod, s.servoTime);
+}
+
+}  // namespace
+
 std::string summaryTitle(const SimSettings& s)
 {
     return std::string("robot ") + robotName(s.type) + ", method " + selector(s.hybrid) + ", " +
            contourName(s.curve) + ", setting error " + format("%g", 1000.0 * s.seterror) + " mm, Fn " +
-           format("%g", s.Fn) + " N";
+           format("%g", s.Fn) + " N" + contactTitle(s);
 }
 
 namespace {
@@ -451,68 +475,88 @@ std::string springRangeText(const RunSummary& r)
 
 double numberOr(bool exists, double v) { return exists ? v : notANumber; }
 
+std::string offSurfaceText(const RunSummary& r) { return format("%10d", r.offSurfaceSamples); }
+
+std::string contactLostText(const RunSummary& r)
+{
+    if (r.contactLostSample < 0) return "     never";
+    return fixed("%10.3f s", r.contactLostTime) + sampleNote(r.contactLostSample);
+}
+
+std::string largestForceText(const RunSummary& r)
+{
+    return std::isnan(r.largestForce) ? std::string("      none") : fixed("%10.3f N", r.largestForce);
+}
+
 using R = const RunSummary&;
 
 // column, title, page's unit and factor, goal, value; text line, label,
-// text; sweep panel, title, quantity
+// text; sweep panel, title, quantity; a figure of the contact
 const SummaryFigure figureTable[] = {
     {"seterror_m", "setting error", "mm", 1000.0, false, [](R r) { return r.seterror; }, 0, nullptr, nullptr, 0,
-     nullptr, nullptr},
+     nullptr, nullptr, false},
     {"Fn_N", "commanded force Fn", "N", 1.0, false, [](R r) { return r.Fn; }, 0, nullptr, nullptr, 0, nullptr,
-     nullptr},
+     nullptr, false},
     {"samples", "samples", "", 1.0, false, [](R r) { return double(r.samples); }, 0, nullptr, nullptr, 0, nullptr,
-     nullptr},
+     nullptr, false},
     {"nan_samples", "samples without a posture", "", 1.0, true, [](R r) { return double(r.nanSamples); }, 9,
      "samples holding not-a-number (left out)", [](R r) { return format("%10d", r.nanSamples); }, 12,
-     "samples holding not-a-number", "samples"},
+     "samples holding not-a-number", "samples", false},
     {"final_force_N", "final force", "N", 1.0, true, [](R r) { return r.finalForce; }, 1, "final contact force",
-     finalForceText, 1, "final contact force", "force"},
+     finalForceText, 1, "final contact force", "force", false},
     {"final_force_err_N", "final force error", "N", 1.0, true, [](R r) { return r.finalForceErr; }, 2,
-     "final force error", finalForceErrText, 2, "final force error", "force"},
+     "final force error", finalForceErrText, 2, "final force error", "force", false},
     {"force_reached_t_s", "force first within 5 % at", "s", 1.0, true,
      [](R r) { return numberOr(r.forceReached, r.forceReachedTime); }, 3, "force first within 5 % of Fn at",
-     forceReachedText, 3, "force first within 5 % of Fn", "time"},
+     forceReachedText, 3, "force first within 5 % of Fn", "time", false},
     {"force_err_max_after_N", "largest |force error| from then on", "N", 1.0, true,
      [](R r) { return r.maxForceErrAfterReached; }, 4, "largest |force error| from then on", forceErrAfterText, 4,
-     "largest |force error| from then on", "force"},
+     "largest |force error| from then on", "force", false},
     {"s_err_rms_m", "RMS tangential error", "mm", 1000.0, true, [](R r) { return r.sErrRms; }, 5,
-     "RMS tangential error sErr", [](R r) { return mm(r.sErrRms); }, 8, "RMS tangential error sErr", "length"},
+     "RMS tangential error sErr", [](R r) { return mm(r.sErrRms); }, 8, "RMS tangential error sErr", "length", false},
     {"s_err_max_m", "largest |sErr|", "mm", 1000.0, true, [](R r) { return r.sErrMax; }, 6, "largest |sErr|",
-     [](R r) { return mm(r.sErrMax); }, 9, "largest |sErr|", "length"},
+     [](R r) { return mm(r.sErrMax); }, 9, "largest |sErr|", "length", false},
     {"contour_dist_max_m", "largest distance tip to workpiece", "mm", 1000.0, true,
      [](R r) { return r.contourDistMax; }, 7, "largest distance tip to workpiece contour",
      [](R r) { return mm(r.contourDistMax) + sampleNote(r.contourDistMaxSample); }, 10,
-     "largest distance tip to workpiece contour", "length"},
+     "largest distance tip to workpiece contour", "length", false},
     {"pos_err_max_m", "largest |posErr|", "mm", 1000.0, true, [](R r) { return r.posErrMax; }, 8,
      "largest |posErr| (tip to command point)", [](R r) { return mm(r.posErrMax) + sampleNote(r.posErrMaxSample); },
-     11, "largest |posErr| (tip to command point)", "length"},
+     11, "largest |posErr| (tip to command point)", "length", false},
     {"overshoot_N", "force overshoot", "N", 1.0, true, [](R r) { return r.overshoot; }, 10,
-     "force overshoot above Fn", overshootText, 5, "force overshoot above Fn", "force"},
+     "force overshoot above Fn", overshootText, 5, "force overshoot above Fn", "force", false},
     {"overshoot_pct", "force overshoot", "%", 1.0, true, [](R r) { return r.overshootPercent; }, 0, nullptr, nullptr,
-     6, "force overshoot above Fn", "share of Fn"},
+     6, "force overshoot above Fn", "share of Fn", false},
     {"settling_t_s", "force settling time", "s", 1.0, true, [](R r) { return r.settlingTime; }, 11,
-     "force settled within 2 % of Fn from", settlingText, 7, "force settled within 2 % of Fn from", "time"},
+     "force settled within 2 % of Fn from", settlingText, 7, "force settled within 2 % of Fn from", "time", false},
     {"force_rise_t_s", "force rise time", "s", 1.0, true, [](R r) { return r.riseTime; }, 12,
-     "force rise time, 10 % to 90 % of Fn", riseText, 0, nullptr, nullptr},
+     "force rise time, 10 % to 90 % of Fn", riseText, 0, nullptr, nullptr, false},
     {"force_peak_N", "force peak", "N", 1.0, true, [](R r) { return r.peakForce; }, 13, "force peak", peakText, 0,
-     nullptr, nullptr},
+     nullptr, nullptr, false},
     {"force_peak_t_s", "force peak time", "s", 1.0, true, [](R r) { return r.peakTime; }, 0, nullptr, nullptr, 0,
-     nullptr, nullptr},
+     nullptr, nullptr, false},
     {"force_steady_err_N", "steady-state force error", "N", 1.0, true, [](R r) { return r.steadyError; }, 14,
-     "force steady-state error (F - Fn)", steadyText, 0, nullptr, nullptr},
+     "force steady-state error (F - Fn)", steadyText, 0, nullptr, nullptr, false},
     {"pos_err_tan_max_m", "largest |posErr| along the tangent", "mm", 1000.0, true,
      [](R r) { return r.posErrTanMax; }, 15, "largest |posErr| along the contour's tangent",
-     [](R r) { return mm(r.posErrTanMax); }, 0, nullptr, nullptr},
+     [](R r) { return mm(r.posErrTanMax); }, 0, nullptr, nullptr, false},
     {"pos_err_norm_max_m", "largest |posErr| along the normal", "mm", 1000.0, true,
      [](R r) { return r.posErrNormMax; }, 16, "largest |posErr| along the contour's normal",
-     [](R r) { return mm(r.posErrNormMax); }, 0, nullptr, nullptr},
+     [](R r) { return mm(r.posErrNormMax); }, 0, nullptr, nullptr, false},
     {"spring_force_diff_max_N", "largest |spring force - F|", "N", 1.0, true,
-     [](R r) { return r.springForceDiffMax; }, 17, "largest |spring force - F|", springDiffText, 0, nullptr, nullptr},
+     [](R r) { return r.springForceDiffMax; }, 17, "largest |spring force - F|", springDiffText, 0, nullptr, nullptr, false},
     {"spring_force_min_N", "smallest spring force once F is within 5 % of Fn", "N", 1.0, true,
      [](R r) { return r.springForceMin; }, 18, "spring force from F first within 5 % of Fn", springRangeText, 0,
-     nullptr, nullptr},
+     nullptr, nullptr, false},
     {"spring_force_max_N", "largest spring force once F is within 5 % of Fn", "N", 1.0, true,
-     [](R r) { return r.springForceMax; }, 0, nullptr, nullptr, 0, nullptr, nullptr},
+     [](R r) { return r.springForceMax; }, 0, nullptr, nullptr, 0, nullptr, nullptr, false},
+    {"off_surface_samples", "samples off the surface", "", 1.0, true, [](R r) { return double(r.offSurfaceSamples); },
+     19, "samples off the surface after first contact", offSurfaceText, 0, nullptr, nullptr, true},
+    {"contact_lost_t_s", "contact first lost at", "s", 1.0, true,
+     [](R r) { return numberOr(r.contactLostSample >= 0, r.contactLostTime); }, 20, "contact first lost at",
+     contactLostText, 0, nullptr, nullptr, true},
+    {"force_max_N", "largest contact force", "N", 1.0, true, [](R r) { return r.largestForce; }, 21,
+     "largest contact force", largestForceText, 0, nullptr, nullptr, true},
 };
 
 // the figures with a place above 0 by `place`, in its order
@@ -553,7 +597,8 @@ std::string summaryLine(const std::string& label, const std::string& value)
 void printSummary(const SimSettings& s, const RunSummary& r, std::ostream& out)
 {
     out << summaryTitle(s) << ", samples 0.." << r.samples - 1 << "\n";
-    for (const SummaryFigure* f : summaryTextFigures()) out << summaryLine(f->textLabel, f->text(r));
+    for (const SummaryFigure* f : summaryTextFigures())
+        if (!f->contact || s.springContact) out << summaryLine(f->textLabel, f->text(r));
 }
 
 const SummaryFigure* summaryFigure(const std::string& column)
@@ -563,17 +608,19 @@ const SummaryFigure* summaryFigure(const std::string& column)
     return nullptr;
 }
 
-std::string summaryCsvHeader()
+std::string summaryCsvHeader(bool contact)
 {
     std::string header = "robot,method,contour";
-    for (const SummaryFigure& f : summaryFigures()) header += std::string(",") + f.column;
+    for (const SummaryFigure& f : summaryFigures())
+        if (!f.contact || contact) header += std::string(",") + f.column;
     return header;
 }
 
-std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
+std::string summaryCsvRow(const SimSettings& s, const RunSummary& r, bool contact)
 {
     std::string row = selector(s.type) + ',' + selector(s.hybrid) + ',' + selector(s.curve);
     for (const SummaryFigure& f : summaryFigures()) {
+        if (f.contact && !contact) continue;
         const double v = f.value(r);
         // the counts as integers
         row += ',' + (f.unit[0] == '\0' ? std::to_string(static_cast<long long>(v)) : exactNumber(v));
@@ -583,7 +630,7 @@ std::string summaryCsvRow(const SimSettings& s, const RunSummary& r)
 
 void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& out)
 {
-    out << summaryCsvHeader() << '\n' << summaryCsvRow(s, r) << '\n';
+    out << summaryCsvHeader(s.springContact) << '\n' << summaryCsvRow(s, r, s.springContact) << '\n';
 }
 
 }  // namespace hybridsim

@@ -97,6 +97,17 @@ struct RunSummary {
     // The steady-state error, F - Fn at the last sample with a posture, when
     // the force has settled (nan, "none": not settled).
     double steadyError = 0.0;  // [N]
+
+    // The contact, read off the recorded force (under contact=spring the
+    // measured one, 0 exactly when the probe is off the surface): the
+    // samples with a posture whose force is 0 or less after the first whose
+    // force is above 0, the first of them and its time (-1, nan: contact
+    // never lost), and the largest force of the samples with a posture
+    // (nan: none).
+    int offSurfaceSamples = 0;
+    int contactLostSample = -1;
+    double contactLostTime = 0.0;  // [s]
+    double largestForce = 0.0;     // [N]
 };
 
 // The levels of the rise time, as shares of |Fn|.
@@ -165,12 +176,15 @@ std::string summaryLine(const std::string& label, const std::string& value);
 // The same figures as CSV: one header line and one row, lengths in metres,
 // every number with 17 significant digits; a figure that does not exist (a
 // force never reached) is written as nan.
+// The contact's figures (SummaryFigure::contact) are in the text and the
+// CSV only under contact=spring.
 void printSummaryCsv(const SimSettings& s, const RunSummary& r, std::ostream& out);
 
-// The header line and the row of printSummaryCsv, without line ends: a
-// sweep writes the same row for each of its tasks.
-std::string summaryCsvHeader();
-std::string summaryCsvRow(const SimSettings& s, const RunSummary& r);
+// The header line and the row of printSummaryCsv, without line ends, with
+// the contact's columns or without: a sweep writes the same row for each of
+// its tasks, with them when any of its tasks is under contact=spring.
+std::string summaryCsvHeader(bool contact = false);
+std::string summaryCsvRow(const SimSettings& s, const RunSummary& r, bool contact = false);
 
 // The figures of the summary, one table in the CSV's column order after
 // robot, method and contour: what the CSV, the text, the goals, the page's
@@ -201,6 +215,9 @@ struct SummaryFigure {
     int sweepPanel;
     const char* sweepTitle;
     const char* sweepQuantity;
+    // a figure of the contact: in the text and the CSV only under
+    // contact=spring (as a goal, of every run)
+    bool contact;
 };
 const std::vector<SummaryFigure>& summaryFigures();
 // The figure a form for a new goal starts on (the page's): the force

@@ -126,6 +126,31 @@ void printSettings(const SimSettings& s, std::ostream& out, NoticeLanguage langu
     out << '\n';
 }
 
+namespace {
+
+// "5000", "inf (rigid)", "0 (continuous)": a value with what 0 or inf means
+std::string contactValue(double v, double special, const char* meaning)
+{
+    return v == special ? format("%g%s", v, meaning) : format("%g", v);
+}
+
+}  // namespace
+
+void printContactSettings(const SimSettings& s, std::ostream& out, NoticeLanguage language)
+{
+    if (!s.springContact) return;
+    const bool en = language == NoticeLanguage::english;
+    const double inf = 1.0 / 0.0;
+    out << (en ? "(4-1) contact model    spring: the force loop feeds back the measured force"
+               : "(4-1) 接触モデル        spring：力ループは計測した接触力を帰還")
+        << (en ? "\n      workpiece stiffness   KW= " : "\n      工作物の剛性      KW= ")
+        << contactValue(s.KW, inf, en ? " (rigid)" : "（剛体）") << "[N/m]"
+        << (en ? "\n      control period        T = " : "\n      制御周期          T = ")
+        << contactValue(s.controlPeriod, 0.0, en ? " (continuous)" : "（連続）") << "[s]"
+        << (en ? "\n      servo time constant   Ts= " : "\n      サーボ時定数      Ts= ")
+        << contactValue(s.servoTime, 0.0, en ? " (none)" : "（なし）") << "[s]\n";
+}
+
 std::string runTooShortNotice(const SimSettings& s)
 {
     const double runTime = s.nsteps * s.dt;

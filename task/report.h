@@ -17,6 +17,12 @@ namespace hybridsim {
 void printSettings(const SimSettings& s, std::ostream& out,
                    NoticeLanguage language = NoticeLanguage::japanese);
 
+// The contact model's settings after the report, under contact=spring
+// only (nothing under the ideal contact): the lines hybridsim-batch
+// --report and the page add to it.
+void printContactSettings(const SimSettings& s, std::ostream& out,
+                          NoticeLanguage language = NoticeLanguage::japanese);
+
 // The notice that the run (nsteps sampling periods) ends before the
 // positioning time tf, so that only part of the path is traced; empty when
 // the run lasts at least tf.

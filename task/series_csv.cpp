@@ -6,7 +6,10 @@ namespace hybridsim {
 
 void writeSeriesCsv(const SimSettings& s, const SeriesSet& set, std::ostream& out)
 {
-    out << "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err,spring_force\n";
+    // under contact=spring the force is measured, and the force loop's own
+    // state, the force command, is a column of its own
+    out << "i,t,ref_x,ref_y,tip_x,tip_y,err_x,err_y,joint1,joint2,defl1,defl2,force,force_err,s_err,spring_force"
+        << (s.springContact ? ",force_cmd\n" : "\n");
     const int last = lastSample(s);
     for (int i = 0; i <= last; ++i) {
         out << i;
@@ -16,6 +19,7 @@ void writeSeriesCsv(const SimSettings& s, const SeriesSet& set, std::ostream& ou
                               set.handDeflection[i].x, set.handDeflection[i].y, set.contactForce[i],
                               set.forceErr[i],        set.sErr[i],            set.springForce[i]};
         for (double x : v) out << ',' << exactNumber(x);
+        if (s.springContact) out << ',' << exactNumber(set.forceCommand[i]);
         out << '\n';
     }
 }

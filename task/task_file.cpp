@@ -182,6 +182,39 @@ public:
         return true;
     }
 
+    // The next token when there is one, counted as the others (false at the
+    // end of the input, which is no fault here).
+    bool optional(std::string& tok)
+    {
+        if (!src_.next(tok)) return false;
+        ++index_;
+        last_ = tok;
+        return true;
+    }
+
+    // The value of the tail field f, by its rule, stored in c.
+    bool tailValue(const TaskField& f, SimSettings& c)
+    {
+        std::string tok;
+        if (!take(f.named().c_str(), tok)) return false;
+        if (f.rule == FieldRule::word) {
+            const int index = f.wordIndex(tok);
+            if (index < 0)
+                return fail(format("token %d %s: %s must be %s", index_, quoteToken(tok).c_str(), f.what,
+                                   f.choiceText));
+            f.set(c, index);
+            return true;
+        }
+        double v = 0.0;
+        if (tok.size() > maxTokenLength || !parseDouble(tok, v))
+            return fail(format("token %d %s: expected a number for %s", index_, quoteToken(tok).c_str(), f.what));
+        const std::string why = numberRefusal(f, v);
+        if (!why.empty())
+            return fail(format("token %d %s: %s ", index_, quoteToken(tok).c_str(), f.what) + why);
+        f.set(c, v);
+        return true;
+    }
+
     // A refusal about the tokens read so far.
     bool refuse(const std::string& why) { return fail(format("token %d: ", index_) + why); }
     // A refusal of the last number read, named as the others are.
@@ -216,6 +249,46 @@ private:
     int index_ = 0;
 };
 
+// The tail field of that name, or null.
+const TaskField* tailField(const std::string& name)
+{
+    for (const TaskField& f : taskFields())
+        if (f.line == tailLine && name == f.name) return &f;
+    return nullptr;
+}
+
+// The optional tail after the fixed fields: when the next token names one
+// of its settings, NAME VALUE pairs to the end of the file, each name once.
+// Any other token there ends the reading, as every token after the fixed
+// fields did before the tail existed.  A file is the whole task: the tail's
+// settings it does not name take their defaults.
+void readTail(Reader& r, SimSettings& c)
+{
+    static const SimSettings defaults;
+    std::string names;
+    for (const TaskField& f : taskFields()) {
+        if (f.line != tailLine) continue;
+        f.set(c, f.get(defaults));
+        names += (names.empty() ? "" : " ") + std::string(f.name);
+    }
+    std::string name;
+    if (!r.optional(name) || !tailField(name)) return;
+    std::string seen = " ";
+    do {
+        const TaskField* f = tailField(name);
+        if (!f) {
+            r.refuseToken("expected a setting of the tail (" + names + ") or the end of the file");
+            return;
+        }
+        if (seen.find(" " + name + " ") != std::string::npos) {
+            r.refuseToken(name + " is given twice");
+            return;
+        }
+        seen += name + " ";
+        if (!r.tailValue(*f, c)) return;
+    } while (r.optional(name));
+}
+
 TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings& s)
 {
     SimSettings c = s;  // the file fills a copy; it replaces s only when complete
@@ -225,7 +298,7 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
     // the fields in the file's order: those of the robot and the contour
     // read so far (the selectors come before the numbers that depend on them)
     for (const TaskField& f : taskFields()) {
-        if (!f.belongsTo(c)) continue;
+        if (!f.belongsTo(c) || f.line == tailLine) continue;
         if (f.rule == FieldRule::selector) {
             char key = 0;
             if (!r.selector(f.what, f.choices, f.choiceText, key)) break;
@@ -251,11 +324,11 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
         // the circle's and the sine's start and end points follow at once
         if (field == "tf" && (c.curve == 'C' || c.curve == 'S')) deriveContourEnds(c);
     }
+    if (r.error().empty()) readTail(r, c);
     if (!r.error().empty()) {
         result.error = r.error();
         return result;
     }
-    // later tokens are ignored
     s = c;
     result.ok = true;
     return result;

@@ -143,7 +143,7 @@ std::string pinText(const LinkPin& pin)
     for (const NameValue& d : differences(pin.task)) {
         const TaskField* number = nullptr;
         for (const TaskField& f : taskFields())
-            if (d.name == f.name && f.rule != FieldRule::selector) number = &f;
+            if (d.name == f.name && !f.isChoice()) number = &f;
         std::string value = d.value;
         double v = 0.0;
         if (number && value.size() > pinTextMost && parseDouble(value, v)) value = bitsText(v);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "sim/contact_model.h"
 #include "sim/gain_design.h"
 #include "task/text_format.h"
 
@@ -74,6 +75,15 @@ const std::vector<TaskField> fields = {
     // setting error (metres in the file) and contact force
     {"seterror", "the setting error [m]", FieldRule::finite, nullptr, nullptr, 0, 0, 4, PLAIN(seterror)},
     {"Fn", "the contact force Fn [N]", FieldRule::finite, nullptr, nullptr, 0, 0, 5, PLAIN(Fn)},
+    // the contact model and its knobs: the optional tail, by name
+    {"contact", "the contact model", FieldRule::word, "ideal spring", "ideal or spring", 0, 0, tailLine,
+     [](const SimSettings& s) { return s.springContact ? 1.0 : 0.0; },
+     [](SimSettings& s, double v) { s.springContact = v != 0.0; }},
+    {"KW", "the workpiece stiffness KW [N/m]", FieldRule::stiffness, nullptr, nullptr, 0, 0, tailLine, PLAIN(KW)},
+    {"period", "the control period [s]", FieldRule::period, nullptr, nullptr, 0, 0, tailLine,
+     PLAIN(controlPeriod)},
+    {"servo", "the servo time constant [s]", FieldRule::nonNegative, nullptr, nullptr, 0, 0, tailLine,
+     PLAIN(servoTime)},
 };
 
 #undef PLAIN
@@ -146,7 +156,30 @@ bool TaskField::belongsTo(const SimSettings& s) const
 
 std::string TaskField::named() const
 {
-    return rule == FieldRule::selector ? std::string(what) + " (" + choiceText + ")" : what;
+    return isChoice() ? std::string(what) + " (" + choiceText + ")" : what;
+}
+
+std::string TaskField::word(int index) const
+{
+    if (rule != FieldRule::word || index < 0) return "";
+    const std::string all = choices;
+    std::size_t at = 0;
+    for (int i = 0; i < index; ++i) {
+        at = all.find(' ', at);
+        if (at == std::string::npos) return "";
+        ++at;
+    }
+    return all.substr(at, all.find(' ', at) - at);
+}
+
+int TaskField::wordIndex(const std::string& w) const
+{
+    if (w.empty()) return -1;
+    for (int i = 0;; ++i) {
+        const std::string candidate = word(i);
+        if (candidate.empty()) return -1;
+        if (candidate == w) return i;
+    }
 }
 
 namespace {
@@ -193,8 +226,14 @@ std::vector<std::string> taskSettingNames()
 
 std::string numberRefusal(const TaskField& f, double value)
 {
+    // a stiffness may be infinite: a rigid body
+    if (f.rule == FieldRule::stiffness) return value > 0.0 ? "" : "must be greater than 0 (inf: rigid)";
     if (!std::isfinite(value)) return "must be a finite number";
     if (f.rule == FieldRule::positive && !(value > 0.0)) return "must be greater than 0";
+    if (f.rule == FieldRule::nonNegative && !(value >= 0.0)) return "must be 0 or greater";
+    if (f.rule == FieldRule::period && value != 0.0 &&
+        !(value >= shortestControlPeriod && value <= longestControlPeriod))
+        return format("must be 0 (continuous) or from %g to %g", shortestControlPeriod, longestControlPeriod);
     return "";
 }
 
@@ -260,6 +299,13 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
         if (name == "method") designGains(s);
         return {true, ""};
     }
+    // a word choice: one of its words
+    if (field->rule == FieldRule::word) {
+        const int index = field->wordIndex(value);
+        if (index < 0) return refuse(std::string(field->what) + " must be " + field->choiceText);
+        field->set(s, index);
+        return {true, ""};
+    }
 
     // a number, as the reader takes it
     double v = 0.0;
@@ -289,7 +335,14 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
 std::string fieldText(const TaskField& f, const SimSettings& s)
 {
     if (f.rule == FieldRule::selector) return std::string(1, static_cast<char>(f.get(s)));
+    if (f.rule == FieldRule::word) return f.word(static_cast<int>(f.get(s)));
     return writtenNumber(f, s);
+}
+
+bool holdsDefault(const TaskField& f, const SimSettings& s)
+{
+    static const SimSettings defaults;
+    return fieldText(f, s) == fieldText(f, defaults);
 }
 
 std::string robotDataText(const SimSettings& s)
@@ -297,7 +350,7 @@ std::string robotDataText(const SimSettings& s)
     std::string text;
     int line = 0;
     for (const TaskField& f : fields) {
-        if (!f.belongsTo(s)) continue;
+        if (!f.belongsTo(s) || f.line == tailLine) continue;
         if (f.line != line) {
             text += '\n';
             line = f.line;
@@ -306,7 +359,13 @@ std::string robotDataText(const SimSettings& s)
         }
         text += fieldText(f, s);
     }
-    return text + '\n';
+    // the tail: the settings that differ from their defaults, by name
+    std::string tail;
+    for (const TaskField& f : fields) {
+        if (f.line != tailLine || holdsDefault(f, s)) continue;
+        tail += (tail.empty() ? "" : " ") + std::string(f.name) + " " + fieldText(f, s);
+    }
+    return text + '\n' + (tail.empty() ? "" : tail + '\n');
 }
 
 }  // namespace hybridsim

@@ -9,6 +9,10 @@
 //
 //   robot  l | l1 l2   KH1 KH2   method fn1 alpha1 fn2 alpha2
 //   contour  x0 y0 xf yf tf | Ox Oy r tf | x0 y0 L A tf   seterror  Fn
+//   [contact ideal|spring  KW n  period n  servo n]
+//
+// The last line is an optional tail of NAME VALUE pairs, written only for
+// the settings that differ from their defaults (see docs/task-files.md).
 #pragma once
 
 #include <string>
@@ -20,20 +24,28 @@ namespace hybridsim {
 
 // What a value of a field must be.
 enum class FieldRule {
-    selector,  // one character out of `choices`
-    finite,    // a finite number
-    positive,  // a finite number greater than 0
+    selector,     // one character out of `choices`
+    word,         // one word out of `choices` (blank-separated); the value is its place, 0 the first
+    finite,       // a finite number
+    positive,     // a finite number greater than 0
+    stiffness,    // a number greater than 0, inf allowed (rigid)
+    nonNegative,  // a finite number, 0 or greater
+    period,       // 0 (continuous), or from shortestControlPeriod to longestControlPeriod
 };
+
+// The line of a written task file that holds the optional tail: its fields
+// are read and written by name, NAME VALUE, not by place.
+constexpr int tailLine = 6;
 
 struct TaskField {
     const char* name;        // as --set and the report name it: "KH1", "x0"
     const char* what;        // as messages name it: "the spring constant KH1 [N/m]"
     FieldRule rule;
-    const char* choices;     // selector: the keys ("ab"); numbers: nullptr
-    const char* choiceText;  // selector: "a or b"
+    const char* choices;     // selector: the keys ("ab"); word: "ideal spring"; numbers: nullptr
+    const char* choiceText;  // selector, word: "a or b"
     char robot;              // the field belongs to this robot only ('a', 'b'); 0: every robot
     char contour;            // ... to this contour only ('L', 'C', 'S'); 0: every contour
-    int line;                // the line of a written file that holds it (0..5)
+    int line;                // the line of a written file that holds it (0..5, tailLine)
     // The value as a file holds it (a selector's value is its character
     // code; a frequency in hertz; l2 with the probe; the gains of the
     // method in force as the run uses them), and storing such a value.
@@ -42,6 +54,13 @@ struct TaskField {
 
     // Whether the field belongs to the robot and contour selected in `s`.
     bool belongsTo(const SimSettings& s) const;
+    // Whether its value is one of named choices (a selector or a word), shown
+    // as text rather than as a number.
+    bool isChoice() const { return rule == FieldRule::selector || rule == FieldRule::word; }
+    // A word choice's word at place `index` ("" beyond them), and the place
+    // of `word` among them (-1: not one of them).
+    std::string word(int index) const;
+    int wordIndex(const std::string& word) const;
     // The name with its choices for a selector: "the robot type (a or b)".
     std::string named() const;
     // The description without its unit, "the spring constant KH1", and the
@@ -58,7 +77,7 @@ const std::vector<TaskField>& taskFields();
 std::vector<std::string> taskSettingNames();
 
 // Why `value` cannot be stored in `f` ("must be greater than 0", "must be a
-// finite number"), or "" when it can.  Selectors are checked apart.
+// finite number"), or "" when it can.  Choices are checked apart.
 std::string numberRefusal(const TaskField& f, double value);
 
 // Why the value of `f` that `s` holds could not be written to a task file
@@ -88,7 +107,7 @@ struct SettingChange {
 SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value);
 
 // The value of field `f` in `s` as a task file writes it: a selector's
-// character, a number as the shortest decimal that gives back what `s`
+// character, a word choice's word, a number as the shortest decimal that gives back what `s`
 // holds (see robotDataText).  Two settings records whose texts of `f` are
 // the same hold the same value of it, as a task file gives it back.
 std::string fieldText(const TaskField& f, const SimSettings& s);
@@ -97,6 +116,11 @@ std::string fieldText(const TaskField& f, const SimSettings& s);
 // reads it, every number the shortest decimal whose reading gives back the
 // value the settings hold (l2 without the probe, 2 pi fn) to the last bit:
 // reading it back gives bit-identical settings of everything the file holds.
+// The tail line comes only when a tail field differs from its default, and
+// names those that do.
 std::string robotDataText(const SimSettings& s);
+
+// Whether the tail field `f` holds its default in `s` (as written).
+bool holdsDefault(const TaskField& f, const SimSettings& s);
 
 }  // namespace hybridsim

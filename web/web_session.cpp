@@ -414,9 +414,8 @@ std::optional<std::string> WebSession::settingText(const std::string& name) cons
 {
     for (const TaskField& f : taskFields()) {
         if (name != f.name || !f.belongsTo(*s_)) continue;
-        const double v = f.get(*s_);
-        if (f.rule == FieldRule::selector) return std::string(1, static_cast<char>(v));
-        return format("%.17g", v);
+        if (f.isChoice()) return fieldText(f, *s_);
+        return format("%.17g", f.get(*s_));
     }
     return std::nullopt;
 }
@@ -435,6 +434,7 @@ std::string WebSession::report(NoticeLanguage language) const
 {
     std::ostringstream out;
     printSettings(*s_, out, language);
+    printContactSettings(*s_, out, language);
     return out.str();
 }
 

@@ -433,6 +433,63 @@ TEST(StudySummary, FiguresAgreeWithTheRecordedSeries)
     }
 }
 
+// The contact's figures under contact=spring, read off the recorded force:
+// a lagging servo on a fast sine leaves the surface, a rigid default task
+// does not; the ideal contact's text and CSV do not show them.
+TEST(StudySummary, TheContactFiguresCountTheSamplesOffTheSurface)
+{
+    struct Case {
+        std::vector<std::string> set;
+        bool losesContact;
+    };
+    const std::vector<Case> cases = {
+        {{"contact=spring"}, false},
+        {{"contact=spring", "tf=0.5", "servo=0.1"}, true},
+        {{"contact=spring", "period=0.04"}, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--summary", "--format", "csv", "--csv", "-"};
+        for (const std::string& v : c.set) args.insert(args.end(), {"--set", v});
+        SCOPED_TRACE(c.set.back());
+        const testing::Outcome out = runBatchHere(args);
+        ASSERT_EQ(out.status, exitOk) << out.err;
+        // the summary first, then the series
+        const std::size_t split = out.out.find("\ni,t,");
+        ASSERT_NE(split, std::string::npos);
+        const CsvTable summary = parseCsv(out.out.substr(0, split + 1));
+        const CsvTable series = parseCsv(out.out.substr(split + 1));
+        int off = 0, first = -1;
+        double largest = 0.0;
+        bool pushed = false;
+        for (std::size_t i = 0; i < series.rows.size(); ++i) {
+            const double force = series.at(i, "force");
+            EXPECT_GE(force, 0.0) << i;
+            if (pushed && force <= 0.0) {
+                ++off;
+                if (first < 0) first = static_cast<int>(i);
+            }
+            pushed = pushed || force > 0.0;
+            largest = std::max(largest, force);
+        }
+        EXPECT_EQ(off > 0, c.losesContact);
+        EXPECT_EQ(summary.at(0, "off_surface_samples"), off);
+        if (first < 0) {
+            EXPECT_TRUE(std::isnan(summary.at(0, "contact_lost_t_s")));
+        } else {
+            EXPECT_EQ(summary.at(0, "contact_lost_t_s"), series.at(static_cast<std::size_t>(first), "t"));
+        }
+        EXPECT_EQ(summary.at(0, "force_max_N"), largest);
+    }
+    // the ideal contact: none of them in the text or the CSV
+    const testing::Outcome ideal = runBatchHere({"--summary"});
+    EXPECT_EQ(ideal.out.find("contact first lost"), std::string::npos);
+    EXPECT_EQ(ideal.out.find("spring contact"), std::string::npos);
+    const testing::Outcome spring = runBatchHere({"--summary", "--set", "contact=spring"});
+    EXPECT_NE(spring.out.find("contact first lost at                                never\n"), std::string::npos)
+        << spring.out;
+    EXPECT_NE(spring.out.find(", spring contact (KW inf N/m, period 0 s, servo 0 s), samples"), std::string::npos);
+}
+
 // The step response figures on a made-up run of 10 samples, without the
 // force between them (a series no run made): the force is the straight line
 // from sample to sample, the samples out of reach left out and no line
@@ -757,13 +814,17 @@ TEST(StudySummary, TheFigureTableNumbersItsLinesAndPanelsOnce)
     std::sort(panels.begin(), panels.end());
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], static_cast<int>(i) + 1);
     for (std::size_t i = 0; i < panels.size(); ++i) EXPECT_EQ(panels[i], static_cast<int>(i) + 1);
-    EXPECT_EQ(lines.size(), 18u);
+    EXPECT_EQ(lines.size(), 21u);
     EXPECT_EQ(panels.size(), 12u);
-    EXPECT_EQ(summaryCsvHeader(), "robot,method,contour," + [] {
-        std::string names;
-        for (const std::string& n : goalNames()) names += (names.empty() ? "" : ",") + n;
-        return names;
-    }());
+    // every figure a goal may name is a column; the contact's only with the contact
+    std::string all, ideal;
+    for (const std::string& n : goalNames()) {
+        all += "," + n;
+        if (!summaryFigure(n)->contact) ideal += "," + n;
+    }
+    EXPECT_EQ(summaryCsvHeader(true), "robot,method,contour" + all);
+    EXPECT_EQ(summaryCsvHeader(), "robot,method,contour" + ideal);
+    EXPECT_EQ(all.size() - ideal.size(), std::string(",off_surface_samples,contact_lost_t_s,force_max_N").size());
 }
 
 // The batch runner's documented list of the summary's columns is the
