@@ -57,6 +57,64 @@ SpringContact springContactOf(const SimSettings& s, Joints q)
     return c;
 }
 
+double stiffnessRatio(const SimSettings& s)
+{
+    // the measured force of the posture commanded at the start for F (the
+    // sine's point at arc 0 is its start, as the loop's believed point has it)
+    const Vec2 start = referencePoint(s, 0.0);
+    auto measured = [&](double F) {
+        Joints reference = s.initialJoint;
+        return springContactOf(s, computeJointCommand(s, 0.0, start, F, reference, nullptr));
+    };
+    // the rest state: the command F* that gives about Fn, F* = Fn kh / k
+    const SpringContact atFn = measured(s.Fn);
+    const double rest = s.Fn * (1.0 + atFn.handStiffness / s.KW);
+    if (!std::isfinite(rest)) return std::nan("");
+    // the slope there, by a central difference (forward from a rest at 0)
+    const double h = rest > 0.0 ? 1e-4 * rest : 1e-6;
+    const double from = rest > 0.0 ? rest - h : rest;
+    const double slope = (measured(rest + h).force - measured(from).force) / (rest + h - from);
+    return std::isfinite(slope) ? slope : std::nan("");
+}
+
+SampledForceLoop sampledForceLoop(const SimSettings& s)
+{
+    SampledForceLoop l;
+    if (!s.springContact || !(s.controlPeriod > 0.0)) return l;
+    const double T = s.controlPeriod;
+    const double r = stiffnessRatio(s);
+    l.period = T;
+    l.ratio = r;
+    const double a = r * T * (s.Kp2 - 1.0) / s.Kv2 + r * s.Ki2 * T * T / (2.0 * s.Kv2);
+    const double c = r * s.Ki2 * T * T / s.Kv2;
+    if (!std::isfinite(a) || !std::isfinite(c)) return l;
+    l.computed = true;
+    // z = 1 - a/2 +- sqrt(a^2/4 - c)
+    const double mid = 1.0 - a / 2.0;
+    const double disc = a * a / 4.0 - c;
+    if (disc < 0.0) {
+        const double w = std::sqrt(-disc);
+        l.re[0] = l.re[1] = mid;
+        l.im[0] = w;
+        l.im[1] = -w;
+    } else if (c == 0.0) {
+        // no integral gain: the integral's pole stays at 1 exactly
+        l.re[0] = 1.0;
+        l.re[1] = 1.0 - a;
+    } else {
+        const double w = std::sqrt(disc);
+        l.re[0] = mid + w;
+        l.re[1] = mid - w;
+    }
+    l.largest = std::max(pmath::hypot(l.re[0], l.im[0]), pmath::hypot(l.re[1], l.im[1]));
+    l.unstable = l.largest > 1.0;
+    const double kp = s.Kp2 - 1.0;
+    l.periodLimit = s.Kv2 > 0.0 && kp > 0.0 && s.Ki2 >= 0.0 && r > 0.0
+                        ? std::min(2.0 * s.Kv2 / (r * kp), 2.0 * kp / s.Ki2)
+                        : std::nan("");
+    return l;
+}
+
 namespace {
 
 // The closed loop under contact=spring.  State: s, F (the force command),

@@ -62,6 +62,44 @@ private:
 constexpr double shortestControlPeriod = 0.0001;
 constexpr double longestControlPeriod = 1.0;
 
+// The force loop about the contact at the run's start (the posture
+// commanded at arc length 0, rigidly held: no servo lag).  The command puts
+// the undeflected tip F / kh into the surface, so about the rest state the
+// measured force moves by r per newton of command,
+//   r = k / kh = KW / (kh + KW)   (1 for a rigid workpiece),
+// kh the hand's normal stiffness, where the contour is a line or a circle
+// and kh stays as it is (equal hand springs, or a hand that does not turn
+// as the command moves).  Elsewhere the turning hand and the sine's depth
+// change it: r is taken as the model's own slope dFm/dF at the start's
+// rest state F* = Fn kh / k, by a central difference.  The measured error
+// then obeys Kv2 e'' + r (Kp2 - 1) e' + r Ki2 e = 0 near the start.  kh
+// changes with the posture along the contour; the start's is the one
+// taken.  Not a number when the start is out of reach.
+double stiffnessRatio(const SimSettings& s);
+
+// The same loop sampled with the control period T: Fh = r F(jT) held
+// between instants, so over one period (deviations from the rest state)
+//   z2+ = z2 - r T F,
+//   F+  = F - (r T (Kp2 - 1) / Kv2 + r Ki2 T^2 / (2 Kv2)) F + (Ki2 T / Kv2) z2
+// (exact: between instants F is a polynomial of the time).  Its poles z are
+// the eigenvalues of that matrix, 1 - a/2 +- sqrt(a^2/4 - c) with a the
+// factor of F above and c = r Ki2 T^2 / Kv2; the loop is unstable when one
+// lies outside the unit circle.  By Jury's test, with Kv2, Kp2 - 1 and r
+// positive and Ki2 positive or 0, none lies outside while
+//   T < 2 Kv2 / (r (Kp2 - 1))   and   T < 2 (Kp2 - 1) / Ki2
+// (with Ki2 = 0 the integral's pole stays at z = 1).
+struct SampledForceLoop {
+    bool computed = false;   // a period, contact=spring and finite numbers
+    double period = 0.0;     // T [s]
+    double ratio = 1.0;      // r
+    double re[2] = {0.0, 0.0};  // the poles z, a complex pair im > 0 first
+    double im[2] = {0.0, 0.0};
+    double largest = 0.0;    // the largest |z|
+    double periodLimit = 0.0;  // the longest stable period [s]; not a number where the bounds above do not apply
+    bool unstable = false;   // a pole outside the unit circle
+};
+SampledForceLoop sampledForceLoop(const SimSettings& s);
+
 // The whole run under contact=spring: as calcontrol, with the series of the
 // actual posture, Fm as the contact force and F as the force command.
 RunFault calcontrolSpring(const SimSettings& s, RunSeries& run, ReachReporter* report = nullptr);

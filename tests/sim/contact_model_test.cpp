@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <memory>
 
 #include "portable_math/portable_math.h"
@@ -197,6 +198,129 @@ TEST(ContactModel, ALaggingServoLosesContactAndTheForceStaysAtZero)
         if (set.contactForce[i] == 0.0) ++off;
     }
     EXPECT_GT(off, 1);
+}
+
+// The linearisation's ratio r, the measured force's growth per newton of
+// command: where the contact is exact and kh stays, k / kh -- 1 for a
+// rigid workpiece, 1/2 for one as stiff as the hand; on the sine (whose
+// depth the model measures vertically) and with a hand that turns against
+// unequal springs, the model's own slope, which is not k / kh.
+TEST(SampledForceLoop, TheRatioIsTheMeasuredForcesGrowthPerNewtonOfCommand)
+{
+    // where the contact is exact and kh stays, k / kh: 1, and 1/2 for KW = kh
+    for (char type : {'a', 'b'}) {
+        for (char contour : {'L', 'C'}) {
+            SimSettings s = spring(testing::settingsFor(type, '8', contour));
+            EXPECT_TRUE(near(stiffnessRatio(s), 1.0, 1e-9)) << type << contour;
+            s.KW = s.KH1;
+            EXPECT_TRUE(near(stiffnessRatio(s), 0.5, 1e-9)) << type << contour;
+        }
+    }
+    // not k / kh: the default sine grows faster than its command, robot b's
+    // turning hand on a line with unequal springs a little faster than k / kh
+    EXPECT_GT(stiffnessRatio(spring(testing::defaultSettings())), 1.01);
+    SimSettings turning = spring(testing::settingsFor('b', '8', 'L'));
+    turning.KH1 = 300.0;
+    turning.KH2 = 800.0;
+    const Joints q = computeJointCommand(turning, 0.0, referencePoint(turning, 0.0), turning.Fn, turning.initialJoint);
+    const double kh = springContactOf(turning, q).handStiffness;
+    EXPECT_GT(stiffnessRatio(turning), 1.0 + 1e-3);
+    EXPECT_LT(stiffnessRatio(turning), 1.1);
+    EXPECT_NE(kh, turning.KH1);
+    // a start out of reach: none
+    SimSettings far = spring(testing::settingsFor('b', '8', 'C'));
+    far.circleOx = 10.0;
+    deriveSettings(far);
+    EXPECT_TRUE(std::isnan(stiffnessRatio(far)));
+}
+
+// The sampled loop's poles are the run's: at the control instants the
+// measured force error e obeys e(j+2) - (z1 + z2) e(j+1) + z1 z2 e(j) = 0
+// (with m instants between samples, the poles z^m), on a line where the
+// contact is exact, with a rigid workpiece and one as stiff as the hand.
+TEST(SampledForceLoop, TheRunsForceAtTheInstantsFollowsThePoles)
+{
+    // (40 ms is too long for the rigid workpiece's loop, not for the softer one)
+    const struct {
+        double KW, period;
+    } cases[] = {{1.0 / 0.0, 0.02}, {1.0 / 0.0, 0.01}, {500.0, 0.04}, {500.0, 0.02}};
+    for (const auto& c : cases) {
+        {
+            const double KW = c.KW, period = c.period;
+            SimSettings s = spring(testing::settingsFor('b', '8', 'L'));
+            ASSERT_EQ(s.KH1, 500.0);
+            s.KW = KW;
+            s.controlPeriod = period;
+            const SampledForceLoop l = sampledForceLoop(s);
+            ASSERT_TRUE(l.computed);
+            const int m = static_cast<int>(std::lround(s.dt / period));
+            const std::complex<double> z1 = std::pow(std::complex<double>(l.re[0], l.im[0]), m);
+            const std::complex<double> z2 = std::pow(std::complex<double>(l.re[1], l.im[1]), m);
+            const double sum = (z1 + z2).real();
+            const double product = (z1 * z2).real();
+            const auto run = runOf(s);
+            const SeriesSet& set = currentSeries(*run, 'b');
+            for (int i = 2; i <= lastSample(s); ++i) {
+                const double e0 = set.contactForce[i - 2] - s.Fn;
+                const double e1 = set.contactForce[i - 1] - s.Fn;
+                const double e2 = set.contactForce[i] - s.Fn;
+                ASSERT_TRUE(near(e2, sum * e1 - product * e0, 1e-5 * s.Fn))
+                    << "KW " << KW << " period " << period << " sample " << i;
+            }
+        }
+    }
+}
+
+// The default task (method 8, fn2 = 20 Hz, alpha2 = 2, a rigid workpiece):
+// stable up to T = 2 Kv2 / (r (Kp2 - 1)), about 30 ms; at 30 ms a pole near -1
+// rings and the force settles, at 40 ms one lies outside the unit circle
+// and the force keeps leaving the surface; at 0.1 ms the poles are those
+// of the continuous loop, z = exp(p T).
+TEST(SampledForceLoop, TheDefaultTaskIsStableAt30msAndNotAt40ms)
+{
+    SimSettings s = spring(testing::defaultSettings());
+    s.controlPeriod = 0.03;
+    const SampledForceLoop stable = sampledForceLoop(s);
+    EXPECT_FALSE(stable.unstable);
+    EXPECT_LT(std::min(stable.re[0], stable.re[1]), -0.9);  // rings, period by period
+    EXPECT_TRUE(near(stable.periodLimit, 2.0 * s.Kv2 / (stable.ratio * (s.Kp2 - 1.0)), 1e-12));
+    EXPECT_GT(stable.periodLimit, 0.03);
+    EXPECT_LT(stable.periodLimit, 0.031);
+    s.controlPeriod = 0.04;
+    const SampledForceLoop unstable = sampledForceLoop(s);
+    EXPECT_TRUE(unstable.unstable);
+    EXPECT_GT(unstable.largest, 1.5);
+    // the runs: the force over the last half, away from Fn or not
+    auto largestError = [&](double period) {
+        s.controlPeriod = period;
+        const auto run = runOf(s);
+        const SeriesSet& set = currentSeries(*run, s.type);
+        double most = 0.0;
+        for (int i = lastSample(s) / 2; i <= lastSample(s); ++i)
+            most = std::max(most, std::fabs(set.contactForce[i] - s.Fn));
+        return most;
+    };
+    EXPECT_LT(largestError(0.03), 0.05 * s.Fn);
+    EXPECT_GT(largestError(0.04), 0.9 * s.Fn);
+    // the bound itself: just inside and just outside
+    s.controlPeriod = stable.periodLimit * (1.0 - 1e-6);
+    EXPECT_FALSE(sampledForceLoop(s).unstable);
+    s.controlPeriod = stable.periodLimit * (1.0 + 1e-6);
+    EXPECT_TRUE(sampledForceLoop(s).unstable);
+    // short periods: the continuous loop's poles
+    s.controlPeriod = 0.0001;
+    const SampledForceLoop fine = sampledForceLoop(s);
+    const double b = fine.ratio * (s.Kp2 - 1.0) / s.Kv2, c = fine.ratio * s.Ki2 / s.Kv2;
+    const double fast = -b / 2.0 - std::sqrt(b * b / 4.0 - c), slow = -b / 2.0 + std::sqrt(b * b / 4.0 - c);
+    EXPECT_TRUE(near(std::log(fine.re[0]) / s.controlPeriod, slow, 1e-3 * std::fabs(slow)));
+    EXPECT_TRUE(near(std::log(fine.re[1]) / s.controlPeriod, fast, 1e-2 * std::fabs(fast)));
+    // none without a period or under the ideal contact
+    s.controlPeriod = 0.0;
+    EXPECT_FALSE(sampledForceLoop(s).computed);
+    s.controlPeriod = 0.04;
+    s.springContact = false;
+    EXPECT_FALSE(sampledForceLoop(s).computed);
+    EXPECT_FALSE(sampledForceLoop(s).unstable);
 }
 
 }  // namespace
