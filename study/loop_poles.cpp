@@ -44,8 +44,20 @@ std::vector<Pole> quadraticRoots(double a, double b, double c)
 
 std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
 {
-    std::array<LoopPoles, 2> loops{LoopPoles{1, s.wn1, s.zeta1, s.alpha1, s.Kp1, s.Kv1, s.Ki1, {}, {}, PolesNone::computed},
-                                   LoopPoles{2, s.wn2, s.zeta2, s.alpha2, s.Kp2, s.Kv2, s.Ki2, {}, {}, PolesNone::computed}};
+    std::array<LoopPoles, 2> loops;
+    for (int k = 0; k < 2; ++k) {
+        LoopPoles& l = loops[static_cast<std::size_t>(k)];
+        l.system = k + 1;
+        l.wn = k == 0 ? s.wn1 : s.wn2;
+        l.zeta = k == 0 ? s.zeta1 : s.zeta2;
+        l.alpha = k == 0 ? s.alpha1 : s.alpha2;
+        l.Kp = k == 0 ? s.Kp1 : s.Kp2;
+        l.Kv = k == 0 ? s.Kv1 : s.Kv2;
+        l.Ki = k == 0 ? s.Ki1 : s.Ki2;
+    }
+    // the force loop under contact=spring feeds back r F
+    loops[1].spring = s.springContact;
+    if (s.springContact) loops[1].ratio = stiffnessRatio(s);
     for (LoopPoles& l : loops) {
         // the designed pair: wn times the roots of u^2 + 2 zeta u + 1 (s = wn u),
         // so that wn^2 neither overflows nor underflows
@@ -53,8 +65,11 @@ std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
         l.designed.push_back(Pole{-l.alpha, 0.0});
         if (!std::isfinite(l.Kv) || !std::isfinite(l.Kp - 1.0) || !std::isfinite(l.Ki)) {
             l.modelNone = PolesNone::gainsNotFinite;
+        } else if (!std::isfinite(l.ratio)) {
+            l.modelNone = PolesNone::startUnreached;
         } else {
-            l.model = quadraticRoots(l.Kv, l.Kp - 1.0, l.Ki);
+            l.model = l.spring ? quadraticRoots(l.Kv, l.ratio * (l.Kp - 1.0), l.ratio * l.Ki)
+                               : quadraticRoots(l.Kv, l.Kp - 1.0, l.Ki);
             for (const Pole& p : l.model)
                 if (!std::isfinite(p.re) || !std::isfinite(p.im)) l.modelNone = PolesNone::beyondRange;
             if (l.modelNone != PolesNone::computed) l.model.clear();
@@ -63,6 +78,11 @@ std::array<LoopPoles, 2> loopPoles(const SimSettings& s)
         for (auto* set : {&l.designed, &l.model})
             for (Pole& p : *set) p = Pole{p.re + 0.0, p.im + 0.0};
     }
+    // the sampled force loop (z-plane)
+    LoopPoles& f = loops[1];
+    f.discrete = sampledForceLoop(s);
+    if (f.discrete.computed)
+        for (int k = 0; k < 2; ++k) f.sampled.push_back(Pole{f.discrete.re[k] + 0.0, f.discrete.im[k] + 0.0});
     return loops;
 }
 
@@ -71,6 +91,7 @@ const char* polesNoneText(PolesNone why)
     switch (why) {
     case PolesNone::gainsNotFinite: return "none: the gains are not all finite numbers (they overflow)";
     case PolesNone::beyondRange: return "none: a root lies beyond the largest number (about 1.8e308)";
+    case PolesNone::startUnreached: return "none: the contour's start is out of the robot's reach, and k / kh with it";
     case PolesNone::computed: break;
     }
     return "";
@@ -107,6 +128,27 @@ std::string poleText(const Pole& p)
     return t;
 }
 
+// The sampled force loop's lines of --loops: its z-plane poles and the
+// longest stable period.
+void printSampled(const LoopPoles& l, std::ostream& out)
+{
+    const SampledForceLoop& d = l.discrete;
+    out << "  sampled every T = " << format("%g", d.period)
+        << " s (the force held between instants), the poles z of the loop over one period:\n";
+    for (const Pole& p : l.sampled) {
+        const double size = poleFrequency(p);
+        std::string t = p.im == 0.0 ? format("%14.6g", p.re)
+                                    : format("%14.6g %c %.6gi", p.re, p.im < 0 ? '-' : '+', std::fabs(p.im));
+        t += format("   (|z| %.6g, ", size);
+        t += size < 1.0 ? "inside the unit circle)" : size > 1.0 ? "outside the unit circle: unstable)"
+                                                                 : "on the unit circle)";
+        out << "    " << t << "\n";
+    }
+    if (!d.computed) out << "    none: the numbers of one period are beyond the range of numbers\n";
+    if (std::isfinite(d.periodLimit))
+        out << "  inside the unit circle for periods T below " << format("%.6g", d.periodLimit) << " s\n";
+}
+
 }  // namespace
 
 void printLoops(const SimSettings& s, std::ostream& out)
@@ -117,29 +159,52 @@ void printLoops(const SimSettings& s, std::ostream& out)
             << format("%g", l.zeta) << ", alpha " << format("%g", l.alpha) << " 1/s\n";
         out << "  designed, the roots of (s^2 + 2 zeta wn s + wn^2)(s + alpha):\n";
         for (const Pole& p : l.designed) out << "    " << poleText(p) << "\n";
-        out << "  model, the roots of Kv s^2 + (Kp - 1) s + Ki = " << format("%.6g", l.Kv) << " s^2 + "
-            << format("%.6g", l.Kp - 1.0) << " s + " << format("%.6g", l.Ki) << ":\n";
+        if (l.spring) {
+            out << "  contact=spring: the measured force grows r = " << format("%.6g", l.ratio)
+                << " N per N of command F at the start's posture (r = k / kh where the contact is exact)\n";
+            out << "  model, the roots of Kv s^2 + r (Kp - 1) s + r Ki = " << format("%.6g", l.Kv) << " s^2 + "
+                << format("%.6g", l.ratio * (l.Kp - 1.0)) << " s + " << format("%.6g", l.ratio * l.Ki) << ":\n";
+        } else {
+            out << "  model, the roots of Kv s^2 + (Kp - 1) s + Ki = " << format("%.6g", l.Kv) << " s^2 + "
+                << format("%.6g", l.Kp - 1.0) << " s + " << format("%.6g", l.Ki) << ":\n";
+        }
         for (const Pole& p : l.model) out << "    " << poleText(p) << "\n";
         if (l.modelNone != PolesNone::computed) out << "    " << polesNoneText(l.modelNone) << "\n";
+        if (l.discrete.period > 0.0) printSampled(l, out);
     }
 }
 
 void printLoopsCsv(const SimSettings& s, std::ostream& out)
 {
-    out << "system,kind,re,im\n";
+    // under contact=spring: the ratio on the force loop's rows, |z| and
+    // whether inside the unit circle on the sampled ones
+    const bool spring = s.springContact;
+    out << (spring ? "system,kind,re,im,ratio,abs,inside\n" : "system,kind,re,im\n");
+    auto row = [&](const LoopPoles& l, const char* kind, const Pole& p) {
+        out << l.system << ',' << kind << ',' << exactNumber(p.re) << ',' << exactNumber(p.im);
+        if (spring) {
+            const bool sampled = kind[0] == 's';
+            const bool withRatio = l.spring && kind[0] != 'd';
+            out << ',' << (withRatio ? exactNumber(l.ratio) : std::string());
+            out << ',' << (sampled ? exactNumber(poleFrequency(p)) : std::string());
+            out << ',' << (sampled ? (poleFrequency(p) < 1.0 ? "yes" : "no") : "");
+        }
+        out << '\n';
+    };
     for (const LoopPoles& l : loopPoles(s)) {
-        for (const Pole& p : l.designed)
-            out << l.system << ",designed," << exactNumber(p.re) << ',' << exactNumber(p.im) << '\n';
-        for (const Pole& p : l.model)
-            out << l.system << ",model," << exactNumber(p.re) << ',' << exactNumber(p.im) << '\n';
+        for (const Pole& p : l.designed) row(l, "designed", p);
+        for (const Pole& p : l.model) row(l, "model", p);
+        for (const Pole& p : l.sampled) row(l, "sampled", p);
     }
 }
 
 double modelForceStep(const SimSettings& s, double t)
 {
-    // e = Fn - F: e'' + b e' + c e = 0, e(0) = Fn, e'(0) = -F'(0) = -b Fn
-    const double b = (s.Kp2 - 1.0) / s.Kv2;
-    const double c = s.Ki2 / s.Kv2;
+    // e = Fn - F: e'' + b e' + c e = 0, e(0) = Fn, e'(0) = -F'(0) = -b Fn;
+    // under contact=spring F the measured force r F, b and c times r
+    const double ratio = s.springContact ? stiffnessRatio(s) : 1.0;
+    const double b = ratio * (s.Kp2 - 1.0) / s.Kv2;
+    const double c = ratio * s.Ki2 / s.Kv2;
     const double Fn = s.Fn;
     if (!std::isfinite(b) || !std::isfinite(c)) return std::nan("");  // no closed form in numbers
     const std::vector<Pole> r = quadraticRoots(1.0, b, c);

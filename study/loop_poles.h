@@ -10,12 +10,16 @@
 // two poles, the roots of Kv s^2 + (Kp - 1) s + Ki: not the designed ones.
 // For the default method 8 force loop (fn2 = 20 Hz, alpha2 = 2) the design
 // has -125.7 twice and -2; the model has about -62.3 and -2.0.
+// Under contact=spring the force loop feeds back the measured force, r F
+// about the start's rest state (sim/contact_model.h): its polynomial is Kv s^2 + r (Kp - 1) s + r Ki,
+// and with a control period the loop is sampled, its poles in the z-plane.
 #pragma once
 
 #include <array>
 #include <ostream>
 #include <vector>
 
+#include "sim/contact_model.h"
 #include "sim/settings.h"
 
 namespace hybridsim {
@@ -29,7 +33,9 @@ struct Pole {
 // order: its gains are beyond the range of numbers (fn above about 1e153
 // Hz: Kp = wn^2 overflows), or a root is (Kv below about 1e-308: the root
 // near 1 / Kv).
-enum class PolesNone { computed, gainsNotFinite, beyondRange };
+// Under contact=spring: the start of the contour is out of reach, and the
+// ratio r with it.
+enum class PolesNone { computed, gainsNotFinite, beyondRange, startUnreached };
 // "none: ..." with the reason, "" for computed.
 const char* polesNoneText(PolesNone why);
 
@@ -41,6 +47,13 @@ struct LoopPoles {
     std::vector<Pole> designed;  // three: the pair of wn and zeta, then -alpha
     std::vector<Pole> model;     // two, or one when Kv is 0 and the model has no second order; none when modelNone
     PolesNone modelNone = PolesNone::computed;
+    // the force loop under contact=spring: the ratio r (stiffnessRatio) in
+    // the model's polynomial (1 otherwise), and with a control period the
+    // sampled loop, its poles z (none where it is not computed)
+    bool spring = false;
+    double ratio = 1.0;
+    SampledForceLoop discrete;
+    std::vector<Pole> sampled;
 };
 
 // The roots of a s^2 + b s + c, without the cancellation of the schoolbook
@@ -62,16 +75,23 @@ double poleFrequency(const Pole& p);
 double poleDamping(const Pole& p);
 
 // The poles as text: per system, each set with its polynomial, every pole
-// with its natural frequency in Hz and its damping where it is complex.
+// with its natural frequency in Hz and its damping where it is complex;
+// under contact=spring the force loop's ratio r, and with a control period
+// the z-plane poles with |z| and whether they lie inside the unit circle.
 void printLoops(const SimSettings& s, std::ostream& out);
 
 // The poles as CSV: the header system,kind,re,im and one row per pole,
-// kind "designed" or "model", numbers with 17 significant digits.
+// kind "designed" or "model", numbers with 17 significant digits; under
+// contact=spring with a control period also the force loop's "sampled"
+// rows (z-plane), and under contact=spring the header gains the columns
+// ratio (r, on the force loop's model and sampled rows), abs and inside
+// (|z| and yes or no, on the sampled rows).
 void printLoopsCsv(const SimSettings& s, std::ostream& out);
 
 // The model's contact force at time t [s] of the step from F = 0 (and its
 // integral 0) to Fn, in closed form: the force the run integrates, without
-// the integration error.
+// the integration error.  Under contact=spring the measured force of the
+// continuous loop with the ratio r (exact where the contact is).
 double modelForceStep(const SimSettings& s, double t);
 
 }  // namespace hybridsim

@@ -185,6 +185,46 @@ Chart loopsPolesChart(const SimSettings& s, const std::vector<OtherRun>& others,
     return c;
 }
 
+Chart loopsZPlaneChart(const SimSettings& s, const std::vector<OtherRun>& others, double width)
+{
+    Chart c;
+    const LoopPoles force = loopPoles(s)[1];
+    if (force.sampled.empty()) return c;
+    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelHeight = std::clamp(c.panelWidth - 20.0, 240.0, 380.0);
+    c.accessibleName = "the poles of the sampled force loop in the z-plane, with the unit circle";
+    ChartPanel p{format("sampled force loop, T = %g s", force.discrete.period), "re z", "im z", {}, {}};
+    p.equalScale = true;
+    p.legend = false;
+    auto rings = [](const std::string& label, const std::string& colour, const std::vector<Pole>& at) {
+        ChartSeries marks{label, colour, {}, {}};
+        marks.mark = ChartSeries::Mark::ring;
+        for (const Pole& q : at) {
+            marks.x.push_back(q.re);
+            marks.y.push_back(q.im);
+        }
+        return marks;
+    };
+    ChartSeries circle{"|z| = 1", keyColour, {}, {}};
+    circle.dashed = true;
+    for (int k = 0; k <= 128; ++k) {
+        circle.x.push_back(pmath::cos(2.0 * pi * k / 128));
+        circle.y.push_back(pmath::sin(2.0 * pi * k / 128));
+    }
+    p.series.push_back(std::move(circle));
+    c.keys = {{"sampled, force", forceLineColour, false, false, ChartSeries::Mark::ring}, {"|z| = 1", keyColour, true}};
+    for (const OtherRun& o : others) {
+        if (!o.settings) continue;
+        const LoopPoles pin = loopPoles(*o.settings)[1];
+        if (pin.sampled.empty()) continue;
+        p.series.push_back(rings(o.name + ", sampled", o.colour, pin.sampled));
+        c.keys.push_back({o.name, o.colour});
+    }
+    p.series.push_back(rings("system 2, sampled", forceLineColour, force.sampled));
+    c.panels.push_back(std::move(p));
+    return c;
+}
+
 LoopsCaptionFacts loopsCaptionFacts(const SimSettings& s)
 {
     const std::array<LoopPoles, 2> loops = loopPoles(s);
@@ -207,6 +247,9 @@ LoopsCaptionFacts loopsCaptionFacts(const SimSettings& s)
     for (const Pole& p : d) c.designStable = c.designStable && !(p.re > 0.0);
     for (int k = 0; k < 2; ++k)
         c.originUnused[k] = loops[k].Ki == 0.0 && std::any_of(loops[k].model.begin(), loops[k].model.end(), atOrigin);
+    c.spring = f.spring;
+    c.ratio = f.ratio;
+    c.sampled = f.discrete;
     return c;
 }
 

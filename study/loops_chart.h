@@ -49,6 +49,12 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
 // The s-plane chart, `width` px wide: polesPanel with its legend above it.
 Chart loopsPolesChart(const SimSettings& s, const std::vector<OtherRun>& others, double width);
 
+// Under contact=spring with a control period: the z-plane chart, `width`
+// px wide, at equal scale -- the unit circle (dashed), the sampled force
+// loop's poles as rings in the force's colour, the pins' sampled poles in
+// their colours.  Empty (no panels) when the settings sample no force loop.
+Chart loopsZPlaneChart(const SimSettings& s, const std::vector<OtherRun>& others, double width);
+
 // What the panel's caption says of the force loop (the words are the
 // page's, web/page_texts.js), read off the poles of the settings.
 struct LoopsCaptionFacts {
@@ -67,6 +73,11 @@ struct LoopsCaptionFacts {
     // systems 1 and 2: a model pole at the origin with Ki = 0 (alpha = 0),
     // the integral state the loop does not use
     bool originUnused[2] = {false, false};
+    // under contact=spring: r = k / kh (1 otherwise), and with a control
+    // period the sampled loop (computed false without one)
+    bool spring = false;
+    double ratio = 1.0;
+    SampledForceLoop sampled;
 };
 LoopsCaptionFacts loopsCaptionFacts(const SimSettings& s);
 

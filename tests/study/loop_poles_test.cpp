@@ -17,6 +17,7 @@
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "task/task_setting.h"
+#include "task/text_format.h"
 #include "tests/support/study_support.h"
 #include "tests/test_support.h"
 
@@ -135,6 +136,18 @@ TEST(LoopPoles, TheModelsForceStepLiesOnTheRunsForce)
         EXPECT_LT(worst, 1e-6 * s.Fn);
         EXPECT_EQ(modelForceStep(s, 0.0), 0.0);
     }
+    // under contact=spring on a line (the contact exact), a workpiece as
+    // stiff as the hand: the measured force, with r = 1/2 in the closed form
+    SimSettings s = testing::defaultSettings();
+    s.curve = 'L';
+    deriveSettings(s);
+    s.springContact = true;
+    s.KW = s.KH1;
+    auto run = std::make_unique<RunSeries>();
+    calcontrol(s, *run);
+    const SeriesSet& set = currentSeries(*run, s.type);
+    for (int i = 0; i <= lastSample(s); ++i)
+        ASSERT_NEAR(set.contactForce[i], modelForceStep(s, set.time[i]), 1e-6 * s.Fn) << "sample " << i;
 }
 
 TEST(LoopPoles, TheTablesNameEveryPole)
@@ -167,6 +180,84 @@ TEST(LoopPoles, TheTablesNameEveryPole)
     EXPECT_NE(unstable.str().find("0.0592776   (unstable: grows e-fold in 16.8698 s)"), std::string::npos)
         << unstable.str();
     EXPECT_EQ(unstable.str().find("time constant -"), std::string::npos) << unstable.str();
+}
+
+// Under contact=spring the force loop's model carries the ratio r and, with
+// a control period, the tables give the sampled poles: their product and
+// sum are the one-period matrix's determinant and trace, |z| says inside or
+// outside, and the stable bound lies between 30 and 40 ms for the default
+// task; the position loop's rows stay as they are.
+TEST(LoopPoles, UnderSpringContactTheTablesGiveTheRatioAndTheSampledPoles)
+{
+    SimSettings s = testing::defaultSettings();
+    const auto ideal = loopPoles(s);
+    s.springContact = true;
+    s.KW = 1000.0;
+    for (double period : {0.03, 0.04}) {
+        s.controlPeriod = period;
+        const auto loops = loopPoles(s);
+        const LoopPoles& f = loops[1];
+        const double r = f.ratio;
+        EXPECT_GT(r, 0.5);
+        EXPECT_LT(r, 1.0);
+        // the model: the roots of Kv s^2 + r (Kp - 1) s + r Ki
+        ASSERT_EQ(f.model.size(), 2u);
+        EXPECT_NEAR(f.model[0].re + f.model[1].re, -r * (f.Kp - 1.0) / f.Kv, 1e-9 * f.Kp / f.Kv);
+        EXPECT_NEAR(f.model[0].re * f.model[1].re, r * f.Ki / f.Kv, 1e-9 * f.Ki / f.Kv);
+        // the sampled: trace 2 - a and determinant 1 - a + c of the one-period matrix
+        const double T = period;
+        const double a = r * T * (f.Kp - 1.0) / f.Kv + r * f.Ki * T * T / (2.0 * f.Kv);
+        const double c = r * f.Ki * T * T / f.Kv;
+        ASSERT_EQ(f.sampled.size(), 2u);
+        const Complex z1(f.sampled[0].re, f.sampled[0].im), z2(f.sampled[1].re, f.sampled[1].im);
+        EXPECT_TRUE(close(z1 + z2, 2.0 - a, 1.0, 1e-12));
+        EXPECT_TRUE(close(z1 * z2, 1.0 - a + c, 1.0, 1e-12));
+        EXPECT_EQ(f.discrete.unstable, std::max(std::abs(z1), std::abs(z2)) > 1.0);
+        // the position loop as under the ideal contact
+        EXPECT_EQ(loops[0].model.size(), ideal[0].model.size());
+        EXPECT_EQ(loops[0].model[0].re, ideal[0].model[0].re);
+        EXPECT_TRUE(loops[0].sampled.empty());
+        std::ostringstream text, csv;
+        printLoops(s, text);
+        printLoopsCsv(s, csv);
+        EXPECT_NE(text.str().find(format("the measured force grows r = %.6g N per N", r)), std::string::npos)
+            << text.str();
+        EXPECT_NE(text.str().find(format("sampled every T = %g s", period)), std::string::npos) << text.str();
+        EXPECT_NE(text.str().find(format("inside the unit circle for periods T below %.6g s", f.discrete.periodLimit)),
+                  std::string::npos)
+            << text.str();
+        const std::vector<std::string> rows = testing::textLines(csv.str());
+        ASSERT_EQ(rows.size(), 1u + 5u + 7u);
+        EXPECT_EQ(rows[0], "system,kind,re,im,ratio,abs,inside");
+        EXPECT_EQ(rows[1].substr(rows[1].size() - 3), ",,,");  // the position loop: no ratio, no |z|
+        EXPECT_EQ(rows[9], "2,model," + exactNumber(f.model[0].re) + "," + exactNumber(f.model[0].im) + "," +
+                               exactNumber(r) + ",,");
+        for (int k = 0; k < 2; ++k) {
+            const double size = std::abs(k == 0 ? z1 : z2);
+            EXPECT_EQ(rows[11 + k], "2,sampled," + exactNumber(f.sampled[k].re) + "," +
+                                        exactNumber(f.sampled[k].im) + "," + exactNumber(r) + "," +
+                                        exactNumber(size) + "," + (size < 1.0 ? "yes" : "no"));
+        }
+    }
+    // the soft workpiece stretches the bound past 40 ms; a rigid one does not reach it
+    EXPECT_FALSE(loopPoles(s)[1].discrete.unstable);
+    s.KW = 1.0 / 0.0;
+    const LoopPoles rigid = loopPoles(s)[1];
+    EXPECT_TRUE(rigid.discrete.unstable);
+    EXPECT_GT(rigid.discrete.periodLimit, 0.03);
+    EXPECT_LT(rigid.discrete.periodLimit, 0.031);
+    std::ostringstream text;
+    printLoops(s, text);
+    EXPECT_NE(text.str().find("(|z| 1.6"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("outside the unit circle: unstable)"), std::string::npos) << text.str();
+    // continuous: the ratio and no sampled lines or rows
+    s.controlPeriod = 0.0;
+    std::ostringstream continuous, continuousCsv;
+    printLoops(s, continuous);
+    printLoopsCsv(s, continuousCsv);
+    EXPECT_EQ(continuous.str().find("sampled"), std::string::npos);
+    EXPECT_EQ(continuousCsv.str().find("sampled"), std::string::npos);
+    EXPECT_NE(continuous.str().find("r (Kp - 1) s + r Ki"), std::string::npos);
 }
 
 // Goals on the default run (overshoot 2.56 %, settled at 0.253 s, the

@@ -204,6 +204,52 @@ TEST(LoopsChart, TheSPlaneIsAtEqualScaleWithThePinsPoles)
     }
 }
 
+// The z-plane beside the s-plane only for a sampled force loop: the unit
+// circle at equal scale, the sampled poles (one outside it at 40 ms) as
+// rings in the force's colour, a pin's in its colour; empty for the ideal
+// contact and for the continuous spring.
+TEST(LoopsChart, TheZPlaneShowsTheSampledPolesAndTheUnitCircle)
+{
+    EXPECT_TRUE(loopsZPlaneChart(runOf({})->s, {}, 420.0).panels.empty());
+    SimSettings s = testing::defaultSettings();
+    s.springContact = true;
+    EXPECT_TRUE(loopsZPlaneChart(s, {}, 420.0).panels.empty());
+    s.controlPeriod = 0.04;
+    SimSettings pin = s;
+    pin.controlPeriod = 0.02;
+    const RunSeries none;
+    const std::vector<OtherRun> others{{&pin, &currentSeries(none, pin.type), "pin 1", "#ff7f0e"}};
+    const LoopPoles force = loopPoles(s)[1];
+    ASSERT_TRUE(force.discrete.unstable);
+    for (const double width : {240.0, 591.0}) {
+        const Chart c = loopsZPlaneChart(s, others, width);
+        const ChartLayout layout = chartLayout(c);
+        EXPECT_EQ(layout.width, width);
+        const PanelLayout& at = layout.panels.at(0);
+        EXPECT_NEAR((at.x1 - at.x0) / (at.xs.hi - at.xs.lo), (at.y1 - at.y0) / (at.ys.hi - at.ys.lo), 1e-9);
+        const std::vector<ChartSeries>& series = c.panels[0].series;
+        ASSERT_EQ(series.size(), 3u);
+        // the circle: radius 1 all round
+        for (std::size_t k = 0; k < series[0].x.size(); ++k)
+            EXPECT_NEAR(std::hypot(series[0].x[k], series[0].y[k]), 1.0, 1e-12);
+        EXPECT_TRUE(series[0].dashed);
+        // the pin's, then the run's poles, all within the plane shown
+        EXPECT_EQ(series[1].colour, "#ff7f0e");
+        EXPECT_EQ(series[1].x.at(1), loopPoles(pin)[1].sampled.at(1).re);
+        EXPECT_EQ(series[2].colour, forceLineColour);
+        EXPECT_EQ(series[2].mark, ChartSeries::Mark::ring);
+        ASSERT_EQ(series[2].x.size(), 2u);
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(series[2].x[k], force.sampled[k].re);
+            EXPECT_EQ(series[2].y[k], force.sampled[k].im);
+            EXPECT_GT(at.X(series[2].x[k]), at.x0);
+            EXPECT_LT(at.X(series[2].x[k]), at.x1);
+        }
+        EXPECT_LT(at.X(-force.discrete.largest), at.X(-1.0));  // left of the circle
+        EXPECT_EQ(c.keys.back().label, "pin 1");
+    }
+}
+
 // The caption's facts: the designed double pole gone to one pole near
 // -wn/2 and the slow pole near -alpha kept (or the pole at the origin with
 // alpha 0, the integral state unused); an unstable model loop's pole; and
