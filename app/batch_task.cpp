@@ -60,6 +60,9 @@ void runTask(const SimSettings& s, RunSeries& run, std::ostream& notices)
     // a run whose numbers stopped being numbers: from where and why, once
     const std::string blewUp = runFaultNotice(s, fault);
     if (!blewUp.empty()) notices << blewUp.substr(1) << "\n" << std::flush;
+    // a sampled force loop with a pole outside the unit circle
+    const std::string sampled = sampledLoopNotice(s);
+    if (!sampled.empty()) notices << sampled.substr(1) << "\n" << std::flush;
 }
 
 }  // namespace hybridsim

@@ -335,6 +335,8 @@ void Pass::closing()
     if (sine) out_ << msg::computed;
     // a run whose numbers stopped being numbers: from where and why, once
     out_ << runFaultNotice(s_, fault);
+    // a sampled force loop with a pole outside the unit circle
+    out_ << sampledLoopNotice(s_);
     out_ << msg::toWindow;
     resetView(s_);
     t_.flush();

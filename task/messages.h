@@ -169,6 +169,10 @@ inline constexpr const char* runFaultSpringsTooStiff =
 inline constexpr const char* runFaultSpringsTooSoft =
     "ハンドのばね定数 KH1=%g, KH2=%g[N/m] が小さすぎて，接触力 %g[N] に要るたわみ F/KH が倍精度の数の範囲を超えます．";
 inline constexpr const char* runFaultCoordinates = "ロボットか輪郭の位置の値が大きすぎて，倍精度の数の範囲を超えます．";
+// A sampled force loop with a pole outside the unit circle (contact=spring).
+inline constexpr const char* sampledLoopUnstable =
+    "\n!!! 制御周期 T=%g[s] で標本化した力制御系は不安定です（接触点まわりの線形化で極の最大 |z|=%.4g > 1）．";
+inline constexpr const char* sampledLoopStableBelow = "T が約 %.3g[s] より短ければ安定です．";
 inline constexpr const char* saveTitle = "\n現在の設定をファイル 'robot51.dat, robot52.dat, ...' に保存";
 inline constexpr const char* saveReplaceQuestion = "\nファイル %s は既にあります．上書きする？  yes:y   no:n  ";
 inline constexpr const char* saveDone = "\nファイル %s に保存しました．";

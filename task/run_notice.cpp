@@ -1,5 +1,8 @@
 #include "task/run_notice.h"
 
+#include <cmath>
+
+#include "sim/contact_model.h"
 #include "sim/run.h"
 #include "task/messages.h"
 #include "task/text_format.h"
@@ -100,7 +103,26 @@ std::string why(const SimSettings& s, const RunFault& f, const Texts& t)
     return "";
 }
 
+// the sampled force loop's notice: the unstable loop, then its bound
+const char* const sampledUnstable[] = {
+    msg::sampledLoopUnstable,
+    "The force loop sampled every T = %g s is unstable: linearised about the contact, its largest pole has "
+    "|z| = %.4g > 1. "};
+const char* const sampledStableBelow[] = {msg::sampledLoopStableBelow,
+                                          "Periods below about %.3g s keep it stable."};
+
 }  // namespace
+
+std::string sampledLoopNotice(const SimSettings& s, NoticeLanguage language)
+{
+    const SampledForceLoop l = sampledForceLoop(s);
+    if (!l.unstable) return "";
+    const int k = language == NoticeLanguage::english ? 1 : 0;
+    std::string text = format(sampledUnstable[k], l.period, l.largest);
+    if (std::isfinite(l.periodLimit)) text += format(sampledStableBelow[k], l.periodLimit);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
 
 std::string runFaultNotice(const SimSettings& s, const RunFault& fault, NoticeLanguage language)
 {

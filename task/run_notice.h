@@ -17,4 +17,10 @@ enum class NoticeLanguage { japanese, english };
 std::string runFaultNotice(const SimSettings& s, const RunFault& fault,
                            NoticeLanguage language = NoticeLanguage::japanese);
 
+// Under contact=spring with a control period, when the sampled force loop
+// (sim/contact_model.h) has a pole outside the unit circle: one line with
+// the period, the largest |z| and the longest stable period where the
+// bounds give one; empty otherwise.  The languages begin as above.
+std::string sampledLoopNotice(const SimSettings& s, NoticeLanguage language = NoticeLanguage::japanese);
+
 }  // namespace hybridsim

@@ -101,9 +101,15 @@ void WebSession::compute(bool fromStart)
         if (!hasPosture(set, i)) ++unreachableSamples_;
     runTooShort_ = runTooShortNotice(*s_);
     // a run that blew up: in the page's English, then the console's line
-    runFault_ = fault ? runFaultNotice(*s_, fault, NoticeLanguage::english) + "\n" +
-                            runFaultNotice(*s_, fault).substr(1)
-                      : std::string();
+    // and a sampled force loop that is unstable, in the same box
+    std::string english = runFaultNotice(*s_, fault, NoticeLanguage::english);
+    std::string console = fault ? runFaultNotice(*s_, fault).substr(1) : std::string();
+    const std::string sampled = sampledLoopNotice(*s_, NoticeLanguage::english);
+    if (!sampled.empty()) {
+        english += (english.empty() ? "" : " ") + sampled;
+        console += (console.empty() ? "" : "\n") + sampledLoopNotice(*s_).substr(1);
+    }
+    runFault_ = english.empty() ? std::string() : english + "\n" + console;
     if (fromStart) {
         // the view as a settings pass leaves it
         resetView(*s_);

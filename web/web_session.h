@@ -90,8 +90,9 @@ public:
     // the notice that the run ends before the positioning time, or empty
     const std::string& runTooShort() const { return runTooShort_; }
     // The notice that the run's numbers stopped being numbers, from which
-    // sample and why: an English line, then the console's Japanese line;
-    // empty when they did not.
+    // sample and why, and that the sampled force loop is unstable
+    // (contact=spring with a control period): an English line, then the
+    // console's Japanese lines; empty when neither is so.
     const std::string& runFault() const { return runFault_; }
 
     // The frame shown, 0..nsteps; setFrame clamps to that range and pauses
