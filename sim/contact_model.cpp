@@ -61,7 +61,7 @@ double stiffnessRatio(const SimSettings& s)
 {
     // the measured force of the posture commanded at the start for F (the
     // sine's point at arc 0 is its start, as the loop's believed point has it)
-    const Vec2 start = referencePoint(s, 0.0);
+    const Vec2 start = s.curve == 'S' ? sinePointAt(s, s.sineX0, s.hybrid == '7') : referencePoint(s, 0.0);
     auto measured = [&](double F) {
         Joints reference = s.initialJoint;
         return springContactOf(s, computeJointCommand(s, 0.0, start, F, reference, nullptr));
