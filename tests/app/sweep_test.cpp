@@ -147,6 +147,39 @@ TEST(StudySweep, RefusedValuesAndNoticesStayInTheirRows)
     EXPECT_EQ(fastRows[2].substr(fastRows[2].find(",notice: ")), ",notice: " + textLines(single.err)[0]);
 }
 
+// A sampled force loop with a pole outside the unit circle: its notice on
+// the single run's standard error (the period, the largest |z|, the
+// longest stable period, as --loops gives them) and in the sweep's status;
+// none for a short period, for the continuous loop or the ideal contact.
+TEST(StudySweep, AnUnstableSampledForceLoopIsNoticedInTheRunAndTheSweep)
+{
+    const Outcome unstable = runBatchHere({"--set", "contact=spring", "--set", "period=0.04", "--summary"});
+    ASSERT_EQ(unstable.status, exitOk) << unstable.err;
+    ASSERT_EQ(textLines(unstable.err).size(), 1u) << unstable.err;
+    const Outcome loops = runBatchHere({"--set", "contact=spring", "--set", "period=0.04", "--loops"});
+    // the figures as the table prints them, rounded
+    const std::size_t z = loops.out.find("(|z| 1.67");
+    const std::size_t below = loops.out.find("for periods T below 0.0302");
+    EXPECT_NE(z, std::string::npos) << loops.out;
+    EXPECT_NE(below, std::string::npos) << loops.out;
+    EXPECT_NE(unstable.err.find("T=0.04[s]"), std::string::npos) << unstable.err;
+    EXPECT_NE(unstable.err.find("|z|=1.674 > 1"), std::string::npos) << unstable.err;
+    EXPECT_NE(unstable.err.find("約 0.0302[s]"), std::string::npos) << unstable.err;
+    for (const char* period : {"0.001", "0.03", "0"}) {
+        const Outcome fine = runBatchHere({"--set", "contact=spring", "--set", std::string("period=") + period,
+                                           "--summary"});
+        EXPECT_TRUE(fine.err.empty()) << period << ": " << fine.err;
+    }
+    EXPECT_TRUE(runBatchHere({"--set", "period=0.04", "--summary"}).err.empty());
+    const Outcome sweep = runBatchHere({"--set", "contact=spring", "--sweep", "period=0.001,0.04", "--jobs", "2"});
+    ASSERT_EQ(sweep.status, exitOk) << sweep.err;
+    EXPECT_TRUE(sweep.err.empty()) << sweep.err;
+    const std::vector<std::string> rows = textLines(sweep.out);
+    ASSERT_EQ(rows.size(), 3u) << sweep.out;
+    EXPECT_EQ(rows[1].substr(rows[1].size() - 3), ",ok");
+    EXPECT_EQ(rows[2].substr(rows[2].find(",notice: ")), ",notice: " + textLines(unstable.err)[0]);
+}
+
 // Many tasks on two threads come out in their order, the range's values
 // evenly spaced with both ends, each in its shortest exact text.
 TEST(StudySweep, RowsComeInInputOrder)
