@@ -686,7 +686,7 @@
     },
 
     // --- the control loops ---
-    // {stepSvg, polesSvg, forceError, forceErrorNone, caption, from, until, zoomEnd, runEnd}:
+    // {stepSvg, polesSvg, zSvg, forceError, forceErrorNone, caption, from, until, zoomEnd, runEnd}:
     // two charts `width` px wide (240 to 4000; 420 when left out): the
     // recorded force with the summary's peak, rise and settling time marked
     // over the model's step in closed form (dashed), by default over the
@@ -694,7 +694,8 @@
     // (zoomEnd), with wholeRun over the whole run (to runEnd); and the
     // s-plane of both loops at equal scale (designed poles as crosses,
     // modelled as rings, the circles |s| = wn), the pins in both in their
-    // colours.  forceError: the largest |F - closed form| [N] over the
+    // colours; zSvg: under contact=spring with a control period the
+    // z-plane of the sampled force loop with the unit circle, else ''.  forceError: the largest |F - closed form| [N] over the
     // samples in reach (null where it tells nothing, forceErrorNone saying
     // why); caption: the facts the panel's caption tells
     // (WebSession::loopsJson), from, until: the step's time axis [s].

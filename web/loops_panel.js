@@ -4,7 +4,9 @@
 // first five time constants of the slowest pole of the model's force loop,
 // a button switching to the whole run and back; the s-plane of both loops
 // at equal scale -- the designed poles as crosses, the modelled as rings,
-// the circles |s| = wn -- with the pins in their colours; and a caption in
+// the circles |s| = wn -- with the pins in their colours; under
+// contact=spring with a control period the z-plane of the sampled force
+// loop with the unit circle beside them; and a caption in
 // the page's language.  Drawn anew, as wide as the picture (the two charts
 // side by side when there is room, else one above the other), after every
 // run, pin, language or width while the disclosure is open, after the
@@ -51,8 +53,10 @@
       performance.mark('hybridsim-loops-start');
       drawnWidth = chartWidth();
       const l = sim.loops({ width: Math.max(240, drawnWidth), wholeRun });
+      // (the z-plane only for a force loop sampled under contact=spring)
       chart.innerHTML = `<div class="loops-step">${root(l.stepSvg)}</div>` +
-        `<div class="loops-poles">${root(l.polesSvg)}</div>`;
+        `<div class="loops-poles">${root(l.polesSvg)}</div>` +
+        (l.zSvg ? `<div class="loops-z">${root(l.zSvg)}</div>` : '');
       chart.dataset.forceError = l.forceError === null ? '' : String(l.forceError);
       shown = l;
       say();

@@ -63,14 +63,47 @@
     return `${start}です。届くサンプルがないため、比べる記録の力はありません。`;
   }
   // the model's poles, or why there are none in numbers (c.modelNone)
-  const modelNoneEn = { gains: 'its gains are beyond the range of numbers', range: 'a root lies beyond the largest number' };
-  const modelNoneJa = { gains: 'ゲインが数値の範囲を超えています', range: '根が最大の数値を超えています' };
+  const modelNoneEn = {
+    gains: 'its gains are beyond the range of numbers', range: 'a root lies beyond the largest number',
+    unreached: "the contour's start is out of reach, so r has no figure",
+  };
+  const modelNoneJa = {
+    gains: 'ゲインが数値の範囲を超えています', range: '根が最大の数値を超えています',
+    unreached: '輪郭の始点に届かず r が定まりません',
+  };
+  // contact=spring: the ratio r, and the sampled force loop (c.sampled) in the z-plane
+  function springEn(c) {
+    let text = c.ratio === null ? '' : `Under contact=spring the force loop feeds back the measured force, which ` +
+      `grows r = ${threeDigits(c.ratio)} N per N of command at the start's posture. `;
+    const z = c.sampled;
+    if (z) {
+      text += `Sampled every T = ${z.period} s, its poles in the z-plane are ${poleList(z.poles)}: ` +
+        (z.unstable ? `|z| = ${threeDigits(z.largest)} lies outside the unit circle, so linearised about the start ` +
+          'the sampled loop is unstable' : 'inside the unit circle, so linearised about the start the sampled loop ' +
+          'is stable') + (z.limit === null ? '' : ` (for T below ${threeDigits(z.limit)} s)`) + '. ';
+    }
+    return text;
+  }
+  function springJa(c) {
+    let text = c.ratio === null ? '' : 'contact=spring では力制御系は測定した力を帰還し、その力は開始の姿勢で指令 ' +
+      `1 N あたり r = ${threeDigits(c.ratio)} N 変わります。`;
+    const z = c.sampled;
+    if (z) {
+      text += `制御周期 T = ${z.period} s で標本化した力制御系の z 平面の極は ${poleList(z.poles, true)} で、` +
+        (z.unstable ? `|z| = ${threeDigits(z.largest)} が単位円の外にあるため、開始点まわりの線形化で不安定です`
+          : '単位円の内側にあり、開始点まわりの線形化で安定です') +
+        (z.limit === null ? '' : `（T が ${threeDigits(z.limit)} s より短いとき安定）`) + '。';
+    }
+    return text;
+  }
   // c: hybridsim.loops().caption, the facts; error: its forceError [N] or
   // null, none: its forceErrorNone
   function loopsCaptionEn(c, error, none) {
     const n = c.modelNone ? 2 : c.model.length;
+    const model = c.spring ? 'Kv s² + (Kp − 1) s + Ki, with r (Kp − 1) and r Ki in the force loop'
+      : 'Kv s² + (Kp − 1) s + Ki';
     let text = 'Crosses are the poles the gains were designed for, (s² + 2ζωn s + ωn²)(s + α); rings are the poles ' +
-      'of the loop the model integrates, Kv s² + (Kp − 1) s + Ki (green the position loop, red the force loop, ' +
+      `of the loop the model integrates, ${model} (green the position loop, red the force loop, ` +
       `pins in their colours). That loop has no mass term, so it has ${['no pole', 'one pole', 'two poles'][Math.min(n, 2)]}, ` +
       'not three: ';
     if (c.doubleToHalf && (c.slowStays || c.originStays)) {
@@ -88,7 +121,7 @@
       text += `: the pole at ${poleNumber(c.unstablePole)} lies right of the imaginary axis, so the model's force loop ` +
         `is unstable${c.designStable ? ', though its design is stable' : ''}`;
     }
-    text += '. ';
+    text += '. ' + springEn(c);
     const [position, force] = c.originUnused;
     if (position && force) {
       text += "With α = 0 (both loops here) the rings at the origin are the loops' integral states, which they do " +
@@ -101,7 +134,8 @@
   }
   function loopsCaptionJa(c, error, none) {
     const n = c.modelNone ? 2 : c.model.length;
-    let text = '× は設計の極 (s² + 2ζωn s + ωn²)(s + α)、○ はモデルが積分するループ Kv s² + (Kp − 1) s + Ki の極です' +
+    const model = c.spring ? 'Kv s² + (Kp − 1) s + Ki（力制御系では r (Kp − 1) と r Ki）' : 'Kv s² + (Kp − 1) s + Ki';
+    let text = `× は設計の極 (s² + 2ζωn s + ωn²)(s + α)、○ はモデルが積分するループ ${model} の極です` +
       '（緑は位置制御系、赤は力制御系、ピンはその色）。このループには質量の項がないため' +
       ['極はなく', '極は 3 つでなく 1 つで', '極は 3 つでなく 2 つで'][Math.min(n, 2)] + '、';
     if (c.doubleToHalf && (c.slowStays || c.originStays)) {
@@ -119,7 +153,7 @@
       text += `。右半平面の極 ${poleNumber(c.unstablePole)} のため、モデルの力制御系は不安定です` +
         (c.designStable ? '（設計は安定です）' : '');
     }
-    text += '。';
+    text += '。' + springJa(c);
     const [position, force] = c.originUnused;
     if (position || force) {
       text += `α = 0 の${position && force ? '両方の制御系' : position ? '位置制御系' : '力制御系'}では、原点の ○ は` +

@@ -551,6 +551,9 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     Json out;
     out["stepSvg"] = chartSvg(loopsStepChart(*s_, set, runSummary(), view, others, w));
     out["polesSvg"] = chartSvg(loopsPolesChart(*s_, others, w));
+    // the z-plane of a sampled force loop, or none
+    const Chart zPlane = loopsZPlaneChart(*s_, others, w);
+    out["zSvg"] = zPlane.panels.empty() ? std::string() : chartSvg(zPlane);
     out["forceError"] = largest;
     out["forceErrorNone"] = none == ForceDifferenceNone::noSampleInReach    ? "unreached"
                             : none == ForceDifferenceNone::oneSampleInReach ? "oneSample"
@@ -567,9 +570,10 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
         Json& list = caption[poles == &c.force.designed ? "designed" : "model"] = Json::array();
         for (const Pole& p : *poles) list.push_back(Json::array({p.re, p.im}));
     }
-    caption["modelNone"] = c.force.modelNone == PolesNone::gainsNotFinite ? "gains"
-                           : c.force.modelNone == PolesNone::beyondRange  ? "range"
-                                                                          : "";
+    caption["modelNone"] = c.force.modelNone == PolesNone::gainsNotFinite   ? "gains"
+                           : c.force.modelNone == PolesNone::beyondRange    ? "range"
+                           : c.force.modelNone == PolesNone::startUnreached ? "unreached"
+                                                                            : "";
     caption["wn"] = c.force.wn;
     caption["alpha"] = c.force.alpha;
     caption["doubleToHalf"] = c.doubleToHalf;
@@ -578,6 +582,20 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     caption["unstablePole"] = c.unstablePole;
     caption["designStable"] = c.designStable;
     caption["originUnused"] = Json::array({c.originUnused[0], c.originUnused[1]});
+    // contact=spring: the ratio r, and the sampled loop with a period
+    caption["spring"] = c.spring;
+    caption["ratio"] = c.ratio;
+    if (c.sampled.computed) {
+        Json& z = caption["sampled"];
+        z["period"] = c.sampled.period;
+        Json& list = z["poles"] = Json::array();
+        for (int k = 0; k < 2; ++k) list.push_back(Json::array({c.sampled.re[k], c.sampled.im[k]}));
+        z["largest"] = c.sampled.largest;
+        z["unstable"] = c.sampled.unstable;
+        z["limit"] = c.sampled.periodLimit;
+    } else {
+        caption["sampled"] = nullptr;
+    }
     return jsonText(out);
 }
 

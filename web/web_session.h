@@ -283,7 +283,13 @@ public:
     // are not finite numbers, "range": a root is beyond the largest number;
     // "" when it has them), "wn",
     // "alpha", "doubleToHalf", "slowStays", "originStays", "unstablePole"
-    // (null: none), "designStable", "originUnused": [system 1, system 2]}}.
+    // (null: none), "designStable", "originUnused": [system 1, system 2],
+    // "spring": contact=spring, "ratio": its r (1 otherwise; null where the
+    // start is out of reach, modelNone "unreached"), "sampled": null or the
+    // sampled force loop {"period" [s], "poles": [[re, im], ...] in the
+    // z-plane, "largest": the largest |z|, "unstable", "limit": the longest
+    // stable period [s] or null}}, and "zSvg": the z-plane with the unit
+    // circle and the sampled poles ("" without a sampled force loop).
     static constexpr double loopsNarrowest = 240.0;
     static constexpr double loopsWidest = 4000.0;
     std::string loopsJson(double width = 420.0, bool wholeRun = false) const;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/derivation.h"
+#include "task/run_notice.h"
 #include "task/text_format.h"
 #include "tests/console/console_test_support.h"
 #include "tests/console/expected_texts.h"
@@ -377,6 +378,27 @@ TEST(Dialogue, ARunThatBlowsUpIsSaidOnceAfterTheRun)
     ScriptedSession q("y\n20\n");
     runPass(q, defaultSettings(), 'f');
     EXPECT_EQ(q.output().find("!!! サンプル"), std::string::npos);
+}
+
+// A task under contact=spring whose sampled force loop is unstable says so
+// once after the run, before the window; a stable one says nothing more.
+TEST(Dialogue, AnUnstableSampledForceLoopIsSaidOnceAfterTheRun)
+{
+    SimSettings s = defaultSettings();
+    s.springContact = true;
+    s.controlPeriod = 0.04;
+    ScriptedSession p("y\n10\n");
+    runPass(p, s, 'f');
+    const std::string out = p.output();
+    const std::string notice = sampledLoopNotice(*p.settings);
+    ASSERT_EQ(notice.rfind("\n!!! 制御周期 T=0.04[s]", 0), 0u) << notice;
+    const std::string closing = std::string(Z1) + runFinished + Z2;
+    EXPECT_NE(out.find(reportOf(*p.settings) + closing + notice + Z3), std::string::npos) << out;
+    EXPECT_EQ(out.find(notice), out.rfind(notice));
+    s.controlPeriod = 0.001;
+    ScriptedSession q("y\n10\n");
+    runPass(q, s, 'f');
+    EXPECT_EQ(q.output().find("!!! 制御周期"), std::string::npos);
 }
 
 TEST(Dialogue, ContourChoiceZSkipsTheParametersAndYAsksForTheNewContour)

@@ -1364,6 +1364,51 @@ function pageTests(kind, origin, url) {
       noProblems();
     });
 
+    once('control loops: a force loop sampled under contact=spring in the z-plane, its unit circle and poles the batch runner\'s; its notice', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      const sets = ['contact=spring', 'period=0.04'];
+      await loopsFor(sets);
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 3);
+      const [, , z] = await loopsCharts();
+      // the unit circle as wide as it is high, through +-1 on both axes
+      const circle = z.paths.find((p) => p.label === '|z| = 1');
+      const xs = circle.points.map((p) => p[0]);
+      const ys = circle.points.map((p) => p[1]);
+      assert.ok(Math.abs(Math.max(...xs) - z.x.px(1)) <= 0.2 && Math.abs(Math.min(...xs) - z.x.px(-1)) <= 0.2, 'the circle across');
+      assert.ok(Math.abs(Math.min(...ys) - z.y.px(1)) <= 0.2 && Math.abs(Math.max(...ys) - z.y.px(-1)) <= 0.2, 'the circle up');
+      // the sampled poles as rings at the batch runner's places, one outside the circle
+      const sampled = batchRows(...withSets(sets), '--loops', '--format', 'csv').filter((r) => r.kind === 'sampled');
+      assert.equal(sampled.length, 2);
+      assert.equal(z.marks.length, 2);
+      for (const r of sampled) {
+        const want = [z.x.px(Number(r.re)), z.y.px(Number(r.im))];
+        assert.ok(z.marks.some((m) => m.kind === 'ring' && Math.hypot(m.at[0] - want[0], m.at[1] - want[1]) <= 0.2),
+          `the sampled pole ${r.re}`);
+      }
+      const largest = Math.max(...sampled.map((r) => Number(r.abs)));
+      assert.ok(largest > 1 && sampled.some((r) => r.inside === 'no'));
+      const limit = Number(/for periods T below ([\d.]+) s/.exec(batchOut(...withSets(sets), '--loops'))[1]);
+      // the caption's figures, the batch runner's
+      const text = await page.$eval('#loops-text', (e) => e.textContent);
+      for (const words of ['Sampled every T = 0.04 s', `|z| = ${Number(largest.toPrecision(3))} lies outside the unit circle`,
+                           `(for T below ${Number(limit.toPrecision(3))} s)`, 'r (Kp − 1) and r Ki in the force loop'])
+        assert.ok(text.includes(words), `"${words}" in "${text}"`);
+      // the notice: the page's English line, then the console's, as the batch runner writes it on standard error
+      await until(() => !document.getElementById('fault-notice').hidden);
+      const notice = await page.$eval('#fault-notice', (e) => e.textContent);
+      const stderr = spawnSync(batch, [...withSets(sets), '--summary'], { encoding: 'utf8' }).stderr.trim();
+      assert.match(notice, /^The force loop sampled every T = 0\.04 s is unstable: .* \|z\| = 1\.674 > 1\. Periods below about 0\.0302 s keep it stable\.\n/);
+      assert.ok(notice.endsWith(`\n${stderr}`), `${notice} / ${stderr}`);
+      // a short period: inside the circle, no notice; the ideal contact: no z-plane
+      await loopsFor(['contact=spring', 'period=0.001']);
+      assert.equal(await page.$eval('#fault-notice', (e) => e.hidden), true);
+      assert.match(await page.$eval('#loops-text', (e) => e.textContent), /inside the unit circle, so linearised about the start the sampled loop is stable/);
+      await loopsFor([]);
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      noProblems();
+    });
+
     once('control loops: no text clipped or covered at 1280 px and on a 390 px phone, nothing wider than the screen', async () => {
       await fresh();
       await until(() => document.querySelectorAll('#loops-chart svg').length === 2);

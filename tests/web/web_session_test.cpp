@@ -22,6 +22,7 @@
 #include "study/loops_chart.h"
 #include "study/summary.h"
 #include "task/report.h"
+#include "task/run_notice.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
 #include "task/text_format.h"
@@ -826,6 +827,43 @@ TEST(WebSession, TheLoopsChartHasTheForceStepAndThePoles)
     EXPECT_TRUE(h["caption"]["model"].empty());
     EXPECT_EQ(h["caption"]["designed"][0][0].get<double>(), -huge.settings().wn2);
     EXPECT_EQ(l["forceErrorNone"], "");
+}
+
+// Under contact=spring with a control period: the z-plane beside the
+// s-plane and the sampled loop's facts for the caption; an unstable one
+// said in the fault notice, English then the console's line; nothing of it
+// for the ideal contact.
+TEST(WebSession, ASampledForceLoopHasItsZPlaneAndItsNotice)
+{
+    WebSession w;
+    nlohmann::json l = nlohmann::json::parse(w.loopsJson());
+    EXPECT_EQ(l["zSvg"], "");
+    EXPECT_TRUE(l["caption"]["sampled"].is_null());
+    EXPECT_FALSE(l["caption"]["spring"]);
+    EXPECT_EQ(l["caption"]["ratio"], 1.0);
+    ASSERT_TRUE(w.set("contact", "spring").ok);
+    ASSERT_TRUE(w.set("period", "0.04").ok);
+    l = nlohmann::json::parse(w.loopsJson());
+    const LoopPoles force = loopPoles(w.settings())[1];
+    const nlohmann::json& z = l["caption"]["sampled"];
+    EXPECT_TRUE(z["unstable"]);
+    EXPECT_EQ(z["largest"].get<double>(), force.discrete.largest);
+    EXPECT_EQ(z["poles"][1][0].get<double>(), force.sampled[1].re);
+    EXPECT_EQ(z["limit"].get<double>(), force.discrete.periodLimit);
+    EXPECT_EQ(l["caption"]["ratio"].get<double>(), force.ratio);
+    EXPECT_NE(l["zSvg"].get<std::string>().find("sampled force loop, T = 0.04 s"), std::string::npos);
+    const std::string& notice = w.runFault();
+    const std::size_t end = notice.find('\n');
+    ASSERT_NE(end, std::string::npos) << notice;
+    EXPECT_EQ(notice.substr(0, end), sampledLoopNotice(w.settings(), NoticeLanguage::english));
+    EXPECT_EQ(notice.substr(end + 1), sampledLoopNotice(w.settings()).substr(1));
+    EXPECT_EQ(notice.rfind("The force loop sampled every T = 0.04 s is unstable", 0), 0u) << notice;
+    // a short period: stable, no notice, the z-plane still there
+    ASSERT_TRUE(w.set("period", "0.001").ok);
+    l = nlohmann::json::parse(w.loopsJson());
+    EXPECT_FALSE(l["caption"]["sampled"]["unstable"]);
+    EXPECT_NE(l["zSvg"], "");
+    EXPECT_EQ(w.runFault(), "");
 }
 
 // Every lesson opens as its link: its task, pins, overlay, frame and goals,
