@@ -73,6 +73,7 @@
   };
   // contact=spring: the ratio r, and the sampled force loop (c.sampled) in the z-plane
   function springEn(c) {
+    if (!c.spring) return '';
     let text = c.ratio === null ? '' : `Under contact=spring the force loop feeds back the measured force, which ` +
       `grows r = ${threeDigits(c.ratio)} N per N of command at the start's posture. `;
     const z = c.sampled;
@@ -85,6 +86,7 @@
     return text;
   }
   function springJa(c) {
+    if (!c.spring) return '';
     let text = c.ratio === null ? '' : 'contact=spring では力制御系は測定した力を帰還し、その力は開始の姿勢で指令 ' +
       `1 N あたり r = ${threeDigits(c.ratio)} N 変わります。`;
     const z = c.sampled;
