@@ -171,6 +171,9 @@ void printLoops(const SimSettings& s, std::ostream& out)
         for (const Pole& p : l.model) out << "    " << poleText(p) << "\n";
         if (l.modelNone != PolesNone::computed) out << "    " << polesNoneText(l.modelNone) << "\n";
         if (l.discrete.period > 0.0) printSampled(l, out);
+        // the joints' lag is a further state these poles leave out
+        if (l.spring && s.servoTime > 0.0)
+            out << "  (without the servo lag of " << format("%g", s.servoTime) << " s, which adds to the loop)\n";
     }
 }
 

@@ -585,6 +585,7 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     // contact=spring: the ratio r, and the sampled loop with a period
     caption["spring"] = c.spring;
     caption["ratio"] = c.ratio;
+    caption["servo"] = s_->servoTime;
     if (c.sampled.computed) {
         Json& z = caption["sampled"];
         z["period"] = c.sampled.period;

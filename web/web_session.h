@@ -285,7 +285,8 @@ public:
     // "alpha", "doubleToHalf", "slowStays", "originStays", "unstablePole"
     // (null: none), "designStable", "originUnused": [system 1, system 2],
     // "spring": contact=spring, "ratio": its r (1 otherwise; null where the
-    // start is out of reach, modelNone "unreached"), "sampled": null or the
+    // start is out of reach, modelNone "unreached"), "servo": the servo's
+    // time constant [s] (left out of the poles), "sampled": null or the
     // sampled force loop {"period" [s], "poles": [[re, im], ...] in the
     // z-plane, "largest": the largest |z|, "unstable", "limit": the longest
     // stable period [s] or null}}, and "zSvg": the z-plane with the unit

@@ -258,6 +258,12 @@ TEST(LoopPoles, UnderSpringContactTheTablesGiveTheRatioAndTheSampledPoles)
     EXPECT_EQ(continuous.str().find("sampled"), std::string::npos);
     EXPECT_EQ(continuousCsv.str().find("sampled"), std::string::npos);
     EXPECT_NE(continuous.str().find("r (Kp - 1) s + r Ki"), std::string::npos);
+    EXPECT_EQ(continuous.str().find("servo lag"), std::string::npos);
+    // a servo lag is a state the poles leave out, and the text says so
+    s.servoTime = 0.01;
+    std::ostringstream lagging;
+    printLoops(s, lagging);
+    EXPECT_NE(lagging.str().find("(without the servo lag of 0.01 s, which adds to the loop)"), std::string::npos);
 }
 
 // Goals on the default run (overshoot 2.56 %, settled at 0.253 s, the
