@@ -2,7 +2,8 @@
 // (docs/performance.md): medians of
 //   - opening the page from file:// to the first picture on the canvas;
 //   - recomputing the default task (the task file read, derivation, run) in
-//     WebAssembly, and the same run natively (hybridsim-bench);
+//     WebAssembly, and the same run natively (hybridsim-bench); the same task
+//     under contact=spring, continuous and with a 1 ms control period;
 //   - redrawing the last frame of the default run on an 800 x 800 canvas:
 //     recording the shapes in WebAssembly, drawing them, rasterising until a
 //     pixel can be read; and the recording alone;
@@ -97,6 +98,22 @@ try {
       core._hs_load(data, bytes.length, name);
       recompute.push(performance.now() - t0);
     }
+    // the same task under contact=spring, continuous and with a 1 ms control period
+    const springRecompute = [];
+    for (const tail of ['contact spring\n', 'contact spring period 0.001\n']) {
+      const spring = new TextEncoder().encode(taskText + tail);
+      const at = core._malloc(spring.length);
+      core.HEAPU8.set(spring, at);
+      const times = [];
+      for (let i = 0; i < n; ++i) {
+        const t0 = performance.now();
+        if (core._hs_load(at, spring.length, name) !== 1) throw new Error(`${tail.trim()}: not read`);
+        times.push(performance.now() - t0);
+      }
+      core._free(at);
+      springRecompute.push(times);
+    }
+    core._hs_load(data, bytes.length, name);
 
     // the last frame at 800 x 800: the shapes recorded in WebAssembly
     // alone (the second core), then the page's whole redraw (recording,
@@ -120,7 +137,7 @@ try {
       ctx.getImageData(0, 0, 1, 1);
       redraw.push(performance.now() - t0);
     }
-    return { recompute, record, redraw };
+    return { recompute, springRecompute, record, redraw };
   }, defaultTask, repeats);
   await page.close();
 
@@ -419,6 +436,9 @@ try {
     console.log(`opening from file:// to the first picture: ${ms(median(opening))} (median of ${loads})`);
     console.log(`recompute of the default task in WebAssembly: ${ms(recompute)} (median of ${repeats})`);
     console.log(`the same run natively (Calcontrol/robot_b/method_8/sine): ${ms(nativeMs)}; ratio ${(recompute / nativeMs).toFixed(2)}`);
+    console.log(`recompute of the default task under contact=spring in WebAssembly: continuous ` +
+                `${ms(median(inPage.springRecompute[0]))}, with period=0.001 ${ms(median(inPage.springRecompute[1]))} ` +
+                `(medians of ${repeats})`);
     console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
                 `${ms(median(inPage.record))} (medians of ${repeats})`);
     console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);
