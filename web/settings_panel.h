@@ -32,8 +32,8 @@ namespace hybridsim {
 std::string settingsPanelLayout();
 
 // The values of `s` as JSON: {"robot", "method", "contour", "contact", "values": {id: text}},
-// each selector's value its option's key,
-// one text for each field that belongs to the robot and contour in force
+// each selector's value the key of its option ("b", "ideal"), and in
+// "values" one text for each field that belongs to the robot and contour in force
 // (the others are not shown).  A number is written with the fewest
 // significant digits, at most 15, that read back to it (a number typed with
 // up to 15 comes back as typed; 0.6000000000000001 shows as 0.6); the
