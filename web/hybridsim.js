@@ -309,8 +309,9 @@
       value('setSetErrorMm', v);
       return change([asText(v)], (c, t, tn) => c._hs_set_seterror_mm(t, tn));
     },
-    // The setting `name` in force as a task file holds it: a selector's key,
-    // a number with 17 significant digits (set(name, get(name)) changes
+    // The setting `name` in force as a task file holds it: a selector's key
+    // ('a'), a word choice's word ('spring'), a number with 17 significant
+    // digits ('inf' for a rigid workpiece) (set(name, get(name)) changes
     // nothing); null when no setting of that name is in force.
     get(name) {
       string('get', "a setting's name", name);

@@ -48,6 +48,10 @@ struct Option {
     std::string key, ja, en;
 };
 
+struct Words {
+    std::string ja, en;
+};
+
 struct PanelField {
     const char* name;
     char contour;          // the contour it belongs to, 0 for every contour
@@ -67,6 +71,8 @@ struct Section {
     const char* selector;  // the name of the section's selector, or nullptr
     std::vector<Option> options;
     std::vector<Group> groups;
+    bool folded = false;   // an addition to the dialogue, closed until opened
+    Words note = {};       // a line under its fields, none when empty
 };
 
 // The sections in the dialogue's order.
@@ -124,6 +130,17 @@ const std::vector<Section>& sections()
              {{0, "", "", {{"seterror", 0, "seterror", true}}}}},
             {"force", before(msg::forceOld, "　旧"), "(3-4) the contact force", nullptr, {},
              {{0, "", "", {{"Fn", 0, "Fn", false}}}}},
+            // the contact lab, in the words of the settings report's (4-1) lines
+            {"contact", "接触モデル", "Contact", "contact",
+             {{"ideal", "接触力は力ループ自身の状態", "the contact force is the force loop's own state"},
+              {"spring", "力ループは計測した接触力を帰還", "the force loop feeds back the measured force"}},
+             {{0, "", "",
+               {{"KW", 0, "工作物の剛性 KW", false},
+                {"period", 0, "制御周期", false},
+                {"servo", 0, "サーボ時定数", false}}}},
+             true,
+             {"KW inf：剛体、制御周期 0：連続、サーボ時定数 0：遅れなし。いずれも spring のときだけ働く",
+              "KW inf: rigid; period 0: continuous; servo 0: no lag. They act under spring only."}},
         };
     }();
     return all;
@@ -135,6 +152,14 @@ const TaskField& taskField(const PanelField& p)
     for (const TaskField& f : taskFields())
         if (std::strcmp(f.name, p.name) == 0 && f.contour == p.contour) return f;
     return taskFields().front();  // every panel field names one (tests/web checks it)
+}
+
+// the task field of a selector's name
+const TaskField& taskFieldNamed(const char* name)
+{
+    for (const TaskField& f : taskFields())
+        if (std::strcmp(f.name, name) == 0) return f;
+    return taskFields().front();  // every selector names one (tests/web checks it)
 }
 
 std::string fieldId(const PanelField& p)
@@ -167,7 +192,7 @@ std::string settingsPanelLayout()
 {
     Json out = Json::array();
     for (const Section& s : sections()) {
-        Json section = {{"id", s.id}, {"ja", s.ja}, {"en", s.en}, {"selector", nullptr}};
+        Json section = {{"id", s.id}, {"ja", s.ja}, {"en", s.en}, {"folded", s.folded}, {"selector", nullptr}};
         if (s.selector) {
             Json options = Json::array();
             for (const Option& o : s.options) options.push_back({{"key", o.key}, {"ja", o.ja}, {"en", o.en}});
@@ -191,6 +216,7 @@ std::string settingsPanelLayout()
                               {"fields", std::move(fields)}});
         }
         section["groups"] = std::move(groups);
+        section["note"] = s.note.en.empty() ? Json(nullptr) : Json{{"ja", s.note.ja}, {"en", s.note.en}};
         out.push_back(std::move(section));
     }
     return jsonText(out);
@@ -208,10 +234,11 @@ std::string settingsPanelValues(const SimSettings& s)
                 const double v = p.millimetres ? 1000.0 * f.get(s) : f.get(s);
                 values[fieldId(p)] = shortestNumber(v, panelDigits);
             }
-    const Json out = {{"robot", std::string(1, s.type)},
-                      {"method", std::string(1, s.hybrid)},
-                      {"contour", std::string(1, s.curve)},
-                      {"values", std::move(values)}};
+    // each selector's choice as a task file writes it: a key ("a") or a word ("ideal")
+    Json out = Json::object();
+    for (const Section& section : sections())
+        if (section.selector) out[section.selector] = fieldText(taskFieldNamed(section.selector), s);
+    out["values"] = std::move(values);
     return jsonText(out);
 }
 

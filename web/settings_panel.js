@@ -1,7 +1,9 @@
 // The settings panel: the console dialogue's sections as a form, built from
 // the core's description of them (web/settings_panel.h), in the page's
 // language (hybridsim.language): in Japanese with the console dialogue's
-// own words, or in English.
+// own words, or in English.  A section the dialogue does not have (the
+// contact model) comes last, folded and closed at first; a task file or a
+// link that chooses other than its first choice opens it.
 //
 // Every change goes to the core's setTaskSetting (hybridsim.set; the setting
 // error in millimetres through hybridsim.setSetErrorMm): nothing is checked
@@ -47,6 +49,7 @@
       selects: {},
       fields: {},
       groups: [],  // [element, contour, [field ids]]
+      folds: [],  // the folded sections: [element, their selector's name, its first choice]
       // a refused field's text waits for the value that was in force then
       refused: {},
       // the value of a field being edited from before its edit, as hybridsim.get gives it
@@ -194,6 +197,10 @@
       if (f.input !== p.typing && !(id in p.refused)) f.input.value = values.values[id];
     }
     for (const [g, , ids] of p.groups) g.hidden = !ids.some((id) => id in values.values);
+    // a task file or a link that chooses other than a folded section's first
+    // choice opens it, so that what the run depends on is in view
+    if (cause === 'file' || cause === 'link')
+      for (const [box, name, first] of p.folds) if (values[name] !== first) box.open = true;
     // the note holds while what it says holds
     const noted = p.noted;
     if (noted && (values.method !== noted.method || gainIds.some((id) => values.values[id] !== noted.gains[id]))) {
@@ -216,10 +223,16 @@
     const p = newPanel(container, sim);
     container.append(p.head);
     for (const section of sim.panelLayout()) {
-      const box = el('fieldset', { className: 'section', 'data-section': section.id });
-      box.append(p.say(el('legend'), section.ja, section.en));
+      // a section the dialogue does not have folds, closed until opened
+      const box = section.folded
+        ? el('details', { className: 'section folded', 'data-section': section.id })
+        : el('fieldset', { className: 'section', 'data-section': section.id });
+      box.append(p.say(section.folded ? el('summary', { id: section.id + '-toggle' }) : el('legend'),
+                       section.ja, section.en));
+      if (section.folded && section.selector) p.folds.push([box, section.selector.name, section.selector.options[0].key]);
       if (section.selector) addSelector(p, section, box);
       for (const group of section.groups) box.append(groupOf(p, group));
+      if (section.note) box.append(p.say(el('div', { className: 'field-note' }), section.note.ja, section.note.en));
       container.append(box);
     }
     sim.on('language', () => applyLanguage(p));

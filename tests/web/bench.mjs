@@ -2,7 +2,8 @@
 // (docs/performance.md): medians of
 //   - opening the page from file:// to the first picture on the canvas;
 //   - recomputing the default task (the task file read, derivation, run) in
-//     WebAssembly, and the same run natively (hybridsim-bench);
+//     WebAssembly, and the same run natively (hybridsim-bench); the same task
+//     under contact=spring, continuous and with a 1 ms control period;
 //   - redrawing the last frame of the default run on an 800 x 800 canvas:
 //     recording the shapes in WebAssembly, drawing them, rasterising until a
 //     pixel can be read; and the recording alone;
@@ -10,7 +11,8 @@
 //     key's event to the new run computed, to its picture (the last frame)
 //     drawn and rasterised on the page's canvas, and to the animation-frame
 //     callbacks of the display frame that shows it; again with four runs
-//     pinned; again with the study graphs in view, to their SVG laid out anew;
+//     pinned; again under contact=spring, continuous and with a 1 ms control
+//     period; again with the study graphs in view, to their SVG laid out anew;
 //     again with two goals, the control loops panel and the summary in view,
 //     to those three shown anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
@@ -96,6 +98,22 @@ try {
       core._hs_load(data, bytes.length, name);
       recompute.push(performance.now() - t0);
     }
+    // the same task under contact=spring, continuous and with a 1 ms control period
+    const springRecompute = [];
+    for (const tail of ['contact spring\n', 'contact spring period 0.001\n']) {
+      const spring = new TextEncoder().encode(taskText + tail);
+      const at = core._malloc(spring.length);
+      core.HEAPU8.set(spring, at);
+      const times = [];
+      for (let i = 0; i < n; ++i) {
+        const t0 = performance.now();
+        if (core._hs_load(at, spring.length, name) !== 1) throw new Error(`${tail.trim()}: not read`);
+        times.push(performance.now() - t0);
+      }
+      core._free(at);
+      springRecompute.push(times);
+    }
+    core._hs_load(data, bytes.length, name);
 
     // the last frame at 800 x 800: the shapes recorded in WebAssembly
     // alone (the second core), then the page's whole redraw (recording,
@@ -119,17 +137,20 @@ try {
       ctx.getImageData(0, 0, 1, 1);
       redraw.push(performance.now() - t0);
     }
-    return { recompute, record, redraw };
+    return { recompute, springRecompute, record, redraw };
   }, defaultTask, repeats);
   await page.close();
 
   // a settings change typed in the panel: the Fn field gets a '1' at its end
   // and loses it again, a new run for each key, shown at its last frame
   // (with `pinned` runs pinned first: 5, 15, 25, 35 N, the task then back to
-  // its Fn; with the teaching overlay when `overlay`)
-  const typeFn = async (pinned, overlay = false) => {
+  // its Fn; with the teaching overlay when `overlay`; the task's `settings`,
+  // [name, value] pairs, set first)
+  const typeFn = async (pinned, overlay = false, settings = []) => {
   const typing = await openPage(chromium.browser, url, problems);
-  await typing.evaluate(([n, overlay]) => {
+  await typing.evaluate(([n, overlay, settings]) => {
+    for (const [name, value] of settings)
+      if (!hybridsim.set(name, value).ok) throw new Error(`${name}=${value} refused`);
     hybridsim.overlay = overlay;
     for (let k = 0; k < n; ++k) {
       hybridsim.set('Fn', 5 + 10 * k);
@@ -151,7 +172,7 @@ try {
       window.changes.push(change);
       requestAnimationFrame(() => { change.frame = performance.now(); });
     });
-  }, [pinned, overlay]);
+  }, [pinned, overlay, settings]);
   await toFnsEnd(typing);
   for (let i = 0; i < repeats; ++i) await typing.keyboard.press(i % 2 ? 'Backspace' : 'Digit1');
   await typing.waitForFunction((n) => window.changes.length === n && window.changes.every((c) => c.frame > 0),
@@ -163,6 +184,9 @@ try {
   const changes = await typeFn(0);
   const pinnedChanges = await typeFn(4);
   const overlaidChanges = await typeFn(4, true);
+  // the contact lab's model: the measured force fed back, continuously and at 1 ms
+  const springChanges = await typeFn(0, false, [['contact', 'spring']]);
+  const sampledChanges = await typeFn(0, false, [['contact', 'spring'], ['period', 0.001]]);
 
   // the same with two goals, the control loops panel and the summary in
   // view (a page tall enough to show them all): the picture first, then,
@@ -227,6 +251,15 @@ try {
     console.log(`the same with 4 pins and the overlay (medians of ${overlaidChanges.length}): ` +
                 `key to picture ${overlaidTyped((c) => c.rasterised - c.key)}, ` +
                 `key to the display frame that shows it ${overlaidTyped((c) => c.frame - c.key)}`);
+    for (const [what, springTyped] of [['contact=spring', springChanges],
+                                       ['contact=spring, period=0.001', sampledChanges]]) {
+      const typed = (fn) => ms(median(springTyped.map(fn)));
+      console.log(`the same under ${what} (medians of ${springTyped.length}): ` +
+                  `to the run computed ${typed((c) => c.computed - c.key)}, ` +
+                  `key to picture ${typed((c) => c.rasterised - c.key)}, ` +
+                  `key to the display frame that shows it ${typed((c) => c.frame - c.key)}; ` +
+                  `90th percentile of key to picture ${ms(ninetieth(springTyped.map((c) => c.rasterised - c.key)))}`);
+    }
     const panelTyped = (fn) => ms(median(panelChanges.map(fn)));
     console.log(`the same with two goals, the control loops and the summary in view (medians of ${panelChanges.length}): ` +
                 `key to picture ${panelTyped((c) => c.rasterised - c.key)}, ` +
@@ -403,6 +436,9 @@ try {
     console.log(`opening from file:// to the first picture: ${ms(median(opening))} (median of ${loads})`);
     console.log(`recompute of the default task in WebAssembly: ${ms(recompute)} (median of ${repeats})`);
     console.log(`the same run natively (Calcontrol/robot_b/method_8/sine): ${ms(nativeMs)}; ratio ${(recompute / nativeMs).toFixed(2)}`);
+    console.log(`recompute of the default task under contact=spring in WebAssembly: continuous ` +
+                `${ms(median(inPage.springRecompute[0]))}, with period=0.001 ${ms(median(inPage.springRecompute[1]))} ` +
+                `(medians of ${repeats})`);
     console.log(`redraw of the last frame, 800 x 800: ${ms(median(inPage.redraw))}, of which recording the shapes ` +
                 `${ms(median(inPage.record))} (medians of ${repeats})`);
     console.log(`recompute and redraw: ${ms(recompute + median(inPage.redraw))}`);

@@ -525,8 +525,9 @@ function pageTests(kind, origin, url) {
       return { text: input.value, message: message.hidden ? '' : message.textContent,
                refused: input.classList.contains('refused') };
     });
+    // (a closed disclosure's fields keep their boxes: checkVisibility leaves them out)
     const shownFields = () => page.$$eval('input[data-field]', (all) =>
-      all.filter((e) => e.offsetParent !== null).map((e) => e.dataset.field));
+      all.filter((e) => e.offsetParent !== null && e.checkVisibility()).map((e) => e.dataset.field));
 
     after(async () => {
       if (page) await page.close();
@@ -811,7 +812,7 @@ function pageTests(kind, origin, url) {
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
-        'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn',
+        'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
       // The last Tab left the page for the browser's own controls, and
       // Firefox gives it no keys again: a new page for the rest.
@@ -1049,9 +1050,11 @@ function pageTests(kind, origin, url) {
 
     once('accessibility: no serious or critical finding of axe-core; names, languages, the slider\'s time', async () => {
       await fresh();
-      // a refused field, a notice and the stale summary on screen
+      // a refused field, a notice and the stale summary on screen, the Contact group open
       await loadTask(tasks.farCircle);
       await typeInto('KH1', 'o5');
+      await page.click('#contact-toggle');
+      await page.select('select[data-field="contact"]', 'spring');
       const findings = () => axeFindings(page);
       const wide = await page.evaluate(() => [innerWidth, innerHeight]);
       for (const [what, width, english] of [['wide', wide[0], false], ['wide, English', wide[0], true],
@@ -1835,10 +1838,101 @@ function pageTests(kind, origin, url) {
 
       // a task file: the panel shows its values, the refusal is gone
       await loadTask(tasks.robotALine);
-      assert.deepEqual(await page.$$eval('select[data-field]', (all) => all.map((e) => e.value)), ['a', '7', 'L']);
+      assert.deepEqual(await page.$$eval('select[data-field]', (all) => all.map((e) => e.value)), ['a', '7', 'L', 'ideal']);
       assert.deepEqual(await fieldState('KH1'), { text: '500', message: '', refused: false });
       assert.deepEqual(await Promise.all(['L.x0', 'L.yf', 'L.tf', 'Fn'].map(async (id) => (await fieldState(id)).text)),
                        ['0.3', '0.3', '4', '10']);
+      noProblems();
+    });
+
+    once('the Contact group: closed at first, nothing else changed; spring, KW and period run as the batch runner ' +
+         'runs them; a refused period changes nothing; a link with contact=spring opens it', async () => {
+      await fresh();
+      const group = () => page.evaluate(() => {
+        const d = document.querySelector('[data-section="contact"]');
+        const sections = [...document.querySelectorAll('#settings .section')];
+        return { tag: d.tagName, open: d.open, last: sections[sections.length - 1] === d,
+                 choice: d.querySelector('select[data-field="contact"]').value,
+                 heading: d.querySelector('summary').textContent };
+      });
+      assert.deepEqual(await group(), { tag: 'DETAILS', open: false, last: true, choice: 'ideal', heading: 'Contact' });
+      // nothing else changed: the link the batch runner's, the picture the desktop's drawing
+      const fragment = () => page.evaluate(() => hybridsim.link().replace(/^[^#]*/, ''));
+      assert.equal(await fragment(), batchOut('--link').trim());
+      await page.evaluate(() => { hybridsim.frame = 100; });
+      assertSameShapes(await page.evaluate(() => hybridsim.shapes()), nativeShapes(100).items);
+      const picture = () => page.evaluate(() => {
+        hybridsim.frame = 100;  // redrawn
+        const c = document.getElementById('view');
+        const data = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        let hash = 0;
+        for (let i = 0; i < data.length; ++i) hash = (Math.imul(hash, 31) + data[i]) | 0;
+        return [c.width, c.height, hash];
+      });
+      const ideal = await picture();
+
+      // opened: spring, KW 5000 and a 1 ms period typed, each a run
+      await page.click('#contact-toggle');
+      assert.equal((await group()).open, true);
+      await page.select('select[data-field="contact"]', 'spring');
+      await typeInto('KW', '5000');
+      await typeInto('period', '0.001');
+      await page.keyboard.press('Enter');  // the edit ends: 0.001 is the value from before the next
+      const sets = ['contact=spring', 'KW=5000', 'period=0.001'];
+      const batchSets = sets.flatMap((x) => ['--set', x]);
+      await until((want) => hybridsim.summary() === want, batchOut(...batchSets, '--summary'));
+      // every figure of --summary --format csv, the contact columns among them, to the last bit
+      const [header, row] = batchOut(...batchSets, '--summary', '--format', 'csv').trim().split('\n')
+        .map((l) => l.split(','));
+      const figures = header.filter((c) => !['robot', 'method', 'contour'].includes(c));
+      assert.ok(['off_surface_samples', 'contact_lost_t_s', 'force_max_N'].every((c) => figures.includes(c)), header);
+      const pageFigures = await page.evaluate((names) => names.map((name) => {
+        hybridsim.addGoal(`${name} < 0`);
+        const actual = hybridsim.goals()[0].actual;
+        hybridsim.removeGoal(0);
+        return actual;
+      }), figures);
+      figures.forEach((c, i) => assert.equal(pageFigures[i], row[header.indexOf(c)] === 'nan' ? null : Number(row[header.indexOf(c)]), c));
+      // the report shows the contact lines, the CSV has force_cmd, the link carries the three
+      assert.equal(await shownReport(), englishReport(...sets));
+      assert.match(await shownReport(), /\(4-1\) contact model/);
+      const springCsv = await seenCsv('contact=spring KW=5000 period=0.001 typed in the panel');
+      assertSameCsv(springCsv, batchOut(...batchSets, '--csv', '-'));
+      assert.match(springCsv.split('\n')[0], /,force_cmd$/);
+      // (the page at sample 100 since the picture above)
+      const springLink = batchOut(...batchSets, '--link').trim() + '&frame=100';
+      assert.equal(springLink, '#v=1&contact=spring&KW=5000&period=0.001&frame=100');
+      assert.equal(await fragment(), springLink);
+      await until((l) => location.hash === l, springLink);
+
+      // a period below the shortest: the core's message beside the field, the run and link kept
+      const kept = [await csv(), await fragment(), await shownReport()];
+      await typeInto('period', '0.00001');
+      assert.deepEqual(await fieldState('period'),
+                       { text: '0.00001', message: nativeRefusal(...sets, 'period=0.00001'), refused: true });
+      assert.match((await fieldState('period')).message, /^period=0\.00001: the control period \[s\] must be 0/);
+      assert.deepEqual([await csv(), await fragment(), await shownReport()], kept);
+      await page.keyboard.press('Escape');
+      assert.deepEqual(await fieldState('period'), { text: '0.001', message: '', refused: false });
+
+      // ideal again and the group closed: the picture and the link of the start
+      await page.select('select[data-field="contact"]', 'ideal');
+      for (const [field, text] of [['KW', 'inf'], ['period', '0']]) await typeInto(field, text);
+      await page.click('#contact-toggle');
+      assert.equal(await fragment(), batchOut('--link').trim() + '&frame=100');
+      assert.deepEqual(await picture(), ideal);
+
+      // a link with contact=spring: the group open, showing spring and the link's KW
+      await page.close();
+      page = await openPage(launched[kind].context, url() + '#v=1&contact=spring&KW=5000', problems, deadline);
+      assert.deepEqual(await group(), { tag: 'DETAILS', open: true, last: true, choice: 'spring', heading: 'Contact' });
+      assert.deepEqual(await fieldState('KW'), { text: '5000', message: '', refused: false });
+      assert.equal(await shownReport(), englishReport('contact=spring', 'KW=5000'));
+      // in Japanese, the report's words
+      await page.click('#language');
+      assert.equal(await page.$eval('#contact-toggle', (e) => e.textContent), '接触モデル');
+      assert.equal(await page.$eval('select[data-field="contact"] option[value="spring"]', (e) => e.textContent),
+                   'spring: 力ループは計測した接触力を帰還');
       noProblems();
     });
 

@@ -64,7 +64,7 @@ TEST(SettingsPanel, SectionsInTheDialoguesOrderWithItsWords)
         "\"(2-2) 制御ゲイン\"",     "\"(3-2) 物体輪郭\"",       "\"(3-2-1) 直線\"",
         "\"(3-2-2) 円  右端から反時計回りに１周\"",
         "\"(3-2-4) 正弦波軌道 y=A*sin(2π(x-x0)/L)+y0\"",
-        "\"(3-3) 物体設置誤差\"",   "\"(3-4) 接触力（法線力）\"",
+        "\"(3-3) 物体設置誤差\"",   "\"(3-4) 接触力（法線力）\"", "\"接触モデル\"",
     };
     std::size_t at = 0;
     for (const std::string& h : headings) {
@@ -91,7 +91,41 @@ TEST(SettingsPanel, SectionsInTheDialoguesOrderWithItsWords)
         EXPECT_NE(std::find(known.begin(), known.end(), name), known.end()) << name;
         ++names;
     }
-    EXPECT_EQ(names, 3 + 2 + 4 + 5 + 4 + 5 + 1 + 1);  // selectors, springs, gains, contours, e, Fn
+    EXPECT_EQ(names, 4 + 2 + 4 + 5 + 4 + 5 + 1 + 1 + 3);  // selectors, springs, gains, contours, e, Fn, contact
+}
+
+TEST(SettingsPanel, TheContactModelLastFoldedItsChoicesWords)
+{
+    const std::string layout = settingsPanelLayout();
+    // the one section the dialogue does not have comes last, folded
+    const std::size_t contact = layout.find("{\"id\":\"contact\"");
+    ASSERT_NE(contact, std::string::npos) << layout;
+    const std::size_t folded = layout.find("\"folded\":", contact);
+    EXPECT_EQ(layout.find("\"folded\":", folded + 1), std::string::npos) << "a section after the contact model";
+    EXPECT_EQ(layout.find("\"folded\":true"), folded) << layout;
+    // its choices keyed by the words setTaskSetting takes
+    EXPECT_NE(layout.find("{\"name\":\"contact\",\"options\":[{\"key\":\"ideal\"", contact), std::string::npos);
+    EXPECT_NE(layout.find("{\"key\":\"spring\"", contact), std::string::npos);
+
+    // the values: each selector's as setTaskSetting takes it back, a rigid workpiece as inf
+    SimSettings s = started();
+    EXPECT_NE(settingsPanelValues(s).find("\"contact\":\"ideal\",\"values\":{"), std::string::npos);
+    EXPECT_NE(settingsPanelValues(s).find("\"KW\":\"inf\""), std::string::npos) << settingsPanelValues(s);
+    for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+             {"contact", "spring"}, {"KW", "5000"}, {"period", "0.001"}, {"servo", "0.02"}})
+        ASSERT_TRUE(setTaskSetting(s, name, value).ok) << name;
+    const std::string json = settingsPanelValues(s);
+    SimSettings back = started();
+    for (const char* selector : {"robot", "method", "contour", "contact"}) {
+        const std::string key = std::string("\"") + selector + "\":\"";
+        const std::size_t at = json.find(key) + key.size();
+        ASSERT_TRUE(setTaskSetting(back, selector, json.substr(at, json.find('"', at) - at)).ok) << selector;
+    }
+    for (const auto& [id, text] : shownValues(json)) {
+        if (id != "KW" && id != "period" && id != "servo") continue;
+        ASSERT_TRUE(setTaskSetting(back, id, text).ok) << id;
+    }
+    EXPECT_EQ(robotDataText(back), robotDataText(s));
 }
 
 TEST(SettingsPanel, ShowsTheFieldsOfTheRobotAndContourInForce)
@@ -106,7 +140,7 @@ TEST(SettingsPanel, ShowsTheFieldsOfTheRobotAndContourInForce)
         const std::string numbers = contour[0] == 'L'   ? "L.x0 L.y0 L.xf L.yf L.tf "
                                     : contour[0] == 'C' ? "C.Ox C.Oy C.r C.tf "
                                                         : "S.x0 S.y0 S.L S.A S.tf ";
-        EXPECT_EQ(ids, "KH1 KH2 fn1 alpha1 fn2 alpha2 " + numbers + "seterror Fn ") << contour;
+        EXPECT_EQ(ids, "KH1 KH2 fn1 alpha1 fn2 alpha2 " + numbers + "seterror Fn KW period servo ") << contour;
     }
 }
 

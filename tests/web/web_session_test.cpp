@@ -242,11 +242,14 @@ TEST(WebSession, SettingTextGivesBackTheValueInForceBitForBit)
     EXPECT_EQ(w.settingText("robot"), "b");
     EXPECT_EQ(w.settingText("KH1"), "500");
     EXPECT_EQ(w.settingText("x0"), "0.20000000000000001");  // 17 digits: 0.2 exactly as stored
+    // a word choice by its word, a rigid workpiece as the word a task file takes
+    EXPECT_EQ(w.settingText("contact"), "ideal");
+    EXPECT_EQ(w.settingText("KW"), "inf");
     // names of another contour or robot, and unknown names, have none
     for (const char* none : {"Ox", "l", "speed", ""}) EXPECT_FALSE(w.settingText(none).has_value()) << none;
 
     // a value changed, then set back from its text: the task and the run as before, to the bit
-    for (const char* name : {"KH1", "fn1", "alpha2", "x0", "seterror", "Fn"}) {
+    for (const char* name : {"KH1", "fn1", "alpha2", "x0", "seterror", "Fn", "KW", "period", "servo"}) {
         const std::string before = w.settingText(name).value();
         ASSERT_TRUE(w.set(name, "0.123456789012345678").ok) << name;
         ASSERT_TRUE(w.set(name, before).ok) << name;
