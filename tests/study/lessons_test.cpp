@@ -242,6 +242,25 @@ TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)
     EXPECT_EQ(card("a {fn2"), "error: a '{' without its '}'");
     l.fix.clear();
     EXPECT_EQ(card("{fix.fn2}"), "error: {fix.fn2}: the lesson has no fix");
+    // a contour's own numbers: the sine's tf, not the line's
+    l.set = {"tf=0.5"};
+    EXPECT_EQ(card("{tf} {x0}"), "0.5" + nbsp + "s 0.2" + nbsp + "m");
+    l.set = {"contour=L", "x0=0.25"};
+    EXPECT_EQ(card("{tf} {x0}"), "4" + nbsp + "s 0.25" + nbsp + "m");
+    // the contact lab's figures: r = KW / (KW + KH1) = 1/2 here, 1 on a rigid workpiece,
+    // unknown for a soft one with unequal hand springs; a pole only for a sampled loop
+    l.set = {"contact=spring", "KW=500", "period=0.03"};
+    l.pins = {{"contact=spring", "KH1=400"}, {"contact=spring", "KH1=400", "KW=500"}};
+    EXPECT_EQ(card("{contact_stiffness} {poles_force_contact}"), "250" + nbsp + "N/m -30.1 and -2.07" + nbsp + "1/s");
+    EXPECT_EQ(card("{period_limit} {period_pole}"), "0.0622" + nbsp + "s 0.0353");
+    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_limit} {pin1.period_pole}"), "none 0.0311" + nbsp + "s none");
+    EXPECT_EQ(card("{pin1.poles_force_contact}"), "-62.3 and -2.00" + nbsp + "1/s");
+    EXPECT_EQ(card("{pin2.poles_force_contact} {pin2.period_limit}"), "none none");
+    // the largest force command: the force itself on the ideal contact
+    l.set = {"contact=spring", "tf=0.5", "servo=0.1"};
+    EXPECT_EQ(card("{force_cmd_max_N}"), "90.1" + nbsp + "N");
+    l.set = {};
+    EXPECT_EQ(card("{force_cmd_max_N:4}"), "10.26" + nbsp + "N");
 }
 
 // What each lesson says happens, happens: the relations its text states,
