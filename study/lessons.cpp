@@ -153,8 +153,8 @@ private:
 // r = k/kh = KW/(KW + kh): 1 on a rigid workpiece; kh is the hand's
 // stiffness along the normal, KH1 = KH2 when it does not depend on the
 // posture.  The loop becomes Kv2 s^2 + r (Kp2 - 1) s + r Ki2.  With Fh held
-// over a control period T its P-part steps F by -r T (Kp2 - 1)/Kv2 F a
-// period: the discrete pole 1 - r T (Kp2 - 1)/Kv2, at -1 for
+// over a control period T its P-part multiplies the error Fn - Fh by
+// 1 - r T (Kp2 - 1)/Kv2 a period, its discrete pole, at -1 for
 // T = 2 Kv2/(r (Kp2 - 1)); the whole loop, integral included, has a pole
 // at -1 at the same T.
 struct SpringLoopFigures {
