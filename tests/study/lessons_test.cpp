@@ -125,6 +125,8 @@ TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
     // the equations' own constants and the summary's definitions, as the texts write them
     const char* const formulas[] = {"(s² + 2ζωn·s + ωn²)(s + α)", "Kv·s² + (Kp − 1)·s + Ki", "Kp − 1", "ωn² − 1",
                                     "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "2/ωn2", "1/α2", "1/s",
+                                    // the contact lab's loop: its sampled pole and bound, k in series
+                                    "Kp2 − 1", "1 − T", "2 Kv2/", "reaches −1", "−1 に達し", "1/(1/KH1 + 1/KW)",
                                     // and the summary's definitions
                                     "within 5 % of Fn", "Fn の 5 % 以内"};
     // (byte-wise: the Greek names spelt out, not as a range of characters)
@@ -242,6 +244,25 @@ TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)
     EXPECT_EQ(card("a {fn2"), "error: a '{' without its '}'");
     l.fix.clear();
     EXPECT_EQ(card("{fix.fn2}"), "error: {fix.fn2}: the lesson has no fix");
+    // a contour's own numbers: the sine's tf, not the line's
+    l.set = {"tf=0.5"};
+    EXPECT_EQ(card("{tf} {x0}"), "0.5" + nbsp + "s 0.2" + nbsp + "m");
+    l.set = {"contour=L", "x0=0.25"};
+    EXPECT_EQ(card("{tf} {x0}"), "4" + nbsp + "s 0.25" + nbsp + "m");
+    // the contact lab's figures: r = KW / (KW + KH1) = 1/2 here, 1 on a rigid workpiece,
+    // unknown for a soft one with unequal hand springs; a pole only for a sampled loop
+    l.set = {"contact=spring", "KW=500", "period=0.03"};
+    l.pins = {{"contact=spring", "KH1=400"}, {"contact=spring", "KH1=400", "KW=500"}};
+    EXPECT_EQ(card("{contact_stiffness} {poles_force_contact}"), "250" + nbsp + "N/m -30.1 and -2.07" + nbsp + "1/s");
+    EXPECT_EQ(card("{period_limit} {period_pole}"), "0.0622" + nbsp + "s 0.0353");
+    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_limit} {pin1.period_pole}"), "none 0.0311" + nbsp + "s none");
+    EXPECT_EQ(card("{pin1.poles_force_contact}"), "-62.3 and -2.00" + nbsp + "1/s");
+    EXPECT_EQ(card("{pin2.poles_force_contact} {pin2.period_limit}"), "none none");
+    // the largest force command: the force itself on the ideal contact
+    l.set = {"contact=spring", "tf=0.5", "servo=0.1"};
+    EXPECT_EQ(card("{force_cmd_max_N}"), "90.1" + nbsp + "N");
+    l.set = {};
+    EXPECT_EQ(card("{force_cmd_max_N:4}"), "10.26" + nbsp + "N");
 }
 
 // What each lesson says happens, happens: the relations its text states,
@@ -345,6 +366,166 @@ TEST(Lessons, EachTextIsTrueOfItsRuns)
         EXPECT_LT(line5.at(0, "contour_dist_max_m"), 1e-9);
         EXPECT_GT(sine.at(0, "pos_err_tan_max_m"), 0.001);
         EXPECT_EQ(line5.at(0, "overshoot_pct"), figuresOf({"method=7", "contour=L"}).at(0, "overshoot_pct"));
+    }
+}
+
+// The samples of the default task with `items`, by the CSV's columns.
+testing::CsvTable seriesOf(const std::vector<std::string>& items)
+{
+    std::vector<std::string> args;
+    for (const std::string& item : items) args.insert(args.end(), {"--set", item});
+    args.insert(args.end(), {"--csv", "-"});
+    const testing::Outcome r = testing::runBatchHere(args);
+    EXPECT_EQ(r.status, exitOk) << r.err;
+    return testing::parseCsv(r.out);
+}
+
+// The contact lab's lessons: what each text says of its runs, on their
+// summaries and, where the text speaks of the force command or of single
+// samples, on their series.
+TEST(Lessons, TheContactLessonsAreTrueOfTheirRuns)
+{
+    const std::vector<Lesson>& all = builtInLessons();
+    ASSERT_GE(all.size(), 13u);
+    auto with = [](std::vector<std::string> items, const std::vector<std::string>& more) {
+        items.insert(items.end(), more.begin(), more.end());
+        return items;
+    };
+    const double Fn = 10.0;
+    {
+        // 10: 1 ms is the continuous loop; 30 ms rings, loses contact and settles late; 40 ms never settles
+        const Lesson& l = all[9];
+        ASSERT_EQ(l.title[0], "The control period: a force loop that reads the force now and then");
+        const auto t40 = figuresOf(l.set), t1 = figuresOf(l.pins[0]), t30 = figuresOf(l.pins[1]),
+                   continuous = figuresOf(l.pins[2]);
+        const auto s1 = seriesOf(l.pins[0]), s0 = seriesOf(l.pins[2]);
+        ASSERT_EQ(s1.rows.size(), s0.rows.size());
+        double apart = 0.0;
+        for (std::size_t i = 0; i < s0.rows.size(); ++i)
+            apart = std::max(apart, std::fabs(s1.at(i, "force") - s0.at(i, "force")));
+        EXPECT_LT(apart, 0.01 * Fn);
+        EXPECT_NEAR(t1.at(0, "overshoot_pct"), continuous.at(0, "overshoot_pct"), 0.05);
+        EXPECT_NEAR(t1.at(0, "settling_t_s"), continuous.at(0, "settling_t_s"), 0.005);
+        EXPECT_EQ(t1.at(0, "off_surface_samples"), 0.0);
+        // 30 ms: inside the bound, off the surface at times, settled many times later
+        EXPECT_GT(t30.at(0, "off_surface_samples"), 0.0);
+        EXPECT_GT(t30.at(0, "settling_t_s"), 5.0 * continuous.at(0, "settling_t_s"));
+        EXPECT_NEAR(t30.at(0, "final_force_N"), Fn, 1e-3);
+        // 40 ms: never settled, swinging between 0 and far above Fn to the end
+        EXPECT_TRUE(std::isnan(t40.at(0, "settling_t_s")));
+        EXPECT_GT(t40.at(0, "force_max_N"), 2.0 * Fn);
+        const auto s40 = seriesOf(l.set);
+        double lateMax = 0.0, lateMin = Fn;
+        for (std::size_t i = s40.rows.size() / 2; i < s40.rows.size(); ++i) {
+            lateMax = std::max(lateMax, s40.at(i, "force"));
+            lateMin = std::min(lateMin, s40.at(i, "force"));
+        }
+        EXPECT_EQ(lateMin, 0.0);
+        EXPECT_GT(lateMax, 2.0 * Fn);
+        // the bound the text derives lies between the runs, and the samples are further apart than 30 ms
+        SimSettings s = linkDefaultTask();
+        deriveSettings(s);
+        const double bound = 2.0 * s.Kv2 / (s.Kp2 - 1.0);
+        EXPECT_GT(bound, 0.03);
+        EXPECT_LT(bound, 0.04);
+        EXPECT_GT(s0.at(1, "t"), 0.03);
+    }
+    {
+        // 11: a softer workpiece, slower fast pole by about r, more overshoot, later settling; Fm = r F
+        const Lesson& l = all[10];
+        ASSERT_EQ(l.title[0], "A soft workpiece slows the force loop");
+        const auto soft = figuresOf(l.set), firmer = figuresOf(l.pins[0]), rigid = figuresOf(l.pins[1]);
+        EXPECT_GT(soft.at(0, "overshoot_pct"), firmer.at(0, "overshoot_pct"));
+        EXPECT_GT(firmer.at(0, "overshoot_pct"), rigid.at(0, "overshoot_pct"));
+        EXPECT_GT(soft.at(0, "settling_t_s"), firmer.at(0, "settling_t_s"));
+        EXPECT_GT(firmer.at(0, "settling_t_s"), rigid.at(0, "settling_t_s"));
+        const auto softRun = seriesOf(l.set), rigidRun = seriesOf(l.pins[1]);
+        // the force rises more slowly
+        EXPECT_LT(softRun.at(1, "force"), rigidRun.at(1, "force") - 0.1 * Fn);
+        // the measured force is r times the command on the line, the command ends at Fn / r
+        const double KW = 500.0, KH = 500.0, r = KW / (KW + KH);
+        for (std::size_t i = 1; i < softRun.rows.size(); i += 20)
+            EXPECT_NEAR(softRun.at(i, "force"), r * softRun.at(i, "force_cmd"), 1e-9) << i;
+        EXPECT_NEAR(soft.at(0, "final_force_N"), Fn, 1e-3);
+        EXPECT_NEAR(softRun.at(softRun.rows.size() - 1, "force_cmd"), Fn / r, 1e-3);
+        // the fast pole by about r (within 5 %), the slow one within 5 % of -alpha2
+        SimSettings s = linkDefaultTask();
+        deriveSettings(s);
+        const std::vector<Pole> stiff = quadraticRoots(s.Kv2, s.Kp2 - 1.0, s.Ki2);
+        const std::vector<Pole> slow = quadraticRoots(s.Kv2, r * (s.Kp2 - 1.0), r * s.Ki2);
+        EXPECT_NEAR(slow[0].re / stiff[0].re, r, 0.05 * r);
+        EXPECT_NEAR(slow[1].re, -s.alpha2, 0.05 * s.alpha2);
+    }
+    {
+        // 12: method 7's force is the command plus k e; the loop brings it to Fn, integral or not;
+        // method 8's force does not see the setting error
+        const Lesson& l = all[11];
+        ASSERT_EQ(l.title[0], "Method 7's setting error as a force disturbance");
+        const double k = 500.0;
+        const auto m7 = figuresOf(l.set), m8 = figuresOf(l.pins[0]), pd = figuresOf(l.pins[2]);
+        const auto short7 = seriesOf(l.set), deep7 = seriesOf(l.pins[1]);
+        const double e = -0.005;
+        for (std::size_t i = 0; i < short7.rows.size(); ++i)
+            if (short7.at(i, "force") > 0.0) {
+                EXPECT_NEAR(short7.at(i, "force"), short7.at(i, "force_cmd") + k * e, 1e-9) << i;
+            }
+        EXPECT_NEAR(short7.at(short7.rows.size() - 1, "force_cmd"), Fn - k * e, 1e-3);
+        EXPECT_NEAR(deep7.at(0, "force"), -k * e, 1e-9);
+        EXPECT_EQ(deep7.at(0, "force_cmd"), 0.0);
+        EXPECT_NEAR(m7.at(0, "final_force_N"), Fn, 1e-3);
+        EXPECT_NEAR(pd.at(0, "final_force_N"), Fn, 1e-3);
+        EXPECT_GT(m7.at(0, "overshoot_pct"), m8.at(0, "overshoot_pct"));
+        EXPECT_GT(m7.at(0, "settling_t_s"), m8.at(0, "settling_t_s"));
+        EXPECT_LT(figuresOf(l.pins[1]).at(0, "settling_t_s"), m8.at(0, "settling_t_s"));
+        // method 8: the same force with and without the setting error
+        const auto off8 = seriesOf(l.pins[0]), none8 = seriesOf(with(l.pins[0], {"seterror=0"}));
+        for (std::size_t i = 0; i < off8.rows.size(); ++i) EXPECT_EQ(off8.at(i, "force"), none8.at(i, "force")) << i;
+    }
+    {
+        // 13: the force climbs before the crest and the command goes below 0; the probe leaves
+        // between crest and trough; off the surface the command climbs, peaking as the probe
+        // touches again, and the force's largest value comes after that
+        const Lesson& l = all[12];
+        ASSERT_EQ(l.title[0], "Losing contact: a lagging servo on a fast sine");
+        const auto run = seriesOf(l.set);
+        const auto lagging = figuresOf(l.set), still = figuresOf(l.pins[0]), less = figuresOf(l.pins[1]);
+        SimSettings s = linkDefaultTask();
+        const double crest = s.sineX0 + s.sineL / 4.0, trough = s.sineX0 + 3.0 * s.sineL / 4.0;
+        const std::size_t lost = static_cast<std::size_t>(std::lround(lagging.at(0, "contact_lost_t_s") / s.dt));
+        ASSERT_GT(lost, 1u);
+        ASSERT_LT(lost, run.rows.size());
+        double climbed = 0.0, lowest = 0.0;
+        for (std::size_t i = 0; i < lost; ++i) {
+            if (run.at(i, "tip_x") < crest) climbed = std::max(climbed, run.at(i, "force"));
+            lowest = std::min(lowest, run.at(i, "force_cmd"));
+        }
+        EXPECT_GT(climbed, 2.0 * Fn);
+        EXPECT_LT(lowest, 0.0);
+        EXPECT_GT(run.at(lost, "tip_x"), crest);
+        EXPECT_LT(run.at(lost, "tip_x"), trough);
+        EXPECT_EQ(run.at(lost, "force"), 0.0);
+        // every stretch off the surface: the command climbs from sample to sample
+        std::size_t cmdPeak = 0, forcePeak = 0, firstBack = 0;
+        for (std::size_t i = 1; i < run.rows.size(); ++i) {
+            if (i > lost && run.at(i, "force") == 0.0 && run.at(i - 1, "force") == 0.0) {
+                EXPECT_GT(run.at(i, "force_cmd"), run.at(i - 1, "force_cmd")) << i;
+            }
+            if (i > lost && firstBack == 0 && run.at(i, "force") > 0.0) firstBack = i;
+            if (run.at(i, "force_cmd") > run.at(cmdPeak, "force_cmd")) cmdPeak = i;
+            if (run.at(i, "force") > run.at(forcePeak, "force")) forcePeak = i;
+        }
+        EXPECT_EQ(cmdPeak, firstBack);
+        EXPECT_GT(forcePeak, firstBack);
+        EXPECT_LE(forcePeak, firstBack + 2);
+        EXPECT_EQ(run.at(forcePeak, "force"), lagging.at(0, "force_max_N"));
+        EXPECT_GT(lagging.at(0, "force_max_N"), 3.0 * Fn);
+        // the picture opens off the surface
+        EXPECT_EQ(run.at(static_cast<std::size_t>(l.frame), "force"), 0.0);
+        // no lag: on the surface; a shorter lag: off it less often
+        EXPECT_EQ(still.at(0, "off_surface_samples"), 0.0);
+        EXPECT_LT(still.at(0, "force_max_N"), 1.1 * Fn);
+        EXPECT_GT(less.at(0, "off_surface_samples"), 0.0);
+        EXPECT_LT(less.at(0, "off_surface_samples"), lagging.at(0, "off_surface_samples"));
     }
 }
 
