@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "portable_math/portable_math.h"
+#include "sim/contact_model.h"
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "study/goals.h"
@@ -147,27 +148,11 @@ private:
     std::map<std::string, std::unique_ptr<QuotedRun>> runs_;
 };
 
-// The force loop against a spring contact (contact=spring), method 8, no
-// lag.  The measured force is Fm = k d and the commanded posture presses
-// the undeflected tip d = F/kh into the workpiece, so Fm = r F with
-// r = k/kh = KW/(KW + kh): 1 on a rigid workpiece; kh is the hand's
-// stiffness along the normal, KH1 = KH2 when it does not depend on the
-// posture.  The loop becomes Kv2 s^2 + r (Kp2 - 1) s + r Ki2.  With Fh held
-// over a control period T its P-part multiplies the error Fn - Fh by
-// 1 - r T (Kp2 - 1)/Kv2 a period, its discrete pole, at -1 for
-// T = 2 Kv2/(r (Kp2 - 1)); the whole loop, integral included, has a pole
-// at -1 at the same T.
-struct SpringLoopFigures {
-    double k = std::nan("");  // [N/m]; not a number when kh depends on the posture
-    double r = std::nan("");
-};
-SpringLoopFigures springLoopFigures(const SimSettings& s)
+// The contact stiffness k = 1/(1/KH1 + 1/KW) where it does not depend on
+// the posture (KH1 = KH2), not a number otherwise.
+double contactStiffness(const SimSettings& s)
 {
-    SpringLoopFigures f;
-    if (s.KH1 == s.KH2) f.k = 1.0 / (1.0 / s.KH1 + 1.0 / s.KW);
-    if (std::isinf(s.KW)) f.r = 1.0;
-    else if (s.KH1 == s.KH2) f.r = s.KW / (s.KW + s.KH1);
-    return f;
+    return s.KH1 == s.KH2 ? 1.0 / (1.0 / s.KH1 + 1.0 / s.KW) : std::nan("");
 }
 
 // The text of one placeholder's inside ("pin1.overshoot_pct:2"), or false with `error`.
@@ -201,31 +186,28 @@ bool placeholder(const std::string& inside, LessonRuns& runs, bool japanese, std
         out = f->unit[0] == '\0' ? quoted(v, 0, true, japanese) : withUnit(quoted(v, digits, fixed, japanese), f->unit);
         return true;
     }
-    // the contact lab's figures of the force loop (springLoopFigures)
-    const SpringLoopFigures spring = springLoopFigures(run->task);
+    // the contact lab's figures of the force loop about the start
+    // (sim/contact_model.h: r, the measured force per newton of command)
     const SimSettings& t = run->task;
     if (name == "force_cmd_max_N") {
         out = withUnit(quoted(run->forceCommandMax, digits, fixed, japanese), "N");
         return true;
     }
     if (name == "contact_stiffness") {
-        out = withUnit(quoted(spring.k, digits, fixed, japanese), "N/m");
+        out = withUnit(quoted(contactStiffness(t), digits, fixed, japanese), "N/m");
+        return true;
+    }
+    if (name == "contact_ratio") {
+        out = quoted(stiffnessRatio(t), digits, fixed, japanese);
         return true;
     }
     if (name == "period_limit") {
-        out = withUnit(quoted(2.0 * t.Kv2 / (spring.r * (t.Kp2 - 1.0)), digits, fixed, japanese), "s");
+        out = withUnit(quoted(2.0 * t.Kv2 / (stiffnessRatio(t) * (t.Kp2 - 1.0)), digits, fixed, japanese), "s");
         return true;
     }
     if (name == "period_pole") {
         const double T = t.controlPeriod > 0.0 ? t.controlPeriod : std::nan("");
-        out = quoted(1.0 - spring.r * T * (t.Kp2 - 1.0) / t.Kv2, digits, fixed, japanese);
-        return true;
-    }
-    if (name == "poles_force_contact") {
-        const std::vector<Pole> poles = std::isfinite(spring.r)
-                                            ? quadraticRoots(t.Kv2, spring.r * (t.Kp2 - 1.0), spring.r * t.Ki2)
-                                            : std::vector<Pole>();
-        out = poles.empty() ? quoted(std::nan(""), digits, fixed, japanese) : polesText(poles, digits, japanese);
+        out = quoted(1.0 - stiffnessRatio(t) * T * (t.Kp2 - 1.0) / t.Kv2, digits, fixed, japanese);
         return true;
     }
     const std::string polesPrefix = "poles_";

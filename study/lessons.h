@@ -32,14 +32,15 @@
 // written in the unit the page shows it in with that unit: "3.89 mm"), a
 // setting by its --set name ("fn2": "20 Hz"; seterror in mm), or the poles
 // of a loop: poles_force_model, poles_force_designed, poles_position_model,
-// poles_position_designed ("-62.3 and -2.00 1/s"), or one of the contact
-// lab's figures of the force loop against a spring contact, with
-// r = k/kh = KW/(KW + KH1) the measured force per force command (1 on a
-// rigid workpiece; known when KH1 = KH2 or the workpiece is rigid):
+// poles_position_designed ("-62.3 and -2.00 1/s"; under contact=spring the
+// model's force poles are those of the loop with the ratio r), or one of the
+// contact lab's figures of the force loop about the start, with r the
+// measured force per newton of force command (stiffnessRatio,
+// sim/contact_model.h: k/kh where the contact is exact, 1 on a rigid line):
+//   contact_ratio         r
 //   contact_stiffness     k = 1/(1/KH1 + 1/KW) [N/m], when KH1 = KH2
-//   poles_force_contact   the roots of Kv2 s^2 + r (Kp2 - 1) s + r Ki2
 //   period_limit          2 Kv2/(r (Kp2 - 1)) [s], the control period at
-//                         which the sampled loop reaches the pole -1
+//                         which the sampled P-part reaches the pole -1
 //   period_pole           1 - r T (Kp2 - 1)/Kv2, the P-part's pole at the
 //                         run's control period T (none when continuous)
 //   force_cmd_max_N       the largest force command of the samples (on the

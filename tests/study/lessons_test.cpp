@@ -126,7 +126,7 @@ TEST(Lessons, ATextHoldsNoNumberThatIsNotAPlaceholder)
     const char* const formulas[] = {"(s² + 2ζωn·s + ωn²)(s + α)", "Kv·s² + (Kp − 1)·s + Ki", "Kp − 1", "ωn² − 1",
                                     "1 rad/s", "1/(2π)", "−ωn2/2", "−ωn/2", "2/ωn2", "1/α2", "1/s",
                                     // the contact lab's loop: its sampled pole and bound, k in series
-                                    "Kp2 − 1", "1 − T", "2 Kv2/", "reaches −1", "−1 に達し", "1/(1/KH1 + 1/KW)",
+                                    "Kp2 − 1", "1 − T", "1 − r T", "2 Kv2/", "reaches −1", "−1 に達し", "1/(1/KH1 + 1/KW)",
                                     // and the summary's definitions
                                     "within 5 % of Fn", "Fn の 5 % 以内"};
     // (byte-wise: the Greek names spelt out, not as a range of characters)
@@ -249,15 +249,17 @@ TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)
     EXPECT_EQ(card("{tf} {x0}"), "0.5" + nbsp + "s 0.2" + nbsp + "m");
     l.set = {"contour=L", "x0=0.25"};
     EXPECT_EQ(card("{tf} {x0}"), "4" + nbsp + "s 0.25" + nbsp + "m");
-    // the contact lab's figures: r = KW / (KW + KH1) = 1/2 here, 1 on a rigid workpiece,
-    // unknown for a soft one with unequal hand springs; a pole only for a sampled loop
-    l.set = {"contact=spring", "KW=500", "period=0.03"};
-    l.pins = {{"contact=spring", "KH1=400"}, {"contact=spring", "KH1=400", "KW=500"}};
-    EXPECT_EQ(card("{contact_stiffness} {poles_force_contact}"), "250" + nbsp + "N/m -30.1 and -2.07" + nbsp + "1/s");
+    // the contact lab's figures: on a line r = KW / (KW + KH1) = 1/2 here, 1 on
+    // a rigid workpiece; k unknown with unequal hand springs; a pole only for
+    // a sampled loop
+    l.set = {"contact=spring", "contour=L", "KW=500", "period=0.03"};
+    l.pins = {{"contact=spring", "contour=L", "KH1=400"}, {"contact=spring", "contour=L"}};
+    EXPECT_EQ(card("{contact_stiffness} {contact_ratio} {poles_force_model}"),
+              "250" + nbsp + "N/m 0.500 -30.1 and -2.07" + nbsp + "1/s");
     EXPECT_EQ(card("{period_limit} {period_pole}"), "0.0622" + nbsp + "s 0.0353");
-    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_limit} {pin1.period_pole}"), "none 0.0311" + nbsp + "s none");
-    EXPECT_EQ(card("{pin1.poles_force_contact}"), "-62.3 and -2.00" + nbsp + "1/s");
-    EXPECT_EQ(card("{pin2.poles_force_contact} {pin2.period_limit}"), "none none");
+    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_pole}"), "none none");
+    EXPECT_EQ(card("{pin2.contact_ratio} {pin2.period_limit} {pin2.poles_force_model}"),
+              "1.00 0.0311" + nbsp + "s -62.3 and -2.00" + nbsp + "1/s");
     // the largest force command: the force itself on the ideal contact
     l.set = {"contact=spring", "tf=0.5", "servo=0.1"};
     EXPECT_EQ(card("{force_cmd_max_N}"), "90.1" + nbsp + "N");
