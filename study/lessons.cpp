@@ -75,7 +75,7 @@ std::string withUnit(const std::string& number, const std::string& unit)
 
 // The poles as text: "-62.3 and -2.00", a double pole once with "(twice)",
 // a complex pair as "-10.0 ± 5.00i"; then the unit.
-std::string polesText(const std::vector<Pole>& poles, int digits, bool japanese)
+std::string polesText(const std::vector<Pole>& poles, int digits, bool japanese, const char* unit = "1/s")
 {
     std::vector<std::string> parts;
     for (std::size_t k = 0; k < poles.size(); ++k) {
@@ -93,7 +93,7 @@ std::string polesText(const std::vector<Pole>& poles, int digits, bool japanese)
     std::string text;
     for (std::size_t k = 0; k < parts.size(); ++k)
         text += (k == 0 ? "" : k + 1 == parts.size() ? (japanese ? " と " : " and ") : ", ") + parts[k];
-    return withUnit(text, "1/s");
+    return withUnit(text, unit);
 }
 
 // The runs of a lesson, made when its text first quotes them.
@@ -205,9 +205,11 @@ bool placeholder(const std::string& inside, LessonRuns& runs, bool japanese, std
         out = withUnit(quoted(2.0 * t.Kv2 / (stiffnessRatio(t) * (t.Kp2 - 1.0)), digits, fixed, japanese), "s");
         return true;
     }
-    if (name == "period_pole") {
-        const double T = t.controlPeriod > 0.0 ? t.controlPeriod : std::nan("");
-        out = quoted(1.0 - stiffnessRatio(t) * T * (t.Kp2 - 1.0) / t.Kv2, digits, fixed, japanese);
+    if (name == "period_poles") {
+        // the sampled loop's poles z over one period (none when continuous)
+        const SampledForceLoop z = sampledForceLoop(t);
+        out = z.computed ? polesText({{z.re[0], z.im[0]}, {z.re[1], z.im[1]}}, digits, japanese, "")
+                         : quoted(std::nan(""), digits, fixed, japanese);
         return true;
     }
     const std::string polesPrefix = "poles_";

@@ -36,13 +36,14 @@
 // model's force poles are those of the loop with the ratio r), or one of the
 // contact lab's figures of the force loop about the start, with r the
 // measured force per newton of force command (stiffnessRatio,
-// sim/contact_model.h: k/kh where the contact is exact, 1 on a rigid line):
+// sim/contact_model.h: k/kh on a line or a circle with equal hand springs):
 //   contact_ratio         r
 //   contact_stiffness     k = 1/(1/KH1 + 1/KW) [N/m], when KH1 = KH2
 //   period_limit          2 Kv2/(r (Kp2 - 1)) [s], the control period at
 //                         which the sampled P-part reaches the pole -1
-//   period_pole           1 - r T (Kp2 - 1)/Kv2, the P-part's pole at the
-//                         run's control period T (none when continuous)
+//   period_poles          the sampled loop's two poles z over one period at
+//                         the run's control period (sampledForceLoop; none
+//                         when continuous)
 //   force_cmd_max_N       the largest force command of the samples (on the
 //                         ideal contact the force)
 // A figure that does not exist reads "none" ("なし").

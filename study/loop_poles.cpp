@@ -161,7 +161,7 @@ void printLoops(const SimSettings& s, std::ostream& out)
         for (const Pole& p : l.designed) out << "    " << poleText(p) << "\n";
         if (l.spring) {
             out << "  contact=spring: the measured force grows r = " << format("%.6g", l.ratio)
-                << " N per N of command F at the start's posture (r = k / kh where the contact is exact)\n";
+                << " N per N of command F at the start's posture (the model's slope dFm/dF at the start's rest state; on a line or a circle with a hand that does not turn, k / kh)\n";
             out << "  model, the roots of Kv s^2 + r (Kp - 1) s + r Ki = " << format("%.6g", l.Kv) << " s^2 + "
                 << format("%.6g", l.ratio * (l.Kp - 1.0)) << " s + " << format("%.6g", l.ratio * l.Ki) << ":\n";
         } else {
@@ -173,7 +173,7 @@ void printLoops(const SimSettings& s, std::ostream& out)
         if (l.discrete.period > 0.0) printSampled(l, out);
         // the joints' lag is a further state these poles leave out
         if (l.spring && s.servoTime > 0.0)
-            out << "  (without the servo lag of " << format("%g", s.servoTime) << " s, which adds to the loop)\n";
+            out << "  (without the servo lag of " << format("%g", s.servoTime) << " s, which is not in these poles and moves this bound)\n";
     }
 }
 

@@ -171,8 +171,9 @@ inline constexpr const char* runFaultSpringsTooSoft =
 inline constexpr const char* runFaultCoordinates = "ロボットか輪郭の位置の値が大きすぎて，倍精度の数の範囲を超えます．";
 // A sampled force loop with a pole outside the unit circle (contact=spring).
 inline constexpr const char* sampledLoopUnstable =
-    "\n!!! 制御周期 T=%g[s] で標本化した力制御系は不安定です（接触点まわりの線形化で極の最大 |z|=%.4g > 1）．";
-inline constexpr const char* sampledLoopStableBelow = "T が約 %.3g[s] より短ければ安定です．";
+    "\n!!! 制御周期 T=%g[s] で標本化した力制御系は，輪郭の始点まわりでサーボの遅れを除いて線形化すると不安定です（極の最大 |z|=%.4g > 1）．";
+inline constexpr const char* sampledLoopStableBelow = "遅れがなければ T が約 %.3g[s] より短いとき，この線形化した系は安定です．";
+inline constexpr const char* sampledLoopServoLeftOut = "サーボの遅れ %g[s] はこの計算に含まれず，境界をどちらにも動かします．";
 inline constexpr const char* saveTitle = "\n現在の設定をファイル 'robot51.dat, robot52.dat, ...' に保存";
 inline constexpr const char* saveReplaceQuestion = "\nファイル %s は既にあります．上書きする？  yes:y   no:n  ";
 inline constexpr const char* saveDone = "\nファイル %s に保存しました．";

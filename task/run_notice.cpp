@@ -106,10 +106,12 @@ std::string why(const SimSettings& s, const RunFault& f, const Texts& t)
 // the sampled force loop's notice: the unstable loop, then its bound
 const char* const sampledUnstable[] = {
     msg::sampledLoopUnstable,
-    "The force loop sampled every T = %g s is unstable: linearised about the contact, its largest pole has "
-    "|z| = %.4g > 1. "};
-const char* const sampledStableBelow[] = {msg::sampledLoopStableBelow,
-                                          "Periods below about %.3g s keep it stable."};
+    "The force loop sampled every T = %g s, linearised about the contour's start without the servo lag, is "
+    "unstable: its largest pole has |z| = %.4g > 1. "};
+const char* const sampledStableBelow[] = {
+    msg::sampledLoopStableBelow, "Without the lag, periods below about %.3g s keep that linearised loop stable. "};
+const char* const sampledServoLeftOut[] = {
+    msg::sampledLoopServoLeftOut, "The servo lag of %g s is left out and moves this bound either way."};
 
 }  // namespace
 
@@ -120,6 +122,7 @@ std::string sampledLoopNotice(const SimSettings& s, NoticeLanguage language)
     const int k = language == NoticeLanguage::english ? 1 : 0;
     std::string text = format(sampledUnstable[k], l.period, l.largest);
     if (std::isfinite(l.periodLimit)) text += format(sampledStableBelow[k], l.periodLimit);
+    if (s.servoTime > 0.0) text += format(sampledServoLeftOut[k], s.servoTime);
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }

@@ -83,7 +83,7 @@
           'the sampled loop is unstable' : 'inside the unit circle, so linearised about the start the sampled loop ' +
           'is stable') + (z.limit === null ? '' : ` (for T below ${threeDigits(z.limit)} s)`) + '. ';
     }
-    if (c.servo > 0) text += `These poles leave out the servo lag of ${c.servo} s. `;
+    if (c.servo > 0) text += `These poles leave out the servo lag of ${c.servo} s, which moves that bound either way. `;
     return text;
   }
   function springJa(c) {
@@ -97,7 +97,7 @@
           : '単位円の内側にあり、開始点まわりの線形化で安定です') +
         (z.limit === null ? '' : `（T が ${threeDigits(z.limit)} s より短いとき安定）`) + '。';
     }
-    if (c.servo > 0) text += `これらの極にはサーボの遅れ ${c.servo} s が含まれていません。`;
+    if (c.servo > 0) text += `これらの極にはサーボの遅れ ${c.servo} s が含まれず、遅れは境界をどちらにも動かします。`;
     return text;
   }
   // c: hybridsim.loops().caption, the facts; error: its forceError [N] or

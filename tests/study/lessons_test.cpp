@@ -256,8 +256,8 @@ TEST(Lessons, PlaceholdersQuoteTheirRunsInThePagesUnits)
     l.pins = {{"contact=spring", "contour=L", "KH1=400"}, {"contact=spring", "contour=L"}};
     EXPECT_EQ(card("{contact_stiffness} {contact_ratio} {poles_force_model}"),
               "250" + nbsp + "N/m 0.500 -30.1 and -2.07" + nbsp + "1/s");
-    EXPECT_EQ(card("{period_limit} {period_pole}"), "0.0622" + nbsp + "s 0.0353");
-    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_pole}"), "none none");
+    EXPECT_EQ(card("{period_limit} {period_poles}"), "0.0622" + nbsp + "s 0.940 and 0.0674");
+    EXPECT_EQ(card("{pin1.contact_stiffness} {pin1.period_poles}"), "none none");
     EXPECT_EQ(card("{pin2.contact_ratio} {pin2.period_limit} {pin2.poles_force_model}"),
               "1.00 0.0311" + nbsp + "s -62.3 and -2.00" + nbsp + "1/s");
     // the largest force command: the force itself on the ideal contact
@@ -503,6 +503,12 @@ TEST(Lessons, TheContactLessonsAreTrueOfTheirRuns)
         }
         EXPECT_GT(climbed, 2.0 * Fn);
         EXPECT_LT(lowest, 0.0);
+        // the command falls below 0 only once the command point has passed the crest
+        for (std::size_t i = 0; i < lost; ++i) {
+            if (run.at(i, "force_cmd") < 0.0) {
+                EXPECT_GT(run.at(i, "ref_x"), crest) << i;
+            }
+        }
         EXPECT_GT(run.at(lost, "tip_x"), crest);
         EXPECT_LT(run.at(lost, "tip_x"), trough);
         EXPECT_EQ(run.at(lost, "force"), 0.0);
@@ -517,6 +523,13 @@ TEST(Lessons, TheContactLessonsAreTrueOfTheirRuns)
             if (run.at(i, "force") > run.at(forcePeak, "force")) forcePeak = i;
         }
         EXPECT_EQ(cmdPeak, firstBack);
+        // after the overshoot the probe leaves once more, at the end point (after tf)
+        std::size_t again = 0;
+        for (std::size_t i = firstBack; i < run.rows.size() && again == 0; ++i)
+            if (run.at(i, "force") == 0.0) again = i;
+        ASSERT_GT(again, firstBack);
+        ASSERT_EQ(l.set[1], "tf=0.5");
+        EXPECT_GT(run.at(again, "t"), 0.5);
         EXPECT_GT(forcePeak, firstBack);
         EXPECT_LE(forcePeak, firstBack + 2);
         EXPECT_EQ(run.at(forcePeak, "force"), lagging.at(0, "force_max_N"));

@@ -263,7 +263,7 @@ TEST(LoopPoles, UnderSpringContactTheTablesGiveTheRatioAndTheSampledPoles)
     s.servoTime = 0.01;
     std::ostringstream lagging;
     printLoops(s, lagging);
-    EXPECT_NE(lagging.str().find("(without the servo lag of 0.01 s, which adds to the loop)"), std::string::npos);
+    EXPECT_NE(lagging.str().find("(without the servo lag of 0.01 s, which is not in these poles and moves this bound)"), std::string::npos);
 }
 
 // Goals on the default run (overshoot 2.56 %, settled at 0.253 s, the

@@ -860,7 +860,7 @@ TEST(WebSession, ASampledForceLoopHasItsZPlaneAndItsNotice)
     ASSERT_NE(end, std::string::npos) << notice;
     EXPECT_EQ(notice.substr(0, end), sampledLoopNotice(w.settings(), NoticeLanguage::english));
     EXPECT_EQ(notice.substr(end + 1), sampledLoopNotice(w.settings()).substr(1));
-    EXPECT_EQ(notice.rfind("The force loop sampled every T = 0.04 s is unstable", 0), 0u) << notice;
+    EXPECT_EQ(notice.rfind("The force loop sampled every T = 0.04 s, linearised about the contour's start without the servo lag, is unstable", 0), 0u) << notice;
     // a short period: stable, no notice, the z-plane still there
     ASSERT_TRUE(w.set("period", "0.001").ok);
     l = nlohmann::json::parse(w.loopsJson());
