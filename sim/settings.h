@@ -59,7 +59,7 @@ struct SimSettings {
 
     // --- control: system 1 tangential position, system 2 normal force ---
     double wn1 = 0.0, wn2 = 0.0;        // active natural angular frequencies [rad/s]
-    double zeta1 = 0.0, zeta2 = 0.0;    // damping ratios [-]
+    double zeta1 = 1.0, zeta2 = 1.0;    // damping ratios [-] (task settings, whatever the method)
     double alpha1 = 0.0, alpha2 = 0.0;  // inverse additional time constants [1/s]
     double Kp1 = 0.0, Kv1 = 0.0, Ki1 = 0.0;  // gains of system 1
     double Kp2 = 0.0, Kv2 = 0.0, Ki2 = 0.0;  // gains of system 2

@@ -212,6 +212,7 @@ public:
         if (!why.empty())
             return fail(format("token %d %s: %s ", index_, quoteToken(tok).c_str(), f.what) + why);
         f.set(c, v);
+        last_ = tok;
         return true;
     }
 
@@ -222,6 +223,11 @@ public:
     {
         return fail(format("token %d %s: ", index_, quoteToken(last_).c_str()) + why);
     }
+
+    // A refusal worded whole, "token N: why" (an earlier token's).
+    bool refuseAs(const std::string& why) { return fail(why); }
+    // The tokens read so far.
+    int tokens() const { return index_; }
 
     const std::string& error() const { return error_; }
 
@@ -257,20 +263,25 @@ const TaskField* tailField(const std::string& name)
     return nullptr;
 }
 
+// The tail's settings as the defaults hold them: a file is the whole task,
+// and the tail's settings it does not name take their defaults.
+void setTailDefaults(SimSettings& c)
+{
+    static const SimSettings defaults;
+    for (const TaskField& f : taskFields())
+        if (f.line == tailLine) f.set(c, f.get(defaults));
+}
+
 // The optional tail after the fixed fields: when the next token names one
 // of its settings, NAME VALUE pairs to the end of the file, each name once.
 // Any other token there ends the reading, as every token after the fixed
-// fields did before the tail existed.  A file is the whole task: the tail's
-// settings it does not name take their defaults.
+// fields did before the tail existed.  A damping ratio must leave its loop a
+// velocity gain with the fn and alpha read before it.
 void readTail(Reader& r, SimSettings& c)
 {
-    static const SimSettings defaults;
     std::string names;
-    for (const TaskField& f : taskFields()) {
-        if (f.line != tailLine) continue;
-        f.set(c, f.get(defaults));
-        names += (names.empty() ? "" : " ") + std::string(f.name);
-    }
+    for (const TaskField& f : taskFields())
+        if (f.line == tailLine) names += (names.empty() ? "" : " ") + std::string(f.name);
     std::string name;
     if (!r.optional(name) || !tailField(name)) return;
     std::string seen = " ";
@@ -286,14 +297,22 @@ void readTail(Reader& r, SimSettings& c)
         }
         seen += name + " ";
         if (!r.tailValue(*f, c)) return;
+        const std::string why = name == "zeta1"   ? gainRefusal(1, c.zeta1, c.wn1, c.alpha1)
+                                : name == "zeta2" ? gainRefusal(2, c.zeta2, c.wn2, c.alpha2)
+                                                  : "";
+        if (!why.empty() && !r.refuseToken(why)) return;
     } while (r.optional(name));
 }
 
 TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings& s)
 {
     SimSettings c = s;  // the file fills a copy; it replaces s only when complete
+    setTailDefaults(c);
     Reader r(src, name);
     TaskFileResult result;
+    // a loop whose fn and alpha make Kv zero with the default damping ratio:
+    // the refusal, given unless the tail names another ratio (checked there)
+    std::string kvZero[2];
 
     // the fields in the file's order: those of the robot and the contour
     // read so far (the selectors come before the numbers that depend on them)
@@ -316,8 +335,14 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
         const std::string field = f.name;
         if (field == "alpha1" || field == "alpha2") {
             const bool one = field == "alpha1";
-            const std::string why = one ? gainRefusal(1, c.wn1, c.alpha1) : gainRefusal(2, c.wn2, c.alpha2);
-            if (!why.empty() && !r.refuse(why)) break;
+            const std::string why =
+                one ? gainRefusal(1, c.zeta1, c.wn1, c.alpha1) : gainRefusal(2, c.zeta2, c.wn2, c.alpha2);
+            // an overflow is refused at once; a zero Kv once the tail is read
+            if (!std::isfinite(one ? c.wn1 : c.wn2)) {
+                if (!why.empty() && !r.refuse(why)) break;
+            } else if (!why.empty()) {
+                kvZero[one ? 0 : 1] = format("token %d: ", r.tokens()) + why;
+            }
             // both systems read: the method in force keeps them
             if (!one) storeControlValues(c);
         }
@@ -325,6 +350,10 @@ TaskFileResult readTokens(TokenSource& src, const std::string& name, SimSettings
         if (field == "tf" && (c.curve == 'C' || c.curve == 'S')) deriveContourEnds(c);
     }
     if (r.error().empty()) readTail(r, c);
+    for (int k = 0; k < 2 && r.error().empty(); ++k) {
+        const std::string why = k == 0 ? gainRefusal(1, c.zeta1, c.wn1, c.alpha1) : gainRefusal(2, c.zeta2, c.wn2, c.alpha2);
+        if (!kvZero[k].empty() && !why.empty()) r.refuseAs(kvZero[k]);
+    }
     if (!r.error().empty()) {
         result.error = r.error();
         return result;

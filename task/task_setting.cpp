@@ -75,7 +75,10 @@ const std::vector<TaskField> fields = {
     // setting error (metres in the file) and contact force
     {"seterror", "the setting error [m]", FieldRule::finite, nullptr, nullptr, 0, 0, 4, PLAIN(seterror)},
     {"Fn", "the contact force Fn [N]", FieldRule::finite, nullptr, nullptr, 0, 0, 5, PLAIN(Fn)},
-    // the contact model and its knobs: the optional tail, by name
+    // the optional tail, by name: the damping ratios of both loops (the
+    // task's, whatever the method), the contact model and its knobs
+    {"zeta1", "the damping ratio zeta1", FieldRule::nonNegative, nullptr, nullptr, 0, 0, tailLine, PLAIN(zeta1)},
+    {"zeta2", "the damping ratio zeta2", FieldRule::nonNegative, nullptr, nullptr, 0, 0, tailLine, PLAIN(zeta2)},
     {"contact", "the contact model", FieldRule::word, "ideal spring", "ideal or spring", 0, 0, tailLine,
      [](const SimSettings& s) { return s.springContact ? 1.0 : 0.0; },
      [](SimSettings& s, double v) { s.springContact = v != 0.0; }},
@@ -245,13 +248,18 @@ std::string heldRefusal(const TaskField& f, const SimSettings& s)
     return why + "; as the settings hold it, it is " + shortestNumber(v);
 }
 
-std::string gainRefusal(int system, double wn, double alpha)
+std::string gainRefusal(int system, double zeta, double wn, double alpha)
 {
     if (!std::isfinite(wn))
         return format("fn%d is too large: 2 pi fn%d is not a finite number", system, system);
-    // the velocity gain Kv = 2 zeta wn + alpha with zeta = 1
-    if (2.0 * 1.0 * wn + alpha == 0.0)
-        return format("fn%d and alpha%d make the velocity gain Kv%d zero", system, system, system);
+    // the velocity gain Kv = 2 zeta wn + alpha, as the gain design makes it
+    const LoopGains g = loopGains(zeta, wn, alpha);
+    if (zeta != 1.0 && !(std::isfinite(g.Kp) && std::isfinite(g.Kv)))
+        return format("zeta%d is too large: the gains Kp%d and Kv%d are not finite numbers", system, system, system);
+    if (g.Kv == 0.0) {
+        if (zeta == 1.0) return format("fn%d and alpha%d make the velocity gain Kv%d zero", system, system, system);
+        return format("zeta%d, fn%d and alpha%d make the velocity gain Kv%d zero", system, system, system, system);
+    }
     return "";
 }
 
@@ -314,14 +322,17 @@ SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std:
     const std::string why = numberRefusal(*field, v);
     if (!why.empty()) return refuse(field->named() + " " + why);
 
-    // fn and alpha: the gains of the method in force, stored for it
-    const int system = name == "fn1" || name == "alpha1" ? 1 : name == "fn2" || name == "alpha2" ? 2 : 0;
+    // fn and alpha: the gains of the method in force, stored for it; zeta:
+    // the task's, whatever the method (the derivation designs the gains)
+    const int system = name == "fn1" || name == "alpha1" || name == "zeta1"   ? 1
+                       : name == "fn2" || name == "alpha2" || name == "zeta2" ? 2
+                                                                              : 0;
     SimSettings c = s;
     if (system != 0) designGains(c);  // the method's stored values in force
     field->set(c, v);
     if (system != 0) {
-        const std::string gainWhy =
-            system == 1 ? gainRefusal(1, c.wn1, c.alpha1) : gainRefusal(2, c.wn2, c.alpha2);
+        const std::string gainWhy = system == 1 ? gainRefusal(1, c.zeta1, c.wn1, c.alpha1)
+                                                : gainRefusal(2, c.zeta2, c.wn2, c.alpha2);
         if (!gainWhy.empty()) return refuse(gainWhy);
         storeControlValues(c);
     }

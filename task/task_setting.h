@@ -9,7 +9,7 @@
 //
 //   robot  l | l1 l2   KH1 KH2   method fn1 alpha1 fn2 alpha2
 //   contour  x0 y0 xf yf tf | Ox Oy r tf | x0 y0 L A tf   seterror  Fn
-//   [contact ideal|spring  KW n  period n  servo n]
+//   [zeta1 n  zeta2 n  contact ideal|spring  KW n  period n  servo n]
 //
 // The last line is an optional tail of NAME VALUE pairs, written only for
 // the settings that differ from their defaults (see docs/task-files.md).
@@ -85,10 +85,11 @@ std::string numberRefusal(const TaskField& f, double value);
 // the settings hold it, it is 0"), or "" when it can.
 std::string heldRefusal(const TaskField& f, const SimSettings& s);
 
-// Why system `system` (1 or 2) cannot have the angular frequency `wn` and
-// the inverse time constant `alpha`, or "" when it can: 2 pi fn overflows,
-// or the velocity gain Kv = 2 wn + alpha is zero, and the model divides by it.
-std::string gainRefusal(int system, double wn, double alpha);
+// Why system `system` (1 or 2) cannot have the damping ratio `zeta`, the
+// angular frequency `wn` and the inverse time constant `alpha`, or "" when
+// it can: 2 pi fn overflows, or the velocity gain Kv = 2 zeta wn + alpha is
+// zero, and the model divides by it.
+std::string gainRefusal(int system, double zeta, double wn, double alpha);
 
 // The result of changing one setting by name.
 struct SettingChange {
@@ -101,7 +102,8 @@ struct SettingChange {
 // `s`, as the task-file reader would take it: the robot, method or contour
 // selects; a contour number sets the contour selected in `s`; fn and alpha
 // set the gains of the method in force and are stored for it, as the
-// dialogue does; a new method brings its own stored gains.  A value the
+// dialogue does; a new method brings its own stored gains; zeta1 and zeta2
+// belong to the task, not to a method, and redesign the gains in force.  A value the
 // rules refuse, an unknown name or a number that belongs to another robot
 // or contour leaves `s` unchanged.  The caller derives the settings after.
 SettingChange setTaskSetting(SimSettings& s, const std::string& name, const std::string& value);

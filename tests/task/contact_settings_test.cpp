@@ -121,7 +121,7 @@ TEST(ContactSettings, AreRefusedWithTheirRuleByNameAndInTheTailAndChangeNothing)
     // the tail's own mistakes
     const std::vector<std::pair<std::string, std::string>> tails = {
         {"contact spring contact ideal", "token 21 'contact': contact is given twice"},
-        {"contact spring foo 1", "token 21 'foo': expected a setting of the tail (contact KW period servo) or the end"},
+        {"contact spring foo 1", "token 21 'foo': expected a setting of the tail (zeta1 zeta2 contact KW period servo) or the end"},
         {"contact spring KW", "the file ends after 21 tokens; expected the workpiece stiffness KW [N/m] as token 22"},
     };
     for (const auto& [tail, why] : tails) {

@@ -318,7 +318,7 @@ TEST(TaskSetting, NamesThatDoNotFitTheTaskAreRefusedWithTheValidOnes)
         const char* message;
     } cases[] = {
         {"kh1", "600", "kh1=600: unknown name 'kh1'; the names are robot l l1 l2 KH1 KH2 method fn1 alpha1 "
-                       "fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn contact KW period servo"},
+                       "fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn zeta1 zeta2 contact KW period servo"},
         {"r", "0.3", "r=0.3: r is not a number of the sine; its numbers are x0 y0 L A tf (set the contour first)"},
         {"xf", "0.3", "xf=0.3: xf is not a number of the sine; its numbers are x0 y0 L A tf (set the contour first)"},
         {"l", "0.7", "l=0.7: l belongs to robot a; the robot in force is b (its lengths: l1 l2)"},
