@@ -12,6 +12,7 @@
 
 #include "app/batch.h"
 #include "sim/derivation.h"
+#include "sim/gain_design.h"
 #include "sim/run.h"
 #include "study/loop_poles.h"
 #include "study/study_plot.h"
@@ -148,6 +149,44 @@ TEST(LoopPoles, TheModelsForceStepLiesOnTheRunsForce)
     const SeriesSet& set = currentSeries(*run, s.type);
     for (int i = 0; i <= lastSample(s); ++i)
         ASSERT_NEAR(set.contactForce[i], modelForceStep(s, set.time[i]), 1e-6 * s.Fn) << "sample " << i;
+}
+
+// The damping ratio set by name: --loops gives the force loop's designed
+// poles as the complex pair -zeta wn +- i wn sqrt(1 - zeta^2) and -alpha,
+// and the model's from the gains designed with that ratio.
+TEST(LoopPoles, ARatioSetByNameGivesTheDesignedComplexPair)
+{
+    const testing::Outcome r =
+        testing::runBatchHere({"--loops", "--format", "csv", "--set", "zeta2=0.5", "--set", "alpha2=3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const testing::CsvTable table = testing::parseCsv(r.out);
+    std::vector<Pole> designed, model;
+    for (const auto& row : table.rows) {
+        if (row[table.column("system")] != 2.0) continue;
+        // the kind column is text: the designed rows come first
+        const Pole p{row[table.column("re")], row[table.column("im")]};
+        (designed.size() < 3 ? designed : model).push_back(p);
+    }
+    ASSERT_EQ(designed.size(), 3u);
+    ASSERT_EQ(model.size(), 2u);
+    const double wn = twoPi * 20.0, zeta = 0.5;
+    EXPECT_NEAR(designed[0].re, -zeta * wn, 1e-12 * wn);
+    EXPECT_NEAR(designed[0].im, wn * std::sqrt(1.0 - zeta * zeta), 1e-12 * wn);
+    EXPECT_NEAR(designed[1].re, -zeta * wn, 1e-12 * wn);
+    EXPECT_NEAR(designed[1].im, -wn * std::sqrt(1.0 - zeta * zeta), 1e-12 * wn);
+    EXPECT_EQ(designed[2].re, -3.0);
+    EXPECT_EQ(designed[2].im, 0.0);
+    // the model: the roots of Kv s^2 + (Kp - 1) s + Ki with the gains of zeta 0.5
+    const LoopGains g = loopGains(zeta, wn, 3.0);
+    for (const Pole& p : model) {
+        const Complex z(p.re, p.im);
+        EXPECT_LE(std::abs(g.Kv * z * z + (g.Kp - 1.0) * z + g.Ki),
+                  1e-12 * (g.Kv * std::norm(z) + std::abs((g.Kp - 1.0) * z) + g.Ki));
+    }
+    // the text names the ratio and the pair's damping
+    const testing::Outcome text = testing::runBatchHere({"--loops", "--set", "zeta2=0.5"});
+    EXPECT_NE(text.out.find("fn 20 Hz, zeta 0.5, alpha 2 1/s"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("(fn 20 Hz, damping 0.5)"), std::string::npos) << text.out;
 }
 
 TEST(LoopPoles, TheTablesNameEveryPole)
