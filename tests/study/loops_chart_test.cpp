@@ -26,7 +26,7 @@ namespace hybridsim {
 namespace {
 
 // The default task after `sets` (NAME=VALUE; "zeta=..." both loops'
-// damping, which is no setting of its own), derived and run.
+// damping ratios at once), derived and run.
 struct Run {
     SimSettings s = testing::defaultSettings();
     std::unique_ptr<RunSeries> run = std::make_unique<RunSeries>();
