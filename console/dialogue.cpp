@@ -224,8 +224,11 @@ Section Pass::gains()
     enterSystem(1, s_.wn1, s_.alpha1);
     out_ << format(msg::gainsInput2, s_.wn2 / twoPi, s_.alpha2);
     enterSystem(2, s_.wn2, s_.alpha2);
-    s_.zeta2 = 1.0;
-    s_.zeta1 = s_.zeta2;
+    // the design with zeta = 1, as the questions say; a system whose kept
+    // fn and alpha (a task with another ratio) make Kv = 2 wn + alpha zero
+    // keeps its ratio, for the model divides by Kv
+    if (2.0 * s_.wn1 + s_.alpha1 != 0.0) s_.zeta1 = 1.0;
+    if (2.0 * s_.wn2 + s_.alpha2 != 0.0) s_.zeta2 = 1.0;
     // the selected method keeps them: the gain design copies them back
     storeControlValues(s_);
     designGains(s_);

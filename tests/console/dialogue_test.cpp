@@ -193,6 +193,26 @@ TEST(Dialogue, GainsEnteredUnderMethod8AreStoredForMethod8Only)
     EXPECT_EQ(s.alpha2, 5.0);
 }
 
+// The gain questions design with zeta = 1, unless the values kept from a
+// task with another ratio would leave a loop no velocity gain with it.
+TEST(Dialogue, GainQuestionsSetTheRatiosToOneButNeverLeaveKvZero)
+{
+    SimSettings start = defaultSettings();
+    start.zeta1 = 0.5;
+    start.zeta2 = 0.5;
+    start.wn2Hybrid8 = 100.0;
+    start.alpha2Hybrid8 = -200.0;  // Kv2 = 2 zeta2 wn2 + alpha2 = -100
+    deriveSettings(start);
+    ScriptedSession p("y\n\n\nn\n");
+    runPass(p, start, 'g');
+    const SimSettings& s = *p.settings;
+    EXPECT_EQ(s.zeta1, 1.0);
+    EXPECT_EQ(s.zeta2, 0.5);
+    EXPECT_EQ(s.wn2, 100.0);
+    EXPECT_EQ(s.alpha2, -200.0);
+    EXPECT_EQ(s.Kv2, -100.0);
+}
+
 TEST(Dialogue, GainsAfterChangingTheMethodAreStoredForTheNewMethod)
 {
     ScriptedSession p("y7y\n3 0\n6 5\nn");

@@ -811,7 +811,7 @@ function pageTests(kind, origin, url) {
         'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
-        'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'fn2', 'alpha2', 'contour',
+        'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
       // The last Tab left the page for the browser's own controls, and
@@ -1761,7 +1761,7 @@ function pageTests(kind, origin, url) {
       assert.deepEqual(await page.$$eval('.settings legend', (all) => all.map((e) => e.textContent)), [
         '(1-1) ロボットタイプ', '(1-6) ハンドばね定数', '(2-1) hybrid制御方法', '(2-2) 制御ゲイン',
         '(3-2) 物体輪郭', '(3-3) 物体設置誤差', '(3-4) 接触力（法線力）']);
-      const sineFields = ['KH1', 'KH2', 'fn1', 'alpha1', 'fn2', 'alpha2', 'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf',
+      const sineFields = ['KH1', 'KH2', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf',
                           'seterror', 'Fn'];
       assert.deepEqual(await shownFields(), sineFields);
 
@@ -1806,7 +1806,7 @@ function pageTests(kind, origin, url) {
       // another contour: its own fields and values, the run of its task file
       await page.select('select[data-field="contour"]', 'C');
       await until(() => /円輪郭/.test(document.getElementById('report').textContent));
-      assert.deepEqual(await shownFields(), ['KH1', 'KH2', 'fn1', 'alpha1', 'fn2', 'alpha2', 'C.Ox', 'C.Oy', 'C.r',
+      assert.deepEqual(await shownFields(), ['KH1', 'KH2', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'C.Ox', 'C.Oy', 'C.r',
                                              'C.tf', 'seterror', 'Fn']);
       const circle = nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C');
       const fieldNumbers = (ids) => Promise.all(ids.map(async (id) => Number((await fieldState(id)).text)));
@@ -1823,6 +1823,19 @@ function pageTests(kind, origin, url) {
       await until(() => /hybrid7/.test(document.getElementById('report').textContent));
       const method7 = nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C', 'method=7');
       closeTo(await fieldNumbers(['fn1', 'alpha1', 'fn2', 'alpha2']), numbersOfLine(method7, 2), 'gains of method 7');
+
+      // a damping ratio typed goes to the task's tail; one that leaves Kv1 zero (alpha1 is 0) is refused
+      await typeInto('zeta2', '0.5');
+      await page.keyboard.press('Enter');
+      await until(() => /\nzeta2 0\.5\n$/.test(hybridsim.taskText()));
+      assert.equal(await page.evaluate(() => hybridsim.taskText()),
+                   nativeTaskText('Fn=15', 'seterror_mm=7.5', 'contour=C', 'method=7', 'zeta2=0.5'));
+      await typeInto('zeta1', '0');
+      assert.deepEqual(await fieldState('zeta1'), { text: '0', message: nativeRefusal('zeta1=0'), refused: true });
+      await page.keyboard.press('Escape');
+      await typeInto('zeta2', '1');
+      await page.keyboard.press('Enter');
+      await until(() => !/zeta/.test(hybridsim.taskText()));
 
       // English labels, and back
       const labels = () => page.evaluate(() => [

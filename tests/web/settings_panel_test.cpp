@@ -91,7 +91,7 @@ TEST(SettingsPanel, SectionsInTheDialoguesOrderWithItsWords)
         EXPECT_NE(std::find(known.begin(), known.end(), name), known.end()) << name;
         ++names;
     }
-    EXPECT_EQ(names, 4 + 2 + 4 + 5 + 4 + 5 + 1 + 1 + 3);  // selectors, springs, gains, contours, e, Fn, contact
+    EXPECT_EQ(names, 4 + 2 + 6 + 5 + 4 + 5 + 1 + 1 + 3);  // selectors, springs, gains and ratios, contours, e, Fn, contact
 }
 
 TEST(SettingsPanel, TheContactModelLastFoldedItsChoicesWords)
@@ -140,7 +140,7 @@ TEST(SettingsPanel, ShowsTheFieldsOfTheRobotAndContourInForce)
         const std::string numbers = contour[0] == 'L'   ? "L.x0 L.y0 L.xf L.yf L.tf "
                                     : contour[0] == 'C' ? "C.Ox C.Oy C.r C.tf "
                                                         : "S.x0 S.y0 S.L S.A S.tf ";
-        EXPECT_EQ(ids, "KH1 KH2 fn1 alpha1 fn2 alpha2 " + numbers + "seterror Fn KW period servo ") << contour;
+        EXPECT_EQ(ids, "KH1 KH2 fn1 alpha1 zeta1 fn2 alpha2 zeta2 " + numbers + "seterror Fn KW period servo ") << contour;
     }
 }
 
