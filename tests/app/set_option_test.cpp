@@ -151,7 +151,7 @@ TEST(StudySet, RefusedValuesStopEverythingWithOneLine)
          "--set r=0.3: r is not a number of the sine; its numbers are x0 y0 L A tf (set the contour first)"},
         {{"l=0.7"}, "--set l=0.7: l belongs to robot a; the robot in force is b (its lengths: l1 l2)"},
         {{"kh1=600"}, "--set kh1=600: unknown name 'kh1'; the names are robot l l1 l2 KH1 KH2 method fn1 "
-                      "alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn contact KW period servo"},
+                      "alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn zeta1 zeta2 contact KW period servo"},
         // a value of 100 KB, a line end: quoted short, on one line
         {{"Fn=" + std::string(100000, '9')},
          "--set Fn=" + std::string(60, '9') + "...: expected a number for the contact force Fn [N]"},
@@ -159,9 +159,9 @@ TEST(StudySet, RefusedValuesStopEverythingWithOneLine)
         {{std::string(200, 'k') + "=1"}, "--set " + std::string(60, 'k') + "...=1: unknown name '" +
                                              std::string(60, 'k') + "...'; the names are robot l l1 l2 KH1 KH2 "
                                              "method fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A "
-                                             "seterror Fn contact KW period servo"},
+                                             "seterror Fn zeta1 zeta2 contact KW period servo"},
         {{"\x1b[2J=1"}, "--set \\x1b[2J=1: unknown name '\\x1b[2J'; the names are robot l l1 l2 KH1 KH2 method "
-                        "fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn contact KW period servo"},
+                        "fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn zeta1 zeta2 contact KW period servo"},
         // characters of other scripts as they are, counted as characters;
         // invisible ones (a byte-order mark, a direction override), C1
         // controls and bytes that are not UTF-8 as \xNN

@@ -226,7 +226,7 @@ TEST(StudySweep, RowsComeInInputOrder)
 
 TEST(StudySweep, MistakesGiveOneLineStatus2AndComputeNothing)
 {
-    const std::string names = "robot l l1 l2 KH1 KH2 method fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn contact KW period servo";
+    const std::string names = "robot l l1 l2 KH1 KH2 method fn1 alpha1 fn2 alpha2 contour x0 y0 xf yf tf Ox Oy r L A seterror Fn zeta1 zeta2 contact KW period servo";
     const struct {
         std::vector<std::string> args;
         std::string line;
