@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
+#include <utility>
 
+#include "portable_math/portable_math.h"
 #include "study/golden_section.h"
 #include "task/text_format.h"
 
@@ -11,38 +12,56 @@ namespace hybridsim {
 
 namespace {
 
-using Complex = std::complex<long double>;
 // coefficients of a polynomial, the lowest power first
-using Poly = std::vector<long double>;
+using Poly = std::vector<double>;
 
 // A transfer function N(x) / D(x) of x = s / scale (continuous) or
-// x = z - 1 (sampled, T the period).
+// x = z - 1 (sampled, T the period).  Doubles and the portable functions
+// only, so that every build gives the same figures to the last bit.
 struct Rational {
     Poly num, den;
-    long double scale = 1.0L;  // [rad/s] per unit of x (continuous)
-    double period = 0.0;       // T [s], sampled when above 0
+    double scale = 1.0;  // [rad/s] per unit of x (continuous)
+    double period = 0.0;  // T [s], sampled when above 0
 };
 
-Complex evaluate(const Poly& p, Complex x)
+struct Value {
+    double re = 0.0, im = 0.0;
+};
+
+// p(x) by Horner's rule in complex numbers
+Value evaluate(const Poly& p, Value x)
 {
-    Complex v = 0.0L;
-    for (auto c = p.rbegin(); c != p.rend(); ++c) v = v * x + *c;
+    Value v;
+    for (auto c = p.rbegin(); c != p.rend(); ++c) v = Value{v.re * x.re - v.im * x.im + *c, v.re * x.im + v.im * x.re};
     return v;
 }
 
-Complex at(const Rational& h, double hz)
+// N and D at one frequency [Hz]
+std::pair<Value, Value> at(const Rational& h, double hz)
 {
-    const long double w = static_cast<long double>(twoPi) * hz;
-    Complex x;
+    const double w = twoPi * hz;
+    Value x;
     if (h.period > 0.0) {
         // z - 1 = e^(j theta) - 1 = -2 sin^2(theta / 2) + j sin theta, without cancellation near z = 1
-        const long double theta = w * h.period;
-        const long double half = std::sin(theta / 2.0L);
-        x = Complex(-2.0L * half * half, std::sin(theta));
+        const double theta = w * h.period;
+        const double half = pmath::sin(theta / 2.0);
+        x = Value{-2.0 * half * half, pmath::sin(theta)};
     } else {
-        x = Complex(0.0L, w / h.scale);
+        x = Value{0.0, w / h.scale};
     }
-    return evaluate(h.num, x) / evaluate(h.den, x);
+    return {evaluate(h.num, x), evaluate(h.den, x)};
+}
+
+// |H| in dB, the difference of the logarithms so that no quotient overflows
+double decibels(const std::pair<Value, Value>& nd)
+{
+    return 20.0 * (pmath::log10(pmath::hypot(nd.first.re, nd.first.im)) -
+                   pmath::log10(pmath::hypot(nd.second.re, nd.second.im)));
+}
+
+double degrees(const std::pair<Value, Value>& nd)
+{
+    return (pmath::atan2(nd.first.im, nd.first.re) - pmath::atan2(nd.second.im, nd.second.re)) * 360.0 / twoPi;
 }
 
 // |H| at 0 Hz, the limit x -> 0: the ratio of the lowest powers the
@@ -50,20 +69,18 @@ Complex at(const Rational& h, double hz)
 double dcGain(const Rational& h)
 {
     std::size_t m = 0;
-    while (m < h.den.size() && h.den[m] == 0.0L) ++m;
+    while (m < h.den.size() && h.den[m] == 0.0) ++m;
     for (std::size_t k = 0; k < std::min(m, h.num.size()); ++k)
-        if (h.num[k] != 0.0L) return HUGE_VAL;
+        if (h.num[k] != 0.0) return HUGE_VAL;
     if (m == h.den.size()) return std::nan("");
-    const long double n = m < h.num.size() ? h.num[m] : 0.0L;
-    return static_cast<double>(std::fabs(n / h.den[m]));
+    const double n = m < h.num.size() ? h.num[m] : 0.0;
+    return std::fabs(n / h.den[m]);
 }
-
-double decibels(Complex g) { return static_cast<double>(20.0L * std::log10(std::abs(g))); }
 
 bool finiteCoefficients(const Rational& h)
 {
     for (const Poly* p : {&h.num, &h.den})
-        for (long double c : *p)
+        for (double c : *p)
             if (!std::isfinite(c)) return false;
     return true;
 }
@@ -76,12 +93,12 @@ Response respond(const Rational& h, double low, double high)
     r.computed = true;
     r.dcGain = dcGain(h);
     // 20 a decade; low and high within 1e-300 and 1e300: at most 12,001
-    const int points = static_cast<int>(std::ceil(20.0 * (std::log10(high) - std::log10(low)))) + 1;
+    const int points = static_cast<int>(std::ceil(20.0 * (pmath::log10(high) - pmath::log10(low)))) + 1;
     double turned = 0.0;
     for (int i = 0; i < points; ++i) {
-        const double f = i == points - 1 ? high : low * std::pow(10.0, i / 20.0);
-        const Complex g = at(h, f);
-        double phase = static_cast<double>(std::arg(g)) * 360.0 / twoPi;
+        const double f = i == points - 1 ? high : low * pmath::pow(10.0, i / 20.0);
+        const auto g = at(h, f);
+        double phase = degrees(g);
         // continuous: the turn nearest the last point's phase
         if (!r.phase.empty()) {
             while (phase + turned - r.phase.back() > 180.0) turned -= 360.0;
@@ -92,7 +109,7 @@ Response respond(const Rational& h, double low, double high)
         r.phase.push_back(phase + turned);
     }
     if (!(r.dcGain > 0.0) || !std::isfinite(r.dcGain)) return r;
-    const double dc = 20.0 * std::log10(r.dcGain);
+    const double dc = 20.0 * pmath::log10(r.dcGain);
     // bandwidth: the first grid point 3 dB below, then halving the bracket
     // from the point before (0 Hz, the DC gain, before the first)
     for (std::size_t i = 0; i < r.frequency.size(); ++i) {
@@ -122,53 +139,78 @@ Response respond(const Rational& h, double low, double high)
     return r;
 }
 
-// the designed closed loop in x = s / w0: numerator and denominator divided
-// by w0^3 with W = wn / w0 and B = alpha / w0, so that wn^2 never overflows
+// the designed closed loop in x = s / w0, w0 the larger of wn and alpha:
+// numerator and denominator divided by w0^3 with W = wn / w0 and
+// B = alpha / w0, so that no coefficient is above 4 and none overflows
 Rational designedRational(const LoopPoles& l)
 {
-    const long double w0 = l.wn > 0.0 ? l.wn : l.alpha > 0.0 ? l.alpha : 1.0;
-    const long double W = l.wn / w0, B = l.alpha / w0, z = l.zeta;
+    const double w0 = std::max(l.wn, l.alpha) > 0.0 ? std::max(l.wn, l.alpha) : 1.0;
+    const double W = l.wn / w0, B = l.alpha / w0, z = l.zeta;
     Rational h;
-    h.num = {B * W * W, W * W + 2.0L * z * W * B, 2.0L * z * W + B};
-    h.den = {B * W * W, W * W + 2.0L * z * W * B, 2.0L * z * W + B, 1.0L};
+    h.num = {B * W * W, W * W + 2.0 * z * W * B, 2.0 * z * W + B};
+    h.den = {B * W * W, W * W + 2.0 * z * W * B, 2.0 * z * W + B, 1.0};
     h.scale = w0;
     return h;
 }
 
-// the model: the force loop's (r on the measured force), the position loop's 1
+// the model: the force loop's (r on the measured force), the position
+// loop's 1; in x = s / w0, w0 the largest pole frequency, and divided by
+// the leading coefficient times w0^2, so that large or small gains keep
+// the numbers near 1
 Rational modelRational(const LoopPoles& l)
 {
     Rational h;
     if (!std::isfinite(l.Kv) || !std::isfinite(l.Kp - 1.0) || !std::isfinite(l.Ki) || !std::isfinite(l.ratio)) {
-        h.num = {std::nanl("")};
-        h.den = {1.0L};
+        h.num = {std::nan("")};
+        h.den = {1.0};
         return h;
     }
     if (l.system == 1) {
-        h.num = {1.0L};
-        h.den = {1.0L};
+        h.num = {1.0};
+        h.den = {1.0};
         return h;
     }
-    const long double r = l.ratio;
-    h.num = {r * l.Ki, r * (l.Kp - 1.0L)};
-    h.den = {r * l.Ki, r * (l.Kp - 1.0L), static_cast<long double>(l.Kv)};
+    const double r = l.ratio;
+    const Poly den = {r * l.Ki, r * (l.Kp - 1.0), l.Kv};
+    double w0 = 0.0;
+    for (const Pole& p : quadraticRoots(den[2], den[1], den[0])) w0 = std::max(w0, poleFrequency(p));
+    if (!(w0 > 0.0) || !std::isfinite(w0)) w0 = 1.0;
+    // c_k w0^k / (c_n w0^n), c_n the highest coefficient that is not 0
+    std::size_t n = den.size() - 1;
+    while (n > 0 && den[n] == 0.0) --n;
+    auto scaled = [&](double c, std::size_t k) {
+        double v = c / den[n];
+        for (std::size_t i = k; i < n; ++i) v /= w0;
+        for (std::size_t i = n; i < k; ++i) v *= w0;
+        return v;
+    };
+    for (std::size_t k = 0; k < den.size(); ++k) h.den.push_back(scaled(den[k], k));
+    h.num = {h.den[0], h.den.size() > 1 ? h.den[1] : 0.0};
+    h.scale = w0;
     return h;
 }
 
 // the sampled force loop in x = z - 1
 Rational sampledRational(const LoopPoles& l)
 {
-    const long double T = l.discrete.period, r = l.discrete.ratio;
-    const long double b = T * (l.Kp - 1.0L) / l.Kv + l.Ki * T * T / (2.0L * l.Kv);
-    const long double g = l.Ki * T / l.Kv;
+    const double T = l.discrete.period, r = l.discrete.ratio;
+    const double b = T * (l.Kp - 1.0) / l.Kv + l.Ki * T * T / (2.0 * l.Kv);
+    const double g = l.Ki * T / l.Kv;
     Rational h;
     h.num = {r * g * T, r * b};
-    h.den = {r * g * T, r * b, 1.0L};
+    h.den = {r * g * T, r * b, 1.0};
     h.period = l.discrete.period;
     return h;
 }
 
-Gain gainOf(Complex g) { return Gain{static_cast<double>(g.real()), static_cast<double>(g.imag())}; }
+// N / D as re, im: N times D's conjugate over |D|^2
+Gain gainOf(const std::pair<Value, Value>& nd)
+{
+    const Value& n = nd.first;
+    const Value& d = nd.second;
+    const double size = d.re * d.re + d.im * d.im;
+    return Gain{(n.re * d.re + n.im * d.im) / size, (n.im * d.re - n.re * d.im) / size};
+}
 
 }  // namespace
 

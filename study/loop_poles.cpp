@@ -154,7 +154,7 @@ void printSampled(const LoopPoles& l, std::ostream& out)
 // the designed, the model and the sampled response.
 void printResponses(const LoopPoles& l, const LoopResponse& r, std::ostream& out)
 {
-    const char* what = l.system == 1 ? "s_r to s" : l.spring ? "Fn to the measured force" : "Fn to F";
+    const char* what = l.system == 1 ? "s_r to s" : l.spring ? "Fn to the measured force (about the start's posture with r, as the poles above)" : "Fn to F";
     out << "  frequency response from " << what << ", " << format("%.6g", r.low) << " to "
         << format("%.6g", r.high) << " Hz:\n";
     out << "    designed (PID on the error of 1/s^2): " << bandwidthText(r.designed, r.high) << ", "
