@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "portable_math/portable_math.h"
+#include "study/frequency_response.h"
 #include "task/text_format.h"
 
 namespace hybridsim {
@@ -149,11 +150,33 @@ void printSampled(const LoopPoles& l, std::ostream& out)
         out << "  inside the unit circle for periods T below " << format("%.6g", d.periodLimit) << " s\n";
 }
 
+// The loop's frequency response lines of --loops: bandwidth and peak of
+// the designed, the model and the sampled response.
+void printResponses(const LoopPoles& l, const LoopResponse& r, std::ostream& out)
+{
+    const char* what = l.system == 1 ? "s_r to s" : l.spring ? "Fn to the measured force (about the start's posture with r, as the poles above)" : "Fn to F";
+    out << "  frequency response from " << what << ", " << format("%.6g", r.low) << " to "
+        << format("%.6g", r.high) << " Hz:\n";
+    out << "    designed (PID on the error of 1/s^2): " << bandwidthText(r.designed, r.high) << ", "
+        << peakText(r.designed) << "\n";
+    if (l.system == 1 && r.model.computed)
+        out << "    model: |H| = 1 at every frequency (the law adds ds_r/dt, so the error does not depend on s_r): "
+            << bandwidthText(r.model, r.high) << ", " << peakText(r.model) << "\n";
+    else if (!r.model.computed && l.modelNone != PolesNone::computed)
+        out << "    model: " << polesNoneText(l.modelNone) << "\n";
+    else
+        out << "    model: " << bandwidthText(r.model, r.high) << ", " << peakText(r.model) << "\n";
+    if (r.sampled.computed)
+        out << "    sampled (command and measured force held over T): "
+            << bandwidthText(r.sampled, 0.5 / l.discrete.period) << ", " << peakText(r.sampled) << "\n";
+}
+
 }  // namespace
 
 void printLoops(const SimSettings& s, std::ostream& out)
 {
     const char* names[] = {"", "system 1 (tangential position)", "system 2 (normal force)"};
+    const std::array<LoopResponse, 2> responses = loopResponses(s);
     for (const LoopPoles& l : loopPoles(s)) {
         out << names[l.system] << ", method " << s.hybrid << ": fn " << format("%g", hertz(l.wn)) << " Hz, zeta "
             << format("%g", l.zeta) << ", alpha " << format("%g", l.alpha) << " 1/s\n";
@@ -174,6 +197,7 @@ void printLoops(const SimSettings& s, std::ostream& out)
         // the joints' lag is a further state these poles leave out
         if (l.spring && s.servoTime > 0.0)
             out << "  (without the servo lag of " << format("%g", s.servoTime) << " s, which is not in these poles and moves this bound)\n";
+        printResponses(l, responses[static_cast<std::size_t>(l.system - 1)], out);
     }
 }
 
@@ -182,7 +206,8 @@ void printLoopsCsv(const SimSettings& s, std::ostream& out)
     // under contact=spring: the ratio on the force loop's rows, |z| and
     // whether inside the unit circle on the sampled ones
     const bool spring = s.springContact;
-    out << (spring ? "system,kind,re,im,ratio,abs,inside\n" : "system,kind,re,im\n");
+    out << (spring ? "system,kind,re,im,ratio,abs,inside" : "system,kind,re,im") << ",bandwidth_hz,peak_db,peak_hz\n";
+    const std::array<LoopResponse, 2> responses = loopResponses(s);
     auto row = [&](const LoopPoles& l, const char* kind, const Pole& p) {
         out << l.system << ',' << kind << ',' << exactNumber(p.re) << ',' << exactNumber(p.im);
         if (spring) {
@@ -192,6 +217,13 @@ void printLoopsCsv(const SimSettings& s, std::ostream& out)
             out << ',' << (sampled ? exactNumber(poleFrequency(p)) : std::string());
             out << ',' << (sampled ? (poleFrequency(p) < 1.0 ? "yes" : "no") : "");
         }
+        // the frequency response of the row's kind of this loop
+        const LoopResponse& lr = responses[static_cast<std::size_t>(l.system - 1)];
+        const Response& r = kind[0] == 'd' ? lr.designed : kind[0] == 'm' ? lr.model : lr.sampled;
+        const bool figures = r.computed && r.dcGain > 0.0 && std::isfinite(r.dcGain);
+        out << ',' << (r.hasBandwidth ? exactNumber(r.bandwidth) : std::string());
+        out << ',' << (figures ? exactNumber(r.peak) : std::string());
+        out << ',' << (r.hasPeak ? exactNumber(r.peakFrequency) : std::string());
         out << '\n';
     };
     for (const LoopPoles& l : loopPoles(s)) {

@@ -51,6 +51,15 @@ std::vector<Complex> fromRoots(const std::vector<Pole>& poles)
     return ::testing::AssertionFailure() << a << " against " << b << " (scale " << scale << ")";
 }
 
+// A row of the poles' CSV without its last three columns (the frequency
+// response's bandwidth_hz, peak_db, peak_hz, frequency_response_test.cpp's).
+std::string poleColumns(const std::string& row)
+{
+    std::string r = row;
+    for (int k = 0; k < 3; ++k) r.erase(r.rfind(','));
+    return r;
+}
+
 TEST(LoopPoles, ThePolesAreTheRootsOfTheDesignAndOfTheModel)
 {
     struct Case {
@@ -194,15 +203,17 @@ TEST(LoopPoles, TheTablesNameEveryPole)
     SimSettings s = testing::defaultSettings();
     std::ostringstream csv;
     printLoopsCsv(s, csv);
+    std::string poles;
+    for (const std::string& row : testing::textLines(csv.str())) poles += poleColumns(row) + "\n";
     const std::string expected_first = "system,kind,re,im\n1,designed,";
-    EXPECT_EQ(csv.str().rfind(expected_first, 0), 0u) << csv.str();
+    EXPECT_EQ(poles.rfind(expected_first, 0), 0u) << csv.str();
     int rows = 0;
     for (char ch : csv.str()) rows += ch == '\n' ? 1 : 0;
     EXPECT_EQ(rows, 1 + 2 * (3 + 2));
-    EXPECT_NE(csv.str().find("1,model,0,0\n"), std::string::npos);  // the PD position loop's integrator, not -0
+    EXPECT_NE(poles.find("1,model,0,0\n"), std::string::npos);  // the PD position loop's integrator, not -0
     // the force loop's design: -wn2 twice, -alpha2, each to 17 digits
-    EXPECT_NE(csv.str().find("2,designed,-125.6637061435916,0\n2,designed,-125.6637061435916,0\n"
-                             "2,designed,-2,0\n"),
+    EXPECT_NE(poles.find("2,designed,-125.6637061435916,0\n2,designed,-125.6637061435916,0\n"
+                         "2,designed,-2,0\n"),
               std::string::npos)
         << csv.str();
     std::ostringstream text;
@@ -265,7 +276,8 @@ TEST(LoopPoles, UnderSpringContactTheTablesGiveTheRatioAndTheSampledPoles)
         EXPECT_NE(text.str().find(format("inside the unit circle for periods T below %.6g s", f.discrete.periodLimit)),
                   std::string::npos)
             << text.str();
-        const std::vector<std::string> rows = testing::textLines(csv.str());
+        std::vector<std::string> rows = testing::textLines(csv.str());
+        for (std::string& row : rows) row = poleColumns(row);
         ASSERT_EQ(rows.size(), 1u + 5u + 7u);
         EXPECT_EQ(rows[0], "system,kind,re,im,ratio,abs,inside");
         EXPECT_EQ(rows[1].substr(rows[1].size() - 3), ",,,");  // the position loop: no ratio, no |z|
