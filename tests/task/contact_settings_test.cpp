@@ -14,6 +14,7 @@
 #include "task/series_csv.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
+#include "tests/task/named_settings.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
@@ -22,12 +23,7 @@ namespace {
 // The default task with the contact settings set by name, each checked.
 SimSettings withContact(const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    SimSettings s = testing::defaultSettings();
-    for (const auto& [name, value] : settings) {
-        const SettingChange c = setTaskSetting(s, name, value);
-        EXPECT_TRUE(c.ok) << c.message;
-    }
-    return s;
+    return testing::defaultsWith(settings);
 }
 
 // The fixed fields of the default task as a file writes them.

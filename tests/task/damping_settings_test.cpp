@@ -10,18 +10,16 @@
 #include "sim/gain_design.h"
 #include "task/task_file.h"
 #include "task/task_setting.h"
+#include "tests/task/named_settings.h"
 #include "tests/test_support.h"
 
 namespace hybridsim {
 namespace {
 
+// The default task with settings set by name, each checked, derived.
 SimSettings withSettings(const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    SimSettings s = testing::defaultSettings();
-    for (const auto& [name, value] : settings) {
-        const SettingChange c = setTaskSetting(s, name, value);
-        EXPECT_TRUE(c.ok) << c.message;
-    }
+    SimSettings s = testing::defaultsWith(settings);
     deriveSettings(s);
     return s;
 }
