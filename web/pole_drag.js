@@ -13,9 +13,8 @@
 // that the values follow it evenly while the chart refits its scale.
 // Values go to 3 significant digits, through hybridsim.setAll: refused,
 // the desktop's message shows and the run stays.  Keys on a focused
-// handle: Left and Right move the pole left (fn or α 5 % larger, Shift 25
-// %) and right, Up and Down the pair's pole up and down its circle (ζ 0.05
-// smaller or larger, Shift 0.2).  Undo (the button, Ctrl+Z or Cmd+Z in the
+// handle: Left and Right make fn or α 5 % larger or smaller (Shift 25 %),
+// Up and Down on a pair ζ 0.05 smaller or larger (Shift 0.2).  Undo (the button, Ctrl+Z or Cmd+Z in the
 // panel) returns the values from before the last drag.
 //
 // Nothing is done while the panel is closed: the handles are placed after
