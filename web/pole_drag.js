@@ -56,8 +56,10 @@
     const ky = (f) => f.height / (f.imMax - f.imMin);
 
     function say(text) {
+      if (message.textContent === text && message.hidden === (text === '')) return;
       message.textContent = text;
       message.hidden = text === '';
+      fit();
     }
     // the values given that differ from those in force, all at once
     function apply(values) {
@@ -232,7 +234,10 @@
     sim.on('language', () => {
       for (const entry of handles.values()) describe(entry);
     });
-    new ResizeObserver(fit).observe(chart);
+    // (the s-plane moves within the panel when anything above it grows)
+    const watchSize = new ResizeObserver(fit);
+    watchSize.observe(chart);
+    watchSize.observe(details);
     global.HybridsimLoopsPanel.onDrawn(place);
   }
 
