@@ -79,6 +79,16 @@ EMSCRIPTEN_KEEPALIVE int hs_set(const char* name, int nameSize, const char* valu
     return c.ok ? 1 : 0;
 }
 
+// Several settings at once (`json` [[name, value], ...], `size` bytes),
+// the run computed once (WebSession::setAll): 1 when all are taken, 0 when
+// refused (hs_message says why) and nothing changed.
+EMSCRIPTEN_KEEPALIVE int hs_set_all(const char* json, int size)
+{
+    const SettingChange c = session->setAllJson(std::string(json, static_cast<std::size_t>(size < 0 ? 0 : size)));
+    handOut(c.message);
+    return c.ok ? 1 : 0;
+}
+
 // The setting error in millimetres, as hs_set.
 EMSCRIPTEN_KEEPALIVE int hs_set_seterror_mm(const char* value, int valueSize)
 {

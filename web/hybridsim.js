@@ -4,6 +4,7 @@
 //
 //   await hybridsim.ready;
 //   hybridsim.set('Fn', 20)         -> {ok, message}  (the names of --set)
+//   hybridsim.setAll({fn2: 25, zeta2: 0.7})  -> {ok, message}  (all or none, one run)
 //   hybridsim.loadTask(text, name)  -> {ok, message}
 //   hybridsim.csv(), .report(), .summary(), .notice(), .taskText()
 //   hybridsim.frame = 100;          // clamped to 0..lastFrame, pauses, redrawn
@@ -303,6 +304,15 @@
       string('set', "a setting's name", name);
       value('set', v);
       return change([name, asText(v)], (c, n, nn, t, tn) => c._hs_set(n, nn, t, tn));
+    },
+    // Several settings at once, {name: value, ...} in that order, each by
+    // set's rules, one run: {ok, message}, all taken or none (a setting
+    // refused alone before another is tried again after the others).
+    setAll(settings) {
+      if (settings === null || typeof settings !== 'object' || Array.isArray(settings))
+        throw wrong('setAll', 'settings {name: value, ...}', settings);
+      const list = Object.entries(settings).map(([n, v]) => [n, asText(value('setAll', v))]);
+      return change([JSON.stringify(list)], (c, t, tn) => c._hs_set_all(t, tn));
     },
     // The setting error in millimetres, as the console dialogue asks for it.
     setSetErrorMm(v) {

@@ -17,6 +17,11 @@
   // the charts side by side from this width of each [px]
   const sideBySide = 380;
   const gap = 12;
+  // who hears of each drawing (fn(loops) after the charts are in place),
+  // and whether a run is drawn at once rather than after its picture
+  const drawnListeners = [];
+  let lastDrawn = null;
+  let atOnce = false;
 
   function attach(sim) {
     const $ = (id) => document.getElementById(id);
@@ -61,6 +66,8 @@
       shown = l;
       say();
       void chart.getBoundingClientRect();  // laid out here, so that the mark below measures it
+      lastDrawn = l;
+      for (const fn of drawnListeners.slice()) fn(l);
       performance.clearMarks('hybridsim-loops-drawn');
       performance.mark('hybridsim-loops-drawn');
     }
@@ -69,7 +76,8 @@
     });
     function showLater() {
       stale = true;
-      if (details.open) askToShow();
+      if (details.open && atOnce) show();
+      else if (details.open) askToShow();
     }
 
     range.addEventListener('click', () => {
@@ -93,5 +101,19 @@
     show();
   }
 
-  global.HybridsimLoopsPanel = { attach };
+  global.HybridsimLoopsPanel = {
+    attach,
+    // fn(loops) after each drawing, at once for the last one drawn
+    onDrawn(fn) {
+      drawnListeners.push(fn);
+      if (lastDrawn) fn(lastDrawn);
+    },
+    // while true (a drag), a run is drawn at once
+    get atOnce() {
+      return atOnce;
+    },
+    set atOnce(on) {
+      atOnce = on === true;
+    },
+  };
 })(window);

@@ -17,6 +17,7 @@
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
+#include "study/pole_handles.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -398,6 +399,46 @@ SettingChange WebSession::set(const std::string& name, const std::string& value)
     return change;
 }
 
+SettingChange WebSession::setAll(const std::vector<std::pair<std::string, std::string>>& settings)
+{
+    // on a copy, round after round while one is taken: those refused wait
+    SimSettings c = *s_;
+    std::vector<std::pair<std::string, std::string>> waiting = settings;
+    SettingChange first;
+    while (!waiting.empty()) {
+        std::vector<std::pair<std::string, std::string>> refused;
+        for (const auto& one : waiting) {
+            const SettingChange change = setTaskSetting(c, one.first, one.second);
+            if (change.ok) continue;
+            if (refused.empty()) first = change;
+            refused.push_back(one);
+        }
+        if (refused.size() == waiting.size()) return first;
+        waiting = std::move(refused);
+    }
+    *s_ = c;
+    compute(false);
+    return {true, ""};
+}
+
+SettingChange WebSession::setAllJson(const std::string& json)
+{
+    const Json list = Json::parse(json, nullptr, false);
+    std::vector<std::pair<std::string, std::string>> settings;
+    const SettingChange wrong{false, "expected a list of settings [[name, value], ...]"};
+    if (!list.is_array()) return wrong;
+    for (const Json& one : list) {
+        if (!one.is_array() || one.size() != 2 || !one[0].is_string()) return wrong;
+        if (one[1].is_string())
+            settings.emplace_back(one[0].get<std::string>(), one[1].get<std::string>());
+        else if (one[1].is_number())
+            settings.emplace_back(one[0].get<std::string>(), format("%.17g", one[1].get<double>()));
+        else
+            return wrong;
+    }
+    return setAll(settings);
+}
+
 SettingChange WebSession::setSetErrorMm(const std::string& millimetres)
 {
     // the typed text by the reader's rules, in place of metres; a refusal
@@ -550,7 +591,8 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     // (one member at a time: the page's code stays small)
     Json out;
     out["stepSvg"] = chartSvg(loopsStepChart(*s_, set, runSummary(), view, others, w));
-    out["polesSvg"] = chartSvg(loopsPolesChart(*s_, others, w));
+    const Chart poles = loopsPolesChart(*s_, others, w);
+    out["polesSvg"] = chartSvg(poles);
     // the z-plane of a sampled force loop, or none
     const Chart zPlane = loopsZPlaneChart(*s_, others, w);
     out["zSvg"] = zPlane.panels.empty() ? std::string() : chartSvg(zPlane);
@@ -597,6 +639,15 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     } else {
         caption["sampled"] = nullptr;
     }
+    // the s-plane's frame and the designed poles' handles on it
+    const ChartLayout polesLayout = chartLayout(poles);
+    const PoleFrame f = poleFrame(polesLayout);
+    out["poleFrame"] = {{"x", f.x},         {"y", f.y},         {"width", f.width}, {"height", f.height},
+                        {"reMin", f.reMin}, {"reMax", f.reMax}, {"imMin", f.imMin}, {"imMax", f.imMax}};
+    Json& handles = out["handles"] = Json::array();
+    for (const PoleHandle& h : poleHandles(*s_, polesLayout))
+        handles.push_back({{"system", h.system}, {"kind", handleKindName(h.kind)}, {"re", h.re}, {"im", h.im},
+                           {"x", h.x}, {"y", h.y}});
     return jsonText(out);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drawing/shape_buffer.h"
@@ -52,6 +53,14 @@ public:
     // stored as mm / 1000 metres; a refusal names the value as typed and the
     // unit [mm].
     SettingChange setSetErrorMm(const std::string& millimetres);
+    // Several settings at once, each by set's rules and words, the run
+    // computed once: taken when every one is taken in some order (one that
+    // another would refuse alone, fn2=0 while alpha2 is 0 before alpha2=2,
+    // is tried again after the others); refused with the first refusal's
+    // message, nothing changed, when not.
+    SettingChange setAll(const std::vector<std::pair<std::string, std::string>>& settings);
+    // the same from JSON [[name, value], ...] (values as texts or numbers)
+    SettingChange setAllJson(const std::string& json);
 
     // The setting `name` (as --set names it) as a task file holds it: a
     // selector its key, a number with 17 significant digits, which set()

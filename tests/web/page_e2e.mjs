@@ -811,6 +811,7 @@ function pageTests(kind, origin, url) {
         'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
+        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
@@ -1409,6 +1410,244 @@ function pageTests(kind, origin, url) {
       assert.match(await page.$eval('#loops-text', (e) => e.textContent), /inside the unit circle, so linearised about the start the sampled loop is stable/);
       await loopsFor([]);
       await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      noProblems();
+    });
+
+    // --- the designed poles dragged in the s-plane ---
+    // The s-plane as drawn, read back from its ticks (loopsCharts), in the
+    // page's client px: client(re, im) and back(x, y), and how many px one rad/s is.
+    const sPlane = async () => {
+      const [, poles] = await loopsCharts();
+      const m = await page.$eval('#loops-chart .loops-poles svg', (svg) => {
+        const c = svg.getScreenCTM();
+        return [c.a, c.d, c.e, c.f];
+      });
+      return {
+        client: (re, im) => [m[0] * poles.x.px(re) + m[2], m[1] * poles.y.px(im) + m[3]],
+        back: (x, y) => [poles.x.value((x - m[2]) / m[0]), poles.y.value((y - m[3]) / m[1])],
+        px: m[0] * (poles.x.px(1) - poles.x.px(0)),
+      };
+    };
+    // a handle's middle in client px, scrolled into view
+    const handleAt = (id) => page.$eval(`#${id}`, (e) => {
+      e.scrollIntoView({ block: 'center' });
+      const r = e.getBoundingClientRect();
+      return [r.x + r.width / 2, r.y + r.height / 2];
+    });
+    // (fn is held as 2 pi fn: read back to 15 digits)
+    const values = (...names) => page.evaluate((all) => all.map((n) => Number(Number(hybridsim.get(n)).toPrecision(15))), names);
+    // after a change: the panel drawn anew (the handles with it)
+    const drawnAfter = (t) => until((after) => (performance.getEntriesByName('hybridsim-loops-drawn')[0]?.startTime ?? 0) > after, t);
+    const now = () => page.evaluate(() => performance.now());
+    // the designed pole above the axis of fn [Hz] and zeta
+    const pairPole = (fn, zeta) => {
+      const wn = 2 * Math.PI * fn;
+      return [-zeta * wn, wn * Math.sqrt(Math.max(0, 1 - zeta * zeta))];
+    };
+    const threeDigits = (v) => Number(v.toPrecision(3)) === v;
+    // (an SVG element: page.focus takes HTML elements only)
+    const focusOn = (id) => page.$eval(`#${id}`, (e) => e.focus());
+
+    once('control loops: the designed poles dragged by mouse and touch set fn2, zeta2 and alpha2 where the pointer is; a refused place keeps the run', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('.pole-handle').length === 4);
+      // mouse: the force pair up and left, off the axis
+      let plane = await sPlane();
+      let t = await now();
+      const [px, py] = await handleAt('pole-2-pair');
+      plane = await sPlane();
+      const target = plane.client(-90, 70);
+      await page.mouse.move(px, py);
+      await page.mouse.down();
+      await page.mouse.move(target[0], target[1], { steps: 12 });
+      await page.mouse.up();
+      await drawnAfter(t);
+      let [fn2, zeta2] = await values('fn2', 'zeta2');
+      assert.ok(threeDigits(fn2) && threeDigits(zeta2), `${fn2} ${zeta2}`);
+      // the pole where the pointer was: within a px and a half, and the rounding
+      const pointed = plane.back(...target);
+      const pole = pairPole(fn2, zeta2);
+      const near = 1.5 / plane.px + 0.006 * Math.hypot(...pointed);
+      assert.ok(Math.hypot(pole[0] - pointed[0], pole[1] - pointed[1]) <= near, `${pole} at ${pointed}`);
+      // the run is the batch runner's with those values, and the chart's model poles its too
+      const sets = [`fn2=${fn2}`, `zeta2=${zeta2}`];
+      assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut(...withSets(sets), '--summary'));
+      const [, poles] = await loopsCharts();
+      for (const r of batchRows(...withSets(sets), '--loops', '--format', 'csv').filter((r) => r.system === '2' && r.kind === 'model')) {
+        const want = [poles.x.px(Number(r.re)), poles.y.px(Number(r.im))];
+        assert.ok(poles.marks.some((m) => m.kind === 'ring' && Math.hypot(m.at[0] - want[0], m.at[1] - want[1]) <= 0.2), `model pole ${r.re}`);
+      }
+      // the handle's words follow
+      assert.equal(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-valuetext')), `fn2 ${fn2} Hz, ζ2 ${zeta2}`);
+
+      // -alpha2 along the axis to -40, then past the origin: 0
+      for (const [re, want] of [[-40, 40], [15, 0]]) {
+        t = await now();
+        const from = await handleAt('pole-2-alpha');
+        plane = await sPlane();
+        const to = plane.client(re, 0);
+        await page.mouse.move(...from);
+        await page.mouse.down();
+        await page.mouse.move(to[0], to[1] + 1, { steps: 8 });
+        await page.mouse.up();
+        await drawnAfter(t);
+        const [alpha2, f, z] = await values('alpha2', 'fn2', 'zeta2');
+        assert.ok(Math.abs(alpha2 - want) <= 1.5 / plane.px + 0.005 * want, `alpha2 ${alpha2} for ${want}`);
+        assert.ok(threeDigits(alpha2));
+        assert.deepEqual([f, z], [fn2, zeta2], 'the pair stays');
+      }
+
+      // the pair straight onto the origin with alpha2 = 0: fn2 = 0 makes Kv2 zero, refused as typed; the run stays
+      const csv = await page.evaluate(() => hybridsim.csv());
+      const refusal = await page.evaluate(() => hybridsim.set('fn2', 0).message);
+      assert.match(refusal, /velocity gain Kv2 zero/);
+      const from = await handleAt('pole-2-pair');
+      plane = await sPlane();
+      await page.mouse.move(...from);
+      await page.mouse.down();
+      await page.mouse.move(...plane.client(0, 0));
+      await page.mouse.up();
+      await until(() => !document.getElementById('loops-drag-message').hidden);
+      assert.equal(await page.$eval('#loops-drag-message', (e) => e.textContent), refusal);
+      assert.equal(await page.evaluate(() => hybridsim.csv()), csv);
+      assert.deepEqual(await values('fn2', 'zeta2', 'alpha2'), [fn2, zeta2, 0]);
+
+      // touch: a finger drags the pair down to the axis (zeta2 1 there), the page does not scroll
+      assert.equal(await page.$eval('#pole-2-pair', (e) => getComputedStyle(e).touchAction), 'none');
+      t = await now();
+      const start = await handleAt('pole-2-pair');
+      plane = await sPlane();
+      const end = plane.client(-150, 0);
+      const scrolled = await page.evaluate(() => window.scrollY);
+      if (chromium) {
+        const cdp = await page.createCDPSession();
+        const touch = (type, [x, y]) => cdp.send('Input.dispatchTouchEvent', { type, touchPoints: type === 'touchEnd' ? [] : [{ x, y }] });
+        await touch('touchStart', start);
+        for (let k = 1; k <= 10; ++k)
+          await touch('touchMove', [start[0] + ((end[0] - start[0]) * k) / 10, start[1] + ((end[1] - start[1]) * k) / 10]);
+        await touch('touchEnd', end);
+        await cdp.detach();
+      } else {
+        // (Firefox's driver has no touch here: the pointer events a finger makes)
+        await page.$eval('#pole-2-pair', async (h, [a, b]) => {
+          const ev = (type, [x, y]) => h.dispatchEvent(new PointerEvent(type, { pointerId: 9, pointerType: 'touch', isPrimary: true,
+            clientX: x, clientY: y, buttons: type === 'pointerup' ? 0 : 1, bubbles: true, cancelable: true }));
+          ev('pointerdown', a);
+          for (let k = 1; k <= 10; ++k) {
+            ev('pointermove', [a[0] + ((b[0] - a[0]) * k) / 10, a[1] + ((b[1] - a[1]) * k) / 10]);
+            await new Promise(requestAnimationFrame);
+          }
+          ev('pointerup', b);
+        }, [start, end]);
+      }
+      await drawnAfter(t);
+      [fn2, zeta2] = await values('fn2', 'zeta2');
+      assert.equal(zeta2, 1, 'on the axis the pair is a double pole');
+      assert.ok(Math.abs(2 * Math.PI * fn2 - 150) <= 1.5 / plane.px + 1, `fn2 ${fn2}`);
+      assert.equal(await page.evaluate(() => window.scrollY), scrolled, 'the page did not scroll');
+      noProblems();
+    });
+
+    once('control loops: arrow keys move a focused pole and say its values; Undo returns them; a link after a drag reopens its run', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('.pole-handle').length === 4);
+      const frame = await page.evaluate(() => hybridsim.frame);
+      const undo = () => page.$eval('#loops-undo', (b) => b.disabled);
+      assert.equal(await undo(), true, 'nothing to undo yet');
+      // the force pair: Left 5 % more fn2, Shift+Left 25 %, Right back, Up less damping
+      await focusOn('pole-2-pair');
+      let t = await now();
+      await page.keyboard.press('ArrowLeft');
+      await drawnAfter(t);
+      assert.deepEqual(await values('fn2', 'zeta2'), [21, 1]);
+      assert.equal(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-valuetext')), 'fn2 21 Hz, ζ2 1');
+      await page.keyboard.down('Shift');
+      await page.keyboard.press('ArrowLeft');
+      await page.keyboard.up('Shift');
+      const [larger] = await values('fn2');
+      assert.ok(larger > 1.24 * 21 && larger < 1.26 * 21 && threeDigits(larger), `${larger}`);
+      await page.keyboard.press('ArrowRight');
+      const [smaller] = await values('fn2');
+      assert.ok(smaller < larger && threeDigits(smaller), `${smaller}`);
+      t = await now();
+      await page.keyboard.press('ArrowUp');
+      await drawnAfter(t);
+      const [fn2, zeta2] = await values('fn2', 'zeta2');
+      assert.equal(zeta2, 0.95);
+      assert.equal(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-valuetext')), `fn2 ${fn2} Hz, ζ2 0.95`);
+      // the arrows were the handle's: the frame did not move, the panel's focus kept
+      assert.equal(await page.evaluate(() => hybridsim.frame), frame);
+      assert.equal(await page.evaluate(() => document.activeElement.id), 'pole-2-pair');
+      // alpha1 from 0: a step left gives it a value; Up and Down leave it
+      await focusOn('pole-1-alpha');
+      await page.keyboard.press('ArrowLeft');
+      await page.keyboard.press('ArrowDown');
+      const [alpha1] = await values('alpha1');
+      assert.ok(alpha1 > 0 && threeDigits(alpha1), `${alpha1}`);
+      // the words in Japanese
+      await page.evaluate(() => { hybridsim.language = 'ja'; });
+      assert.equal(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-valuetext')), `fn2 ${fn2} Hz、ζ2 0.95`);
+      assert.match(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-label')), /^力のループ 2/);
+      assert.equal(await page.$eval('#loops-undo', (b) => b.textContent), 'ドラッグを元に戻す');
+      await page.evaluate(() => { hybridsim.language = 'en'; });
+
+      // a link after the drags opens the same run
+      const link = await page.evaluate(() => hybridsim.link());
+      const summary = await page.evaluate(() => hybridsim.summary());
+      const other = await launched[kind].context.newPage();
+      try {
+        await other.goto(link, { waitUntil: 'load', timeout: deadline });
+        await other.waitForFunction(() => document.body.dataset.ready === 'true', { timeout: deadline, polling: 20 });
+        assert.equal(await other.evaluate(() => hybridsim.summary()), summary);
+        assert.deepEqual(await other.evaluate(() => ['fn2', 'zeta2', 'alpha1'].map((n) => Number(Number(hybridsim.get(n)).toPrecision(15)))),
+                         [fn2, 0.95, alpha1]);
+      } finally {
+        await other.close();
+      }
+
+      // Undo: Ctrl+Z in the panel takes back the last drag (alpha1's presses), the button the one before (the force pair's four)
+      assert.equal(await undo(), false);
+      await focusOn('pole-1-alpha');
+      await page.keyboard.down('Control');
+      await page.keyboard.press('z');
+      await page.keyboard.up('Control');
+      assert.deepEqual(await values('alpha1', 'fn2', 'zeta2'), [0, fn2, 0.95]);
+      await page.$eval('#loops-undo', (b) => b.scrollIntoView({ block: 'center' }));
+      await page.click('#loops-undo');
+      assert.deepEqual(await values('alpha1', 'fn2', 'zeta2'), [0, 20, 1]);
+      assert.equal(await undo(), true, 'nothing left to undo');
+      assert.equal(await page.evaluate(() => hybridsim.summary()), batchOut('--summary'));
+      // the defaults clear what there was to undo
+      await focusOn('pole-2-pair');
+      await page.keyboard.press('ArrowRight');
+      assert.equal(await undo(), false);
+      await page.evaluate(() => hybridsim.resetDefaults());
+      assert.equal(await undo(), true);
+      noProblems();
+    });
+
+    once('control loops: closed, the panel draws and computes nothing for its poles', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('.pole-handle').length === 4);
+      const before = await page.$$eval('.pole-handle', (all) => all.map((e) => e.getAttribute('cx')));
+      await page.evaluate(() => {
+        document.getElementById('loops').open = false;
+        window.loopsAsked = 0;
+        const loops = hybridsim.loops;
+        hybridsim.loops = (...a) => { ++window.loopsAsked; return loops(...a); };
+      });
+      const t = await now();
+      await page.evaluate(() => hybridsim.set('fn2', 30));
+      // the picture after the run is drawn: two display frames and a task later
+      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(done, 0)))));
+      assert.equal(await page.evaluate(() => window.loopsAsked), 0);
+      assert.equal(await page.evaluate(() => performance.getEntriesByName('hybridsim-loops-drawn')[0].startTime) < t, true);
+      assert.equal(await page.$eval('.pole-handles', (e) => e.checkVisibility()), false);
+      assert.deepEqual(await page.$$eval('.pole-handle', (all) => all.map((e) => e.getAttribute('cx'))), before);
+      // opened: drawn for the run in force
+      await page.evaluate(() => { document.getElementById('loops').open = true; });
+      await drawnAfter(t);
+      assert.notDeepEqual(await page.$$eval('.pole-handle', (all) => all.map((e) => e.getAttribute('cx'))), before);
       noProblems();
     });
 

@@ -20,6 +20,7 @@
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
+#include "study/pole_handles.h"
 #include "study/summary.h"
 #include "task/report.h"
 #include "task/run_notice.h"
@@ -916,6 +917,66 @@ TEST(WebSession, EachLessonOpensAsItsLink)
     EXPECT_FALSE(w.openLesson(static_cast<int>(lessons.size())));
     EXPECT_FALSE(w.openLesson(-1));
     EXPECT_EQ(w.lessonCardJson(-1), "null");
+}
+
+// The page's drag of the designed poles: loopsJson gives the s-plane's
+// frame and the handles as the chart lays them out; several settings
+// taken at once, in an order that works, or none of them with the first
+// refusal's words.
+TEST(WebSession, TheLoopsGiveThePolesFrameAndTheSettingsGoTogether)
+{
+    WebSession w;
+    ASSERT_TRUE(w.set("zeta2", "0.5").ok);
+    const nlohmann::json l = nlohmann::json::parse(w.loopsJson(420.0, false));
+    const ChartLayout layout = chartLayout(loopsPolesChart(w.settings(), {}, 420.0));
+    const PoleFrame f = poleFrame(layout);
+    EXPECT_EQ(l["poleFrame"]["x"].get<double>(), f.x);
+    EXPECT_EQ(l["poleFrame"]["height"].get<double>(), f.height);
+    EXPECT_EQ(l["poleFrame"]["reMin"].get<double>(), f.reMin);
+    EXPECT_EQ(l["poleFrame"]["imMax"].get<double>(), f.imMax);
+    const std::vector<PoleHandle> handles = poleHandles(w.settings(), layout);
+    ASSERT_EQ(l["handles"].size(), handles.size());
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const nlohmann::json& h = l["handles"][i];
+        EXPECT_EQ(h["system"], handles[i].system);
+        EXPECT_EQ(h["kind"], handleKindName(handles[i].kind));
+        EXPECT_EQ(h["x"].get<double>(), handles[i].x);
+        EXPECT_EQ(h["y"].get<double>(), handles[i].y);
+        EXPECT_EQ(h["re"].get<double>(), handles[i].re);
+    }
+    EXPECT_GT(l["handles"][2]["im"].get<double>(), 0.0);  // the force pair, complex at zeta 0.5
+
+    // fn2 and zeta2 at once: one run, the same as set one by one
+    WebSession byOne;
+    ASSERT_TRUE(byOne.set("fn2", "25").ok);
+    ASSERT_TRUE(byOne.set("zeta2", "0.7").ok);
+    EXPECT_TRUE(w.setAllJson(R"([["fn2", "25"], ["zeta2", 0.7]])").ok);
+    EXPECT_EQ(w.csv(), byOne.csv());
+    // alpha2=0 then fn2=0 would leave Kv2 zero on the way; fn2=0 with alpha2=2 is taken
+    ASSERT_TRUE(w.set("zeta2", "1").ok);
+    ASSERT_TRUE(w.set("alpha2", "0").ok);
+    EXPECT_TRUE(w.setAll({{"fn2", "0"}, {"alpha2", "2"}}).ok);
+    EXPECT_EQ(*w.settingText("fn2"), "0");
+    EXPECT_EQ(*w.settingText("alpha2"), "2");
+    // refused: none taken, the run kept, the words set gives
+    const std::string csv = w.csv();
+    const SettingChange alone = WebSession().set("zeta2", "-1");
+    const SettingChange r = w.setAll({{"fn2", "30"}, {"zeta2", "-1"}});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, alone.message);
+    EXPECT_EQ(*w.settingText("fn2"), "0");
+    EXPECT_EQ(w.csv(), csv);
+    ASSERT_TRUE(w.setAll({{"alpha2", "0"}, {"fn2", "20"}}).ok);
+    EXPECT_EQ(w.setAll({{"fn2", "0"}}).message, WebSession().setAll({{"alpha2", "0"}, {"fn2", "0"}}).message);
+    EXPECT_NE(w.setAll({{"fn2", "0"}}).message.find("velocity gain Kv2 zero"), std::string::npos);
+    // not a list of settings
+    const std::string kept = w.csv();
+    for (const char* bad : {"", "{}", R"([["fn2"]])", R"([[2, "3"]])", R"([["fn2", null]])", "[[\"fn2\""}) {
+        const SettingChange b = w.setAllJson(bad);
+        EXPECT_FALSE(b.ok) << bad;
+        EXPECT_EQ(b.message, "expected a list of settings [[name, value], ...]") << bad;
+    }
+    EXPECT_EQ(w.csv(), kept);
 }
 
 }  // namespace
