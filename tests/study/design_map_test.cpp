@@ -149,8 +149,9 @@ TEST(DesignMap, CellsAreTheSummarysFiguresOfARunAtTheirDesigns)
 }
 
 // The plane of zeta2, and designs of every kind of step: a pair of
-// complex poles that rings, two real poles far apart, and a slow
-// integral that leaves the force outside the band at the run's end.
+// complex poles that rings, two real poles far apart, a slow integral
+// that leaves the force outside the band at the run's end, and one that
+// settles within the run's last second.
 TEST(DesignMap, EveryKindOfStepIsTheSummarys)
 {
     const SimSettings s = testing::defaultSettings();
@@ -160,7 +161,8 @@ TEST(DesignMap, EveryKindOfStepIsTheSummarys)
         double value;
     };
     for (const Case& c : {Case{20.0, "zeta2", 0.2}, Case{3.0, "zeta2", 2.5}, Case{20.0, "alpha2", 200.0},
-                          Case{2.0, "alpha2", 60.0}, Case{20.0, "alpha2", 0.1}, Case{150.0, "alpha2", 7.0}}) {
+                          Case{2.0, "alpha2", 60.0}, Case{20.0, "alpha2", 0.1}, Case{150.0, "alpha2", 7.0},
+                          Case{0.3, "alpha2", 0.5}}) {
         SCOPED_TRACE(format("fn2 %g, %s %g", c.fn, c.other, c.value));
         const MapPlane plane = std::string(c.other) == "zeta2" ? MapPlane::zeta : MapPlane::alpha;
         const testing::CsvTable t = batchSummary(c.fn, c.other, c.value);
