@@ -7,6 +7,8 @@
 //   Process/...      the whole program as a process: --summary against the
 //                    series CSV to /dev/null ($HYBRIDSIM_BATCH names another
 //                    build of the program to time instead)
+//   DesignMap/...    the design map of the default task, 60 x 60 cells, per
+//                    figure, with its SVG or without
 // Wall time; run with --benchmark_repetitions=N for medians.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -26,6 +28,8 @@
 #include "sim/derivation.h"
 #include "sim/run.h"
 #include "study/summary.h"
+#include "study/design_map.h"
+#include "study/goals.h"
 
 extern char** environ;
 
@@ -119,6 +123,29 @@ BENCHMARK_CAPTURE(BM_Process, summary, std::vector<std::string>{"--summary"})
     ->Name("Process/summary")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Process, csv, std::vector<std::string>{"--csv", "-"})
     ->Name("Process/csv_to_dev_null")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The design map of the default task: 60 x 60 designs of the force loop,
+// each the model's step in closed form, the cells' figure and the goals
+// checked (one goal), and the map as SVG.
+void BM_DesignMap(benchmark::State& state)
+{
+    SimSettings s;
+    setEntryDefaults(s);
+    setDefaults(s);
+    deriveSettings(s);
+    Goal goal;
+    std::string error;
+    parseGoal("overshoot_pct <= 3", goal, error);
+    DesignMapRequest request;
+    request.figure = designMapFigures()[static_cast<std::size_t>(state.range(0))];
+    for (auto _ : state) {
+        const DesignMap map = designMap(s, request, {goal});
+        benchmark::DoNotOptimize(map.values.data());
+        if (state.range(1) != 0) benchmark::DoNotOptimize(designMapSvg(map, {}, 480).size());
+    }
+}
+BENCHMARK(BM_DesignMap)->Name("DesignMap/60x60")->ArgNames({"figure", "svg"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace hybridsim

@@ -332,4 +332,12 @@ EMSCRIPTEN_KEEPALIVE void hs_gif_end()
     gifBytes = std::vector<unsigned char>();
 }
 
+// The force loop's design map (WebSession::designMapJson): plane 0 alpha2,
+// 1 zeta2; figure 0..2; the ranges kept where given.
+EMSCRIPTEN_KEEPALIVE const char* hs_design_map(double width, int plane, int figure, double xLo, double xHi,
+                                               double yLo, double yHi)
+{
+    return handOut(session->designMapJson(width, plane, figure, xLo, xHi, yLo, yHi));
+}
+
 }  // extern "C"

@@ -23,6 +23,7 @@
 //   hybridsim.addShownGoal('pos_err_max_m', '<=', 5)  // the same, typed in the page's unit (5 mm)
 //   hybridsim.loops({width, wholeRun})  // the loops' charts (SVG), the caption, the closed form's difference
 //   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
+//   hybridsim.designMap({width, plane, figure})  // the force loop's designs coloured by a step figure
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting',
@@ -790,6 +791,37 @@
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);
     },
+  };
+
+  // --- the design map of the force loop ---
+  // {svg, frame, x, y, columns, rows, values, pass, figure, current, checked, leftOut, spring, sampled}
+  // (WebSession::designMapJson): the plane of fn2 (log scale, across) and
+  // alpha2 or zeta2 (plane 'alpha' or 'zeta', up), `width` px wide, each
+  // cell coloured by the figure ('overshoot_pct', 'settling_t_s' or
+  // 'force_rise_t_s') of the model's force step in closed form, the goals'
+  // pass region outlined, the current design a ring; frame: the plot area in
+  // the SVG's units, x and y the axes' {name, unit, lo, hi, log}.  The
+  // ranges xRange, yRange ([lo, hi]) are kept when given, else the map lies
+  // around the current design.
+  const mapPlanes = ['alpha', 'zeta'];
+  api.designMap = function designMap({ width = 420, plane = 'alpha', figure = 'overshoot_pct', xRange = null,
+    yRange = null } = {}) {
+    if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
+      throw wrong('designMap', 'a width in pixels greater than 0', width);
+    if (!mapPlanes.includes(plane)) throw wrong('designMap', "plane 'alpha' or 'zeta'", plane);
+    const figures = ['overshoot_pct', 'settling_t_s', 'force_rise_t_s'];
+    if (!figures.includes(figure))
+      throw wrong('designMap', "figure 'overshoot_pct', 'settling_t_s' or 'force_rise_t_s'", figure);
+    const range = (what, r) => {
+      if (r === null) return [0, 0];
+      if (!Array.isArray(r) || r.length !== 2 || !r.every((v) => typeof v === 'number' && Number.isFinite(v)))
+        throw wrong('designMap', `${what} [lo, hi] of finite numbers`, r);
+      return r;
+    };
+    const [xLo, xHi] = range('xRange', xRange);
+    const [yLo, yHi] = range('yRange', yRange);
+    return JSON.parse(text(() => need()._hs_design_map(width, mapPlanes.indexOf(plane), figures.indexOf(figure),
+      xLo, xHi, yLo, yHi)));
   };
 
   // The page as one file carries the core's WebAssembly packed (gzip in

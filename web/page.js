@@ -628,6 +628,7 @@
     HybridsimGoalsPanel.attach(sim, say);
     HybridsimLoopsPanel.attach(sim);
     HybridsimPoleDrag.attach(sim);
+    HybridsimDesignMap.attach(sim);
     defaultMethod = sim.get('method');
     lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
     fitCanvas();

@@ -167,6 +167,41 @@
   }
 
   // key: [English, Japanese]; a function takes the numbers it names
+  // --- the design map's caption and hover (m: hybridsim.designMap()) ---
+  const mapOther = (name) => (name === 'alpha2' ? 'α2' : 'ζ2');
+  const mapNumber = (v) => (v === null || !Number.isFinite(v) ? null : Number(v.toPrecision(3)).toString());
+  function designMapCaptionEn(m) {
+    let text = `Each cell: the ${m.figure.title} of the model's force step with that cell's fn2 and ` +
+      `${mapOther(m.y.name)} and every other setting as it is, computed in closed form from the loop the model ` +
+      'integrates, Kv s² + (Kp − 1) s + Ki (not the designed (s² + 2ζωn s + ωn²)(s + α)), over the run\'s time and ' +
+      'read as the run\'s summary reads the recorded force. Hatched grey: none, where the summary says none ' +
+      '(not within 2 % of Fn at the run\'s end, or never at 90 % of Fn). ';
+    if (m.spring) {
+      text += 'Under contact=spring the step is the loop linearized about the start\'s rest state (b and c times r)' +
+        (m.sampled ? ', without the sampling of the control period' : '') + ': the run may differ. ';
+    }
+    text += m.checked.length > 0 ? `Outlined: the designs that meet ${m.checked.join(', ')}. `
+      : 'A goal on the force step (overshoot, settling, rise or peak) outlines the designs that meet it. ';
+    if (m.leftOut.length > 0) text += `Not checked here (no figure of the force step): ${m.leftOut.join(', ')}. `;
+    return text + `Drag the ring, click the map or use the arrow keys on the ring to set fn2 and ${mapOther(m.y.name)}.`;
+  }
+  function designMapCaptionJa(m) {
+    let text = `各セルは、そのセルの fn2 と ${mapOther(m.y.name)}（ほかの設定はそのまま）でのモデルの力のステップ応答の` +
+      `${table['designMapFigure_' + m.figure.column][1]}です。設計のループ (s² + 2ζωn s + ωn²)(s + α) ではなく、モデルが積分するループ ` +
+      'Kv s² + (Kp − 1) s + Ki の応答を実行時間にわたり閉じた式で求め、実行のまとめが記録された力を読むのと同じように' +
+      '読んでいます。灰色の斜線は、まとめが none とする値です（実行の終わりに Fn の 2 % 以内にない、または Fn の 90 % に' +
+      '届かない）。';
+    if (m.spring) {
+      text += 'contact=spring では、開始点の静止状態のまわりで線形化したループ（b と c を r 倍）' +
+        (m.sampled ? 'で、制御周期のサンプリングは含みません' : 'です') + '。実行とは異なることがあります。';
+    }
+    text += m.checked.length > 0 ? `囲んだ領域は ${m.checked.join('、')} を満たす設計です。`
+      : '力のステップ応答の目標（オーバーシュート、整定時間、立ち上がり時間、ピーク）を置くと、それを満たす設計を囲みます。';
+    if (m.leftOut.length > 0) text += `ここでは確かめない目標（力のステップ応答の数値でない）：${m.leftOut.join('、')}。`;
+    return text + `リングのドラッグ、マップのクリック、リング上の矢印キーで fn2 と ${mapOther(m.y.name)} を設定できます。`;
+  }
+  const mapValueEn = (figure, v) => (mapNumber(v) === null ? 'none' : `${mapNumber(v)}${figure.unit === '%' ? ' %' : ' ' + figure.unit}`);
+
   const table = {
     title: ['hybridsim: motion/force hybrid control', 'hybridsim：運動・力ハイブリッド制御'],
     subtitle: ['motion/force hybrid control', '運動・力ハイブリッド制御'],
@@ -328,6 +363,21 @@
     baseCopied: [(at) => `The link on ${at} is on the clipboard.`, (at) => `${at} へのリンクをクリップボードにコピーしました。`],
     baseNotWeb: ['Type the address of this page on the web, beginning with https:// or http://.',
                  'Web 上のこのページのアドレスを https:// か http:// から入力してください。'],
+    designMap: ['Design map of the force loop', '力ループの設計マップ'],
+    designMapFigureLabel: ['Colour by', '色分けする数値'],
+    designMapFigure_overshoot_pct: ['force overshoot [%]', '力のオーバーシュート [%]'],
+    designMapFigure_settling_t_s: ['force settling time [s]', '力の整定時間 [s]'],
+    designMapFigure_force_rise_t_s: ['force rise time [s]', '力の立ち上がり時間 [s]'],
+    designMapToZeta: ['Show ζ2 instead of α2', 'α2 の代わりに ζ2 を表示'],
+    designMapToAlpha: ['Show α2 instead of ζ2', 'ζ2 の代わりに α2 を表示'],
+    designMapCaption: [designMapCaptionEn, designMapCaptionJa],
+    designMapHover: [(fn, other, y, figure, v) => `fn2 ${mapNumber(fn)} Hz, ${mapOther(other)} ${mapNumber(y)}: ` +
+                       `${figure.title} ${mapValueEn(figure, v)}`,
+                     (fn, other, y, figure, v) => `fn2 ${mapNumber(fn)} Hz、${mapOther(other)} ${mapNumber(y)}：` +
+                       `${table['designMapFigure_' + figure.column][1]} ${mapValueEn(figure, v)}`],
+    designMapPoint: [(fn, other, y) => `The design: fn2 ${mapNumber(fn)} Hz, ${mapOther(other)} ${mapNumber(y)} ` +
+                       '(drag, or the arrow keys)',
+                     (fn, other, y) => `現在の設計：fn2 ${mapNumber(fn)} Hz、${mapOther(other)} ${mapNumber(y)}（ドラッグまたは矢印キー）`],
   };
 
   let language = 'en';

@@ -18,6 +18,7 @@
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
 #include "study/pole_handles.h"
+#include "study/design_map.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
 #include "study/svg_chart.h"
@@ -786,6 +787,54 @@ std::string WebSession::keysJson()
     for (const KeyCommand& c : keyCommands)
         if (c.onPage) keys[std::string(c.key)] = actionName(c.action);
     return jsonText(keys);
+}
+
+std::string WebSession::designMapJson(double width, int plane, int figure, double xLo, double xHi, double yLo,
+                                      double yHi) const
+{
+    const std::vector<std::string>& figures = designMapFigures();
+    if (plane < 0 || plane > 1) return jsonText({{"error", "the plane is 0 (fn2, alpha2) or 1 (fn2, zeta2)"}});
+    if (figure < 0 || figure >= static_cast<int>(figures.size()))
+        return jsonText({{"error", "the figure is 0 (overshoot_pct), 1 (settling_t_s) or 2 (force_rise_t_s)"}});
+    const double w = std::isfinite(width) ? std::clamp(width, loopsNarrowest, loopsWidest) : loopsNarrowest;
+    DesignMapRequest request;
+    request.plane = plane == 0 ? MapPlane::alpha : MapPlane::zeta;
+    request.figure = figures[static_cast<std::size_t>(figure)];
+    request.xLo = xLo;
+    request.xHi = xHi;
+    request.yLo = yLo;
+    request.yHi = yHi;
+    const DesignMap map = designMap(*s_, request, goals_);
+    // the pins' designs in their colours
+    const char* other = plane == 0 ? "alpha2" : "zeta2";
+    std::vector<MapMark> marks;
+    for (const Pin& p : pins_.pins())
+        marks.push_back({designValue(p.settings, "fn2"), designValue(p.settings, other),
+                         "pin " + std::to_string(p.slot + 1), pinColourText(p.slot)});
+    const MapFrame f = designMapFrame(w);
+    Json out;
+    out["svg"] = designMapSvg(map, marks, w);
+    out["frame"] = {{"left", f.left}, {"top", f.top}, {"width", f.width}, {"height", f.height},
+                    {"svgWidth", f.svgWidth}, {"svgHeight", f.svgHeight}};
+    out["x"] = {{"name", "fn2"}, {"unit", "Hz"}, {"lo", map.x.lo}, {"hi", map.x.hi}, {"log", map.x.log}};
+    out["y"] = {{"name", other}, {"unit", plane == 0 ? "1/s" : ""}, {"lo", map.y.lo}, {"hi", map.y.hi},
+                {"log", map.y.log}};
+    out["columns"] = map.columns;
+    out["rows"] = map.rows;
+    out["values"] = map.values;
+    if (map.pass.empty())
+        out["pass"] = nullptr;
+    else
+        out["pass"] = std::vector<int>(map.pass.begin(), map.pass.end());
+    out["figure"] = {{"column", map.figure->column}, {"title", map.figure->title}, {"unit", map.figure->unit}};
+    out["current"] = {{"x", map.fn}, {"y", map.other}};
+    Json& checked = out["checked"] = Json::array();
+    for (const Goal& g : map.checked) checked.push_back(goalShownText(g));
+    Json& leftOut = out["leftOut"] = Json::array();
+    for (const Goal& g : map.leftOut) leftOut.push_back(goalShownText(g));
+    out["spring"] = map.spring;
+    out["sampled"] = map.sampled;
+    return jsonText(out);
 }
 
 }  // namespace hybridsim

@@ -19,6 +19,7 @@
 //     cursor of a new frame (what playing redraws);
 //   - the control loops panel after a run, without pins and with four: its
 //     charts made, put in the page and laid out, and their size;
+//   - the design map (hybridsim.designMap): its 60 x 60 cells, SVG and JSON;
 //   - the animation download of the default run (hybridsim.gif(), 201
 //     frames): its time, its size, and the longest the page waits for a
 //     task meanwhile (a timer's lateness), on a fresh page and again;
@@ -383,6 +384,29 @@ try {
     }
     await loopsPage.close();
 
+    // the design map of the force loop (hybridsim.designMap, 60 x 60 cells
+    // of the model's step in closed form, its SVG and JSON), each figure on
+    // both planes, `repeats` times each: the call's time in WebAssembly
+    const mapPage = await openPage(chromium.browser, url, problems);
+    const mapTimes = await mapPage.evaluate((n) => {
+      const out = {};
+      for (const plane of ['alpha', 'zeta']) {
+        for (const figure of ['overshoot_pct', 'settling_t_s', 'force_rise_t_s']) {
+          const times = [];
+          let bytes = 0;
+          for (let i = 0; i < n; ++i) {
+            const t0 = performance.now();
+            const m = hybridsim.designMap({ width: 480, plane, figure });
+            times.push(performance.now() - t0);
+            bytes = m.svg.length;
+          }
+          out[`${plane} ${figure}`] = { times, bytes };
+        }
+      }
+      return out;
+    }, repeats);
+    await mapPage.close();
+
     // the animation of the default run, twice on a fresh page: its time, its
     // bytes, the longest a timer waited past its time while it was made
     const animating = await openPage(chromium.browser, url, problems);
@@ -462,6 +486,11 @@ try {
                   `${l.svgs.map((b) => (b / 1024).toFixed(1)).join(' + ')} KiB of SVG): made, put in the page and laid ` +
                   `out ${ms(median(l.work))}, 90th percentile ${ms(ninetieth(l.work))} (medians of ${l.work.length})`);
     }
+    const allMaps = Object.values(mapTimes).flatMap((m) => m.times);
+    console.log(`the design map (60 x 60 cells, 480 px): made in WebAssembly ${ms(median(allMaps))}, ` +
+                `90th percentile ${ms(ninetieth(allMaps))} (medians of ${allMaps.length}); by plane and figure ` +
+                Object.entries(mapTimes).map(([k, m]) => `${k} ${ms(median(m.times))} (${(m.bytes / 1024).toFixed(0)} KiB)`)
+                  .join(', '));
     console.log(`page weight: ${files.length} files, ${(bytes / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped`);
     const [cold, warm] = animations;
     console.log(`the animation of the default run (hybridsim.gif(), 201 frames, ${(cold.bytes / 1024).toFixed(0)} KiB): ` +

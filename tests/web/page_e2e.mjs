@@ -811,7 +811,7 @@ function pageTests(kind, origin, url) {
         'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
-        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha',
+        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'design-map-toggle',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
@@ -3460,6 +3460,127 @@ function pageTests(kind, origin, url) {
         assert.equal((await fieldState('seterror')).text, '-2');
       } finally {
         fs.rmSync(folder, { recursive: true, force: true });
+      }
+      noProblems();
+    });
+
+    // --- the design map in the control loops' panel ---
+    once('design map: drawn only while open, by the figure and the plane; the ring dragged or the map clicked sets fn2 and alpha2; a goal outlined', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length >= 2);
+      const state = () => page.evaluate(() => {
+        const c = document.getElementById('design-map-chart');
+        const axis = c.querySelector('.axis-y');
+        return { drawn: Number(c.dataset.drawn || 0), figure: c.dataset.figure, plane: c.dataset.plane,
+                 outline: c.querySelector('.pass-outline') !== null, axis: axis ? axis.textContent : '' };
+      });
+      // (the page's own wait: the display frame, then a task of its own)
+      const afterPicture = () => page.evaluate(() => new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0))));
+      assert.equal((await state()).drawn, 0, 'closed: no map');
+      await page.click('#design-map-toggle');
+      await until(() => document.querySelector('#design-map-chart svg.design-map') !== null);
+      let s = await state();
+      assert.deepEqual([s.drawn, s.figure, s.plane, s.outline], [1, 'overshoot_pct', 'alpha', false]);
+      assert.match(s.axis, /^alpha2/);
+      assert.match(await page.$eval('#design-map-text', (e) => e.textContent), /force overshoot of the model's force step/);
+
+      // the figure's select and the plane's switch draw it anew
+      await page.select('#design-map-figure', 'settling_t_s');
+      await until(() => document.getElementById('design-map-chart').dataset.figure === 'settling_t_s');
+      await page.click('#design-map-plane');
+      await until(() => document.getElementById('design-map-chart').dataset.plane === 'zeta');
+      assert.match((await state()).axis, /^zeta2/);
+      await page.click('#design-map-plane');
+      await until(() => document.getElementById('design-map-chart').dataset.plane === 'alpha');
+      // a goal on the force step: its pass region outlined
+      await page.evaluate(() => hybridsim.addGoal('overshoot_pct <= 3'));
+      await until(() => document.querySelector('#design-map-chart .pass-outline') !== null);
+
+      // a place of the plot area, (a, b) its shares from the lower left, on the screen
+      const screenAt = (a, b) => page.evaluate((a, b) => {
+        const svg = document.querySelector('#design-map-chart svg');
+        const r = svg.querySelector('.plot-area');
+        const [x, y, w, h] = ['x', 'y', 'width', 'height'].map((k) => Number(r.getAttribute(k)));
+        const p = new DOMPoint(x + a * w, y + (1 - b) * h).matrixTransform(svg.getScreenCTM());
+        return [p.x, p.y];
+      }, a, b);
+      const ranges = () => page.$eval('#design-map-chart', (c) => [c.dataset.x, c.dataset.y].map((t) => t.split(' ').map(Number)));
+      const [[xLo, xHi], [yLo, yHi]] = await ranges();
+      // the panels above the map are drawn anew with every run, which may
+      // move the map on the screen: the pointer's place in the map's plane
+      // when it was let go or clicked, as the page saw it
+      await page.evaluate(() => {
+        // (a click's place is in whole pixels, a pointer's not)
+        const seen = (e) => {
+          const svg = document.querySelector('#design-map-chart svg');
+          const r = svg.querySelector('.plot-area');
+          const [x, y, w, h] = ['x', 'y', 'width', 'height'].map((k) => Number(r.getAttribute(k)));
+          const p = new DOMPoint(e.clientX, e.clientY).matrixTransform(svg.getScreenCTM().inverse());
+          window.mapPointer = window.mapPointer || {};
+          window.mapPointer[e.type] = [(p.x - x) / w, 1 - (p.y - y) / h];
+        };
+        document.addEventListener('pointerup', seen, true);
+        document.addEventListener('click', seen, true);
+      });
+      const designSeen = async (type) => {
+        const [a, b] = await page.evaluate((t) => window.mapPointer[t], type);
+        return [xLo * Math.pow(xHi / xLo, a), yLo + b * (yHi - yLo)];
+      };
+      const setNow = () => page.evaluate(() => [Number(hybridsim.get('fn2')), Number(hybridsim.get('alpha2'))]);
+      // as typed with four significant digits
+      const near = ([fn, alpha], [wantFn, wantAlpha], what) => {
+        assert.ok(Math.abs(fn / wantFn - 1) < 1e-3, `${what}: fn2 ${fn}, the pointer's ${wantFn}`);
+        assert.ok(Math.abs(alpha - wantAlpha) < 1e-3 * Math.abs(wantAlpha) + 1e-9, `${what}: alpha2 ${alpha}, the pointer's ${wantAlpha}`);
+      };
+      const drawnNow = async () => (await state()).drawn;
+      // the ring dragged to about (0.7, 0.3) of the plane
+      await page.$eval('#design-map-chart svg', (svg) => svg.scrollIntoView({ block: 'center' }));
+      const ring = await page.evaluate(() => {
+        const r = document.querySelector('#design-map-chart .design-point').getBoundingClientRect();
+        return [r.left + r.width / 2, r.top + r.height / 2];
+      });
+      const to = await screenAt(0.7, 0.3);
+      let before = await drawnNow();
+      await page.mouse.move(ring[0], ring[1]);
+      await page.mouse.down();
+      await page.mouse.move((ring[0] + to[0]) / 2, (ring[1] + to[1]) / 2, { steps: 4 });
+      await page.mouse.move(to[0], to[1], { steps: 4 });
+      await page.mouse.up();
+      // drawn anew once the drag is over, on the same ranges
+      await until((n) => Number(document.getElementById('design-map-chart').dataset.drawn) > n, before);
+      near(await setNow(), await designSeen('pointerup'), 'dragged');
+      assert.deepEqual(await ranges(), [[xLo, xHi], [yLo, yHi]]);
+      const dragged = await setNow();
+      assert.ok(dragged[0] > 20 && dragged[1] > 2, `dragged up and right: ${dragged}`);
+      // the value under the pointer shown; a click elsewhere on the map: the design there
+      await page.$eval('#design-map-chart svg', (svg) => svg.scrollIntoView({ block: 'center' }));
+      const there = await screenAt(0.2, 0.8);
+      await page.mouse.move(there[0], there[1]);
+      await until(() => /^fn2 .+ Hz, α2 .+: force settling time/.test(document.getElementById('design-map-value').textContent));
+      before = await drawnNow();
+      await page.mouse.click(there[0], there[1]);
+      await until((n) => Number(document.getElementById('design-map-chart').dataset.drawn) > n, before);
+      near(await setNow(), await designSeen('click'), 'clicked');
+      const clicked = await setNow();
+      assert.ok(clicked[0] < dragged[0] && clicked[1] > dragged[1], `clicked up and left: ${clicked}`);
+      // the settings panel shows the values set
+      assert.equal(await page.$eval('[data-field="fn2"]', (e) => e.value), String(await page.evaluate(() => hybridsim.get('fn2'))));
+
+      // the control loops' panel closed: a new run draws no map
+      const drawn = (await state()).drawn;
+      await page.$eval('#loops', (d) => { d.open = false; });
+      await page.evaluate(() => hybridsim.set('fn2', 30));
+      await afterPicture();
+      await afterPicture();
+      assert.equal((await state()).drawn, drawn, 'no map while the panel is closed');
+      // opened again: drawn for the run in force
+      await page.$eval('#loops', (d) => { d.open = true; });
+      await until((n) => Number(document.getElementById('design-map-chart').dataset.drawn) > n, drawn);
+      for (const expression of ['hybridsim.designMap({ plane: "x" })', 'hybridsim.designMap({ figure: "s_err_max_m" })',
+                                'hybridsim.designMap({ width: 0 })', 'hybridsim.designMap({ xRange: [1] })']) {
+        const thrown = await thrownBy(expression);
+        assert.equal(thrown?.[0], 'TypeError', expression);
+        assert.match(thrown[1], /^hybridsim\.designMap: expected .+, not /, expression);
       }
       noProblems();
     });
