@@ -627,6 +627,7 @@
     HybridsimStudyGraphs.attach(sim, canvas);
     HybridsimGoalsPanel.attach(sim, say);
     HybridsimLoopsPanel.attach(sim);
+    HybridsimResponsePanel.attach(sim);
     defaultMethod = sim.get('method');
     lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
     fitCanvas();
