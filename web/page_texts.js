@@ -226,7 +226,7 @@
       (sampled ? 'Dotted: the sampled force loop, command and measured force held over each control period T, up to ' +
         'the Nyquist frequency 1/(2T). ' : '') +
       "Marked on |H|: the bandwidth, the lowest frequency 3 dB below the 0 Hz value, and the peak, the largest |H| above " +
-      "it. Pins: their model responses in their colours.";
+      "it. Pins: their model (and sampled) responses in their colours.";
   }
   function freqCaptionJa(sampled) {
     return '破線：ゲインの設計が意図した応答 (Kv s² + Kp s + Ki) / (s³ + Kv s² + Kp s + Ki)（単位質量の PID 制御）。' +
@@ -234,7 +234,7 @@
       'contact=spring では測定力への r ((Kp − 1) s + Ki) / (Kv s² + r (Kp − 1) s + r Ki)（r は開始点のまわりで線形化した剛性比）です。' +
       '位置制御系のモデルはすべての周波数で 1 です（制御則が ds_r/dt を加えるため、誤差は指令によりません）。' +
       (sampled ? '点線：サンプルされた力制御系（指令と測定力を制御周期 T ごとに保持）、ナイキスト周波数 1/(2T) まで。' : '') +
-      '|H| の印：帯域幅（0 Hz の値より 3 dB 下がる最も低い周波数）とピーク（0 Hz の値を超える最大の |H|）。ピンはそのモデルの応答をその色で示します。';
+      '|H| の印：帯域幅（0 Hz の値より 3 dB 下がる最も低い周波数）とピーク（0 Hz の値を超える最大の |H|）。ピンはそのモデル（とサンプル）の応答をその色で示します。';
   }
 
   // key: [English, Japanese]; a function takes the numbers it names
