@@ -11,6 +11,9 @@
 namespace hybridsim {
 namespace {
 
+// the text of a tick at log10 of a value: the value, "0.01", "1", "1000", "1e+06"
+std::string logTickText(double t) { return format("%g", pmath::pow(10.0, t)); }
+
 // layout of the chart [px]
 constexpr double margin = 16.0;
 constexpr double titleHeight = 30.0;
@@ -390,7 +393,9 @@ void writePanelFrame(const ChartPanel& p, const PanelLayout& at, std::string& ou
     for (std::size_t i = 0; i < xs.ticks.size(); ++i) {
         const double t = xs.ticks[i];
         const std::string x = px(X(t));
-        const std::string text = p.xCategories.empty() ? tickText(t, xs.step) : p.xCategories[i];
+        const std::string text = !p.xCategories.empty() ? p.xCategories[i]
+                                 : p.xLog10            ? logTickText(t)
+                                                       : tickText(t, xs.step);
         out += "<line x1=\"" + x + "\" y1=\"" + px(y0) + "\" x2=\"" + x + "\" y2=\"" + px(y1) +
                "\" stroke=\"#e4e4e4\"/>\n<text class=\"tick-x\" x=\"" + x + "\" y=\"" + px(y1 + 16) +
                "\" text-anchor=\"middle\">" + escaped(text) + "</text>\n";

@@ -104,6 +104,9 @@ struct ChartPanel {
     // widened about its middle, its ticks round numbers within it
     bool equalScale = false;
     std::vector<ChartNote> notes = {};  // drawn over the lines
+    // x holds the decimal logarithm of a value: the x ticks are labelled
+    // with the value itself (a tick at 2 reads "100")
+    bool xLog10 = false;
 };
 
 // An entry of the legend above all panels.

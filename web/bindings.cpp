@@ -258,6 +258,17 @@ EMSCRIPTEN_KEEPALIVE const char* hs_loops(double width, int wholeRun)
 {
     return handOut(session->loopsJson(width, wholeRun != 0));
 }
+// The loops' frequency response `width` px wide, one loop's responses at
+// `hz`, and the root locus of `quantity` (WebSession::responseJson ...).
+EMSCRIPTEN_KEEPALIVE const char* hs_response(double width) { return handOut(session->responseJson(width)); }
+EMSCRIPTEN_KEEPALIVE const char* hs_response_at(int system, double hz)
+{
+    return handOut(session->responseAtJson(system, hz));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_locus(const char* quantity, int size, double width)
+{
+    return handOut(session->locusJson(std::string(quantity, static_cast<std::size_t>(size < 0 ? 0 : size)), width));
+}
 // The lessons (WebSession::lessonsJson), each opened by its link.
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
 // One lesson as a student reads it (WebSession::lessonCardJson).

@@ -6,5 +6,6 @@ add_library(hybridsim_web_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/web_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_panel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gif_export.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/loops_figures.cpp
 )
 target_link_libraries(hybridsim_web_core PUBLIC hybridsim_draw hybridsim_playback hybridsim_image hybridsim_study)

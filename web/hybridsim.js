@@ -22,6 +22,8 @@
 //   hybridsim.addGoal('overshoot_pct <= 5'), .goals(), .removeGoal(i)  // goals on the summary's figures
 //   hybridsim.addShownGoal('pos_err_max_m', '<=', 5)  // the same, typed in the page's unit (5 mm)
 //   hybridsim.loops({width, wholeRun})  // the loops' charts (SVG), the caption, the closed form's difference
+//   hybridsim.response({width}), hybridsim.loopResponseAt(system, hz), hybridsim.locus({quantity, width})
+//                                        // the loops' frequency response, one reading, a root locus
 //   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
 //   hybridsim.designMap({width, plane, figure})  // the force loop's designs coloured by a step figure
 //
@@ -716,6 +718,44 @@
         throw wrong('loops', 'a width in pixels greater than 0', width);
       if (typeof wholeRun !== 'boolean') throw wrong('loops', 'wholeRun true or false', wholeRun);
       return JSON.parse(text(() => need()._hs_loops(width, wholeRun ? 1 : 0)));
+    },
+
+    // {svg, width, height, panels, sampled, loops}: the loops' frequency response,
+    // `width` px wide (240 to 4000): per loop |H| [dB] and the phase [deg]
+    // over log frequency, designed dashed, model solid, sampled dotted,
+    // bandwidth and peak marked, the pins' model responses; panels: each
+    // panel's plot area in the SVG's units {system, magnitude, x0, x1, y0,
+    // y1, lo, hi: log10 of the frequency [Hz] at x0 and x1, ylo, yhi};
+    // sampled: the force loop's sampled response drawn; loops: [{system,
+    // low, high}] the ranges [Hz] (WebSession::responseJson).
+    response({ width = 420 } = {}) {
+      if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
+        throw wrong('response', 'a width in pixels greater than 0', width);
+      return JSON.parse(text(() => need()._hs_response(width)));
+    },
+    // Loop `system`'s (1 position, 2 force) responses at `hz` [Hz]:
+    // {system, hz, designed, model, sampled}, each {dB, deg} or null where
+    // it is not computed there (outside its range; sampled: contact=spring
+    // with a control period, up to the Nyquist frequency).
+    loopResponseAt(system, hz) {
+      if (system !== 1 && system !== 2) throw wrong('loopResponseAt', 'the loop 1 or 2', system);
+      if (typeof hz !== 'number' || !(hz > 0) || !Number.isFinite(hz))
+        throw wrong('loopResponseAt', 'a frequency in Hz greater than 0', hz);
+      return JSON.parse(text(() => need()._hs_response_at(system, hz)));
+    },
+    // {svg, quantity, computed, none, zPlane, current, values, branches, at,
+    // quantities}: the root locus of the model's force loop as `quantity`
+    // ('fn2', 'alpha2', 'ratio': the stiffness ratio r under contact=spring,
+    // 'period': the sampled loop's z under it with a control period) goes
+    // from a tenth to ten times its value; quantities: those that apply now
+    // (WebSession::locusJson).
+    locus({ quantity = 'fn2', width = 420 } = {}) {
+      if (!['fn2', 'alpha2', 'ratio', 'period'].includes(quantity))
+        throw wrong('locus', "'fn2', 'alpha2', 'ratio' or 'period'", quantity);
+      if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
+        throw wrong('locus', 'a width in pixels greater than 0', width);
+      return withBytes([quantity], (q, size) => JSON.parse(need().UTF8ToString(need()._hs_locus(q, size, width))),
+        () => ({ computed: false, none: 'out of memory', svg: '' }));
     },
 
     // --- the lessons that come with the program ---

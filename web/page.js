@@ -629,6 +629,7 @@
     HybridsimLoopsPanel.attach(sim);
     HybridsimPoleDrag.attach(sim);
     HybridsimDesignMap.attach(sim);
+    HybridsimResponsePanel.attach(sim);
     defaultMethod = sim.get('method');
     lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
     fitCanvas();

@@ -166,6 +166,77 @@
     return text + agreementJa(error, none);
   }
 
+  // --- the loops' frequency response and root locus ---
+  // one curve's reading {dB, deg} (texts already rounded) or null: outside its range
+  const readingEn = (r) => (r ? `${r.dB} dB, ${r.deg}°` : 'none here');
+  const readingJa = (r) => (r ? `${r.dB} dB、${r.deg}°` : 'この周波数ではなし');
+  // a loop's readings {designed, model, sampled}
+  function loopReadingEn(l) {
+    return `designed ${readingEn(l.designed)}, model ${readingEn(l.model)}` +
+      (l.sampled ? `, sampled ${readingEn(l.sampled)}` : '');
+  }
+  function loopReadingJa(l) {
+    return `設計 ${readingJa(l.designed)}、モデル ${readingJa(l.model)}` + (l.sampled ? `、サンプル ${readingJa(l.sampled)}` : '');
+  }
+  const locusNames = {
+    fn2: ['fn2', 'fn2'], alpha2: ['α2', 'α2'], ratio: ['the stiffness ratio r', '剛性比 r'], period: ['the control period T', '制御周期 T'],
+  };
+  const locusUnits = { fn2: ' Hz', alpha2: ' 1/s', ratio: '', period: ' s' };
+  const shortNumber = (v) => String(Number(v.toPrecision(4)));
+  function locusCaptionEn(q, current) {
+    const value = `${shortNumber(current)}${locusUnits[q]}`;
+    const ends = 'from a tenth to ten times its value (the ends labelled x0.1 and x10)';
+    if (q === 'period') {
+      return `The rings are the sampled force loop's poles z now, the line where they go as the control period T goes ${ends}, ` +
+        `${value} now, the gains and r kept; pins' poles in their colours. Inside the unit circle (dashed) the sampled loop ` +
+        'is stable.';
+    }
+    const poly = "the roots of the model's Kv s² + r (Kp − 1) s + r Ki (r = 1 without contact=spring)";
+    if (q === 'ratio') {
+      return `The rings are the force loop's model poles now, ${poly}; the line is where they go as r, the stiffness ratio ` +
+        `linearized about the start (the measured force's growth per newton of command there), goes ${ends}, ${value} now, ` +
+        "put straight into the polynomial, the gains kept; pins' poles in their colours.";
+    }
+    return `The rings are the force loop's model poles now, ${poly}; the line is where they go as ${locusNames[q][0]} goes ` +
+      `${ends}, ${value} now, the gains designed anew from it, the other values kept; pins' poles in their colours. ` +
+      'These are the model\'s two poles, not the three designed ones.';
+  }
+  function locusCaptionJa(q, current) {
+    const value = `${shortNumber(current)}${locusUnits[q]}`;
+    const ends = '現在の値の 1/10 倍から 10 倍まで（端に x0.1 と x10 の印）';
+    if (q === 'period') {
+      return `○ は現在のサンプルされた力制御系の極 z、線は制御周期 T（現在 ${value}）を${ends}変えたときの極の動きです` +
+        '（ゲインと r はそのまま、ピンの極はその色）。単位円（破線）の内側ならサンプルされたループは安定です。';
+    }
+    const poly = 'モデルの Kv s² + r (Kp − 1) s + r Ki の根（contact=spring 以外では r = 1）';
+    if (q === 'ratio') {
+      return `○ は現在の力制御系のモデルの極で、${poly}です。線は、開始点のまわりで線形化した剛性比 r（そこでの指令 1 N あたりの` +
+        `測定力の増え方、現在 ${value}）を${ends}多項式に直接入れて変えたときの極の動きです（ゲインはそのまま、ピンの極はその色）。`;
+    }
+    return `○ は現在の力制御系のモデルの極で、${poly}です。線は ${locusNames[q][1]}（現在 ${value}）を${ends}変え、` +
+      'ゲインをそこから設計し直したときの極の動きです（他の値はそのまま、ピンの極はその色）。設計の 3 つの極ではなく、' +
+      'モデルの 2 つの極です。';
+  }
+  function freqCaptionEn(sampled) {
+    return 'Dashed: the response the gains were designed for, (Kv s² + Kp s + Ki) / (s³ + Kv s² + Kp s + Ki), a PID ' +
+      'control of a unit mass. Solid: the loop the model integrates. The force loop from Fn to the force is ' +
+      '((Kp − 1) s + Ki) / (Kv s² + (Kp − 1) s + Ki); under contact=spring, to the measured force, ' +
+      'r ((Kp − 1) s + Ki) / (Kv s² + r (Kp − 1) s + r Ki), r the stiffness ratio linearized about the start. ' +
+      "The position loop's is 1 at every frequency: its law adds ds_r/dt, so its error does not depend on the command. " +
+      (sampled ? 'Dotted: the sampled force loop, command and measured force held over each control period T, up to ' +
+        'the Nyquist frequency 1/(2T). ' : '') +
+      "Marked on |H|: the bandwidth, the lowest frequency 3 dB below the 0 Hz value, and the peak, the largest |H| above " +
+      "it. Pins: their model (and sampled) responses in their colours.";
+  }
+  function freqCaptionJa(sampled) {
+    return '破線：ゲインの設計が意図した応答 (Kv s² + Kp s + Ki) / (s³ + Kv s² + Kp s + Ki)（単位質量の PID 制御）。' +
+      '実線：モデルが積分するループ。力制御系の Fn から力への応答は ((Kp − 1) s + Ki) / (Kv s² + (Kp − 1) s + Ki)、' +
+      'contact=spring では測定力への r ((Kp − 1) s + Ki) / (Kv s² + r (Kp − 1) s + r Ki)（r は開始点のまわりで線形化した剛性比）です。' +
+      '位置制御系のモデルはすべての周波数で 1 です（制御則が ds_r/dt を加えるため、誤差は指令によりません）。' +
+      (sampled ? '点線：サンプルされた力制御系（指令と測定力を制御周期 T ごとに保持）、ナイキスト周波数 1/(2T) まで。' : '') +
+      '|H| の印：帯域幅（0 Hz の値より 3 dB 下がる最も低い周波数）とピーク（0 Hz の値を超える最大の |H|）。ピンはそのモデル（とサンプル）の応答をその色で示します。';
+  }
+
   // key: [English, Japanese]; a function takes the numbers it names
   // --- the design map's caption and hover (m: hybridsim.designMap()) ---
   const mapOther = (name) => (name === 'alpha2' ? 'α2' : 'ζ2');
@@ -378,6 +449,24 @@
     designMapPoint: [(fn, other, y) => `The design: fn2 ${mapNumber(fn)} Hz, ${mapOther(other)} ${mapNumber(y)} ` +
                        '(drag, or the arrow keys)',
                      (fn, other, y) => `現在の設計：fn2 ${mapNumber(fn)} Hz、${mapOther(other)} ${mapNumber(y)}（ドラッグまたは矢印キー）`],
+    // the loops' frequency response and root locus
+    loopsMore: ['Frequency response and root locus', '周波数応答と根軌跡'],
+    freqChartLabel: ['Frequency response: Left and Right move the cursor, Shift a decade',
+                     '周波数応答：左右キーでカーソルを移動、Shift で 10 倍'],
+    freqReadoutNone: ['Move the pointer over the chart, or focus it and press Left or Right, to read the responses at one frequency.',
+                      'グラフの上にポインタを置くか、グラフを選んで左右キーを押すと、その周波数での応答が読めます。'],
+    freqReadout: [(hz, force, position) => `${hz} Hz: force loop (2) ${loopReadingEn(force)}; position loop (1) ` +
+                    `${loopReadingEn(position)}.`,
+                  (hz, force, position) => `${hz} Hz：力制御系 (2) ${loopReadingJa(force)}；位置制御系 (1) ` +
+                    `${loopReadingJa(position)}。`],
+    freqCaption: [freqCaptionEn, freqCaptionJa],
+    locusLabel: ['Root locus as it varies:', '根軌跡で変える値：'],
+    locusOf_fn2: ['fn2 (force loop)', 'fn2（力制御系）'],
+    locusOf_alpha2: ['α2 (force loop)', 'α2（力制御系）'],
+    locusOf_ratio: ['r, the stiffness ratio (linearized)', 'r、剛性比（線形化）'],
+    locusOf_period: ['T, the control period (sampled loop)', 'T、制御周期（サンプルされたループ）'],
+    locusCaption: [locusCaptionEn, locusCaptionJa],
+    locusNone: [(why) => `No root locus: ${why}.`, (why) => `根軌跡なし：${why}。`],
   };
 
   let language = 'en';

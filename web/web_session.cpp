@@ -29,6 +29,7 @@
 #include "task/task_file.h"
 #include "task/task_link.h"
 #include "task/text_format.h"
+#include "web/loops_figures.h"
 
 namespace hybridsim {
 
@@ -650,6 +651,37 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
         handles.push_back({{"system", h.system}, {"kind", handleKindName(h.kind)}, {"re", h.re}, {"im", h.im},
                            {"x", h.x}, {"y", h.y}});
     return jsonText(out);
+}
+
+namespace {
+
+// the pins as other runs beside the run, in slot order
+std::vector<OtherRun> pinsBeside(const PinSet& pins)
+{
+    std::vector<OtherRun> others;
+    for (const Pin& p : pins.pins())
+        others.push_back({&p.settings, &p.series, "pin " + std::to_string(p.slot + 1), pinColourText(p.slot)});
+    return others;
+}
+
+double loopsWidth(double width)
+{
+    return std::isfinite(width) ? std::clamp(width, WebSession::loopsNarrowest, WebSession::loopsWidest)
+                                : WebSession::loopsNarrowest;
+}
+
+}  // namespace
+
+std::string WebSession::responseJson(double width) const
+{
+    return responseChartJson(*s_, pinsBeside(pins_), loopsWidth(width));
+}
+
+std::string WebSession::responseAtJson(int system, double hz) const { return hybridsim::responseAtJson(*s_, system, hz); }
+
+std::string WebSession::locusJson(const std::string& quantity, double width) const
+{
+    return locusChartJson(*s_, quantity, pinsBeside(pins_), loopsWidth(width));
 }
 
 std::string WebSession::lessonsJson() const

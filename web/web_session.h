@@ -303,6 +303,13 @@ public:
     static constexpr double loopsNarrowest = 240.0;
     static constexpr double loopsWidest = 4000.0;
     std::string loopsJson(double width = 420.0, bool wholeRun = false) const;
+    // The loops' frequency response and root loci, with the pins
+    // (web/loops_figures.h): the chart `width` px wide (clamped as above)
+    // with its frame; one loop's responses at `hz` as the cursor reads
+    // them; the root locus of "fn2", "alpha2", "ratio" or "period".
+    std::string responseJson(double width) const;
+    std::string responseAtJson(int system, double hz) const;
+    std::string locusJson(const std::string& quantity, double width) const;
 
     // --- the design map of the force loop (study/design_map.h) ---
     // The map `width` units wide (clamped as the loops' charts): plane 0

@@ -14,6 +14,9 @@
 #include "sim/run.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
+#include "study/loops_plot.h"
+#include "study/response_chart.h"
+#include "study/root_locus.h"
 #include "study/study_graphs.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
@@ -338,6 +341,10 @@ TEST(LoopsChart, EveryChartStaysFiniteWhateverTheSettings)
             {"study cursor", alone.cursorSvg(100)},
             {"study graphs with a pin", graphs.svg()},
             {"study cursor with a pin", graphs.cursorSvg(100)},
+            {"frequency response", chartSvg(responseChart(s, others, 420.0))},
+            {"root locus of fn2", chartSvg(rootLocusChart(s, LocusQuantity::fn2, others, 420.0))},
+            {"root locus of alpha2", chartSvg(rootLocusChart(s, LocusQuantity::alpha2, others, 420.0))},
+            {"the loops' figures", chartSvg(loopsFiguresChart(s, set, others))},
         };
         for (const auto& [what, svg] : charts) EXPECT_EQ(testing::svgFaults(svg), "") << what;
         EXPECT_TRUE(std::isfinite(alone.forceScale().lo) && std::isfinite(alone.forceScale().hi));

@@ -811,7 +811,7 @@ function pageTests(kind, origin, url) {
         'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
-        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'design-map-toggle',
+        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'design-map-toggle', 'loops-more-toggle',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);
@@ -1736,6 +1736,202 @@ function pageTests(kind, origin, url) {
         const [a, b] = seen.charts;
         assert.equal(layout, b[1] >= a[3] ? 'stacked' : 'side by side', what);
       }
+      noProblems();
+    });
+
+    // --- the frequency response and the root locus, inside the control loops' panel ---
+    // the default task after `sets`, both drawn anew for it (the freq chart's svg replaced)
+    const freqFor = async (sets) => {
+      await page.evaluate((all) => {
+        hybridsim.resetDefaults();
+        for (const s of all) {
+          const eq = s.indexOf('=');
+          if (!hybridsim.set(s.slice(0, eq), s.slice(eq + 1)).ok) throw new Error(s);
+        }
+        document.querySelector('#freq-chart svg')?.setAttribute('data-seen', 'old');
+      }, sets);
+      await until(() => {
+        const svg = document.querySelector('#freq-chart svg');
+        return svg && svg.dataset.seen !== 'old' && document.querySelector('#locus-chart svg');
+      });
+    };
+    // the designed response of loop 2 at hz from fn2, zeta2 and alpha2 alone:
+    // (Kv s^2 + Kp s + Ki) / (s^3 + Kv s^2 + Kp s + Ki), |H| [dB]
+    const designedDb = (fn, zeta, alpha, hz) => {
+      const wn = 2 * Math.PI * fn;
+      const Kv = 2 * zeta * wn + alpha, Kp = wn * wn + 2 * zeta * wn * alpha, Ki = alpha * wn * wn;
+      const w = 2 * Math.PI * hz;
+      const num = [Ki - Kv * w * w, Kp * w];
+      const den = [Ki - Kv * w * w, Kp * w - w * w * w];
+      return 20 * Math.log10(Math.hypot(...num) / Math.hypot(...den));
+    };
+
+    once('frequency response and root locus: nothing drawn or computed until both disclosures are open', async () => {
+      await fresh();
+      await until(() => document.querySelectorAll('#loops-chart svg').length === 2);
+      // every call the panel makes of the core, counted
+      await page.evaluate(() => {
+        window.freqCalls = 0;
+        for (const name of ['response', 'loopResponseAt', 'locus']) {
+          const real = hybridsim[name].bind(hybridsim);
+          hybridsim[name] = (...args) => { ++window.freqCalls; return real(...args); };
+        }
+      });
+      const drawn = () => page.evaluate(() => [document.querySelectorAll('#freq-chart svg').length,
+        document.querySelectorAll('#locus-chart svg').length, window.freqCalls]);
+      assert.equal(await page.$eval('#loops-more', (d) => d.open), false);
+      // a run and a pin with the inner disclosure closed
+      await page.evaluate(() => { hybridsim.set('fn2', 25); hybridsim.pin(); });
+      await until(() => document.querySelectorAll('#loops-chart g.key text').length > 0 &&
+        [...document.querySelectorAll('#loops-chart g.key text')].some((t) => t.textContent === 'pin 1'));
+      assert.deepEqual(await drawn(), [0, 0, 0]);
+      // the inner one open, the outer closed: still nothing
+      await page.evaluate(() => {
+        document.getElementById('loops').open = false;
+        document.getElementById('loops-more').open = true;
+        hybridsim.set('fn2', 30);
+      });
+      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 50))));
+      assert.deepEqual(await drawn(), [0, 0, 0]);
+      // both open: both charts, once
+      await page.evaluate(() => { document.getElementById('loops').open = true; });
+      await until(() => document.querySelector('#freq-chart svg') && document.querySelector('#locus-chart svg'));
+      const [, , calls] = await drawn();
+      assert.ok(calls >= 2 && calls <= 3, `${calls} calls`);
+      // the pin's model response in its colour, the keys named
+      const keys = await page.$$eval('#freq-chart g.key text', (all) => all.map((t) => t.textContent));
+      assert.ok(keys.includes('pin 1, model') && keys.includes('designed response'), keys.join(' | '));
+      assert.equal(await page.$eval('#freq-readout', (e) => e.getAttribute('aria-live')), 'polite');
+      // the tab order: the chart and the select come after the inner disclosure's summary
+      await page.focus('#loops-more-toggle');
+      await page.keyboard.press('Tab');
+      assert.equal(await page.evaluate(() => document.activeElement.id), 'freq-chart');
+      await page.keyboard.press('Tab');
+      assert.equal(await page.evaluate(() => document.activeElement.id), 'locus-quantity');
+      noProblems();
+    });
+
+    once('frequency response: the cursor by keys and pointer reads the core, the design and the batch runner\'s figures', async () => {
+      await fresh();
+      await page.evaluate(() => { document.getElementById('loops-more').open = true; });
+      const sets = ['contact=spring', 'period=0.02', 'zeta2=0.5'];
+      await freqFor(sets);
+      const shown = await page.evaluate(() => hybridsim.response({ width: Math.max(240, document.getElementById('view').offsetWidth) }));
+      const [lo, hi] = [Math.min(...shown.loops.map((l) => Math.log10(l.low))), Math.max(...shown.loops.map((l) => Math.log10(l.high)))];
+      assert.equal(shown.sampled, true);
+      assert.match(await page.$eval('#freq-text', (e) => e.textContent), /Dotted: the sampled force loop/);
+      // keys: Home, then three steps of a twentieth of a decade, Shift a decade, End
+      await page.focus('#freq-chart');
+      const hz = () => page.$eval('#freq-chart', (c) => Number(c.dataset.hz));
+      // (log10 and powers of ten may differ in the last bit between the browser and here)
+      const near = (a, b) => Math.abs(a - b) <= 1e-9;
+      await page.keyboard.press('Home');
+      await until((x) => Math.abs(Math.log10(Number(document.getElementById('freq-chart').dataset.hz)) - x) < 1e-9, lo);
+      for (let k = 0; k < 3; ++k) await page.keyboard.press('ArrowRight');
+      await until((x) => Math.abs(Math.log10(Number(document.getElementById('freq-chart').dataset.hz)) - x) < 1e-9, lo + 3 / 20);
+      await page.keyboard.down('Shift');
+      await page.keyboard.press('ArrowRight');
+      await page.keyboard.up('Shift');
+      assert.ok(near(Math.log10(await hz()), lo + 3 / 20 + 1));
+      await page.keyboard.press('End');
+      assert.ok(near(Math.log10(await hz()), hi));
+      // a line through every panel whose range holds the cursor
+      assert.equal(await page.$$eval('#freq-chart .freq-cursor line', (l) => l.length),
+        shown.panels.filter((p) => hi <= p.hi + 1e-12).length);
+      // the readout: the core's values at the cursor's frequency, as the text shows them rounded
+      const check = async () => {
+        const [at, values, text] = await page.evaluate(() => {
+          const c = document.getElementById('freq-chart');
+          const r = document.getElementById('freq-readout');
+          return [Number(c.dataset.hz), JSON.parse(r.dataset.values), r.textContent];
+        });
+        const core = await page.evaluate((f) => [hybridsim.loopResponseAt(1, f), hybridsim.loopResponseAt(2, f)], at);
+        assert.deepEqual(values, core);
+        const force = core[1];
+        if (force.model) assert.ok(text.includes(`model ${force.model.dB.toFixed(2)} dB, ${force.model.deg.toFixed(1)}°`), text);
+        return [at, core];
+      };
+      await check();
+      // the pointer at the batch runner's bandwidth and peak of the force loop, in its |H| panel
+      const rows = batchRows(...withSets(sets), '--loops', '--format', 'csv').filter((r) => r.system === '2');
+      const model = rows.find((r) => r.kind === 'model');
+      const designed = rows.find((r) => r.kind === 'designed');
+      const panel = shown.panels.find((p) => p.system === 2 && p.magnitude);
+      const pointAt = async (f) => {
+        const box = await page.$eval('#freq-chart svg', (s) => { const b = s.getBoundingClientRect(); return [b.left, b.top, b.width]; });
+        const scale = box[2] / shown.width;
+        const u = panel.x0 + (panel.x1 - panel.x0) * (Math.log10(f) - panel.lo) / (panel.hi - panel.lo);
+        return [box[0] + u * scale, box[1] + ((panel.y0 + panel.y1) / 2) * scale];
+      };
+      const bw = Number(model.bandwidth_hz);
+      await page.mouse.move(...await pointAt(bw));
+      await until((f) => Math.abs(Math.log10(Number(document.getElementById('freq-chart').dataset.hz) / f)) < 0.01, bw);
+      const [atBw, coreBw] = await check();
+      // within a pixel of the bandwidth: 3 dB below 0 Hz's 0 dB (the slope there some 20 dB a decade)
+      assert.ok(Math.abs(coreBw[1].model.dB + 3) < 25 * Math.abs(Math.log10(atBw / bw)) + 0.01, `${coreBw[1].model.dB} at ${atBw}`);
+      // the designed reading is the design's H written out from fn2, zeta2 and alpha2, to 0.01 dB
+      assert.ok(Math.abs(coreBw[1].designed.dB - designedDb(20, 0.5, 2, atBw)) < 0.01);
+      const pf = Number(designed.peak_hz);
+      await page.mouse.move(...await pointAt(pf));
+      await until((f) => Math.abs(Math.log10(Number(document.getElementById('freq-chart').dataset.hz) / f)) < 0.01, pf);
+      const [atPeak, corePeak] = await check();
+      assert.ok(Math.abs(corePeak[1].designed.dB - Number(designed.peak_db)) < 0.05, `${corePeak[1].designed.dB}`);
+      assert.ok(Math.abs(corePeak[1].designed.dB - designedDb(20, 0.5, 2, atPeak)) < 0.01);
+      // the same in Japanese
+      await page.click('#language');
+      await until(() => document.getElementById('freq-readout').textContent.includes('力制御系 (2)'));
+      await page.click('#language');
+      // arguments of the wrong kind
+      for (const [expression, call] of [['hybridsim.loopResponseAt(3, 1)', 'loopResponseAt'],
+        ['hybridsim.loopResponseAt(2, -1)', 'loopResponseAt'], ['hybridsim.locus({ quantity: "zeta2" })', 'locus'],
+        ['hybridsim.response({ width: 0 })', 'response']]) {
+        const thrown = await thrownBy(expression);
+        assert.equal(thrown?.[0], 'TypeError', expression);
+        assert.match(thrown[1], new RegExp(`^hybridsim\\.${call}: expected .+, not `), expression);
+      }
+      noProblems();
+    });
+
+    once('root locus: the select\'s quantities, the poles in force the batch runner\'s, the sampled loop in the z-plane', async () => {
+      await fresh();
+      await page.evaluate(() => { document.getElementById('loops-more').open = true; });
+      await freqFor([]);
+      const options = () => page.$$eval('#locus-quantity option', (all) => all.map((o) => o.value));
+      assert.deepEqual(await options(), ['fn2', 'alpha2']);
+      assert.match(await page.$eval('#locus-chart .panel-title', (t) => t.textContent), /^model force loop, fn2 from 2 to 200/);
+      assert.match(await page.$eval('#locus-text', (e) => e.textContent), /as fn2 goes from a tenth to ten times its value.*20 Hz now/);
+      const sets = ['contact=spring', 'period=0.02'];
+      await freqFor(sets);
+      assert.deepEqual(await options(), ['fn2', 'alpha2', 'ratio', 'period']);
+      await page.select('#locus-quantity', 'period');
+      await until(() => document.getElementById('locus-chart').dataset.quantity === 'period');
+      assert.match(await page.$eval('#locus-chart .panel-title', (t) => t.textContent), /^sampled force loop, T from 0.002 to 0.2 s/);
+      assert.ok(await page.$$eval('#locus-chart path.series', (all) => all.some((p) => p.dataset.label === '|z| = 1')));
+      // the poles in force: the batch runner's sampled rows
+      const locus = await page.evaluate(() => hybridsim.locus({ quantity: 'period' }));
+      const sampled = batchRows(...withSets(sets), '--loops', '--format', 'csv').filter((r) => r.kind === 'sampled');
+      assert.equal(locus.at.length, sampled.length);
+      for (const r of sampled)
+        assert.ok(locus.at.some(([re, im]) => Math.abs(re - Number(r.re)) < 1e-12 && Math.abs(im - Number(r.im)) < 1e-12), r.re);
+      assert.equal(locus.values[50], 0.02);
+      // the ratio: the batch runner's r in the middle of the sweep
+      await page.select('#locus-quantity', 'ratio');
+      await until(() => document.getElementById('locus-chart').dataset.quantity === 'ratio');
+      const ratio = await page.evaluate(() => hybridsim.locus({ quantity: 'ratio' }).current);
+      assert.equal(ratio, Number(sampled[0].ratio));
+      assert.match(await page.$eval('#locus-text', (e) => e.textContent), /linearized about the start/);
+      // back to a rigid contact: the quantities that no longer apply leave, fn2 shown again
+      await freqFor([]);
+      assert.deepEqual(await options(), ['fn2', 'alpha2']);
+      assert.equal(await page.$eval('#locus-quantity', (s) => s.value), 'fn2');
+      // a quantity at 0 has no range about it: said so
+      await page.select('#locus-quantity', 'alpha2');
+      await freqFor(['alpha2=0']);
+      assert.match(await page.$eval('#locus-text', (e) => e.textContent), /^No root locus: alpha2 is 0/);
+      // the names in Japanese
+      await page.click('#language');
+      await until(() => document.querySelector('#locus-quantity option').textContent === 'fn2（力制御系）');
+      await page.click('#language');
       noProblems();
     });
 
