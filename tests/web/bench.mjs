@@ -15,6 +15,11 @@
 //     period; again with the study graphs in view, to their SVG laid out anew;
 //     again with two goals, the control loops panel and the summary in view,
 //     to those three shown anew;
+//   - the same keys with the study graphs, the control loops panel, two
+//     goals and four pins in view: to the picture, and to the graphs and
+//     loops drawn after it; and a drag of fn2 (hybridsim.set on each
+//     animation frame for 2 s): the runs shown per second, and from each
+//     set to the study graphs, the loops charts and the goals drawn anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
 //   - the control loops panel after a run, without pins and with four: its
@@ -26,7 +31,8 @@
 //     and its opening from file://.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
-// With --typing only the settings changes typed in the panel are measured.
+// With --typing only the settings changes typed in the panel are measured;
+// with --panels only those with the panels and the pins in view, and the drag.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
