@@ -162,7 +162,9 @@
     performance.clearMarks('hybridsim-run-drawn');
     performance.mark('hybridsim-run-drawn');
     // the pins' legend lines name their differences from the new task
-    showPins();
+    // (after the picture is on the screen: with four pins their lines and
+    // list take a few milliseconds that no key needs to wait for)
+    showPinsLater();
   }
 
   // A message: the page's own words as a function of no arguments (said
@@ -345,6 +347,7 @@
       return item;
     }));
   }
+  const showPinsLater = HybridsimAfterPicture.later(showPins);
   $('pin').addEventListener('click', () => {
     if (!ready) return;
     const made = sim.pin();

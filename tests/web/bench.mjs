@@ -15,6 +15,11 @@
 //     period; again with the study graphs in view, to their SVG laid out anew;
 //     again with two goals, the control loops panel and the summary in view,
 //     to those three shown anew;
+//   - the same keys with the study graphs, the control loops panel, two
+//     goals and four pins in view: to the picture, and to the graphs and
+//     loops drawn after it; and a drag of fn2 (hybridsim.set on each
+//     animation frame for 2 s): the runs shown per second, and from each
+//     set to the study graphs, the loops charts and the goals drawn anew;
 //   - the study graphs alone: the whole SVG made and laid out, and the
 //     cursor of a new frame (what playing redraws);
 //   - the control loops panel after a run, without pins and with four: its
@@ -27,7 +32,8 @@
 //     and its opening from file://.
 //
 //   node tests/web/bench.mjs --site build-web/site --native-bench build/bench/hybridsim-bench
-// With --typing only the settings changes typed in the panel are measured.
+// With --typing only the settings changes typed in the panel are measured;
+// with --panels only those with the panels and the pins in view, and the drag.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -42,6 +48,8 @@ const nativeBench = pathOption('--native-bench', path.join(root, 'build', 'bench
 const loads = 15;   // page openings
 const repeats = 50; // recomputations and redraws
 const typingOnly = process.argv.includes('--typing');
+// with --panels only the keys and the drag with the panels and pins in view
+const panelsOnly = process.argv.includes('--panels');
 
 const median = (xs) => {
   const s = [...xs].sort((a, b) => a - b);
@@ -182,17 +190,20 @@ try {
   await typing.close();
   return changes;
   };
-  const changes = await typeFn(0);
-  const pinnedChanges = await typeFn(4);
-  const overlaidChanges = await typeFn(4, true);
+  const typed = async (...args) => (panelsOnly ? [] : typeFn(...args));
+  const changes = await typed(0);
+  const pinnedChanges = await typed(4);
+  const overlaidChanges = await typed(4, true);
   // the contact lab's model: the measured force fed back, continuously and at 1 ms
-  const springChanges = await typeFn(0, false, [['contact', 'spring']]);
-  const sampledChanges = await typeFn(0, false, [['contact', 'spring'], ['period', 0.001]]);
+  const springChanges = await typed(0, false, [['contact', 'spring']]);
+  const sampledChanges = await typed(0, false, [['contact', 'spring'], ['period', 0.001]]);
 
   // the same with two goals, the control loops panel and the summary in
   // view (a page tall enough to show them all): the picture first, then,
   // after the display frame that shows it (as the page updates them), the
   // goals checked, the poles and force step drawn and the summary written
+  let panelChanges = [];
+  if (!panelsOnly) {
   const withPanels = await openPage(chromium.browser, url, problems);
   await withPanels.setViewport({ width: 1280, height: 3000 });
   await withPanels.evaluate(() => {
@@ -229,11 +240,129 @@ try {
       });
     });
   });
-  const panelChanges = await typeKeyByKey(withPanels, 'panelsFrame');
+  panelChanges = await typeKeyByKey(withPanels, 'panelsFrame');
   await withPanels.close();
   if (!panelChanges.every((c) => c.shown)) problems.push('the goals, loops or summary were not shown anew after a key');
+  }
 
-  const typingLines = () => {
+  // With the study graphs, the control loops panel and two goals on the
+  // screen and four runs pinned (fn2 20, 60, 5 and 10 Hz): the same keys in
+  // the Fn field, to the picture; then a drag of fn2 as the loops panel's
+  // handles make it, hybridsim.set('fn2', ...) on each animation frame for
+  // `dragMs`: the runs shown per second, and from each set to the study
+  // graphs, the loops charts and the goals drawn anew after it (their
+  // marks, and the goal list's change).
+  const dragMs = 2000;
+  const busyPage = async () => {
+    const busy = await openPage(chromium.browser, url, problems);
+    await busy.setViewport({ width: 1280, height: 3000 });
+    await busy.evaluate(() => {
+      for (const fn2 of [20, 60, 5, 10]) {
+        hybridsim.set('fn2', fn2);
+        hybridsim.pin();
+      }
+      hybridsim.frame = hybridsim.lastFrame;
+      for (const g of ['overshoot_pct <= 5', 'settling_t_s <= 0.3']) hybridsim.addGoal(g);
+      document.getElementById('loops').open = true;
+      document.getElementById('study').open = true;
+    });
+    await busy.waitForFunction(() => document.querySelector('#loops-chart svg') !== null &&
+                               document.querySelector('#study-graphs .cursor-line') !== null &&
+                               !document.getElementById('study-graphs').dataset.stale &&
+                               hybridsim.pins().length === 4,
+                               { polling: 50, timeout: 30000 });
+    return busy;
+  };
+  const busyKeys = await busyPage();
+  await busyKeys.evaluate(() => {
+    const input = document.querySelector('[data-field="Fn"]');
+    const chart = document.getElementById('loops-chart');
+    const graphs = document.getElementById('study-graphs');
+    window.changes = [];
+    let key = 0;
+    document.addEventListener('keydown', (e) => { key = e.timeStamp; }, true);
+    input.addEventListener('input', () => {
+      const at = (name) => performance.getEntriesByName(name)[0].startTime;
+      document.getElementById('view').getContext('2d').getImageData(0, 0, 1, 1);
+      const before = chart.firstElementChild;
+      const change = { key, computed: at('hybridsim-run-computed'), drawn: at('hybridsim-run-drawn'),
+                       rasterised: performance.now(), frame: 0, panels: 0 };
+      window.changes.push(change);
+      requestAnimationFrame(() => {
+        change.frame = performance.now();
+        // each key after the panels of the one before are drawn
+        const drawn = () => {
+          if (chart.firstElementChild === before || graphs.dataset.stale) {
+            setTimeout(drawn, 0);
+            return;
+          }
+          change.panels = performance.now();
+        };
+        setTimeout(drawn, 0);
+      });
+    });
+  });
+  const busyChanges = await typeKeyByKey(busyKeys, 'panels');
+  await busyKeys.close();
+
+  const busyDrag = await busyPage();
+  const drag = await busyDrag.evaluate(async (ms) => {
+    const sets = [];
+    const marks = { graphs: [], loops: [], goals: [] };
+    const seen = new PerformanceObserver((list) => {
+      for (const e of list.getEntries()) {
+        if (e.name === 'hybridsim-graphs-drawn') marks.graphs.push(e.startTime);
+        if (e.name === 'hybridsim-loops-drawn') marks.loops.push(e.startTime);
+      }
+    });
+    seen.observe({ entryTypes: ['mark'] });
+    const goals = new MutationObserver(() => marks.goals.push(performance.now()));
+    goals.observe(document.getElementById('goal-list'), { childList: true });
+    const canvas = document.getElementById('view').getContext('2d');
+    const t0 = performance.now();
+    let frames = 0;
+    await new Promise((done) => {
+      const step = (now) => {
+        ++frames;
+        if (now - t0 > ms) {
+          done();
+          return;
+        }
+        // fn2 from 8 to 12 Hz and back, as a hand drags it
+        const fn2 = 10 + 2 * Math.sin(sets.length / 10);
+        const at = performance.now();
+        if (!hybridsim.set('fn2', fn2).ok) throw new Error(`fn2=${fn2} refused`);
+        canvas.getImageData(0, 0, 1, 1);  // the picture rasterised in this frame
+        sets.push({ at, shown: performance.now() });
+        requestAnimationFrame(step);
+      };
+      requestAnimationFrame(step);
+    });
+    const elapsed = performance.now() - t0;
+    // the last panels of the drag drawn
+    const until = performance.now() + 5000;
+    while (performance.now() < until && (marks.loops.at(-1) ?? 0) < sets.at(-1).at) await new Promise((r) => setTimeout(r, 10));
+    await new Promise((r) => setTimeout(r, 100));
+    seen.disconnect();
+    goals.disconnect();
+    // from each set to the first drawing of each after it
+    const after = (list, t) => {
+      const x = list.find((m) => m >= t);
+      return x === undefined ? Infinity : x - t;
+    };
+    return {
+      runs: sets.length,
+      frames,
+      elapsed,
+      picture: sets.map((s) => s.shown - s.at),
+      graphs: sets.map((s) => after(marks.graphs, s.at)),
+      loops: sets.map((s) => after(marks.loops, s.at)),
+      goals: sets.map((s) => after(marks.goals, s.at)),
+    };
+  }, dragMs);
+  await busyDrag.close();
+
+  const oldTypingLines = () => {
     const typed = (fn) => ms(median(changes.map(fn)));
     console.log(`a key in the panel's Fn field (medians of ${changes.length}): ` +
                 `to the run computed ${typed((c) => c.computed - c.key)}, ` +
@@ -269,7 +398,25 @@ try {
                 `to the goals, loops and summary shown anew after it ${panelTyped((c) => c.panels - c.key)}, ` +
                 `to the display frame that shows them ${panelTyped((c) => c.panelsFrame - c.key)}`);
   };
-  if (typingOnly) {
+  const typingLines = () => {
+    if (!panelsOnly) oldTypingLines();
+    const busyTyped = (fn) => ms(median(busyChanges.map(fn)));
+    console.log(`the same with the study graphs, the control loops, two goals and 4 pins in view ` +
+                `(medians of ${busyChanges.length}): to the run computed ${busyTyped((c) => c.computed - c.key)}, ` +
+                `its picture drawn ${busyTyped((c) => c.drawn - c.key)}, ` +
+                `key to picture ${busyTyped((c) => c.rasterised - c.key)} ` +
+                `(90th percentile ${ms(ninetieth(busyChanges.map((c) => c.rasterised - c.key)))}), ` +
+                `key to the display frame that shows it ${busyTyped((c) => c.frame - c.key)}; ` +
+                `to the graphs and loops drawn after it ${busyTyped((c) => c.panels - c.key)}`);
+    const worst = drag.picture.map((_, i) => Math.max(drag.graphs[i], drag.loops[i], drag.goals[i]));
+    console.log(`a drag of fn2 with the same in view, hybridsim.set on each animation frame for ${dragMs / 1000} s: ` +
+                `${(drag.runs / (drag.elapsed / 1000)).toFixed(1)} runs shown per second (${drag.runs} runs, ` +
+                `${drag.frames} frames), set to picture rasterised ${ms(median(drag.picture))}; from a set to ` +
+                `the study graphs drawn ${ms(median(drag.graphs))}, the loops charts ${ms(median(drag.loops))}, ` +
+                `the goals ${ms(median(drag.goals))}, all three ${ms(median(worst))} ` +
+                `(90th percentile ${ms(ninetieth(worst))}) (medians)`);
+  };
+  if (typingOnly || panelsOnly) {
     typingLines();
     if (problems.length) console.log(`page trouble: ${problems.join('; ')}`);
   } else {

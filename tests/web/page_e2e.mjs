@@ -249,6 +249,106 @@ function assertSameShapes(got, want) {
   }
 }
 
+// The canvas calls of one picture (`log`: [call, ...arguments] in order,
+// a stroke with the context's strokeStyle and lineWidth, a fill or a text
+// with its fillStyle) against the shapes it was drawn from (hybridsim.shapes()
+// on a square of `size` pixels): every line segment stroked exactly once, in
+// its colour and width, every polygon filled and every text written, and
+// each shape painted no earlier than the one before it.  Gives what is
+// wrong, [] for nothing.
+function paintedAsShapes(log, shapes, size, css) {
+  const k = size / 2;
+  const px = ([x, y]) => [(x + 1) * k, (1 - y) * k];
+  const key = (colour, width, a, b) => `${colour} ${width} ${a[0]},${a[1]} ${b[0]},${b[1]}`;
+  // the shapes' segments by key, each with the indices of the shapes that have it
+  const segmentsOf = new Map();
+  const fills = [];
+  const texts = [];
+  shapes.forEach((s, i) => {
+    if (s.kind === 'text') {
+      texts.push(i);
+      return;
+    }
+    const v = s.vertices.map(px);
+    const colour = css(s);
+    const width = (s.lineWidth * size / 800).toFixed(4);
+    if (s.kind === 'polygon') {
+      if (v.length >= 3) fills.push([i, colour, v]);
+      return;
+    }
+    const pairs = [];
+    if (s.kind === 'lines') for (let j = 0; j + 1 < v.length; j += 2) pairs.push([v[j], v[j + 1]]);
+    else if (v.length >= 2) {
+      for (let j = 0; j + 1 < v.length; ++j) pairs.push([v[j], v[j + 1]]);
+      if (s.kind === 'lineLoop') pairs.push([v[v.length - 1], v[0]]);
+    }
+    for (const [a, b] of pairs) {
+      const id = key(colour, width, a, b);
+      if (!segmentsOf.has(id)) segmentsOf.set(id, []);
+      segmentsOf.get(id).push(i);
+    }
+  });
+  // the calls as paintings: each stroke its segments, each fill, each text
+  // the first and the last call that painted each shape
+  const first = new Array(shapes.length).fill(-1);
+  const last = new Array(shapes.length).fill(-1);
+  const painted = (i, event) => {
+    if (first[i] < 0) first[i] = event;
+    last[i] = event;
+  };
+  const wrong = [];
+  let path = [];
+  let at = null;
+  let start = null;
+  let fillCount = 0;
+  let textCount = 0;
+  log.forEach((call, event) => {
+    const [name, ...a] = call;
+    if (name === 'beginPath') path = [];
+    else if (name === 'moveTo') at = start = [a[0], a[1]];
+    else if (name === 'lineTo') {
+      path.push([at, [a[0], a[1]]]);
+      at = [a[0], a[1]];
+    } else if (name === 'closePath') {
+      path.push([at, start]);
+      at = start;
+    } else if (name === 'stroke') {
+      const colour = a.at(-2);
+      const width = a.at(-1).toFixed(4);
+      for (const [p, q] of path) {
+        const owners = segmentsOf.get(key(colour, width, p, q));
+        if (!owners || owners.length === 0) {
+          wrong.push(`a segment ${key(colour, width, p, q)} stroked that no shape has, or twice`);
+          continue;
+        }
+        painted(owners.shift(), event);
+      }
+    } else if (name === 'fill') {
+      const f = fills[fillCount++];
+      if (!f) wrong.push('a fill that no polygon has');
+      else if (a.at(-1) !== f[1] || path.length === 0 || path[0][0][0] !== f[2][0][0] || path[0][0][1] !== f[2][0][1])
+        wrong.push(`polygon ${f[0]}: filled in ${a.at(-1)} from ${path[0]?.[0]}, not in ${f[1]} from ${f[2][0]}`);
+      else painted(f[0], event);
+    } else if (name === 'fillText') {
+      const i = texts[textCount++];
+      if (i === undefined) wrong.push(`a text "${a[0]}" that no shape has`);
+      else if (a[0] !== shapes[i].text) wrong.push(`text ${i}: "${a[0]}", not "${shapes[i].text}"`);
+      else painted(i, event);
+    }
+  });
+  for (const [id, owners] of segmentsOf) if (owners.length) wrong.push(`shape ${owners[0]}: segment ${id} not stroked`);
+  if (fillCount !== fills.length) wrong.push(`${fillCount} fills for ${fills.length} polygons`);
+  if (textCount !== texts.length) wrong.push(`${textCount} texts for ${texts.length}`);
+  // the painter's order: a shape never painted before the one before it
+  let before = -1;
+  shapes.forEach((s, i) => {
+    if (first[i] < 0) return;
+    if (first[i] < before) wrong.push(`shape ${i} (${s.kind}) painted before the shape before it`);
+    before = Math.max(before, last[i]);
+  });
+  return wrong.slice(0, 5);
+}
+
 // --- a fuzz run: random input from a fixed seed ---
 
 const fuzzSeed = Number(process.env.HYBRIDSIM_FUZZ_SEED || 20240611);
@@ -2290,6 +2390,64 @@ function pageTests(kind, origin, url) {
       assert.deepEqual(await fieldState('KH1'), { text: '500', message: '', refused: false });
       assert.deepEqual(await Promise.all(['L.x0', 'L.yf', 'L.tf', 'Fn'].map(async (id) => (await fieldState(id)).text)),
                        ['0.3', '0.3', '4', '10']);
+      noProblems();
+    });
+
+    once('the picture: every segment, polygon and text of the drawing painted once, in its colour and width, in ' +
+         "the painter's order (spring contact, the desktop's shapes; four pins and the overlay)", async () => {
+      await fresh();
+      // the page's draw on an 800-pixel canvas whose calls are recorded, and the shapes it drew
+      const drawn = () => page.evaluate(() => {
+        const canvas = document.createElement('canvas');
+        canvas.width = 800;
+        canvas.height = 800;
+        const real = canvas.getContext('2d');
+        const log = [];
+        const paths = ['beginPath', 'moveTo', 'lineTo', 'closePath'];
+        const ctx = new Proxy(real, {
+          get(t, p) {
+            const v = t[p];
+            if (typeof v !== 'function') return v;
+            return (...a) => {
+              if (p === 'stroke') log.push([p, ...a, t.strokeStyle, t.lineWidth]);
+              else if (p === 'fill' || p === 'fillText') log.push([p, ...a, t.fillStyle]);
+              else if (paths.includes(p)) log.push([p, ...a]);
+              return v.apply(t, a);
+            };
+          },
+          set(t, p, v) {
+            t[p] = v;
+            return true;
+          },
+        });
+        hybridsim.draw(ctx, 800);
+        return { log, shapes: hybridsim.shapes() };
+      });
+      // a shape's colour as the canvas reads its style back
+      const css = (s) => (s.lighting ? '#0a0a0a' : '#' + s.color.slice(0, 3).map((v) =>
+        Math.min(255, Math.max(0, Math.round(v * 255))).toString(16).padStart(2, '0')).join(''));
+
+      assert.deepEqual(await page.evaluate(() => hybridsim.set('contact', 'spring')), { ok: true, message: '' });
+      const spring = nativeTaskFile('contact=spring');
+      for (const frame of [60, 200]) {
+        await page.evaluate((f) => { hybridsim.frame = f; }, frame);
+        const d = await drawn();
+        assertSameShapes(d.shapes, nativeShapes(frame, spring).items);
+        assert.deepEqual(paintedAsShapes(d.log, d.shapes, 800, css), [], `contact=spring, frame ${frame}`);
+      }
+      await page.evaluate(() => {
+        hybridsim.set('contact', 'ideal');
+        for (let k = 0; k < 4; ++k) {
+          hybridsim.set('Fn', 5 + 10 * k);
+          hybridsim.pin();
+        }
+        hybridsim.set('Fn', 10);
+        hybridsim.overlay = true;
+        hybridsim.frame = hybridsim.lastFrame;
+      });
+      const d = await drawn();
+      assert.ok(d.shapes.filter((s) => s.kind === 'lines').length > 1400, 'the pins and the graphs drawn');
+      assert.deepEqual(paintedAsShapes(d.log, d.shapes, 800, css), [], 'four pins and the overlay');
       noProblems();
     });
 
