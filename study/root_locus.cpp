@@ -171,7 +171,7 @@ Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<Ot
         p.xScale = scaleWithin(-zView, zView, 5);
         p.yScale = scaleWithin(-zView, zView, 5);
     }
-    c.keys = {{"locus, force", forceLineColour}, {"in force", forceLineColour, false, false, ChartSeries::Mark::ring}};
+    c.keys = {{"locus, force", forceLineColour}, {"now", forceLineColour, false, false, ChartSeries::Mark::ring}};
     if (l.zPlane) c.keys.push_back({"|z| = 1", keyColour, true});
     for (const OtherRun& o : others) {
         if (!o.settings) continue;
@@ -194,7 +194,7 @@ Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<Ot
         if (inView(b.back())) p.notes.push_back({"locus-end", name + " x10", noteColour, b.back().re, b.back().im});
         p.series.push_back(std::move(line));
     }
-    p.series.push_back(rings("in force", forceLineColour, l.at));
+    p.series.push_back(rings("now", forceLineColour, l.at));
     c.panels.push_back(std::move(p));
     return c;
 }

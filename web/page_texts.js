@@ -176,7 +176,7 @@
       (l.sampled ? `, sampled ${readingEn(l.sampled)}` : '');
   }
   function loopReadingJa(l) {
-    return `設計 ${readingJa(l.designed)}、モデル ${readingJa(l.model)}` + (l.sampled ? `、サンプル ${readingJa(l.sampled)}` : '');
+    return `設計 ${readingJa(l.designed)}、モデル ${readingJa(l.model)}` + (l.sampled ? `、サンプル値系 ${readingJa(l.sampled)}` : '');
   }
   const locusNames = {
     fn2: ['fn2', 'fn2'], alpha2: ['α2', 'α2'], ratio: ['the stiffness ratio r', '剛性比 r'], period: ['the control period T', '制御周期 T'],
@@ -188,8 +188,8 @@
     const ends = 'from a tenth to ten times its value (the ends labelled x0.1 and x10)';
     if (q === 'period') {
       return `The rings are the sampled force loop's poles z now, the line where they go as the control period T goes ${ends}, ` +
-        `${value} now, the gains and r kept; pins' poles in their colours. Inside the unit circle (dashed) the sampled loop ` +
-        'is stable.';
+        `${value} now, the gains and r kept; pins' poles in their colours; an end outside the view is unlabelled. With both poles inside the unit circle ` +
+        '(dashed) the sampled loop, linearized about the start and without the servo lag, is stable.';
     }
     const poly = "the roots of the model's Kv s² + r (Kp − 1) s + r Ki (r = 1 without contact=spring)";
     if (q === 'ratio') {
@@ -205,8 +205,9 @@
     const value = `${shortNumber(current)}${locusUnits[q]}`;
     const ends = '現在の値の 1/10 倍から 10 倍まで（端に x0.1 と x10 の印）';
     if (q === 'period') {
-      return `○ は現在のサンプルされた力制御系の極 z、線は制御周期 T（現在 ${value}）を${ends}変えたときの極の動きです` +
-        '（ゲインと r はそのまま、ピンの極はその色）。単位円（破線）の内側ならサンプルされたループは安定です。';
+      return `○ は現在のサンプル値系の力制御系の極 z、線は制御周期 T（現在 ${value}）を${ends}変えたときの極の動きです` +
+        '（ゲインと r はそのまま、ピンの極はその色、表示範囲外の端は印なし）。2 つの極が単位円（破線）の内側にあれば、' +
+        '開始点のまわりで線形化したサンプル値系（サーボの遅れを含まない）は安定です。';
     }
     const poly = 'モデルの Kv s² + r (Kp − 1) s + r Ki の根（contact=spring 以外では r = 1）';
     if (q === 'ratio') {
@@ -217,14 +218,27 @@
       'ゲインをそこから設計し直したときの極の動きです（他の値はそのまま、ピンの極はその色）。設計の 3 つの極ではなく、' +
       'モデルの 2 つの極です。';
   }
+  // why a locus is none, in Japanese: the core's English reason (study/root_locus.cpp) recognised by its start
+  function locusNoneJa(why, quantity, current) {
+    const reasons = [
+      ['the stiffness ratio r enters', '剛性比 r が力制御系に入るのは contact=spring のときだけです'],
+      ['the force loop is sampled', '力制御系がサンプルされるのは contact=spring で制御周期があるときだけです'],
+      ['the start of the contour is out of reach', '経路の始点に届かず、剛性比 r がありません'],
+    ];
+    for (const [start, ja] of reasons) if (why.startsWith(start)) return `根軌跡なし：${ja}。`;
+    if (/no range of a tenth to ten times it$/.test(why) && quantity in locusNames) {
+      return `根軌跡なし：${locusNames[quantity][1]} が ${current} で、1/10〜10 倍の範囲がとれません。`;
+    }
+    return `根軌跡なし：${why}。`;
+  }
   function freqCaptionEn(sampled) {
     return 'Dashed: the response the gains were designed for, (Kv s² + Kp s + Ki) / (s³ + Kv s² + Kp s + Ki), a PID ' +
       'control of a unit mass. Solid: the loop the model integrates. The force loop from Fn to the force is ' +
       '((Kp − 1) s + Ki) / (Kv s² + (Kp − 1) s + Ki); under contact=spring, to the measured force, ' +
       'r ((Kp − 1) s + Ki) / (Kv s² + r (Kp − 1) s + r Ki), r the stiffness ratio linearized about the start. ' +
       "The position loop's is 1 at every frequency: its law adds ds_r/dt, so its error does not depend on the command. " +
-      (sampled ? 'Dotted: the sampled force loop, command and measured force held over each control period T, up to ' +
-        'the Nyquist frequency 1/(2T). ' : '') +
+      (sampled ? 'Dotted: the sampled force loop (linearized about the start, without the servo lag), command and ' +
+        'measured force held over each control period T, up to the Nyquist frequency 1/(2T). ' : '') +
       "Marked on |H|: the bandwidth, the lowest frequency 3 dB below the 0 Hz value, and the peak, the largest |H| above " +
       "it. Pins: their model (and sampled) responses in their colours.";
   }
@@ -233,7 +247,8 @@
       '実線：モデルが積分するループ。力制御系の Fn から力への応答は ((Kp − 1) s + Ki) / (Kv s² + (Kp − 1) s + Ki)、' +
       'contact=spring では測定力への r ((Kp − 1) s + Ki) / (Kv s² + r (Kp − 1) s + r Ki)（r は開始点のまわりで線形化した剛性比）です。' +
       '位置制御系のモデルはすべての周波数で 1 です（制御則が ds_r/dt を加えるため、誤差は指令によりません）。' +
-      (sampled ? '点線：サンプルされた力制御系（指令と測定力を制御周期 T ごとに保持）、ナイキスト周波数 1/(2T) まで。' : '') +
+      (sampled ? '点線：サンプル値系の力制御系（開始点のまわりで線形化、サーボの遅れは含まない。指令と測定力を制御周期 T ごとに保持）、' +
+        'ナイキスト周波数 1/(2T) まで。' : '') +
       '|H| の印：帯域幅（0 Hz の値より 3 dB 下がる最も低い周波数）とピーク（0 Hz の値を超える最大の |H|）。ピンはそのモデル（とサンプル）の応答をその色で示します。';
   }
 
@@ -243,13 +258,14 @@
   const mapNumber = (v) => (v === null || !Number.isFinite(v) ? null : Number(v.toPrecision(3)).toString());
   function designMapCaptionEn(m) {
     let text = `Each cell: the ${m.figure.title} of the model's force step with that cell's fn2 and ` +
-      `${mapOther(m.y.name)} and every other setting as it is, computed in closed form from the loop the model ` +
-      'integrates, Kv s² + (Kp − 1) s + Ki (not the designed (s² + 2ζωn s + ωn²)(s + α)), over the run\'s time and ' +
+      `${mapOther(m.y.name)} and every other setting as it is, computed in closed form from the model's ` +
+      'characteristic polynomial Kv s² + (Kp − 1) s + Ki (not the designed (s² + 2ζωn s + ωn²)(s + α)), over the run\'s time and ' +
       'read as the run\'s summary reads the recorded force. Hatched grey: none, where the summary says none ' +
-      '(not within 2 % of Fn at the run\'s end, or never at 90 % of Fn). ';
+      '(not within 2 % of Fn at the run\'s end, or never at 90 % of Fn, or Fn = 0). ';
     if (m.spring) {
-      text += 'Under contact=spring the step is the loop linearized about the start\'s rest state (b and c times r)' +
-        (m.sampled ? ', without the sampling of the control period' : '') + ': the run may differ. ';
+      text += 'Under contact=spring each cell is the measured force\'s step of the loop linearized about the start\'s ' +
+        'rest state, Kv s² + r (Kp − 1) s + r Ki, without the servo lag' +
+        (m.sampled ? ' and without the sampling of the control period' : '') + ': the run may differ. ';
     }
     text += m.checked.length > 0 ? `Outlined: the designs that meet ${m.checked.join(', ')}. `
       : 'A goal on the force step (overshoot, settling, rise or peak) outlines the designs that meet it. ';
@@ -258,19 +274,23 @@
   }
   function designMapCaptionJa(m) {
     let text = `各セルは、そのセルの fn2 と ${mapOther(m.y.name)}（ほかの設定はそのまま）でのモデルの力のステップ応答の` +
-      `${table['designMapFigure_' + m.figure.column][1]}です。設計のループ (s² + 2ζωn s + ωn²)(s + α) ではなく、モデルが積分するループ ` +
-      'Kv s² + (Kp − 1) s + Ki の応答を実行時間にわたり閉じた式で求め、実行のまとめが記録された力を読むのと同じように' +
+      `${mapFigureJa[m.figure.column]}です。設計の特性多項式 (s² + 2ζωn s + ωn²)(s + α) ではなく、モデルの特性多項式 ` +
+      'Kv s² + (Kp − 1) s + Ki から応答を実行時間にわたり閉じた式で求め、実行のまとめが記録された力を読むのと同じように' +
       '読んでいます。灰色の斜線は、まとめが none とする値です（実行の終わりに Fn の 2 % 以内にない、または Fn の 90 % に' +
-      '届かない）。';
+      '届かない、または Fn = 0）。';
     if (m.spring) {
-      text += 'contact=spring では、開始点の静止状態のまわりで線形化したループ（b と c を r 倍）' +
-        (m.sampled ? 'で、制御周期のサンプリングは含みません' : 'です') + '。実行とは異なることがあります。';
+      text += 'contact=spring では、各セルは開始点の静止状態のまわりで線形化したループ Kv s² + r (Kp − 1) s + r Ki の' +
+        '測定力のステップ応答です。サーボの遅れ' + (m.sampled ? 'と制御周期のサンプリング' : '') +
+        'は含みません。実行とは異なることがあります。';
     }
     text += m.checked.length > 0 ? `囲んだ領域は ${m.checked.join('、')} を満たす設計です。`
       : '力のステップ応答の目標（オーバーシュート、整定時間、立ち上がり時間、ピーク）を置くと、それを満たす設計を囲みます。';
     if (m.leftOut.length > 0) text += `ここでは確かめない目標（力のステップ応答の数値でない）：${m.leftOut.join('、')}。`;
     return text + `リングのドラッグ、マップのクリック、リング上の矢印キーで fn2 と ${mapOther(m.y.name)} を設定できます。`;
   }
+  // the figures' names without their units, for Japanese sentences
+  const mapFigureJa = { overshoot_pct: 'オーバーシュート', settling_t_s: '整定時間', force_rise_t_s: '立ち上がり時間' };
+  const mapValueJa = (figure, v) => (mapNumber(v) === null ? 'なし' : `${mapNumber(v)}${figure.unit === '%' ? ' %' : ' ' + figure.unit}`);
   const mapValueEn = (figure, v) => (mapNumber(v) === null ? 'none' : `${mapNumber(v)}${figure.unit === '%' ? ' %' : ' ' + figure.unit}`);
 
   const table = {
@@ -292,9 +312,9 @@
     loopsCaption: [loopsCaptionEn, loopsCaptionJa],
     loopsUndo: ['Undo drag', 'ドラッグを元に戻す'],
     poleHandlePair: [(n) => `${n === 1 ? 'position' : 'force'} loop ${n}: the designed pair, fn${n} and ζ${n}`,
-                     (n) => `${n === 1 ? '位置' : '力'}のループ ${n}：設計した極の対、fn${n} と ζ${n}`],
+                     (n) => `${n === 1 ? '位置' : '力'}制御系 ${n}：設計した極対、fn${n} と ζ${n}`],
     poleHandleAlpha: [(n) => `${n === 1 ? 'position' : 'force'} loop ${n}: the designed pole −α${n}`,
-                      (n) => `${n === 1 ? '位置' : '力'}のループ ${n}：設計した極 −α${n}`],
+                      (n) => `${n === 1 ? '位置' : '力'}制御系 ${n}：設計した極 −α${n}`],
     poleValuePair: [(n, fn, zeta) => `fn${n} ${fn} Hz, ζ${n} ${zeta}`, (n, fn, zeta) => `fn${n} ${fn} Hz、ζ${n} ${zeta}`],
     poleValueAlpha: [(n, alpha) => `α${n} ${alpha} 1/s`, (n, alpha) => `α${n} ${alpha} 1/s`],
     help: ['Help', 'ヘルプ'],
@@ -434,7 +454,7 @@
     baseCopied: [(at) => `The link on ${at} is on the clipboard.`, (at) => `${at} へのリンクをクリップボードにコピーしました。`],
     baseNotWeb: ['Type the address of this page on the web, beginning with https:// or http://.',
                  'Web 上のこのページのアドレスを https:// か http:// から入力してください。'],
-    designMap: ['Design map of the force loop', '力ループの設計マップ'],
+    designMap: ['Design map of the force loop', '力制御系の設計マップ'],
     designMapFigureLabel: ['Colour by', '色分けする数値'],
     designMapFigure_overshoot_pct: ['force overshoot [%]', '力のオーバーシュート [%]'],
     designMapFigure_settling_t_s: ['force settling time [s]', '力の整定時間 [s]'],
@@ -445,14 +465,14 @@
     designMapHover: [(fn, other, y, figure, v) => `fn2 ${mapNumber(fn)} Hz, ${mapOther(other)} ${mapNumber(y)}: ` +
                        `${figure.title} ${mapValueEn(figure, v)}`,
                      (fn, other, y, figure, v) => `fn2 ${mapNumber(fn)} Hz、${mapOther(other)} ${mapNumber(y)}：` +
-                       `${table['designMapFigure_' + figure.column][1]} ${mapValueEn(figure, v)}`],
+                       `${mapFigureJa[figure.column]} ${mapValueJa(figure, v)}`],
     designMapPoint: [(fn, other, y) => `The design: fn2 ${mapNumber(fn)} Hz, ${mapOther(other)} ${mapNumber(y)} ` +
                        '(drag, or the arrow keys)',
                      (fn, other, y) => `現在の設計：fn2 ${mapNumber(fn)} Hz、${mapOther(other)} ${mapNumber(y)}（ドラッグまたは矢印キー）`],
     // the loops' frequency response and root locus
     loopsMore: ['Frequency response and root locus', '周波数応答と根軌跡'],
     freqChartLabel: ['Frequency response: Left and Right move the cursor, Shift a decade',
-                     '周波数応答：左右キーでカーソルを移動、Shift で 10 倍'],
+                     '周波数応答：左右キーでカーソルを移動、Shift で 1 ディケード（10 倍）ずつ'],
     freqReadoutNone: ['Move the pointer over the chart, or focus it and press Left or Right, to read the responses at one frequency.',
                       'グラフの上にポインタを置くか、グラフを選んで左右キーを押すと、その周波数での応答が読めます。'],
     freqReadout: [(hz, force, position) => `${hz} Hz: force loop (2) ${loopReadingEn(force)}; position loop (1) ` +
@@ -464,9 +484,9 @@
     locusOf_fn2: ['fn2 (force loop)', 'fn2（力制御系）'],
     locusOf_alpha2: ['α2 (force loop)', 'α2（力制御系）'],
     locusOf_ratio: ['r, the stiffness ratio (linearized)', 'r、剛性比（線形化）'],
-    locusOf_period: ['T, the control period (sampled loop)', 'T、制御周期（サンプルされたループ）'],
+    locusOf_period: ['T, the control period (sampled loop)', 'T、制御周期（サンプル値系）'],
     locusCaption: [locusCaptionEn, locusCaptionJa],
-    locusNone: [(why) => `No root locus: ${why}.`, (why) => `根軌跡なし：${why}。`],
+    locusNone: [(why) => `No root locus: ${why}.`, locusNoneJa],
   };
 
   let language = 'en';

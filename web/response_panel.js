@@ -72,7 +72,7 @@
     }
     function sayLocus() {
       if (!locus) return;
-      locusNote.textContent = locus.computed ? T('locusCaption', locus.quantity, locus.current) : T('locusNone', locus.none);
+      locusNote.textContent = locus.computed ? T('locusCaption', locus.quantity, locus.current) : T('locusNone', locus.none, locus.quantity, locus.current);
       for (const o of select.options) o.textContent = T('locusOf_' + o.value);
     }
 

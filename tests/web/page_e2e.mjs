@@ -1687,7 +1687,7 @@ function pageTests(kind, origin, url) {
       // the words in Japanese
       await page.evaluate(() => { hybridsim.language = 'ja'; });
       assert.equal(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-valuetext')), `fn2 ${fn2} Hz、ζ2 0.95`);
-      assert.match(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-label')), /^力のループ 2/);
+      assert.match(await page.$eval('#pole-2-pair', (e) => e.getAttribute('aria-label')), /^力制御系 2/);
       assert.equal(await page.$eval('#loops-undo', (b) => b.textContent), 'ドラッグを元に戻す');
       await page.evaluate(() => { hybridsim.language = 'en'; });
 
