@@ -152,9 +152,10 @@ double lastExit(const Curve& c, double end, double band)
         const double first = std::fabs(c.x(c.turn(0)));
         k = first <= band ? -1.0 : std::ceil(pmath::log(band / first) / (c.sigma * pi / c.w)) - 1.0;
         k = std::min(k, turns);
-        // (against rounding at the edge)
-        while (k >= 0.0 && std::fabs(c.x(c.turn(k))) <= band) k -= 1.0;
-        while (k + 1.0 <= turns && std::fabs(c.x(c.turn(k + 1.0))) > band) k += 1.0;
+        // (against rounding at the edge: a few turns at most, and none where
+        // the turns are too many to count one by one in a double)
+        for (int n = 0; n < 4 && k >= 0.0 && std::fabs(c.x(c.turn(k))) <= band; ++n) k -= 1.0;
+        for (int n = 0; n < 4 && k + 1.0 <= turns && std::fabs(c.x(c.turn(k + 1.0))) > band; ++n) k += 1.0;
     }
     if (k < 0.0) return crossing(c, 0.0, turns >= 0.0 ? c.turn(0) : end, band);
     const double from = c.x(c.turn(k));

@@ -236,6 +236,11 @@ TEST(DesignMap, TheClosedFormsFiguresAreTheCurvesOwn)
     EXPECT_TRUE(std::isnan(zero.overshootPercent));
     // gains beyond numbers: no closed form
     EXPECT_FALSE(modelStep(NAN, 1.0, 10.0, end).computed);
+    // a ring too fast to count its turns one by one in a double (some 1e20
+    // of them in the run): the figures still come, and at once
+    const ModelStep fast = modelStep(2.0, 1e40, 1.0, end);
+    EXPECT_TRUE(fast.computed);
+    EXPECT_TRUE(std::isnan(fast.settlingTime) || fast.settlingTime <= end);
 }
 
 // The picture: cells, the outline only with a goal the map checks, the
