@@ -254,17 +254,47 @@ RunSummary modelStepSummary(const ModelStep& m, double Fn)
     return r;
 }
 
+namespace {
+
+// The step's figures of the summary's table, found by what they read: a
+// summary whose step fields hold marks 101..106 (overshoot in %, settling,
+// rise, overshoot in N, peak force, peak time).
+std::vector<std::pair<int, std::string>> stepFigures()
+{
+    RunSummary r;
+    r.overshootPercent = 101.0;
+    r.settlingTime = 102.0;
+    r.riseTime = 103.0;
+    r.overshoot = 104.0;
+    r.peakForce = 105.0;
+    r.peakTime = 106.0;
+    std::vector<std::pair<int, std::string>> out;
+    for (const SummaryFigure& f : summaryFigures()) {
+        const double v = f.value(r);
+        if (v >= 101.0 && v <= 106.0 && v == std::floor(v)) out.push_back({static_cast<int>(v), f.column});
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
 const std::vector<std::string>& designMapFigures()
 {
-    static const std::vector<std::string> figures{"overshoot_pct", "settling_t_s", "force_rise_t_s"};
+    static const std::vector<std::string> figures = [] {
+        std::vector<std::string> out;
+        for (const auto& [mark, column] : stepFigures())
+            if (mark <= 103) out.push_back(column);
+        return out;
+    }();
     return figures;
 }
 
 bool designMapChecks(const Goal& goal)
 {
-    for (const char* name : {"overshoot_pct", "overshoot_N", "settling_t_s", "force_rise_t_s", "force_peak_N",
-                             "force_peak_t_s"})
-        if (goal.name == name) return true;
+    static const std::vector<std::pair<int, std::string>> all = stepFigures();
+    for (const auto& f : all)
+        if (goal.name == f.second) return true;
     return false;
 }
 
@@ -330,7 +360,7 @@ DesignMap designMap(const SimSettings& s, const DesignMapRequest& request, const
 {
     DesignMap map;
     map.plane = request.plane;
-    map.figure = summaryFigure(request.figure);
+    map.figure = summaryFigure(request.figure.empty() ? designMapFigures().front() : request.figure);
     if (map.figure == nullptr) map.figure = summaryFigure(designMapFigures().front());
     map.columns = std::clamp(request.columns, 2, 400);
     map.rows = std::clamp(request.rows, 2, 400);

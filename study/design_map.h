@@ -46,10 +46,10 @@ ModelStep modelStep(const SimSettings& s);
 // what checkGoal reads.
 RunSummary modelStepSummary(const ModelStep& m, double Fn);
 
-// The figures a map may show (the summary's columns overshoot_pct,
-// settling_t_s, force_rise_t_s), and whether a goal's figure is one the
-// map computes (the force step's: these and overshoot_N, force_peak_N,
-// force_peak_t_s).
+// The figures a map may show (the summary's columns of the force
+// overshoot in %, the settling time and the rise time, in that order), and
+// whether a goal's figure is one the map computes (the force step's: these,
+// the overshoot in N and the peak's force and time).
 const std::vector<std::string>& designMapFigures();
 bool designMapChecks(const Goal& goal);
 
@@ -68,7 +68,7 @@ struct MapAxis {
 
 struct DesignMapRequest {
     MapPlane plane = MapPlane::alpha;
-    std::string figure = "overshoot_pct";
+    std::string figure;  // a column of designMapFigures() ("": the first)
     int columns = 60;  // cells along fn2
     int rows = 60;     // cells along the other axis
     // the ranges: kept where given (lo < hi, finite, fn2's lo above 0, the

@@ -11,7 +11,6 @@
 (function (global) {
   'use strict';
 
-  const figures = ['overshoot_pct', 'settling_t_s', 'force_rise_t_s'];
   const widest = 640;
 
   function attach(sim) {
@@ -218,7 +217,7 @@
     sim.on('pins', showLater);
     sim.on('goals', showLater);
     sim.on('language', say);
-    select.innerHTML = figures.map((f) => `<option value="${f}"></option>`).join('');
+    select.innerHTML = sim.designMapFigures().map((f) => `<option value="${f}"></option>`).join('');
     say();
     show();
   }

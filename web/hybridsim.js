@@ -837,21 +837,27 @@
   // {svg, frame, x, y, columns, rows, values, pass, figure, current, checked, leftOut, spring, sampled}
   // (WebSession::designMapJson): the plane of fn2 (log scale, across) and
   // alpha2 or zeta2 (plane 'alpha' or 'zeta', up), `width` px wide, each
-  // cell coloured by the figure ('overshoot_pct', 'settling_t_s' or
-  // 'force_rise_t_s') of the model's force step in closed form, the goals'
+  // cell coloured by the figure (a column of designMapFigures()) of the
+  // model's force step in closed form, the goals'
   // pass region outlined, the current design a ring; frame: the plot area in
   // the SVG's units, x and y the axes' {name, unit, lo, hi, log}.  The
   // ranges xRange, yRange ([lo, hi]) are kept when given, else the map lies
-  // around the current design.
+  // around the current design.  designMapFigures(): the figures' columns,
+  // the first the default.
   const mapPlanes = ['alpha', 'zeta'];
-  api.designMap = function designMap({ width = 420, plane = 'alpha', figure = 'overshoot_pct', xRange = null,
+  let mapFigures = null;
+  api.designMapFigures = function designMapFigures() {
+    if (!mapFigures) mapFigures = JSON.parse(text(() => need()._hs_design_map(240, 0, -1, 0, 0, 0, 0))).figures;
+    return mapFigures.slice();
+  };
+  api.designMap = function designMap({ width = 420, plane = 'alpha', figure = undefined, xRange = null,
     yRange = null } = {}) {
     if (typeof width !== 'number' || !(width > 0) || !Number.isFinite(width))
       throw wrong('designMap', 'a width in pixels greater than 0', width);
     if (!mapPlanes.includes(plane)) throw wrong('designMap', "plane 'alpha' or 'zeta'", plane);
-    const figures = ['overshoot_pct', 'settling_t_s', 'force_rise_t_s'];
-    if (!figures.includes(figure))
-      throw wrong('designMap', "figure 'overshoot_pct', 'settling_t_s' or 'force_rise_t_s'", figure);
+    const figures = api.designMapFigures();
+    if (figure === undefined) figure = figures[0];
+    if (!figures.includes(figure)) throw wrong('designMap', `figure one of ${figures.join(', ')}`, figure);
     const range = (what, r) => {
       if (r === null) return [0, 0];
       if (!Array.isArray(r) || r.length !== 2 || !r.every((v) => typeof v === 'number' && Number.isFinite(v)))

@@ -825,9 +825,10 @@ std::string WebSession::designMapJson(double width, int plane, int figure, doubl
                                       double yHi) const
 {
     const std::vector<std::string>& figures = designMapFigures();
-    if (plane < 0 || plane > 1) return jsonText({{"error", "the plane is 0 (fn2, alpha2) or 1 (fn2, zeta2)"}});
+    if (plane < 0 || plane > 1)
+        return jsonText({{"error", "the plane is 0 (fn2, alpha2) or 1 (fn2, zeta2)"}, {"figures", figures}});
     if (figure < 0 || figure >= static_cast<int>(figures.size()))
-        return jsonText({{"error", "the figure is 0 (overshoot_pct), 1 (settling_t_s) or 2 (force_rise_t_s)"}});
+        return jsonText({{"error", "the figure is the place of one of figures"}, {"figures", figures}});
     const double w = std::isfinite(width) ? std::clamp(width, loopsNarrowest, loopsWidest) : loopsNarrowest;
     DesignMapRequest request;
     request.plane = plane == 0 ? MapPlane::alpha : MapPlane::zeta;
@@ -845,6 +846,7 @@ std::string WebSession::designMapJson(double width, int plane, int figure, doubl
                          "pin " + std::to_string(p.slot + 1), pinColourText(p.slot)});
     const MapFrame f = designMapFrame(w);
     Json out;
+    out["figures"] = figures;
     out["svg"] = designMapSvg(map, marks, w);
     out["frame"] = {{"left", f.left}, {"top", f.top}, {"width", f.width}, {"height", f.height},
                     {"svgWidth", f.svgWidth}, {"svgHeight", f.svgHeight}};

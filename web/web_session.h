@@ -313,8 +313,8 @@ public:
 
     // --- the design map of the force loop (study/design_map.h) ---
     // The map `width` units wide (clamped as the loops' charts): plane 0
-    // (fn2, alpha2) or 1 (fn2, zeta2), figure 0 overshoot_pct, 1
-    // settling_t_s, 2 force_rise_t_s; the ranges kept where given (fn2's
+    // (fn2, alpha2) or 1 (fn2, zeta2), figure the place of a column of
+    // designMapFigures() ("figures" in the JSON); the ranges kept where given (fn2's
     // xLo..xHi, the other's yLo..yHi; 0, 0 or not usable: around the
     // current design).  As JSON {"svg", "frame": the plot area {"left",
     // "top", "width", "height"} and the SVG's "svgWidth", "svgHeight" in its
@@ -324,7 +324,7 @@ public:
     // "pass": 1 or 0 each (null without a goal the map checks), "figure":
     // {"column", "title", "unit"}, "current": {"x", "y"}, "checked" and
     // "leftOut": the goals as the page shows them, "spring", "sampled"}, or
-    // {"error"} when plane or figure is none of those.
+    // {"error", "figures"} when plane or figure is none of those.
     std::string designMapJson(double width, int plane, int figure, double xLo = 0.0, double xHi = 0.0,
                               double yLo = 0.0, double yHi = 0.0) const;
 
