@@ -6,14 +6,17 @@
 //   HybridsimDrag.attach(svg, handle, {
 //     begin(),          // a drag or a run of key presses starts: the names of
 //                       // the settings it may change (as sim.set names them)
-//     move(x, y),       // the pointer at (x, y) in the SVG's user units as the
-//                       // SVG lay when the drag began (drawn anew meanwhile, it
-//                       // may lie elsewhere): at most once per display frame,
-//                       // the latest place winning
+//     move(x, y),       // the pointer at (x, y) in the SVG's user units as it
+//                       // lies now, or with readAsBegun as the SVG lay when the
+//                       // drag began (drawn anew meanwhile, it may lie
+//                       // elsewhere): at most once per display frame, the
+//                       // latest place winning
 //     key(dx, dy, shift), // an arrow key: dx -1 left, +1 right, dy -1 up, +1 down
 //     end(),            // the drag ended (released or cancelled)
 //     label(),          // what the handle's value is now (aria-valuetext)
 //     sim,              // optional: window.hybridsim when left out
+//     readAsBegun,      // optional: true to read the pointer on the SVG as
+//                       // it lay when the drag began
 //   })                  -> a function that detaches the handle again
 //   HybridsimDrag.undo(sim)   -> {ok, message}: the settings before the last
 //                                drag back, all at once (sim.setAll); ok false
@@ -98,7 +101,15 @@
   // How a drag reads the pointer: the user units of `svg` as it lay when
   // the drag began (the chart may be drawn anew, larger or moved, while it
   // goes on), the page's scrolling since then taken into account.
-  function pointerReader(svg) {
+  function pointerReader(svg, asBegun) {
+    if (!asBegun) {
+      // the user units of `svg` as it lies now, at each move
+      return (e) => {
+        const m = svg.getScreenCTM();
+        const p = m ? new DOMPoint(e.clientX, e.clientY).matrixTransform(m.inverse()) : { x: NaN, y: NaN };
+        return [p.x, p.y];
+      };
+    }
     const m = svg.getScreenCTM();
     if (!m) return null;
     const inverse = m.inverse();
@@ -146,7 +157,7 @@
       e.preventDefault();
       keyRun = null;
       handle.focus({ preventScroll: true });
-      const read = pointerReader(svg);
+      const read = pointerReader(svg, options.readAsBegun === true);
       if (!read) return;
       drag = { id: e.pointerId, entry: { values: snapshot(sim, options.begin()), pushed: false }, at: null, frame: 0, read };
       ++dragging;

@@ -42,7 +42,7 @@
     const layer = document.createElementNS(svgNS, 'svg');
     layer.setAttribute('class', 'pole-handles');
     layer.hidden = true;
-    details.append(layer);
+    chart.after(layer);  // in the Tab order right after the charts it lies over
     const handles = new Map();  // id -> {element, detach, h}
     let frame = null;  // the poleFrame drawn last
     let dragFrame = null;  // ... when the drag began
@@ -150,6 +150,7 @@
       const entry = { element, h, detach: null };
       entry.detach = HybridsimDrag.attach(layer, element, {
         sim,
+        readAsBegun: true,  // the s-plane refits its scale while a pole is dragged
         begin() {
           dragFrame = frame;
           dragZeta = value(`zeta${entry.h.system}`);
