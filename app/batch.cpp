@@ -630,16 +630,17 @@ void runTasks(BatchCommand& c, CommandRuns& r)
     }
 }
 
-// The chart of --plot: with --loops the loops' figures (the compared runs
-// in them in their colours), else the runs compared or the run's chart.
-Chart plotChart(const BatchOptions& o, const SimSettings& s, const CommandRuns& r)
+// The SVG of --plot: with --loops the loops' figures and the design map
+// (the compared runs in them in their colours, the goals' pass region on
+// the map), else the runs compared or the run's chart.
+std::string plotSvg(const BatchOptions& o, const SimSettings& s, const CommandRuns& r)
 {
-    if (!o.loops) return o.compare() ? compareChart(r.runs) : runChart(s, *r.set);
+    if (!o.loops) return chartSvg(o.compare() ? compareChart(r.runs) : runChart(s, *r.set));
     std::vector<OtherRun> others;
     for (std::size_t k = 1; k < r.runs.size(); ++k)
         others.push_back({r.runs[k].settings, r.runs[k].series, r.runs[k].name,
                           format("#%06x", static_cast<unsigned>(pinColour(static_cast<int>(k) - 1)))});
-    return loopsFiguresChart(s, *r.set, others);
+    return loopsFiguresSvg(s, *r.set, others, o.goals);
 }
 
 // The files of the run, each staged whole, then all renamed into place;
@@ -656,7 +657,7 @@ bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer,
         writeSeriesCsv(s, *r.set, csv);
         if (!files.add(o.csvPath, csv.str(), error)) return false;
     }
-    if (!o.plotPath.empty() && !files.add(o.plotPath, chartSvg(plotChart(o, s, r)), error)) return false;
+    if (!o.plotPath.empty() && !files.add(o.plotPath, plotSvg(o, s, r), error)) return false;
     if (drawer) {
         // the pictures: the view as a dialogue pass leaves it, at the zoom asked for
         FramePictures pictures{*drawer, s, *r.run, r.pins, o.overlay};

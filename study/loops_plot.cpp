@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "study/design_map.h"
 #include "study/loops_chart.h"
 #include "study/response_chart.h"
 #include "study/root_locus.h"
@@ -57,6 +58,17 @@ Chart loopsFiguresChart(const SimSettings& s, const SeriesSet& set, const std::v
     // one width for all: the widest panel's
     c.panelWidth = std::max(240.0, width) - 32.0;
     return c;
+}
+
+std::string loopsFiguresSvg(const SimSettings& s, const SeriesSet& set, const std::vector<OtherRun>& others,
+                            const std::vector<Goal>& goals, double width)
+{
+    const DesignMap map = designMap(s, DesignMapRequest{}, goals);
+    std::vector<MapMark> marks;
+    for (const OtherRun& o : others)
+        if (o.settings) marks.push_back({designValue(*o.settings, "fn2"), designValue(*o.settings, "alpha2"), o.name, o.colour});
+    return stackedSvg({chartSvg(loopsFiguresChart(s, set, others, width)), designMapSvg(map, marks, width)},
+                      "the control loops' figures and the design map");
 }
 
 }  // namespace hybridsim

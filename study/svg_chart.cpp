@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 #include "portable_math/portable_math.h"
@@ -689,6 +690,40 @@ ChartSvgParts chartSvgParts(const Chart& c)
     ChartSvgParts parts{std::move(out), std::vector<std::string>(c.panels.size()), "</svg>\n"};
     for (std::size_t i = 0; i < c.panels.size(); ++i) writePanel(c.panels[i], layout.panels[i], parts.panels[i]);
     return parts;
+}
+
+namespace {
+
+// the number of attribute `name` in the root tag of `doc` (0 when missing)
+double rootNumber(const std::string& doc, std::size_t root, const char* name)
+{
+    const std::size_t end = doc.find('>', root);
+    const std::string key = std::string(" ") + name + "=\"";
+    const std::size_t at = doc.find(key, root);
+    if (at == std::string::npos || at > end) return 0.0;
+    return std::strtod(doc.c_str() + at + key.size(), nullptr);
+}
+
+}  // namespace
+
+std::string stackedSvg(const std::vector<std::string>& documents, const std::string& accessibleName)
+{
+    double width = 0.0, height = 0.0;
+    std::string inner;
+    for (const std::string& doc : documents) {
+        const std::size_t root = doc.find("<svg");
+        if (root == std::string::npos) continue;
+        const double w = rootNumber(doc, root, "width"), h = rootNumber(doc, root, "height");
+        inner += "<svg x=\"0\" y=\"" + px(height) + "\"" + doc.substr(root + 4);
+        if (inner.back() != '\n') inner += '\n';
+        width = std::max(width, w);
+        height += h;
+    }
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(width) + "\" height=\"" + px(height) +
+           "\" viewBox=\"0 0 " + px(width) + " " + px(height) + "\" role=\"img\" aria-label=\"" +
+           xmlText(accessibleName) + "\">\n<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
+    return out + inner + "</svg>\n";
 }
 
 }  // namespace hybridsim

@@ -191,4 +191,10 @@ struct ChartSvgParts {
 };
 ChartSvgParts chartSvgParts(const Chart& chart);
 
+// SVG documents one under the other in one document: each document's root
+// <svg> (its XML declaration left out) placed at x = 0 and below the one
+// before, the whole as wide as the widest and as high as all, on white.
+// Each root must give its width and height in user units.
+std::string stackedSvg(const std::vector<std::string>& documents, const std::string& accessibleName);
+
 }  // namespace hybridsim

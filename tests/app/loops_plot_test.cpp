@@ -82,7 +82,7 @@ TEST(LoopsPlot, LoopsWithPlotWritesTheLoopsFiguresAndPlotAloneTheRunChart)
         args.insert(args.end(), {"--plot", alone});
         ASSERT_EQ(batch(args, err), 0) << err;
         args = sets;
-        args.insert(args.end(), {"--loops", "--plot", loops});
+        args.insert(args.end(), {"--loops", "--require", "overshoot_pct<=5", "--plot", loops});
         ASSERT_EQ(batch(args, err), 0) << err;
 
         // without --loops: the run's chart, byte for byte
@@ -108,6 +108,19 @@ TEST(LoopsPlot, LoopsWithPlotWritesTheLoopsFiguresAndPlotAloneTheRunChart)
         EXPECT_EQ(hasTitle(titles, "model force loop, ratio from"), c.sampled);
         EXPECT_EQ(hasTitle(titles, "sampled force loop, T from"), c.sampled);
         EXPECT_EQ(titles.size(), c.sampled ? 11u : 8u);
+        // under them the design map with the goal's pass region, the whole as
+        // high as the two documents stacked in it
+        const std::size_t map = svg.find("<svg x=\"0\" y=\"");
+        ASSERT_NE(svg.find("class=\"design-map\"", map == std::string::npos ? 0 : map + 1), std::string::npos);
+        EXPECT_NE(svg.find("class=\"pass-outline\""), std::string::npos);
+        const auto number = [&](std::size_t from, const char* name) {
+            const std::string key = std::string(" ") + name + "=\"";
+            return std::stod(svg.substr(svg.find(key, from) + key.size()));
+        };
+        const std::size_t chart = svg.find("<svg", svg.find("<svg") + 1);
+        const std::size_t mapRoot = svg.find("<svg", chart + 1);
+        EXPECT_DOUBLE_EQ(number(0, "height"), number(chart, "height") + number(mapRoot, "height"));
+        EXPECT_DOUBLE_EQ(number(mapRoot, "y"), number(chart, "height"));
         std::remove(alone.c_str());
         std::remove(loops.c_str());
     }
