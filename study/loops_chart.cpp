@@ -16,11 +16,6 @@ namespace hybridsim {
 namespace {
 
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-const char* const noteColour = "#222222";
-const char* const keyColour = "#333333";
-// the chart's margin on either side of its panel [px] (study/svg_chart.cpp)
-constexpr double chartMargins = 32.0;
-constexpr double narrowest = 240.0;  // [px]
 
 // The recorded force and the closed form are drawn at about this many
 // times across the view (and at the times of the marks).
@@ -104,22 +99,22 @@ void markStepFigures(std::vector<ChartNote>& notes, const SimSettings& s, const 
 {
     auto within = [&](double t) { return inView(t, from, until); };
     if (std::isfinite(r.riseTime) && within(r.riseFromTime) && within(r.riseToTime)) {
-        notes.push_back({"rise-from", format("rise %g %%", 100.0 * riseFromShare), noteColour, r.riseFromTime,
+        notes.push_back({"rise-from", format("rise %g %%", 100.0 * riseFromShare), chartNoteColour, r.riseFromTime,
                          riseFromShare * s.Fn});
-        notes.push_back({"rise-to", format("%g %%", 100.0 * riseToShare), noteColour, r.riseToTime,
+        notes.push_back({"rise-to", format("%g %%", 100.0 * riseToShare), chartNoteColour, r.riseToTime,
                          riseToShare * s.Fn});
     }
     if (within(r.peakTime) && std::isfinite(r.peakForce))
         notes.push_back({"peak",
                          std::isfinite(r.overshootPercent) ? format("peak %.2g %%", r.overshootPercent)
                                                            : format("peak %.3g N", r.peakForce),
-                         noteColour, r.peakTime, r.peakForce});
+                         chartNoteColour, r.peakTime, r.peakForce});
     if (within(r.settlingTime)) {
         // the line's value at the settling time, one of its times
         const std::vector<double>& times = force.x;
         const double at = force.y[static_cast<std::size_t>(
             std::lower_bound(times.begin(), times.end(), r.settlingTime) - times.begin())];
-        notes.push_back({"settled", format("settled %.3g s", r.settlingTime), noteColour, r.settlingTime,
+        notes.push_back({"settled", format("settled %.3g s", r.settlingTime), chartNoteColour, r.settlingTime,
                          std::isfinite(at) ? at : s.Fn});
     }
 }
@@ -130,7 +125,7 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
                      const std::vector<OtherRun>& others, double width)
 {
     Chart c;
-    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelWidth = std::max(chartNarrowest, width) - chartMargins;
     c.panelHeight = 270.0;
     c.accessibleName = "the contact force of the run, with its peak, rise and settling time marked, over the "
                        "model's step in closed form";
@@ -168,15 +163,15 @@ Chart loopsStepChart(const SimSettings& s, const SeriesSet& set, const RunSummar
 Chart loopsPolesChart(const SimSettings& s, const std::vector<OtherRun>& others, double width)
 {
     Chart c;
-    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelWidth = std::max(chartNarrowest, width) - chartMargins;
     ChartPanel p = polesPanel(s, others);
     p.legend = false;
     // as tall as the plot area is wide, about: the circles' whole height in view
     c.panelHeight = std::clamp(c.panelWidth - 20.0, 240.0, 380.0);
     c.accessibleName = "the poles of the control loops in the s-plane: the designed as crosses, the model's as rings";
-    c.keys = {{"designed", keyColour, false, false, ChartSeries::Mark::cross},
-              {"model", keyColour, false, false, ChartSeries::Mark::ring},
-              {"|s| = wn", keyColour, true},
+    c.keys = {{"designed", chartKeyColour, false, false, ChartSeries::Mark::cross},
+              {"model", chartKeyColour, false, false, ChartSeries::Mark::ring},
+              {"|s| = wn", chartKeyColour, true},
               {"1: position", errorLineColour},
               {"2: force", forceLineColour}};
     for (const OtherRun& o : others)
@@ -190,7 +185,7 @@ Chart loopsZPlaneChart(const SimSettings& s, const std::vector<OtherRun>& others
     Chart c;
     const LoopPoles force = loopPoles(s)[1];
     if (force.sampled.empty()) return c;
-    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelWidth = std::max(chartNarrowest, width) - chartMargins;
     c.panelHeight = std::clamp(c.panelWidth - 20.0, 240.0, 380.0);
     c.accessibleName = "the poles of the sampled force loop in the z-plane, with the unit circle";
     ChartPanel p{format("sampled force loop, T = %g s", force.discrete.period), "re z", "im z", {}, {}};
@@ -205,14 +200,14 @@ Chart loopsZPlaneChart(const SimSettings& s, const std::vector<OtherRun>& others
         }
         return marks;
     };
-    ChartSeries circle{"|z| = 1", keyColour, {}, {}};
+    ChartSeries circle{"|z| = 1", chartKeyColour, {}, {}};
     circle.dashed = true;
     for (int k = 0; k <= 128; ++k) {
         circle.x.push_back(pmath::cos(2.0 * pi * k / 128));
         circle.y.push_back(pmath::sin(2.0 * pi * k / 128));
     }
     p.series.push_back(std::move(circle));
-    c.keys = {{"sampled, force", forceLineColour, false, false, ChartSeries::Mark::ring}, {"|z| = 1", keyColour, true}};
+    c.keys = {{"sampled, force", forceLineColour, false, false, ChartSeries::Mark::ring}, {"|z| = 1", chartKeyColour, true}};
     for (const OtherRun& o : others) {
         if (!o.settings) continue;
         const LoopPoles pin = loopPoles(*o.settings)[1];

@@ -10,10 +10,6 @@
 namespace hybridsim {
 namespace {
 
-const char* const keyColour = "#333333";
-// the chart's margin on either side of its panel [px] (study/svg_chart.cpp)
-constexpr double chartMargins = 32.0;
-constexpr double narrowest = 240.0;  // [px]
 
 const char* loopColour(int system) { return system == 1 ? errorLineColour : forceLineColour; }
 
@@ -92,7 +88,7 @@ FrequencyRange responseRange(const LoopResponse& r)
 Chart responseChart(const SimSettings& s, const std::vector<OtherRun>& others, double width)
 {
     Chart c;
-    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelWidth = std::max(chartNarrowest, width) - chartMargins;
     c.panelHeight = 200.0;
     c.alignPlots = true;
     c.accessibleName = "the frequency response of the control loops, magnitude and phase over the frequency: "
@@ -100,9 +96,9 @@ Chart responseChart(const SimSettings& s, const std::vector<OtherRun>& others, d
     const std::array<LoopResponse, 2> loops = loopResponses(s);
     std::vector<std::array<LoopResponse, 2>> pins;
     for (const OtherRun& o : others) pins.push_back(o.settings ? loopResponses(*o.settings) : std::array<LoopResponse, 2>{});
-    c.keys = {{"designed response", keyColour, true},
-              {"model response", keyColour},
-              {"sampled response", keyColour, false, true},
+    c.keys = {{"designed response", chartKeyColour, true},
+              {"model response", chartKeyColour},
+              {"sampled response", chartKeyColour, false, true},
               {"1: position", errorLineColour},
               {"2: force", forceLineColour}};
     for (const OtherRun& o : others)

@@ -13,11 +13,6 @@ namespace hybridsim {
 namespace {
 
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-const char* const keyColour = "#333333";
-const char* const noteColour = "#222222";
-// the chart's margin on either side of its panel [px] (study/svg_chart.cpp)
-constexpr double chartMargins = 32.0;
-constexpr double narrowest = 240.0;  // [px]
 // the z-plane in view: |re z|, |im z| up to this
 constexpr double zView = 2.0;
 
@@ -131,7 +126,7 @@ RootLocus rootLocus(const SimSettings& s, LocusQuantity q)
 Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<OtherRun>& others, double width)
 {
     Chart c;
-    c.panelWidth = std::max(narrowest, width) - chartMargins;
+    c.panelWidth = std::max(chartNarrowest, width) - chartMargins;
     c.panelHeight = std::clamp(c.panelWidth - 20.0, 240.0, 380.0);
     const RootLocus l = rootLocus(s, q);
     const std::string name = locusQuantityName(q);
@@ -161,7 +156,7 @@ Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<Ot
     };
     if (l.zPlane) {
         // the unit circle, and a view of |z| up to zView (a pole far outside is out of it)
-        ChartSeries circle{"|z| = 1", keyColour, {}, {}};
+        ChartSeries circle{"|z| = 1", chartKeyColour, {}, {}};
         circle.dashed = true;
         for (int k = 0; k <= 128; ++k) {
             circle.x.push_back(pmath::cos(2.0 * pi * k / 128));
@@ -172,7 +167,7 @@ Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<Ot
         p.yScale = scaleWithin(-zView, zView, 5);
     }
     c.keys = {{"locus, force", forceLineColour}, {"now", forceLineColour, false, false, ChartSeries::Mark::ring}};
-    if (l.zPlane) c.keys.push_back({"|z| = 1", keyColour, true});
+    if (l.zPlane) c.keys.push_back({"|z| = 1", chartKeyColour, true});
     for (const OtherRun& o : others) {
         if (!o.settings) continue;
         const LoopPoles pin = loopPoles(*o.settings)[1];
@@ -190,8 +185,8 @@ Chart rootLocusChart(const SimSettings& s, LocusQuantity q, const std::vector<Ot
         auto inView = [&](const Pole& z) {
             return finitePole(z) && (!l.zPlane || (std::fabs(z.re) <= zView && std::fabs(z.im) <= zView));
         };
-        if (inView(b.front())) p.notes.push_back({"locus-start", name + " x0.1", noteColour, b.front().re, b.front().im});
-        if (inView(b.back())) p.notes.push_back({"locus-end", name + " x10", noteColour, b.back().re, b.back().im});
+        if (inView(b.front())) p.notes.push_back({"locus-start", name + " x0.1", chartNoteColour, b.front().re, b.front().im});
+        if (inView(b.back())) p.notes.push_back({"locus-end", name + " x10", chartNoteColour, b.back().re, b.back().im});
         p.series.push_back(std::move(line));
     }
     p.series.push_back(rings("now", forceLineColour, l.at));

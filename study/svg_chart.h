@@ -15,6 +15,14 @@
 
 namespace hybridsim {
 
+// The panel charts' shared look: the colours of the keys' and notes' texts,
+// the margin on either side of a chart's panel [px] and the narrowest
+// chart drawn [px].
+inline constexpr const char* chartKeyColour = "#333333";
+inline constexpr const char* chartNoteColour = "#222222";
+inline constexpr double chartMargins = 32.0;
+inline constexpr double chartNarrowest = 240.0;
+
 // A scale of an axis: its ends, and ticks a step apart.
 struct AxisScale {
     double lo = 0.0;

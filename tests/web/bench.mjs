@@ -339,10 +339,12 @@ try {
       requestAnimationFrame(step);
     });
     const elapsed = performance.now() - t0;
-    // the last panels of the drag drawn
+    // the last panels of the drag drawn: the graphs, the loops and the goals
+    // after the last set, or 5 s gone
     const until = performance.now() + 5000;
-    while (performance.now() < until && (marks.loops.at(-1) ?? 0) < sets.at(-1).at) await new Promise((r) => setTimeout(r, 10));
-    await new Promise((r) => setTimeout(r, 100));
+    const last = sets.at(-1).at;
+    const pending = () => [marks.graphs, marks.loops, marks.goals].some((m) => (m.at(-1) ?? 0) < last);
+    while (performance.now() < until && pending()) await new Promise((r) => setTimeout(r, 10));
     seen.disconnect();
     goals.disconnect();
     // from each set to the first drawing of each after it

@@ -1891,7 +1891,9 @@ function pageTests(kind, origin, url) {
         document.getElementById('loops-more').open = true;
         hybridsim.set('fn2', 30);
       });
-      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => setTimeout(done, 50))));
+      // past the work after the run's picture (a display frame, then a task):
+      // a later frame and a task after it
+      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(done, 0)))));
       assert.deepEqual(await drawn(), [0, 0, 0]);
       // both open: both charts, once
       await page.evaluate(() => { document.getElementById('loops').open = true; });
