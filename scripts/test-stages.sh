@@ -159,9 +159,12 @@ web_stage() {
     cmake --build "$BUILD" -j "$JOBS" --target hybridsim-batch web_shape_dump web_task_text
     web_deps
     status=0
-    node tests/web/page_e2e.mjs --site "$WEB_BUILD/site" --one-file "$WEB_BUILD/hybridsim.html" \
-        --batch "$BUILD/app/hybridsim-batch" \
-        --dump "$BUILD/tests/web/web_shape_dump" --task-text "$BUILD/tests/web/web_task_text" || status=1
+    # page_e2e.mjs and the page tests of one subject each (tests/web/*_e2e.mjs), with the same options
+    for suite in tests/web/*_e2e.mjs; do
+        node "$suite" --site "$WEB_BUILD/site" --one-file "$WEB_BUILD/hybridsim.html" \
+            --batch "$BUILD/app/hybridsim-batch" \
+            --dump "$BUILD/tests/web/web_shape_dump" --task-text "$BUILD/tests/web/web_task_text" || status=1
+    done
     if [ "$status" -ne 0 ]; then
         echo "browser stage FAILED" >&2
         exit 1
