@@ -657,6 +657,7 @@
       emit('language');
       emit('goals');
       emit('playback');
+      if (r.lessonAdded) emit('lessons');
       return { ok: r.refused === '' && r.skippedCount === 0, refused: r.refused, skipped: r.skipped,
                skippedCount: r.skippedCount };
     },

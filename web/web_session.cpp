@@ -242,7 +242,7 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
         return true;
     };
     const LinkReading r = readLinkFragment(fragment, readGoal);
-    LinkOpened opened{r.refused, r.skipped, r.skippedCount};
+    LinkOpened opened{r.refused, r.skipped, r.skippedCount, false};
     auto skip = [&opened](const std::string& why) {
         if (opened.skipped.size() < linkMostReasons) opened.skipped.push_back(why);
         ++opened.skippedCount;
@@ -278,7 +278,11 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
         }
         if (!lessonLockedChange(*lesson, task).empty()) task = own;
     }
-    if (lesson) lessonIndex(*lesson);
+    if (lesson) {
+        const std::size_t before = ownLessons_.size();
+        lessonIndex(*lesson);
+        opened.lessonAdded = ownLessons_.size() > before;
+    }
     lessonOpen_ = std::move(lesson);
     goals_ = goals;
     *s_ = task;
@@ -420,7 +424,8 @@ std::string WebSession::openLinkJson(const std::string& fragment)
     return jsonText({{"refused", opened.refused},
                      {"skipped", opened.skipped},
                      {"skippedCount", opened.skippedCount},
-                     {"language", language_}});
+                     {"language", language_},
+                     {"lessonAdded", opened.lessonAdded}});
 }
 
 WebSession::LoadResult WebSession::load(const std::string& bytes, const std::string& name)

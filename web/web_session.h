@@ -228,6 +228,7 @@ public:
         std::string refused;
         std::vector<std::string> skipped;
         std::size_t skippedCount = 0;
+        bool lessonAdded = false;  // the link's lesson is new to lessonsJson's list
     };
     // Opens a link's fragment (with or without '#'): its task derived and
     // run, shown at its frame and paused, the force scale fitted, its
@@ -236,7 +237,7 @@ public:
     // pins, frame 0, overlay off, English).  A link that is not read at all
     // opens the defaults so.
     LinkOpened openLink(const std::string& fragment);
-    // The same as JSON: {"refused", "skipped": [...], "skippedCount", "language"}.
+    // The same as JSON: {"refused", "skipped": [...], "skippedCount", "language", "lessonAdded"}.
     std::string openLinkJson(const std::string& fragment);
 
     // --- goals on the run's figures (study/goals.h), checked on every run ---

@@ -104,6 +104,8 @@ TEST(LessonSession, AnOwnLessonOpensWithItsLocks)
     WebSession other;
     const WebSession::LinkOpened opened = other.openLink(link);
     EXPECT_EQ(opened.skippedCount, 0u);
+    EXPECT_TRUE(opened.lessonAdded);
+    EXPECT_FALSE(other.openLink(link).lessonAdded);
     EXPECT_TRUE(other.csv() == w.csv()) << "not the same run";
     EXPECT_EQ(other.lockedSettingsJson(), w.lockedSettingsJson());
     EXPECT_EQ(json::parse(other.lessonsJson()).size(), static_cast<std::size_t>(builtIn + 1));
