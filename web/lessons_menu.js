@@ -156,6 +156,8 @@
         return shown;
       },
       open: openLesson,
+      // the menu listed anew (lessons read or made since)
+      refresh: fill,
     };
   }
 
