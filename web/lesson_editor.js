@@ -31,6 +31,22 @@
   // string to JSON.parse
   const jsonSafe = (text) => text.replace(/<\//g, '<\\/').replace(/<!--/g, '<\\u0021--');
 
+  // The core's WebAssembly packed as the page as one file carries it
+  // (web/pack_core.py): its data address emptied, the module as gzip in
+  // base64 in front, which hybridsim.js unpacks.  A script without exactly
+  // one such address stays as it is.
+  async function packCore(code) {
+    const found = [...code.matchAll(/(wasmBinaryFile="data:application\/octet-stream;base64,)([A-Za-z0-9+/=]*)"/g)];
+    if (found.length !== 1) return code;
+    const [whole, prefix, data] = found[0];
+    const module = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+    const gzip = new Blob([module]).stream().pipeThrough(new CompressionStream('gzip'));
+    const bytes = new Uint8Array(await new Response(gzip).arrayBuffer());
+    let binary = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return `window.hybridsimPackedCore = "${btoa(binary)}";\n` + code.replace(whole, `${prefix}"`);
+  }
+
   async function fetchText(url) {
     const r = await fetch(url);
     if (!r.ok) throw new Error(`${url}: HTTP ${r.status}`);
@@ -70,7 +86,7 @@
     for (let e = snapshot.script.nextElementSibling; e; e = e.nextElementSibling) {
       if (e.tagName !== 'SCRIPT' || e.type === 'application/json') continue;
       const inline = doc.createElement('script');
-      inline.text = e.src ? scriptSafe(await fetchText(e.src)) : e.text;
+      inline.text = e.src ? scriptSafe(await packCore(await fetchText(e.src))) : e.text;
       doc.body.append(inline, '\n');
     }
     return '<!DOCTYPE html>\n' + doc.documentElement.outerHTML + '\n';
@@ -152,6 +168,7 @@
       dialog.showModal();
       $('lesson-title-en').focus();
     });
+    $('lesson-editor-close').addEventListener('click', () => dialog.close());
     // closed by its button or Escape: the focus back where it came from
     dialog.addEventListener('close', () => opener.focus());
     // an edit makes the card shown an earlier one: the preview goes until added again
@@ -282,6 +299,7 @@
     if (course) {
       const first = read(course.textContent, 'hybridsim-course', true);
       if (first >= 0 && location.hash.length <= 1) menu.open(first);
+      showCardShare();  // (the page hears of the card only once this returns)
     }
 
     return {
