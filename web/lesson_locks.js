@@ -37,10 +37,13 @@
         control.setAttribute('aria-describedby', said.id);
         control.title = said.textContent;
         if (!mark) {
+          // a padlock, drawn (a font may have no glyph for one)
           const m = document.createElement('span');
           m.className = 'lock-mark';
           m.setAttribute('aria-hidden', 'true');
-          m.textContent = '\u{1F512}';
+          m.innerHTML = '<svg width="10" height="12" viewBox="0 0 10 12"><path d="M2.5 5.5V3.5a2.5 2.5 0 0 1 5 0v2" ' +
+            'fill="none" stroke="currentColor" stroke-width="1.4"/><rect x="0.5" y="5.5" width="9" height="6" rx="1" ' +
+            'fill="currentColor"/></svg>';
           m.title = said.textContent;
           control.after(m);
         } else {

@@ -177,7 +177,7 @@ for (const kind of browserKinds) {
       for (let i = 0; i < ' {no_such_figure}.'.length; ++i) await page.keyboard.press('Backspace');
       await page.keyboard.type('.');
       await page.focus('#lesson-fix');
-      await page.keyboard.type('fn2=40 alpha2=20');
+      await page.keyboard.type('fn2=40');
       // the other settings locked, fn2 and alpha2 left free
       await page.focus('#lesson-lock-others');
       await page.keyboard.press('Space');
