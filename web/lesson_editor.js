@@ -162,6 +162,13 @@
       $('lesson-preview-hint').textContent = card.hint === '' ? '' : T('lessonPreviewHint', card.hint);
     }
 
+    // the editor's buttons say what they did beside them (the card's, in the page's message)
+    let shareSaying = null;
+    function sayInEditor([words, isError]) {
+      shareSaying = words;
+      tell(shareSaid, words(), isError);
+    }
+
     opener.addEventListener('click', () => {
       showTakes();
       tell(said, '');
@@ -192,7 +199,8 @@
       tell(said, '');
       menu.refresh();
       showPreview(made);
-      tell(shareSaid, T('lessonAdded', made + 1));
+      const n = made + 1;
+      sayInEditor([() => T('lessonAdded', n), false]);
       showCardShare();
     });
 
@@ -229,12 +237,6 @@
       return [() => T('lessonPageSaved', own.length), false];
     }
 
-    // the buttons of the editor say what they did beside them; the card's, in the page's message
-    let shareSaying = null;
-    const sayInEditor = ([words, isError]) => {
-      shareSaying = words;
-      tell(shareSaid, words(), isError);
-    };
     $('editor-save-file').addEventListener('click', () => sayInEditor([saveFile(), false]));
     $('editor-copy-link').addEventListener('click', async () => sayInEditor(await copyLink(made, $('editor-copy-link'))));
     $('editor-save-page').addEventListener('click', async () => sayInEditor(await savePage()));
