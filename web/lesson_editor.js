@@ -134,9 +134,14 @@
     lockOthers.addEventListener('change', showFree);
     showFree();
 
+    // The draft of the editor's fields.  A lesson holds both languages: one
+    // left empty takes the other's words (a hint empty in both is none).
     function draft() {
       const d = {};
-      for (const w of words) d[w] = { en: $(`lesson-${w}-en`).value, ja: $(`lesson-${w}-ja`).value };
+      for (const w of words) {
+        const [en, ja] = ['en', 'ja'].map((l) => $(`lesson-${w}-${l}`).value);
+        d[w] = { en: en.trim() === '' ? ja : en, ja: ja.trim() === '' ? en : ja };
+      }
       d.fix = $('lesson-fix').value.split(/\s+/).filter(Boolean);
       d.free = lockOthers.checked ? freeBoxes.filter((b) => b.checked).map((b) => b.value) : null;
       return d;
@@ -197,7 +202,6 @@
         return;
       }
       tell(said, '');
-      menu.refresh();
       showPreview(made);
       const n = made + 1;
       sayInEditor([() => T('lessonAdded', n), false]);
@@ -265,7 +269,6 @@
         say(`${name}: ${e.message}`, true);
         return -1;
       }
-      menu.refresh();
       if (!quiet) say(() => T('lessonsRead', r.count, name), false);
       return r.first;
     }

@@ -494,8 +494,8 @@
                     `the overlay (${overlay ? 'on' : 'off'}) and the sample shown (${frame}) as they stand now.`,
                   (pins, goals, overlay, frame) => `レッスンには現在の課題、ピン（${pins} 個）、目標（${goals} 個）、` +
                     `重ね描き（${overlay ? 'あり' : 'なし'}）、表示中のサンプル（${frame}）がそのまま入ります。`],
-    lessonWordsHead: ['Title, text and hint (either language may stay empty; a title in one at least)',
-                      'タイトル、本文、ヒント（どちらの言語も空でかまいません。タイトルは少なくとも一方に）'],
+    lessonWordsHead: ["Title, text and hint (a language left empty shows the other's words; a title in one at least)",
+                      'タイトル、本文、ヒント（空の言語にはもう一方の言語の文が入ります。タイトルは少なくとも一方に）'],
     lessonTitleEn: ['Title in English', 'タイトル（英語）'],
     lessonTitleJa: ['Title in Japanese', 'タイトル（日本語）'],
     lessonTextEn: ['Text in English', '本文（英語）'],
