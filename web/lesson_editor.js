@@ -299,6 +299,18 @@
       if (dialog.open) showTakes();
     });
 
+    // A link that holds one's own lesson opens it (the core reads it, adds
+    // it to lessons() and holds its locks): its card, found by the lesson
+    // in the link, which the lesson's own link holds in the same words.
+    const lessonPart = (link) => link.slice(link.indexOf('#') + 1).split('&').find((p) => p.startsWith('lesson='));
+    sim.on('run', (cause) => {
+      if (cause !== 'link') return;
+      const part = lessonPart(sim.link());
+      if (part === undefined) return;
+      const i = sim.lessons().findIndex((l) => l.own && lessonPart(l.link) === part);
+      if (i >= 0 && i !== menu.shown) menu.showCard(i);
+    });
+
     // a page that holds lessons: read, listed, the first open unless a link is
     const course = document.getElementById('hybridsim-course');
     if (course) {
