@@ -96,6 +96,16 @@
       placed(true);
     }
 
+    // the card of lesson i, open already: a link that holds it
+    function showCard(i) {
+      shown = i;
+      prompt = '';
+      hint.open = false;
+      fill();
+      pick.value = String(i);
+      placed(true);
+    }
+
     open.addEventListener('click', () => {
       const i = Number(pick.value);
       if (!Number.isInteger(i) || i < 0) return;
@@ -158,6 +168,7 @@
         return shown;
       },
       open: openLesson,
+      showCard,
     };
   }
 

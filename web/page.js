@@ -32,6 +32,7 @@
   // the method of the built-in task, which names of downloads leave out
   let defaultMethod = null;
   let lessons = null;  // the lessons menu, once the core is ready
+  let lessonEditor = null;  // teachers' lessons (lesson_editor.js), once the core is ready
   let ready = false;
 
   // --- the picture: a square that fits the viewport, sharp at any pixel ratio ---
@@ -187,6 +188,11 @@
   function openFile(file) {
     if (!ready || !file) return;
     const mine = ++chosen;
+    // a lesson file (.json) is read as one
+    if (/\.json$/i.test(file.name)) {
+      lessonEditor.openFile(file);
+      return;
+    }
     file.arrayBuffer().then((buffer) => {
       if (mine !== chosen) return;
       const r = sim.loadBytes(buffer, file.name);
@@ -634,7 +640,12 @@
     HybridsimDesignMap.attach(sim);
     HybridsimResponsePanel.attach(sim);
     defaultMethod = sim.get('method');
-    lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
+    HybridsimLessonLocks.attach($('settings'), sim);
+    lessons = HybridsimLessonsMenu.attach(sim, (opened) => {
+      cardPlaced(opened);
+      if (lessonEditor) lessonEditor.cardChanged();
+    });
+    lessonEditor = HybridsimLessonEditor.attach(sim, { menu: lessons, say, download, copy });
     fitCanvas();
     // a link opens its run; a page without one shows the default task
     if (location.hash.length > 1) openLink(location.href);

@@ -487,6 +487,68 @@
     locusOf_period: ['T, the control period (sampled loop)', 'T、制御周期（サンプル値系）'],
     locusCaption: [locusCaptionEn, locusCaptionJa],
     locusNone: [(why) => `No root locus: ${why}.`, locusNoneJa],
+    // teachers' lessons: the editor, lesson files, the page with lessons, locked settings
+    openLessonFile: ['Open lesson file…', 'レッスンファイルを開く…'],
+    newLesson: ['New lesson from this state', 'この状態から新しいレッスン'],
+    lessonTakes: [(pins, goals, overlay, frame) => `The lesson takes the task, the pins (${pins}), the goals (${goals}), ` +
+                    `the overlay (${overlay ? 'on' : 'off'}) and the sample shown (${frame}) as they stand now.`,
+                  (pins, goals, overlay, frame) => `レッスンには現在の課題、ピン（${pins} 個）、目標（${goals} 個）、` +
+                    `重ね描き（${overlay ? 'あり' : 'なし'}）、表示中のサンプル（${frame}）がそのまま入ります。`],
+    lessonWordsHead: ["Title, text and hint (a language left empty shows the other's words; a title in one at least)",
+                      'タイトル、本文、ヒント（空の言語にはもう一方の言語の文が入ります。タイトルは少なくとも一方に）'],
+    lessonTitleEn: ['Title in English', 'タイトル（英語）'],
+    lessonTitleJa: ['Title in Japanese', 'タイトル（日本語）'],
+    lessonTextEn: ['Text in English', '本文（英語）'],
+    lessonTextJa: ['Text in Japanese', '本文（日本語）'],
+    lessonHintEn: ['Hint in English', 'ヒント（英語）'],
+    lessonHintJa: ['Hint in Japanese', 'ヒント（日本語）'],
+    lessonPlaceholders: ['Figures in braces are filled in from the runs whenever the card is shown: {overshoot_pct} or any ' +
+                           'column of the run summary, {fn2} or any setting by its --set name, {pin1.NAME} of pin 1, ' +
+                           '{fix.NAME} of the run with the fix; {NAME:2} gives 2 significant digits, {NAME:1f} 1 decimal.',
+                         '波かっこの数値はカードを表示するたびに実行から埋められます：{overshoot_pct} など実行のまとめの列、' +
+                           '{fn2} など --set の名前の設定、{pin1.NAME} はピン 1 の、{fix.NAME} は修正した実行の値です。' +
+                           '{NAME:2} で有効数字 2 桁、{NAME:1f} で小数 1 桁になります。'],
+    lessonFixHead: ['The fix (hidden from the student)', '修正（学生には見えません）'],
+    lessonFixLabel: ['The change with which the goals pass, as NAME=VALUE items (one a line or apart by spaces); ' +
+                       'empty: the goals pass as the lesson opens',
+                     '目標を満たす変更を NAME=VALUE で（1 行に 1 つ、または空白で区切って）。空なら開いたときに目標を満たします'],
+    lessonFreeHead: ['What the student may change', '学生が変えてよい設定'],
+    lessonLockOthers: ['Lock the other settings', 'ほかの設定を固定する'],
+    lessonFreeNote: ['Off: every setting stays free. On: only the settings ticked here may change.',
+                     'オフ：すべての設定を変えられます。オン：ここでチェックした設定だけを変えられます。'],
+    lessonFreeLabel: ['settings the student may change', '学生が変えてよい設定'],
+    lessonAdd: ['Add to the lessons', 'レッスンに加える'],
+    lessonAdded: [(n) => `Added as lesson ${n} of the Lessons menu.`, (n) => `レッスンの一覧にレッスン ${n} として加えました。`],
+    lessonPreview: ['The card as the student reads it', '学生が読むカード'],
+    lessonPreviewHint: [(hint) => `Hint: ${hint}`, (hint) => `ヒント：${hint}`],
+    lessonFileRule: ['Save lesson file and Download page hold every lesson of yours in the Lessons menu (made here or read ' +
+                       "from a lesson file since the page opened), in the menu's order; Copy link holds this lesson alone.",
+                     'レッスンファイルの保存とページのダウンロードには、レッスンの一覧にある自分のレッスン（ページを開いてから' +
+                       'ここで作ったもの、レッスンファイルから読んだもの）すべてが一覧の順に入ります。リンクのコピーはこのレッスンだけです。'],
+    saveLessonFile: ['Save lesson file', 'レッスンファイルを保存'],
+    copyLessonLink: ['Copy link', 'リンクをコピー'],
+    saveLessonPage: ['Download page with this lesson', 'このレッスンを入れたページをダウンロード'],
+    lessonFileSaved: [(n) => `lesson.json holds ${n === 1 ? '1 lesson' : `${n} lessons`}.`,
+                      (n) => `lesson.json にレッスンが ${n} 個入っています。`],
+    lessonLinkTooLong: [(length, most) => `The link would be ${length} characters long, more than the ${most} a page reads: ` +
+                          'hand the lesson out as a file (Save lesson file) or a page instead.',
+                        (length, most) => `リンクは ${length} 文字になり、ページが読める ${most} 文字を超えます。` +
+                          'ファイル（レッスンファイルを保存）かページで渡してください。'],
+    lessonLinkFromFile: ['The link is on the clipboard; this page was opened from a file on this computer, so it opens ' +
+                           'only here: hand the lesson out as a file or a page.',
+                         'リンクをコピーしました。このページはこのコンピュータのファイルから開いたので、リンクはここでしか開けません。' +
+                           'ファイルかページで渡してください。'],
+    lessonPageFromSite: ['This page was opened from a file of the site folder, whose other files it cannot read: the page ' +
+                           'as one file (hybridsim.html) can make the page with the lessons.',
+                         'このページはサイトのフォルダのファイルから開いたので、ほかのファイルを読めません。' +
+                           '1 ファイルのページ（hybridsim.html）ならレッスン入りのページを作れます。'],
+    lessonPageFailed: [(why) => `The page with the lessons could not be made: ${why}`,
+                       (why) => `レッスン入りのページを作れませんでした：${why}`],
+    lessonPageSaved: [(n) => `lesson.html holds the page with ${n === 1 ? '1 lesson' : `${n} lessons`}, opening on the first.`,
+                      (n) => `lesson.html はレッスンが ${n} 個入ったページで、最初のレッスンを開きます。`],
+    lessonsRead: [(n, name) => `${name}: ${n === 1 ? '1 lesson' : `${n} lessons`} read into the Lessons menu.`,
+                  (n, name) => `${name}：${n} 個のレッスンをレッスンの一覧に読み込みました。`],
+    lockedByLesson: ['locked by the lesson', 'レッスンで固定されています'],
   };
 
   let language = 'en';

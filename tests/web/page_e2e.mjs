@@ -908,7 +908,7 @@ function pageTests(kind, origin, url) {
       }
       assert.deepEqual(stops, [
         'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'lesson-pick', 'open-lesson',
-        'copy-link', 'help-button', 'language',
+        'open-lesson-file', 'new-lesson', 'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
         'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
         'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'design-map-toggle', 'loops-more-toggle',
