@@ -332,27 +332,28 @@ std::vector<BatchOption> makeTable()
          "and exit status 1 when one fails (a figure that is none\n"
          "fails); with --sweep a goals column instead"},
         {"--goals-format", nullptr, one, "'text' or 'json'", takeGoalsFormat, once, 0, {"--require", "--lesson"},
-         nullptr, {}, {}, nullptr, "[--goals-format text|json]", false, "--goals-format json",
-         "the goals' results as one JSON document to standard output\n"
-         "in place of the pass/FAIL lines: {passed, total, fraction,\n"
-         "goals: [{goal, figure, operator, value, measured, pass}]};\n"
-         "several task files: an array of them, each with its \"task\""},
+         nullptr, {}, {}, nullptr, "[--goals-format text|json]", endsLine, "--goals-format json",
+         "the goals' results as one JSON document on\n"
+         "standard output in place of the pass/FAIL lines: {passed,\n"
+         "total, fraction, goals: [{goal, figure, operator, value,\n"
+         "measured, pass}]}; several task files: an array of them,\n"
+         "each with its \"task\""},
         {"--junit", nullptr, one, "a file name",
          [](BatchOptions& o, const std::string& v, std::string& e) { return writtenFile("--junit", v, o.junitPath, e); },
-         once, 0, {"--require", "--lesson"}, nullptr, {}, {}, nullptr, "[--junit FILE]", endsLine, "--junit FILE",
+         once, 0, {"--require", "--lesson"}, nullptr, {}, {}, nullptr, "[--junit FILE]", false, "--junit FILE",
          "the goals as a JUnit XML report: a testsuite per task file\n"
          "(or the lesson), a testcase per goal, failing when not met"},
         {"--lesson", nullptr, one, "a lesson number or a lesson file", takeLesson, once, 12, {}, nullptr, {}, {},
          nullptr, "[--lesson N|FILE[:N]]", false, "--lesson N|FILE[:N]",
-         "lesson N of the built-in lessons (1, 2, ...), or lesson N\n"
-         "(default 1) of a lesson FILE: its task (TASKFILE, if given, in\n"
-         "its place; --set after it) and its goals before any --require;\n"
-         "a TASKFILE that changes a setting the lesson locks fails;\n"
-         "--summary starts with the lesson's text, its figures filled in\n"
-         "from the lesson's own runs; with --link the lesson's pins,\n"
-         "overlay and sample go into the link.  With --lesson several\n"
-         "TASKFILEs may be given, each graded on the goals alone: its own\n"
-         "lines, JSON entry and JUnit testsuite"},
+         "lesson N of the built-in lessons (1, 2, ...), or\n"
+         "lesson N (default 1) of a lesson FILE: its task (TASKFILE, if\n"
+         "given, in its place; --set after it) and its goals before any\n"
+         "--require; a TASKFILE that changes a setting the lesson locks\n"
+         "fails; --summary starts with the lesson's text, its figures\n"
+         "filled in from the lesson's own runs; with --link the lesson's\n"
+         "pins, overlay and sample go into the link.  With --lesson\n"
+         "several TASKFILEs may be given, each graded on the goals\n"
+         "alone: its own lines, JSON entry and JUnit testsuite"},
         {"--link", nullptr, OptionValue::optionalAddress, nullptr, takeLink, once, 13, {}, nullptr, {},
          {{"--csv", nullptr}, {"--report", nullptr}, {"--summary", nullptr}, {"--png", nullptr},
           {"--frames", nullptr}, {"--gif", nullptr}, {"--plot", nullptr}, {"--sweep", nullptr},
