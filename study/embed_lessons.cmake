@@ -1,156 +1,31 @@
-# Reads IN (lessons/lessons.json, study/lessons.h says what it holds) and
-# writes OUT, a C++ source that makes the lessons as they are built in
-# (hybridsim::builtInLessonList).  The file's form is checked here, each
-# fault a build error naming the lesson and the part; what its settings and
-# goals mean is checked by the program's own readers (lessonState).
+# Writes OUT, a C++ source that holds the bytes of IN (lessons/lessons.json)
+# as they are, for hybridsim::builtInLessonFileText (study/lessons.h); the
+# lesson file's reader (study/lesson_file.h) reads them.  The bytes go in as
+# numbers, 16 to a line: no string literal grows too long for a compiler,
+# and no text of the file can end one.
 cmake_minimum_required(VERSION 3.19)
 
-set(where "${IN}")
-function(fail message)
-  message(FATAL_ERROR "${where}: ${message}")
-endfunction()
-
-# a text as a C++ raw string literal
-function(literal text out)
-  string(FIND "${text}" ")lesson\"" clash)
-  if(NOT clash EQUAL -1)
-    fail("a text holds )lesson\" and cannot be built in")
-  endif()
-  set(${out} "R\"lesson(${text})lesson\"" PARENT_SCOPE)
-endfunction()
-
-# the texts of an array (`what` names it in messages) as C++ lines pushing them onto `target`
-function(texts json what target out)
-  # (a text where the array belongs arrives unquoted, and is no JSON at all)
-  string(JSON kind ERROR_VARIABLE notJson TYPE "${json}")
-  if(notJson OR NOT kind STREQUAL "ARRAY")
-    fail("${what} must be an array of texts")
-  endif()
-  string(JSON count LENGTH "${json}")
-  set(code "")
-  if(count GREATER 0)
-    math(EXPR last "${count} - 1")
-    foreach(k RANGE ${last})
-      string(JSON kind TYPE "${json}" ${k})
-      if(NOT kind STREQUAL "STRING")
-        fail("${what} must be an array of texts")
-      endif()
-      string(JSON item GET "${json}" ${k})
-      literal("${item}" item)
-      string(APPEND code "    ${target}.push_back(${item});\n")
-    endforeach()
-  endif()
-  set(${out} "${code}" PARENT_SCOPE)
-endfunction()
-
-file(READ ${IN} json)
-string(JSON kind ERROR_VARIABLE problem TYPE "${json}")
-if(problem OR NOT kind STREQUAL "ARRAY")
-  fail("the lessons are not a JSON array ${problem}")
-endif()
-string(JSON count LENGTH "${json}")
-set(body "")
-if(count GREATER 0)
-  math(EXPR last "${count} - 1")
-  foreach(n RANGE ${last})
-    math(EXPR shown "${n} + 1")
-    set(where "${IN}: lesson ${shown}")
-    string(JSON lesson GET "${json}" ${n})
-    string(JSON kind TYPE "${json}" ${n})
-    if(NOT kind STREQUAL "OBJECT")
-      fail("a lesson must be an object")
-    endif()
-    string(JSON keys LENGTH "${lesson}")
-    math(EXPR lastKey "${keys} - 1")
-    foreach(k RANGE ${lastKey})
-      string(JSON key MEMBER "${lesson}" ${k})
-      if(NOT key MATCHES "^(title|text|set|pins|overlay|frame|goals|fix|hint)$")
-        fail("unknown key \"${key}\"")
-      endif()
-    endforeach()
-    string(APPEND body "  {\n    Lesson l;\n")
-    # the texts in both languages: a title and a text always, a hint when given
-    foreach(part title text hint)
-      string(JSON given ERROR_VARIABLE missing GET "${lesson}" ${part})
-      if(missing AND part STREQUAL "hint")
-        continue()
-      endif()
-      foreach(language en ja)
-        string(JSON words ERROR_VARIABLE absent GET "${lesson}" ${part} ${language})
-        if(absent OR words STREQUAL "")
-          fail("\"${part}\" has no ${language} text")
-        endif()
-        literal("${words}" words)
-        if(language STREQUAL "en")
-          string(APPEND body "    l.${part}[0] = ${words};\n")
-        else()
-          string(APPEND body "    l.${part}[1] = ${words};\n")
-        endif()
-      endforeach()
-    endforeach()
-    string(JSON set ERROR_VARIABLE missing GET "${lesson}" set)
-    if(missing)
-      fail("\"set\" must be an array of texts")
-    endif()
-    texts("${set}" "\"set\"" l.set code)
-    string(APPEND body "${code}")
-    string(JSON pins ERROR_VARIABLE missing GET "${lesson}" pins)
-    if(NOT missing)
-      string(JSON kind TYPE "${lesson}" pins)
-      string(JSON pinCount LENGTH "${pins}")
-      if(NOT kind STREQUAL "ARRAY" OR pinCount GREATER 4)
-        fail("\"pins\" must be an array of at most 4 pins")
-      endif()
-      if(pinCount GREATER 0)
-        math(EXPR lastPin "${pinCount} - 1")
-        foreach(p RANGE ${lastPin})
-          string(JSON pin GET "${pins}" ${p})
-          string(APPEND body "    l.pins.emplace_back();\n")
-          texts("${pin}" "\"pins\"" "l.pins.back()" code)
-          string(APPEND body "${code}")
-        endforeach()
-      endif()
-    endif()
-    string(JSON overlay ERROR_VARIABLE missing GET "${lesson}" overlay)
-    if(NOT missing)
-      string(JSON kind TYPE "${lesson}" overlay)
-      if(NOT kind STREQUAL "BOOLEAN")
-        fail("\"overlay\" must be true or false")
-      endif()
-      if(overlay)
-        string(APPEND body "    l.overlay = true;\n")
-      endif()
-    endif()
-    string(JSON frame ERROR_VARIABLE missing GET "${lesson}" frame)
-    if(NOT missing)
-      if(NOT frame MATCHES "^[0-9]+$" OR frame GREATER 100000)
-        fail("\"frame\" must be a whole number from 0")
-      endif()
-      string(APPEND body "    l.frame = ${frame};\n")
-    endif()
-    string(JSON goals ERROR_VARIABLE missing GET "${lesson}" goals)
-    if(NOT missing)
-      texts("${goals}" "\"goals\"" l.goals code)
-      string(APPEND body "${code}")
-    endif()
-    string(JSON fix ERROR_VARIABLE missing GET "${lesson}" fix)
-    if(NOT missing)
-      texts("${fix}" "\"fix\"" l.fix code)
-      string(APPEND body "${code}")
-    endif()
-    string(APPEND body "    lessons.push_back(l);\n  }\n")
-  endforeach()
-endif()
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" digits)
+math(EXPR size "${digits} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n  " bytes "${bytes}")
 
 file(WRITE ${OUT}.new "// Made from lessons/lessons.json by study/embed_lessons.cmake.
 #include \"study/lessons.h\"
 
 namespace hybridsim {
 
-std::vector<Lesson> builtInLessonList()
+namespace {
+
+const unsigned char lessonFileBytes[${size} + 1] = {
+  ${bytes}0};
+
+}  // namespace
+
+std::string builtInLessonFileText()
 {
-  std::vector<Lesson> lessons;
-${body}  return lessons;
+  return std::string(reinterpret_cast<const char*>(lessonFileBytes), ${size});
 }
 
 }  // namespace hybridsim

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <nlohmann/json.hpp>
+
 #include "portable_math/portable_math.h"
 #include "study/summary.h"
 #include "task/text_format.h"
@@ -87,6 +89,30 @@ GoalCheck checkGoal(const Goal& goal, const RunSummary& r)
     const double v = goal.value;
     c.pass = goal.op == "<" ? a < v : goal.op == "<=" ? a <= v : goal.op == ">" ? a > v : goal.op == ">=" && a >= v;
     return c;
+}
+
+std::string goalResultsJson(const std::vector<Goal>& goals, const RunSummary& r)
+{
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    int passed = 0;
+    for (const Goal& g : goals) {
+        const GoalCheck c = checkGoal(g, r);
+        passed += c.pass ? 1 : 0;
+        // (a figure that does not exist, nan, goes into JSON as null)
+        list.push_back({{"goal", goalText(g)},
+                        {"figure", g.name},
+                        {"operator", g.op},
+                        {"value", g.value},
+                        {"measured", c.actual},
+                        {"pass", c.pass}});
+    }
+    Json out;
+    out["passed"] = passed;
+    out["total"] = goals.size();
+    out["fraction"] = goals.empty() ? Json() : Json(static_cast<double>(passed) / static_cast<double>(goals.size()));
+    out["goals"] = std::move(list);
+    return out.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string goalLine(const Goal& goal, const GoalCheck& check)

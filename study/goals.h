@@ -46,6 +46,15 @@ GoalCheck checkGoal(const Goal& goal, const RunSummary& r);
 // "pass  overshoot_pct = 3.2 <= 5", "FAIL  settling_t_s = none < 0.3".
 std::string goalLine(const Goal& goal, const GoalCheck& check);
 
+// The goals on a run as JSON, one form for the batch runner's
+// --goals-format json and the page's goalResults():
+//   {"passed": N, "total": N, "fraction": passed/total (null without goals),
+//    "goals": [{"goal": goalText's, "figure": the column, "operator",
+//               "value", "measured": the figure (null when it does not
+//               exist), "pass"}]}
+// every number the shortest text that reads back to its bits.
+std::string goalResultsJson(const std::vector<Goal>& goals, const RunSummary& r);
+
 // A sweep's goals column: "pass", or the failed goals as
 // "settling_t_s = 0.41 <= 0.3" joined by "; ".
 std::string goalsField(const std::vector<Goal>& goals, const RunSummary& r);

@@ -282,12 +282,6 @@ bool lessonCard(const Lesson& lesson, const std::string& language, LessonCard& c
            filled(lesson.hint[k], runs, japanese, card.hint, error);
 }
 
-const std::vector<Lesson>& builtInLessons()
-{
-    static const std::vector<Lesson> lessons = builtInLessonList();
-    return lessons;
-}
-
 bool lessonState(const Lesson& lesson, const std::string& language, LinkState& state, std::string& error)
 {
     state = LinkState();

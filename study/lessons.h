@@ -1,11 +1,13 @@
-// The lessons that come with the program (lessons/lessons.json, built in):
+// The lessons, those that come with the program (lessons/lessons.json,
+// built in) and a teacher's own (a lesson file, study/lesson_file.h):
 // each a task with a title and a short text of what to try and what to
 // look for, in English and Japanese, and optionally pins, the overlay, the
 // sample shown and goals.  A lesson opens as the link it makes
 // (task/task_link.h), so the page, the batch runner and a link handed out
 // give the same run.
 //
-// lessons.json is an array of
+// A lesson file (study/lesson_file.h: {"version": 1, "lessons": [...]},
+// lessons.json one too) holds lessons of the form
 //   {"title": {"en", "ja"}, "text": {"en", "ja"},
 //    "set": ["NAME=VALUE", ...],          the task: --set items on the default task
 //    "pins": [["NAME=VALUE", ...], ...],  optional: each pin's task so (the default
@@ -17,8 +19,11 @@
 //                                         with which the goals pass; a lesson
 //                                         that has goals and no fix passes them
 //                                         as it opens, one with a fix fails them
-//    "hint": {"en", "ja"}}                optional: what to try, without giving
+//    "hint": {"en", "ja"},                optional: what to try, without giving
 //                                         the fix away
+//    "free": ["NAME", ...]}               optional: the only settings (--set
+//                                         names) the student may change while
+//                                         the lesson is open; [] locks all
 //
 // A text (and a hint) quotes the figures of the runs it describes through
 // placeholders, filled in from those runs whenever it is shown, so that no
@@ -66,6 +71,8 @@ struct Lesson {
     std::vector<std::string> goals;
     std::vector<std::string> fix;  // applied after `set`
     std::string hint[2];           // English, Japanese; may be empty
+    bool locks = false;               // "free" given: only those settings may change
+    std::vector<std::string> free;    // --set names the student may change (when locks)
 };
 
 // A lesson as a student reads it: its title, text and hint in one
@@ -82,13 +89,17 @@ struct LessonCard {
 // setting that its runs refuse.
 bool lessonCard(const Lesson& lesson, const std::string& language, LessonCard& card, std::string& error);
 
-// The lessons as lessons/lessons.json gave them when the program was built
-// (study/embed_lessons.cmake makes this function from the file, refusing a
-// file of another form); what their settings and goals mean lessonState
-// checks.
-std::vector<Lesson> builtInLessonList();
+// The text of lessons/lessons.json as the program was built with it
+// (study/embed_lessons.cmake embeds the file's bytes).
+std::string builtInLessonFileText();
 
-// The built-in lessons, made once.
+// The built-in lessons read from that text by the lesson file's reader
+// (study/lesson_file.h; their texts' placeholders are checked by their
+// tests): false with `error` its line when the file does not read.
+bool builtInLessonList(std::vector<Lesson>& lessons, std::string& error);
+
+// The built-in lessons, read once (none, and the reader's line on the
+// error stream once, when the built-in file does not read).
 const std::vector<Lesson>& builtInLessons();
 
 // The lesson's state as a link holds it, in `language` ("en" or "ja"):

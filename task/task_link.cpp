@@ -201,6 +201,11 @@ public:
             return;
         }
         if (key == "pin") return pin(given, value);
+        if (key == "lesson") {
+            if (value.empty()) return skip("lesson=: the lesson is empty");
+            s.lesson = value;
+            return;
+        }
         if (key == "goal") {
             std::string error;
             if (!readGoal_) return skip(given + ": goals are not read here");
@@ -269,6 +274,13 @@ SimSettings linkDefaultTask()
     return s;
 }
 
+std::vector<std::string> linkSettingItems(const SimSettings& task)
+{
+    std::vector<std::string> items;
+    for (const NameValue& d : differences(task)) items.push_back(d.name + "=" + d.value);
+    return items;
+}
+
 std::string linkFragment(const LinkState& state)
 {
     std::string out = format("v=%d", linkVersion);
@@ -278,6 +290,7 @@ std::string linkFragment(const LinkState& state)
     if (state.language != "en") out += "&lang=" + encoded(state.language);
     for (const std::string& g : state.goals) out += "&goal=" + encoded(g);
     for (const LinkPin& p : state.pins) out += "&pin=" + encoded(pinText(p), "+,:");
+    if (!state.lesson.empty()) out += "&lesson=" + encoded(state.lesson);
     return out;
 }
 

@@ -27,6 +27,10 @@
 //               holding the top 4 bits, so that no pin takes more than
 //               about 290 characters; its settings read as the task's are,
 //               the selectors first
+//   lesson=TEXT the lesson the link opens, a teacher's own: its lesson
+//               object as one line of compact JSON (study/lesson_file.h),
+//               written last; the link's reader hands the text on as it is
+//               and its caller reads it (and enforces the lesson's locks)
 //
 // Keys and values are percent-encoded (RFC 3986; '+' stands for itself).
 // A parameter that cannot be taken -- an unknown name, a value --set
@@ -70,11 +74,18 @@ struct LinkState {
     std::string language = "en";   // the page's language: "en" or "ja"
     std::vector<LinkPin> pins;     // oldest first
     std::vector<std::string> goals;  // "NAME OP VALUE", in order, as the goal reader took them
+    std::string lesson;              // the lesson's compact JSON ("" when none)
 };
 
 // The built-in default task as the program starts (entry defaults,
 // defaults, derivation): what a link's settings are differences from.
 SimSettings linkDefaultTask();
+
+// The settings in which `task` differs from the default task, as "NAME=VALUE"
+// items that make it from the default task when applied in order (the
+// task file's order, a selector before what depends on it): a link's
+// settings, a lesson's "set".
+std::vector<std::string> linkSettingItems(const SimSettings& task);
 
 // The fragment of `state`, without the '#': "v=1&Fn=20".
 std::string linkFragment(const LinkState& state);

@@ -1,4 +1,4 @@
-// The built-in lessons (their file's form: embed_lessons_test.cmake).
+// The built-in lessons (their file's form: lesson_file_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -216,6 +216,8 @@ TEST(TaskLink, WhatCannotBeTakenIsSkippedWithItsReason)
         {"v=1&Fn=20&pin=1,Fn:~P_4AAAAAAAA", {"pin=1,Fn:~P_4AAAAAAAA: " + refusal("Fn", "nan")}},
         {"v=1&Fn=20&pin=1,Fn:~H_4AAAAAAAA", {"pin=1,Fn:~H_4AAAAAAAA: " + refusal("Fn", "nan")}},
         {"v=1&Fn=20&pin=2&pin=2,Fn:3", {"pin=2,Fn:3: slot 2 is taken by an earlier pin"}},
+        {"v=1&Fn=20&lesson=", {"lesson=: the lesson is empty"}},
+        {"v=1&Fn=20&lesson=%7B%7D&lesson=x", {"lesson=x: lesson is given more than once; the first is kept"}},
     };
     EXPECT_EQ(refusal("Fn", "nan"), "Fn=nan: the contact force Fn [N] must be a finite number");
     for (const auto& c : cases) {
@@ -345,6 +347,27 @@ TEST(TaskLink, PinsReadBackInTheirSlotsAndTheLongestLinkIsShort)
     for (std::size_t k = 0; k < 4; ++k) EXPECT_TRUE(sameTask(read.state.pins[k].task, longest.pins[k].task));
     std::cout << "the longest link's fragment: " << text.size() << " characters\n";
     EXPECT_LE(text.size(), 1800u) << text;
+}
+
+// A lesson goes into a link as its text, whatever bytes it holds, and
+// comes back the same; the settings of a task are the items that make it.
+TEST(TaskLink, ALessonAndTheSettingItemsReadBack)
+{
+    LinkState state;
+    state.task = taskAfter({"method=7", "fn2=20", "Fn=15"});
+    state.lesson = "{\"title\":{\"en\":\"a & b = 100% #1?\",\"ja\":\"題 \\\" +\"}}";
+    const std::string fragment = linkFragment(state);
+    EXPECT_EQ(fragment.find_first_of("{}\"# "), std::string::npos) << fragment;
+    const LinkReading back = readLinkFragment(fragment);
+    EXPECT_EQ(back.skippedCount, 0u);
+    EXPECT_EQ(back.state.lesson, state.lesson);
+    EXPECT_TRUE(sameTask(back.state.task, state.task));
+    EXPECT_EQ(readLinkFragment("v=1&Fn=15").state.lesson, "");
+    // the task's settings as items, the selectors first
+    const std::vector<std::string> items = linkSettingItems(state.task);
+    EXPECT_EQ(items, (std::vector<std::string>{"method=7", "fn2=20", "Fn=15"}));
+    EXPECT_TRUE(sameTask(taskAfter(items), state.task));
+    EXPECT_TRUE(linkSettingItems(linkDefaultTask()).empty());
 }
 
 // The one rule the batch runner (a word after --link) and the page (a link

@@ -3233,7 +3233,7 @@ function pageTests(kind, origin, url) {
       await page.evaluate(() => { while (hybridsim.goals().length > 0) hybridsim.removeGoal(0); });
 
       // every lesson: its title in the menu, its run the batch runner's run of its settings
-      const lessons = JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8'));
+      const lessons = JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8')).lessons;
       assert.deepEqual(await page.$$eval('#lesson-pick option', (o) => o.map((e) => e.textContent)),
         lessons.map((l, i) => `${i + 1}. ${l.title.en}`));
       for (let i = 0; i < lessons.length; ++i) {
@@ -3272,7 +3272,7 @@ function pageTests(kind, origin, url) {
 
     // --- the lesson card, the start card, every screen, the downloads' names, Copy link from a file ---
 
-    const lessonList = () => JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8'));
+    const lessonList = () => JSON.parse(fs.readFileSync(path.join(root, 'lessons', 'lessons.json'), 'utf8')).lessons;
     // a fresh page at a screen's size: a phone's by Chromium's emulation of one (390 x 844), else a window's
     const freshAt = async ([width, height]) => {
       await fresh();
