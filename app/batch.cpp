@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -30,6 +31,7 @@
 #include "sim/run.h"
 #include "study/compare.h"
 #include "study/goals.h"
+#include "study/lesson_file.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_plot.h"
@@ -437,7 +439,10 @@ bool linkText(const BatchOptions& o, const SimSettings& s, const std::vector<Com
     state.task = s;
     state.frame = o.frameGiven ? static_cast<int>(o.frame) : lesson ? lesson->frame : 0;
     state.overlay = o.overlay || (lesson && lesson->overlay);
-    if (lesson) state.pins = lesson->pins;
+    if (lesson) {
+        state.pins = lesson->pins;
+        state.lesson = lesson->lesson;
+    }
     for (const ComparedTask& t : compared)
         state.pins.push_back({static_cast<int>(state.pins.size()), *t.settings});
     for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
@@ -480,6 +485,7 @@ struct BatchCommand {
     std::ostream& err;
     std::unique_ptr<SimSettings> settings = std::make_unique<SimSettings>();
     const Lesson* lesson = nullptr;
+    std::vector<Lesson> fileLessons;  // the lessons of --lesson FILE
     std::string lessonName;  // "--lesson 2", "--lesson lab.json:2": as messages name it
     LinkState lessonLink;    // the lesson's pins, overlay and sample
     std::string locked;      // the setting the task file changes that the lesson locks ("" when none)
@@ -505,14 +511,14 @@ struct BatchCommand {
     }
 };
 
-// Whether the lesson locks settings.
-bool lessonLocks(const BatchCommand& c) { return c.lesson != nullptr && false; }
+// Whether the command's lesson locks settings.
+bool locksSettings(const BatchCommand& c) { return c.lesson != nullptr && c.lesson->locks; }
 
-// The setting the task `s` changes that the lesson locks; "" when none.
+// The setting the task `s` (a task file as read) changes that the lesson
+// locks; "" when none.
 std::string lockedChange(const BatchCommand& c, const SimSettings& s)
 {
-    (void)s;
-    return lessonLocks(c) ? std::string() : std::string();
+    return locksSettings(c) ? lessonLockedChange(*c.lesson, s) : std::string();
 }
 
 // The lesson's task (without TASKFILE), its goals before those of
@@ -550,8 +556,28 @@ int loadLesson(BatchCommand& c)
 int findLesson(BatchCommand& c)
 {
     const BatchOptions& o = c.o;
-    c.lessonName = "--lesson " + std::to_string(o.lesson);
-    c.lesson = &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1];
+    if (o.lessonFile.empty()) {
+        c.lessonName = "--lesson " + std::to_string(o.lesson);
+        c.lesson = &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1];
+        return exitOk;
+    }
+    c.lessonName = "--lesson " + o.lessonFile + ":" + std::to_string(o.lessonIndex);
+    errno = 0;
+    std::ifstream in(o.lessonFile, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+        const int problem = errno != 0 ? errno : EIO;
+        return c.fail(exitUsage, "--lesson: cannot read the lesson file '" + o.lessonFile + "': " +
+                                     std::strerror(problem));
+    }
+    if (!readLessonFile(text.str(), c.fileLessons, c.error))
+        return c.fail(exitUsage, "--lesson " + o.lessonFile + ": " + c.error);
+    if (static_cast<std::size_t>(o.lessonIndex) > c.fileLessons.size())
+        return c.fail(exitUsage, c.lessonName + ": the file has " +
+                                     (c.fileLessons.size() == 1 ? std::string("1 lesson")
+                                                                : std::to_string(c.fileLessons.size()) + " lessons"));
+    c.lesson = &c.fileLessons[static_cast<std::size_t>(o.lessonIndex) - 1];
     return exitOk;
 }
 
@@ -568,6 +594,8 @@ int loadTasks(BatchCommand& c)
         const int loaded = loadLesson(c);
         if (loaded != exitOk) return loaded;
         if (!o.taskFile.empty()) c.locked = lockedChange(c, *c.settings);
+        // a teacher's lesson travels in the link itself
+        if (!o.lessonFile.empty()) c.lessonLink.lesson = lessonJson(*c.lesson);
     }
     const SettingChange change = applySettings(*c.settings, o.sets);
     if (!change.ok) return c.fail(exitUsage, "--set " + change.message);
@@ -791,7 +819,7 @@ int runCommand(BatchCommand& c)
     if ((o.summary && !o.compare()) || grades(o)) summary = summarizeRun(*c.settings, *r.set);
     GradedTask graded;
     if (grades(o)) graded = gradedRun(c, *summary);
-    const std::string junit = o.junitPath.empty() ? "" : junitReport(reportTitle(c), {graded}, lessonLocks(c));
+    const std::string junit = o.junitPath.empty() ? "" : junitReport(reportTitle(c), {graded}, locksSettings(c));
     // a failure leaves the files as they were and standard output untouched but for the goals
     bool madeFolder = false;
     if (!c.outputFailed && !stageRunFiles(c, r, drawer.get(), junit, files, madeFolder)) {
@@ -873,7 +901,7 @@ int gradeTaskFiles(BatchCommand& c)
     if (o.goalsJson) c.out << gradesJson(tasks);
     if (!c.outputFailed && !o.junitPath.empty()) {
         StagedFiles files;
-        if (!files.add(o.junitPath, junitReport(reportTitle(c), tasks, lessonLocks(c)), c.error) ||
+        if (!files.add(o.junitPath, junitReport(reportTitle(c), tasks, locksSettings(c)), c.error) ||
             !files.commit(c.error))
             c.failOutput(c.error);
     }

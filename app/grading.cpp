@@ -22,7 +22,8 @@ std::string goalName(const Goal& goal) { return goal.name + " " + goal.op + " " 
 std::string refusedJson(const GradedTask& t)
 {
     return "{\"task\":" + jsonQuoted(t.name) + ",\"error\":" + jsonQuoted(t.refused) +
-           format(",\"passed\":0,\"total\":%zu,\"fraction\":0,\"goals\":[]}", t.goals.size());
+           format(",\"passed\":0,\"total\":%zu,\"fraction\":%s,\"goals\":[]}", t.goals.size(),
+                  t.goals.empty() ? "null" : "0");
 }
 
 // goalResultsJson's object with the task's name first and the locked

@@ -34,7 +34,8 @@ std::string gradeLines(const GradedTask& task);
 // The JSON document of --goals-format json: goalResultsJson's object, with
 // "locked" (the setting's name) when a locked setting is changed; several
 // tasks: an array of them, each with "task" (its file) first, a refused one
-// {"task", "error", "passed": 0, "total", "fraction": 0, "goals": []}.
+// {"task", "error", "passed": 0, "total", "fraction": 0 (null without
+// goals), "goals": []}.
 std::string gradesJson(const std::vector<GradedTask>& tasks);
 
 // The JUnit XML report: one <testsuite> per task, named by it, one

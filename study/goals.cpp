@@ -135,30 +135,6 @@ std::string goalsField(const std::vector<Goal>& goals, const RunSummary& r)
 
 namespace {
 
-// a number as JSON writes it: null when it is none (nan) or infinite
-std::string jsonNumber(double v) { return std::isfinite(v) ? shortestNumber(v) : std::string("null"); }
-
-}  // namespace
-
-std::string goalResultsJson(const std::vector<Goal>& goals, const RunSummary& r)
-{
-    std::string list;
-    std::size_t passed = 0;
-    for (const Goal& g : goals) {
-        const GoalCheck c = checkGoal(g, r);
-        passed += c.pass ? 1 : 0;
-        list += std::string(list.empty() ? "" : ",") + "{\"goal\":" + jsonQuoted(g.name + " " + g.op + " " + g.valueText) +
-                ",\"figure\":" + jsonQuoted(g.name) + ",\"operator\":" + jsonQuoted(g.op) +
-                ",\"value\":" + jsonNumber(g.value) + ",\"measured\":" + jsonNumber(c.actual) +
-                ",\"pass\":" + (c.pass ? "true" : "false") + "}";
-    }
-    const double fraction = goals.empty() ? 1.0 : static_cast<double>(passed) / static_cast<double>(goals.size());
-    return format("{\"passed\":%zu,\"total\":%zu,\"fraction\":", passed, goals.size()) + jsonNumber(fraction) +
-           ",\"goals\":[" + list + "]}";
-}
-
-namespace {
-
 // the value of a goal or a figure in the page's unit of its figure
 constexpr int shownDigits = 15;
 

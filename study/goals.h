@@ -59,15 +59,6 @@ std::string goalResultsJson(const std::vector<Goal>& goals, const RunSummary& r)
 // "settling_t_s = 0.41 <= 0.3" joined by "; ".
 std::string goalsField(const std::vector<Goal>& goals, const RunSummary& r);
 
-// The goals on a run's summary as one JSON document (the batch runner's
-// --goals-format json, the page's goalResults):
-//   {"passed": 1, "total": 2, "fraction": 0.5,
-//    "goals": [{"goal": "overshoot_pct <= 5", "figure": "overshoot_pct",
-//               "operator": "<=", "value": 5, "measured": 2.5556..., "pass": true}, ...]}
-// numbers the shortest text that reads back to them, "measured" null when
-// the figure is none; "fraction" passed/total, 1 when there are no goals.
-std::string goalResultsJson(const std::vector<Goal>& goals, const RunSummary& r);
-
 // --- goals as the page shows them: each figure in its own unit ---
 // (summaryFigures(): unit and factor from the column's unit to it)
 
