@@ -273,6 +273,27 @@ EMSCRIPTEN_KEEPALIVE const char* hs_locus(const char* quantity, int size, double
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
 // One lesson as a student reads it (WebSession::lessonCardJson).
 EMSCRIPTEN_KEEPALIVE const char* hs_lesson_card(int index) { return handOut(session->lessonCardJson(index)); }
+// A teacher's lessons (WebSession::readLessonsJson, lessonFromStateJson,
+// addLessonJson, lessonFileJson), each given `size` bytes of UTF-8; the
+// settings locked now, and the goals' results as JSON.
+EMSCRIPTEN_KEEPALIVE const char* hs_read_lessons(const char* file, int size)
+{
+    return handOut(session->readLessonsJson(std::string(file, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_lesson_from_state(const char* draft, int size)
+{
+    return handOut(session->lessonFromStateJson(std::string(draft, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_add_lesson(const char* lesson, int size)
+{
+    return handOut(session->addLessonJson(std::string(lesson, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_lesson_file(const char* indices, int size)
+{
+    return handOut(session->lessonFileJson(std::string(indices, static_cast<std::size_t>(size < 0 ? 0 : size))));
+}
+EMSCRIPTEN_KEEPALIVE const char* hs_locked_settings() { return handOut(session->lockedSettingsJson()); }
+EMSCRIPTEN_KEEPALIVE const char* hs_goal_results() { return handOut(session->goalResultsJson()); }
 
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).

@@ -24,15 +24,19 @@
 //   hybridsim.loops({width, wholeRun})  // the loops' charts (SVG), the caption, the closed form's difference
 //   hybridsim.response({width}), hybridsim.loopResponseAt(system, hz), hybridsim.locus({quantity, width})
 //                                        // the loops' frequency response, one reading, a root locus
-//   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons that come with the program
+//   hybridsim.lessons(), .openLesson(i), .lessonCard(i)  // the lessons: built in, then the session's own
+//   hybridsim.readLessons(fileText), .lessonFromState(draft), .addLesson(lesson), .lessonFile([i, ...])
+//   hybridsim.lockedSettings(), .goalResults()  // an own lesson's locks; the goals' results as JSON
 //   hybridsim.designMap({width, plane, figure})  // the force loop's designs coloured by a step figure
 //
-// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals', fn))
+// Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals' |
+// 'lessons', fn))
 // hear of a new run (with its cause: 'start', 'file', 'setting',
 // 'defaults' or 'link'), of a new frame, of playing, pausing or a new
 // speed, of the study graphs laid out anew (their force scale fitted, a new
 // width), of a pin made or removed, of the overlay turned on or off, of
-// the language set and of a goal added or removed; the page redraws its canvas and panels from them.
+// the language set, of a goal added or removed and of a lesson added to
+// lessons(); the page redraws its canvas and panels from them.
 //
 // A call given an argument of the wrong kind throws a TypeError that names
 // the call and what it takes, before it changes anything.
@@ -41,7 +45,7 @@
 
   let core = null;
   const listeners = new Map([['run', []], ['frame', []], ['playback', []], ['graphs', []], ['pins', []], ['overlay', []],
-                                ['language', []], ['goals', []]]);
+                                ['language', []], ['goals', []], ['lessons', []]]);
 
   // An error a listener threw goes to the browser's console as an uncaught
   // one would; the other listeners, the page's own among them, still hear.
@@ -162,6 +166,15 @@
       mark('hybridsim-run-computed');
       emit('run', 'setting');
     }
+    return r;
+  }
+
+  // A lesson call of the core with `texts`: its JSON answer, or an Error
+  // with the core's line when it holds one.
+  function lessonCall(texts, fn) {
+    const r = withBytes(texts, (...args) => JSON.parse(need().UTF8ToString(fn(...args))),
+      () => ({ error: 'too large to read' }));
+    if (r.error !== undefined) throw new Error(r.error);
     return r;
   }
 
@@ -758,8 +771,9 @@
         () => ({ computed: false, none: 'out of memory', svg: '' }));
     },
 
-    // --- the lessons that come with the program ---
-    // [{title, link}] in the page's language; link the fragment.
+    // --- the lessons: those that come with the program, then the session's own ---
+    // [{title, link, own}] in the page's language; link the fragment (an
+    // own lesson's, one read or made here, carries the lesson: lesson=).
     lessons() {
       return JSON.parse(text(() => need()._hs_lessons()));
     },
@@ -775,6 +789,51 @@
       const count = api.lessons().length;
       if (!Number.isInteger(i) || i < 0 || i >= count) throw wrong('openLesson', `the index of a lesson, 0..${count - 1}`, i);
       return api.openLink(api.lessons()[i].link);
+    },
+    // Adds the lessons of a lesson file (its text), whole or none: {first,
+    // count, added, indices}, indices each one's place in lessons() (a
+    // lesson already there is not added again); an Error with the reader's
+    // line when the file is refused.  A 'lessons' event when one is new.
+    readLessons(fileText) {
+      string('readLessons', "a lesson file's text", fileText);
+      const r = lessonCall([fileText], (at, size) => core._hs_read_lessons(at, size));
+      if (r.added > 0) emit('lessons');
+      return r;
+    },
+    // The lesson object made from the page's state as it stands (task,
+    // pins, overlay, frame, goals) and `draft` {title: {en, ja}, text:
+    // {en, ja}, hint: {en, ja}, fix: ['NAME=VALUE', ...], free: [names] or
+    // null}; an Error naming what is refused (no title, a placeholder, a
+    // fix item).  addLesson adds it.
+    lessonFromState(draft) {
+      if (draft === null || typeof draft !== 'object' || Array.isArray(draft))
+        throw wrong('lessonFromState', 'a draft {title, text, hint, fix, free}', draft);
+      return lessonCall([JSON.stringify(draft)], (at, size) => core._hs_lesson_from_state(at, size)).lesson;
+    },
+    // Adds a lesson object: its index in lessons(); an Error when refused.
+    addLesson(lesson) {
+      if (lesson === null || typeof lesson !== 'object' || Array.isArray(lesson))
+        throw wrong('addLesson', 'a lesson object', lesson);
+      const before = api.lessons().length;
+      const r = lessonCall([JSON.stringify(lesson)], (at, size) => core._hs_add_lesson(at, size));
+      if (r.index >= before) emit('lessons');
+      return r.index;
+    },
+    // The lesson file's text of lessons()[i] for each i of `indices`.
+    lessonFile(indices) {
+      if (!Array.isArray(indices)) throw wrong('lessonFile', 'the indices of lessons [i, ...]', indices);
+      return lessonCall([JSON.stringify(indices)], (at, size) => core._hs_lesson_file(at, size)).text;
+    },
+    // The settings (--set names) the lesson open locks now: [] when none.
+    // set and setAll refuse a change of one ('fn2 is locked by the lesson').
+    lockedSettings() {
+      return JSON.parse(text(() => need()._hs_locked_settings()));
+    },
+    // The goals on the run shown: {passed, total, fraction, goals: [{goal,
+    // figure, operator, value, measured, pass}]} (measured null when the
+    // figure is none), as hybridsim-batch --goals-format json writes them.
+    goalResults() {
+      return JSON.parse(text(() => need()._hs_goal_results()));
     },
 
     // --- the animation download ---
@@ -825,8 +884,8 @@
 
     on(event, fn) {
       if (!listeners.has(event)) {
-        throw wrong('on', "the event 'run', 'frame', 'playback', 'graphs', 'pins', 'overlay', 'language' or 'goals'",
-          event);
+        throw wrong('on',
+          "the event 'run', 'frame', 'playback', 'graphs', 'pins', 'overlay', 'language', 'goals' or 'lessons'", event);
       }
       if (typeof fn !== 'function') throw wrong('on', 'a function to call', fn);
       listeners.get(event).push(fn);

@@ -144,6 +144,8 @@
       showGoalsLater();
     });
     sim.on('goals', showGoals);
+    // a lesson file read or a lesson made: the menu lists it
+    sim.on('lessons', fill);
     sim.on('language', () => {
       fill();
       if (shown >= 0) placed(false);

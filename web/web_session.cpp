@@ -14,6 +14,7 @@
 #include "playback/keys.h"
 #include "portable_math/portable_math.h"
 #include "sim/derivation.h"
+#include "study/lesson_file.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
@@ -198,6 +199,7 @@ void WebSession::resetDefaults()
     setEntryDefaults(*fresh);
     setDefaults(*fresh);
     *s_ = *fresh;
+    lessonOpen_.reset();
     compute(true);
 }
 
@@ -220,6 +222,7 @@ std::string WebSession::link() const
     for (const Pin& p : pins_.pins()) byAge.push_back(&p);
     std::sort(byAge.begin(), byAge.end(), [](const Pin* a, const Pin* b) { return a->serial < b->serial; });
     for (const Pin* p : byAge) state.pins.push_back({p->slot, p->settings});
+    if (lessonOpen_) state.lesson = lessonJson(*lessonOpen_);
     return linkFragment(state);
 }
 
@@ -239,8 +242,46 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
         return true;
     };
     const LinkReading r = readLinkFragment(fragment, readGoal);
+    LinkOpened opened{r.refused, r.skipped, r.skippedCount};
+    auto skip = [&opened](const std::string& why) {
+        if (opened.skipped.size() < linkMostReasons) opened.skipped.push_back(why);
+        ++opened.skippedCount;
+    };
+    // the lesson the link opens, and its locks: a locked setting that
+    // differs from the lesson's own task is skipped, the lesson's value kept
+    std::unique_ptr<Lesson> lesson;
+    SimSettings task = r.state.task;
+    if (!r.state.lesson.empty()) {
+        auto read = std::make_unique<Lesson>();
+        std::string error;
+        if (readLessonJson(r.state.lesson, *read, error))
+            lesson = std::move(read);
+        else
+            skip("lesson=" + shownText(r.state.lesson.substr(0, 40)) + (r.state.lesson.size() > 40 ? "...: " : ": ") +
+                 error);
+    }
+    if (lesson && lesson->locks) {
+        const SimSettings own = lessonTask(*lesson);
+        for (std::size_t round = 0; round <= taskFields().size(); ++round) {
+            const std::string name = lessonLockedChange(*lesson, task);
+            if (name.empty()) break;
+            std::string given;
+            const TaskField* ownField = nullptr;
+            for (const TaskField& f : taskFields()) {
+                if (name != f.name) continue;
+                if (f.belongsTo(task)) given = fieldText(f, task);
+                if (f.belongsTo(own)) ownField = &f;
+            }
+            skip(name + "=" + given + ": " + name + " is locked by the lesson");
+            // (a setting the lesson's task does not have: the lesson's task whole)
+            if (!ownField || !setTaskSetting(task, name, fieldText(*ownField, own)).ok) task = own;
+        }
+        if (!lessonLockedChange(*lesson, task).empty()) task = own;
+    }
+    if (lesson) lessonIndex(*lesson);
+    lessonOpen_ = std::move(lesson);
     goals_ = goals;
-    *s_ = r.state.task;
+    *s_ = task;
     compute(true);
     clearPins();
     for (const LinkPin& p : r.state.pins) {
@@ -259,7 +300,7 @@ WebSession::LinkOpened WebSession::openLink(const std::string& fragment)
     setFrame(r.state.frame);
     overlay_ = r.state.overlay;
     language_ = r.state.language;
-    return LinkOpened{r.refused, r.skipped, r.skippedCount};
+    return opened;
 }
 
 StudyGraphs& WebSession::drawn() const
@@ -389,15 +430,36 @@ WebSession::LoadResult WebSession::load(const std::string& bytes, const std::str
     const TaskFileResult r = parseRobotData(bytes, name, next);
     if (!r.ok) return LoadResult{false, r.error};
     *s_ = next;
+    lessonOpen_.reset();
     compute(true);
     return LoadResult{true, ""};
 }
 
+std::string WebSession::lockedChange(const SimSettings& next) const
+{
+    if (!lessonOpen_ || !lessonOpen_->locks) return "";
+    // a locked field that changes, directly or by another (a method's own gains)
+    for (const TaskField& f : taskFields()) {
+        if (!lessonLocks(*lessonOpen_, f.name)) continue;
+        const bool before = f.belongsTo(*s_);
+        if (before != f.belongsTo(next) || (before && fieldText(f, *s_) != fieldText(f, next)))
+            return language_ == "ja" ? std::string(f.name) + " はレッスンで固定されています"
+                                     : std::string(f.name) + " is locked by the lesson";
+    }
+    return "";
+}
+
 SettingChange WebSession::set(const std::string& name, const std::string& value)
 {
-    // setTaskSetting leaves the settings as they were when it refuses
-    const SettingChange change = setTaskSetting(*s_, name, value);
-    if (change.ok) compute(false);
+    // on a copy: setTaskSetting leaves it as it was when it refuses, and a
+    // lesson open may lock what it changes
+    SimSettings next = *s_;
+    SettingChange change = setTaskSetting(next, name, value);
+    if (!change.ok) return change;
+    const std::string locked = lockedChange(next);
+    if (!locked.empty()) return {false, locked};
+    *s_ = next;
+    compute(false);
     return change;
 }
 
@@ -418,6 +480,8 @@ SettingChange WebSession::setAll(const std::vector<std::pair<std::string, std::s
         if (refused.size() == waiting.size()) return first;
         waiting = std::move(refused);
     }
+    const std::string locked = lockedChange(c);
+    if (!locked.empty()) return {false, locked};
     *s_ = c;
     compute(false);
     return {true, ""};
@@ -684,29 +748,53 @@ std::string WebSession::locusJson(const std::string& quantity, double width) con
     return locusChartJson(*s_, quantity, pinsBeside(pins_), loopsWidth(width));
 }
 
+const Lesson* WebSession::lessonAt(int index) const
+{
+    const std::vector<Lesson>& builtIn = builtInLessons();
+    if (index < 0) return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    if (at < builtIn.size()) return &builtIn[at];
+    return at - builtIn.size() < ownLessons_.size() ? &ownLessons_[at - builtIn.size()] : nullptr;
+}
+
+int WebSession::lessonIndex(const Lesson& lesson)
+{
+    // the same lesson is the same JSON
+    const std::string json = lessonJson(lesson);
+    const std::size_t count = builtInLessons().size() + ownLessons_.size();
+    for (std::size_t k = 0; k < count; ++k)
+        if (lessonJson(*lessonAt(static_cast<int>(k))) == json) return static_cast<int>(k);
+    ownLessons_.push_back(lesson);
+    return static_cast<int>(count);
+}
+
 std::string WebSession::lessonsJson() const
 {
     Json out = Json::array();
     const int k = language_ == "ja" ? 1 : 0;
-    for (const Lesson& l : builtInLessons()) {
+    const std::size_t builtIn = builtInLessons().size();
+    for (std::size_t n = 0; n < builtIn + ownLessons_.size(); ++n) {
+        const Lesson& l = *lessonAt(static_cast<int>(n));
+        const bool own = n >= builtIn;
         LinkState state;
         std::string error;
         lessonState(l, language_, state, error);
-        out.push_back({{"title", l.title[k]}, {"link", linkFragment(state)}});
+        if (own) state.lesson = lessonJson(l);
+        out.push_back({{"title", l.title[k]}, {"link", linkFragment(state)}, {"own", own}});
     }
     return jsonText(out);
 }
 
 std::string WebSession::lessonCardJson(int index) const
 {
-    const std::vector<Lesson>& all = builtInLessons();
-    if (index < 0 || static_cast<std::size_t>(index) >= all.size()) return "null";
+    const Lesson* lesson = lessonAt(index);
+    if (!lesson) return "null";
     const std::string key = language_ + ":" + std::to_string(index);
     auto made = lessonCards_.find(key);
     if (made == lessonCards_.end()) {
         LessonCard card;
         std::string error;
-        Json out = lessonCard(all[static_cast<std::size_t>(index)], language_, card, error)
+        Json out = lessonCard(*lesson, language_, card, error)
                        ? Json{{"title", card.title}, {"text", card.text}, {"hint", card.hint}}
                        : Json{{"title", card.title}, {"text", "(" + error + ")"}, {"hint", ""}};
         made = lessonCards_.emplace(key, jsonText(out)).first;
@@ -716,14 +804,101 @@ std::string WebSession::lessonCardJson(int index) const
 
 bool WebSession::openLesson(int index)
 {
-    const std::vector<Lesson>& all = builtInLessons();
-    if (index < 0 || static_cast<std::size_t>(index) >= all.size()) return false;
+    const Lesson* lesson = lessonAt(index);
+    if (!lesson) return false;
     LinkState state;
     std::string error;
-    if (!lessonState(all[index], language_, state, error)) return false;
+    if (!lessonState(*lesson, language_, state, error)) return false;
+    // an own lesson opens as its link with the lesson in it: its locks hold
+    if (static_cast<std::size_t>(index) >= builtInLessons().size()) state.lesson = lessonJson(*lesson);
     openLink(linkFragment(state));
     return true;
 }
+
+std::string WebSession::readLessonsJson(const std::string& text)
+{
+    std::vector<Lesson> read;
+    std::string error;
+    if (!readLessonFile(text, read, error)) return jsonText({{"error", error}});
+    const std::size_t before = ownLessons_.size();
+    std::vector<int> indices;
+    for (const Lesson& l : read) indices.push_back(lessonIndex(l));
+    return jsonText({{"first", indices.front()},
+                     {"count", indices.size()},
+                     {"added", ownLessons_.size() - before},
+                     {"indices", indices}});
+}
+
+std::string WebSession::lessonFromStateJson(const std::string& draftText) const
+{
+    const Json draft = Json::parse(draftText, nullptr, false);
+    if (!draft.is_object()) return jsonText({{"error", "the draft must be an object {title, text, hint, fix, free}"}});
+    for (const auto& item : draft.items())
+        if (item.key() != "title" && item.key() != "text" && item.key() != "hint" && item.key() != "fix" &&
+            item.key() != "free")
+            return jsonText({{"error", "the draft has an unknown key \"" + shownText(item.key()) + "\""}});
+    // the lesson object from the state, read back by the lesson reader, which says what it refuses
+    Json lesson;
+    lesson["title"] = draft.contains("title") ? draft["title"] : Json::object();
+    lesson["text"] = draft.contains("text") ? draft["text"] : Json::object();
+    // no hint: none given, null, or both its texts empty
+    if (draft.contains("hint") && !draft["hint"].is_null()) {
+        const Json& h = draft["hint"];
+        const auto empty = [&h](const char* k) { return !h.contains(k) || h[k] == ""; };
+        if (!h.is_object() || !empty("en") || !empty("ja")) lesson["hint"] = h;
+    }
+    lesson["set"] = linkSettingItems(*s_);
+    if (!pins_.empty()) {
+        Json& pins = lesson["pins"] = Json::array();
+        for (const Pin& p : pins_.pins()) pins.push_back(linkSettingItems(p.settings));
+    }
+    if (overlay_) lesson["overlay"] = true;
+    if (s_->frame != 0) lesson["frame"] = s_->frame;
+    if (!goals_.empty()) {
+        Json& goals = lesson["goals"] = Json::array();
+        for (const Goal& g : goals_) goals.push_back(goalText(g));
+    }
+    if (draft.contains("fix") && !(draft["fix"].is_array() && draft["fix"].empty())) lesson["fix"] = draft["fix"];
+    if (draft.contains("free") && !draft["free"].is_null()) lesson["free"] = draft["free"];
+    Lesson made;
+    std::string error;
+    if (!readLessonJson(jsonText(lesson), made, error)) return jsonText({{"error", error}});
+    return "{\"lesson\":" + lessonJson(made) + "}";
+}
+
+std::string WebSession::addLessonJson(const std::string& json)
+{
+    Lesson lesson;
+    std::string error;
+    if (!readLessonJson(json, lesson, error)) return jsonText({{"error", error}});
+    return jsonText({{"index", lessonIndex(lesson)}});
+}
+
+std::string WebSession::lessonFileJson(const std::string& indicesText) const
+{
+    const Json indices = Json::parse(indicesText, nullptr, false);
+    const std::size_t count = builtInLessons().size() + ownLessons_.size();
+    const std::string range = format("expected the indices of lessons, [i, ...] with each from 0 to %zu", count - 1);
+    if (!indices.is_array() || indices.empty()) return jsonText({{"error", range}});
+    std::vector<Lesson> chosen;
+    for (const Json& i : indices) {
+        if (!i.is_number_integer() || i.get<long long>() < 0 || i.get<long long>() >= static_cast<long long>(count))
+            return jsonText({{"error", range}});
+        chosen.push_back(*lessonAt(i.get<int>()));
+    }
+    return jsonText({{"text", lessonFileText(chosen)}});
+}
+
+std::string WebSession::lockedSettingsJson() const
+{
+    Json out = Json::array();
+    if (lessonOpen_)
+        for (const std::string& name : taskSettingNames())
+            if (lessonLocks(*lessonOpen_, name)) out.push_back(name);
+    return jsonText(out);
+}
+
+std::string WebSession::goalResultsJson() const { return hybridsim::goalResultsJson(goals_, runSummary()); }
 
 std::string WebSession::csv() const
 {

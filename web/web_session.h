@@ -22,6 +22,7 @@
 #include "sim/settings.h"
 #include "study/compare.h"
 #include "study/goals.h"
+#include "study/lessons.h"
 #include "study/study_graphs.h"
 #include "study/summary.h"
 #include "task/run_notice.h"
@@ -328,10 +329,12 @@ public:
     std::string designMapJson(double width, int plane, int figure, double xLo = 0.0, double xHi = 0.0,
                               double yLo = 0.0, double yHi = 0.0) const;
 
-    // --- the lessons that come with the program (study/lessons.h) ---
-    // [{"title", "link"}] in the page's language, the link the fragment
-    // that opens the lesson; openLesson opens lessons[index] so (false when
-    // there is no such lesson).
+    // --- the lessons (study/lessons.h, study/lesson_file.h) ---
+    // The lessons that come with the program, then the lessons read or
+    // made in this session (own), as [{"title", "link", "own"}] in the
+    // page's language, the link the fragment that opens the lesson (an own
+    // lesson's carries it as lesson=); openLesson opens lessons[index] so
+    // (false when there is no such lesson).
     std::string lessonsJson() const;
     bool openLesson(int index);
     // The lesson as a student reads it, in the page's language:
@@ -339,6 +342,30 @@ public:
     // own runs (computed once per lesson and language); null when there is
     // no such lesson.
     std::string lessonCardJson(int index) const;
+    // Adds a lesson file's lessons, whole or none (readLessonFile): {"first":
+    // the index of its first lesson, "count": its lessons, "added": those new
+    // to the list, "indices": each one's index} -- a lesson already in the
+    // list is not added again -- or {"error": the reader's line}.
+    std::string readLessonsJson(const std::string& text);
+    // The lesson made from the page's state as it stands (its task's
+    // settings, its pins in slot order as the lesson's pins 1, 2, ..., the
+    // overlay, the frame, the goals) and `draft` {"title": {"en", "ja"},
+    // "text", "hint", "fix": ["NAME=VALUE", ...], "free": [names] or null}:
+    // {"lesson": the lesson object} or {"error": what is refused, one line}.
+    std::string lessonFromStateJson(const std::string& draft) const;
+    // Adds one lesson object (JSON): {"index": its place in the list} or {"error"}.
+    std::string addLessonJson(const std::string& json);
+    // The lesson file's text of the lessons at `indices` (JSON [i, ...]):
+    // {"text"} or {"error"}.
+    std::string lessonFileJson(const std::string& indices) const;
+    // The --set names the lesson open locks now, as JSON (none: []).  While
+    // an own lesson with "free" is open, set, setAll and setSetErrorMm
+    // refuse a change of a locked setting ("fn2 is locked by the lesson",
+    // in the page's language); the locks end when another task is read (a
+    // task file, the defaults, a link without a lesson, another lesson).
+    std::string lockedSettingsJson() const;
+    // The goals on the run shown as goalResultsJson (study/goals.h) writes them.
+    std::string goalResultsJson() const;
 
     // The task back to the built-in defaults, as at the start: derived,
     // run, shown from frame 0 and paused, the force scale fitted; the pins stay.
@@ -392,6 +419,17 @@ private:
     mutable bool fitDue_ = true;      // a task of its own: the force scale to be fitted
     // the lessons' cards made so far, by "language:index"
     mutable std::map<std::string, std::string> lessonCards_;
+    // the lessons read or made in this session, after the built-in ones
+    std::vector<Lesson> ownLessons_;
+    // the own lesson open, which links carry and whose locks hold; null when none
+    std::unique_ptr<Lesson> lessonOpen_;
+    // lessons()[index], or null
+    const Lesson* lessonAt(int index) const;
+    // the lesson's index in lessons(), added to the own ones when new
+    int lessonIndex(const Lesson& lesson);
+    // why `next` may not replace the task (a setting the lesson open locks
+    // differs), or "" when it may
+    std::string lockedChange(const SimSettings& next) const;
 };
 
 }  // namespace hybridsim
