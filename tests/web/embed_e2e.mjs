@@ -30,7 +30,7 @@ const deadline = 30000;
 // is marked ready at the first grade.
 function parentPage(sandbox) {
   return `<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8"><title>course</title></head>
+<html lang="en"><head><meta charset="utf-8"><title>course</title><link rel="icon" href="data:,"></head>
 <body>
 <iframe id="sim" src="hybridsim.html" ${sandbox ? 'sandbox="allow-scripts"' : ''} width="1100" height="800"
         title="simulation"></iframe>
@@ -42,7 +42,11 @@ function parentPage(sandbox) {
   window.call = (method, ...args) => {
     const id = 'call-' + (++next);
     frame.contentWindow.postMessage({ type: 'hybridsim-call', id, method, args }, '*');
-    return new Promise((resolve) => waiting.set(id, resolve));
+    // (a call never answered fails within the deadline, with what it was)
+    return new Promise((resolve) => {
+      waiting.set(id, resolve);
+      setTimeout(() => resolve({ error: 'no answer to ' + method + ' within ${deadline} ms' }), ${deadline});
+    });
   };
   window.addEventListener('message', (event) => {
     if (event.source !== frame.contentWindow) return;
