@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "app/batch_option_table.h"
 #include "app/batch_options.h"
 #include "app/batch_task.h"
+#include "app/grading.h"
 #include "app/sweep.h"
 #include "drawing/frame.h"
 #include "image/gif_image.h"
@@ -29,6 +31,7 @@
 #include "sim/run.h"
 #include "study/compare.h"
 #include "study/goals.h"
+#include "study/lesson_file.h"
 #include "study/lessons.h"
 #include "study/loop_poles.h"
 #include "study/loops_plot.h"
@@ -246,6 +249,7 @@ bool outputsApart(const BatchOptions& o, int lastFrame, int outFd, std::string& 
     if (!o.plotPath.empty()) add("--plot", o.plotPath);
     if (!o.pngPath.empty()) add("--png", o.pngPath);
     if (!o.gifPath.empty()) add("--gif", o.gifPath);
+    if (!o.junitPath.empty()) add("--junit", o.junitPath);
     if (!o.framesDir.empty()) {
         add("--frames", o.framesDir);
         for (int frame = 0; frame <= lastFrame; ++frame) {
@@ -435,7 +439,10 @@ bool linkText(const BatchOptions& o, const SimSettings& s, const std::vector<Com
     state.task = s;
     state.frame = o.frameGiven ? static_cast<int>(o.frame) : lesson ? lesson->frame : 0;
     state.overlay = o.overlay || (lesson && lesson->overlay);
-    if (lesson) state.pins = lesson->pins;
+    if (lesson) {
+        state.pins = lesson->pins;
+        state.lesson = lesson->lesson;
+    }
     for (const ComparedTask& t : compared)
         state.pins.push_back({static_cast<int>(state.pins.size()), *t.settings});
     for (const Goal& g : o.goals) state.goals.push_back(goalText(g));
@@ -478,7 +485,10 @@ struct BatchCommand {
     std::ostream& err;
     std::unique_ptr<SimSettings> settings = std::make_unique<SimSettings>();
     const Lesson* lesson = nullptr;
-    LinkState lessonLink;  // the lesson's pins, overlay and sample
+    std::vector<Lesson> fileLessons;  // the lessons of --lesson FILE
+    std::string lessonName;  // "--lesson 2", "--lesson lab.json:2": as messages name it
+    LinkState lessonLink;    // the lesson's pins, overlay and sample
+    std::string locked;      // the setting the task file changes that the lesson locks ("" when none)
     std::vector<ComparedTask> compared;
     int lastFrame = 0;
     bool outputFailed = false;  // an output could not be made (said once)
@@ -501,12 +511,22 @@ struct BatchCommand {
     }
 };
 
+// Whether the command's lesson locks settings.
+bool locksSettings(const BatchCommand& c) { return c.lesson != nullptr && c.lesson->locks; }
+
+// The setting the task `s` (a task file as read) changes that the lesson
+// locks; "" when none.
+std::string lockedChange(const BatchCommand& c, const SimSettings& s)
+{
+    return locksSettings(c) ? lessonLockedChange(*c.lesson, s) : std::string();
+}
+
 // The lesson's task (without TASKFILE), its goals before those of
 // --require, and no more compared tasks in its link than there are pins left.
 int loadLesson(BatchCommand& c)
 {
     BatchOptions& o = c.o;
-    const std::string named = "--lesson " + std::to_string(o.lesson) + ": ";
+    const std::string named = c.lessonName + ": ";
     if (!lessonState(*c.lesson, "en", c.lessonLink, c.error)) return c.fail(exitUsage, named + c.error);
     if (o.taskFile.empty()) {
         std::vector<Setting> items;
@@ -532,6 +552,35 @@ int loadLesson(BatchCommand& c)
     return exitOk;
 }
 
+// The lesson of --lesson: built in, or read from its file.
+int findLesson(BatchCommand& c)
+{
+    const BatchOptions& o = c.o;
+    if (o.lessonFile.empty()) {
+        c.lessonName = "--lesson " + std::to_string(o.lesson);
+        c.lesson = &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1];
+        return exitOk;
+    }
+    c.lessonName = "--lesson " + o.lessonFile + ":" + std::to_string(o.lessonIndex);
+    errno = 0;
+    std::ifstream in(o.lessonFile, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+        const int problem = errno != 0 ? errno : EIO;
+        return c.fail(exitUsage, "--lesson: cannot read the lesson file '" + o.lessonFile + "': " +
+                                     std::strerror(problem));
+    }
+    if (!readLessonFile(text.str(), c.fileLessons, c.error))
+        return c.fail(exitUsage, "--lesson " + o.lessonFile + ": " + c.error);
+    if (static_cast<std::size_t>(o.lessonIndex) > c.fileLessons.size())
+        return c.fail(exitUsage, c.lessonName + ": the file has " +
+                                     (c.fileLessons.size() == 1 ? std::string("1 lesson")
+                                                                : std::to_string(c.fileLessons.size()) + " lessons"));
+    c.lesson = &c.fileLessons[static_cast<std::size_t>(o.lessonIndex) - 1];
+    return exitOk;
+}
+
 // Loading: the program's start and the task file (or the lesson's task),
 // then every --set in order, then the tasks compared, each read whole or
 // not at all.
@@ -539,10 +588,14 @@ int loadTasks(BatchCommand& c)
 {
     const BatchOptions& o = c.o;
     if (!loadTask(o.taskFile, *c.settings, c.err, c.error)) return c.fail(exitUsage, c.error);
-    if (o.lesson > 0) {
-        c.lesson = &builtInLessons()[static_cast<std::size_t>(o.lesson) - 1];
-        const int status = loadLesson(c);
+    if (o.lessonGiven()) {
+        const int status = findLesson(c);
         if (status != exitOk) return status;
+        const int loaded = loadLesson(c);
+        if (loaded != exitOk) return loaded;
+        if (!o.taskFile.empty()) c.locked = lockedChange(c, *c.settings);
+        // a teacher's lesson travels in the link itself
+        if (!o.lessonFile.empty()) c.lessonLink.lesson = lessonJson(*c.lesson);
     }
     const SettingChange change = applySettings(*c.settings, o.sets);
     if (!change.ok) return c.fail(exitUsage, "--set " + change.message);
@@ -594,7 +647,8 @@ std::unique_ptr<PictureDrawer> prepareOutputs(BatchCommand& c)
     if (!c.outputFailed && !((o.pngPath.empty() || outputFileAllowed(o.pngPath, error)) &&
                              (o.framesDir.empty() || outputFolderAllowed(o.framesDir, error)) &&
                              (!csvFile || outputFileAllowed(o.csvPath, error)) &&
-                             (o.gifPath.empty() || outputFileAllowed(o.gifPath, error))))
+                             (o.gifPath.empty() || outputFileAllowed(o.gifPath, error)) &&
+                             (o.junitPath.empty() || outputFileAllowed(o.junitPath, error))))
         c.failOutput(error);
     std::unique_ptr<PictureDrawer> drawer;
     if (!c.outputFailed && o.pictures()) {
@@ -645,8 +699,8 @@ std::string plotSvg(const BatchOptions& o, const SimSettings& s, const CommandRu
 
 // The files of the run, each staged whole, then all renamed into place;
 // false with the command's error set when one cannot be made.
-bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer, StagedFiles& files,
-                   bool& madeFolder)
+bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer, const std::string& junit,
+                   StagedFiles& files, bool& madeFolder)
 {
     const BatchOptions& o = c.o;
     const SimSettings& s = *c.settings;
@@ -670,13 +724,42 @@ bool stageRunFiles(BatchCommand& c, const CommandRuns& r, PictureDrawer* drawer,
             !stageFrameSequences(files, pictures, c.lastFrame, o.framesDir, o.gifPath, madeFolder, error))
             return false;
     }
+    if (!c.o.junitPath.empty() && !files.add(c.o.junitPath, junit, error)) return false;
     return files.commit(error);
 }
 
+// What the task is, as its grades name it: the task file, or the lesson
+// when there is none.
+std::string gradedName(const BatchCommand& c)
+{
+    if (!c.o.taskFile.empty()) return c.o.taskFile;
+    return c.lesson ? c.lesson->title[0] : "the default task";
+}
+
+// The title of a JUnit report: the lesson's, or the program's.
+std::string reportTitle(const BatchCommand& c) { return c.lesson ? c.lesson->title[0] : "hybridsim-batch"; }
+
+// The main run's goals checked on its figures, with the locked setting it changes.
+GradedTask gradedRun(const BatchCommand& c, const RunSummary& summary)
+{
+    GradedTask t;
+    t.name = gradedName(c);
+    t.goals = c.o.goals;
+    for (const Goal& g : t.goals) t.checks.push_back(checkGoal(g, summary));
+    t.resultsJson = goalResultsJson(t.goals, summary);
+    t.locked = c.locked;
+    if (!t.locked.empty()) t.lockedMessage = t.name + " changes " + t.locked + ", which the lesson locks";
+    return t;
+}
+
+// Whether the command grades its run: goals to check, or a report of them.
+bool grades(const BatchOptions& o) { return !o.goals.empty() || o.goalsJson || !o.junitPath.empty(); }
+
 // What goes to standard output after the run: the report, the lesson's
-// text, the summary, the samples, the loops; then the goals' lines, and
-// whether every goal is met.
-int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
+// text, the summary, the samples, the loops; then the goals' lines (or
+// their JSON), and whether every goal is met.
+int printRunResults(BatchCommand& c, const CommandRuns& r, const std::optional<RunSummary>& summary,
+                    const GradedTask& graded, bool& met)
 {
     const BatchOptions& o = c.o;
     const SimSettings& s = *c.settings;
@@ -688,13 +771,10 @@ int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
     if (!c.outputFailed && c.lesson && o.summary && !o.summaryCsv) {
         LessonCard card;
         if (!lessonCard(*c.lesson, "en", card, c.error)) return c.fail(exitUsage, "--lesson: " + c.error);
-        out << "lesson " << o.lesson << ": " << card.title << "\n" << wrapped(card.text, 79);
+        out << c.lessonName.substr(2) << ": " << card.title << "\n" << wrapped(card.text, 79);
         if (!card.hint.empty()) out << wrapped("To try: " + card.hint, 79);
         out << "\n";
     }
-    // the main run's figures, once, for the summary and the goals
-    std::optional<RunSummary> summary;
-    if ((o.summary && !o.compare()) || !o.goals.empty()) summary = summarizeRun(s, *r.set);
     if (!c.outputFailed) {
         if (o.summary && o.compare())
             o.summaryCsv ? printComparedSummariesCsv(r.runs, out) : printComparedSummaries(r.runs, out);
@@ -703,13 +783,11 @@ int printRunResults(BatchCommand& c, const CommandRuns& r, bool& met)
         if (o.csvPath == "-") writeSeriesCsv(s, *r.set, out);
         if (o.loops) printLoopTables(o, s, out);
     }
-    met = true;
-    if (o.goals.empty()) return exitOk;
-    for (const Goal& g : o.goals) {
-        const GoalCheck check = checkGoal(g, *summary);
-        out << goalLine(g, check) << '\n';
-        met = met && check.pass;
-    }
+    met = graded.passed();
+    if (o.goalsJson)
+        out << gradesJson({graded});
+    else
+        out << gradeLines(graded);
     return exitOk;
 }
 
@@ -722,11 +800,11 @@ int runCommand(BatchCommand& c)
     for (ComparedTask& t : c.compared) deriveTask(*t.settings, t.notices);
     std::unique_ptr<PictureDrawer> drawer = prepareOutputs(c);
     // without goals to check, nothing more to do
-    if (c.outputFailed && o.goals.empty()) return exitOutputFailed;
+    if (c.outputFailed && !grades(o)) return exitOutputFailed;
 
     // a task file alone needs no run
     StagedFiles files;
-    if (!(o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() || !o.goals.empty())) {
+    if (!(o.report || o.summary || !o.csvPath.empty() || o.pictures() || !o.plotPath.empty() || grades(o))) {
         if (!stageTaskFile(files, o, *c.settings, c.error) || !files.commit(c.error)) {
             c.failOutput(c.error);
             return exitOutputFailed;
@@ -736,19 +814,100 @@ int runCommand(BatchCommand& c)
     }
     CommandRuns r;
     runTasks(c, r);
+    // the main run's figures, once, for the summary and the goals
+    std::optional<RunSummary> summary;
+    if ((o.summary && !o.compare()) || grades(o)) summary = summarizeRun(*c.settings, *r.set);
+    GradedTask graded;
+    if (grades(o)) graded = gradedRun(c, *summary);
+    const std::string junit = o.junitPath.empty() ? "" : junitReport(reportTitle(c), {graded}, locksSettings(c));
     // a failure leaves the files as they were and standard output untouched but for the goals
     bool madeFolder = false;
-    if (!c.outputFailed && !stageRunFiles(c, r, drawer.get(), files, madeFolder)) {
+    if (!c.outputFailed && !stageRunFiles(c, r, drawer.get(), junit, files, madeFolder)) {
         files.discard();
         if (madeFolder) rmdir(o.framesDir.c_str());
         c.failOutput(c.error);
     }
     bool met = true;
-    const int refused = printRunResults(c, r, met);
+    const int refused = printRunResults(c, r, summary, graded, met);
     if (refused != exitOk) return refused;
     const int status = finishOutput(c.out, c.err);
     if (status != exitOk) return status;
     if (c.outputFailed) return exitOutputFailed;
+    return met ? exitOk : exitGoalFailed;
+}
+
+// One of several task files graded on the command's goals: read, checked
+// against the lesson's locks, --set applied, run; its notices on `err`
+// under its name.
+GradedTask gradeTaskFile(const BatchCommand& c, const std::string& file)
+{
+    GradedTask t;
+    t.name = file;
+    t.named = true;
+    t.goals = c.o.goals;
+    std::ostringstream notices;
+    const auto settings = std::make_unique<SimSettings>();
+    SimSettings& s = *settings;
+    if (!loadTask(file, s, notices, t.refused)) return t;
+    t.locked = lockedChange(c, s);
+    if (!t.locked.empty()) t.lockedMessage = file + " changes " + t.locked + ", which the lesson locks";
+    const SettingChange change = applySettings(s, c.o.sets);
+    if (!change.ok) {
+        t.refused = file + ": --set " + change.message;
+        return t;
+    }
+    deriveTask(s, notices);
+    const auto run = std::make_unique<RunSeries>();
+    runTask(s, *run, notices);
+    const RunSummary summary = summarizeRun(s, currentSeries(*run, s.type));
+    for (const Goal& g : t.goals) t.checks.push_back(checkGoal(g, summary));
+    t.resultsJson = goalResultsJson(t.goals, summary);
+    std::istringstream lines(notices.str());
+    for (std::string line; std::getline(lines, line);) c.err << file << ": " << line << "\n";
+    c.err << std::flush;
+    return t;
+}
+
+// Several task files graded on the lesson's goals (and those of --require),
+// one after the other: the lines or the JSON of every one to standard
+// output, the JUnit report of all; the status the worst of them (a file
+// refused, then a report not written, then a goal not met).
+int gradeTaskFiles(BatchCommand& c)
+{
+    const BatchOptions& o = c.o;
+    if (o.lessonGiven()) {
+        int status = findLesson(c);
+        if (status == exitOk) status = loadLesson(c);
+        if (status != exitOk) return status;
+    }
+    if (!o.junitPath.empty()) {
+        const FileIdentity report = fileIdentity(o.junitPath);
+        for (const std::string& file : o.taskFiles)
+            if (sameFile(report, fileIdentity(file)))
+                return c.fail(exitUsage, "--junit '" + o.junitPath + "' is the task file read '" + file +
+                                             "'; no output may write over it");
+        if (!outputFileAllowed(o.junitPath, c.error)) c.failOutput(c.error);
+    }
+    std::vector<GradedTask> tasks;
+    bool refused = false, met = true;
+    for (const std::string& file : o.taskFiles) {
+        tasks.push_back(gradeTaskFile(c, file));
+        const GradedTask& t = tasks.back();
+        if (!t.refused.empty()) c.err << "hybridsim-batch: " << t.refused << "\n" << std::flush;
+        refused = refused || !t.refused.empty();
+        met = met && t.passed();
+        if (!o.goalsJson) c.out << (tasks.size() > 1 ? "\n" : "") << gradeLines(t);
+    }
+    if (o.goalsJson) c.out << gradesJson(tasks);
+    if (!c.outputFailed && !o.junitPath.empty()) {
+        StagedFiles files;
+        if (!files.add(o.junitPath, junitReport(reportTitle(c), tasks, locksSettings(c)), c.error) ||
+            !files.commit(c.error))
+            c.failOutput(c.error);
+    }
+    const int written = finishOutput(c.out, c.err);
+    if (refused) return exitUsage;
+    if (written != exitOk || c.outputFailed) return exitOutputFailed;
     return met ? exitOk : exitGoalFailed;
 }
 
@@ -762,6 +921,7 @@ int runBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         out << batchUsage();
         return finishOutput(out, err);
     }
+    if (c.o.grading()) return gradeTaskFiles(c);
     int status = loadTasks(c);
     if (status == exitOk) status = refusedBeforeRun(c);
     if (status != exitOk) return status;

@@ -161,15 +161,43 @@ bool takeRequire(BatchOptions& o, const std::string& v, std::string& error)
     return true;
 }
 
+// a word of digits alone: a built-in lesson; else a lesson file, with
+// ':N' after it lesson N of the file (1 when not given)
 bool takeLesson(BatchOptions& o, const std::string& v, std::string& error)
 {
+    const bool digits = v.find_first_not_of("0123456789") == std::string::npos;
     long n = 0;
-    const long count = static_cast<long>(builtInLessons().size());
-    if (!parseWhole(v, n) || n < 1 || n > count) {
-        error = format("--lesson needs a lesson number from 1 to %ld ", count) + got(v);
+    if (digits) {
+        const long count = static_cast<long>(builtInLessons().size());
+        if (!parseWhole(v, n) || n < 1 || n > count) {
+            error = format("--lesson needs a lesson number from 1 to %ld or a lesson file ", count) + got(v);
+            return false;
+        }
+        o.lesson = static_cast<int>(n);
+        return true;
+    }
+    o.lessonFile = v;
+    o.lessonIndex = 1;
+    const std::size_t colon = v.rfind(':');
+    if (colon == std::string::npos || colon + 1 == v.size() ||
+        v.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+        return true;
+    if (colon == 0 || !parseWhole(v.substr(colon + 1), n) || n < 1 || n > 1000000) {
+        error = "--lesson FILE:N needs a file name and a lesson number N from 1 " + got(v);
         return false;
     }
-    o.lesson = static_cast<int>(n);
+    o.lessonFile = v.substr(0, colon);
+    o.lessonIndex = static_cast<int>(n);
+    return true;
+}
+
+bool takeGoalsFormat(BatchOptions& o, const std::string& v, std::string& error)
+{
+    if (v != "json" && v != "text") {
+        error = "--goals-format needs 'text' or 'json' " + got(v);
+        return false;
+    }
+    o.goalsJson = v == "json";
     return true;
 }
 
@@ -196,6 +224,7 @@ constexpr bool endsLine = true;
 constexpr const char* linkAlone =
     "it prints the link alone; --frame, --overlay, --require and --compare go into the link";
 constexpr const char* sweepTable = "a sweep writes the summary of every task as CSV to standard output";
+constexpr const char* sweepGoals = "a sweep writes the goals of every task as a column of its table";
 
 std::vector<BatchOption> makeTable()
 {
@@ -260,7 +289,8 @@ std::vector<BatchOption> makeTable()
         {"--format", nullptr, one, "'csv' or 'text'", takeFormat, once, 0, {"--summary", "--loops"}, nullptr, {}, {},
          nullptr, "", false, nullptr, nullptr},
         {"--sweep", nullptr, one, "NAME=FROM:TO:COUNT or NAME=V1,V2,...", takeSweep, repeatable, 9, {}, nullptr, {},
-         {{"--csv", nullptr}, {"--report", nullptr}, {"--png", nullptr}, {"--frames", nullptr}, {"--gif", nullptr}},
+         {{"--csv", nullptr}, {"--report", nullptr}, {"--png", nullptr}, {"--frames", nullptr}, {"--gif", nullptr},
+          {"--goals-format", sweepGoals}, {"--junit", sweepGoals}},
          sweepTable, "[--sweep NAME=FROM:TO:COUNT | --sweep NAME=V1,V2,...]...", false,
          "--sweep NAME=FROM:TO:COUNT",
          "one task per value (COUNT values, both ends\n"
@@ -301,17 +331,34 @@ std::vector<BatchOption> makeTable()
          "<, <=, > or >=; repeatable): one line per goal, pass or FAIL,\n"
          "and exit status 1 when one fails (a figure that is none\n"
          "fails); with --sweep a goals column instead"},
-        {"--lesson", nullptr, one, "a lesson number", takeLesson, once, 12, {}, nullptr, {}, {}, nullptr,
-         "[--lesson N]", false, "--lesson N",
-         "lesson N of the built-in lessons (1, 2, ...): its task (TASKFILE,\n"
-         "if given, in its place; --set after it) and its goals before\n"
-         "any --require; --summary starts with the lesson's text, its\n"
-         "figures filled in from the lesson's own runs; with --link the\n"
-         "lesson's pins, overlay and sample go into the link"},
+        {"--goals-format", nullptr, one, "'text' or 'json'", takeGoalsFormat, once, 0, {"--require", "--lesson"},
+         nullptr, {}, {}, nullptr, "[--goals-format text|json]", endsLine, "--goals-format json",
+         "the goals' results as one JSON document on\n"
+         "standard output in place of the pass/FAIL lines: {passed,\n"
+         "total, fraction, goals: [{goal, figure, operator, value,\n"
+         "measured, pass}]}; several task files: an array of them,\n"
+         "each with its \"task\""},
+        {"--junit", nullptr, one, "a file name",
+         [](BatchOptions& o, const std::string& v, std::string& e) { return writtenFile("--junit", v, o.junitPath, e); },
+         once, 0, {"--require", "--lesson"}, nullptr, {}, {}, nullptr, "[--junit FILE]", false, "--junit FILE",
+         "the goals as a JUnit XML report: a testsuite per task file\n"
+         "(or the lesson), a testcase per goal, failing when not met"},
+        {"--lesson", nullptr, one, "a lesson number or a lesson file", takeLesson, once, 12, {}, nullptr, {}, {},
+         nullptr, "[--lesson N|FILE[:N]]", false, "--lesson N|FILE[:N]",
+         "lesson N of the built-in lessons (1, 2, ...), or\n"
+         "lesson N (default 1) of a lesson FILE: its task (TASKFILE, if\n"
+         "given, in its place; --set after it) and its goals before any\n"
+         "--require; a TASKFILE that changes a setting the lesson locks\n"
+         "fails; --summary starts with the lesson's text, its figures\n"
+         "filled in from the lesson's own runs; with --link the lesson's\n"
+         "pins, overlay and sample go into the link.  With --lesson\n"
+         "several TASKFILEs may be given, each graded on the goals\n"
+         "alone: its own lines, JSON entry and JUnit testsuite"},
         {"--link", nullptr, OptionValue::optionalAddress, nullptr, takeLink, once, 13, {}, nullptr, {},
          {{"--csv", nullptr}, {"--report", nullptr}, {"--summary", nullptr}, {"--png", nullptr},
           {"--frames", nullptr}, {"--gif", nullptr}, {"--plot", nullptr}, {"--sweep", nullptr},
-          {"--loops", nullptr}, {"--write-task", nullptr}, {"--zoom", nullptr}, {"--jobs", nullptr}},
+          {"--loops", nullptr}, {"--write-task", nullptr}, {"--zoom", nullptr}, {"--jobs", nullptr},
+          {"--goals-format", nullptr}, {"--junit", nullptr}},
          linkAlone, "[--link [BASE]]", false, "--link [BASE]",
          "the link that opens the task in the browser edition, to\n"
          "standard output: BASE (an address such as\n"
@@ -333,7 +380,7 @@ std::vector<BatchOption> makeTable()
 // The usage lines: every option's part, the lines broken where the table says.
 std::string usageLines(const std::vector<BatchOption>& table)
 {
-    std::string out = "usage: hybridsim-batch [TASKFILE]";
+    std::string out = "usage: hybridsim-batch [TASKFILE]...";
     for (const BatchOption& row : table) {
         if (*row.usage == '\0') continue;
         out += std::string(out.back() == '\n' ? "                       " : " ") + row.usage;
@@ -398,11 +445,13 @@ std::string makeUsage(const std::vector<BatchOption>& table)
            defaultOutputRule(table) +
            "  Exit status:\n"
            "    0  done; every goal met\n"
-           "    1  a goal (--require, the lesson's) not met, and nothing else wrong\n"
+           "    1  a goal (--require, the lesson's) not met, or a task file that changes\n"
+           "       a setting the lesson locks, and nothing else wrong\n"
            "    2  refused, nothing computed or written: a bad option, setting or task\n"
            "       file, a frame out of range, outputs that would write over each other\n"
            "       or the task file, a link the page would not read whole,\n"
-           "       HYBRIDSIM_PICTURES other than egl, glx or auto\n"
+           "       HYBRIDSIM_PICTURES other than egl, glx or auto; of several task\n"
+           "       files, one refused (the others are graded and reported all the same)\n"
            "    3  an output could not be made: pictures that cannot be drawn, a file or\n"
            "       standard output that cannot be written; no file is written, and the\n"
            "       goals are still checked and their lines printed\n"

@@ -65,11 +65,29 @@ bool takeTaskFile(const std::string& word, BatchOptions& o, std::string& error)
         error = "unknown option '" + shownText(word) + "'";
         return false;
     }
-    if (!o.taskFile.empty()) {
-        error = "only one task file may be given (got '" + shownText(o.taskFile) + "' and '" + shownText(word) + "')";
+    if (o.taskFiles.empty()) o.taskFile = word;
+    o.taskFiles.push_back(word);
+    return true;
+}
+
+// Several task files: with a lesson whose goals grade each, and no output
+// of one run.
+bool gradingAllowed(const BatchOptions& o, const GivenOptions& given, std::string& error)
+{
+    if (!o.lessonGiven()) {
+        error = "only one task file may be given (got '" + shownText(o.taskFiles[0]) + "' and '" +
+                shownText(o.taskFiles[1]) + "'); several are graded with --lesson";
         return false;
     }
-    o.taskFile = word;
+    for (const BatchOption& row : batchOptionTable()) {
+        const std::string name = row.name;
+        if (name == "--set" || name == "--require" || name == "--lesson" || name == "--goals-format" ||
+            name == "--junit" || !isGiven(given, row.name))
+            continue;
+        error = name + " does not go with several task files (each is graded on its goals alone: --set, " +
+                "--require, --goals-format and --junit go with them)";
+        return false;
+    }
     return true;
 }
 
@@ -135,6 +153,7 @@ bool sweepAllowed(const BatchOptions& o, const GivenOptions& given, std::string&
 // output the CSV goes to standard output.
 bool combinationAllowed(BatchOptions& o, const GivenOptions& given, std::string& error)
 {
+    if (o.grading()) return gradingAllowed(o, given, error);
     if (o.link) return noConflict(*findBatchOption("--link"), given, "", error);
     if (!goesWithGiven(given, error)) return false;
     if (o.compare()) return compareAllowed(given, error);

@@ -12,7 +12,8 @@
 namespace hybridsim {
 
 struct BatchOptions {
-    std::string taskFile;
+    std::string taskFile;                // the first task file given; empty: none
+    std::vector<std::string> taskFiles;  // every task file given (several only with --lesson: each graded)
     std::vector<std::string> compareFiles;  // --compare TASKFILE, in the order given (at most pinCapacity)
     std::vector<Setting> sets;  // --set NAME=VALUE, in the order given
     std::string writeTaskPath;  // --write-task FILE; empty: none
@@ -33,6 +34,10 @@ struct BatchOptions {
     bool loops = false;    // --loops: the control loops' poles
     std::vector<Goal> goals;  // --require 'NAME OP VALUE', in the order given
     int lesson = 0;           // --lesson N: built-in lesson N (1, 2, ...); 0: none
+    std::string lessonFile;   // --lesson FILE[:N]: a lesson file; empty: none
+    int lessonIndex = 0;      // its lesson N (1, 2, ...; 1 when not given)
+    bool goalsJson = false;   // --goals-format json: the goals' results as one JSON document
+    std::string junitPath;    // --junit FILE: the goals as a JUnit XML report; empty: none
     bool link = false;     // --link [BASE]: the link of the task to standard output
     std::string linkBase;  // BASE; empty: the fragment alone
     bool help = false;
@@ -40,6 +45,9 @@ struct BatchOptions {
     bool pictures() const { return !pngPath.empty() || !framesDir.empty() || !gifPath.empty(); }
     bool sweep() const { return !sweeps.empty(); }
     bool compare() const { return !compareFiles.empty(); }
+    bool lessonGiven() const { return lesson > 0 || !lessonFile.empty(); }
+    // several task files, each graded on the lesson's goals
+    bool grading() const { return taskFiles.size() > 1; }
 };
 
 // Reads the command line into `o` by the table of options

@@ -147,6 +147,29 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
+std::string jsonQuoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        unsigned long code = 0;
+        const std::size_t length = c < 0x80 ? 1 : utf8CharAt(text, at, code);
+        if (length == 0) {
+            out += "\\ufffd";  // a byte that is not UTF-8
+            ++at;
+            continue;
+        }
+        if (c == '"' || c == '\\')
+            out += std::string("\\") + text[at];
+        else if (c < 0x20 || c == 0x7f)
+            out += format("\\u%04x", c);
+        else
+            out += text.substr(at, length);
+        at += length;
+    }
+    return out + "\"";
+}
+
 namespace {
 
 // The length of the UTF-8 character at text[at] when it is one a message

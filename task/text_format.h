@@ -35,6 +35,10 @@ std::string exactNumber(double v);
 // comma, a quote or a line end; as it is otherwise.
 std::string csvField(const std::string& text);
 
+// A text as a JSON string: in quotes, with quotes, backslashes and control
+// characters escaped, a byte that is not UTF-8 as U+FFFD.
+std::string jsonQuoted(const std::string& text);
+
 // The character of UTF-8 text that starts at byte `at`: its length in
 // bytes, with its code point in `code`; 0 where no well-formed character
 // starts (a stray or missing continuation byte, an overlong form, a

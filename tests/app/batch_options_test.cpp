@@ -376,6 +376,8 @@ TEST(StudyOptions, EveryOptionOfTheTableIsReadAndInTheHelp)
         {"--loops", {{"--loops"}, [](const BatchOptions& o) { return o.loops && o.csvPath.empty(); }}},
         {"--require", {{"--require", "Fn_N > 1"}, [](const BatchOptions& o) { return o.goals.size() == 1; }}},
         {"--lesson", {{"--lesson", "1"}, [](const BatchOptions& o) { return o.lesson == 1; }}},
+        {"--goals-format", {{"--goals-format", "json", "--lesson", "1"}, [](const BatchOptions& o) { return o.goalsJson; }}},
+        {"--junit", {{"--junit", "g.xml", "--require", "Fn_N > 1"}, [](const BatchOptions& o) { return o.junitPath == "g.xml"; }}},
         {"--link", {{"--link", "https://h/i.html"}, [](const BatchOptions& o) { return o.link && o.linkBase == "https://h/i.html"; }}},
         {"--help", {{"--help"}, [](const BatchOptions& o) { return o.help; }}},
         {"-h", {{"-h"}, [](const BatchOptions& o) { return o.help; }}},

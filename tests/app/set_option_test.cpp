@@ -278,7 +278,8 @@ TEST(StudySet, TheLinkOfATaskIsPrintedAlone)
     EXPECT_EQ(runBatchHere({"--link", "file:///home/t a/\xe5\x8f\xb0/index.html#old", task}).out,
               "file:///home/t%20a/%E5%8F%B0/index.html#v=1&contour=C&r=0.3\n");
     EXPECT_EQ(runBatchHere({"--link", task, "https://x/"}).err,
-              "hybridsim-batch: only one task file may be given (got '" + task + "' and 'https://x/') (see --help)\n");
+              "hybridsim-batch: only one task file may be given (got '" + task +
+                  "' and 'https://x/'); several are graded with --lesson (see --help)\n");
     // the view, the goals and the pins
     EXPECT_EQ(runBatchHere({"--set", "method=7", "--link", "https://h/i.html", "--frame", "200", "--overlay",
                             "--compare", task, "--require", "overshoot_pct <= 5", "--compare", task, "--require",

@@ -567,10 +567,17 @@ TEST(Lessons, TheBatchRunnerRunsALesson)
         {"--set", "method=7", "--set", "fn2=20", "--set", "alpha2=2", "--set", "seterror=0.005", "--summary", "--format", "csv"});
     const testing::Outcome asLesson = testing::runBatchHere({"--lesson", "1", "--summary", "--format", "csv"});
     EXPECT_EQ(asLesson.out.substr(0, asLesson.out.find("\nFAIL")), byHand.out.substr(0, byHand.out.size() - 1));
-    for (const char* bad : {"0", "99", "x", "1.5"}) {
+    for (const char* bad : {"0", "99"}) {
         const testing::Outcome refused = testing::runBatchHere({"--lesson", bad});
         EXPECT_EQ(refused.status, exitUsage);
         EXPECT_NE(refused.err.find("--lesson needs a lesson number from 1 to"), std::string::npos) << refused.err;
+    }
+    // a word that is not digits alone names a lesson file
+    for (const char* missing : {"x", "1.5"}) {
+        const testing::Outcome refused = testing::runBatchHere({"--lesson", missing});
+        EXPECT_EQ(refused.status, exitUsage);
+        EXPECT_EQ(refused.err, std::string("hybridsim-batch: --lesson: cannot read the lesson file '") + missing +
+                                   "': No such file or directory\n");
     }
 }
 
