@@ -96,7 +96,7 @@ std::string junitReport(const std::string& title, const std::vector<GradedTask>&
                 ++tests;
                 failures += pass ? 0 : 1;
                 cases += testCase(t.name, goalName(t.goals[k]), pass ? nullptr : "failure",
-                                  checkedText(t.goals[k], t.checks[k]));
+                                  "FAIL  " + checkedText(t.goals[k], t.checks[k]));
             }
         }
         allTests += tests;

@@ -22,7 +22,8 @@ const char* const lessonKeys[] = {"title", "text", "hint", "set", "pins", "overl
                                   "frame", "goals", "fix",  "free"};
 const char* const languages[] = {"en", "ja"};
 
-// The texts of `part` ("title") in both languages into `out`: false with `why`.
+// The texts of `part` ("title") in both languages into `out`, one left out
+// taking the other's: false with `why`.
 bool bothLanguages(const Json& lesson, const char* part, std::string (&out)[2], std::string& why)
 {
     const Json& given = lesson.at(part);
@@ -35,14 +36,22 @@ bool bothLanguages(const Json& lesson, const char* part, std::string (&out)[2], 
             why = format("\"%s\" has an unknown key \"%s\" (en, ja)", part, shownText(item.key()).c_str());
             return false;
         }
+    // English and/or Japanese: a language left out (or empty) shows the other's words
     for (int k = 0; k < 2; ++k) {
         const auto at = given.find(languages[k]);
-        if (at == given.end() || !at->is_string() || at->get<std::string>().empty()) {
-            why = format("\"%s\" has no %s text", part, languages[k]);
+        if (at != given.end() && !at->is_string()) {
+            why = format("\"%s\": its %s text must be a text", part, languages[k]);
             return false;
         }
-        out[k] = at->get<std::string>();
+        out[k] = at == given.end() ? "" : at->get<std::string>();
     }
+    if (out[0].empty() && out[1].empty()) {
+        if (std::string(part) == "hint") return true;  // no hint
+        why = format("\"%s\" has no text (en or ja)", part);
+        return false;
+    }
+    for (int k = 0; k < 2; ++k)
+        if (out[k].empty()) out[k] = out[1 - k];
     return true;
 }
 
@@ -74,7 +83,7 @@ bool lessonForm(const Json& j, Lesson& l, std::string& why)
     // the texts in both languages: a title and a text always, a hint when given
     for (const char* part : {"title", "text"}) {
         if (!j.contains(part)) {
-            why = format("\"%s\" has no en text", part);
+            why = format("\"%s\" has no text (en or ja)", part);
             return false;
         }
         if (!bothLanguages(j, part, std::string(part) == "title" ? l.title : l.text, why)) return false;

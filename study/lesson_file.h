@@ -15,9 +15,11 @@
 // The reader refuses a file whole, with one line naming the lesson
 // (1-based) and the fault, for: text that is not JSON, another form or
 // version, an unknown key, a value of the wrong type, a title or text
-// without both languages, a setting, pin, goal or fix item the program
-// refuses (lessonState), a "free" name that is no setting, and a
-// placeholder of a text or hint that cannot be filled (lessonCard).
+// without words in either language, a setting, pin, goal or fix item the
+// program refuses (lessonState), a frame after the last sample, a "free"
+// name that is no setting, and a placeholder of a text or hint that cannot
+// be filled (lessonCard).  A title, text or hint given in English or in
+// Japanese alone shows the same words in both; a hint empty in both is none.
 #pragma once
 
 #include <string>

@@ -491,11 +491,11 @@
     openLessonFile: ['Open lesson file…', 'レッスンファイルを開く…'],
     newLesson: ['New lesson from this state', 'この状態から新しいレッスン'],
     lessonTakes: [(pins, goals, overlay, frame) => `The lesson takes the task, the pins (${pins}), the goals (${goals}), ` +
-                    `the overlay (${overlay ? 'on' : 'off'}) and the sample shown (${frame}) as they stand now.`,
-                  (pins, goals, overlay, frame) => `レッスンには現在の課題、ピン（${pins} 個）、目標（${goals} 個）、` +
-                    `重ね描き（${overlay ? 'あり' : 'なし'}）、表示中のサンプル（${frame}）がそのまま入ります。`],
-    lessonWordsHead: ["Title, text and hint (a language left empty shows the other's words; a title in one at least)",
-                      'タイトル、本文、ヒント（空の言語にはもう一方の言語の文が入ります。タイトルは少なくとも一方に）'],
+                    `Forces and frames (${overlay ? 'on' : 'off'}) and the sample shown (${frame}) as they stand now.`,
+                  (pins, goals, overlay, frame) => `レッスンには現在のタスク、ピン（${pins} 個）、目標（${goals} 個）、` +
+                    `力と座標系（${overlay ? 'オン' : 'オフ'}）、表示中のサンプル（${frame}）がそのまま入ります。`],
+    lessonWordsHead: ["Title, text and hint (a language left empty shows the other's words; at least one language needs a title)",
+                      'タイトル、本文、ヒント（空の言語にはもう一方の言語の文が入ります。タイトルは少なくとも一方の言語で入力してください）'],
     lessonTitleEn: ['Title in English', 'タイトル（英語）'],
     lessonTitleJa: ['Title in Japanese', 'タイトル（日本語）'],
     lessonTextEn: ['Text in English', '本文（英語）'],
@@ -506,12 +506,12 @@
                            'column of the run summary, {fn2} or any setting by its --set name, {pin1.NAME} of pin 1, ' +
                            '{fix.NAME} of the run with the fix; {NAME:2} gives 2 significant digits, {NAME:1f} 1 decimal.',
                          '波かっこの数値はカードを表示するたびに実行から埋められます：{overshoot_pct} など実行のまとめの列、' +
-                           '{fn2} など --set の名前の設定、{pin1.NAME} はピン 1 の、{fix.NAME} は修正した実行の値です。' +
+                           '{fn2} など --set の名前の設定、{pin1.NAME} はピン 1 の、{fix.NAME} は修正を加えた実行の値です。' +
                            '{NAME:2} で有効数字 2 桁、{NAME:1f} で小数 1 桁になります。'],
     lessonFixHead: ['The fix (hidden from the student)', '修正（学生には見えません）'],
-    lessonFixLabel: ['The change with which the goals pass, as NAME=VALUE items (one a line or apart by spaces); ' +
-                       'empty: the goals pass as the lesson opens',
-                     '目標を満たす変更を NAME=VALUE で（1 行に 1 つ、または空白で区切って）。空なら開いたときに目標を満たします'],
+    lessonFixLabel: ['The change that should make the goals pass, as NAME=VALUE items (one per line or separated by spaces); ' +
+                       'not checked: try it before you hand the lesson out; empty: no change is needed',
+                     '目標を満たすはずの変更を NAME=VALUE で（1 行に 1 つ、または空白で区切って）。確かめられませんので、渡す前に試してください。空なら変更は要りません'],
     lessonFreeHead: ['What the student may change', '学生が変えてよい設定'],
     lessonLockOthers: ['Lock the other settings', 'ほかの設定を固定する'],
     lessonFreeNote: ['Off: every setting stays free. On: only the settings ticked here may change.',

@@ -106,7 +106,7 @@ with tempfile.TemporaryDirectory() as top:
           % (report.attrib, total))
     failed = [c.find('failure').get('message') for s in suites for c in s.findall('testcase')
               if c.find('failure') is not None]
-    check(failed == ['overshoot_pct = 11.5333 <= 5', 'submissions/c_locked.dat changes Fn, which the lesson locks'],
+    check(failed == ['FAIL  overshoot_pct = 11.5333 <= 5', 'submissions/c_locked.dat changes Fn, which the lesson locks'],
           'the failure messages: %r' % failed)
 
     # the same as JSON: an array, one entry a file, figures that agree with the lines

@@ -103,7 +103,7 @@ TEST(Grading, OneTaskGivesTheRunsOwnResultsAsJsonAndJUnit)
     EXPECT_NE(report.find("<testcase name=\"overshoot_pct &lt;= 5\" classname=\"the default task\"/>"),
               std::string::npos)
         << report;
-    EXPECT_NE(report.find("<failure message=\"settling_t_s = 0.62086 &lt; 0.3\"/>"), std::string::npos) << report;
+    EXPECT_NE(report.find("<failure message=\"FAIL  settling_t_s = 0.62086 &lt; 0.3\"/>"), std::string::npos) << report;
 
     // the goals met: status 0, and the lines as without a report
     const Outcome met = runBatchHere({"--require", "overshoot_pct <= 5", "--junit", xml});
@@ -169,7 +169,7 @@ TEST(Grading, TheJUnitReportCountsEachSuiteAndEscapesItsTexts)
     EXPECT_NE(report.find("<testsuite name=\"a&amp;b &quot;1&quot;.dat\" tests=\"3\" failures=\"1\" errors=\"0\""),
               std::string::npos)
         << report;
-    EXPECT_NE(report.find("<failure message=\"overshoot_pct = 7.25 &lt; 5\"/>"), std::string::npos) << report;
+    EXPECT_NE(report.find("<failure message=\"FAIL  overshoot_pct = 7.25 &lt; 5\"/>"), std::string::npos) << report;
     EXPECT_NE(report.find("<testsuite name=\"c.dat\" tests=\"3\" failures=\"1\" errors=\"0\""), std::string::npos)
         << report;
     EXPECT_NE(report.find("<testcase name=\"settings the lesson locks\" classname=\"c.dat\">\n      <failure "

@@ -52,6 +52,15 @@ TEST(LessonFile, AGoodFileGivesEveryField)
     // "free": [] locks every setting
     EXPECT_TRUE(lessons[1].locks);
     EXPECT_TRUE(lessons[1].free.empty());
+
+    // a lesson in English or in Japanese alone shows its words in both; a hint empty in both is none
+    ASSERT_TRUE(readLessonFile(file(R"({"title": {"ja": "題"}, "text": {"en": "x", "ja": ""}, "set": [],
+                                       "hint": {"en": ""}})"),
+                               lessons, error))
+        << error;
+    EXPECT_EQ(lessons[0].title[0], "題");
+    EXPECT_EQ(lessons[0].text[1], "x");
+    EXPECT_TRUE(lessons[0].hint[0].empty() && lessons[0].hint[1].empty());
 }
 
 // Any fault refuses the whole file, the lessons given unchanged, with one
@@ -72,13 +81,13 @@ TEST(LessonFile, AFaultRefusesTheFileWholeWithOneLine)
         {R"({"version": 1, "lessons": {}})", "the lessons are not of the form"},
         {file(""), "the file holds no lessons"},
         // a lesson's form
-        {file(head + R"(, "hint": {"en": "h"}})"), "lesson 1: \"hint\" has no ja text"},
+        {file(head + R"(, "hint": {"en": 5}})"), "lesson 1: \"hint\": its en text must be a text"},
         {file(head + R"(, "colour": 1})"), "lesson 1: unknown key \"colour\""},
         {file(head + "}, 5"), "lesson 2: a lesson must be an object"},
-        {file(R"({"title": {"en": "t"}, "text": {"en": "x", "ja": "y"}, "set": []})"),
-         "lesson 1: \"title\" has no ja text"},
-        {file(R"({"title": {"en": "t", "ja": ""}, "text": {"en": "x", "ja": "y"}, "set": []})"),
-         "lesson 1: \"title\" has no ja text"},
+        {file(R"({"title": {}, "text": {"en": "x", "ja": "y"}, "set": []})"),
+         "lesson 1: \"title\" has no text (en or ja)"},
+        {file(R"({"title": {"en": "", "ja": ""}, "text": {"en": "x", "ja": "y"}, "set": []})"),
+         "lesson 1: \"title\" has no text (en or ja)"},
         {file(R"({"title": {"en": "t", "ja": "y", "de": "z"}, "text": {"en": "x", "ja": "y"}, "set": []})"),
          "lesson 1: \"title\" has an unknown key \"de\" (en, ja)"},
         {file(R"({"title": "t", "text": {"en": "x", "ja": "y"}, "set": []})"),
