@@ -273,6 +273,8 @@ EMSCRIPTEN_KEEPALIVE const char* hs_locus(const char* quantity, int size, double
 EMSCRIPTEN_KEEPALIVE const char* hs_lessons() { return handOut(session->lessonsJson()); }
 // One lesson as a student reads it (WebSession::lessonCardJson).
 EMSCRIPTEN_KEEPALIVE const char* hs_lesson_card(int index) { return handOut(session->lessonCardJson(index)); }
+// the frame shown in words, in the page's language (WebSession::describe)
+EMSCRIPTEN_KEEPALIVE const char* hs_describe() { return handOut(session->describe()); }
 
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).

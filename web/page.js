@@ -633,6 +633,8 @@
     HybridsimPoleDrag.attach(sim);
     HybridsimDesignMap.attach(sim);
     HybridsimResponsePanel.attach(sim);
+    HybridsimAccess.attach(sim);
+    HybridsimForceSound.attach(sim);
     defaultMethod = sim.get('method');
     lessons = HybridsimLessonsMenu.attach(sim, cardPlaced);
     fitCanvas();
