@@ -13,11 +13,11 @@
   // the least time between two descriptions said [ms]
   const describeGap = 500;
 
-  function attach(sim) {
-    const $ = (id) => document.getElementById(id);
-    const T = (key, ...args) => global.HybridsimTexts.t(key, ...args);
+  const $ = (id) => document.getElementById(id);
+  const T = (key, ...args) => global.HybridsimTexts.t(key, ...args);
 
-    // --- the picture in words ---
+  // --- the picture in words ---
+  function attachWords(sim) {
     const described = $('described');
     const shownSwitch = $('describe-shown');
     let saidAt = -Infinity;
@@ -40,8 +40,11 @@
       described.classList.toggle('visually-hidden', !shownSwitch.checked);
     });
     for (const event of ['run', 'frame', 'language']) sim.on(event, describeSoon);
+    describe();
+  }
 
-    // --- each goal's change of pass or FAIL, said ---
+  // --- each goal's change of pass or FAIL, said ---
+  function attachGoals(sim) {
     const goalSaid = $('goal-said');
     let passes = new Map();  // goal -> pass, as last said or seen
     const goalState = () => new Map(sim.goals().map((g) => [g.goal, g]));
@@ -65,30 +68,33 @@
       passes = new Map([...goalState().values()].map((g) => [g.goal, g.pass]));
     });
     sim.on('run', global.HybridsimAfterPicture.later(sayGoals));
+    sayGoals();
+  }
 
-    // --- tables ---
-    const cell = (tag, text, scope) => {
-      const c = document.createElement(tag);
-      c.textContent = text;
-      if (scope) c.scope = scope;
-      return c;
-    };
-    const row = (...cells) => {
-      const r = document.createElement('tr');
-      r.append(...cells);
-      return r;
-    };
-    function fill(table, caption, head, rows) {
-      const c = document.createElement('caption');
-      c.textContent = caption;
-      const thead = document.createElement('thead');
-      thead.append(row(...head.map((h) => cell('th', h, 'col'))));
-      const tbody = document.createElement('tbody');
-      tbody.append(...rows);
-      table.replaceChildren(c, thead, tbody);
-    }
+  // --- tables: a caption, a row of column headers, the rows ---
+  const cell = (tag, text, scope) => {
+    const c = document.createElement(tag);
+    c.textContent = text;
+    if (scope) c.scope = scope;
+    return c;
+  };
+  const row = (...cells) => {
+    const r = document.createElement('tr');
+    r.append(...cells);
+    return r;
+  };
+  function fill(table, caption, head, rows) {
+    const c = document.createElement('caption');
+    c.textContent = caption;
+    const thead = document.createElement('thead');
+    thead.append(row(...head.map((h) => cell('th', h, 'col'))));
+    const tbody = document.createElement('tbody');
+    tbody.append(...rows);
+    table.replaceChildren(c, thead, tbody);
+  }
 
-    // the study graphs' values at the cursor, one row a run
+  // the study graphs' values at the cursor, one row a run
+  function attachStudyTable(sim) {
     const studyBox = $('study-table-box');
     const studyTable = $('study-table');
     const studyColumns = ['t', 'force', 'springForce', 'Fn', 'sErr', 'distance', 'tipX', 'tipY', 'refX', 'refY'];
@@ -114,8 +120,10 @@
     }
     studyBox.addEventListener('toggle', showStudyTable);
     for (const event of ['run', 'frame', 'pins', 'language']) sim.on(event, studyTableLater);
+  }
 
-    // the loops' poles, one row a pole, from the loops panel's drawing
+  // the loops' poles, one row a pole, from the loops panel's drawing
+  function attachLoopsTable(sim) {
     const loopsBox = $('loops-table-box');
     const loopsTable = $('loops-table');
     let loops = null;
@@ -145,9 +153,13 @@
     });
     loopsBox.addEventListener('toggle', showLoopsTable);
     sim.on('language', showLoopsTable);
+  }
 
-    describe();
-    sayGoals();
+  function attach(sim) {
+    attachWords(sim);
+    attachGoals(sim);
+    attachStudyTable(sim);
+    attachLoopsTable(sim);
   }
 
   global.HybridsimAccess = { attach };
