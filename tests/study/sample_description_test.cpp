@@ -14,7 +14,7 @@
 #include "study/sample_description.h"
 #include "study/summary.h"
 #include "task/series_csv.h"
-#include "task/task_file.h"
+#include "task/task_setting.h"
 #include "task/text_format.h"
 #include "tests/support/study_support.h"
 
@@ -30,15 +30,13 @@ struct Ran {
     const SeriesSet& set() const { return currentSeries(run, s.type); }
 };
 
-// the default task, or `task` read, run, with its CSV
-Ran ran(const std::string& task = "")
+// the default task after `settings` (by their --set names), run, with its CSV
+Ran ran(const std::vector<std::pair<const char*, const char*>>& settings = {})
 {
     Ran r;
     setEntryDefaults(r.s);
     setDefaults(r.s);
-    if (!task.empty()) {
-        EXPECT_TRUE(parseRobotData(task, "task.dat", r.s).ok);
-    }
+    for (const auto& [name, value] : settings) EXPECT_TRUE(setTaskSetting(r.s, name, value).ok) << name;
     deriveSettings(r.s);
     calcontrol(r.s, r.run);
     std::ostringstream out;
@@ -47,8 +45,9 @@ Ran ran(const std::string& task = "")
     return r;
 }
 
-// robot b with most of a circle out of reach
-const std::string farCircle = "b 0.5 0.5 500 500 8 5 0 20 2 C 3 3 0.1 4 0 10";
+// robot b with part of a circle out of reach
+const std::vector<std::pair<const char*, const char*>> farCircle = {
+    {"contour", "C"}, {"Ox", "0.75"}, {"Oy", "0.2"}, {"r", "0.3"}};
 
 std::string three(double v) { return format("%.3f", v); }
 
@@ -153,10 +152,19 @@ TEST(SampleDescription, JapaneseQuotesTheSameFigures)
         EXPECT_EQ(says(text, "接触していません"), !contact) << text;
         EXPECT_FALSE(says(text, "In contact")) << text;
     }
+    // out of reach: counted, and whether the sample shown is one of them
     const Ran far = ran(farCircle);
     const std::string count = format("%d サンプルのうち %d サンプルは", lastSample(far.s) + 1,
                                      unreachableSampleCount(far.s, far.set(), -1));
-    EXPECT_TRUE(says(describeSample(far.s, far.set(), 0, -1, NoticeLanguage::japanese), count));
+    int without = 0;
+    while (hasPosture(far.set(), without)) ++without;
+    const std::string one = describeSample(far.s, far.set(), without, -1, NoticeLanguage::japanese);
+    EXPECT_TRUE(says(one, count)) << one;
+    EXPECT_TRUE(says(one, "このサンプルではロボットの姿勢がありません。")) << one;
+    EXPECT_TRUE(says(one, "このサンプルはその一つです。")) << one;
+    const std::string other = describeSample(far.s, far.set(), 100, -1, NoticeLanguage::japanese);
+    ASSERT_TRUE(hasPosture(far.set(), 100));
+    EXPECT_TRUE(says(other, "このサンプルはその一つではありません。")) << other;
 }
 
 }  // namespace

@@ -198,7 +198,8 @@ TEST(WebSession, UnreachableSamplesAreThoseWithoutAPosture)
     w.setFrame(100);
     EXPECT_TRUE(says("t = 4.000 s, sample 100 / 200. The run's numbers stopped being numbers")) << w.describe();
     const int n = w.unreachableSamples();
-    EXPECT_TRUE(n == 0 ? says("No point is out of reach.") : says(std::to_string(n) + " of the 201 samples"))
+    EXPECT_TRUE(n == 0 ? says("No point is out of reach.")
+                       : says(". " + std::to_string(n) + " of the 201 samples") && says("This sample is not one of them."))
         << w.describe();
 }
 
