@@ -237,14 +237,16 @@ describe('the page for every student', { concurrency: true }, () => {
         }
         assert.deepEqual(study.rows.map((row) => row[0][1]), ['current run', 'pin 1: same task as now']);
 
-        // the loops' poles against --loops --format csv
+        // the loops' poles against --loops --format csv, a complex pair among them
+        assert.equal((await page.evaluate(() => hybridsim.set('zeta2', 0.5))).ok, true);
         await tabTo('loops-range', 'loops-table-toggle', 20);
         await page.keyboard.press('Enter');
         await until(() => document.querySelectorAll('#loops-table tbody tr').length > 0);
         const shown = await page.$$eval('#loops-table tbody tr', (rows) => rows.map((r) => [...r.children].map((c) => c.textContent)));
-        const wanted = batchOut(lineTask, '--loops', '--format', 'csv').trim().split('\n').slice(1)
+        const wanted = batchOut(lineTask, '--set', 'zeta2=0.5', '--loops', '--format', 'csv').trim().split('\n').slice(1)
           .map((l) => l.split(',')).map(([system, kind, re, im]) => [system, kind, Number(re), Number(im)]);
         assert.equal(shown.length, wanted.length);
+        assert.ok(wanted.some(([, , , im]) => im !== 0), 'a complex pair');
         for (const [i, [system, kind, re, im]] of wanted.entries()) {
           const [loop, poles, shownRe, shownIm] = shown[i];
           assert.ok(loop.startsWith(system + ':'), `${loop} is system ${system}`);
