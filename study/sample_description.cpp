@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "portable_math/portable_math.h"
 #include "study/study_graphs.h"
 #include "study/summary.h"
 #include "task/text_format.h"
@@ -51,7 +52,7 @@ std::string describeSample(const SimSettings& s, const SeriesSet& set, int sampl
         const std::string err = studyValueText(set.forceErr[i], "N");
         const Vec2 tip = set.tipPos[i];
         const std::string contour = studyValueText(distanceToContour(s, tip), "mm");
-        const std::string command = studyValueText(std::hypot(set.posErr[i].x, set.posErr[i].y), "mm");
+        const std::string command = studyValueText(pmath::hypot(set.posErr[i].x, set.posErr[i].y), "mm");
         if (ja) {
             text += force > 0.0 ? "接触しています（F が 0 より大）。" : "接触していません（F が 0 以下）。";
             text += format("%s F = %s、Fn = %s（F − Fn = %s）。", s.springContact ? "測定した力" : "力", f.c_str(),
