@@ -255,19 +255,24 @@ describe('the page for every student', { concurrency: true }, () => {
           assert.ok(Math.abs(Number(shownIm) - im) <= 1e-5 * Math.max(1, Math.abs(im)), `${shownIm} ~ ${im}`);
         }
 
-        // axe-core with the tables and the picture's words shown
+        // axe-core with the tables and the picture's words shown, wide and narrow
         await page.click('#describe-shown');
         await until(() => !document.getElementById('described').classList.contains('visually-hidden'));
         await page.addScriptTag({ path: path.join(here, 'node_modules', 'axe-core', 'axe.min.js') });
-        const findings = await page.evaluate(async () => {
-          const found = await axe.run(document, {
-            preload: false,
-            runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'] },
+        for (const width of [1280, 360]) {
+          await page.setViewport({ width, height: 900 });
+          const findings = await page.evaluate(async () => {
+            const found = await axe.run(document, {
+              preload: false,
+              runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice',
+                                                'experimental'] },
+            });
+            return found.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+              .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
           });
-          return found.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
-            .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
-        });
-        assert.deepEqual(findings, []);
+          assert.deepEqual(findings, [], `${width} px wide`);
+        }
+        await page.setViewport({ width: 1280, height: 900 });
         await page.click('#describe-shown');
         await page.evaluate(() => hybridsim.clearPins());
         assert.deepEqual(problems, []);

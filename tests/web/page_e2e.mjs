@@ -900,7 +900,7 @@ function pageTests(kind, origin, url) {
         return !e || e === document.body ? '' : e.id || e.dataset.field || e.tagName;
       });
       const stops = [];
-      for (let i = 0; i < 60; ++i) {
+      for (let i = 0; i < 70; ++i) {
         await page.keyboard.press('Tab');
         const at = await focused();
         if (at === '' || at === stops[0]) break;
