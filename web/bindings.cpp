@@ -294,6 +294,8 @@ EMSCRIPTEN_KEEPALIVE const char* hs_lesson_file(const char* indices, int size)
 }
 EMSCRIPTEN_KEEPALIVE const char* hs_locked_settings() { return handOut(session->lockedSettingsJson()); }
 EMSCRIPTEN_KEEPALIVE const char* hs_goal_results() { return handOut(session->goalResultsJson()); }
+// the frame shown in words, in the page's language (WebSession::describe)
+EMSCRIPTEN_KEEPALIVE const char* hs_describe() { return handOut(session->describe()); }
 
 // Records the picture of the current frame; returns how many doubles the
 // buffer holds (hs_shapes points at them, hs_text_bytes at the texts' bytes).

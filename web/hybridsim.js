@@ -28,6 +28,7 @@
 //   hybridsim.readLessons(fileText), .lessonFromState(draft), .addLesson(lesson), .lessonFile([i, ...])
 //   hybridsim.lockedSettings(), .goalResults()  // an own lesson's locks; the goals' results as JSON
 //   hybridsim.designMap({width, plane, figure})  // the force loop's designs coloured by a step figure
+//   hybridsim.describe()            // the frame shown in words (the picture's text alternative)
 //
 // Listeners (hybridsim.on('run' | 'frame' | 'playback' | 'graphs' | 'pins' | 'overlay' | 'language' | 'goals' |
 // 'lessons', fn))
@@ -928,6 +929,14 @@
     const [yLo, yHi] = range('yRange', yRange);
     return JSON.parse(text(() => need()._hs_design_map(width, mapPlanes.indexOf(plane), figures.indexOf(figure),
       xLo, xHi, yLo, yHi)));
+  };
+
+  // --- the picture in words (study/sample_description.h) ---
+  // The frame shown as a paragraph in the page's language: the time, the
+  // contact, F against Fn, the tip's distances from the workpiece and the
+  // command point, the samples out of reach: the text alternative of the picture.
+  api.describe = function describe() {
+    return text(() => need()._hs_describe());
   };
 
   // The page as one file carries the core's WebAssembly packed (gzip in

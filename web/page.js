@@ -639,6 +639,8 @@
     HybridsimPoleDrag.attach(sim);
     HybridsimDesignMap.attach(sim);
     HybridsimResponsePanel.attach(sim);
+    HybridsimAccess.attach(sim);
+    HybridsimForceSound.attach(sim);
     defaultMethod = sim.get('method');
     HybridsimLessonLocks.attach($('settings'), sim);
     lessons = HybridsimLessonsMenu.attach(sim, (opened) => {

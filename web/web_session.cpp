@@ -19,6 +19,7 @@
 #include "study/loop_poles.h"
 #include "study/loops_chart.h"
 #include "study/pole_handles.h"
+#include "study/sample_description.h"
 #include "study/design_map.h"
 #include "study/study_plot.h"
 #include "study/summary.h"
@@ -100,6 +101,7 @@ void WebSession::compute(bool fromStart)
     // one before the sample from which the run's numbers failed otherwise
     const SeriesSet& set = currentSeries(*run_, s_->type);
     const int lastReached = fault ? fault.sample - 1 : lastFrame();
+    faultSample_ = fault ? fault.sample : -1;
     unreachableSamples_ = 0;
     for (int i = 0; i <= lastReached; ++i)
         if (!hasPosture(set, i)) ++unreachableSamples_;
@@ -710,6 +712,15 @@ std::string WebSession::loopsJson(double width, bool wholeRun) const
     } else {
         caption["sampled"] = nullptr;
     }
+    // both loops' poles, designed and as the model integrates them
+    Json& loops = out["poles"] = Json::array();
+    for (const LoopPoles& p : loopPoles(*s_)) {
+        Json designed = Json::array(), model = Json::array();
+        for (const Pole& q : p.designed) designed.push_back(Json::array({q.re, q.im}));
+        for (const Pole& q : p.model) model.push_back(Json::array({q.re, q.im}));
+        loops.push_back({{"system", p.system}, {"designed", std::move(designed)}, {"model", std::move(model)},
+                         {"modelNone", polesNoneText(p.modelNone)}});
+    }
     // the s-plane's frame and the designed poles' handles on it
     const ChartLayout polesLayout = chartLayout(poles);
     const PoleFrame f = poleFrame(polesLayout);
@@ -1049,6 +1060,12 @@ std::string WebSession::designMapJson(double width, int plane, int figure, doubl
     out["spring"] = map.spring;
     out["sampled"] = map.sampled;
     return jsonText(out);
+}
+
+std::string WebSession::describe() const
+{
+    return describeSample(*s_, currentSeries(*run_, s_->type), s_->frame, faultSample_,
+                          language_ == "ja" ? NoticeLanguage::japanese : NoticeLanguage::english);
 }
 
 }  // namespace hybridsim

@@ -104,6 +104,9 @@ public:
     // (contact=spring with a control period): an English line, then the
     // console's Japanese lines; empty when neither is so.
     const std::string& runFault() const { return runFault_; }
+    // The frame shown in words, in the page's language (study/
+    // sample_description.h): the text alternative of the picture.
+    std::string describe() const;
 
     // The frame shown, 0..nsteps; setFrame clamps to that range and pauses
     // the playback, as a jump in the window does.
@@ -302,6 +305,8 @@ public:
     // z-plane, "largest": the largest |z|, "unstable", "limit": the longest
     // stable period [s] or null}}, and "zSvg": the z-plane with the unit
     // circle and the sampled poles ("" without a sampled force loop).
+    // "poles": both loops' [{"system": 1 or 2, "designed", "model": [[re,
+    // im], ...], "modelNone": polesNoneText's words, "" when computed}].
     static constexpr double loopsNarrowest = 240.0;
     static constexpr double loopsWidest = 4000.0;
     std::string loopsJson(double width = 420.0, bool wholeRun = false) const;
@@ -389,6 +394,7 @@ private:
     std::string notice_;
     int unreachable_ = 0;
     int unreachableSamples_ = 0;
+    int faultSample_ = -1;  // the run's fault's first sample, -1 for none
     std::string reachDetail_;
     std::string runTooShort_;
     std::string runFault_;

@@ -45,8 +45,10 @@ const firefoxPrefs = {
 // Starts `kind` ('chromium' or 'firefox') with a new empty profile;
 // close() ends it and removes the profile.  `downloads`, for Firefox: the
 // folder where its downloads go (WebDriver BiDi sets it per browser context,
-// in `context`, where the pages are to be opened).
-export async function launchBrowser(kind = 'chromium') {
+// in `context`, where the pages are to be opened).  `prefs`: Firefox's
+// preferences besides these (Firefox has no emulation of media features:
+// `{'ui.prefersReducedMotion': 1}` starts it with reduced motion).
+export async function launchBrowser(kind = 'chromium', prefs = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `hybridsim-${kind}-`));
   const browser = kind === 'firefox'
     ? await puppeteer.launch({
@@ -54,7 +56,7 @@ export async function launchBrowser(kind = 'chromium') {
       executablePath: firefoxPath,
       headless: true,
       userDataDir: profile,
-      extraPrefsFirefox: firefoxPrefs,
+      extraPrefsFirefox: { ...firefoxPrefs, ...prefs },
       timeout: 60000,
     })
     : await puppeteer.launch({

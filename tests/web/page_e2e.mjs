@@ -900,7 +900,7 @@ function pageTests(kind, origin, url) {
         return !e || e === document.body ? '' : e.id || e.dataset.field || e.tagName;
       });
       const stops = [];
-      for (let i = 0; i < 60; ++i) {
+      for (let i = 0; i < 70; ++i) {
         await page.keyboard.press('Tab');
         const at = await focused();
         if (at === '' || at === stops[0]) break;
@@ -910,8 +910,9 @@ function pageTests(kind, origin, url) {
         'open-task', 'save-task', 'download-csv', 'download-png', 'download-gif', 'lesson-pick', 'open-lesson',
         'open-lesson-file', 'new-lesson', 'copy-link', 'help-button', 'language',
         'first', 'back', 'play', 'forward', 'last', 'slower', 'faster', 'frame', 'pin', 'clear-pins', 'reset-defaults',
-        'overlay', 'study-toggle', 'fit-force', 'loops-toggle', 'loops-range',
-        'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'design-map-toggle', 'loops-more-toggle',
+        'overlay', 'describe-shown', 'force-sound', 'study-toggle', 'fit-force', 'study-table-toggle', 'loops-toggle',
+        'loops-range', 'pole-1-pair', 'pole-1-alpha', 'pole-2-pair', 'pole-2-alpha', 'loops-table-toggle',
+        'design-map-toggle', 'loops-more-toggle',
         'robot', 'KH1', 'KH2', 'method', 'fn1', 'alpha1', 'zeta1', 'fn2', 'alpha2', 'zeta2', 'contour',
         'S.x0', 'S.y0', 'S.L', 'S.A', 'S.tf', 'seterror', 'Fn', 'contact-toggle',
         'goal-name', 'goal-op', 'goal-value', 'add-goal', 'report', 'summary', 'help-toggle']);

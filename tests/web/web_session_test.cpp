@@ -184,9 +184,23 @@ TEST(WebSession, UnreachableSamplesAreThoseWithoutAPosture)
 
     // the force loop too fast for the step: every sample from 1 on fails
     // by it, and only sample 0's unreachable point is to blame for its own
+    // the picture in words counts them too, in the page's language
+    const auto says = [&w](const std::string& part) { return w.describe().find(part) != std::string::npos; };
+    EXPECT_TRUE(says("92 of the 201 samples have no posture")) << w.describe();
+    ASSERT_TRUE(w.setLanguage("ja"));
+    EXPECT_TRUE(says("201 サンプルのうち 92 サンプル")) << w.describe();
+    ASSERT_TRUE(w.setLanguage("en"));
+
     ASSERT_TRUE(w.set("fn2", "1e5").ok);
     ASSERT_NE(w.runFault(), "");
     EXPECT_LT(w.unreachableSamples(), nanSamples(w));
+    // from the fault on, a sample is the fault's and not out of reach
+    w.setFrame(100);
+    EXPECT_TRUE(says("t = 4.000 s, sample 100 / 200. The run's numbers stopped being numbers")) << w.describe();
+    const int n = w.unreachableSamples();
+    EXPECT_TRUE(n == 0 ? says("No point is out of reach.")
+                       : says(". " + std::to_string(n) + " of the 201 samples") && says("This sample is not one of them."))
+        << w.describe();
 }
 
 TEST(WebSession, SettingsByNameRunAnewOrChangeNothing)
