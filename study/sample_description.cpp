@@ -53,24 +53,37 @@ std::string describeSample(const SimSettings& s, const SeriesSet& set, int sampl
         const Vec2 tip = set.tipPos[i];
         const std::string contour = studyValueText(distanceToContour(s, tip), "mm");
         const std::string command = studyValueText(pmath::hypot(set.posErr[i].x, set.posErr[i].y), "mm");
+        // a contact to be in or out of only under contact=spring: on the ideal
+        // contact F is the force loop's own state and no contact is modelled
         if (ja) {
-            text += force > 0.0 ? "接触しています（F が 0 より大）。" : "接触していません（F が 0 以下）。";
-            text += format("%s F = %s、Fn = %s（F − Fn = %s）。", s.springContact ? "測定した力" : "力", f.c_str(),
-                           fn.c_str(), err.c_str());
+            if (s.springContact)
+                text += format("%s測定した力 F = %s、Fn = %s（F − Fn = %s）。",
+                               force > 0.0 ? "接触しています（F > 0）。" : "接触していません（F ≤ 0）。", f.c_str(),
+                               fn.c_str(), err.c_str());
+            else
+                text += format("力 F = %s、Fn = %s（F − Fn = %s）。理想接触では F は力制御系の状態で、接触は模擬していません"
+                               "（contact=spring で模擬します）。",
+                               f.c_str(), fn.c_str(), err.c_str());
             text += format("接触子先端は物体の輪郭から %s、指令点から %s の位置にあります。", contour.c_str(),
                            command.c_str());
         } else {
-            text += force > 0.0 ? "In contact (F above 0): " : "Not in contact (F 0 or less): ";
-            text += format("%s F = %s against Fn = %s (F − Fn = %s). ", s.springContact ? "the measured force" : "the force",
-                           f.c_str(), fn.c_str(), err.c_str());
+            if (s.springContact)
+                text += format("%sthe measured force F = %s against Fn = %s (F − Fn = %s). ",
+                               force > 0.0 ? "In contact (F > 0): " : "Not in contact (F ≤ 0): ", f.c_str(), fn.c_str(),
+                               err.c_str());
+            else
+                text += format("The force F = %s against Fn = %s (F − Fn = %s); with the ideal contact F is the force "
+                               "loop's own state and no contact is modelled (contact=spring models one). ",
+                               f.c_str(), fn.c_str(), err.c_str());
             text += format("The probe tip is %s from the workpiece contour and %s from the command point. ",
                            contour.c_str(), command.c_str());
         }
     } else if (faulted) {
-        text += ja ? "実行の数値はこのサンプルまでに数でなくなりました。読める値はありません。"
-                   : "The run's numbers stopped being numbers by this sample: there is nothing to read here. ";
+        text += ja ? "このサンプルまでに実行の数値が非数 (NaN) になりました。読める値はありません。"
+                   : "By this sample the run's values have overflowed to not-a-number (NaN): there is nothing to read "
+                     "here. ";
     } else {
-        text += ja ? "このサンプルではロボットの姿勢がありません。点が届く範囲の外にあり、先端と力の値はありません。"
+        text += ja ? "このサンプルではロボットの姿勢がありません。点がロボットの届く範囲の外にあるため、先端と力の値はありません。"
                    : "The robot has no posture at this sample: its point is out of reach, and there is no tip or "
                      "force to read. ";
     }

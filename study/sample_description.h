@@ -8,9 +8,10 @@
 // series_csv.h: t, force, force_err, err_x and err_y) or as the summary and
 // the study graphs read it (the tip's distance from the contour,
 // distanceToContour), written as the study graphs' cursor writes it: three
-// decimals, seconds, newtons and lengths in millimetres.  In contact means
-// what the summary reads as contact: the recorded force above 0 (under
-// contact=spring the measured force, 0 exactly off the surface).
+// decimals, seconds, newtons and lengths in millimetres.  Whether the probe
+// is in contact is said only under contact=spring (the measured force above
+// 0; 0 exactly off the surface): on the ideal contact F is the force loop's
+// own state and no contact is modelled, which the text says.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // The force error as sound, for a student who follows the run by ear: while
 // the run plays, one tone whose pitch is the force error F - Fn of the frame
-// shown, an octave up per Fn of error (down below Fn), about A4 (440 Hz)
+// shown, an octave up per Fn of error (down below Fn), A4 (440 Hz)
 // where F = Fn, clamped to two octaves either way; silent at a sample without
 // a posture (no force to hear).  Off by default, its own switch; no audio
 // context is made and nothing sounds before the switch is first turned on,

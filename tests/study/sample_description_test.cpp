@@ -1,7 +1,8 @@
 // The picture in words: every figure of a sample's description is the
-// run's own as the series CSV records it, in contact exactly when the
-// recorded force is above 0, the samples out of reach counted as the CSV
-// leaves them without numbers, and the same figures in Japanese.
+// run's own as the series CSV records it, in contact (under a spring
+// contact; the ideal one models none) exactly when the measured force is
+// above 0, the samples out of reach counted as the CSV leaves them without
+// numbers, and the same figures in Japanese.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -69,33 +70,47 @@ Quoted quoted(const Ran& r, int i)
 
 bool says(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// a spring contact on a fast sine with a lagging servo: the probe leaves the surface at times
+const std::vector<std::pair<const char*, const char*>> losingContact = {
+    {"contact", "spring"}, {"tf", "0.5"}, {"servo", "0.1"}};
+
 TEST(SampleDescription, FiguresAndContactAreTheCsvsAtEverySample)
 {
-    const Ran r = ran();
-    const int last = lastSample(r.s);
-    int inContact = 0, notInContact = 0;
-    for (int i = 0; i <= last; ++i) {
-        SCOPED_TRACE(::testing::Message() << "sample " << i);
-        const std::string text = describeSample(r.s, r.set(), i, -1, NoticeLanguage::english);
-        const Quoted q = quoted(r, i);
-        EXPECT_TRUE(says(text, format("t = %s, sample %d / %d.", q.t.c_str(), i, last))) << text;
-        EXPECT_TRUE(says(text, "F = " + q.force + " against Fn = " + q.Fn + " (F − Fn = " + q.forceErr + ")")) << text;
-        EXPECT_TRUE(says(text, "tip is " + q.fromContour + " from the workpiece contour and " + q.fromCommand +
-                                   " from the command point"))
-            << text;
-        // in contact exactly where the recorded force is above 0
-        const bool contact = r.csv.at(static_cast<std::size_t>(i), "force") > 0.0;
-        EXPECT_EQ(says(text, "In contact (F above 0)"), contact) << text;
-        EXPECT_EQ(says(text, "Not in contact"), !contact) << text;
-        (contact ? inContact : notInContact) += 1;
-        EXPECT_TRUE(says(text, "No point is out of reach.")) << text;
+    for (const bool spring : {false, true}) {
+        const Ran r = spring ? ran(losingContact) : ran();
+        const int last = lastSample(r.s);
+        int inContact = 0, notInContact = 0;
+        for (int i = 0; i <= last; ++i) {
+            SCOPED_TRACE(::testing::Message() << (spring ? "spring" : "ideal") << " sample " << i);
+            const std::string text = describeSample(r.s, r.set(), i, -1, NoticeLanguage::english);
+            const Quoted q = quoted(r, i);
+            EXPECT_TRUE(says(text, format("t = %s, sample %d / %d.", q.t.c_str(), i, last))) << text;
+            EXPECT_TRUE(says(text, "F = " + q.force + " against Fn = " + q.Fn + " (F − Fn = " + q.forceErr + ")"))
+                << text;
+            EXPECT_TRUE(says(text, "tip is " + q.fromContour + " from the workpiece contour and " + q.fromCommand +
+                                       " from the command point"))
+                << text;
+            if (spring) {
+                // in contact exactly where the measured force is above 0
+                const bool contact = r.csv.at(static_cast<std::size_t>(i), "force") > 0.0;
+                EXPECT_EQ(says(text, "In contact (F > 0): the measured force"), contact) << text;
+                EXPECT_EQ(says(text, "Not in contact (F ≤ 0): the measured force"), !contact) << text;
+                (contact ? inContact : notInContact) += 1;
+            } else {
+                // the ideal contact models none: F is the loop's state, never read as a contact
+                EXPECT_FALSE(says(text, "contact (F")) << text;
+                EXPECT_TRUE(says(text, "no contact is modelled")) << text;
+            }
+            EXPECT_TRUE(says(text, "No point is out of reach.")) << text;
+        }
+        if (spring) {
+            EXPECT_GT(inContact, 0);
+            EXPECT_GT(notInContact, 0);
+        }
+        // a sample beyond the run is its last
+        EXPECT_EQ(describeSample(r.s, r.set(), last + 50, -1, NoticeLanguage::english),
+                  describeSample(r.s, r.set(), last, -1, NoticeLanguage::english));
     }
-    // the run starts from F = 0 and then presses
-    EXPECT_GT(inContact, 0);
-    EXPECT_GT(notInContact, 0);
-    // a sample beyond the run is its last
-    EXPECT_EQ(describeSample(r.s, r.set(), last + 50, -1, NoticeLanguage::english),
-              describeSample(r.s, r.set(), last, -1, NoticeLanguage::english));
 }
 
 TEST(SampleDescription, SamplesOutOfReachAreCountedAndTheOneShownNamed)
@@ -131,14 +146,14 @@ TEST(SampleDescription, SamplesOutOfReachAreCountedAndTheOneShownNamed)
 
     // from a fault on, a sample without numbers is the fault's, not out of reach
     const std::string faulted = describeSample(r.s, r.set(), firstWithout, firstWithout, NoticeLanguage::english);
-    EXPECT_TRUE(says(faulted, "stopped being numbers")) << faulted;
+    EXPECT_TRUE(says(faulted, "not-a-number (NaN)")) << faulted;
     EXPECT_FALSE(says(faulted, "one of them.") && !says(faulted, "not one of them.")) << faulted;
     EXPECT_EQ(unreachableSampleCount(r.s, r.set(), firstWithout), 0);
 }
 
 TEST(SampleDescription, JapaneseQuotesTheSameFigures)
 {
-    const Ran r = ran();
+    const Ran r = ran(losingContact);
     const int last = lastSample(r.s);
     for (int i : {0, last / 2, last}) {
         SCOPED_TRACE(::testing::Message() << "sample " << i);

@@ -196,7 +196,7 @@ TEST(WebSession, UnreachableSamplesAreThoseWithoutAPosture)
     EXPECT_LT(w.unreachableSamples(), nanSamples(w));
     // from the fault on, a sample is the fault's and not out of reach
     w.setFrame(100);
-    EXPECT_TRUE(says("t = 4.000 s, sample 100 / 200. The run's numbers stopped being numbers")) << w.describe();
+    EXPECT_TRUE(says("t = 4.000 s, sample 100 / 200. By this sample the run's values have overflowed to not-a-number (NaN)")) << w.describe();
     const int n = w.unreachableSamples();
     EXPECT_TRUE(n == 0 ? says("No point is out of reach.")
                        : says(". " + std::to_string(n) + " of the 201 samples") && says("This sample is not one of them."))
