@@ -209,7 +209,7 @@ TEST(LessonSession, ALessonMadeFromTheStateOpensAsThatState)
         std::string draft;
         std::string error;
     } refusals[] = {
-        {R"({"text": {"en": "x", "ja": "y"}})", "\"title\" has no en text"},
+        {R"({"text": {"en": "x", "ja": "y"}})", "\"title\" has no text (en or ja)"},
         {R"({"title": {"en": "t", "ja": "t"}, "text": {"en": "{nothing}", "ja": "y"}})",
          "the en text or hint: {nothing}: no figure, setting or poles named 'nothing'"},
         {R"({"title": {"en": "t", "ja": "t"}, "text": {"en": "x", "ja": "y"}, "fix": ["KH1=-1"]})", "fix: KH1=-1: "},
