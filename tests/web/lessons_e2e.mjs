@@ -157,7 +157,7 @@ for (const kind of browserKinds) {
       await page.keyboard.press('Enter');
       await until(() => document.getElementById('lesson-editor').open &&
                   document.activeElement.id === 'lesson-title-en');
-      assert.match(await page.$eval('#lesson-editor-takes', (e) => e.textContent), /pins \(1\), the goals \(2\), the overlay \(on\) and the sample shown \(60\)/);
+      assert.match(await page.$eval('#lesson-editor-takes', (e) => e.textContent), /pins \(1\), the goals \(2\), Forces and frames \(on\) and the sample shown \(60\)/);
       assert.deepEqual(await axeFindings(page), [], 'the editor open');
       await page.keyboard.type('Slow force loop');
       await page.keyboard.press('Tab');
