@@ -144,3 +144,58 @@ export async function openPage(context, url, problems, timeout = 30000, pixelRat
   await page.waitForFunction(() => document.body.dataset.ready === 'true', { timeout });
   return page;
 }
+
+// --- downloads ---
+
+// Runs `start`, which makes the page download the files `names`, into a new
+// folder, and returns the folder once the browser has finished every one of
+// them, within `deadline` [ms].  The caller removes the folder.  Chromium
+// reports each download complete (a file is there whole, under its name);
+// Firefox writes a file to NAME.part and renames it to NAME when it is
+// whole, in the folder of its browser context (browser.downloads).
+export async function downloads(browser, page, names, start, deadline = 30000) {
+  if (browser.kind === 'firefox') return firefoxDownloads(browser.downloads, names, start, deadline);
+  const count = names.length;
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
+  const cdp = await page.createCDPSession();
+  try {
+    let timer;
+    const finished = new Promise((resolve, reject) => {
+      let left = count;
+      cdp.on('Browser.downloadProgress', (e) => {
+        if (e.state === 'canceled') reject(new Error('a download was cancelled'));
+        else if (e.state === 'completed' && --left === 0) resolve();
+      });
+      timer = setTimeout(() => reject(new Error(`downloads not finished: ${fs.readdirSync(folder)}`)), deadline);
+    });
+    finished.catch(() => {});  // awaited below; an early failure is not unhandled
+    await cdp.send('Browser.setDownloadBehavior',
+                   { behavior: 'allow', downloadPath: folder, eventsEnabled: true });
+    await start();
+    await finished.finally(() => clearTimeout(timer));
+    return folder;
+  } catch (e) {
+    fs.rmSync(folder, { recursive: true, force: true });
+    throw e;
+  } finally {
+    await cdp.detach();
+  }
+}
+
+async function firefoxDownloads(into, names, start, deadline) {
+  for (const f of fs.readdirSync(into)) fs.rmSync(path.join(into, f), { force: true });
+  await start();
+  const whole = () => {
+    const there = fs.readdirSync(into);
+    return !there.some((f) => f.endsWith('.part')) &&
+      names.every((n) => there.includes(n) && fs.statSync(path.join(into, n)).size > 0);
+  };
+  const until = Date.now() + deadline;
+  while (!whole()) {
+    if (Date.now() > until) throw new Error(`downloads not finished: ${fs.readdirSync(into)}`);
+    await new Promise((done) => setTimeout(done, 20));
+  }
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-downloads-'));
+  for (const n of names) fs.copyFileSync(path.join(into, n), path.join(folder, n));
+  return folder;
+}

@@ -17,61 +17,13 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
-import { launchBrowser, openPage, pathOption, root, serveFolder } from './browser.mjs';
+import { downloads, launchBrowser, openPage, pathOption, root, serveFolder } from './browser.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const site = pathOption('--site', path.join(root, 'build-web', 'site'));
 
 // deadline of each wait in the page [ms]
 const deadline = 30000;
-
-// --- downloads (as page_e2e.mjs takes them) ---
-// Runs `start`, which makes the page download the files `names`, and
-// returns a new folder holding them once the browser has finished them.
-async function downloads(browser, page, names, start) {
-  if (browser.kind === 'firefox') return firefoxDownloads(browser.downloads, names, start);
-  let left = names.length;
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-lessons-'));
-  const cdp = await page.createCDPSession();
-  try {
-    let timer;
-    const finished = new Promise((resolve, reject) => {
-      cdp.on('Browser.downloadProgress', (e) => {
-        if (e.state === 'canceled') reject(new Error('a download was cancelled'));
-        else if (e.state === 'completed' && --left === 0) resolve();
-      });
-      timer = setTimeout(() => reject(new Error(`downloads not finished: ${fs.readdirSync(folder)}`)), deadline);
-    });
-    finished.catch(() => {});  // awaited below; an early failure is not unhandled
-    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder, eventsEnabled: true });
-    await start();
-    await finished.finally(() => clearTimeout(timer));
-    return folder;
-  } catch (e) {
-    fs.rmSync(folder, { recursive: true, force: true });
-    throw e;
-  } finally {
-    await cdp.detach();
-  }
-}
-
-async function firefoxDownloads(into, names, start) {
-  for (const f of fs.readdirSync(into)) fs.rmSync(path.join(into, f), { force: true });
-  await start();
-  const whole = () => {
-    const there = fs.readdirSync(into);
-    return !there.some((f) => f.endsWith('.part')) &&
-      names.every((n) => there.includes(n) && fs.statSync(path.join(into, n)).size > 0);
-  };
-  const until = Date.now() + deadline;
-  while (!whole()) {
-    if (Date.now() > until) throw new Error(`downloads not finished: ${fs.readdirSync(into)}`);
-    await new Promise((done) => setTimeout(done, 20));
-  }
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hybridsim-lessons-'));
-  for (const n of names) fs.copyFileSync(path.join(into, n), path.join(folder, n));
-  return folder;
-}
 
 // the serious and critical findings of axe-core in `page`, as `id: where` lines
 async function axeFindings(page) {
