@@ -127,7 +127,8 @@ describe('the page for every student', { concurrency: true }, () => {
         let contact = 0;
         for (const frame of [0, 40, 150]) {
           await page.evaluate((f) => { hybridsim.frame = f; }, frame);
-          await until((f) => document.getElementById('described').textContent.includes(`sample ${f} /`), frame);
+          // the words of this run at this sample (a throttled update may still show the task before)
+          await until((f) => hybridsim.frame === f && document.getElementById('described').textContent === hybridsim.describe(), frame);
           const text = await said();
           const r = rows[frame];
           // the line x = 0.3 m: the tip's distance from it, and from the command point
@@ -150,7 +151,7 @@ describe('the page for every student', { concurrency: true }, () => {
         const first = far.findIndex((r) => Number.isNaN(r.joint1));
         assert.ok(without > 0 && first >= 0);
         await page.evaluate((f) => { hybridsim.frame = f; }, first);
-        await until((f) => document.getElementById('described').textContent.includes(`sample ${f} /`), first);
+        await until((f) => hybridsim.frame === f && document.getElementById('described').textContent === hybridsim.describe(), first);
         const text = await said();
         assert.ok(text.includes(`${without} of the ${far.length} samples have no posture`), text);
         assert.ok(text.includes('This sample is one of them.'), text);
@@ -167,7 +168,7 @@ describe('the page for every student', { concurrency: true }, () => {
       test('while the run plays the region is said at most twice a second, and the last sample once it stops',
         async () => {
           await loadTask(lineTask);
-          await until(() => document.getElementById('described').textContent.includes('sample 0 /'));
+          await until(() => document.getElementById('described').textContent === hybridsim.describe());
           const start = await page.evaluate(() => {
             window.saidTimes.length = 0;
             hybridsim.play();
